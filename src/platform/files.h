@@ -1,0 +1,60 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellora {
+
+constexpr char PathDelim = '/';
+
+// Attribute bits of a directory entry.
+enum : uint32_t {
+  faReadOnly = 0x01, // not writable
+  faHidden = 0x02,   // name starts with "."
+  faSysFile = 0x04,
+  faVolumeID = 0x08,
+  faDirectory = 0x10,
+  faArchive = 0x20, // regular file
+  faAnyFile = 0x3F,
+};
+
+// Wildcards * and ?, letters compared without regard to ASCII case; a name without
+// "." is matched as if it ended in ".", so "*." selects names without extension.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// Walks folder in the order the system lists it; accepts entries whose attributes share a
+// bit with attrFilter and whose names match mask; appends their full paths to list (when
+// given) and returns the total of their sizes. With recursive, every folder is walked too
+// (accepted or not), after the folder's own entry has been listed.
+uint64_t FindFiles(const std::string& folder, std::string_view mask, uint32_t attrFilter,
+                   bool recursive, std::vector<std::string>* list);
+
+bool FileExists(const std::string& path);      // an existing file, not a folder
+bool DirectoryExists(const std::string& path); // an existing folder
+bool PathExists(const std::string& path);
+
+struct TFileStamp {
+  uint64_t size = 0;
+  int64_t modifiedNs = 0;
+  bool operator==(const TFileStamp&) const = default;
+};
+// Size and modification time; false when the file cannot be examined.
+bool GetFileStamp(const std::string& path, TFileStamp& stamp);
+
+// The whole file as bytes; raises EPelloraError when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
+// The user's temporary folder, with a trailing delimiter.
+std::string TempFolder();
+
+std::string IncludeTrailingPathDelimiter(const std::string& path);
+std::string ExcludeTrailingPathDelimiter(const std::string& path);
+// The last path component.
+std::string ExtractFileName(std::string_view path);
+// The folder part with its trailing delimiter.
+std::string ExtractFilePath(std::string_view path);
+// From the last "." of the last component, the dot included; empty when there is none.
+std::string ExtractFileExt(std::string_view path);
+
+} // namespace pellora

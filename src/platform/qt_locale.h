@@ -1,0 +1,22 @@
+#pragma once
+// Qt Core side of the locale services: shared by the viewer and the command line.
+#include "platform/date_time.h"
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace pellora {
+
+// Installs the user's locale comparison (QCollator) as the core's LocaleCompare.
+void InstallQtLocaleCompare();
+
+QString AnsiToQString(std::string_view ansi);
+std::string QStringToAnsi(const QString& text);
+
+// The user's short date and long time.
+QString FormatLocalDateTime(TDateTime value);
+// A number with thousands separators and no decimals ("%1.0n").
+QString FormatNumber0(double value);
+
+} // namespace pellora

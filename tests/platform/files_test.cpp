@@ -1,0 +1,77 @@
+#include "platform/files.h"
+#include "platform/pellora_error.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace pellora;
+using pellora::test::TTempDir;
+
+TEST(Files, MaskMatching) {
+  struct Case { const char* name; const char* mask; bool match; } cases[] = {
+      {"a.eml", "*.eml", true},     {"A.EML", "*.eml", true},     {"a.emlx", "*.eml", false},
+      {"Inbox.dbx", "*.?bx", true}, {"Inbox.mbx", "*.?bx", true}, {"Inbox.bx", "*.?bx", false},
+      {"Inbox", "*.", true},        {"Inbox.msf", "*.", false},   {"Inbox", "*.*", true},
+      {"x.y.z", "*.*", true},       {"Inbox", "*", true},         {"abc", "a?c", false},
+      {"a.b", "a?b", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
+}
+
+TEST(Files, FindFilesFiltersMasksAndRecursion) {
+  TTempDir dir;
+  dir.Write("one.eml", "12345");
+  dir.Write("TWO.EML", "123");
+  dir.Write("notes.txt", "1");
+  dir.Write("Inbox", "1234567");
+  dir.Write("sub.eml/three.eml", "12");
+  dir.Write("sub.eml/deeper/four.eml", "1");
+
+  std::vector<std::string> list;
+  EXPECT_EQ(FindFiles(dir.Path(), "*.eml", faAnyFile, false, &list), 8u);
+  std::vector<std::string> names;
+  for (auto& p : list) names.push_back(p.substr(dir.Path().size() + 1));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"TWO.EML", "one.eml", "sub.eml"}));
+
+  list.clear();
+  EXPECT_EQ(FindFiles(dir.Path(), "*.eml", faAnyFile, true, &list), 11u);
+  auto pos = [&](const std::string& name) {
+    return std::find(list.begin(), list.end(), dir / name) - list.begin();
+  };
+  ASSERT_EQ(list.size(), 5u);
+  EXPECT_LT(pos("sub.eml"), pos("sub.eml/three.eml")); // a folder before its contents
+  EXPECT_LT(pos("sub.eml"), pos("sub.eml/deeper/four.eml"));
+
+  list.clear();
+  FindFiles(dir.Path(), "*.", faAnyFile, true, &list);
+  names.clear();
+  for (auto& p : list) names.push_back(p.substr(dir.Path().size() + 1));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Inbox", "sub.eml/deeper"}));
+
+  list.clear();
+  EXPECT_EQ(FindFiles(dir.Path(), "*.*", 0x10, true, &list), 0u); // folders only, size 0
+  EXPECT_EQ(list.size(), 2u);
+
+  EXPECT_EQ(FindFiles(dir / "missing", "*.*", faAnyFile, true, nullptr), 0u);
+}
+
+TEST(Files, WholeFileAndPathParts) {
+  TTempDir dir;
+  std::string path = dir.Write("a.bin", std::string("x\0y\r\n", 5));
+  EXPECT_EQ(ReadWholeFile(path), std::string("x\0y\r\n", 5));
+  EXPECT_THROW(ReadWholeFile(dir / "none"), EPelloraError);
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_FALSE(FileExists(dir.Path()));
+  EXPECT_TRUE(DirectoryExists(dir.Path()));
+
+  EXPECT_EQ(ExtractFileExt("/m/Mail.box/Inbox"), "");
+  EXPECT_EQ(ExtractFileExt("/m/Inbox.DBX"), ".DBX");
+  EXPECT_EQ(ExtractFileName("/m/Inbox.DBX"), "Inbox.DBX");
+  EXPECT_EQ(ExtractFilePath("/m/Inbox.DBX"), "/m/");
+  EXPECT_EQ(TempFolder().back(), '/');
+}
