@@ -1,0 +1,31 @@
+#pragma once
+// Shared plumbing of pellora-cli's commands. Each command lives in its own file and
+// registers itself with a static TCliCommand.
+#include "shell/open_kind.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pellora::cli {
+
+using TArgs = std::vector<std::string>;
+
+// Wrong usage: exit code 2 with the text on stderr.
+class EUsage : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TCliCommand {
+  TCliCommand(const char* name, const char* usage, int (*run)(const TArgs& args));
+};
+
+// Takes "--kind K" out of args (anywhere) and returns K, or the kind of path when absent.
+TOpenKind TakeKindOption(TArgs& args, const std::string& path);
+// Removes a flag such as "--json" from args; true when it was there.
+bool TakeFlag(TArgs& args, const std::string& flag);
+// Writes 8-bit program text as UTF-8 to stdout.
+void PrintAnsi(const std::string& text);
+
+} // namespace pellora::cli

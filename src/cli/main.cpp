@@ -1,0 +1,98 @@
+#include "cli/cli.h"
+
+#include "platform/codepage.h"
+#include "platform/qt_locale.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <map>
+
+#ifndef PELLORA_VERSION
+#define PELLORA_VERSION "0.0.0"
+#endif
+
+namespace pellora::cli {
+namespace {
+
+struct TEntry {
+  const char* usage;
+  int (*run)(const TArgs&);
+};
+
+std::map<std::string, TEntry>& Commands() {
+  static std::map<std::string, TEntry> commands;
+  return commands;
+}
+
+void PrintHelp(std::FILE* to) {
+  std::fprintf(to, "Usage: pellora-cli COMMAND [ARGS]\nReads mail stores and messages as the viewer "
+                   "does.\n\nCommands:\n");
+  for (const auto& [name, entry] : Commands()) std::fprintf(to, "  %s\n", entry.usage);
+  std::fprintf(to, "\nOptions: --help, --version\n");
+}
+
+} // namespace
+
+TCliCommand::TCliCommand(const char* name, const char* usage, int (*run)(const TArgs&)) {
+  Commands()[name] = {usage, run};
+}
+
+TOpenKind TakeKindOption(TArgs& args, const std::string& path) {
+  auto it = std::find(args.begin(), args.end(), "--kind");
+  if (it == args.end()) return KindOfPath(path);
+  if (it + 1 == args.end()) throw EUsage("--kind needs a value");
+  std::string value = *(it + 1);
+  args.erase(it, it + 2);
+  if (value != "0" && value != "1" && value != "2" && value != "3")
+    throw EUsage("--kind must be 0, 1, 2 or 3");
+  return static_cast<TOpenKind>(std::stoi(value));
+}
+
+bool TakeFlag(TArgs& args, const std::string& flag) {
+  auto it = std::find(args.begin(), args.end(), flag);
+  if (it == args.end()) return false;
+  args.erase(it);
+  return true;
+}
+
+void PrintAnsi(const std::string& text) {
+  std::string utf8 = AnsiToUtf8(text);
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+}
+
+} // namespace pellora::cli
+
+int main(int argc, char** argv) {
+  using namespace pellora::cli;
+  QCoreApplication app(argc, argv); // the user's locale for collation
+  pellora::InstallQtLocaleCompare();
+  TArgs args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    PrintHelp(args.empty() ? stderr : stdout);
+    return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "--version") {
+    std::printf("pellora-cli %s\n", PELLORA_VERSION);
+    return 0;
+  }
+  auto it = Commands().find(args[0]);
+  if (it == Commands().end()) {
+    std::fprintf(stderr, "Unknown command: %s\n", args[0].c_str());
+    PrintHelp(stderr);
+    return 2;
+  }
+  args.erase(args.begin());
+  try {
+    return it->second.run(args);
+  } catch (const EUsage& e) {
+    std::fprintf(stderr, "%s\nUsage: pellora-cli %s\n", e.what(), it->second.usage);
+    return 2;
+  } catch (const std::exception& e) {
+    std::string text = pellora::AnsiToUtf8(e.what());
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return 1;
+  }
+}
