@@ -1,0 +1,52 @@
+#include "shell/about_dialog.h"
+
+#include "platform/system_info.h"
+#include "shell/window_images.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QVBoxLayout>
+
+namespace pellora {
+
+void ShowAboutDialog(QWidget* owner) {
+  QDialog dialog(owner);
+  dialog.setObjectName("dlg_pl_About");
+  dialog.setWindowTitle("About");
+  auto* top = new QHBoxLayout;
+  auto* icon = new QLabel;
+  icon->setPixmap(ProgramIcon().pixmap(64, 64));
+  icon->setAlignment(Qt::AlignTop);
+  top->addWidget(icon);
+  auto* text = new QVBoxLayout;
+  auto* name = new QLabel(QString("<b>Pellora</b> %1").arg(QApplication::applicationVersion()));
+  name->setObjectName("lName");
+  text->addWidget(name);
+  text->addWidget(new QLabel("A viewer for e-mail stored on disk."));
+  auto* facts = new QFormLayout;
+  auto* os = new QLabel(QString::fromStdString(OperatingSystemName()));
+  os->setObjectName("lSystem");
+  auto* cpu = new QLabel(QString::fromStdString(ProcessorName()));
+  cpu->setObjectName("lProcessor");
+  auto* memory = new QLabel(QLocale::system().formattedDataSize(
+      static_cast<qint64>(PhysicalMemoryBytes()), 1, QLocale::DataSizeTraditionalFormat));
+  memory->setObjectName("lMemory");
+  facts->addRow("Operating system:", os);
+  facts->addRow("Processor:", cpu);
+  facts->addRow("Memory:", memory);
+  text->addLayout(facts);
+  top->addLayout(text);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addLayout(top);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  layout->addWidget(buttons);
+  dialog.exec();
+}
+
+} // namespace pellora

@@ -1,0 +1,45 @@
+#include "platform/qt_locale.h"
+#include "shell/app_instances.h"
+#include "shell/application.h"
+#include "shell/main_window.h"
+#include "shell/window_images.h"
+
+#include <QLocale>
+
+#include <cstdlib>
+#include <unistd.h>
+
+#ifndef PELLORA_VERSION
+#define PELLORA_VERSION "0.0.0"
+#endif
+
+int main(int argc, char** argv) {
+  using namespace pellora;
+  // The HTML view's sandbox refuses to run as root; it stays on for everyone else.
+  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  TPelloraApplication app(argc, argv);
+  QApplication::setApplicationName("Pellora");
+  QApplication::setApplicationVersion(PELLORA_VERSION);
+  QApplication::setOrganizationName("Vantrel");
+  QApplication::setWindowIcon(ProgramIcon());
+  // Formats and collation follow the user's locale.
+  QLocale::setDefault(QLocale::system());
+  InstallQtLocaleCompare();
+
+  QStringList arguments = QApplication::arguments().mid(1);
+  if (TAppInstances::HandOver(arguments)) return 0;
+
+  TAppInstances instances;
+  instances.Listen();
+  Twnd_pl_Main frame(arguments);
+  QObject::connect(&instances, &TAppInstances::CmdLineReceived, &frame,
+                   [&frame](const QStringList& lines) {
+                     if (frame.isMinimized()) frame.showNormal();
+                     frame.raise();
+                     frame.activateWindow();
+                     frame.AppInstancesCmdLineReceived(lines);
+                   });
+  frame.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,275 @@
+#include "shell/main_window.h"
+
+#include "platform/date_time.h"
+#include "platform/qt_locale.h"
+#include "shell/about_dialog.h"
+#include "shell/localized_text.h"
+#include "shell/window_images.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTimer>
+
+#include <map>
+
+namespace pellora {
+namespace {
+
+Twnd_pl_Main* instance = nullptr;
+
+std::map<TOpenKind, TOpener>& Openers() {
+  static std::map<TOpenKind, TOpener> openers;
+  return openers;
+}
+
+} // namespace
+
+void RegisterOpener(TOpenKind kind, TOpener opener) { Openers()[kind] = std::move(opener); }
+
+Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
+    : QMainWindow(parent), FArguments(std::move(arguments)) {
+  instance = this;
+  setObjectName("wnd_pl_Main");
+  setWindowTitle("Pellora");
+  setWindowIcon(ProgramIcon());
+  FMdi = new QMdiArea(this);
+  FMdi->setObjectName("ClientArea");
+  FMdi->setBackground(QColor(79, 82, 87));
+  FMdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  FMdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setCentralWidget(FMdi);
+  CreateActions();
+  CreateMenus();
+  connect(FMdi, &QMdiArea::subWindowActivated, this, [this] { UpdateActions(); });
+  FormCreate();
+}
+
+Twnd_pl_Main::~Twnd_pl_Main() {
+  if (instance == this) instance = nullptr;
+}
+
+Twnd_pl_Main* Twnd_pl_Main::Instance() { return instance; }
+
+void Twnd_pl_Main::CreateActions() {
+  auto make = [this](const char* name, const QString& caption, const QString& hint) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    action->setToolTip(hint.section('|', 0, 0));
+    action->setStatusTip(hint.contains('|') ? hint.section('|', 1) : hint);
+    return action;
+  };
+  acOpen = make("acOpen", "&Open...", "Open|Opens an existing file");
+  acOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  acOpen->setIcon(ActionImage(TActionImage::Open));
+  connect(acOpen, &QAction::triggered, this, &Twnd_pl_Main::acOpenExecute);
+
+  acCloseChild = make("acCloseChild", "Close", "Close");
+  connect(acCloseChild, &QAction::triggered, this, &Twnd_pl_Main::acCloseChildExecute);
+
+  acExit = make("acExit", "Exit", "Exit");
+  acExit->setIcon(ActionImage(TActionImage::Exit));
+  connect(acExit, &QAction::triggered, this, &QWidget::close);
+
+  // On no menu: reached by its shortcut.
+  acAbout = make("acAbout", "About", "About");
+  acAbout->setShortcut(QKeySequence(Qt::Key_F1));
+  acAbout->setShortcutContext(Qt::ApplicationShortcut);
+  acAbout->setIcon(ActionImage(TActionImage::About));
+  addAction(acAbout);
+  connect(acAbout, &QAction::triggered, this, &Twnd_pl_Main::acAboutExecute);
+
+  acWinCascade = make("acWinCascade", "&Cascade", "Cascade");
+  acWinCascade->setIcon(ActionImage(TActionImage::Cascade));
+  connect(acWinCascade, &QAction::triggered, FMdi, &QMdiArea::cascadeSubWindows);
+  acWinTileHorizontal = make("acWinTileHorizontal", "Tile &Horizontally", "Tile Horizontal");
+  acWinTileHorizontal->setIcon(ActionImage(TActionImage::TileHorizontal));
+  connect(acWinTileHorizontal, &QAction::triggered, this, [this] { TileChildren(Qt::Horizontal); });
+  acWinTileVertical = make("acWinTileVertical", "&Tile Vertically", "Tile Vertical");
+  acWinTileVertical->setIcon(ActionImage(TActionImage::TileVertical));
+  connect(acWinTileVertical, &QAction::triggered, this, [this] { TileChildren(Qt::Vertical); });
+}
+
+void Twnd_pl_Main::CreateMenus() {
+  File1 = menuBar()->addMenu("File");
+  File1->setObjectName("File1");
+  File1->addAction(acOpen);
+  File1->addAction(acCloseChild);
+  File1->addSeparator();
+  File1->addAction(acExit);
+
+  Windows1 = menuBar()->addMenu("&Windows");
+  Windows1->setObjectName("Windows1");
+  Windows1->addAction(acWinCascade);
+  Windows1->addAction(acWinTileHorizontal);
+  Windows1->addAction(acWinTileVertical);
+  connect(Windows1, &QMenu::aboutToShow, this, &Twnd_pl_Main::FillWindowList);
+}
+
+QMenuBar* Twnd_pl_Main::MainMenu() const { return menuBar(); }
+
+QAction* Twnd_pl_Main::WindowsMenuAction() const { return Windows1->menuAction(); }
+
+void Twnd_pl_Main::FormCreate() {
+  resize(800, 600);
+  setWindowState(Qt::WindowNoState);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->availableGeometry();
+    move(area.center() - rect().center());
+  }
+  UpdateMessageBoxCaptions();
+  UpdateActions();
+}
+
+void Twnd_pl_Main::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (FShown) return;
+  FShown = true;
+  // After the frame is on screen, from the event loop: a failure ends only this handler.
+  QTimer::singleShot(0, this, &Twnd_pl_Main::FormShow);
+}
+
+void Twnd_pl_Main::FormShow() { OpenArguments(FArguments); }
+
+void Twnd_pl_Main::AppInstancesCmdLineReceived(const QStringList& lines) { OpenArguments(lines); }
+
+void Twnd_pl_Main::OpenArguments(const QStringList& arguments) {
+  for (const QString& argument : arguments) {
+    QFileInfo info(argument);
+    if (!info.exists() || info.isDir()) continue;
+    std::string path = QFile::encodeName(argument).toStdString();
+    TOpenKind kind = KindOfPath(path);
+    if (kind != okUnknown) OpenPath(path, kind);
+  }
+}
+
+void Twnd_pl_Main::OpenPath(const std::string& path, TOpenKind kind) {
+  auto it = Openers().find(kind);
+  if (it != Openers().end()) it->second(*this, path);
+}
+
+void Twnd_pl_Main::AddChild(TMdiChild* window, const QString& caption, int imageIndex,
+                            const QString& hint) {
+  // The tick count tells apart several windows of one class.
+  window->setObjectName(QString::fromLatin1(window->ClassName() + 1) + QString::number(TickCount()));
+  window->setWindowTitle(caption);
+  window->setWindowIcon(WindowImage(imageIndex));
+  window->FHint = hint;
+  window->FImageIndex = imageIndex;
+  window->setStatusTip(hint);
+  QMdiSubWindow* sub = FMdi->addSubWindow(window);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  connect(sub, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { UpdateActions(); }); });
+  sub->showMaximized();
+  UpdateActions();
+}
+
+QList<TMdiChild*> Twnd_pl_Main::Children() const {
+  QList<TMdiChild*> children;
+  for (QMdiSubWindow* sub : FMdi->subWindowList(QMdiArea::CreationOrder))
+    if (auto* child = qobject_cast<TMdiChild*>(sub->widget())) children << child;
+  return children;
+}
+
+TMdiChild* Twnd_pl_Main::ActiveChild() const {
+  QMdiSubWindow* sub = FMdi->activeSubWindow();
+  return sub ? qobject_cast<TMdiChild*>(sub->widget()) : nullptr;
+}
+
+void Twnd_pl_Main::CloseChild(TMdiChild* child) {
+  for (QMdiSubWindow* sub : FMdi->subWindowList())
+    if (sub->widget() == child) sub->close();
+  UpdateActions();
+}
+
+void Twnd_pl_Main::UpdateActions() {
+  bool any = !FMdi->subWindowList().isEmpty();
+  acCloseChild->setEnabled(any);
+  acWinCascade->setEnabled(any);
+  acWinTileHorizontal->setEnabled(any);
+  acWinTileVertical->setEnabled(any);
+}
+
+void Twnd_pl_Main::acOpenExecute() {
+  // Until the open wizard exists: pick a file by hand and open it by its kind.
+  QString chosen = QFileDialog::getOpenFileName(
+      this, "Open", QString(),
+      "Mail files (*.eml *.dbx *.mbx *);;Messages (*.eml);;Databases (*.dbx *.mbx);;All files (*)");
+  if (chosen.isEmpty()) return;
+  std::string path = QFile::encodeName(chosen).toStdString();
+  TOpenKind kind = KindOfPath(path);
+  if (kind != okUnknown) OpenPath(path, kind);
+}
+
+void Twnd_pl_Main::acCloseChildExecute() {
+  if (QMdiSubWindow* sub = FMdi->activeSubWindow()) sub->close();
+  UpdateActions();
+}
+
+void Twnd_pl_Main::acAboutExecute() { ShowAboutDialog(this); }
+
+void Twnd_pl_Main::TileChildren(Qt::Orientation orientation) {
+  QList<QMdiSubWindow*> windows;
+  for (QMdiSubWindow* sub : FMdi->subWindowList(QMdiArea::CreationOrder))
+    if (!sub->isMinimized() && sub->isVisible()) windows << sub;
+  if (windows.isEmpty()) return;
+  QRect area = FMdi->viewport()->rect();
+  int n = static_cast<int>(windows.size());
+  for (int i = 0; i < n; ++i) {
+    QMdiSubWindow* sub = windows[i];
+    sub->showNormal();
+    // Horizontal tiling stacks the windows one above the other, each full width.
+    if (orientation == Qt::Horizontal) {
+      int top = area.height() * i / n, bottom = area.height() * (i + 1) / n;
+      sub->setGeometry(0, top, area.width(), bottom - top);
+    } else {
+      int left = area.width() * i / n, right = area.width() * (i + 1) / n;
+      sub->setGeometry(left, 0, right - left, area.height());
+    }
+  }
+}
+
+void Twnd_pl_Main::FillWindowList() {
+  for (QAction* action : FWindowListActions) {
+    Windows1->removeAction(action);
+    action->deleteLater();
+  }
+  FWindowListActions.clear();
+  QList<QMdiSubWindow*> windows = FMdi->subWindowList(QMdiArea::CreationOrder);
+  if (windows.isEmpty()) return;
+  FWindowListActions << Windows1->addSeparator();
+  int number = 0;
+  for (QMdiSubWindow* sub : windows) {
+    ++number;
+    QString text = number < 10 ? QString("&%1 %2").arg(number).arg(sub->windowTitle())
+                               : QString("%1 %2").arg(number).arg(sub->windowTitle());
+    QAction* action = Windows1->addAction(text);
+    action->setCheckable(true);
+    action->setChecked(sub == FMdi->activeSubWindow());
+    connect(action, &QAction::triggered, this, [this, sub] {
+      if (sub->isMinimized()) sub->showNormal();
+      FMdi->setActiveSubWindow(sub);
+    });
+    FWindowListActions << action;
+  }
+}
+
+void Twnd_pl_Main::closeEvent(QCloseEvent* event) {
+  FormClose();
+  QMainWindow::closeEvent(event);
+}
+
+void Twnd_pl_Main::FormClose() {
+  QList<QMdiSubWindow*> windows = FMdi->subWindowList(QMdiArea::CreationOrder);
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->close();
+}
+
+} // namespace pellora

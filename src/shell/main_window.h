@@ -1,0 +1,107 @@
+#pragma once
+#include "shell/open_kind.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+namespace pellora {
+
+class TAppInstances;
+
+// A child window of the frame: a message window or a mailbox window.
+class TMdiChild : public QWidget {
+  Q_OBJECT
+public:
+  explicit TMdiChild(QWidget* parent = nullptr) : QWidget(parent) {}
+  // The class name as the program's windows are named ("Tmdi_pl_Msg").
+  virtual const char* ClassName() const = 0;
+  const QString& Hint() const { return FHint; }
+  int ImageIndex() const { return FImageIndex; }
+
+private:
+  friend class Twnd_pl_Main;
+  QString FHint;
+  int FImageIndex = -1;
+};
+
+class Twnd_pl_Main;
+// Opens a path of one kind in a new child window of the frame.
+using TOpener = std::function<void(Twnd_pl_Main& frame, const std::string& path)>;
+void RegisterOpener(TOpenKind kind, TOpener opener);
+
+// The multiple-document frame.
+class Twnd_pl_Main : public QMainWindow {
+  Q_OBJECT
+public:
+  // arguments: the command line without the program path.
+  explicit Twnd_pl_Main(QStringList arguments = {}, QWidget* parent = nullptr);
+  ~Twnd_pl_Main() override;
+
+  static Twnd_pl_Main* Instance();
+
+  void OpenPath(const std::string& path, TOpenKind kind);
+
+  // Creates a child window of class T inside the frame, maximized, with its caption, icon and
+  // hint; the caller loads it.
+  template <class T, class... Args>
+  T* CreateChild(const QString& caption, int imageIndex, const QString& hint, Args&&... args) {
+    T* window = new T(std::forward<Args>(args)...);
+    AddChild(window, caption, imageIndex, hint);
+    return window;
+  }
+  QList<TMdiChild*> Children() const;
+  TMdiChild* ActiveChild() const;
+  void CloseChild(TMdiChild* child);
+
+  QMdiArea* MdiArea() const { return FMdi; }
+  QMenuBar* MainMenu() const;
+  // Child windows insert their own menus before this one ("&Windows").
+  QAction* WindowsMenuAction() const;
+
+  // Handles the arguments of a later start, as at first show.
+  void AppInstancesCmdLineReceived(const QStringList& lines);
+  void UpdateActions();
+
+  QAction* acOpen = nullptr;
+  QAction* acCloseChild = nullptr;
+  QAction* acExit = nullptr;
+  QAction* acAbout = nullptr;
+  QAction* acWinCascade = nullptr;
+  QAction* acWinTileHorizontal = nullptr;
+  QAction* acWinTileVertical = nullptr;
+
+protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  void FormCreate();
+  void FormShow();
+  void FormClose();
+  void CreateActions();
+  void CreateMenus();
+  void AddChild(TMdiChild* window, const QString& caption, int imageIndex, const QString& hint);
+  void OpenArguments(const QStringList& arguments);
+  void acOpenExecute();
+  void acCloseChildExecute();
+  void acAboutExecute();
+  void TileChildren(Qt::Orientation orientation);
+  void FillWindowList();
+
+  QMdiArea* FMdi = nullptr;
+  QMenu* File1 = nullptr;
+  QMenu* Windows1 = nullptr;
+  QList<QAction*> FWindowListActions;
+  QStringList FArguments;
+  bool FShown = false;
+};
+
+} // namespace pellora

@@ -1,0 +1,177 @@
+#include "platform/qt_platform.h"
+#include "shell/application.h"
+#include "shell/main_window.h"
+#include "shell/message_boxes.h"
+#include "support/temp_dir.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include <stdexcept>
+
+using namespace pellora;
+
+namespace {
+
+class TTestChild : public TMdiChild {
+public:
+  const char* ClassName() const override { return "Tmdi_pl_Test"; }
+};
+
+struct TOpened {
+  TOpenKind kind;
+  std::string path;
+};
+
+} // namespace
+
+class FrameTest : public QObject {
+  Q_OBJECT
+
+  std::vector<TOpened> opened;
+  QList<QPair<QString, QString>> boxes; // caption, text
+
+private slots:
+  void init() {
+    opened.clear();
+    boxes.clear();
+    SetMessageBoxHook([this](TBoxKind, const QString& text, const QString& caption) {
+      boxes << qMakePair(caption, text);
+      return true;
+    });
+    for (TOpenKind kind : {okOEDatabase, okMessageFolder, okMailboxFile, okMessageFile})
+      RegisterOpener(kind, [this, kind](Twnd_pl_Main& frame, const std::string& path) {
+        opened.push_back({kind, path});
+        frame.CreateChild<TTestChild>(QString::fromStdString(path), 6, "hint " + QString::fromStdString(path));
+      });
+  }
+
+  void LaysOutCaptionMenusAndActions() {
+    Twnd_pl_Main frame;
+    QCOMPARE(frame.windowTitle(), QString("Pellora"));
+    QCOMPARE(frame.size(), QSize(800, 600));
+    QCOMPARE(frame.MdiArea()->background().color(), QColor(79, 82, 87));
+    QStringList menus;
+    for (QAction* a : frame.menuBar()->actions()) menus << a->text();
+    QCOMPARE(menus, QStringList({"File", "&Windows"}));
+    QStringList fileItems;
+    for (QAction* a : frame.menuBar()->actions().first()->menu()->actions())
+      fileItems << (a->isSeparator() ? "-" : a->text());
+    QCOMPARE(fileItems, QStringList({"&Open...", "Close", "-", "Exit"}));
+
+    QCOMPARE(frame.acOpen->shortcut(), QKeySequence("Ctrl+O"));
+    QCOMPARE(frame.acOpen->toolTip(), QString("Open"));
+    QCOMPARE(frame.acOpen->statusTip(), QString("Opens an existing file"));
+    QCOMPARE(frame.acAbout->shortcut(), QKeySequence("F1"));
+    QCOMPARE(frame.acWinTileHorizontal->text(), QString("Tile &Horizontally"));
+    QCOMPARE(frame.acWinTileVertical->text(), QString("&Tile Vertically"));
+    for (QAction* a : {frame.acCloseChild, frame.acWinCascade, frame.acWinTileHorizontal,
+                       frame.acWinTileVertical})
+      QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+  }
+
+  void OpenPathDispatchesAndCreatesChildren() {
+    Twnd_pl_Main frame;
+    frame.show();
+    frame.OpenPath("/m/a.eml", okMessageFile);
+    frame.OpenPath("/m/a.eml", okMessageFile);
+    frame.OpenPath("/m/x", okUnknown);
+    QCOMPARE(opened.size(), size_t(2));
+    auto children = frame.Children();
+    QCOMPARE(children.size(), 2);
+    QCOMPARE(children[0]->windowTitle(), children[1]->windowTitle()); // same path, two windows
+    QVERIFY(children[0]->objectName().startsWith("mdi_pl_Test"));
+    QVERIFY(children[0]->objectName().size() > QString("mdi_pl_Test").size());
+    QCOMPARE(children[0]->Hint(), QString("hint /m/a.eml"));
+    QCOMPARE(children[0]->ImageIndex(), 6);
+    QVERIFY(frame.acCloseChild->isEnabled());
+    QVERIFY(frame.acWinCascade->isEnabled());
+    frame.acCloseChild->trigger();
+    frame.acCloseChild->trigger();
+    QTRY_VERIFY(frame.Children().isEmpty());
+    QTRY_VERIFY(!frame.acWinTileVertical->isEnabled());
+  }
+
+  void CommandLineOpensExistingFilesByKind() {
+    pellora::test::TTempDir dir;
+    QStringList args = {
+        QString::fromStdString(dir.Write("one.eml", "Subject: x\r\n\r\n")),
+        QString::fromStdString(dir.Write("Inbox.dbx", "x")),
+        QString::fromStdString(dir.Write("Inbox", "From - x\r\n")),
+        QString::fromStdString(dir.MakeDir("folder")),
+        QString::fromStdString(dir.Write("notes.txt", "x")),
+        QString::fromStdString(dir / "missing.eml"),
+    };
+    Twnd_pl_Main frame(args);
+    frame.show();
+    QTRY_COMPARE(opened.size(), size_t(3));
+    QCOMPARE(opened[0].kind, okMessageFile);
+    QCOMPARE(opened[1].kind, okOEDatabase);
+    QCOMPARE(opened[2].kind, okMailboxFile);
+    QVERIFY(boxes.isEmpty()); // skipped arguments say nothing
+
+    frame.AppInstancesCmdLineReceived({args[0]});
+    QCOMPARE(opened.size(), size_t(4));
+  }
+
+  void UncaughtFailureIsReportedAndTheLoopGoesOn() {
+    bool after = false;
+    QTimer::singleShot(0, [] { throw std::runtime_error("Disk full"); });
+    QTimer::singleShot(10, [&after] { after = true; });
+    QTRY_VERIFY(after);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].first, QString("Pellora"));
+    QCOMPARE(boxes[0].second, QString("Disk full."));
+  }
+
+  void CaptionsOfTheBoxes() {
+    ErrorBox("bad");
+    InfoBox("fine", "Own");
+    QVERIFY(ConfirmBox("sure?"));
+    QCOMPARE(boxes[0], qMakePair(QString("Error"), QString("bad")));
+    QCOMPARE(boxes[1], qMakePair(QString("Own"), QString("fine")));
+    QCOMPARE(boxes[2], qMakePair(QString("Confirmation"), QString("sure?")));
+  }
+
+  void LaterStartHandsOverAndExits() {
+    pellora::test::TTempDir dir;
+    QString message = QString::fromStdString(dir.Write("handed.eml", "Subject: x\r\n\r\n"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("PELLORA_INSTANCE_NAME", QString("pellora-test-%1").arg(QCoreApplication::applicationPid()));
+    env.insert("QT_LOGGING_RULES", "pellora.instances.debug=true");
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.start(PELLORA_VIEWER, {});
+    QVERIFY(first.waitForStarted());
+    QByteArray log;
+    QTRY_VERIFY_WITH_TIMEOUT((log += first.readAll()).contains("listening"), 20000);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(PELLORA_VIEWER, {message});
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT((log += first.readAll()).contains("handed.eml"), 10000);
+    QVERIFY(first.state() == QProcess::Running); // the first instance goes on
+    first.terminate();
+    first.waitForFinished(5000);
+  }
+};
+
+int main(int argc, char** argv) {
+  TPelloraApplication app(argc, argv);
+  QApplication::setApplicationName("Pellora");
+  FrameTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "frame_test.moc"
