@@ -1,0 +1,782 @@
+#include "mime/codecs.h"
+
+#include "platform/codepage.h"
+#include "platform/collation.h"
+#include "platform/pellora_error.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+
+namespace pellora {
+namespace {
+
+constexpr unsigned char kBad = 255;
+constexpr unsigned char kPad = 64;
+
+constexpr std::array<unsigned char, 256> MakeBase64Table() {
+  std::array<unsigned char, 256> t{};
+  for (auto& v : t)
+    v = kBad;
+  for (int i = 0; i < 26; ++i) {
+    t['A' + i] = static_cast<unsigned char>(i);
+    t['a' + i] = static_cast<unsigned char>(26 + i);
+  }
+  for (int i = 0; i < 10; ++i)
+    t['0' + i] = static_cast<unsigned char>(52 + i);
+  t['+'] = 62;
+  t['/'] = 63;
+  t['='] = kPad;
+  return t;
+}
+constexpr auto kBase64 = MakeBase64Table();
+
+constexpr std::array<unsigned char, 256> MakeUUTable() {
+  std::array<unsigned char, 256> t{};
+  for (auto& v : t)
+    v = kBad;
+  for (int c = 33; c <= 95; ++c)
+    t[c] = static_cast<unsigned char>(c - 32);
+  t['`'] = 0;
+  t[' '] = 0;
+  return t;
+}
+constexpr auto kUU = MakeUUTable();
+
+const char kBase64Chars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+const char kHexUpper[] = "0123456789ABCDEF";
+
+inline bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+inline char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+inline bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+inline bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+inline int UpperHexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Case-insensitive find of an ASCII needle.
+size_t FindText(std::string_view hay, std::string_view needle, size_t from = 0) {
+  if (needle.empty()) return from <= hay.size() ? from : std::string_view::npos;
+  for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
+    if (StartsWithText(hay.substr(i), needle)) return i;
+  }
+  return std::string_view::npos;
+}
+
+// A decimal integer as a lenient string-to-int reads it: optional sign, digits only, int range.
+bool TryReadInt(std::string_view text, int& value) {
+  if (text.empty()) return false;
+  size_t i = 0;
+  bool negative = false;
+  if (text[0] == '+' || text[0] == '-') {
+    negative = text[0] == '-';
+    i = 1;
+  }
+  if (i == text.size()) return false;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (!IsDigit(text[i])) return false;
+    v = v * 10 + (text[i] - '0');
+    if (v > std::numeric_limits<int>::max()) return false;
+  }
+  value = static_cast<int>(negative ? -v : v);
+  return true;
+}
+
+int ReadIntOrZero(std::string_view text) {
+  int v = 0;
+  return TryReadInt(text, v) ? v : 0;
+}
+
+// Whether a byte belongs to the class that the Q encoding of header words escapes.
+bool InHeaderWordClass(unsigned char c) {
+  return (c >= 9 && c <= 31) || c == ' ' || c == '"' || c == '\'' || c == '(' || c == ')' ||
+         c == '<' || c == '>' || c == '?' || c == '_';
+}
+
+void AppendEncoded(std::string& out, unsigned char c) {
+  out += '=';
+  out += kHexUpper[c >> 4];
+  out += kHexUpper[c & 15];
+}
+
+// Splits one encoded line so that no piece is longer than 71 characters plus the soft break.
+void SplitLongLine(std::string_view line, std::string& out) {
+  while (line.size() > 71) {
+    size_t pos = line.size(); // 1-based position of the scan
+    while (pos > 71) {
+      if (pos >= 3 && line[pos - 3] == '=' && UpperHexValue(line[pos - 2]) >= 0 &&
+          UpperHexValue(line[pos - 1]) >= 0)
+        pos -= 3;
+      else
+        pos -= 1;
+    }
+    out.append(line.substr(0, pos));
+    out += "=\r\n";
+    line.remove_prefix(pos);
+  }
+  out.append(line);
+  out += "\r\n";
+}
+
+} // namespace
+
+// --- Text ---------------------------------------------------------------------------------
+
+std::string_view TrimBlanks(std::string_view text) {
+  size_t b = 0;
+  while (b < text.size() && IsBlank(text[b]))
+    ++b;
+  size_t e = text.size();
+  while (e > b && text[e - 1] == ' ')
+    --e;
+  return text.substr(b, e - b);
+}
+
+std::string_view TrimBlanksLeft(std::string_view text) {
+  size_t b = 0;
+  while (b < text.size() && IsBlank(text[b]))
+    ++b;
+  return text.substr(b);
+}
+
+std::string_view TrimBlanksRight(std::string_view text) {
+  size_t e = text.size();
+  while (e > 0 && IsBlank(text[e - 1]))
+    --e;
+  return text.substr(0, e);
+}
+
+std::string PadLeftTo(std::string_view text, size_t width, std::string_view pad) {
+  std::string_view t = TrimBlanksLeft(text);
+  if (t.size() > width) return std::string(t.substr(t.size() - width));
+  std::string result(t);
+  if (pad.empty()) return result;
+  while (result.size() < width)
+    result.insert(0, pad);
+  return result;
+}
+
+std::string_view ReadTextLine(std::string_view text, std::ptrdiff_t& position) {
+  if (position < 1 || static_cast<size_t>(position) > text.size()) {
+    position = -1;
+    return {};
+  }
+  size_t start = static_cast<size_t>(position - 1);
+  size_t end = text.find("\r\n", start);
+  end = end == std::string_view::npos ? text.size() : end + 2;
+  position = end >= text.size() ? -1 : static_cast<std::ptrdiff_t>(end + 1);
+  return text.substr(start, end - start);
+}
+
+bool TBufferLineWalker::NextBufferLine(std::string_view& line, size_t& offset) {
+  if (FDone || FPos >= FBuffer.size()) {
+    FDone = true;
+    return false;
+  }
+  size_t end = FBuffer.find("\r\n", FPos);
+  offset = FPos;
+  if (end == std::string_view::npos) {
+    line = FBuffer.substr(FPos);
+    FPos = FBuffer.size();
+    FHadEnd = false;
+  } else {
+    line = FBuffer.substr(FPos, end - FPos);
+    FPos = end + 2;
+    FHadEnd = true;
+  }
+  return true;
+}
+
+bool StartsWithText(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (AsciiUpper(text[i]) != AsciiUpper(prefix[i])) return false;
+  return true;
+}
+
+std::string LowerCaseAscii(std::string_view text) {
+  std::string r(text);
+  for (auto& c : r)
+    c = LowerAscii(c);
+  return r;
+}
+
+std::string UpperCaseAscii(std::string_view text) {
+  std::string r(text);
+  for (auto& c : r)
+    c = AsciiUpper(c);
+  return r;
+}
+
+int FindHeaderLine(const std::vector<std::string>& lines, std::string_view prefix, int occurrence) {
+  int seen = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (StartsWithText(lines[i], prefix)) {
+      if (seen == occurrence) return static_cast<int>(i);
+      ++seen;
+    }
+  }
+  return -1;
+}
+
+// --- Quoted-printable ---------------------------------------------------------------------
+
+void QPDecodeAppend(std::string_view text, std::string& out) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    if (*p != '=') {
+      const void* eq = std::memchr(p, '=', static_cast<size_t>(end - p));
+      const char* stop = eq ? static_cast<const char*>(eq) : end;
+      out.append(p, static_cast<size_t>(stop - p));
+      p = stop;
+      continue;
+    }
+    if (end - p < 3) break; // a cut escape at the end is dropped
+    int hi = UpperHexValue(p[1]), lo = UpperHexValue(p[2]);
+    if (hi >= 0 && lo >= 0) out += static_cast<char>(hi * 16 + lo);
+    // a soft line break and a malformed escape are both dropped whole
+    p += 3;
+  }
+}
+
+std::string QPDecodeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  QPDecodeAppend(text, out);
+  return out;
+}
+
+std::string QPEncodeText(std::string_view text, bool headerWord) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8 + 4);
+  const size_t n = text.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    bool encode = c > 127 || c == '=' || (c < 32 && c != '\t' && c != '\n' && c != '\r');
+    if (c == '\r' && (i + 1 == n || text[i + 1] != '\n')) encode = true;
+    if (c == '\n' && (i == 0 || text[i - 1] != '\r')) encode = true;
+    if (headerWord && InHeaderWordClass(c)) encode = true;
+    if (encode)
+      AppendEncoded(out, c);
+    else
+      out += static_cast<char>(c);
+    if (!headerWord && out.size() >= 3 && out[out.size() - 2] == '\r' && out.back() == '\n') {
+      // Blanks before a line end would be lost in transport: write them encoded.
+      size_t crPos = out.size() - 2;
+      size_t runStart = crPos;
+      while (runStart > 0 && IsBlank(out[runStart - 1]))
+        --runStart;
+      if (runStart < crPos) {
+        std::string run = out.substr(runStart, crPos - runStart);
+        out.resize(runStart);
+        for (char b : run)
+          AppendEncoded(out, static_cast<unsigned char>(b));
+        out += "\r\n";
+      }
+    }
+  }
+  if (headerWord) return out;
+  std::string result;
+  result.reserve(out.size() + out.size() / 64 + 2);
+  std::string_view rest = out;
+  while (!rest.empty()) {
+    size_t e = rest.find("\r\n");
+    if (e == std::string_view::npos) {
+      SplitLongLine(rest, result);
+      break;
+    }
+    SplitLongLine(rest.substr(0, e), result);
+    rest.remove_prefix(e + 2);
+  }
+  return result;
+}
+
+// --- Base64 -------------------------------------------------------------------------------
+
+size_t TBase64Decoder::Feed(std::string_view text, std::string& out) {
+  const size_t start = out.size();
+  out.resize(start + (text.size() / 4 + 1) * 3);
+  char* w = out.data() + start;
+  auto p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  while (p < end) {
+    if (FFill == 0) {
+      // Whole groups of alphabet characters, the common case.
+      const unsigned char* groupStart = p;
+      while (end - p >= 4) {
+        unsigned a = kBase64[p[0]], b = kBase64[p[1]], c = kBase64[p[2]], d = kBase64[p[3]];
+        if ((a | b | c | d) >= 64) break;
+        w[0] = static_cast<char>((a << 2) | (b >> 4));
+        w[1] = static_cast<char>(((b & 15) << 4) | (c >> 2));
+        w[2] = static_cast<char>(((c & 3) << 6) | d);
+        w += 3;
+        p += 4;
+      }
+      if (p != groupStart) {
+        // Later characters outside the alphabet keep the values of the last group.
+        for (int k = 0; k < 4; ++k)
+          FSlots[k] = kBase64[p[k - 4]];
+      }
+      if (p == end) break;
+    }
+    unsigned char v = kBase64[*p++];
+    if (v != kBad) FSlots[FFill] = v; // any other character keeps the slot's value
+    if (++FFill < 4) continue;
+    FFill = 0;
+    unsigned s0 = FSlots[0], s1 = FSlots[1], s2 = FSlots[2], s3 = FSlots[3];
+    int count = 3;
+    if (s0 == kPad) s0 = 0;
+    if (s2 == kPad) {
+      s2 = 0;
+      s3 = 0;
+      count = 1;
+    } else if (s3 == kPad) {
+      s3 = 0;
+      count = 2;
+    }
+    const char bytes[3] = {static_cast<char>((s0 * 4 + s1 / 16) & 255),
+                           static_cast<char>(((s1 % 16) * 16 + s2 / 4) & 255),
+                           static_cast<char>(((s2 % 4) * 64 + s3) & 255)};
+    for (int k = 0; k < count; ++k)
+      *w++ = bytes[k];
+  }
+  size_t written = static_cast<size_t>(w - (out.data() + start));
+  out.resize(start + written);
+  return written;
+}
+
+size_t DecodeBase64Chunk(std::string_view text, std::string& out) {
+  TBase64Decoder decoder;
+  return decoder.Feed(text, out);
+}
+
+void EncodeBase64Lines(std::string_view source, std::string& target) {
+  target.clear();
+  if (source.empty()) return;
+  const size_t groups = (source.size() + 2) / 3;
+  target.reserve(groups * 4 + (groups / 19 + 1) * 2);
+  auto p = reinterpret_cast<const unsigned char*>(source.data());
+  size_t n = source.size(), i = 0, inLine = 0;
+  while (i < n) {
+    unsigned b0 = p[i], b1 = i + 1 < n ? p[i + 1] : 0, b2 = i + 2 < n ? p[i + 2] : 0;
+    target += kBase64Chars[b0 >> 2];
+    target += kBase64Chars[((b0 & 3) << 4) | (b1 >> 4)];
+    target += i + 1 < n ? kBase64Chars[((b1 & 15) << 2) | (b2 >> 6)] : '=';
+    target += i + 2 < n ? kBase64Chars[b2 & 63] : '=';
+    i += 3;
+    if (++inLine == 19) {
+      target += "\r\n";
+      inLine = 0;
+    }
+  }
+  if (inLine != 0) target += "\r\n";
+}
+
+// --- Uuencode -----------------------------------------------------------------------------
+
+int UUCharValue(char c) {
+  unsigned char v = kUU[static_cast<unsigned char>(c)];
+  if (v == kBad) throw EPelloraError("UUCODE message format error");
+  return v;
+}
+
+size_t UUDecodeOneLine(std::string_view line, std::string& out) {
+  if (line.empty()) return 0;
+  unsigned n = kUU[static_cast<unsigned char>(line[0])];
+  if (n == kBad) return 0;
+  std::string_view data = line.substr(1, 60);
+  for (char c : data)
+    if (kUU[static_cast<unsigned char>(c)] == kBad) return 0;
+  if (n > 45) n = 45;
+  // Missing characters count as zero bits, as encoders that strip trailing spaces expect.
+  unsigned char bytes[45] = {};
+  unsigned bitPos = 0;
+  for (char c : data) {
+    unsigned v = kUU[static_cast<unsigned char>(c)];
+    for (int b = 5; b >= 0; --b, ++bitPos) {
+      if (bitPos >= 45 * 8) break;
+      if (v & (1u << b)) bytes[bitPos / 8] |= static_cast<unsigned char>(0x80 >> (bitPos % 8));
+    }
+  }
+  out.append(reinterpret_cast<const char*>(bytes), n);
+  return n;
+}
+
+void UUDecodeBlock(std::string_view text, std::string& target) {
+  target.clear();
+  TBufferLineWalker walker(text);
+  std::string_view line;
+  size_t offset;
+  while (walker.NextBufferLine(line, offset))
+    UUDecodeOneLine(line, target);
+}
+
+// --- Header words -------------------------------------------------------------------------
+
+std::string DecodeHeaderWords(std::string_view value) {
+  std::string s(TrimBlanks(value));
+  const bool utf8 = FindText(s, "=?UTF-8?") != std::string_view::npos;
+  std::string out;
+  out.reserve(s.size());
+  std::string decoded;
+  size_t p = 0; // the value is out + s[p..]
+  for (;;) {
+    size_t w = s.find("=?", p);
+    if (w == std::string::npos) break;
+    size_t cs = s.find('?', w + 2);
+    if (cs == std::string::npos) break;
+    size_t e = s.find("?=", cs + 1);
+    if (e == std::string::npos) break;
+    size_t q = s.find('?', e + 1);
+    if (q != std::string::npos && q + 1 < s.size() && s[q + 1] == '=') e = q;
+    std::string_view inner = std::string_view(s).substr(cs + 1, e - cs - 1);
+    char encoding = 'Q';
+    if (inner.size() >= 2 && inner[1] == '?') {
+      char c = AsciiUpper(inner[0]);
+      if (c == 'B' || c == 'Q' || c == 'U') encoding = c;
+    }
+    inner.remove_prefix(std::min<size_t>(2, inner.size()));
+    decoded.clear();
+    if (encoding == 'B') {
+      DecodeBase64Chunk(inner, decoded);
+    } else if (encoding == 'U') {
+      UUDecodeOneLine(inner, decoded);
+    } else {
+      std::string spaced(inner);
+      std::replace(spaced.begin(), spaced.end(), '_', ' ');
+      QPDecodeAppend(spaced, decoded);
+    }
+    size_t zero = decoded.find('\0');
+    if (zero != std::string::npos) decoded.resize(zero);
+
+    // Replace the word in place (a decoded word is always shorter than its encoded form)
+    // and search again from one character before it, which finds the same first "=?" as a
+    // search from the start of the new value would.
+    const size_t wordEnd = e + 2;
+    out.append(s, p, w - p);
+    if (decoded.size() + 1 <= wordEnd - w) {
+      size_t at = wordEnd - decoded.size();
+      std::memcpy(s.data() + at, decoded.data(), decoded.size());
+      p = at;
+      if (!out.empty() && out.back() == '=') {
+        s[--p] = '=';
+        out.pop_back();
+      }
+    } else {
+      std::string rest = decoded + s.substr(wordEnd);
+      if (!out.empty() && out.back() == '=') {
+        rest.insert(0, 1, '=');
+        out.pop_back();
+      }
+      s = std::move(rest);
+      p = 0;
+    }
+  }
+  out.append(s, p, std::string::npos);
+  return utf8 ? Utf8ToAnsi(out) : out;
+}
+
+std::string EncodeHeaderWordQ(std::string_view text, std::string_view charset) {
+  std::string encoded = QPEncodeText(text, true);
+  if (encoded == text) return std::string(text);
+  std::string r = "=?";
+  r.append(charset);
+  r += "?Q?";
+  r += encoded;
+  r += "?=";
+  return r;
+}
+
+// --- Header lines -------------------------------------------------------------------------
+
+std::string NormalizeHeaderLine(std::string_view line) {
+  size_t colon = line.find(':');
+  std::string_view nameView = colon == std::string_view::npos ? line : line.substr(0, colon + 1);
+  std::string_view valueView =
+      colon == std::string_view::npos ? std::string_view() : line.substr(colon + 1);
+
+  std::string name(nameView);
+  bool seenLetter = false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (!IsAsciiLetter(c)) continue;
+    bool upper = !seenLetter || (i > 0 && name[i - 1] == '-');
+    seenLetter = true;
+    name[i] = upper ? AsciiUpper(c) : LowerAscii(c);
+  }
+  if (name.size() >= 4 && name.compare(name.size() - 4, 4, "-Id:") == 0)
+    name[name.size() - 2] = 'D';
+
+  std::string value;
+  value.reserve(valueView.size());
+  std::string blanks;
+  for (size_t i = 0; i < valueView.size(); ++i) {
+    char c = valueView[i];
+    if (c == '\t') {
+      blanks += c;
+    } else if (c == ' ') {
+      blanks.assign(1, ' ');
+    } else if (c == '"') {
+      value += blanks;
+      blanks.clear();
+      size_t close = valueView.find('"', i + 1);
+      size_t stop = close == std::string_view::npos ? valueView.size() : close + 1;
+      value.append(valueView.substr(i, stop - i));
+      i = stop - 1;
+    } else {
+      value += blanks;
+      blanks.clear();
+      value += c;
+    }
+  }
+  value += blanks;
+
+  std::string result(TrimBlanks(name));
+  result += ' ';
+  result.append(TrimBlanks(value));
+  return result;
+}
+
+namespace {
+
+// The value of a header line: [start, end) after the first colon up to the first ";",
+// both outside double quotes. False when the line has no colon.
+bool FindValueRange(std::string_view line, size_t& start, size_t& end) {
+  bool quoted = false;
+  start = std::string_view::npos;
+  end = line.size();
+  for (size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted) {
+      if (start == std::string_view::npos) {
+        if (c == ':') start = i + 1;
+      } else if (c == ';') {
+        end = i;
+        break;
+      }
+    }
+  }
+  return start != std::string_view::npos;
+}
+
+std::string_view StripDoubleQuotes(std::string_view text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    return text.substr(1, text.size() - 2);
+  return text;
+}
+
+// Walks a parameter list; calls found(start, end) for every value of the wanted parameter.
+template <class F> void WalkParams(std::string_view s, std::string_view paramName, F&& found) {
+  const std::string wanted = UpperCaseAscii(TrimBlanks(paramName));
+  bool quoted = false, inValue = false, inParams = false, copying = false;
+  std::string name;
+  size_t copyStart = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted) {
+      if (!inValue && c == ':') {
+        inValue = true;
+        continue;
+      }
+      if (inValue && c == ';') {
+        if (copying) found(copyStart, i);
+        inParams = true;
+        copying = false;
+        name.clear();
+        continue;
+      }
+      if (inParams && c == '=') {
+        if (copying) found(copyStart, i); // an unquoted value ends at a further "="
+        copying = UpperCaseAscii(TrimBlanks(name)) == wanted;
+        copyStart = i + 1;
+        name.clear();
+        continue;
+      }
+    }
+    if (inParams && !copying) name += c;
+  }
+  if (copying) found(copyStart, s.size());
+}
+
+} // namespace
+
+std::string FieldValueOf(std::string_view line) {
+  size_t start, end;
+  if (!FindValueRange(line, start, end)) return {};
+  return std::string(StripDoubleQuotes(TrimBlanks(line.substr(start, end - start))));
+}
+
+std::string WithFieldValue(std::string_view line, std::string_view value) {
+  size_t start, end;
+  if (!FindValueRange(line, start, end)) return std::string(line);
+  std::string r(line.substr(0, start));
+  r += ' ';
+  r.append(TrimBlanks(value));
+  r.append(line.substr(end));
+  return r;
+}
+
+std::string FieldParamOf(std::string_view line, std::string_view paramName) {
+  std::string s(TrimBlanks(line));
+  if (s.empty() || s.back() != ';') s += ';';
+  std::string result;
+  WalkParams(s, paramName, [&](size_t b, size_t e) { result.append(s, b, e - b); });
+  return std::string(StripDoubleQuotes(TrimBlanks(result)));
+}
+
+std::string WithFieldParam(std::string_view line, std::string_view paramName,
+                           std::string_view value) {
+  std::string s(TrimBlanks(line));
+  bool added = false;
+  if (s.empty() || s.back() != ';') {
+    s += ';';
+    added = true;
+  }
+  size_t start = std::string::npos, end = 0;
+  WalkParams(s, paramName, [&](size_t b, size_t e) {
+    if (start == std::string::npos) {
+      start = b;
+      end = e;
+    }
+  });
+  if (added) s.pop_back();
+  if (start != std::string::npos) {
+    end = std::min(end, s.size());
+    start = std::min(start, end);
+    return s.substr(0, start) + std::string(TrimBlanks(value)) + s.substr(end);
+  }
+  std::string r(TrimBlanks(line));
+  r += "; ";
+  r.append(TrimBlanks(paramName));
+  r += '=';
+  r.append(TrimBlanks(value));
+  return r;
+}
+
+// --- Dates --------------------------------------------------------------------------------
+
+TDateTime ParseMailDate(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= 32)
+    ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
+    --e;
+  text = text.substr(b, e - b);
+  if (text.empty()) return 0;
+
+  std::string fields[8];
+  int counter = IsDigit(text[0]) ? 1 : 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == ' ') {
+      // A run of spaces is one separator, as in "Fri,  1 Mar 2002".
+      if (i > 0 && text[i - 1] == ' ') continue;
+      counter = counter + 1 == 6 ? 7 : std::min(counter + 1, 8);
+    } else if (c == '/' || c == ':') {
+      counter = std::min(counter + 1, 8);
+    } else if (counter >= 1 && counter <= 7) {
+      fields[counter] += c;
+    }
+  }
+
+  const std::string& monthField = fields[2];
+  if (monthField.empty()) return 0;
+  int month = 0;
+  if (IsDigit(monthField[0])) {
+    month = ReadIntOrZero(monthField);
+  } else {
+    size_t pos = FindText("Jan,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec,", monthField);
+    if (pos == std::string_view::npos) return 0;
+    month = static_cast<int>(pos / 4) + 1;
+  }
+  if (month == 0) return 0;
+
+  int day = ReadIntOrZero(fields[1]);
+  int year = ReadIntOrZero(fields[3]);
+  int hour = ReadIntOrZero(fields[4]);
+  int minute = ReadIntOrZero(fields[5]);
+  int second = ReadIntOrZero(fields[6]);
+  if (year < 50)
+    year += 2000;
+  else if (year < 100)
+    year += 1900;
+
+  int zoneMinutes = 0; // east positive
+  std::string_view zone = TrimBlanks(fields[7]);
+  static const struct {
+    const char* name;
+    int hours;
+  } kNamedZones[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST", -5}, {"EDT", -4}, {"CST", -6},
+                     {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
+  bool named = false;
+  for (const auto& z : kNamedZones) {
+    if (SameTextAscii(zone, z.name)) {
+      zoneMinutes = z.hours * 60;
+      named = true;
+      break;
+    }
+  }
+  if (!named && zone.size() == 5) {
+    std::string signText(1, zone[0]);
+    signText += '1';
+    int sign = 1;
+    if (TryReadInt(signText, sign))
+      sign = sign < 0 ? -1 : 1;
+    else
+      sign = 1;
+    int zh = ReadIntOrZero(zone.substr(1, 2));
+    int zm = ReadIntOrZero(zone.substr(3, 2));
+    if (zh > 23 || zm > 59) return 0;
+    zoneMinutes = sign * (zh * 60 + zm);
+  }
+
+  TDateTime date;
+  if (!TryEncodeDate(year, month, day, date)) return 0;
+  int64_t seconds = (static_cast<int64_t>(date) - static_cast<int64_t>(UnixDateDelta)) * 86400 +
+                    static_cast<int64_t>(hour) * 3600 + static_cast<int64_t>(minute) * 60 + second -
+                    static_cast<int64_t>(zoneMinutes) * 60;
+  return UtcToLocal(UnixToDateTime(seconds));
+}
+
+double LocalUtcOffset() {
+  return UtcOffsetMinutesNow() / 1440.0;
+}
+
+std::string NewBoundary() {
+  static thread_local std::mt19937 generator{std::random_device{}()};
+  char text[24];
+  std::snprintf(text, sizeof text, "boundary%08X", static_cast<unsigned>(generator()));
+  return text;
+}
+
+std::string CleanFileName(std::string_view name) {
+  std::string r(TrimBlanks(name).substr(0, 254));
+  for (auto& c : r) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u < 32 || std::strchr(":\\/*?\"<>|'", c) != nullptr) c = '_';
+  }
+  return r;
+}
+
+} // namespace pellora

@@ -1,0 +1,107 @@
+#pragma once
+// Transfer encodings, header words and header-line helpers of the message model.
+// Every function is stateless; 8-bit text in the ANSI code page throughout.
+#include "platform/date_time.h"
+#include "platform/file_types.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellora {
+
+// --- Text ---------------------------------------------------------------------------------
+
+// Tabs and spaces off the start, spaces only off the end (a trailing tab stays).
+std::string_view TrimBlanks(std::string_view text);
+std::string_view TrimBlanksLeft(std::string_view text);
+std::string_view TrimBlanksRight(std::string_view text);
+// Left-trimmed text, cut to its last width characters or padded on the left to width.
+std::string PadLeftTo(std::string_view text, size_t width, std::string_view pad);
+
+// One line from a 1-based position, its CR LF included; the position moves to the next line
+// or becomes -1 once the last character has been taken.
+std::string_view ReadTextLine(std::string_view text, std::ptrdiff_t& position);
+
+// Walks a buffer line by line; only CR LF ends a line. The lines are views without their
+// CR LF, so nothing is written into the buffer.
+class TBufferLineWalker {
+public:
+  explicit TBufferLineWalker(std::string_view buffer) : FBuffer(buffer) {}
+  // The next line and its offset; false at the end.
+  bool NextBufferLine(std::string_view& line, size_t& offset);
+  // Where the next line starts (the buffer's size at the end).
+  size_t Position() const { return FPos; }
+  // True when the line last given ended with CR LF.
+  bool LineHadEnd() const { return FHadEnd; }
+
+private:
+  std::string_view FBuffer;
+  size_t FPos = 0;
+  bool FHadEnd = false;
+  bool FDone = false;
+};
+
+// Index of the occurrence-th line (from 0) starting with prefix, ASCII case ignored; -1 if none.
+int FindHeaderLine(const std::vector<std::string>& lines, std::string_view prefix,
+                   int occurrence = 0);
+
+// True when text starts with prefix, ASCII case ignored.
+bool StartsWithText(std::string_view text, std::string_view prefix);
+std::string LowerCaseAscii(std::string_view text);
+std::string UpperCaseAscii(std::string_view text);
+
+// --- Transfer encodings -------------------------------------------------------------------
+
+std::string QPDecodeText(std::string_view text);
+void QPDecodeAppend(std::string_view text, std::string& out);
+std::string QPEncodeText(std::string_view text, bool headerWord);
+
+// Base64 decoding that keeps its four slots between calls, so a group that one line leaves
+// incomplete continues with the next.
+class TBase64Decoder {
+public:
+  // Appends the bytes of every group completed by text; returns how many were appended.
+  size_t Feed(std::string_view text, std::string& out);
+
+private:
+  unsigned char FSlots[4] = {0, 0, 0, 0};
+  int FFill = 0;
+};
+
+// Appends the bytes of one run of base64 characters; a trailing incomplete group is ignored.
+size_t DecodeBase64Chunk(std::string_view text, std::string& out);
+// Base64 in lines of 76 characters, each ending with CR LF; target is replaced.
+void EncodeBase64Lines(std::string_view source, std::string& target);
+
+// Value 0-63 of a uuencode character; EPelloraError for a character outside the alphabet.
+int UUCharValue(char c);
+// Appends the bytes of one uuencoded line (none when the line is bad); returns their count.
+size_t UUDecodeOneLine(std::string_view line, std::string& out);
+// Decodes every CR LF line of text into target (replaced).
+void UUDecodeBlock(std::string_view text, std::string& target);
+
+// --- Header words and lines ---------------------------------------------------------------
+
+std::string DecodeHeaderWords(std::string_view value);
+std::string EncodeHeaderWordQ(std::string_view text, std::string_view charset);
+std::string NormalizeHeaderLine(std::string_view line);
+// The value between the colon and the first parameter, unquoted.
+std::string FieldValueOf(std::string_view line);
+std::string WithFieldValue(std::string_view line, std::string_view value);
+std::string FieldParamOf(std::string_view line, std::string_view paramName);
+std::string WithFieldParam(std::string_view line, std::string_view paramName,
+                           std::string_view value);
+
+// --- Dates, names, types ------------------------------------------------------------------
+
+// A message date as local time; 0 when the text is no date.
+TDateTime ParseMailDate(std::string_view text);
+// Offset of local time from UTC now, in days.
+double LocalUtcOffset();
+// "boundary" and eight upper-case hexadecimal digits.
+std::string NewBoundary();
+std::string CleanFileName(std::string_view name);
+
+} // namespace pellora

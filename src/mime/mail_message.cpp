@@ -1,0 +1,404 @@
+#include "mime/mail_message.h"
+
+#include "mime/codecs.h"
+#include "platform/codepage.h"
+#include "platform/collation.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pellora {
+
+// --- Recipients ---------------------------------------------------------------------------
+
+void ParseRecipientValue(std::string_view value, std::vector<std::string>& names,
+                         std::vector<std::string>& addresses) {
+  std::string pending, address;
+  bool collectingName = true;
+  char closing = 0; // the character that leaves quoted mode, 0 outside
+  auto endRecipient = [&] {
+    if (!address.empty()) {
+      names.push_back(DecodeHeaderWords(TrimBlanks(pending)));
+      addresses.emplace_back(TrimBlanks(address));
+    } else {
+      names.emplace_back();
+      addresses.emplace_back(TrimBlanks(pending));
+    }
+    pending.clear();
+    address.clear();
+    collectingName = true;
+  };
+  for (char c : value) {
+    if (closing == 0 && (c == '"' || c == '(')) {
+      if (collectingName && !pending.empty() && address.empty()) {
+        address.assign(TrimBlanks(pending));
+        pending.clear();
+      }
+      closing = c == '"' ? '"' : ')';
+      continue;
+    }
+    if (closing != 0) {
+      if (c == closing) {
+        closing = 0;
+        continue;
+      }
+      if (!address.empty()) collectingName = true;
+      if (collectingName) pending += c;
+      continue;
+    }
+    if (c == ',') {
+      endRecipient();
+    } else if (c == '<') {
+      collectingName = false;
+    } else if (c == '>') {
+      collectingName = true;
+    } else if (collectingName) {
+      pending += c;
+    } else if (c != ' ') {
+      address += c;
+    }
+  }
+  if (!value.empty()) endRecipient();
+}
+
+TMailRecipients::TMailRecipients(const TMailMessage* message, std::string fieldName)
+    : FMessage(message), FFieldName(std::move(fieldName)) {}
+
+void TMailRecipients::Refresh() const {
+  if (FVersion == FMessage->HeaderVersion()) return;
+  FNames.clear();
+  FAddresses.clear();
+  const std::string prefix = FFieldName + ":";
+  for (const auto& line : FMessage->HeaderLines())
+    if (StartsWithText(line, prefix)) ParseRecipientValue(FieldValueOf(line), FNames, FAddresses);
+  FVersion = FMessage->HeaderVersion();
+}
+
+int TMailRecipients::Count() const {
+  Refresh();
+  return static_cast<int>(FNames.size());
+}
+
+std::string TMailRecipients::Name(int index) const {
+  Refresh();
+  return index >= 0 && index < static_cast<int>(FNames.size()) ? FNames[index] : std::string();
+}
+
+std::string TMailRecipients::Address(int index) const {
+  Refresh();
+  return index >= 0 && index < static_cast<int>(FAddresses.size()) ? FAddresses[index]
+                                                                   : std::string();
+}
+
+const std::vector<std::string>& TMailRecipients::Names() const {
+  Refresh();
+  return FNames;
+}
+
+const std::vector<std::string>& TMailRecipients::Addresses() const {
+  Refresh();
+  return FAddresses;
+}
+
+// --- Route --------------------------------------------------------------------------------
+
+TReceived ParseReceivedLine(std::string_view line) {
+  TReceived hop;
+  std::string_view text = TrimBlanks(line.size() > 9 ? line.substr(9) : std::string_view());
+  enum { None, From, By, For } keyword = None;
+  size_t depth = 0;
+  std::string word;
+  auto store = [&] {
+    if (keyword == From) hop.FromHost = word;
+    if (keyword == By) hop.ByHost = word;
+    if (keyword == For) hop.ForAddress = word;
+    word.clear();
+    keyword = None;
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '(' || c == '[') {
+      ++depth;
+      continue;
+    }
+    if (c == ')' || c == ']') {
+      if (depth > 0) --depth;
+      continue;
+    }
+    if (depth > 0 || c == '"' || c == '\'' || c == '<' || c == '>') continue;
+    if (c == ';') {
+      if (keyword != None && !word.empty()) store();
+      hop.Date = ParseMailDate(text.substr(i + 1));
+      break;
+    }
+    if (c == ' ') {
+      if (keyword != None) {
+        if (!word.empty()) store();
+      } else {
+        std::string key = LowerCaseAscii(TrimBlanks(word));
+        if (key == "from")
+          keyword = From;
+        else if (key == "by")
+          keyword = By;
+        else if (key == "for")
+          keyword = For;
+        word.clear();
+      }
+      continue;
+    }
+    word += c;
+  }
+  return hop;
+}
+
+// --- Message ------------------------------------------------------------------------------
+
+TMailMessage::TMailMessage() : FToList(this, "To"), FCcList(this, "Cc"), FBccList(this, "Bcc") {
+  SetOwnerMessage(this);
+}
+
+TMailMessage::~TMailMessage() = default;
+
+void TMailMessage::ClearDerived() {
+  FAttachments.Clear();
+  FTextLines.clear();
+  FHtmlLines.clear();
+  FTextPart = FHtmlPart = FMixedPart = FRelatedPart = FAlternativePart = nullptr;
+}
+
+void TMailMessage::MarkParsed() {
+  ClearDerived();
+  FRebuildPending = true;
+  FAnalysisPending = true;
+}
+
+void TMailMessage::ResetMessage() {
+  ClearPart();
+  ClearDerived();
+  FRebuildPending = false;
+  FAnalysisPending = false;
+}
+
+void TMailMessage::ParseAddressField(std::string_view fieldName, std::string& name,
+                                     std::string& address) const {
+  const std::string value = DecodeHeaderWords(TrimBlanks(FieldValue(fieldName)));
+  enum { Undecided, InName, InAddress } state = Undecided;
+  std::string pending;
+  name.clear();
+  address.clear();
+  char closing = 0;
+  auto target = [&]() -> std::string& {
+    return state == InName ? name : state == InAddress ? address : pending;
+  };
+  for (char c : value) {
+    if (closing != 0) {
+      if (c == closing) {
+        closing = 0;
+        state = InAddress;
+      } else {
+        target() += c;
+      }
+      continue;
+    }
+    if (c == '"' || c == '(') {
+      if (state == Undecided) address = pending;
+      state = InName;
+      closing = c == '"' ? '"' : ')';
+    } else if (c == '<') {
+      if (state == Undecided) name = pending;
+      state = InAddress;
+    } else if (c == '>') {
+      state = InName;
+    } else {
+      target() += c;
+    }
+  }
+  if (state == Undecided) address = pending;
+  name = std::string(TrimBlanks(name));
+  address = std::string(TrimBlanks(address));
+}
+
+std::string TMailMessage::FromName() const {
+  std::string name, address;
+  ParseAddressField("From", name, address);
+  return name;
+}
+
+std::string TMailMessage::FromAddress() const {
+  std::string name, address;
+  ParseAddressField("From", name, address);
+  return address;
+}
+
+std::string TMailMessage::ReplyToName() const {
+  std::string name, address;
+  ParseAddressField("Reply-To", name, address);
+  return name;
+}
+
+std::string TMailMessage::ReplyToAddress() const {
+  std::string name, address;
+  ParseAddressField("Reply-To", name, address);
+  return address;
+}
+
+std::string TMailMessage::SubjectText() const {
+  // A subject is free text: unlike structured fields it is not cut at ";".
+  int i = FindHeaderLine(HeaderLines(), "Subject:");
+  if (i < 0) return {};
+  std::string_view line = HeaderLines()[static_cast<size_t>(i)];
+  std::string_view value = TrimBlanks(line.substr(std::strlen("Subject:")));
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    value = TrimBlanks(value.substr(1, value.size() - 2));
+  if (value.size() > 2 && (value.front() == '"' || value.front() == '\'') &&
+      (value.back() == '"' || value.back() == '\''))
+    value = value.substr(1, value.size() - 2);
+  return DecodeHeaderWords(value);
+}
+
+TDateTime TMailMessage::MessageDate() const {
+  return ParseMailDate(TrimBlanks(FieldValue("Date")));
+}
+
+int TMailMessage::ReceivedCount() const {
+  int count = 0;
+  for (const auto& line : HeaderLines())
+    if (StartsWithText(line, "Received:")) ++count;
+  return count;
+}
+
+TReceived TMailMessage::ReceivedHop(int index) const {
+  if (index < 0) return {};
+  int i = FindHeaderLine(HeaderLines(), "Received:", index);
+  if (i < 0) return {};
+  return ParseReceivedLine(HeaderLines()[static_cast<size_t>(i)]);
+}
+
+namespace {
+
+// Lines split at CR LF, CR or LF; a final line end opens no further line.
+void SplitLines(std::string_view text, std::vector<std::string>& lines) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const char* q = p;
+    while (q < end && *q != '\r' && *q != '\n')
+      ++q;
+    lines.emplace_back(p, static_cast<size_t>(q - p));
+    if (q == end) break;
+    p = q + ((*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1);
+  }
+}
+
+void FillLines(const TMailPart& part, std::vector<std::string>& lines) {
+  std::string_view bytes = part.DecodedBody();
+  const void* zero = std::memchr(bytes.data(), '\0', bytes.size());
+  if (zero)
+    bytes = bytes.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - bytes.data()));
+  if (SameTextAscii(part.BodyCharset(), "UTF-8"))
+    SplitLines(Utf8ToAnsi(bytes), lines);
+  else
+    SplitLines(bytes, lines);
+}
+
+} // namespace
+
+bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
+  if (FTextPart == nullptr && (type == "text/plain" || type == "text")) {
+    part->DecodeBody();
+    if (!part->DecodedBody().empty()) {
+      FTextPart = part;
+      FillLines(*part, FTextLines);
+      return true;
+    }
+  }
+  if (FHtmlPart == nullptr && type == "text/html") {
+    part->DecodeBody();
+    if (!part->DecodedBody().empty()) {
+      FHtmlPart = part;
+      FillLines(*part, FHtmlLines);
+      return true;
+    }
+  }
+  return false;
+}
+
+void TMailMessage::FindBodies() {
+  if (!FAnalysisPending) return;
+  ClearDerived();
+  FAnalysisPending = false;
+  // Depth-first, each part before its sub-parts; iterative so depth costs no stack.
+  std::vector<TMailPart*> stack{this};
+  while (!stack.empty()) {
+    TMailPart* part = stack.back();
+    stack.pop_back();
+    const TMailPartList& subs = part->SubParts();
+    for (int i = subs.Count() - 1; i >= 0; --i)
+      stack.push_back(subs[i]);
+
+    const std::string type = part->MimeType();
+    if (FMixedPart == nullptr && type == "multipart/mixed") {
+      FMixedPart = part;
+      continue;
+    }
+    if (FRelatedPart == nullptr && type == "multipart/related") {
+      FRelatedPart = part;
+      continue;
+    }
+    if (FAlternativePart == nullptr && type == "multipart/alternative") {
+      FAlternativePart = part;
+      continue;
+    }
+    const bool leaf = subs.Count() == 0;
+    TMailPart* parent = part->ParentPart();
+    bool taken = false;
+    if (part == this && leaf && (type.rfind("text/", 0) == 0 || type == "text"))
+      taken = TakeBody(part, type);
+    if (!taken && part == this && leaf && type.empty()) taken = TakeBody(part, "text/plain");
+    if (!taken && FMixedPart != nullptr && parent == FMixedPart && FAlternativePart == nullptr)
+      taken = TakeBody(part, type);
+    if (!taken && FRelatedPart != nullptr && parent == FRelatedPart) taken = TakeBody(part, type);
+    if (!taken && FAlternativePart != nullptr && parent == FAlternativePart)
+      taken = TakeBody(part, type);
+    if (!taken && leaf) FAttachments.Add(part);
+  }
+}
+
+namespace {
+
+void SerializeParts(const TMailPartList& parts, std::string& out) {
+  if (parts.Count() == 0) return;
+  for (TMailPart* part : parts) {
+    out += "\r\n--";
+    out += part->ParentBoundary();
+    out += "\r\n";
+    for (const auto& line : part->HeaderLines()) {
+      if (line.empty()) continue;
+      out += line;
+      out += "\r\n";
+    }
+    out += "\r\n";
+    if (part->SubParts().Count() == 0)
+      out += part->EncodedBody();
+    else
+      SerializeParts(part->SubParts(), out); // depth is bounded by the parser
+  }
+  out += "\r\n--";
+  out += parts[0]->ParentBoundary();
+  out += "--\r\n";
+}
+
+} // namespace
+
+void TMailMessage::RebuildBody() {
+  if (!FRebuildPending) return;
+  if (SubParts().Count() > 0) {
+    std::string body = "This is a multipart message in mime format.\r\n";
+    SerializeParts(SubParts(), body);
+    SetEncodedBody(std::move(body));
+  }
+  SetFieldValue("Content-Length", std::to_string(EncodedBody().size()));
+  FRebuildPending = false;
+}
+
+} // namespace pellora

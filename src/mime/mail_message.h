@@ -1,0 +1,113 @@
+#pragma once
+// The root of a parsed message and what a reader asks of it.
+#include "mime/mail_part.h"
+#include "platform/date_time.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellora {
+
+// One hop of the route, read from one Received field.
+struct TReceived {
+  std::string FromHost;
+  std::string ByHost;
+  std::string ForAddress;
+  TDateTime Date = 0;
+};
+
+// The recipients of one field ("To", "Cc" or "Bcc") of one message; computed again whenever
+// the message's header lines change.
+class TMailRecipients {
+public:
+  TMailRecipients(const TMailMessage* message, std::string fieldName);
+  const TMailMessage* Message() const { return FMessage; }
+  const std::string& FieldName() const { return FFieldName; }
+  int Count() const;
+  // Empty text for an index out of range.
+  std::string Name(int index) const;
+  std::string Address(int index) const;
+  const std::vector<std::string>& Names() const;
+  const std::vector<std::string>& Addresses() const;
+
+private:
+  void Refresh() const;
+  const TMailMessage* FMessage;
+  std::string FFieldName;
+  mutable std::vector<std::string> FNames;
+  mutable std::vector<std::string> FAddresses;
+  mutable uint64_t FVersion = ~uint64_t{0};
+};
+
+// Appends the recipients of one field value (display names decoded).
+void ParseRecipientValue(std::string_view value, std::vector<std::string>& names,
+                         std::vector<std::string>& addresses);
+// One route hop from a whole "Received:" header line.
+TReceived ParseReceivedLine(std::string_view line);
+
+class TMailMessage : public TMailPart {
+public:
+  TMailMessage();
+  ~TMailMessage() override;
+
+  // Releases every part and everything derived from the last parse.
+  void ResetMessage();
+
+  // Display name and address of a field such as "From".
+  void ParseAddressField(std::string_view fieldName, std::string& name, std::string& address) const;
+  std::string FromName() const;
+  std::string FromAddress() const;
+  std::string ReplyToName() const;
+  std::string ReplyToAddress() const;
+  std::string SubjectText() const;
+  TDateTime MessageDate() const;
+  int ReceivedCount() const;
+  // Hop index counted from 0 in header order (the newest first); empty when out of range.
+  TReceived ReceivedHop(int index) const;
+  const TMailRecipients& ToList() const { return FToList; }
+  const TMailRecipients& CcList() const { return FCcList; }
+  const TMailRecipients& BccList() const { return FBccList; }
+
+  // Finds the text and HTML bodies and the attachments; does nothing unless a parse came since.
+  void FindBodies();
+  // Re-serializes the part tree into EncodedBody and sets Content-Length.
+  void RebuildBody();
+
+  const TMailPartList& Attachments() const { return FAttachments; }
+  const std::vector<std::string>& TextLines() const { return FTextLines; }
+  const std::vector<std::string>& HtmlLines() const { return FHtmlLines; }
+  TMailPart* TextPart() const { return FTextPart; }
+  TMailPart* HtmlPart() const { return FHtmlPart; }
+  TMailPart* MixedPart() const { return FMixedPart; }
+  TMailPart* RelatedPart() const { return FRelatedPart; }
+  TMailPart* AlternativePart() const { return FAlternativePart; }
+  const std::string& Charset() const { return FCharset; }
+  void SetCharset(std::string charset) { FCharset = std::move(charset); }
+  bool RebuildPending() const { return FRebuildPending; }
+  bool AnalysisPending() const { return FAnalysisPending; }
+
+private:
+  friend class TMailPart;
+  // Every parse of any part: the derived data may refer to released parts, so it goes now.
+  void MarkParsed();
+  void ClearDerived();
+  bool TakeBody(TMailPart* part, std::string_view type);
+
+  TMailPartList FAttachments;
+  std::vector<std::string> FTextLines;
+  std::vector<std::string> FHtmlLines;
+  TMailPart* FTextPart = nullptr;
+  TMailPart* FHtmlPart = nullptr;
+  TMailPart* FMixedPart = nullptr;
+  TMailPart* FRelatedPart = nullptr;
+  TMailPart* FAlternativePart = nullptr;
+  std::string FCharset = "iso-8859-1";
+  TMailRecipients FToList;
+  TMailRecipients FCcList;
+  TMailRecipients FBccList;
+  bool FRebuildPending = false;
+  bool FAnalysisPending = false;
+};
+
+} // namespace pellora

@@ -1,0 +1,336 @@
+#include "mime/mail_part.h"
+
+#include "mime/codecs.h"
+#include "mime/mail_message.h"
+#include "platform/files.h"
+#include "platform/pellora_error.h"
+
+#include <cstring>
+
+namespace pellora {
+namespace {
+
+std::string_view UpToZero(std::string_view text) {
+  const void* zero = std::memchr(text.data(), '\0', text.size());
+  return zero ? text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()))
+              : text;
+}
+
+// Start of the first line at or after from (a line start) that begins with marker;
+// npos when there is none.
+size_t FindLineStartingWith(std::string_view body, size_t from, std::string_view marker) {
+  if (from == 0 && body.substr(0, marker.size()) == marker) return 0;
+  size_t searchFrom = from >= 2 ? from - 2 : 0;
+  for (;;) {
+    size_t cr = body.find("\r\n", searchFrom);
+    if (cr == std::string_view::npos) return std::string_view::npos;
+    size_t lineStart = cr + 2;
+    if (lineStart >= from && body.substr(lineStart, marker.size()) == marker) return lineStart;
+    searchFrom = cr + 1;
+  }
+}
+
+// Blanks around a line of an encoded body do not belong to the data.
+std::string_view TrimLine(std::string_view line) {
+  return TrimBlanksRight(TrimBlanksLeft(line));
+}
+
+} // namespace
+
+std::string NormalizeLineEnds(std::string_view text) {
+  text = UpToZero(text);
+  std::string out;
+  out.reserve(text.size() + text.size() / 32 + 2);
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const char* q = p;
+    while (q < end && *q != '\r' && *q != '\n')
+      ++q;
+    out.append(p, static_cast<size_t>(q - p));
+    out += "\r\n";
+    if (q == end) break;
+    p = q + ((*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1);
+  }
+  return out;
+}
+
+TMailPart::TMailPart(std::string name) : FName(std::move(name)) {}
+
+TMailPart::~TMailPart() = default;
+
+void TMailPart::ClearPart() {
+  FSubParts.Clear();
+  FOwnedParts.clear();
+  FHeaderLines.clear();
+  FEncodedBody.clear();
+  FDecodedBody.clear();
+  FBodyCharset.clear();
+  FTransferEncoding.clear();
+  FDecoded = false;
+  ++FHeaderVersion;
+}
+
+TMailPart* TMailPart::NewSubPart() {
+  auto part = std::make_unique<TMailPart>();
+  part->FOwnerMessage = FOwnerMessage;
+  part->FParentPart = this;
+  part->FDepth = FDepth + 1;
+  TMailPart* raw = part.get();
+  FOwnedParts.push_back(std::move(part));
+  return raw;
+}
+
+void TMailPart::ReadFromFile(const std::string& path) {
+  std::string text = NormalizeLineEnds(ReadWholeFile(path));
+  ParseText(text, true);
+}
+
+void TMailPart::ReadFromText(std::string_view text) {
+  ParseText(text, true);
+}
+
+void TMailPart::ParseText(std::string_view text, bool withHeader) {
+  if (FOwnerMessage == nullptr)
+    throw EPelloraError(FName + ": TMailPart must be owned by a TMailMessage");
+  ClearPart();
+  FOwnerMessage->MarkParsed();
+  text = UpToZero(text);
+  size_t bodyStart = withHeader ? ParseHeader(text) : 0;
+  std::string_view body = text.substr(bodyStart);
+
+  if (!HasField("Content-Type")) {
+    ParsePlain(body);
+    return;
+  }
+  std::string type = FieldValue("Content-Type");
+  if (type.size() >= 10 && StartsWithText(type, "multipart/") && FDepth < MaxDepth) {
+    ParseMultipart(body);
+    return;
+  }
+  FEncodedBody.assign(body);
+}
+
+size_t TMailPart::ParseHeader(std::string_view text) {
+  TBufferLineWalker walker(text);
+  std::string_view line;
+  size_t offset;
+  while (walker.NextBufferLine(line, offset)) {
+    if (line.empty()) break; // the empty line belongs to neither header nor body
+    if ((line[0] == ' ' || line[0] == '\t') && !FHeaderLines.empty()) {
+      std::string& previous = FHeaderLines.back();
+      previous += ' ';
+      previous.append(TrimBlanksLeft(line.substr(1)));
+    } else {
+      FHeaderLines.emplace_back(line);
+    }
+  }
+  for (auto& header : FHeaderLines)
+    header = NormalizeHeaderLine(header);
+  return walker.Position();
+}
+
+void TMailPart::ParseMultipart(std::string_view body) {
+  const std::string boundary = Boundary();
+  const std::string delimiter = "--" + boundary;
+  size_t first = FindLineStartingWith(body, 0, delimiter);
+  if (first == std::string_view::npos) {
+    FEncodedBody.assign(body);
+    return;
+  }
+  FEncodedBody.assign(body.substr(0, first)); // the preamble with the CR LF before the delimiter
+  size_t current = first;
+  for (;;) {
+    size_t lineEnd = body.find("\r\n", current);
+    if (lineEnd == std::string_view::npos) break;
+    size_t start = lineEnd + 2;
+    size_t next = FindLineStartingWith(body, start, delimiter);
+    if (next == std::string_view::npos) break; // a region no delimiter closes is dropped
+    if (next > start) {
+      TMailPart* part = NewSubPart();
+      part->ParseText(body.substr(start, next - 2 - start), true);
+      part->FParentBoundary = boundary;
+      FSubParts.Add(part);
+    }
+    current = next;
+  }
+}
+
+void TMailPart::ParsePlain(std::string_view body) {
+  size_t first =
+      FDepth < MaxDepth ? FindLineStartingWith(body, 0, "begin 6") : std::string_view::npos;
+  if (first == std::string_view::npos) {
+    FEncodedBody.assign(body);
+    return;
+  }
+  FEncodedBody.assign(body.substr(0, first));
+
+  const std::string& charset = FOwnerMessage->Charset();
+  std::string newBoundary;
+  std::string fileName;
+  bool inside = false;
+  size_t regionStart = 0;
+  TBufferLineWalker walker(body.substr(first));
+  std::string_view line;
+  size_t offset;
+  while (walker.NextBufferLine(line, offset)) {
+    offset += first;
+    if (line.substr(0, 7) == "begin 6") {
+      if (newBoundary.empty()) {
+        newBoundary = NewBoundary();
+        TMailPart* text = NewSubPart();
+        text->ParseText(QPEncodeText(UpToZero(FEncodedBody), false), false);
+        text->FParentBoundary = newBoundary;
+        text->SetFieldValue("Content-Type", "text/plain");
+        text->SetFieldParam("Content-Type", "charset", "\"" + charset + "\"");
+        text->SetFieldValue("Content-Transfer-Encoding", "quoted-printable");
+        FSubParts.Add(text);
+        SetFieldValue("Content-Type", "");
+        SetFieldValue("Content-Type", "multipart/mixed");
+        SetFieldParam("Content-Type", "boundary", "\"" + newBoundary + "\"");
+      }
+      fileName.assign(TrimBlanks(line.size() > 10 ? line.substr(10) : std::string_view()));
+      regionStart = first + walker.Position();
+      inside = true;
+    } else if (inside && line.substr(0, 3) == "end") {
+      std::string_view region = offset >= regionStart + 2
+                                    ? body.substr(regionStart, offset - 2 - regionStart)
+                                    : std::string_view();
+      TMailPart* file = NewSubPart();
+      UUDecodeBlock(region, file->FDecodedBody);
+      file->ReencodeAsBase64();
+      file->FParentBoundary = newBoundary;
+      const std::string quoted = "\"" + EncodeHeaderWordQ(fileName, charset) + "\"";
+      file->SetFieldValue("Content-Type", ContentTypeForFile(fileName));
+      file->SetFieldValue("Content-Transfer-Encoding", "base64");
+      file->SetFieldValue("Content-Disposition", "attachment");
+      file->SetFieldParam("Content-Type", "name", quoted);
+      file->SetFieldParam("Content-Disposition", "filename", quoted);
+      file->SetFieldValue("X-Pellora-Attachment", quoted);
+      file->SetFieldParam("X-Pellora-Attachment", "embedded", "no");
+      FSubParts.Add(file);
+      inside = false;
+    }
+  }
+}
+
+int TMailPart::FindField(std::string_view name) const {
+  for (size_t i = 0; i < FHeaderLines.size(); ++i) {
+    const std::string& line = FHeaderLines[i];
+    if (line.size() > name.size() && line[name.size()] == ':' && StartsWithText(line, name))
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
+namespace {
+
+std::string Unquote(std::string_view value) {
+  value = TrimBlanks(value);
+  auto isQuote = [](char c) { return c == '"' || c == '\''; };
+  if (value.size() > 2 && isQuote(value.front()) && isQuote(value.back()))
+    value = value.substr(1, value.size() - 2);
+  return std::string(value);
+}
+
+} // namespace
+
+std::string TMailPart::FieldValue(std::string_view name) const {
+  int i = FindField(name);
+  return i < 0 ? std::string() : Unquote(FieldValueOf(FHeaderLines[static_cast<size_t>(i)]));
+}
+
+std::string TMailPart::FieldParam(std::string_view name, std::string_view param) const {
+  int i = FindField(name);
+  return i < 0 ? std::string() : Unquote(FieldParamOf(FHeaderLines[static_cast<size_t>(i)], param));
+}
+
+void TMailPart::SetFieldValue(std::string_view name, std::string_view value) {
+  int i = FindField(name);
+  ++FHeaderVersion;
+  if (value.empty()) {
+    if (i >= 0) FHeaderLines.erase(FHeaderLines.begin() + i);
+    return;
+  }
+  if (i < 0) {
+    FHeaderLines.push_back(std::string(name) + ": ");
+    i = static_cast<int>(FHeaderLines.size()) - 1;
+  }
+  std::string& line = FHeaderLines[static_cast<size_t>(i)];
+  line = WithFieldValue(line, value);
+}
+
+void TMailPart::SetFieldParam(std::string_view name, std::string_view param,
+                              std::string_view value) {
+  int i = FindField(name);
+  ++FHeaderVersion;
+  if (i < 0) {
+    FHeaderLines.push_back(std::string(name) + ": ");
+    i = static_cast<int>(FHeaderLines.size()) - 1;
+  }
+  std::string& line = FHeaderLines[static_cast<size_t>(i)];
+  line = WithFieldParam(line, param, value);
+}
+
+std::string TMailPart::MimeType() const {
+  return LowerCaseAscii(FieldValue("Content-Type"));
+}
+
+bool TMailPart::DecodeBody() {
+  if (FDecoded) return true;
+  FDecoded = true;
+  if (FEncodedBody.empty()) return true;
+  FTransferEncoding = LowerCaseAscii(FieldValue("Content-Transfer-Encoding"));
+  FBodyCharset = FieldParam("Content-Type", "charset");
+  FDecodedBody.clear();
+  if (FTransferEncoding == "quoted-printable") {
+    std::string_view text = UpToZero(FEncodedBody);
+    FDecodedBody.reserve(text.size());
+    QPDecodeAppend(text, FDecodedBody);
+  } else if (FTransferEncoding == "base64") {
+    FDecodedBody.reserve(FEncodedBody.size() / 4 * 3 + 3);
+    TBase64Decoder decoder;
+    TBufferLineWalker walker(FEncodedBody);
+    std::string_view line;
+    size_t offset;
+    while (walker.NextBufferLine(line, offset))
+      decoder.Feed(TrimLine(line), FDecodedBody);
+  } else if (FTransferEncoding == "uucode" || FTransferEncoding == "x-uuencode") {
+    TBufferLineWalker walker(FEncodedBody);
+    std::string_view line;
+    size_t offset;
+    while (walker.NextBufferLine(line, offset))
+      UUDecodeOneLine(TrimLine(line), FDecodedBody);
+    ReencodeAsBase64();
+  } else {
+    FDecodedBody = FEncodedBody;
+  }
+  return true;
+}
+
+void TMailPart::ReencodeAsBase64() {
+  EncodeBase64Lines(FDecodedBody, FEncodedBody);
+  SetFieldValue("Content-Transfer-Encoding", "base64");
+}
+
+std::string TMailPart::AttachmentFileName() const {
+  const bool hasType = HasField("Content-Type");
+  std::string raw;
+  if (HasField("X-Pellora-Attachment"))
+    raw = FieldValue("X-Pellora-Attachment");
+  else if (!(raw = FieldParam("Content-Type", "name")).empty()) {
+  } else if (!(raw = FieldParam("Content-Disposition", "filename")).empty()) {
+  } else if (HasField("Content-ID"))
+    raw = FieldValue("Content-ID");
+  else if (HasField("Content-Location"))
+    raw = FieldValue("Content-Location");
+  else if (hasType)
+    raw = FieldValue("Content-Type") + ExtensionForContentType(MimeType());
+  else
+    raw = "unknown";
+  std::string name = DecodeHeaderWords(raw);
+  if (name.find('.') == std::string::npos && hasType) name += ExtensionForContentType(MimeType());
+  return CleanFileName(name);
+}
+
+} // namespace pellora
