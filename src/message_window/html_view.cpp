@@ -1,0 +1,149 @@
+#include "message_window/html_view.h"
+
+#include <QBuffer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
+
+namespace pellora {
+namespace {
+const QByteArray documentScheme = "pellora-body";
+const QByteArray cidScheme = "cid";
+} // namespace
+
+// Lets through the view's own schemes; remote addresses only for images, and only when allowed.
+class TRemoteRequestFilter : public QWebEngineUrlRequestInterceptor {
+public:
+  using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+  bool FImagesAllowed = false;
+
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+    const QString scheme = info.requestUrl().scheme();
+    if (scheme == documentScheme || scheme == cidScheme || scheme == "data" || scheme == "about")
+      return;
+    bool remoteImage = FImagesAllowed &&
+                       (scheme == "http" || scheme == "https") &&
+                       info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage;
+    if (!remoteImage) info.block(true);
+  }
+};
+
+class THtmlPage : public QWebEnginePage {
+public:
+  THtmlPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
+  QUrl FDocumentUrl;
+  int FRefused = 0;
+
+protected:
+  // Only the document's own load: a click on a link does nothing.
+  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+    if (isMainFrame && url == FDocumentUrl) return true;
+    if (!isMainFrame && (url.scheme() == "about" || url.scheme() == "data")) return true;
+    ++FRefused;
+    return false;
+  }
+  QWebEnginePage* createWindow(WebWindowType) override {
+    ++FRefused;
+    return nullptr;
+  }
+};
+
+// Serves the document itself (any size) and the message's inline parts.
+class TDocumentSchemeHandler : public QWebEngineUrlSchemeHandler {
+public:
+  explicit TDocumentSchemeHandler(THtmlView* view) : QWebEngineUrlSchemeHandler(view), FView(view) {}
+
+  void requestStarted(QWebEngineUrlRequestJob* job) override {
+    const QUrl url = job->requestUrl();
+    QByteArray type, data;
+    if (url.scheme() == documentScheme) {
+      type = "text/html";
+      data = FView->FDocument;
+    } else {
+      QString id = url.path();
+      if (id.startsWith('<') && id.endsWith('>')) id = id.mid(1, id.size() - 2);
+      std::optional<TInlineResource> part;
+      if (FView->FCidResolver) part = FView->FCidResolver(QUrl::fromPercentEncoding(id.toUtf8()));
+      if (!part) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+      }
+      type = part->contentType.isEmpty() ? "application/octet-stream" : part->contentType;
+      data = part->data;
+    }
+    auto* buffer = new QBuffer(job);
+    buffer->setData(data);
+    job->reply(type, buffer);
+  }
+
+private:
+  THtmlView* FView;
+};
+
+void THtmlView::RegisterSchemes() {
+  QWebEngineUrlScheme document(documentScheme);
+  document.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+  document.setFlags(QWebEngineUrlScheme::LocalAccessAllowed);
+  QWebEngineUrlScheme::registerScheme(document);
+  QWebEngineUrlScheme cid(cidScheme);
+  cid.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+  cid.setFlags({});
+  QWebEngineUrlScheme::registerScheme(cid);
+}
+
+THtmlView::THtmlView(QWidget* parent) : QWebEngineView(parent) {
+  FProfile = new QWebEngineProfile(this); // off the record: nothing written to disk
+  FProfile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+  FProfile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+  FFilter = new TRemoteRequestFilter(this);
+  FProfile->setUrlRequestInterceptor(FFilter);
+  FHandler = new TDocumentSchemeHandler(this);
+  FProfile->installUrlSchemeHandler(documentScheme, FHandler);
+  FProfile->installUrlSchemeHandler(cidScheme, FHandler);
+
+  FPage = new THtmlPage(FProfile, this);
+  QWebEngineSettings* s = FPage->settings();
+  s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+  s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+  s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+  s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+  s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+  s->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+  s->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+  s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+  s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+  s->setAttribute(QWebEngineSettings::AutoLoadImages, true); // inline parts; remote ones are filtered
+  setPage(FPage);
+  setContextMenuPolicy(Qt::CustomContextMenu); // the window shows its own menu
+}
+
+THtmlView::~THtmlView() {
+  // The page must go before its profile.
+  setPage(nullptr);
+  delete FPage;
+}
+
+void THtmlView::SetDocument(const QByteArray& html) {
+  FDocument = html;
+  // A new address per rendering, so nothing comes from the cache.
+  FPage->FDocumentUrl = QUrl(QString("%1:document/%2").arg(QString::fromLatin1(documentScheme)).arg(++FDocumentNumber));
+  FPage->load(FPage->FDocumentUrl);
+}
+
+void THtmlView::SetImagesAllowed(bool allowed) {
+  FImagesAllowed = allowed;
+  FFilter->FImagesAllowed = allowed;
+}
+
+void THtmlView::Copy() { FPage->triggerAction(QWebEnginePage::Copy); }
+
+void THtmlView::SelectAll() { FPage->triggerAction(QWebEnginePage::SelectAll); }
+
+int THtmlView::RefusedNavigations() const { return FPage->FRefused; }
+
+} // namespace pellora
