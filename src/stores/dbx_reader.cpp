@@ -1,0 +1,274 @@
+#include "stores/dbx_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+namespace pellora {
+
+void TDBXReader::Open(const std::string& path) {
+  TOEReader::Open(path);
+  FOpened = false;
+  FRecordOffsets.clear();
+  FMessages.clear();
+  FCount = 0;
+  FHeader.assign(HeaderSize, 0);
+  if (!FStream->ReadAt(0, FHeader.data(), HeaderSize)) FStream->RaiseReadError();
+  if (GetU32(&FHeader[0x00]) != 0xFE12ADCF || GetU32(&FHeader[0x04]) != 0x6F74FDC5)
+    throw EOEReaderException(SNotDbx);
+  FOpened = true;
+  uint32_t count = GetU32(&FHeader[0xC4]);
+  if (count == 0) throw EOEReaderException(SNoMessage);
+  FFolderBlock.assign(FolderBlockSize, 0);
+  if (!FStream->ReadAt(HeaderSize, FFolderBlock.data(), FolderBlockSize)) FStream->RaiseReadError();
+  // Every message needs a 12-byte record somewhere in the file: a damaged count beyond that
+  // would only allocate rows that no record can fill.
+  FCount = static_cast<uint32_t>(std::min<uint64_t>(count, FStream->Size() / 12));
+  FRecordOffsets.assign(FCount, 0);
+  WalkTree(GetU32(&FHeader[0xE4]));
+}
+
+// In-order walk with the slot positions the nodes' stored counts give. An explicit stack keeps
+// deep trees off the call stack; each node is walked once, so a tree that leads back to a
+// node already visited ends there.
+void TDBXReader::WalkTree(uint32_t root) {
+  struct TFrame {
+    unsigned char node[NodeSize];
+    uint64_t base;
+    uint64_t k;
+    int entry; // -1: leftmost child not yet done
+    int entryCount;
+    bool childPending; // the current entry's child has been walked; add its count next
+  };
+  std::unordered_set<uint32_t> visited;
+  std::vector<TFrame> stack;
+  auto push = [&](uint32_t offset, uint64_t base) {
+    if (offset == 0 || !visited.insert(offset).second) return;
+    TFrame frame;
+    if (!FStream->ReadAt(offset, frame.node, NodeSize)) return;
+    frame.base = base;
+    frame.k = 0;
+    frame.entry = -1;
+    frame.entryCount = std::min<int>(frame.node[0x11], MaxNodeEntries);
+    frame.childPending = false;
+    stack.push_back(frame);
+  };
+  push(root, 0);
+  while (!stack.empty()) {
+    TFrame& f = stack.back();
+    if (f.entry < 0) {
+      f.entry = 0;
+      uint32_t left = GetU32(&f.node[0x08]);
+      if (left != 0) {
+        f.k = GetU32(&f.node[0x14]);
+        uint64_t base = f.base;
+        push(left, base); // may reallocate: f is not used after this
+        continue;
+      }
+      continue;
+    }
+    if (f.entry >= f.entryCount) {
+      stack.pop_back();
+      continue;
+    }
+    const unsigned char* e = &f.node[0x18 + 12 * f.entry];
+    if (f.childPending) {
+      f.childPending = false;
+      f.k += GetU32(e + 8);
+      ++f.entry;
+      continue;
+    }
+    uint32_t record = GetU32(e);
+    if (record != 0) {
+      uint64_t slot = f.base + f.k;
+      if (slot < FRecordOffsets.size()) FRecordOffsets[slot] = record;
+      ++f.k;
+    }
+    uint32_t child = GetU32(e + 4);
+    if (child != 0) {
+      f.childPending = true;
+      uint64_t base = f.base + f.k;
+      push(child, base);
+      continue;
+    }
+    ++f.entry;
+  }
+}
+
+int32_t TDBXReader::GetMessageCount() {
+  return FHeader.size() >= 0xC8 ? static_cast<int32_t>(FCount) : 0;
+}
+
+std::string TDBXReader::GetStoreName() {
+  if (FFolderBlock.size() < FolderBlockSize) return {};
+  const char* start = reinterpret_cast<const char*>(&FFolderBlock[261]);
+  size_t limit = FolderBlockSize - 261;
+  return std::string(start, strnlen(start, limit));
+}
+
+void TDBXReader::ReadMessageInfos() {
+  if (!FOpened) return;
+  FMessages.assign(FCount, TMessageInfo());
+  for (size_t i = 0; i < FMessages.size(); ++i)
+    ReadRecord(FRecordOffsets[i], FMessages[i]);
+}
+
+void TDBXReader::ReadRecord(uint32_t offset, TMessageInfo& info) {
+  info = TMessageInfo();
+  info.InfoOffset = offset;
+  if (offset == 0) return;
+  unsigned char head[12];
+  if (!FStream->ReadAt(offset, head, 12)) return;
+  uint16_t length = GetU16(&head[0x04]);
+  unsigned count = head[0x0A];
+  std::vector<unsigned char> body(length);
+  if (!FStream->ReadAt(uint64_t(offset) + 12, body.data(), length)) return;
+  const size_t dataStart = 4 * size_t(count);
+  auto u32At = [&](size_t pos, uint32_t& value) {
+    if (pos + 4 > body.size()) return false;
+    value = GetU32(&body[pos]);
+    return true;
+  };
+  auto textAt = [&](size_t pos, std::string& value) {
+    if (pos >= body.size()) return;
+    const char* p = reinterpret_cast<const char*>(&body[pos]);
+    value.assign(p, strnlen(p, body.size() - pos));
+  };
+  for (unsigned i = 0; i < count && 4 * size_t(i) + 4 <= body.size(); ++i) {
+    unsigned id = body[4 * i];
+    uint32_t v = body[4 * i + 1] | body[4 * i + 2] << 8 | uint32_t(body[4 * i + 3]) << 16;
+    size_t pos = dataStart + v;
+    switch (id) {
+    case 0x01:
+      u32At(pos, info.Flags);
+      break;
+    case 0x81:
+      info.Flags = v;
+      break;
+    case 0x04:
+      u32At(pos, info.TextOffset);
+      break;
+    case 0x84:
+      info.TextOffset = v;
+      break;
+    case 0x07:
+      textAt(pos, info.Ident);
+      break;
+    case 0x08:
+      textAt(pos, info.Subject);
+      break;
+    case 0x0C:
+      textAt(pos, info.Extra1);
+      break;
+    case 0x0D:
+      textAt(pos, info.From);
+      break;
+    case 0x0E:
+      textAt(pos, info.Sender);
+      break;
+    case 0x10: {
+      uint32_t p;
+      if (u32At(pos, p)) info.Priority = static_cast<int32_t>(p);
+      break;
+    }
+    case 0x90:
+      info.Priority = static_cast<int32_t>(v);
+      break;
+    case 0x12:
+      if (pos + 8 <= body.size())
+        info.Date = FileTimeToDateTime(GetU32(&body[pos]), GetU32(&body[pos + 4]), FLocalTime);
+      break;
+    case 0x13:
+      textAt(pos, info.ToNames);
+      break;
+    case 0x14:
+      textAt(pos, info.ToAddresses);
+      break;
+    case 0x1A:
+      textAt(pos, info.Extra2);
+      break;
+    case 0x80:
+      info.Number = static_cast<int32_t>(v);
+      break;
+    default:
+      break;
+    }
+  }
+  uint64_t size = ChainSize(info.TextOffset);
+  info.TextSize = static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX));
+}
+
+// True when the chain being followed has already passed offset (a loop in a damaged file).
+// Chains are short: a list serves them; a long one moves to a hash set.
+bool TDBXReader::SeenBlock(uint32_t offset) {
+  if (FChainSeen.size() < 64) {
+    if (std::find(FChainSeen.begin(), FChainSeen.end(), offset) != FChainSeen.end()) return true;
+    FChainSeen.push_back(offset);
+    if (FChainSeen.size() == 64) FChainSeenMany.insert(FChainSeen.begin(), FChainSeen.end());
+    return false;
+  }
+  return !FChainSeenMany.insert(offset).second;
+}
+
+void TDBXReader::StartChain() {
+  FChainSeen.clear();
+  if (!FChainSeenMany.empty()) FChainSeenMany = {};
+}
+
+uint64_t TDBXReader::ChainSize(uint32_t offset) {
+  uint64_t total = 0;
+  StartChain();
+  while (offset != 0) {
+    if (SeenBlock(offset)) break;
+    unsigned char head[16];
+    if (!FStream->ReadAt(offset, head, 16)) break;
+    // Data that would run past the end of the file counts only as far as the file goes.
+    uint64_t left = FStream->Size() - (uint64_t(offset) + 16);
+    total += std::min<uint64_t>(GetU32(&head[0x08]), left);
+    offset = GetU32(&head[0x0C]);
+  }
+  return total;
+}
+
+std::string TDBXReader::ReadChain(uint32_t offset, bool headerOnly) {
+  std::string result;
+  std::vector<char> data;
+  StartChain();
+  while (offset != 0) {
+    if (SeenBlock(offset)) break;
+    unsigned char head[16];
+    if (!FStream->ReadAt(offset, head, 16)) break;
+    uint64_t left = FStream->Size() - (uint64_t(offset) + 16);
+    size_t count = static_cast<size_t>(std::min<uint64_t>(GetU32(&head[0x08]), left));
+    data.resize(count);
+    if (!FStream->ReadAt(uint64_t(offset) + 16, data.data(), count)) break;
+    size_t before = result.size();
+    result.append(data.data(), strnlen(data.data(), count));
+    if (headerOnly) {
+      size_t from = before >= 3 ? before - 3 : 0;
+      size_t blank = result.find("\r\n\r\n", from);
+      if (blank != std::string::npos) {
+        result.resize(blank + 1);
+        return result;
+      }
+    }
+    offset = GetU32(&head[0x0C]);
+  }
+  return headerOnly ? std::string() : result;
+}
+
+std::string TDBXReader::GetMessageText(int32_t index) {
+  TMessageInfo info;
+  GetMessageInfo(index, info);
+  if (info.TextSize == 0) throw EOEReaderException(SNoText);
+  return ReadChain(info.TextOffset, false);
+}
+
+std::string TDBXReader::GetMessageHeader(int32_t index) {
+  TMessageInfo info;
+  GetMessageInfo(index, info);
+  if (info.TextSize == 0) throw EOEReaderException(SNoText);
+  return ReadChain(info.TextOffset, true);
+}
+
+} // namespace pellora

@@ -1,0 +1,41 @@
+#pragma once
+#include "stores/oe_reader.h"
+
+#include <unordered_set>
+
+namespace pellora {
+
+// Outlook Express 5/6 database (".dbx").
+class TDBXReader : public TOEReader {
+public:
+  static constexpr size_t HeaderSize = 0x24BC;
+  static constexpr size_t FolderBlockSize = 0x220;
+  static constexpr size_t NodeSize = 0x27C;
+  static constexpr int MaxNodeEntries = 51;
+
+  std::string GetStoreName() override;
+  std::string GetMessageHeader(int32_t index) override;
+  std::string GetMessageText(int32_t index) override;
+  int32_t GetMessageCount() override;
+  void Open(const std::string& path) override;
+  void ReadMessageInfos() override;
+
+private:
+  void WalkTree(uint32_t root);
+  void ReadRecord(uint32_t offset, TMessageInfo& info);
+  // Follows a text chain; stops at a block already visited, at a block that cannot be read,
+  // and, with headerOnly, once the header's blank line has been read.
+  std::string ReadChain(uint32_t offset, bool headerOnly);
+  uint64_t ChainSize(uint32_t offset);
+  void StartChain();
+  bool SeenBlock(uint32_t offset);
+
+  std::vector<unsigned char> FHeader;
+  std::vector<unsigned char> FFolderBlock;
+  std::vector<uint32_t> FRecordOffsets;
+  uint32_t FCount = 0; // the header's count, limited to what the file can hold
+  std::vector<uint32_t> FChainSeen;
+  std::unordered_set<uint32_t> FChainSeenMany;
+};
+
+} // namespace pellora

@@ -1,0 +1,52 @@
+#include "stores/file_stream.h"
+
+#include "platform/pellora_error.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pellora {
+
+TFileStream::TFileStream(const std::string& path) : FPath(path) {
+  FHandle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (FHandle < 0)
+    throw EPelloraError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+  struct stat st {};
+  if (fstat(FHandle, &st) != 0 || S_ISDIR(st.st_mode)) {
+    int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    close(FHandle);
+    FHandle = -1;
+    throw EPelloraError("Cannot open file \"" + path + "\". " + std::strerror(err));
+  }
+  FSize = static_cast<uint64_t>(st.st_size);
+}
+
+TFileStream::~TFileStream() {
+  if (FHandle >= 0) close(FHandle);
+}
+
+size_t TFileStream::ReadSomeAt(uint64_t offset, void* buffer, size_t count) const {
+  size_t done = 0;
+  auto out = static_cast<char*>(buffer);
+  while (done < count) {
+    ssize_t got = pread(FHandle, out + done, count - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+bool TFileStream::ReadAt(uint64_t offset, void* buffer, size_t count) const {
+  if (offset > FSize || count > FSize - offset) return false;
+  return ReadSomeAt(offset, buffer, count) == count;
+}
+
+void TFileStream::RaiseReadError() const {
+  throw EPelloraError("Cannot read file \"" + FPath + "\". Unexpected end of file.");
+}
+
+} // namespace pellora

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace pellora {
+
+// A file opened for reading while other programs may read and write it; reads are positioned
+// and report short reads instead of raising, so damaged offsets cannot reach outside the file.
+class TFileStream {
+public:
+  // Raises EPelloraError naming the file when it cannot be opened.
+  explicit TFileStream(const std::string& path);
+  ~TFileStream();
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  uint64_t Size() const { return FSize; }
+  const std::string& Path() const { return FPath; }
+  // True when all count bytes at offset were read.
+  bool ReadAt(uint64_t offset, void* buffer, size_t count) const;
+  // As many bytes as the file holds at offset, at most count.
+  size_t ReadSomeAt(uint64_t offset, void* buffer, size_t count) const;
+  // Raises the platform's read error for this file.
+  [[noreturn]] void RaiseReadError() const;
+
+private:
+  int FHandle = -1;
+  uint64_t FSize = 0;
+  std::string FPath;
+};
+
+inline uint32_t GetU32(const void* p) {
+  auto b = static_cast<const unsigned char*>(p);
+  return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
+}
+inline uint16_t GetU16(const void* p) {
+  auto b = static_cast<const unsigned char*>(p);
+  return static_cast<uint16_t>(b[0] | b[1] << 8);
+}
+
+} // namespace pellora

@@ -1,0 +1,447 @@
+#include "stores/header_scanner.h"
+
+#include "platform/codepage.h"
+#include "platform/collation.h"
+
+#include <cstring>
+
+namespace pellora {
+namespace {
+
+enum TField {
+  fFrom,
+  fSender,
+  fMessageID,
+  fReturnPath,
+  fReplyTo,
+  fTo,
+  fCc,
+  fDate,
+  fSubject,
+  fPriority,
+  fContentType,
+  fContentTransferEncoding,
+  fRevisionID,
+  fDocumentID,
+};
+
+constexpr std::string_view FieldNames[THeaderScanner::FieldCount] = {"FROM:",
+                                                                     "SENDER:",
+                                                                     "MESSAGE-ID:",
+                                                                     "RETURN-PATH:",
+                                                                     "REPLY-TO:",
+                                                                     "TO:",
+                                                                     "CC:",
+                                                                     "DATE:",
+                                                                     "SUBJECT:",
+                                                                     "X-PRIORITY:",
+                                                                     "CONTENT-TYPE:",
+                                                                     "CONTENT-TRANSFER-ENCODING:",
+                                                                     "X-QUORIN-REVISIONID:",
+                                                                     "X-QUORIN-DOCUMENTID:"};
+
+constexpr uint32_t AllFields = (1u << THeaderScanner::FieldCount) - 1;
+
+// Candidate fields by the upper-cased first character of a line, so that one look at a line
+// decides which names can match it.
+struct TFirstCharTable {
+  int8_t fields[256][3];
+  constexpr TFirstCharTable() : fields{} {
+    for (auto& row : fields)
+      for (auto& f : row)
+        f = -1;
+    for (int i = 0; i < THeaderScanner::FieldCount; ++i) {
+      auto c = static_cast<unsigned char>(FieldNames[i][0]);
+      int slot = 0;
+      while (fields[c][slot] >= 0)
+        ++slot;
+      fields[c][slot] = static_cast<int8_t>(i);
+      fields[c + 32][slot] = static_cast<int8_t>(i); // lower-case letters
+    }
+  }
+};
+constexpr TFirstCharTable FirstChar;
+
+bool StartsWithUpper(std::string_view line, std::string_view upperName) {
+  if (line.size() < upperName.size()) return false;
+  for (size_t i = 0; i < upperName.size(); ++i)
+    if (AsciiUpper(line[i]) != upperName[i]) return false;
+  return true;
+}
+
+std::string_view Trim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= 32)
+    ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
+    --e;
+  return s.substr(b, e - b);
+}
+
+std::string UpperAscii(std::string_view s) {
+  std::string r(s);
+  for (auto& c : r)
+    c = AsciiUpper(c);
+  return r;
+}
+
+// Decimal integer with an optional sign; def when the text is not wholly such a number or
+// does not fit 32 bits.
+int32_t StrToIntDef(std::string_view s, int32_t def) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  if (i == s.size()) return def;
+  int64_t value = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return def;
+    value = value * 10 + (s[i] - '0');
+    if (value > 2147483648LL) return def;
+  }
+  if (negative) value = -value;
+  if (value > 2147483647LL) return def;
+  return static_cast<int32_t>(value);
+}
+
+// The value after the name, trimmed; structured fields stop at the first ";".
+std::string FieldValue(std::string_view lineText, size_t nameLength, bool cutAtSemicolon) {
+  std::string_view value = Trim(lineText.substr(nameLength));
+  if (cutAtSemicolon) {
+    size_t semi = value.find(';');
+    if (semi != std::string_view::npos) value = Trim(value.substr(0, semi));
+  }
+  return std::string(value);
+}
+
+bool IsUpperHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::string DecodeWordQ(std::string_view w) {
+  std::string out;
+  out.reserve(w.size());
+  size_t i = 0;
+  while (i < w.size()) {
+    char c = w[i];
+    if (c != '=') {
+      out += c;
+      ++i;
+      continue;
+    }
+    if (w.size() - i - 1 < 2) break;
+    if (IsUpperHex(w[i + 1]) && IsUpperHex(w[i + 2]))
+      out += static_cast<char>(HexValue(w[i + 1]) * 16 + HexValue(w[i + 2]));
+    i += 3; // soft line breaks and malformed escapes are dropped alike
+  }
+  return out;
+}
+
+std::string DecodeWordQLatin(std::string_view w) {
+  std::string out;
+  out.reserve(w.size());
+  size_t i = 0;
+  while (i < w.size()) {
+    char c = w[i];
+    if (c == '_') {
+      out += ' ';
+      ++i;
+      continue;
+    }
+    if (c != '=') {
+      out += c;
+      ++i;
+      continue;
+    }
+    if (i + 1 < w.size() && (w[i + 1] == '\r' || w[i + 1] == '\n')) {
+      i += 3;
+      continue;
+    }
+    if (w.size() - i - 1 < 2) break;
+    int hi = HexValue(w[i + 1]), lo = HexValue(w[i + 2]);
+    int byte = hi >= 0 && lo >= 0 ? hi * 16 + lo : 64;
+    if (byte == 0xB9) byte = 0x9A;
+    if (byte == 0xBE) byte = 0x9E;
+    out += static_cast<char>(byte);
+    i += 3;
+  }
+  return out;
+}
+
+int Base64Value(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  if (c == '=') return 64;
+  return 0; // outside the alphabet: counts as "A"
+}
+
+std::string DecodeWordB(std::string_view w) {
+  std::string out;
+  out.reserve(w.size() / 4 * 3);
+  for (size_t i = 0; i + 4 <= w.size(); i += 4) {
+    int d[4];
+    for (int j = 0; j < 4; ++j)
+      d[j] = Base64Value(w[i + j]);
+    int count = 3;
+    if (w[i + 2] == '=') {
+      count = 1;
+      d[2] = d[3] = 0;
+    } else if (w[i + 3] == '=') {
+      count = 2;
+      d[3] = 0;
+    } else if (w[i] == '=') {
+      count = 0;
+    }
+    const char bytes[3] = {static_cast<char>((d[0] * 4 + d[1] / 16) & 0xFF),
+                           static_cast<char>((d[1] * 16 + d[2] / 4) & 0xFF),
+                           static_cast<char>((d[2] * 64 + d[3]) & 0xFF)};
+    out.append(bytes, count);
+  }
+  size_t zero = out.find('\0');
+  if (zero != std::string::npos) out.resize(zero);
+  return out;
+}
+
+int UuValue(char c) {
+  if (c == '`' || c == ' ') return 0;
+  if (c >= '!' && c <= '_') return c - ' ';
+  return -1;
+}
+
+std::string DecodeWordU(std::string_view w) {
+  if (w.empty()) return {};
+  int n = UuValue(w[0]);
+  if (n < 0) return {}; // a malformed line decodes to nothing
+  std::string_view used = w.substr(1, 60);
+  std::string out;
+  uint32_t bits = 0;
+  int bitCount = 0;
+  for (char c : used) {
+    int v = UuValue(c);
+    if (v < 0) return {};
+    bits = (bits << 6) | static_cast<uint32_t>(v);
+    bitCount += 6;
+    if (bitCount >= 8) {
+      bitCount -= 8;
+      out += static_cast<char>((bits >> bitCount) & 0xFF);
+    }
+  }
+  size_t keep = std::min<size_t>(static_cast<size_t>(std::min(n, 45)), out.size());
+  out.resize(keep);
+  size_t zero = out.find('\0');
+  if (zero != std::string::npos) out.resize(zero);
+  return out;
+}
+
+bool ContainsUpper(std::string_view text, std::string_view upperNeedle) {
+  if (text.size() < upperNeedle.size()) return false;
+  for (size_t i = 0; i + upperNeedle.size() <= text.size(); ++i)
+    if (StartsWithUpper(text.substr(i), upperNeedle)) return true;
+  return false;
+}
+
+int MonthOfName(std::string_view name) {
+  static constexpr std::string_view full[12] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
+                                                "MAY",       "JUNE",     "JULY",     "AUGUST",
+                                                "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
+  std::string upper = UpperAscii(name);
+  for (int m = 0; m < 12; ++m) {
+    if (upper == full[m] || (upper.size() == 3 && full[m].substr(0, 3) == upper)) return m + 1;
+  }
+  if (upper == "SEPT") return 9;
+  return 0;
+}
+
+// Zone names of RFC 822 with their offsets in hours; false for any other text.
+bool ZoneOfName(std::string_view name, int& hours) {
+  static constexpr struct {
+    std::string_view name;
+    int hours;
+  } zones[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST", -5}, {"EDT", -4}, {"CST", -6},
+               {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
+  for (const auto& z : zones)
+    if (SameTextAscii(name, z.name)) {
+      hours = z.hours;
+      return true;
+    }
+  return false;
+}
+
+} // namespace
+
+void THeaderScanner::Reset() {
+  for (auto& s : FLines)
+    s.clear();
+  FFound = 0;
+  FOpen = -1;
+  FAnyLine = false;
+  FDone = false;
+}
+
+void THeaderScanner::FeedLine(std::string_view line) {
+  FAnyLine = true;
+  if (FOpen >= 0) {
+    if (line[0] == ' ' || line[0] == '\t') {
+      FLines[FOpen] += Trim(line);
+      return;
+    }
+    FOpen = -1;
+  }
+  const int8_t* candidates = FirstChar.fields[static_cast<unsigned char>(line[0])];
+  for (int slot = 0; slot < 3 && candidates[slot] >= 0; ++slot) {
+    int field = candidates[slot];
+    if (!StartsWithUpper(line, FieldNames[field])) continue;
+    if (!(FFound & (1u << field))) {
+      FFound |= 1u << field;
+      FLines[field].assign(line);
+      FOpen = field;
+    }
+    break; // no name is a prefix of another
+  }
+  if (FFound == AllFields && FOpen < 0) FDone = true;
+}
+
+void THeaderScanner::Finish(TEMLHeader& header) const {
+  header = TEMLHeader();
+  if (!FAnyLine) return;
+  auto has = [&](TField f) { return (FFound & (1u << f)) != 0; };
+  auto value = [&](TField f, bool cut = true) {
+    return FieldValue(FLines[f], FieldNames[f].size(), cut);
+  };
+  if (has(fFrom)) header.From = ScanDecodeWords(value(fFrom));
+  if (has(fSender)) header.Sender = ScanDecodeWords(value(fSender));
+  if (has(fMessageID)) header.MessageID = value(fMessageID);
+  if (has(fReturnPath)) header.ReturnPath = value(fReturnPath);
+  if (has(fReplyTo)) header.ReplyTo = value(fReplyTo);
+  if (has(fTo)) header.To = ScanDecodeWords(value(fTo));
+  if (has(fCc)) header.Cc = ScanDecodeWords(value(fCc));
+  if (has(fDate)) {
+    header.DateText = value(fDate);
+    header.Date = ScanMailDate(header.DateText);
+  }
+  // A subject is free text: a ";" in it is the writer's, not a parameter separator.
+  if (has(fSubject)) header.Subject = ScanDecodeWords(value(fSubject, false));
+  if (has(fPriority)) header.Priority = StrToIntDef(value(fPriority), 0);
+  header.ContentType = has(fContentType) ? UpperAscii(value(fContentType)) : "TEXT/PLAIN";
+  header.ContentTransferEncoding =
+      has(fContentTransferEncoding) ? UpperAscii(value(fContentTransferEncoding)) : "7BIT";
+  if (has(fRevisionID)) header.DocumentID = UpperAscii(value(fRevisionID));
+  if (has(fDocumentID)) header.DocumentID = UpperAscii(value(fDocumentID));
+}
+
+void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header) {
+  std::erase_if(lines, [](const std::string& line) { return line.empty(); });
+  THeaderScanner scanner;
+  scanner.Reset();
+  for (const auto& line : lines)
+    scanner.Feed(line);
+  scanner.Finish(header);
+}
+
+std::string ScanDecodeWords(std::string_view text) {
+  const bool utf8 = ContainsUpper(text, "=?UTF-8?");
+  const bool latin = ContainsUpper(text, "=?ISO-8859-1?") || ContainsUpper(text, "=?ISO-8859-2?");
+  size_t b = 0, e = text.size();
+  while (b < e && (text[b] == ' ' || text[b] == '\t'))
+    ++b;
+  while (e > b && text[e - 1] == ' ')
+    --e;
+  std::string r(text.substr(b, e - b));
+
+  size_t from = 0; // nothing before from - 1 can start an encoded word any more
+  for (;;) {
+    size_t a = r.find("=?", from);
+    if (a == std::string::npos) break;
+    size_t q = r.find('?', a + 2);
+    if (q == std::string::npos) break;
+    size_t end = r.find("?=", q + 1);
+    if (end == std::string::npos) break;
+    size_t next = r.find('?', end + 1);
+    if (next != std::string::npos && next + 1 < r.size() && r[next + 1] == '=') end = next;
+    std::string_view w(r.data() + q + 1, end - q - 1);
+    char letter = 'Q';
+    if (w.size() >= 2 && w[1] == '?') {
+      char upper = AsciiUpper(w[0]);
+      if (upper == 'B' || upper == 'Q' || upper == 'U') letter = upper;
+    }
+    w.remove_prefix(std::min<size_t>(2, w.size()));
+    std::string decoded;
+    if (letter == 'B') {
+      decoded = DecodeWordB(w);
+    } else if (letter == 'U') {
+      decoded = DecodeWordU(w);
+    } else {
+      std::string spaced(w);
+      for (auto& c : spaced)
+        if (c == '_') c = ' ';
+      decoded = latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
+    }
+    r.replace(a, end + 2 - a, decoded);
+    from = a > 0 ? a - 1 : 0;
+  }
+  // The platform's conversion keeps the rest of a value when one byte is not UTF-8.
+  if (utf8) r = Utf8ToAnsi(r);
+  return r;
+}
+
+double ScanZoneOffset() {
+  return UtcOffsetMinutesNow() / 1440.0;
+}
+
+TDateTime ScanMailDate(std::string_view text) {
+  std::string_view t = Trim(text);
+  if (t.empty()) return 0;
+  std::string parts[8];
+  int s = t[0] >= '0' && t[0] <= '9' ? 1 : 0;
+  for (char c : t) {
+    if (c == ' ' || c == '/' || c == ':') {
+      ++s;
+      if (s == 6 && c == ' ') s = 7; // no seconds: straight on to the zone
+    } else if (s >= 1 && s <= 7) {
+      parts[s] += c;
+    }
+  }
+  int day = StrToIntDef(parts[1], 0);
+  int year = StrToIntDef(parts[3], 0);
+  int hour = StrToIntDef(parts[4], 0);
+  int minute = StrToIntDef(parts[5], 0);
+  int second = StrToIntDef(parts[6], 0);
+  const std::string& monthPart = parts[2];
+  if (monthPart.empty()) return 0;
+  int month = monthPart[0] >= '0' && monthPart[0] <= '9' ? StrToIntDef(monthPart, 0)
+                                                         : MonthOfName(monthPart);
+  if (year >= 0 && year < 50)
+    year += 2000;
+  else if (year >= 50 && year <= 99)
+    year += 1900;
+  if (month == 0 || year == 0) return 0;
+
+  double zone = 0;
+  std::string_view zonePart = Trim(parts[7]);
+  int zoneHours = 0;
+  if (ZoneOfName(zonePart, zoneHours)) {
+    zone = zoneHours / 24.0;
+  } else if (zonePart.size() == 5) {
+    int multiplier = StrToIntDef(std::string(1, zonePart[0]) + "1", 1);
+    int offsetHours = StrToIntDef(zonePart.substr(1, 2), 0);
+    int offsetMinutes = StrToIntDef(zonePart.substr(3, 2), 0);
+    if (offsetHours < 0 || offsetHours > 23 || offsetMinutes < 0 || offsetMinutes > 59) return 0;
+    zone = multiplier * (offsetHours / 24.0 + offsetMinutes / 1440.0);
+  }
+  TDateTime date;
+  if (!TryEncodeDate(year, month, day, date)) return 0;
+  TDateTime value = date + hour / 24.0 + minute / 1440.0 + second / 86400.0;
+  // The rules in force on the date itself, not today's offset.
+  return UtcToLocal(value - zone);
+}
+
+} // namespace pellora

@@ -1,0 +1,45 @@
+#pragma once
+#include "stores/eml_header.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellora {
+
+// Deletes every empty line of lines and fills header from the rest; never raises.
+void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header);
+// The local time of a mail date, or 0.
+TDateTime ScanMailDate(std::string_view text);
+// Decodes the encoded words of a header value.
+std::string ScanDecodeWords(std::string_view text);
+// The current local offset east of UTC, in days.
+double ScanZoneOffset();
+
+// ScanHeader fed one line at a time, so that a store loader need not keep a message's lines:
+// every field is found in the same single pass, with the results of ScanHeader.
+class THeaderScanner {
+public:
+  static constexpr int FieldCount = 14;
+
+  void Reset();
+  // Empty lines are skipped, as ScanHeader deletes them.
+  void Feed(std::string_view line) {
+    if (line.empty() || FDone) return;
+    FeedLine(line);
+  }
+  // Resets header and fills it from the lines fed since the last Reset.
+  void Finish(TEMLHeader& header) const;
+
+private:
+  void FeedLine(std::string_view line);
+
+  std::array<std::string, FieldCount> FLines; // unfolded text of each field's first line
+  uint32_t FFound = 0;                        // bit per field
+  int FOpen = -1;                             // the field whose folded lines follow
+  bool FAnyLine = false;
+  bool FDone = false;
+};
+
+} // namespace pellora

@@ -1,0 +1,290 @@
+#include "stores/mailbox.h"
+
+#include "platform/files.h"
+#include "stores/dbx_reader.h"
+#include "stores/header_scanner.h"
+#include "stores/mbx_reader.h"
+#include "stores/store_texts.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pellora {
+
+void SplitTextLines(std::string_view text, std::vector<std::string>& lines) {
+  lines.clear();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(text.substr(start));
+      break;
+    }
+    lines.emplace_back(text.substr(start, end - start));
+    if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
+}
+
+std::string JoinRecipients(std::string_view names, std::string_view addresses) {
+  // Only ";" separates; an empty text has no items; a trailing ";" adds none.
+  auto split = [](std::string_view text) {
+    std::vector<std::string_view> items;
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t semi = text.find(';', start);
+      if (semi == std::string_view::npos) semi = text.size();
+      items.push_back(text.substr(start, semi - start));
+      start = semi + 1;
+    }
+    return items;
+  };
+  std::vector<std::string_view> nameItems = split(names), addressItems = split(addresses);
+  std::string result;
+  for (size_t i = 0; i < addressItems.size(); ++i) {
+    if (i < nameItems.size() && !nameItems[i].empty()) {
+      result += nameItems[i];
+      result += ' ';
+    }
+    result += addressItems[i];
+    result += ';';
+  }
+  if (!result.empty()) result.pop_back();
+  return result;
+}
+
+bool TMailbox::LoadMailbox(const std::string& path, TOpenKind kind) {
+  FKind = kind;
+  FErrorText.clear();
+  try {
+    bool loaded;
+    switch (kind) {
+    case okOEDatabase:
+      loaded = LoadOEDatabase(path);
+      break;
+    case okMessageFolder:
+      loaded = LoadMessageFolder(path);
+      break;
+    case okMailboxFile:
+      loaded = LoadMailboxFile(path);
+      break;
+    default:
+      return false;
+    }
+    SortList();
+    return loaded;
+  } catch (const std::exception& e) {
+    FErrorText = e.what();
+    return false;
+  }
+}
+
+void TMailbox::SortList() {
+  SortEntries(FEntries, FSortColumn, FSortDescending, FReader.get());
+}
+
+bool TMailbox::LoadOEDatabase(const std::string& path) {
+  bool result = false;
+  FStatusText = StoreText("lc_Loading");
+  FDetailCaption.clear();
+  FMemo.clear();
+  FEntries.clear();
+  Repaint();
+  FReader.reset(); // closes the previous database first
+  uint64_t start = TickCount();
+  uint8_t format = fmtUnknown;
+  try {
+    try {
+      format = DetectStoreFormat(path);
+      if (format == fmtMbx)
+        FReader = std::make_unique<TMBXReader>();
+      else if (format == fmtDbx)
+        FReader = std::make_unique<TDBXReader>();
+      else
+        throw EOEReaderException(StoreText("lc_FileNotSupported"));
+    } catch (...) {
+      if (!FReader || !FReader->Opened()) FStatusText = StoreText("lc_LoadFailed");
+      throw;
+    }
+    if (!FReader->Opened()) FStatusText = StoreText("lc_LoadFailed");
+    FReader->LoadFromFile(path);
+    FStatusText = FormatElapsed(StoreText("lc_ElapsedTime"), TickCount() - start);
+    Repaint();
+    start = TickCount();
+    FReader->ReadMessageInfos();
+    FStatusText = FormatElapsed(StoreText("lc_ElapsedTime"), TickCount() - start);
+    Repaint();
+    if (FReader->Opened()) {
+      ListReaderMessages();
+      result = true;
+    }
+  } catch (...) {
+    if (FReader) {
+      FDetailCaption = "   " + StoreText("lc_FileProps");
+      FMemo.push_back(
+          FormatText(format == fmtMbx ? "%s: Outlook Express 4" : "%s: Outlook Express 5/6",
+                     StoreText("lc_Format")));
+    }
+    throw;
+  }
+  FDetailCaption = "   " + StoreText("lc_FileProps");
+  FMemo.push_back(FormatText(format == fmtMbx ? "%s: Outlook Express 4" : "%s: Outlook Express 5/6",
+                             StoreText("lc_Format")));
+  return result;
+}
+
+void TMailbox::ListReaderMessages() {
+  FMemo.clear();
+  FEntries.clear();
+  int32_t count = FReader->GetMessageCount();
+  FEntries.reserve(static_cast<size_t>(std::max(count, 0)));
+  TMessageInfo info;
+  for (int32_t i = 0; i < count; ++i) {
+    FReader->GetMessageInfo(i, info);
+    TMessageEntry& entry = FEntries.emplace_back();
+    entry.Index = i;
+    entry.Kind = ekDatabase;
+    TEMLHeader& h = entry.Header;
+    h.From = info.From;
+    h.Sender = info.Sender;
+    h.Subject = info.Subject;
+    h.To = JoinRecipients(info.ToNames, info.ToAddresses);
+    h.Priority = info.Priority;
+    h.Date = info.Date != 0 ? info.Date : ScanMailDate(info.DateText);
+    h.Size = static_cast<int64_t>(info.TextSize);
+  }
+  Repaint();
+}
+
+bool TMailbox::LoadMessageFolder(const std::string& path) {
+  std::vector<std::string> files;
+  FindFiles(path, "*.eml", faAnyFile, false, &files);
+  // The system's listing order is arbitrary; by name the rows keep one order everywhere.
+  std::sort(files.begin(), files.end());
+  FMemo.clear();
+  FEntries.clear();
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::string& file = files[i];
+    try {
+      SplitTextLines(ReadWholeFile(file), FLines);
+      TMessageEntry entry;
+      ScanHeader(FLines, entry.Header);
+      TFileStamp stamp;
+      entry.Header.Size = GetFileStamp(file, stamp) ? static_cast<int64_t>(stamp.size) : -1;
+      entry.Index = static_cast<int32_t>(i);
+      entry.Kind = ekMessageFile;
+      entry.Path = file;
+      FEntries.push_back(std::move(entry));
+    } catch (const std::exception& e) {
+      FMemo.push_back(ExtractFileName(file) + ": " + e.what());
+    }
+  }
+  Repaint();
+  return true;
+}
+
+bool TMailbox::LoadMailboxFile(const std::string& path) {
+  FEntries.clear();
+  TFileStamp stamp;
+  GetFileStamp(path, stamp);
+  TMailboxLineReader reader(path);
+  THeaderScanner scanner;
+  std::string previous; // kept only when it is a separator line
+  bool previousIsSeparator = false;
+  int64_t previousOffset = 0;
+  int64_t lineCounter = 0, startLine = 1, startOffset = 0;
+  int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
+  int32_t messageCount = 0;
+  auto addEntry = [&] {
+    TMessageEntry& entry = FEntries.emplace_back();
+    scanner.Finish(entry.Header);
+    entry.Header.Size = byteCount;
+    entry.StartLine = startLine;
+    entry.StartOffset = startOffset;
+    entry.Index = messageCount;
+    entry.Kind = ekMailbox;
+    entry.Path = path;
+  };
+  std::string_view line;
+  bool discarded;
+  while (reader.Next(line, discarded)) {
+    ++lineCounter;
+    if (discarded) continue;
+    if (previousIsSeparator && IsMailboxMarkerLine(line)) {
+      if (byteCount >= 0) {
+        addEntry();
+        ++messageCount;
+      }
+      startLine = lineCounter - 1;
+      startOffset = previousOffset;
+      scanner.Reset();
+      scanner.Feed(previous);
+      scanner.Feed(line);
+      byteCount = static_cast<int64_t>(line.size() + previous.size());
+    } else if (byteCount >= 0) {
+      scanner.Feed(line);
+      byteCount += static_cast<int64_t>(line.size());
+    }
+    previousIsSeparator = IsSeparatorLine(line);
+    if (previousIsSeparator) {
+      previous.assign(line);
+      previousOffset = reader.LineOffset();
+    }
+  }
+  if (byteCount >= 0) addEntry();
+  // The stamp taken before reading: a file written meanwhile will not match it later.
+  TFileStamp after;
+  FMailboxStamp = GetFileStamp(path, after) && after == stamp ? stamp : TFileStamp{};
+  Repaint();
+  return true;
+}
+
+void TMailbox::LoadEntryLines(const TMessageEntry& entry) {
+  switch (entry.Kind) {
+  case ekDatabase: {
+    if (!FReader) return;
+    std::string text = FReader->GetMessageText(entry.Index);
+    text.resize(std::strlen(text.c_str())); // a zero byte ends the text
+    SplitTextLines(text, FLines);
+    break;
+  }
+  case ekMessageFile:
+    SplitTextLines(ReadWholeFile(entry.Path), FLines);
+    break;
+  case ekMailbox: {
+    TMailboxPosition position{entry.StartOffset, FMailboxStamp};
+    bool usable = entry.StartOffset >= 0 && FMailboxStamp.size > 0;
+    ReadMailboxMessage(entry.Path, FLines, entry.Header.Size, entry.StartLine,
+                       usable ? &position : nullptr);
+    break;
+  }
+  default:
+    break;
+  }
+}
+
+std::string TMailbox::GetEntryText(const TMessageEntry& entry) {
+  if (entry.Kind == ekDatabase) {
+    if (!FReader) return {};
+    return FReader->GetMessageText(entry.Index);
+  }
+  LoadEntryLines(entry);
+  std::string text;
+  size_t total = 0;
+  for (const auto& line : FLines)
+    total += line.size() + 2;
+  text.reserve(total);
+  for (const auto& line : FLines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+const TMessageEntry* TMailbox::FindEntry(int32_t index) const {
+  for (const auto& entry : FEntries)
+    if (entry.Index == index) return &entry;
+  return nullptr;
+}
+
+} // namespace pellora

@@ -1,0 +1,160 @@
+#include "stores/mailbox_file.h"
+
+#include "platform/pellora_error.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace pellora {
+namespace {
+
+constexpr size_t ChunkSize = 1 << 20;
+
+[[noreturn]] void RaiseFileError(const char* what, const std::string& path, int err) {
+  throw EPelloraError(std::string(what) + " file \"" + path + "\". " + std::strerror(err));
+}
+
+} // namespace
+
+TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOffset) : FPath(path) {
+  FHandle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (FHandle < 0) RaiseFileError("Cannot open", path, errno);
+  if (startOffset > 0 && lseek(FHandle, startOffset, SEEK_SET) < 0) {
+    int err = errno;
+    close(FHandle);
+    RaiseFileError("Cannot read", path, err);
+  }
+  FBufferOffset = startOffset;
+  FBuffer.resize(ChunkSize);
+}
+
+TMailboxLineReader::~TMailboxLineReader() {
+  if (FHandle >= 0) close(FHandle);
+}
+
+void TMailboxLineReader::Refill() {
+  size_t rest = FEnd - FPos;
+  if (FPos > 0) {
+    std::memmove(FBuffer.data(), FBuffer.data() + FPos, rest);
+    FBufferOffset += static_cast<int64_t>(FPos);
+    FPos = 0;
+    FEnd = rest;
+  }
+  if (FEnd == FBuffer.size()) FBuffer.resize(FBuffer.size() * 2); // one line longer than a chunk
+  FNextKnown = false;
+  for (;;) {
+    ssize_t got = read(FHandle, FBuffer.data() + FEnd, FBuffer.size() - FEnd);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) RaiseFileError("Cannot read", FPath, errno);
+    if (got == 0) FEof = true;
+    FEnd += static_cast<size_t>(got);
+    return;
+  }
+}
+
+bool TMailboxLineReader::Next(std::string_view& line, bool& discarded) {
+  const char* lf;
+  size_t lineEnd, nextPos;
+  for (;;) {
+    lf = static_cast<const char*>(std::memchr(FBuffer.data() + FPos, '\n', FEnd - FPos));
+    if (lf) {
+      lineEnd = static_cast<size_t>(lf - FBuffer.data());
+      nextPos = lineEnd + 1;
+      break;
+    }
+    if (FEof) {
+      if (FPos == FEnd) return false;
+      lineEnd = nextPos = FEnd;
+      break;
+    }
+    Refill();
+  }
+  const char* data = FBuffer.data();
+  size_t start = FPos;
+  FLineOffset = FBufferOffset + static_cast<int64_t>(start);
+  FPos = nextPos;
+  discarded = start < lineEnd && data[start] == '\x1A';
+  if (discarded) {
+    line = {};
+    return true;
+  }
+  size_t end = lineEnd;
+  if (end > start && data[end - 1] == '\r') --end;
+  // Rare bytes are looked for once per stretch of buffer, not once per line.
+  if (!FNextKnown || FNextCR < start) {
+    auto cr = static_cast<const char*>(std::memchr(data + start, '\r', FEnd - start));
+    FNextCR = cr ? static_cast<size_t>(cr - data) : FEnd;
+  }
+  if (!FNextKnown || FNextSub < start) {
+    auto sub = static_cast<const char*>(std::memchr(data + start, '\x1A', FEnd - start));
+    FNextSub = sub ? static_cast<size_t>(sub - data) : FEnd;
+  }
+  FNextKnown = true;
+  if (FNextCR >= end && FNextSub >= end) {
+    line = std::string_view(data + start, end - start);
+    return true;
+  }
+  FScratch.clear();
+  for (size_t i = start; i < end; ++i) {
+    char c = data[i];
+    if (c == '\x1A') break;
+    if (c != '\r') FScratch += c;
+  }
+  line = FScratch;
+  return true;
+}
+
+bool IsMailboxMarkerLine(std::string_view line) {
+  return line.starts_with("X-Mozilla-") || line.starts_with("X-Account-Key: ") ||
+         line.starts_with("X-UIDL: ");
+}
+
+void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
+                        int64_t startLine, const TMailboxPosition* position) {
+  lines.clear();
+  int64_t offset = 0;
+  int64_t lineNumber = 0;
+  if (position && position->Offset >= 0) {
+    TFileStamp stamp;
+    if (GetFileStamp(path, stamp) && stamp == position->Stamp) {
+      // The separator must still be where the load saw it; anything else counts lines.
+      TMailboxLineReader probe(path, position->Offset);
+      std::string_view first;
+      bool discarded;
+      if (probe.Next(first, discarded) && !discarded && IsSeparatorLine(first)) {
+        offset = position->Offset;
+        lineNumber = startLine - 1;
+      }
+    }
+  }
+  TMailboxLineReader reader(path, offset);
+  std::string_view line;
+  bool discarded;
+  int64_t total = 0;
+  bool reachedSize = false;
+  std::string_view stopLine;
+  while (reader.Next(line, discarded)) {
+    ++lineNumber;
+    if (discarded || lineNumber < startLine) continue;
+    if (lines.empty()) {
+      lines.emplace_back(line);
+      total += static_cast<int64_t>(line.size());
+      continue;
+    }
+    if (total >= size) {
+      reachedSize = true;
+      stopLine = line;
+      break;
+    }
+    lines.emplace_back(line);
+    total += static_cast<int64_t>(line.size());
+  }
+  // The size of every message but the last includes the next message's separator.
+  if (reachedSize && !lines.empty() && IsSeparatorLine(lines.back()) &&
+      IsMailboxMarkerLine(stopLine))
+    lines.pop_back();
+}
+
+} // namespace pellora

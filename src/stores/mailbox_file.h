@@ -1,0 +1,61 @@
+#pragma once
+#include "platform/files.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellora {
+
+// Reads a mailbox file line by line by the loader's rules: a line ends at LF; a CR directly
+// before the LF is not part of it and any other CR is dropped; a Ctrl-Z ends the line's text.
+// Lines are views into the reader's buffer, valid until the next call.
+class TMailboxLineReader {
+public:
+  // Raises the platform's error when the file cannot be opened.
+  explicit TMailboxLineReader(const std::string& path, int64_t startOffset = 0);
+  ~TMailboxLineReader();
+  TMailboxLineReader(const TMailboxLineReader&) = delete;
+  TMailboxLineReader& operator=(const TMailboxLineReader&) = delete;
+
+  // The next line; false at the end of the file. discarded: the line begins with Ctrl-Z and
+  // belongs to no message (it still counts as a line).
+  bool Next(std::string_view& line, bool& discarded);
+  // File offset of the line that Next returned last.
+  int64_t LineOffset() const { return FLineOffset; }
+
+private:
+  void Refill();
+
+  int FHandle = -1;
+  std::string FPath;
+  std::vector<char> FBuffer;
+  size_t FPos = 0, FEnd = 0;
+  int64_t FBufferOffset = 0; // file offset of FBuffer[0]
+  int64_t FLineOffset = 0;
+  bool FEof = false;
+  size_t FNextCR = 0, FNextSub = 0; // next CR / Ctrl-Z at or after FPos, FEnd when none
+  bool FNextKnown = false;
+  std::string FScratch;
+};
+
+// The marker lines that, after a line beginning with "From ", start a new message.
+bool IsMailboxMarkerLine(std::string_view line);
+inline bool IsSeparatorLine(std::string_view line) {
+  return line.starts_with("From ");
+}
+
+// Where a message was found at load time: used while the file is unchanged.
+struct TMailboxPosition {
+  int64_t Offset = -1;
+  TFileStamp Stamp;
+};
+
+// Fills lines with the message of size bytes whose separator is on startLine. With a position
+// whose stamp still matches the file, reading starts at its offset; otherwise lines are
+// counted from the start of the file.
+void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
+                        int64_t startLine, const TMailboxPosition* position = nullptr);
+
+} // namespace pellora

@@ -1,0 +1,53 @@
+#pragma once
+#include "stores/eml_header.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pellora {
+
+class TOEReader;
+
+enum TEntryKind : int32_t { ekDatabase = 0, ekMessageFile = 1, ekMailbox = 2 };
+
+// One row of a mailbox window's list.
+struct TMessageEntry {
+  int32_t Index = 0;
+  int64_t StartLine = 0; // kind 2: line of the "From " separator, from 1
+  int32_t Kind = ekDatabase;
+  TEMLHeader Header;
+  std::string Path;
+  // Kind 2: byte offset of the separator line, so that the message is read back without
+  // counting lines from the file's start while the file is unchanged; -1 when unknown.
+  int64_t StartOffset = -1;
+};
+
+// List columns in their default order.
+enum TListColumn : int {
+  lcIndex = 0,
+  lcPriority = 1,
+  lcAttachment = 2,
+  lcFlag = 3,
+  lcFrom = 4,
+  lcSubject = 5,
+  lcTo = 6,
+  lcReceived = 7,
+  lcSize = 8,
+};
+
+// The text the "From" column shows.
+const std::string& EntryFromText(const TMessageEntry& entry);
+
+// The list's comparison of two rows by a column in ascending sense: -1, 0 or 1. Database rows'
+// flags come from reader (may be null for other stores).
+int CompareEntries(const TMessageEntry& a, const TMessageEntry& b, int column, TOEReader* reader);
+
+// Stable sort of the rows by a column; the list's default is "Received", newest first.
+void SortEntries(std::vector<TMessageEntry>& entries, int column, bool descending,
+                 TOEReader* reader);
+inline void SortEntriesDefault(std::vector<TMessageEntry>& entries, TOEReader* reader) {
+  SortEntries(entries, lcReceived, true, reader);
+}
+
+} // namespace pellora

@@ -1,0 +1,53 @@
+#include "stores/oe_reader.h"
+
+#include <cmath>
+
+namespace pellora {
+
+TDateTime FileTimeToDateTime(uint32_t low, uint32_t high, bool localTime) {
+  uint64_t ticks = static_cast<uint64_t>(high) << 32 | low;
+  // FILETIME counts from 1601; the date-time type from 30 December 1899.
+  constexpr double TicksPerDay = 864000000000.0;
+  constexpr double DaysFrom1601 = 109205.0;
+  TDateTime utc = static_cast<double>(ticks) / TicksPerDay - DaysFrom1601;
+  // Only what a calendar date of years 1601 to 9999 can be; the rest is no date.
+  constexpr double Max = 2958465.99999; // 31 December 9999
+  if (!(utc < Max)) return 0;
+  if (utc < 0) {
+    // Before 1899 the day count is negative while the time of day still adds.
+    double days = std::floor(utc);
+    utc = days - (utc - days);
+  }
+  return localTime ? UtcToLocal(utc) : utc;
+}
+
+void TOEReader::GetMessageInfo(int32_t index, TMessageInfo& info) {
+  if (index >= 0 && static_cast<size_t>(index) < FMessages.size())
+    info = FMessages[static_cast<size_t>(index)];
+  else
+    info = TMessageInfo();
+}
+
+void TOEReader::Open(const std::string& path) {
+  FOpened = false;
+  FFileName = path;
+  FStream.reset();
+  FFormat = fmtUnknown;
+  FStream = std::make_unique<TFileStream>(path);
+  unsigned char word[4];
+  if (!FStream->ReadAt(0, word, 4)) FStream->RaiseReadError();
+  uint32_t signature = GetU32(word);
+  if (signature == 0x36464D4A)
+    FFormat = fmtMbx;
+  else if (signature == 0xFE12ADCF)
+    FFormat = fmtDbx;
+  FOpened = true;
+}
+
+uint8_t DetectStoreFormat(const std::string& path) {
+  TOEReader reader;
+  reader.LoadFromFile(path);
+  return reader.Format();
+}
+
+} // namespace pellora

@@ -1,0 +1,90 @@
+#pragma once
+#include "platform/date_time.h"
+#include "platform/pellora_error.h"
+#include "stores/file_stream.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pellora {
+
+// The failure of a store reader.
+class EOEReaderException : public EPelloraError {
+public:
+  using EPelloraError::EPelloraError;
+};
+
+inline constexpr const char* SNotDbx = "File is not an Outlook Express 5/6 Message Database.";
+inline constexpr const char* SNotMbx = "File is not an Outlook Express 4 Message Database.";
+inline constexpr const char* SNoMessage = "File does not contain any message.";
+inline constexpr const char* SNoText = "No text found.";
+
+// Format codes found by TOEReader::Open.
+enum : uint8_t { fmtUnknown = 0, fmtMbx = 1, fmtDbx = 2 };
+
+// One message of a database.
+struct TMessageInfo {
+  uint32_t InfoOffset = 0;
+  int32_t Number = 0;
+  uint32_t Flags = 0;
+  uint32_t TextOffset = 0;
+  std::string Ident;
+  std::string Subject;
+  std::string Extra1;
+  std::string From;
+  std::string Sender;
+  TDateTime Date = 0;
+  std::string DateText;
+  std::string ToNames;
+  std::string ToAddresses;
+  std::string Extra2;
+  uint32_t TextSize = 0;
+  int32_t Priority = 0;
+  int32_t Spare = 0;
+  std::string Extra3;
+};
+
+// Flag bits of TMessageInfo::Flags that the list shows.
+enum : uint32_t { mfFlagged = 0x20, mfRead = 0x80, mfAttachment = 0x4000 };
+
+// A FILETIME (100 ns since 1601, UTC) as a date-time, in local time when localTime is set;
+// 0 when it is no date.
+TDateTime FileTimeToDateTime(uint32_t low, uint32_t high, bool localTime);
+
+// The reader of an Outlook Express database. The base class only recognises the format.
+class TOEReader {
+public:
+  TOEReader() = default;
+  virtual ~TOEReader() = default;
+  TOEReader(const TOEReader&) = delete;
+  TOEReader& operator=(const TOEReader&) = delete;
+
+  virtual std::string GetStoreName() { return {}; }
+  virtual std::string GetMessageHeader(int32_t index) { return {}; }
+  virtual std::string GetMessageText(int32_t index) { return {}; }
+  virtual int32_t GetMessageCount() { return 0; }
+  virtual void GetMessageInfo(int32_t index, TMessageInfo& info);
+  virtual void Open(const std::string& path);
+  virtual void ReadMessageInfos() {}
+  void LoadFromFile(const std::string& path) { Open(path); }
+
+  bool Opened() const { return FOpened; }
+  uint8_t Format() const { return FFormat; }
+  const std::string& FileName() const { return FFileName; }
+
+protected:
+  std::unique_ptr<TFileStream> FStream;
+  std::string FFileName;
+  bool FOpened = false;
+  uint8_t FFormat = fmtUnknown;
+  std::vector<TMessageInfo> FMessages;
+  bool FLocalTime = true;
+};
+
+// The format of a database file: fmtUnknown, fmtMbx or fmtDbx. Raises the platform's error
+// when the file cannot be opened or holds fewer than 4 bytes.
+uint8_t DetectStoreFormat(const std::string& path);
+
+} // namespace pellora

@@ -1,0 +1,53 @@
+#include "stores/store_texts.h"
+
+#include "platform/collation.h"
+
+#include <cstdio>
+
+namespace pellora {
+
+std::string StoreText(std::string_view name) {
+  static constexpr struct {
+    std::string_view name, text;
+  } texts[] = {
+      {"lc_ElapsedTime", "Elapsed time: %1.2f s"},
+      {"lc_FileNotExists", "File %s does not exist."},
+      {"lc_FileNotSupported", "File is not in supported format."},
+      {"lc_FileProps", "File Properties"},
+      {"lc_Format", "Format"},
+      {"lc_LoadFailed", "Load failed"},
+      {"lc_Loading", "Loading..."},
+  };
+  for (const auto& t : texts)
+    if (SameTextAscii(t.name, name)) return std::string(t.text);
+  return {};
+}
+
+std::string FormatText(std::string_view format, std::string_view value) {
+  size_t at = format.find("%s");
+  if (at == std::string_view::npos) return std::string(format);
+  std::string result(format.substr(0, at));
+  result += value;
+  result += format.substr(at + 2);
+  return result;
+}
+
+std::string FormatElapsed(std::string_view format, uint64_t milliseconds) {
+  size_t at = format.find('%');
+  while (at != std::string_view::npos) {
+    size_t end = at + 1;
+    while (end < format.size() &&
+           ((format[end] >= '0' && format[end] <= '9') || format[end] == '.'))
+      ++end;
+    if (end < format.size() && format[end] == 'f' && end - at <= 8) {
+      std::string spec(format.substr(at, end + 1 - at));
+      char number[64];
+      std::snprintf(number, sizeof number, spec.c_str(), milliseconds / 1000.0);
+      return std::string(format.substr(0, at)) + number + std::string(format.substr(end + 1));
+    }
+    at = format.find('%', at + 1);
+  }
+  return std::string(format);
+}
+
+} // namespace pellora

@@ -1,0 +1,200 @@
+#include "stores/header_scanner.h"
+
+#include "platform/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace pellora {
+namespace {
+
+std::string Iso(TDateTime value) {
+  return value == 0 ? "0" : FormatIsoDateTime(value);
+}
+
+TEMLHeader Scan(std::vector<std::string> lines) {
+  TEMLHeader header;
+  ScanHeader(lines, header);
+  return header;
+}
+
+class ScopedTimeZone {
+public:
+  explicit ScopedTimeZone(const char* zone) {
+    const char* old = std::getenv("TZ");
+    FOld = old ? old : "";
+    FHad = old != nullptr;
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+  ~ScopedTimeZone() {
+    if (FHad)
+      setenv("TZ", FOld.c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+
+private:
+  std::string FOld;
+  bool FHad;
+};
+
+TEST(ScanDecodeWords, DecodesEncodedWords) {
+  SetAnsiCodePage(1252);
+  struct {
+    const char* input;
+    std::string expected;
+  } cases[] = {
+      // The Latin variant: both cases of hex digits, B9 and BE replaced.
+      {"=?ISO-8859-2?Q?P=F8=EDli=B9_=BElu=BBou=E8k=FD?=", "P\xF8\xEDli\x9A \x9Elu\xBBou\xE8k\xFD"},
+      {"=?UTF-8?B?SGVsbG8=?=", "Hello"},
+      {"=?utf-8?q?Caf=C3=A9?=", "Caf\xE9"},
+      // The standard Q variant takes upper-case hex only and drops the escapes.
+      {"=?utf-8?q?Caf=c3=a9?=", "Caf"},
+      {"=?ISO-8859-1?Q?a?= =?ISO-8859-1?Q?b?=", "a b"},
+      // A Q text that begins with "=" stays one word.
+      {"=?ISO-8859-1?Q?=E9?=", "\xE9"},
+      {"=?x?U?#0V%T?=", "Cat"},
+      {"=?x?U?#0V%T\x7F?=", ""}, // not in the uuencoding alphabet
+      {"=?x?B?QUIA?=", "AB"},    // a zero byte ends a B word
+      {"=?x?B?QQ==?=", "A"},
+      {"plain text", "plain text"},
+      {"  lead and trail  ", "lead and trail"},
+      {"=?broken", "=?broken"},
+      // UTF-8: four-byte sequences are understood and a bad byte costs only itself.
+      {"=?UTF-8?Q?=F0=9F=98=80?= ok", "? ok"},
+      {"caf\xE9 =?UTF-8?Q?=C3=A9?=", "caf? \xE9"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ScanDecodeWords(c.input), c.expected) << c.input;
+}
+
+TEST(ScanHeader, FieldsAndTheirTreatment) {
+  SetAnsiCodePage(1252);
+  TEMLHeader h = Scan(
+      {"From: =?ISO-8859-1?Q?J=E9r=F4me?= <j@x.org>", "Sender: s@x.org",
+       "To: Ann <a@x.org>; Bob <b@x.org>", "Cc: c@x.org", "Reply-To: r@x.org; extra",
+       "Return-Path: <rp@x.org>", "Message-ID: <1@x.org>", "Subject: Re: a; b", "X-Priority: 1",
+       "Content-Type: text/html; charset=utf-8", "Content-Transfer-Encoding: quoted-printable",
+       "X-Quorin-DocumentID: doc", "X-Quorin-RevisionID: rev", "", "body"});
+  EXPECT_EQ(h.From, "J\xE9r\xF4me <j@x.org>");
+  EXPECT_EQ(h.Sender, "s@x.org");
+  EXPECT_EQ(h.To, "Ann <a@x.org>"); // structured fields stop at ";"
+  EXPECT_EQ(h.Cc, "c@x.org");
+  EXPECT_EQ(h.ReplyTo, "r@x.org");
+  EXPECT_EQ(h.ReturnPath, "<rp@x.org>");
+  EXPECT_EQ(h.MessageID, "<1@x.org>");
+  EXPECT_EQ(h.Subject, "Re: a; b"); // a subject keeps its ";"
+  EXPECT_EQ(h.Priority, 1);
+  EXPECT_EQ(h.ContentType, "TEXT/HTML");
+  EXPECT_EQ(h.ContentTransferEncoding, "QUOTED-PRINTABLE");
+  EXPECT_EQ(h.DocumentID, "DOC"); // the document id wins over the revision id
+  EXPECT_EQ(h.Size, 0);
+}
+
+TEST(ScanHeader, LineRules) {
+  struct {
+    std::vector<std::string> lines;
+    std::string subject;
+    std::string to;
+  } cases[] = {
+      {{"Subject: Hello", "  World"}, "HelloWorld", ""},
+      {{"Subject: Hello", "", "\tWorld", "X: y", " z"}, "HelloWorld", ""},
+      // The first line with the name wins, body included.
+      {{"From: a", "", "body", "Subject: forwarded"}, "forwarded", ""},
+      {{"Subject: first", "Subject: second"}, "first", ""},
+      {{"Tone: x", "TO: real"}, "", "real"},
+      {{"sUbJeCt: mixed"}, "mixed", ""},
+  };
+  for (const auto& c : cases) {
+    TEMLHeader h = Scan(c.lines);
+    EXPECT_EQ(h.Subject, c.subject) << c.lines[0];
+    EXPECT_EQ(h.To, c.to) << c.lines[0];
+  }
+  // The mailbox separator is no "From:" field.
+  EXPECT_EQ(Scan({"From - Mon Jan 01 10:00:00 2010", "From: real"}).From, "real");
+}
+
+TEST(ScanHeader, ResetsAndDefaults) {
+  TEMLHeader h;
+  std::vector<std::string> lines = {"Date: Tue, 12 Jan 2010 10:00:00 +0100", "Subject: old"};
+  ScanHeader(lines, h);
+  ASSERT_NE(h.Date, 0);
+  lines = {"Subject: new", "", "   ", "body"};
+  ScanHeader(lines, h);
+  EXPECT_EQ(h.Date, 0);
+  EXPECT_EQ(h.DateText, "");
+  EXPECT_EQ(h.ContentType, "TEXT/PLAIN");
+  EXPECT_EQ(h.ContentTransferEncoding, "7BIT");
+  // Empty lines are deleted from the caller's list; a line of blanks stays.
+  EXPECT_EQ(lines, (std::vector<std::string>{"Subject: new", "   ", "body"}));
+
+  lines = {"", ""};
+  ScanHeader(lines, h);
+  EXPECT_TRUE(lines.empty());
+  EXPECT_EQ(h.Subject, "");
+  EXPECT_EQ(h.ContentType, ""); // defaults only when a line remains
+
+  EXPECT_EQ(Scan({"X-Priority: 1 (Highest)"}).Priority, 0);
+  EXPECT_EQ(Scan({"X-Priority: 5"}).Priority, 5);
+}
+
+TEST(ScanHeader, StreamingScannerMatchesLineList) {
+  std::vector<std::string> lines = {"Received: x", "From: a", " folded", "",
+                                    "Subject: s",  "To: t",   "body",    "Subject: later"};
+  TEMLHeader fromList = Scan(lines), streamed;
+  THeaderScanner scanner;
+  scanner.Reset();
+  for (const auto& l : lines)
+    scanner.Feed(l);
+  scanner.Finish(streamed);
+  EXPECT_EQ(streamed.From, "afolded");
+  EXPECT_EQ(streamed.From, fromList.From);
+  EXPECT_EQ(streamed.Subject, fromList.Subject);
+  EXPECT_EQ(streamed.To, fromList.To);
+}
+
+TEST(ScanMailDate, ParsesToLocalTime) {
+  // ctest runs in Europe/Prague: UTC+1 in winter, UTC+2 in summer.
+  struct {
+    const char* text;
+    const char* expected;
+  } cases[] = {
+      {"Tue, 12 Jan 2010 10:00:00 +0100 (CET)", "2010-01-12T10:00:00"},
+      {"12 Jan 10 10:00 GMT", "2010-01-12T11:00:00"},
+      {"12/01/99 08:30:00", "1999-01-12T09:30:00"},
+      {"12 Jan 2010 10:00:00 -0130", "2010-01-12T12:30:00"},
+      {"12 Jan 2010 25:00:00 +0000", "2010-01-13T02:00:00"},
+      // The rules in force on the date itself: a July date is summer time whenever it is read.
+      {"Mon, 12 Jul 2010 10:00:00 +0000", "2010-07-12T12:00:00"},
+      // Month names without regard to case; full names.
+      {"12 jan 2010 10:00:00 +0000", "2010-01-12T11:00:00"},
+      {"12 JANUARY 2010 10:00:00 +0000", "2010-01-12T11:00:00"},
+      // Zone names of RFC 822.
+      {"12 Jan 2010 10:00:00 EST", "2010-01-12T16:00:00"},
+      {"12 Jan 2010 10:00:00 PDT", "2010-01-12T18:00:00"},
+      {"12 Jan 2010 10:00:00 UT", "2010-01-12T11:00:00"},
+      {"12 Jan 2010 10:00:00 CET", "2010-01-12T11:00:00"}, // other names count as UTC
+      // No date.
+      {"Tue, 12 Foo 2010 10:00:00 +0000", "0"}, // an unknown month name
+      {"today", "0"},
+      {"31 Feb 2010", "0"},
+      {"12 Jan 2010 10:00 +2500", "0"},
+      {"", "0"},
+      {"12 0 2010", "0"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Iso(ScanMailDate(c.text)), c.expected) << c.text;
+}
+
+TEST(ScanMailDate, FollowsTheMachineZone) {
+  ScopedTimeZone utc("UTC");
+  EXPECT_EQ(Iso(ScanMailDate("Tue, 12 Jan 2010 10:00:00 +0100 (CET)")), "2010-01-12T09:00:00");
+  EXPECT_EQ(ScanZoneOffset(), 0);
+}
+
+} // namespace
+} // namespace pellora
