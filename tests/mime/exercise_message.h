@@ -1,0 +1,59 @@
+#pragma once
+// Drives every reader of the message model over one input: shared by the fuzz target and the
+// test that replays its findings.
+#include "mime/codecs.h"
+#include "mime/mail_message.h"
+
+#include <string_view>
+#include <vector>
+
+namespace pellora::test {
+
+inline void ExerciseParsedMessage(TMailMessage& m) {
+  m.FindBodies();
+  std::vector<TMailPart*> stack{&m};
+  while (!stack.empty()) {
+    TMailPart* part = stack.back();
+    stack.pop_back();
+    for (TMailPart* sub : part->SubParts())
+      stack.push_back(sub);
+    part->DecodeBody();
+    part->AttachmentFileName();
+    part->Boundary();
+  }
+  std::string name, address;
+  m.ParseAddressField("Sender", name, address);
+  m.FromName();
+  m.ReplyToAddress();
+  m.SubjectText();
+  m.MessageDate();
+  for (const TMailRecipients* list : {&m.ToList(), &m.CcList(), &m.BccList()})
+    for (int i = 0; i < list->Count(); ++i)
+      list->Name(i), list->Address(i);
+  for (int i = 0, n = m.ReceivedCount(); i < n; ++i)
+    m.ReceivedHop(i);
+  m.RebuildBody();
+}
+
+inline void ExerciseMessage(std::string_view data) {
+  TMailMessage m;
+  m.ReadFromText(data);
+  ExerciseParsedMessage(m);
+  // The same text the way a file reaches the parser: every line end made CR LF.
+  m.ResetMessage();
+  m.ReadFromText(NormalizeLineEnds(data));
+  ExerciseParsedMessage(m);
+  // The codecs on the raw bytes.
+  std::string_view head = data.substr(0, 4096);
+  DecodeHeaderWords(head);
+  ParseMailDate(head);
+  NormalizeHeaderLine(head);
+  FieldParamOf(head, "boundary");
+  WithFieldParam(head, "name", "x");
+  QPEncodeText(head, false);
+  QPEncodeText(head, true);
+  std::string out;
+  UUDecodeBlock(head, out);
+}
+
+} // namespace pellora::test

@@ -1,0 +1,321 @@
+#include "mime/mail_message.h"
+
+#include "mime/codecs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace pellora;
+
+namespace {
+
+std::string Crlf(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+TDateTime Local(int y, int m, int d, int h, int n, int s) {
+  TDateTime date = 0, time = 0;
+  EXPECT_TRUE(TryEncodeDate(y, m, d, date));
+  EXPECT_TRUE(TryEncodeTime(h, n, s, 0, time));
+  return ComposeDateTime(date, time);
+}
+
+void Parse(TMailMessage& m, std::string_view text) {
+  m.ReadFromText(Crlf(text));
+  m.FindBodies();
+}
+
+struct Recipient {
+  std::string name, address;
+  bool operator==(const Recipient&) const = default;
+};
+
+std::vector<Recipient> List(const TMailRecipients& list) {
+  std::vector<Recipient> r;
+  for (int i = 0; i < list.Count(); ++i)
+    r.push_back({list.Name(i), list.Address(i)});
+  return r;
+}
+
+std::ostream& operator<<(std::ostream& out, const Recipient& r) {
+  return out << "{" << r.name << "|" << r.address << "}";
+}
+
+} // namespace
+
+TEST(MailMessage, AddressFields) {
+  struct Case {
+    const char* value;
+    const char* name;
+    const char* address;
+  } cases[] = {
+      {"\"Doe, John\" <john@example.com>", "Doe, John", "john@example.com"},
+      {"John Doe <john@example.com>", "John Doe", "john@example.com"},
+      {"john@example.com (John Doe)", "John Doe", "john@example.com"},
+      {"john@example.com", "", "john@example.com"},
+      {"=?iso-8859-1?Q?J=F6rg?= <j@example.com>", "J\xF6rg", "j@example.com"},
+      {"<only@example.com>", "", "only@example.com"},
+      {"", "", ""},
+  };
+  for (const auto& c : cases) {
+    TMailMessage m;
+    Parse(m, std::string("From: ") + c.value + "\nReply-To: " + c.value + "\n\n");
+    EXPECT_EQ(m.FromName(), c.name) << c.value;
+    EXPECT_EQ(m.FromAddress(), c.address) << c.value;
+    EXPECT_EQ(m.ReplyToName(), c.name) << c.value;
+    EXPECT_EQ(m.ReplyToAddress(), c.address) << c.value;
+  }
+  TMailMessage empty;
+  EXPECT_EQ(empty.FromAddress(), "");
+}
+
+TEST(MailMessage, RecipientLists) {
+  struct Case {
+    const char* header;
+    std::vector<Recipient> to;
+  } cases[] = {
+      {"To: a@x, b@y\n", {{"", "a@x"}, {"", "b@y"}}},
+      {"To: =?iso-8859-1?Q?J=F6rg?= <j@x>\n", {{"J\xF6rg", "j@x"}}},
+      {"To: a@x; b@y\n", {{"", "a@x"}}}, // the value ends at the ";"
+      {"To: a@x,\n", {{"", "a@x"}, {"", ""}}},
+      {"To: \"Doe, John\" <j@x>, Ann <a@x>\n", {{"Doe, John", "j@x"}, {"Ann", "a@x"}}},
+      {"To: j@x (John Doe)\n", {{"John Doe", "j@x"}}},
+      {"To: A <a@x>\nCc: c@x\nto: B <b@x>\n", {{"A", "a@x"}, {"B", "b@x"}}},
+      {"Subject: none\n", {}},
+  };
+  for (const auto& c : cases) {
+    TMailMessage m;
+    Parse(m, std::string(c.header) + "\n");
+    EXPECT_EQ(List(m.ToList()), c.to) << c.header;
+  }
+
+  TMailMessage m;
+  Parse(m, "To: a@x\nCc: c@x, d@x\nBcc: e@x\n\n");
+  EXPECT_EQ(m.CcList().Count(), 2);
+  EXPECT_EQ(m.BccList().Address(0), "e@x");
+  EXPECT_EQ(m.ToList().Address(5), "");
+  // The lists follow the header when the same object reads another message.
+  Parse(m, "To: z@x\n\n");
+  EXPECT_EQ(m.ToList().Address(0), "z@x");
+  EXPECT_EQ(m.CcList().Count(), 0);
+  m.SetFieldValue("Cc", "y@x");
+  EXPECT_EQ(m.CcList().Count(), 1);
+}
+
+TEST(MailMessage, SubjectIsFreeText) {
+  TMailMessage m;
+  Parse(m, "Subject: Re: lunch; at noon =?iso-8859-1?Q?caf=E9?=\n\n");
+  EXPECT_EQ(m.SubjectText(), "Re: lunch; at noon caf\xE9");
+  Parse(m, "Subject: =?UTF-8?Q?na=C3=AFve?= \xFF\n\n");
+  EXPECT_EQ(m.SubjectText(), "na\xEFve ?"); // a stray byte costs one character only
+  Parse(m, "Subject: \"quoted\"\n\n");
+  EXPECT_EQ(m.SubjectText(), "quoted");
+  Parse(m, "X: y\n\n");
+  EXPECT_EQ(m.SubjectText(), "");
+}
+
+TEST(MailMessage, DateAndRoute) {
+  TMailMessage m;
+  Parse(m, "Received: from mail.example.com (mail.example.com [192.0.2.1])\n"
+           "\tby mx.example.org (Postfix) with ESMTP id 4F2A1\n"
+           "\tfor <user@example.org>; Tue, 15 Nov 1994 08:12:31 +0200\n"
+           "Received-SPF: pass (from x by y)\n"
+           "Received: by local.host (8.9.3/8.9.3) id AAA01234\n"
+           "Received: from  spaced  by ; 32 Jan 2008 10:00 +0000\n"
+           "Date: Sun, 06 Nov 1994 08:49:37 GMT\n\n");
+  EXPECT_EQ(m.MessageDate(), Local(1994, 11, 6, 9, 49, 37));
+  EXPECT_EQ(m.ReceivedCount(), 3);
+  TReceived first = m.ReceivedHop(0);
+  EXPECT_EQ(first.FromHost, "mail.example.com");
+  EXPECT_EQ(first.ByHost, "mx.example.org");
+  EXPECT_EQ(first.ForAddress, "user@example.org");
+  EXPECT_DOUBLE_EQ(first.Date, Local(1994, 11, 15, 7, 12, 31));
+  TReceived second = m.ReceivedHop(1); // the Received-SPF line does not count
+  EXPECT_EQ(second.ByHost, "local.host");
+  EXPECT_EQ(second.FromHost, "");
+  EXPECT_EQ(second.Date, 0); // no ";"
+  TReceived third = m.ReceivedHop(2);
+  EXPECT_EQ(third.FromHost, "spaced");
+  EXPECT_EQ(third.ByHost, ""); // a keyword with no word before ";" stores nothing
+  EXPECT_EQ(third.Date, 0);
+  EXPECT_EQ(m.ReceivedHop(3).FromHost, "");
+  EXPECT_EQ(m.ReceivedHop(-1).FromHost, "");
+
+  Parse(m, "Date: yesterday\n\n");
+  EXPECT_EQ(m.MessageDate(), 0);
+}
+
+TEST(MailMessage, FindBodiesOverTrees) {
+  struct Case {
+    const char* name;
+    const char* text;
+    const char* textLines; // joined with "|", or nullptr for no text part
+    const char* htmlLines;
+    std::vector<std::string> attachments; // decoded bodies
+  } cases[] = {
+      {"mixed(alternative(text, html), pdf)",
+       "Content-Type: multipart/mixed; boundary=M\n\n--M\n"
+       "Content-Type: multipart/alternative; boundary=A\n\n"
+       "--A\nContent-Type: text/plain\n\nline 1\nline 2\n"
+       "--A\nContent-Type: text/html\n\n<p>hi</p>\n--A--\n"
+       "--M\nContent-Type: application/pdf\nContent-Transfer-Encoding: base64\n\nJVBERg==\n--M--\n",
+       "line 1|line 2",
+       "<p>hi</p>",
+       {"%PDF"}},
+      {"alternative(text, related(html, png))",
+       "Content-Type: multipart/alternative; boundary=A\n\n"
+       "--A\nContent-Type: text/plain\n\nt\n"
+       "--A\nContent-Type: multipart/related; boundary=R\n\n"
+       "--R\nContent-Type: text/html\n\nh\n--R\nContent-Type: image/png\n\nPNG\n--R--\n"
+       "--A--\n",
+       "t",
+       "h",
+       {"PNG"}},
+      {"single non-text part",
+       "Content-Type: application/octet-stream\n\nbytes",
+       nullptr,
+       nullptr,
+       {"bytes"}},
+      {"no type at all", "Subject: x\n\nhello\r\rworld", "hello||world", nullptr, {}},
+      {"text/html root", "Content-Type: text/html\n\n<b>x</b>", nullptr, "<b>x</b>", {}},
+      {"html attachment of mixed without alternative becomes the body",
+       "Content-Type: multipart/mixed; boundary=M\n\n--M\nContent-Type: text/plain\n\nt\n"
+       "--M\nContent-Type: text/html\n\nh\n--M\nContent-Type: text/plain\n\nsecond\n"
+       "--M\nContent-Type: text/plain\n\n\n--M--\n",
+       "t",
+       "h",
+       {"second", ""}},
+      {"parts of a nested mixed are attachments",
+       "Content-Type: multipart/mixed; boundary=M\n\n--M\nContent-Type: text/plain\n\nt\n"
+       "--M\nContent-Type: multipart/mixed; boundary=N\n\n--N\nContent-Type: text/plain\n\nn\n"
+       "--N--\n--M--\n",
+       "t",
+       nullptr,
+       {"n"}},
+      {"empty text root is its own attachment",
+       "Content-Type: text/plain\n\n",
+       nullptr,
+       nullptr,
+       {""}},
+  };
+  for (const auto& c : cases) {
+    TMailMessage m;
+    Parse(m, c.text);
+    auto joined = [](const std::vector<std::string>& lines) {
+      std::string r;
+      for (size_t i = 0; i < lines.size(); ++i)
+        r += (i ? "|" : "") + lines[i];
+      return r;
+    };
+    if (c.textLines) {
+      ASSERT_NE(m.TextPart(), nullptr) << c.name;
+      EXPECT_EQ(joined(m.TextLines()), c.textLines) << c.name;
+    } else {
+      EXPECT_EQ(m.TextPart(), nullptr) << c.name;
+      EXPECT_TRUE(m.TextLines().empty()) << c.name;
+    }
+    if (c.htmlLines) {
+      ASSERT_NE(m.HtmlPart(), nullptr) << c.name;
+      EXPECT_EQ(joined(m.HtmlLines()), c.htmlLines) << c.name;
+    } else {
+      EXPECT_EQ(m.HtmlPart(), nullptr) << c.name;
+    }
+    std::vector<std::string> bodies;
+    for (TMailPart* p : m.Attachments()) {
+      p->DecodeBody();
+      bodies.push_back(p->DecodedBody());
+    }
+    EXPECT_EQ(bodies, c.attachments) << c.name;
+  }
+}
+
+TEST(MailMessage, FindBodiesRecordsTheFirstMultipartOfEachKind) {
+  TMailMessage m;
+  Parse(m, "Content-Type: multipart/mixed; boundary=M\n\n--M\n"
+           "Content-Type: multipart/alternative; boundary=A\n\n"
+           "--A\nContent-Type: text/plain\n\nt\n--A--\n--M--\n");
+  EXPECT_EQ(m.MixedPart(), &m);
+  EXPECT_EQ(m.AlternativePart(), m.SubParts()[0]);
+  EXPECT_EQ(m.RelatedPart(), nullptr);
+  EXPECT_FALSE(m.AnalysisPending());
+}
+
+TEST(MailMessage, Utf8BodiesAreConvertedLeniently) {
+  TMailMessage m;
+  Parse(m, "Content-Type: text/plain; charset=utf-8\n\nCaf\xC3\xA9 \xF0\x9F\x98\x80\n\xE9t\xE9\n");
+  EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"Caf\xE9 ?", "?t?"}));
+  Parse(m, "Content-Type: text/plain; charset=iso-8859-1\n\nCaf\xC3\xA9\n");
+  EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"Caf\xC3\xA9"}));
+  Parse(m, std::string("Content-Type: text/plain\n\nbefore\0after", 38));
+  EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"before"}));
+}
+
+TEST(MailMessage, ParsingAgainDropsWhatWasDerived) {
+  TMailMessage m;
+  Parse(m,
+        "Content-Type: multipart/mixed; boundary=M\n\n--M\nContent-Type: image/gif\n\nG\n--M--\n");
+  ASSERT_EQ(m.Attachments().Count(), 1);
+  m.ReadFromText(Crlf("Subject: plain\n\nx"));
+  EXPECT_TRUE(m.AnalysisPending());
+  EXPECT_TRUE(m.RebuildPending());
+  EXPECT_EQ(m.Attachments().Count(), 0); // never a reference to a released part
+  EXPECT_EQ(m.MixedPart(), nullptr);
+  m.FindBodies();
+  EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"x"}));
+
+  m.ResetMessage();
+  EXPECT_TRUE(m.HeaderLines().empty());
+  EXPECT_TRUE(m.TextLines().empty());
+  EXPECT_FALSE(m.AnalysisPending());
+  EXPECT_FALSE(m.RebuildPending());
+  EXPECT_EQ(m.Charset(), "iso-8859-1");
+}
+
+TEST(MailMessage, RebuildBody) {
+  TMailMessage m;
+  Parse(m, "Subject: s\nContent-Type: multipart/mixed; boundary=\"M\"\n\npreamble\n"
+           "--M\nContent-Type: multipart/alternative; boundary=A\n\nnested preamble\n"
+           "--A\nContent-Type: text/plain\n\nt\n--A\nContent-Type: text/html\n\nh\n--A--\n"
+           "--M\nContent-Type: image/gif\n\nGIF\n--M--\n");
+  m.RebuildBody();
+  EXPECT_FALSE(m.RebuildPending());
+  const std::string& body = m.EncodedBody();
+  EXPECT_EQ(body, Crlf("This is a multipart message in mime format.\n"
+                       "\n--M\nContent-Type: multipart/alternative; boundary=A\n\n"
+                       "\n--A\nContent-Type: text/plain\n\nt"
+                       "\n--A\nContent-Type: text/html\n\nh"
+                       "\n--A--\n"
+                       "\n--M\nContent-Type: image/gif\n\nGIF"
+                       "\n--M--\n"));
+  EXPECT_EQ(m.HeaderLines().back(), "Content-Length: " + std::to_string(body.size()));
+
+  // The rebuilt text parses into the same tree.
+  std::string whole;
+  for (const auto& line : m.HeaderLines())
+    whole += line + "\r\n";
+  whole += "\r\n" + body;
+  TMailMessage again;
+  again.ReadFromText(whole);
+  again.FindBodies();
+  EXPECT_EQ(again.TextLines(), (std::vector<std::string>{"t"}));
+  EXPECT_EQ(again.HtmlLines(), (std::vector<std::string>{"h"}));
+  ASSERT_EQ(again.Attachments().Count(), 1);
+  EXPECT_EQ(again.Attachments()[0]->EncodedBody(), "GIF");
+
+  m.SetEncodedBody("changed");
+  m.RebuildBody(); // nothing pending: nothing happens
+  EXPECT_EQ(m.EncodedBody(), "changed");
+
+  TMailMessage single;
+  Parse(single, "Subject: s\n\nabc\n");
+  single.RebuildBody();
+  EXPECT_EQ(single.EncodedBody(), "abc\r\n");
+  EXPECT_EQ(single.FieldValue("Content-Length"), "5");
+}
