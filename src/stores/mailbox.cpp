@@ -53,6 +53,14 @@ std::string JoinRecipients(std::string_view names, std::string_view addresses) {
   return result;
 }
 
+void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind) {
+  bool exists = kind == okMessageFolder ? DirectoryExists(path) : FileExists(path);
+  if (!exists) throw EPelloraError(FormatText(StoreText("lc_FileNotExists"), path));
+  if (kind != okOEDatabase && kind != okMessageFolder && kind != okMailboxFile)
+    throw EPelloraError(StoreText("lc_FileNotSupported"));
+  if (!box.LoadMailbox(path, kind)) throw EPelloraError(box.FErrorText);
+}
+
 bool TMailbox::LoadMailbox(const std::string& path, TOpenKind kind) {
   FKind = kind;
   FErrorText.clear();

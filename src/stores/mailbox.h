@@ -55,6 +55,10 @@ private:
   TFileStamp FMailboxStamp; // of the mailbox file at load time
 };
 
+// Loads a store as its opener does: the path must exist and be of kind 0, 1 or 2; a failure
+// raises the text that the error box shows.
+void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind);
+
 // Splits text into lines at CR LF, lone CR or lone LF; a final line end adds no empty line.
 void SplitTextLines(std::string_view text, std::vector<std::string>& lines);
 // The "To" text of a database row: names and addresses paired by position.
