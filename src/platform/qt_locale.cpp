@@ -13,12 +13,12 @@ namespace {
 
 int QtCompare(std::string_view a, std::string_view b, bool ignoreCase) {
   static QCollator sensitive = [] {
-    QCollator c(QLocale::system());
+    QCollator c{QLocale()};
     c.setCaseSensitivity(Qt::CaseSensitive);
     return c;
   }();
   static QCollator insensitive = [] {
-    QCollator c(QLocale::system());
+    QCollator c{QLocale()};
     c.setCaseSensitivity(Qt::CaseInsensitive);
     return c;
   }();
@@ -45,16 +45,19 @@ std::string QStringToAnsi(const QString& text) {
 QString FormatLocalDateTime(TDateTime value) {
   TDateParts p = DecodeDateTime(value);
   QDateTime dt(QDate(p.year, p.month, p.day), QTime(p.hour, p.minute, p.second));
-  QLocale locale = QLocale::system();
+  QLocale locale = QLocale();
   // The long time format without its zone name: message dates are already local.
-  static const QString timeFormat =
-      locale.timeFormat(QLocale::LongFormat).remove(QRegularExpression("\\s*t+")).trimmed();
+  static QString localeName, timeFormat;
+  if (localeName != locale.name()) {
+    localeName = locale.name();
+    timeFormat = locale.timeFormat(QLocale::LongFormat).remove(QRegularExpression("\\s*t+")).trimmed();
+  }
   return locale.toString(dt.date(), QLocale::ShortFormat) + ' ' +
          locale.toString(dt.time(), timeFormat);
 }
 
 QString FormatNumber0(double value) {
-  return QLocale::system().toString(value, 'f', 0);
+  return QLocale().toString(value, 'f', 0);
 }
 
 } // namespace pellora

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -9,6 +11,8 @@ namespace pellora {
 namespace {
 TMessageBoxHook messageBoxHook;
 TOpenFileHook openFileHook;
+TPickHook pickFolderHook;
+TPickHook pickSaveFileHook;
 } // namespace
 
 void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook = std::move(hook); }
@@ -34,6 +38,25 @@ bool ShowMessageBox(TBoxKind kind, const QString& text, const QString& caption) 
 bool OpenWithSystemProgram(const QString& path) {
   if (openFileHook) return openFileHook(path);
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+} // namespace pellora
+
+namespace pellora {
+
+void SetPickFolderHook(TPickHook hook) { pickFolderHook = std::move(hook); }
+void SetPickSaveFileHook(TPickHook hook) { pickSaveFileHook = std::move(hook); }
+
+QString PickFolder(QWidget* owner, const QString& title, const QString& start) {
+  if (pickFolderHook) return pickFolderHook(title, start);
+  return QFileDialog::getExistingDirectory(owner, title, QDir(start).exists() ? start : QString(),
+                                           QFileDialog::ShowDirsOnly);
+}
+
+QString PickSaveFile(QWidget* owner, const QString& title, const QString& presetName) {
+  if (pickSaveFileHook) return pickSaveFileHook(title, presetName);
+  // The dialog itself asks before overwriting and only offers existing folders.
+  return QFileDialog::getSaveFileName(owner, title, presetName);
 }
 
 } // namespace pellora

@@ -21,4 +21,13 @@ bool OpenWithSystemProgram(const QString& path);
 using TOpenFileHook = std::function<bool(const QString& path)>;
 void SetOpenFileHook(TOpenFileHook hook);
 
+// The folder picker: file-system folders only, no button for new folders; "" on Cancel.
+QString PickFolder(QWidget* owner, const QString& title, const QString& start = {});
+// The save dialog: asks before overwriting, needs an existing folder; "" on Cancel.
+QString PickSaveFile(QWidget* owner, const QString& title, const QString& presetName);
+// Tests answer the pickers through these seams.
+using TPickHook = std::function<QString(const QString& title, const QString& preset)>;
+void SetPickFolderHook(TPickHook hook);
+void SetPickSaveFileHook(TPickHook hook);
+
 } // namespace pellora

@@ -33,7 +33,7 @@ void ShowAboutDialog(QWidget* owner) {
   os->setObjectName("lSystem");
   auto* cpu = new QLabel(QString::fromStdString(ProcessorName()));
   cpu->setObjectName("lProcessor");
-  auto* memory = new QLabel(QLocale::system().formattedDataSize(
+  auto* memory = new QLabel(QLocale().formattedDataSize(
       static_cast<qint64>(PhysicalMemoryBytes()), 1, QLocale::DataSizeTraditionalFormat));
   memory->setObjectName("lMemory");
   facts->addRow("Operating system:", os);

@@ -1,6 +1,9 @@
+#include "message_window/html_view.h"
+#include "message_window/message_window.h"
 #include "platform/qt_locale.h"
 #include "shell/app_instances.h"
 #include "shell/application.h"
+#include "shell/localized_text.h"
 #include "shell/main_window.h"
 #include "shell/window_images.h"
 
@@ -17,6 +20,7 @@ int main(int argc, char** argv) {
   using namespace pellora;
   // The HTML view's sandbox refuses to run as root; it stays on for everyone else.
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  THtmlView::RegisterSchemes();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   TPelloraApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
@@ -26,9 +30,12 @@ int main(int argc, char** argv) {
   // Formats and collation follow the user's locale.
   QLocale::setDefault(QLocale::system());
   InstallQtLocaleCompare();
+  SetThousandSeparator(QStringToAnsi(QLocale().groupSeparator()));
 
   QStringList arguments = QApplication::arguments().mid(1);
   if (TAppInstances::HandOver(arguments)) return 0;
+
+  RegisterMessageWindow();
 
   TAppInstances instances;
   instances.Listen();

@@ -50,3 +50,18 @@ TEST(Shell, ErrorReportFullStop) {
   };
   for (const auto& c : cases) EXPECT_EQ(ErrorReportText(c.in), c.out) << c.in;
 }
+
+TEST(Shell, FormatText) {
+  EXPECT_EQ(FormatText("File %s does not exist.", {"/m/a.eml"}), "File /m/a.eml does not exist.");
+  EXPECT_EQ(FormatText("Elapsed time: %1.2f s", {1234 / 1000.0}), "Elapsed time: 1.23 s");
+  EXPECT_EQ(FormatText("%1.0n B", {12345}), "12,345 B");
+  EXPECT_EQ(FormatText("%1.0n B", {1234567890123LL}), "1,234,567,890,123 B");
+  EXPECT_EQ(FormatText("%1.0n B", {999}), "999 B");
+  EXPECT_EQ(FormatText("%d attachments from %d messages saved to %s.", {3, 2, "/tmp"}),
+            "3 attachments from 2 messages saved to /tmp.");
+  EXPECT_EQ(FormatText("%s: %d", {"Inbox", 4}), "Inbox: 4");
+  EXPECT_EQ(FormatText("100%% of %s", {}), "100% of ");
+  SetThousandSeparator("\xA0");
+  EXPECT_EQ(FormatText("%1.0n", {-1234567}), "-1\xA0" "234\xA0" "567");
+  SetThousandSeparator(",");
+}

@@ -1,0 +1,67 @@
+#include "message_window/find_dialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace pellora {
+
+TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName("fd");
+  setWindowTitle("Find");
+  setModal(false);
+  FText = new QLineEdit;
+  FMatchCase = new QCheckBox("Match &case");
+  FWholeWord = new QCheckBox("Match &whole word only");
+  FUp = new QRadioButton("&Up");
+  FDown = new QRadioButton("&Down");
+  FDown->setChecked(true);
+  auto* direction = new QGroupBox("Direction");
+  auto* dirLayout = new QHBoxLayout(direction);
+  dirLayout->addWidget(FUp);
+  dirLayout->addWidget(FDown);
+  auto* findNext = new QPushButton("&Find Next");
+  findNext->setDefault(true);
+  auto* cancel = new QPushButton("Cancel");
+  connect(findNext, &QPushButton::clicked, this, &TFindDialog::Find);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
+  connect(FText, &QLineEdit::textChanged, findNext,
+          [findNext](const QString& t) { findNext->setEnabled(!t.isEmpty()); });
+  findNext->setEnabled(false);
+
+  auto* left = new QVBoxLayout;
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel("Fi&nd what:"));
+  row->addWidget(FText);
+  left->addLayout(row);
+  auto* options = new QHBoxLayout;
+  auto* checks = new QVBoxLayout;
+  checks->addWidget(FWholeWord);
+  checks->addWidget(FMatchCase);
+  options->addLayout(checks);
+  options->addWidget(direction);
+  left->addLayout(options);
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(findNext);
+  buttons->addWidget(cancel);
+  buttons->addStretch();
+  auto* layout = new QHBoxLayout(this);
+  layout->addLayout(left);
+  layout->addLayout(buttons);
+}
+
+QString TFindDialog::FindText() const { return FText->text(); }
+void TFindDialog::SetFindText(const QString& text) { FText->setText(text); }
+bool TFindDialog::Down() const { return FDown->isChecked(); }
+void TFindDialog::SetDown(bool down) { (down ? FDown : FUp)->setChecked(true); }
+bool TFindDialog::MatchCase() const { return FMatchCase->isChecked(); }
+void TFindDialog::SetMatchCase(bool on) { FMatchCase->setChecked(on); }
+bool TFindDialog::WholeWord() const { return FWholeWord->isChecked(); }
+void TFindDialog::SetWholeWord(bool on) { FWholeWord->setChecked(on); }
+
+} // namespace pellora

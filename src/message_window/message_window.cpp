@@ -1,0 +1,643 @@
+#include "message_window/message_window.h"
+
+#include "message_window/attachment_files.h"
+#include "message_window/find_dialog.h"
+#include "message_window/html_view.h"
+#include "message_window/printing.h"
+#include "message_window/source_editor.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/qt_locale.h"
+#include "platform/qt_platform.h"
+#include "shell/busy_cursor.h"
+#include "shell/localized_text.h"
+#include "shell/message_boxes.h"
+
+#include <QAction>
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+
+#include <memory>
+
+namespace pellora {
+namespace {
+
+QString JoinLines(const std::vector<std::string>& lines) {
+  size_t total = 0;
+  for (const auto& line : lines) total += line.size() + 1;
+  std::string joined;
+  joined.reserve(total);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i) joined += '\n';
+    joined += lines[i];
+  }
+  return AnsiToQString(joined);
+}
+
+QByteArray HtmlDocument(const std::vector<std::string>& lines) {
+  std::string joined;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i) joined += "\r\n";
+    joined += lines[i];
+  }
+  return QByteArray::fromStdString(AnsiToUtf8(joined));
+}
+
+QFont MonospaceFont(int points) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPointSize(points);
+  return font;
+}
+
+// The icon of a file type, chosen by the file's name; a drawn page where the theme has none.
+QIcon IconForFileName(const QString& name) {
+  static QMimeDatabase mimeDatabase;
+  QMimeType type = mimeDatabase.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+  QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+  if (!icon.isNull()) return icon;
+  QPixmap pm(32, 32);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QColor(90, 90, 90));
+  p.setBrush(QColor(250, 250, 250));
+  p.drawRect(QRectF(5.5, 1.5, 21, 29));
+  QString ext = QFileInfo(name).suffix().left(4).toUpper();
+  QFont f = p.font();
+  f.setPixelSize(8);
+  f.setBold(true);
+  p.setFont(f);
+  p.setPen(QColor(40, 80, 150));
+  p.drawText(QRectF(5, 12, 22, 12), Qt::AlignCenter, ext);
+  return QIcon(pm);
+}
+
+// Finds the part whose Content-ID is id, anywhere in the tree.
+TMailPart* FindContentId(TMailPart* part, const std::string& id) {
+  std::string value = part->FieldValue("Content-ID");
+  if (!value.empty()) {
+    std::string_view v = value;
+    while (!v.empty() && (v.front() == '<' || v.front() == ' ')) v.remove_prefix(1);
+    while (!v.empty() && (v.back() == '>' || v.back() == ' ')) v.remove_suffix(1);
+    if (v == id) return part;
+  }
+  for (TMailPart* sub : part->SubParts())
+    if (TMailPart* found = FindContentId(sub, id)) return found;
+  return nullptr;
+}
+
+QLineEdit* ReadOnlyLine() {
+  auto* edit = new QLineEdit;
+  edit->setReadOnly(true);
+  return edit;
+}
+
+QListWidget* RecipientBox() {
+  auto* box = new QListWidget;
+  box->setFlow(QListView::TopToBottom);
+  box->setWrapping(true);
+  box->setResizeMode(QListView::Adjust);
+  box->setFixedHeight(50);
+  box->setSelectionMode(QAbstractItemView::SingleSelection);
+  return box;
+}
+
+} // namespace
+
+Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
+  setMinimumSize(130, 50);
+  pc = new QTabWidget;
+  pc->setObjectName("pc");
+  pc->setStyleSheet("QTabBar::tab:selected { font-weight: bold; }");
+  tsBody = new QWidget;
+  tsSource = new QWidget;
+  pc->addTab(tsBody, " Body ");
+  pc->addTab(tsSource, " Source ");
+
+  // The header panel: subject and sender stay in its strip when it is collapsed.
+  FlipPanel = new QWidget;
+  FlipPanel->setObjectName("FlipPanel");
+  eSubject = ReadOnlyLine();
+  eSubject->setObjectName("eSubject");
+  eFrom = ReadOnlyLine();
+  eFrom->setObjectName("eFrom");
+  eTo = RecipientBox();
+  eTo->setObjectName("eTo");
+  eCC = RecipientBox();
+  eCC->setObjectName("eCC");
+  eBC = RecipientBox();
+  eBC->setObjectName("eBC");
+  eSent = ReadOnlyLine();
+  eSent->setObjectName("eSent");
+  eSize = ReadOnlyLine();
+  eSize->setObjectName("eSize");
+  lvHops = new QTreeWidget;
+  lvHops->setObjectName("lvHops");
+  lvHops->setHeaderLabels({"Date", "From", "To", "Address"});
+  lvHops->setRootIsDecorated(false);
+  lvHops->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lvHops->setSortingEnabled(false);
+  for (auto [column, width] : {std::pair{0, 120}, {1, 150}, {2, 150}, {3, 150}})
+    lvHops->setColumnWidth(column, width);
+
+  FlipButton = new QToolButton;
+  FlipButton->setObjectName("FlipButton");
+  FlipButton->setCheckable(true);
+  FlipButton->setChecked(true);
+  FlipButton->setArrowType(Qt::UpArrow);
+  FlipButton->setToolTip("Show or hide the header fields");
+  auto* strip = new QGridLayout;
+  strip->addWidget(new QLabel("Subject:"), 0, 0);
+  strip->addWidget(eSubject, 0, 1);
+  strip->addWidget(FlipButton, 0, 2);
+  strip->addWidget(new QLabel("From:"), 1, 0);
+  strip->addWidget(eFrom, 1, 1, 1, 2);
+  auto* details = new QWidget;
+  auto* grid = new QGridLayout(details);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->addWidget(new QLabel("To:"), 0, 0, Qt::AlignTop);
+  grid->addWidget(eTo, 0, 1, 1, 3);
+  grid->addWidget(new QLabel("CC:"), 1, 0, Qt::AlignTop);
+  grid->addWidget(eCC, 1, 1, 1, 3);
+  grid->addWidget(new QLabel("BCC:"), 2, 0, Qt::AlignTop);
+  grid->addWidget(eBC, 2, 1, 1, 3);
+  grid->addWidget(new QLabel("Timestamp:"), 3, 0);
+  grid->addWidget(eSent, 3, 1);
+  grid->addWidget(new QLabel("Size:"), 3, 2);
+  grid->addWidget(eSize, 3, 3);
+  grid->addWidget(new QLabel("Trace:"), 4, 0, Qt::AlignTop);
+  grid->addWidget(lvHops, 4, 1, 1, 3);
+  grid->setColumnStretch(1, 2);
+  grid->setColumnStretch(3, 1);
+  lvHops->setFixedHeight(90);
+  auto* flipLayout = new QVBoxLayout(FlipPanel);
+  flipLayout->setContentsMargins(4, 4, 4, 4);
+  flipLayout->addLayout(strip);
+  flipLayout->addWidget(details);
+  connect(FlipButton, &QToolButton::toggled, this, [this, details](bool expanded) {
+    details->setVisible(expanded);
+    FlipButton->setArrowType(expanded ? Qt::UpArrow : Qt::DownArrow);
+  });
+
+  pcBody = new QTabWidget;
+  pcBody->setObjectName("pcBody");
+  pcBody->setTabPosition(QTabWidget::South);
+  pcBody->setDocumentMode(true);
+  Memo = new QPlainTextEdit;
+  Memo->setObjectName("Memo");
+  Memo->setReadOnly(true);
+  Memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  Memo->setFont(MonospaceFont(10));
+  Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  HTML = new THtmlView;
+  HTML->setObjectName("HTML");
+  HTML->SetCidResolver([this](const QString& id) -> std::optional<TInlineResource> {
+    TMailPart* part = FindContentId(&FMessage, QStringToAnsi(id));
+    if (!part) return std::nullopt;
+    part->DecodeBody();
+    return TInlineResource{QByteArray::fromStdString(part->MimeType()),
+                           QByteArray::fromStdString(part->DecodedBody())};
+  });
+  tsPlain = Memo;
+  tsHTML = HTML;
+  pcBody->addTab(tsPlain, " Plain ");
+  pcBody->addTab(tsHTML, " HTML ");
+
+  List = new QListWidget;
+  List->setObjectName("List");
+  List->setViewMode(QListView::IconMode);
+  List->setIconSize(QSize(32, 32));
+  List->setMovement(QListView::Static);
+  List->setResizeMode(QListView::Adjust);
+  List->setWordWrap(true);
+  List->setMouseTracking(true);
+  List->setCursor(Qt::PointingHandCursor);
+  List->setSelectionMode(QAbstractItemView::SingleSelection);
+  List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  List->setMinimumHeight(60);
+  Splitter = new QSplitter(Qt::Vertical);
+  Splitter->setObjectName("Splitter");
+  Splitter->addWidget(pcBody);
+  Splitter->addWidget(List);
+  Splitter->setStretchFactor(0, 1);
+  Splitter->setStretchFactor(1, 0);
+  Splitter->setSizes({400, 78});
+  List->hide();
+
+  lInfo = new QLabel;
+  lInfo->setObjectName("lInfo");
+  lInfo->setStyleSheet("color: navy;");
+
+  auto* bodyLayout = new QVBoxLayout(tsBody);
+  bodyLayout->setContentsMargins(2, 2, 2, 2);
+  bodyLayout->addWidget(FlipPanel);
+  bodyLayout->addWidget(Splitter, 1);
+  bodyLayout->addWidget(lInfo);
+
+  SynMemo = new TSourceEditor;
+  SynMemo->setObjectName("SynMemo");
+  SynMemo->setFont(MonospaceFont(8));
+  eSource = new QLineEdit("source");
+  eSource->setObjectName("eSource");
+  eSource->setReadOnly(true);
+  eSource->setFrame(false);
+  eSource->setStyleSheet("color: navy; background: transparent;");
+  auto* sourceLayout = new QVBoxLayout(tsSource);
+  sourceLayout->setContentsMargins(2, 2, 2, 2);
+  sourceLayout->addWidget(SynMemo, 1);
+  sourceLayout->addWidget(eSource);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(pc);
+
+  fd = new TFindDialog(this);
+  connect(fd, &TFindDialog::Find, this, [this] { fdFind(); });
+  CreateMenus();
+  connect(pcBody, &QTabWidget::currentChanged, this, [this] { pcBodyChange(); });
+  connect(pc, &QTabWidget::currentChanged, this, [this] { pcChange(); });
+  connect(List, &QListWidget::itemDoubleClicked, this, [this] { ListDblClick(); });
+  connect(List, &QListWidget::itemEntered, this, [this](QListWidgetItem* item) {
+    lInfo->setText(QString("%1: %2").arg(item->data(Qt::UserRole).toString(),
+                                         item->data(Qt::UserRole + 1).toString()));
+  });
+  FormCreate();
+}
+
+Tmdi_pl_Msg::~Tmdi_pl_Msg() = default;
+
+void Tmdi_pl_Msg::FormCreate() {
+  pc->setCurrentWidget(tsBody);
+  pcBody->setCurrentWidget(tsPlain);
+}
+
+void Tmdi_pl_Msg::CreateMenus() {
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  Copy1 = PopupMenu1->addAction("Copy", this, &Tmdi_pl_Msg::CmCopy);
+  PopupMenu1->addSeparator();
+  pmFind = PopupMenu1->addAction("Find...", this, &Tmdi_pl_Msg::pmFindClick);
+  pmFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  pmFindnext = PopupMenu1->addAction("Find next", this, &Tmdi_pl_Msg::pmFindnextClick);
+  pmFindnext->setShortcut(QKeySequence(Qt::Key_F3));
+  PopupMenu1->addSeparator();
+  SelectAll1 = PopupMenu1->addAction("Select All", this, &Tmdi_pl_Msg::cmSelectAll);
+  PopupMenu1->addSeparator();
+  mmPrint = PopupMenu1->addAction("Print...", this, &Tmdi_pl_Msg::mmPrintClick);
+  PopupMenu1->addSeparator();
+  pmImg = PopupMenu1->addAction("Download images", this, &Tmdi_pl_Msg::pmImgClick);
+  pmImg->setCheckable(true);
+  for (QAction* action : {pmFind, pmFindnext}) {
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(action);
+  }
+  Copy1->setObjectName("Copy1");
+  pmFind->setObjectName("pmFind");
+  pmFindnext->setObjectName("pmFindnext");
+  SelectAll1->setObjectName("SelectAll1");
+  mmPrint->setObjectName("mmPrint");
+  pmImg->setObjectName("pmImg");
+
+  PopupMenu2 = new QMenu(this);
+  PopupMenu2->setObjectName("PopupMenu2");
+  Open1 = PopupMenu2->addAction("Open...", this, &Tmdi_pl_Msg::ListDblClick);
+  PopupMenu2->addSeparator();
+  Save1 = PopupMenu2->addAction("Save...", this, &Tmdi_pl_Msg::cmSave);
+  PopupMenu2->addSeparator();
+  Saveall1 = PopupMenu2->addAction("Save all...", this, &Tmdi_pl_Msg::cmSaveall);
+
+  for (QWidget* w : std::initializer_list<QWidget*>{Memo, HTML, SynMemo}) {
+    w->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& pos) {
+      PopupMenu1Popup();
+      PopupMenu1->exec(w->mapToGlobal(pos));
+    });
+  }
+  List->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(List, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { PopupMenu2->exec(List->mapToGlobal(pos)); });
+}
+
+bool Tmdi_pl_Msg::LoadMessageFile(const std::string& path, uint64_t size) {
+  TBusyCursor busy;
+  FMessage.ReadFromFile(path);
+  FSize = size;
+  eSource->setText(QFile::decodeName(QByteArray::fromStdString(path)));
+  DisplayMessage();
+  return true;
+}
+
+void Tmdi_pl_Msg::LoadMessageText(const std::string& label, std::string_view text, uint64_t size) {
+  TBusyCursor busy;
+  FSize = size;
+  FMessage.ResetMessage();
+  FMessage.ReadFromText(text);
+  eSource->setText(AnsiToQString(label));
+  DisplayMessage();
+}
+
+QString Tmdi_pl_Msg::DateText(TDateTime value) const {
+  if (value == 0) return {};
+  TDateParts p = DecodeDateTime(value);
+  if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.msec == 0)
+    return QLocale().toString(QDate(p.year, p.month, p.day), QLocale::ShortFormat);
+  return FormatLocalDateTime(value);
+}
+
+void Tmdi_pl_Msg::DisplayMessage() {
+  FMessage.FindBodies();
+  if (FMessage.FromAddress().empty())
+    eFrom->setText(AnsiToQString(FormatText("%s <%s>", {FMessage.ReplyToName(), FMessage.ReplyToAddress()})));
+  else
+    eFrom->setText(AnsiToQString(FormatText("%s <%s>", {FMessage.FromName(), FMessage.FromAddress()})));
+  FillRecipients(eTo, FMessage.ToList());
+  FillRecipients(eCC, FMessage.CcList());
+  FillRecipients(eBC, FMessage.BccList());
+  eSubject->setText(AnsiToQString(FMessage.SubjectText()));
+  eSubject->setCursorPosition(0);
+  eSent->setText(DateText(FMessage.MessageDate()));
+  eSize->setText(FormatNumber0(static_cast<double>(FSize)) + " B");
+  List->setVisible(FMessage.Attachments().Count() > 0);
+  FillAttachments();
+  ShowBodies();
+  FMessage.RebuildBody();
+  std::string source;
+  for (const auto& line : FMessage.HeaderLines()) source += line + "\n";
+  source += "\n";
+  source += FMessage.EncodedBody();
+  QString text = AnsiToQString(source);
+  text.replace("\r\n", "\n");
+  SynMemo->setPlainText(text);
+  FillHops();
+}
+
+void Tmdi_pl_Msg::FillRecipients(QListWidget* box, const TMailRecipients& list) {
+  box->clear();
+  try {
+    for (int i = 0; i < list.Count(); ++i)
+      box->addItem(AnsiToQString(FormatText("%s <%s>", {list.Name(i), list.Address(i)})));
+  } catch (const std::exception&) {
+    // The list stays as far as it got.
+  }
+  // Four columns side by side.
+  box->setGridSize(QSize(std::max(80, box->viewport()->width() / 4), box->fontMetrics().height() + 2));
+}
+
+void Tmdi_pl_Msg::FillAttachments() {
+  List->clear();
+  const TMailPartList& attachments = FMessage.Attachments();
+  for (int i = 0; i < attachments.Count(); ++i) {
+    TMailPart* part = attachments[i];
+    part->DecodeBody();
+    QString caption;
+    try {
+      caption = AnsiToQString(part->AttachmentFileName());
+    } catch (const std::exception&) {
+      caption = "?";
+    }
+    auto* item = new QListWidgetItem(IconForFileName(caption), caption);
+    item->setData(Qt::UserRole, QString::fromStdString(part->MimeType()));
+    item->setData(Qt::UserRole + 1, FormatNumber0(static_cast<double>(part->DecodedBody().size())) + " B");
+    item->setData(Qt::UserRole + 2, i);
+    List->addItem(item);
+  }
+}
+
+void Tmdi_pl_Msg::FillHops() {
+  lvHops->clear();
+  try {
+    for (int i = FMessage.ReceivedCount() - 1; i >= 0; --i) {
+      TReceived hop = FMessage.ReceivedHop(i);
+      auto* row = new QTreeWidgetItem({DateText(hop.Date), AnsiToQString(hop.FromHost),
+                                       AnsiToQString(hop.ByHost), AnsiToQString(hop.ForAddress)});
+      lvHops->addTopLevelItem(row);
+    }
+  } catch (const std::exception&) {
+    // The rows stop where the failure occurred.
+  }
+}
+
+void Tmdi_pl_Msg::ShowBodies() {
+  const auto& plain = FMessage.TextPart() ? FMessage.TextLines() : FMessage.HtmlLines();
+  Memo->setPlainText(JoinLines(plain));
+  const auto& html = FMessage.HtmlPart() ? FMessage.HtmlLines() : FMessage.TextLines();
+  HTML->SetImagesAllowed(pmImg->isChecked());
+  HTML->SetDocument(HtmlDocument(html));
+  pcBodyChange();
+}
+
+bool Tmdi_pl_Msg::PlainVisible() const {
+  return pc->currentWidget() == tsBody && pcBody->currentWidget() == tsPlain;
+}
+bool Tmdi_pl_Msg::HtmlVisible() const {
+  return pc->currentWidget() == tsBody && pcBody->currentWidget() == tsHTML;
+}
+bool Tmdi_pl_Msg::SourceVisible() const { return pc->currentWidget() == tsSource; }
+
+QPlainTextEdit* Tmdi_pl_Msg::ActiveEditor() const {
+  return pc->currentWidget() == tsSource ? static_cast<QPlainTextEdit*>(SynMemo) : Memo;
+}
+
+void Tmdi_pl_Msg::pcBodyChange() {
+  size_t lines;
+  if (pcBody->currentWidget() == tsPlain)
+    lines = (FMessage.TextPart() ? FMessage.TextLines() : FMessage.HtmlLines()).size();
+  else
+    lines = FMessage.HtmlLines().size();
+  lInfo->setText(AnsiToQString(FormatText("%d %s", {static_cast<long long>(lines), GetLocalizedText("lc_Lines")})));
+  UpdateFindState();
+}
+
+void Tmdi_pl_Msg::pcChange() { UpdateFindState(); }
+
+void Tmdi_pl_Msg::UpdateFindState() {
+  bool findable = pcBody->currentWidget() == tsPlain || pc->currentWidget() == tsSource;
+  pmFind->setEnabled(findable);
+  pmFindnext->setEnabled(findable);
+}
+
+void Tmdi_pl_Msg::PopupMenu1Popup() {
+  bool findable = pcBody->currentWidget() == tsPlain || pc->currentWidget() == tsSource;
+  pmFind->setVisible(findable);
+  pmFindnext->setVisible(findable);
+  pmImg->setVisible(HtmlVisible());
+}
+
+TMailPart* Tmdi_pl_Msg::SelectedAttachment() const {
+  QListWidgetItem* item = List->currentItem();
+  if (!item || !item->isSelected()) return nullptr;
+  int index = item->data(Qt::UserRole + 2).toInt();
+  if (index < 0 || index >= FMessage.Attachments().Count()) return nullptr;
+  return FMessage.Attachments()[index];
+}
+
+void Tmdi_pl_Msg::ListDblClick() {
+  TMailPart* part = SelectedAttachment();
+  if (!part) return;
+  if (!ConfirmBox(GetLocalizedText("lc_OpenAtt"))) return;
+  part->DecodeBody();
+  // A private folder: in a shared one another user could plant a link under the same name.
+  std::string path = PrivateTempFolder() + SafeFileName(AnsiToUtf8(part->AttachmentFileName()));
+  WriteFileNoFollow(path, part->DecodedBody());
+  OpenWithSystemProgram(QFile::decodeName(QByteArray::fromStdString(path)));
+}
+
+void Tmdi_pl_Msg::cmSave() {
+  TMailPart* part = SelectedAttachment();
+  if (!part) return;
+  QString preset;
+  try {
+    preset = AnsiToQString(part->AttachmentFileName());
+  } catch (const std::exception&) {
+  }
+  QString chosen = PickSaveFile(this, "Save attachment...", preset);
+  if (chosen.isEmpty()) return;
+  part->DecodeBody();
+  WriteWholeFile(QFile::encodeName(chosen).toStdString(), part->DecodedBody());
+}
+
+void Tmdi_pl_Msg::cmSaveall() {
+  QString folder = PickFolder(this, AnsiToQString(GetLocalizedText("lc_SelectFolder")));
+  if (folder.isEmpty()) return;
+  std::string base = IncludeTrailingPathDelimiter(QFile::encodeName(folder).toStdString());
+  for (TMailPart* part : FMessage.Attachments()) {
+    std::string name = part->AttachmentFileName();
+    std::string target = base + SafeFileName(AnsiToUtf8(name));
+    if (FileExists(target) &&
+        !ConfirmBox(FormatText(GetLocalizedText("lc_Overwrite"), {name})))
+      continue;
+    part->DecodeBody();
+    WriteWholeFile(target, part->DecodedBody());
+  }
+}
+
+void Tmdi_pl_Msg::CmCopy() {
+  if (PlainVisible()) Memo->copy();
+  else if (HtmlVisible()) HTML->Copy();
+  else if (SourceVisible()) SynMemo->copy();
+}
+
+void Tmdi_pl_Msg::cmSelectAll() {
+  if (PlainVisible()) Memo->selectAll();
+  else if (HtmlVisible()) HTML->SelectAll();
+  else if (SourceVisible()) SynMemo->selectAll();
+}
+
+void Tmdi_pl_Msg::pmFindClick() {
+  QTextCursor cursor = ActiveEditor()->textCursor();
+  if (!cursor.hasSelection()) cursor.select(QTextCursor::WordUnderCursor);
+  fd->SetFindText(cursor.selectedText());
+  fd->show();
+  fd->raise();
+  fd->activateWindow();
+}
+
+bool Tmdi_pl_Msg::fdFind() {
+  QPlainTextEdit* editor = ActiveEditor();
+  QTextDocument::FindFlags flags;
+  if (!fd->Down()) flags |= QTextDocument::FindBackward;
+  if (fd->MatchCase()) flags |= QTextDocument::FindCaseSensitively;
+  if (fd->WholeWord()) flags |= QTextDocument::FindWholeWords;
+  QTextCursor found = editor->document()->find(fd->FindText(), editor->textCursor(), flags);
+  if (found.isNull() || fd->FindText().isEmpty()) {
+    InfoBox(GetLocalizedText("lc_TextNotFound"));
+    return false;
+  }
+  editor->setTextCursor(found);
+  return true;
+}
+
+void Tmdi_pl_Msg::pmFindnextClick() {
+  fd->SetDown(true);
+  fdFind();
+}
+
+void Tmdi_pl_Msg::pmImgClick() { ShowBodies(); }
+
+std::string Tmdi_pl_Msg::PrintJobTitle() const {
+  return FMessage.SubjectText() + " - " + QApplication::applicationName().toStdString();
+}
+
+bool Tmdi_pl_Msg::PreparePrinter(QPrinter& printer, bool askSetup) {
+  printer.setDocName(AnsiToQString(PrintJobTitle()));
+  if (!FPrintFile.isEmpty() || QPrinterInfo::defaultPrinter().isNull()) {
+    QString file = FPrintFile;
+    if (file.isEmpty()) file = PickSaveFile(this, "Print to PDF file", AnsiToQString(FMessage.SubjectText()) + ".pdf");
+    if (file.isEmpty()) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    return true;
+  }
+  if (!askSetup) return true;
+  QPrintDialog setup(&printer, this);
+  return setup.exec() == QDialog::Accepted;
+}
+
+void Tmdi_pl_Msg::mmPrintClick() {
+  if (HtmlVisible()) {
+    PrintHtml();
+    return;
+  }
+  QPlainTextEdit* editor = SourceVisible() ? static_cast<QPlainTextEdit*>(SynMemo) : Memo;
+  QPrinter printer(QPrinter::HighResolution);
+  if (!PreparePrinter(printer, true)) return;
+  PrintText(printer, editor->toPlainText(), editor->font());
+}
+
+void Tmdi_pl_Msg::PrintHtml() {
+  auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+  if (!PreparePrinter(*printer, false)) return;
+  printer->setPageOrientation(QPageLayout::Portrait);
+  QString title = HTML->page()->title();
+  if (title.isEmpty() || title == HTML->url().toString()) title = AnsiToQString(FMessage.SubjectText());
+  printer->setDocName(title);
+  const QString address = eSource->text();
+  const QString date = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+  QPageLayout layout = printer->pageLayout();
+  layout.setOrientation(QPageLayout::Portrait);
+  HTML->page()->printToPdf(
+      [this, printer, title, address, date](const QByteArray& pdf) {
+        PrintHtmlPages(*printer, pdf, title, address, date);
+        emit PrintFinished();
+      },
+      layout);
+}
+
+void OpenMessageFile(Twnd_pl_Main& frame, const std::string& path) {
+  TFileStamp stamp;
+  if (!FileExists(path) || !GetFileStamp(path, stamp)) {
+    ErrorBox(FormatText(GetLocalizedText("lc_FileNotExists"), {Utf8ToAnsi(path)}));
+    return;
+  }
+  auto* window = frame.CreateChild<Tmdi_pl_Msg>(
+      QFile::decodeName(QByteArray::fromStdString(ExtractFileName(path))), 6,
+      QFile::decodeName(QByteArray::fromStdString(path)));
+  window->LoadMessageFile(path, stamp.size);
+}
+
+void RegisterMessageWindow() { RegisterOpener(okMessageFile, OpenMessageFile); }
+
+} // namespace pellora

@@ -1,0 +1,133 @@
+#pragma once
+#include "mime/mail_message.h"
+#include "shell/main_window.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QPlainTextEdit;
+class QPrinter;
+class QSplitter;
+class QTabWidget;
+class QToolButton;
+class QTreeWidget;
+
+namespace pellora {
+
+class THtmlView;
+class TSourceEditor;
+class TFindDialog;
+
+// The message window: one message, its fields, route, bodies, attachments and source.
+class Tmdi_pl_Msg : public TMdiChild {
+  Q_OBJECT
+public:
+  explicit Tmdi_pl_Msg(QWidget* parent = nullptr);
+  ~Tmdi_pl_Msg() override;
+  const char* ClassName() const override { return "Tmdi_pl_Msg"; }
+
+  // Parses a message file and shows it; a failure reaches the caller.
+  bool LoadMessageFile(const std::string& path, uint64_t size);
+  // Shows a message's raw text (CR LF lines) read from a store; label names its origin.
+  void LoadMessageText(const std::string& label, std::string_view text, uint64_t size);
+  void DisplayMessage();
+  void ShowBodies();
+
+  TMailMessage& MailMessage() { return FMessage; }
+
+  // Commands.
+  void ListDblClick();
+  void cmSave();
+  void cmSaveall();
+  void CmCopy();
+  void cmSelectAll();
+  void pmFindClick();
+  void pmFindnextClick();
+  void mmPrintClick();
+  void pmImgClick();
+  // Searches the active editor with the find dialog's settings; false when nothing was found.
+  bool fdFind();
+  // Prints to a PDF file instead of a printer (no printer set up, and tests).
+  void SetPrintToFile(const QString& pdfPath) { FPrintFile = pdfPath; }
+  // Prepares PopupMenu1 for the page on view, as before it opens.
+  void PopupMenu1Popup();
+
+  // Components, named as the window's layout names them.
+  QTabWidget* pc = nullptr;
+  QWidget* tsBody = nullptr;
+  QWidget* tsSource = nullptr;
+  QWidget* FlipPanel = nullptr;
+  QToolButton* FlipButton = nullptr;
+  QLineEdit* eSubject = nullptr;
+  QLineEdit* eFrom = nullptr;
+  QListWidget* eTo = nullptr;
+  QListWidget* eCC = nullptr;
+  QListWidget* eBC = nullptr;
+  QLineEdit* eSent = nullptr;
+  QLineEdit* eSize = nullptr;
+  QTreeWidget* lvHops = nullptr;
+  QTabWidget* pcBody = nullptr;
+  QWidget* tsPlain = nullptr;
+  QWidget* tsHTML = nullptr;
+  QPlainTextEdit* Memo = nullptr;
+  THtmlView* HTML = nullptr;
+  QSplitter* Splitter = nullptr;
+  QListWidget* List = nullptr;
+  QLabel* lInfo = nullptr;
+  TSourceEditor* SynMemo = nullptr;
+  QLineEdit* eSource = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QMenu* PopupMenu2 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* pmFind = nullptr;
+  QAction* pmFindnext = nullptr;
+  QAction* SelectAll1 = nullptr;
+  QAction* mmPrint = nullptr;
+  QAction* pmImg = nullptr;
+  QAction* Open1 = nullptr;
+  QAction* Save1 = nullptr;
+  QAction* Saveall1 = nullptr;
+  TFindDialog* fd = nullptr;
+
+signals:
+  void PrintFinished();
+
+private:
+  void FormCreate();
+  void CreateMenus();
+  void pcBodyChange();
+  void pcChange();
+  void UpdateFindState();
+  void FillRecipients(QListWidget* box, const TMailRecipients& list);
+  void FillAttachments();
+  void FillHops();
+  QString DateText(TDateTime value) const;
+  bool PlainVisible() const;
+  bool HtmlVisible() const;
+  bool SourceVisible() const;
+  QPlainTextEdit* ActiveEditor() const;
+  TMailPart* SelectedAttachment() const;
+  std::string PrintJobTitle() const;
+  void PrintHtml();
+  bool PreparePrinter(QPrinter& printer, bool askSetup);
+
+  TMailMessage FMessage;
+  uint64_t FSize = 0;
+  QString FPrintFile;
+};
+
+// The opener of single message files.
+void OpenMessageFile(Twnd_pl_Main& frame, const std::string& path);
+// Plugs the message window into the frame's open dispatch.
+void RegisterMessageWindow();
+
+} // namespace pellora

@@ -1,0 +1,357 @@
+#include "message_window/find_dialog.h"
+#include "message_window/html_view.h"
+#include "message_window/message_window.h"
+#include "message_window/source_editor.h"
+#include "platform/qt_platform.h"
+#include "shell/application.h"
+#include "support/temp_dir.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+using namespace pellora;
+using pellora::test::TTempDir;
+
+namespace {
+
+std::string Crlf(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+const char* const multipartMessage = R"(Received: from relay.example.net (relay [192.0.2.1]) by mx.example.org with ESMTP id 1 for <bob@example.org>; Tue, 14 Mar 2023 09:15:02 +0100
+Received-SPF: pass
+Received: from laptop (laptop [192.0.2.55]) by relay.example.net for <bob@example.org>; Tue, 14 Mar 2023 09:15:00 +0100
+Received: from origin.example.com by laptop; Tue, 14 Mar 2023 09:14:59 +0100
+From: "Doe, John" <john@example.com>
+To: Bob <bob@example.org>, carol@example.org
+Cc: =?UTF-8?Q?Zo=C3=AB?= <zoe@example.org>
+Subject: Quarterly figures
+Date: Tue, 14 Mar 2023 09:14:58 +0100
+MIME-Version: 1.0
+Content-Type: multipart/mixed; boundary="b1"
+
+preamble
+--b1
+Content-Type: multipart/alternative; boundary="b2"
+
+--b2
+Content-Type: text/plain; charset=us-ascii
+
+Hello Bob,
+the figures are attached.
+--b2
+Content-Type: text/html; charset=us-ascii
+
+<html><head><title>Figures</title></head><body><p>Hello <b>Bob</b>,</p><p>the figures are attached.</p></body></html>
+--b2--
+--b1
+Content-Type: application/pdf; name="figures.pdf"
+Content-Transfer-Encoding: base64
+Content-Disposition: attachment; filename="figures.pdf"
+
+JVBERi0xLjQKJcfsj6IKMSAwIG9iago8PC9UeXBlL0NhdGFsb2c+PgplbmRvYmoKdHJhaWxlcgo8PC9Sb290IDEgMCBSPj4KJSVFT0YK
+--b1
+Content-Type: text/plain; name="figures.pdf"
+Content-Disposition: attachment; filename="figures.pdf"
+
+second file of the same name
+--b1--
+)";
+
+QString Text(QListWidget* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+  return items.join("|");
+}
+
+// Counts the requests of a loopback image server.
+class TImageServer : public QTcpServer {
+public:
+  int requests = 0;
+  TImageServer() {
+    connect(this, &QTcpServer::newConnection, this, [this] {
+      while (QTcpSocket* socket = nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+          socket->readAll();
+          ++requests;
+          socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+          socket->disconnectFromHost();
+        });
+      }
+    });
+    listen(QHostAddress::LocalHost);
+  }
+};
+
+} // namespace
+
+class MessageWindowTest : public QObject {
+  Q_OBJECT
+
+  QList<QString> questions;
+  bool answer = true;
+  std::unique_ptr<Twnd_pl_Main> frame;
+
+  Tmdi_pl_Msg* Open(const TTempDir& dir, const std::string& name, std::string_view text) {
+    std::string path = dir.Write(name, Crlf(text));
+    int before = frame->Children().size();
+    frame->OpenPath(path, okMessageFile);
+    if (frame->Children().size() != before + 1) return nullptr;
+    return qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+  }
+
+private slots:
+  void initTestCase() {
+    RegisterMessageWindow();
+    frame = std::make_unique<Twnd_pl_Main>();
+    frame->show();
+    SetMessageBoxHook([this](TBoxKind, const QString& text, const QString&) {
+      questions << text;
+      return answer;
+    });
+  }
+  void init() {
+    questions.clear();
+    answer = true;
+  }
+  void cleanupTestCase() { frame.reset(); }
+
+  void MultipartMessageFillsEveryPart() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
+    QVERIFY(w);
+    QCOMPARE(w->windowTitle(), QString("figures.eml"));
+    QCOMPARE(w->eSubject->text(), QString("Quarterly figures"));
+    QCOMPARE(w->eFrom->text(), QString("Doe, John <john@example.com>"));
+    QCOMPARE(Text(w->eTo), QString("Bob <bob@example.org>| <carol@example.org>"));
+    QCOMPARE(Text(w->eCC), QString::fromUtf8("Zoë <zoe@example.org>"));
+    QCOMPARE(w->eBC->count(), 0);
+    QCOMPARE(w->eSent->text(), QString("3/14/23 9:14:58 AM"));
+    QVERIFY(w->eSize->text().endsWith(" B"));
+
+    // The oldest hop first.
+    QCOMPARE(w->lvHops->topLevelItemCount(), 3);
+    QCOMPARE(w->lvHops->topLevelItem(0)->text(1), QString("origin.example.com"));
+    QCOMPARE(w->lvHops->topLevelItem(0)->text(2), QString("laptop"));
+    QCOMPARE(w->lvHops->topLevelItem(2)->text(1), QString("relay.example.net"));
+    QCOMPARE(w->lvHops->topLevelItem(2)->text(2), QString("mx.example.org"));
+    QCOMPARE(w->lvHops->topLevelItem(2)->text(3), QString("bob@example.org"));
+    QCOMPARE(w->lvHops->topLevelItem(2)->text(0), QString("3/14/23 9:15:02 AM"));
+
+    QVERIFY(w->List->isVisibleTo(w));
+    QCOMPARE(Text(w->List), QString("figures.pdf|figures.pdf"));
+    QCOMPARE(w->List->item(0)->data(Qt::UserRole).toString(), QString("application/pdf"));
+    QVERIFY(!w->List->item(0)->icon().isNull());
+
+    QCOMPARE(w->Memo->toPlainText(), QString("Hello Bob,\nthe figures are attached."));
+    QCOMPARE(w->lInfo->text(), QString("2 lines"));
+    QStringList source = w->SynMemo->toPlainText().split('\n');
+    int empty = source.indexOf("");
+    QVERIFY(empty > 0);
+    QVERIFY(source[empty - 1].startsWith("Content-Length: "));
+    QCOMPARE(source[empty + 1], QString("This is a multipart message in mime format."));
+    QCOMPARE(w->eSource->text().endsWith("figures.eml"), true);
+  }
+
+  void PlainAndHtmlOnlyMessages() {
+    TTempDir dir;
+    Tmdi_pl_Msg* plain = Open(dir, "plain.eml",
+                              "From: a@example.com\nReply-To: R <r@example.com>\nSubject: p\n\n"
+                              "one\ntwo\nthree\n");
+    QVERIFY(plain);
+    QCOMPARE(plain->Memo->toPlainText(), QString("one\ntwo\nthree"));
+    QCOMPARE(plain->HTML->Document(), QByteArray("one\r\ntwo\r\nthree"));
+    QCOMPARE(plain->lInfo->text(), QString("3 lines"));
+    QCOMPARE(plain->eFrom->text(), QString(" <a@example.com>")); // a missing name as a blank
+    QVERIFY(!plain->List->isVisibleTo(plain));
+    QCOMPARE(plain->eSent->text(), QString());
+
+    Tmdi_pl_Msg* html = Open(dir, "html.eml",
+                             "Reply-To: Replies <r@example.com>\nSubject: h\nContent-Type: text/html\n\n"
+                             "<p>Hi</p>\n");
+    QVERIFY(html);
+    QCOMPARE(html->Memo->toPlainText(), QString("<p>Hi</p>"));
+    QCOMPARE(html->eFrom->text(), QString("Replies <r@example.com>")); // the Reply-To fallback
+  }
+
+  void MissingFileMakesNoWindow() {
+    int before = frame->Children().size();
+    frame->OpenPath("/nonexistent/x.eml", okMessageFile);
+    QCOMPARE(frame->Children().size(), before);
+    QCOMPARE(questions, QList<QString>{"File /nonexistent/x.eml does not exist."});
+  }
+
+  void SaveAllAsksPerExistingFile() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
+    QVERIFY(w);
+    TTempDir target;
+    SetPickFolderHook([&](const QString& title, const QString&) {
+      return title == "Select folder" ? QString::fromStdString(target.Path()) : QString();
+    });
+    // Two attachments of the same name: the second meets the question; No keeps the first.
+    answer = false;
+    w->cmSaveall();
+    QCOMPARE(questions, QList<QString>{"Overwrite existing file figures.pdf?"});
+    std::ifstream in(target / "figures.pdf", std::ios::binary);
+    std::string saved((std::istreambuf_iterator<char>(in)), {});
+    QVERIFY(saved.rfind("%PDF-1.4", 0) == 0);
+
+    questions.clear();
+    answer = true;
+    w->cmSaveall();
+    QCOMPARE(questions.size(), 2);
+    std::ifstream again(target / "figures.pdf", std::ios::binary);
+    std::string last((std::istreambuf_iterator<char>(again)), {});
+    QCOMPARE(QString::fromStdString(last), QString("second file of the same name"));
+    SetPickFolderHook(nullptr);
+  }
+
+  void OpeningAnAttachmentUsesThePrivateFolder() {
+    TTempDir dir;
+    TTempDir tmp;
+    setenv("TMPDIR", tmp.Path().c_str(), 1);
+    Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
+    QVERIFY(w);
+    QString opened;
+    SetOpenFileHook([&](const QString& path) {
+      opened = path;
+      return true;
+    });
+    w->ListDblClick(); // nothing selected: nothing happens
+    QVERIFY(questions.isEmpty());
+    w->List->setCurrentRow(0);
+    w->ListDblClick();
+    QCOMPARE(questions, QList<QString>{"Do you want to open this attachment?"});
+    QCOMPARE(opened, QString::fromStdString(tmp.Path() + "/pellora-" + std::to_string(geteuid()) +
+                                            "/figures.pdf"));
+    QVERIFY(QFile::exists(opened));
+    QVERIFY(!(QFile::permissions(opened) & QFileDevice::ExeUser));
+    SetOpenFileHook(nullptr);
+    unsetenv("TMPDIR");
+  }
+
+  void ContextMenuFollowsThePage() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
+    QVERIFY(w);
+    w->PopupMenu1Popup();
+    QVERIFY(w->pmFind->isVisible() && w->pmFindnext->isVisible() && !w->pmImg->isVisible());
+    w->pcBody->setCurrentWidget(w->tsHTML);
+    w->PopupMenu1Popup();
+    QVERIFY(!w->pmFind->isVisible() && !w->pmFindnext->isVisible() && w->pmImg->isVisible());
+    QVERIFY(!w->pmFind->isEnabled());
+    w->pc->setCurrentWidget(w->tsSource);
+    w->PopupMenu1Popup();
+    QVERIFY(w->pmFind->isVisible() && !w->pmImg->isVisible());
+    QVERIFY(w->pmFind->isEnabled());
+  }
+
+  void FindSearchesTheActiveEditor() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "find.eml", "Subject: f\n\nalpha beta\nALPHA betamax\nbeta\n");
+    QVERIFY(w);
+    w->fd->SetFindText("beta");
+    w->fd->SetWholeWord(true);
+    QVERIFY(w->fdFind());
+    QCOMPARE(w->Memo->textCursor().selectionStart(), 6);
+    QVERIFY(w->fdFind());
+    QCOMPARE(w->Memo->textCursor().selectionStart(), 25); // betamax is no whole word
+    w->fd->SetDown(false);
+    QVERIFY(w->fdFind());
+    QCOMPARE(w->Memo->textCursor().selectionStart(), 6);
+    w->pmFindnextClick(); // forward again after a backward search
+    QCOMPARE(w->Memo->textCursor().selectionStart(), 25);
+    QVERIFY(w->fd->Down());
+    w->fd->SetFindText("ALPHA");
+    w->fd->SetMatchCase(true);
+    w->Memo->moveCursor(QTextCursor::Start);
+    QVERIFY(w->fdFind());
+    QCOMPARE(w->Memo->textCursor().selectionStart(), 11);
+    QVERIFY(!w->fdFind());
+    QCOMPARE(questions, QList<QString>{"Text not found."});
+  }
+
+  void RemoteImagesOnlyAfterDownloadImages() {
+    TImageServer server;
+    TTempDir dir;
+    std::string html = "Subject: img\nContent-Type: text/html\n\n<img src=\"http://127.0.0.1:" +
+                       std::to_string(server.serverPort()) + "/a.png\">\n";
+    Tmdi_pl_Msg* w = Open(dir, "img.eml", html);
+    QVERIFY(w);
+    w->pcBody->setCurrentWidget(w->tsHTML);
+    QSignalSpy loaded(w->HTML, &QWebEngineView::loadFinished);
+    QVERIFY(loaded.wait(20000));
+    QTest::qWait(300);
+    QCOMPARE(server.requests, 0);
+    w->pmImg->trigger();
+    QVERIFY(w->pmImg->isChecked());
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests, 1, 10000);
+  }
+
+  void PrintsHtmlWithHeaderAndFooter() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
+    QVERIFY(w);
+    w->pcBody->setCurrentWidget(w->tsHTML);
+    QSignalSpy loaded(w->HTML, &QWebEngineView::loadFinished);
+    QVERIFY(loaded.wait(20000));
+    std::string pdf = dir / "html.pdf";
+    w->SetPrintToFile(QString::fromStdString(pdf));
+    QSignalSpy printed(w, &Tmdi_pl_Msg::PrintFinished);
+    w->mmPrintClick();
+    QVERIFY(printed.wait(30000));
+    QProcess text;
+    text.start("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});
+    QVERIFY(text.waitForFinished(20000));
+    QString out = QString::fromUtf8(text.readAllStandardOutput());
+    QVERIFY2(out.contains("Figures"), qPrintable(out));
+    QVERIFY2(out.contains("Page 1 of 1"), qPrintable(out));
+    QVERIFY2(out.contains(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)),
+             qPrintable(out));
+    QVERIFY2(out.contains("gures.eml"), qPrintable(out)); // "fi" may print as one ligature
+
+    // The plain text with line numbers.
+    w->pcBody->setCurrentWidget(w->tsPlain);
+    std::string textPdf = dir / "text.pdf";
+    w->SetPrintToFile(QString::fromStdString(textPdf));
+    w->mmPrintClick();
+    text.start("pdftotext", {"-layout", QString::fromStdString(textPdf), "-"});
+    QVERIFY(text.waitForFinished(20000));
+    out = QString::fromUtf8(text.readAllStandardOutput());
+    QVERIFY2(out.contains(QRegularExpression("1\\s+Hello Bob,")), qPrintable(out));
+    QVERIFY2(out.contains(QRegularExpression("2\\s+the figures are attached.")), qPrintable(out));
+  }
+};
+
+int main(int argc, char** argv) {
+  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  THtmlView::RegisterSchemes();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  TPelloraApplication app(argc, argv);
+  QApplication::setApplicationName("Pellora");
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  MessageWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "message_window_test.moc"
