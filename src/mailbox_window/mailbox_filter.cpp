@@ -1,0 +1,168 @@
+#include "mailbox_window/mailbox_filter.h"
+
+#include "platform/collation.h"
+
+#include <array>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace pellora {
+namespace {
+
+constexpr bool IsAsciiLetter(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+constexpr std::array<unsigned char, 256> FoldTable = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c)
+    table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return table;
+}();
+
+bool SameFolded(const unsigned char* a, const unsigned char* b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (FoldTable[a[i]] != FoldTable[b[i]]) return false;
+  return true;
+}
+
+// Candidates are the positions whose first and last bytes match; only they are compared in full.
+// A letter matches both its cases by setting bit 0x20 of the text byte: among all bytes only
+// the two cases of that letter then equal the lower-case letter.
+bool Contains(std::string_view searched, std::string_view text) {
+  const size_t n = searched.size(), m = text.size();
+  if (n == 0 || n > m) return false;
+  auto p = reinterpret_cast<const unsigned char*>(searched.data());
+  auto t = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char first = FoldTable[p[0]], last = FoldTable[p[n - 1]];
+  const unsigned char firstMask = IsAsciiLetter(p[0]) ? 0x20 : 0;
+  const unsigned char lastMask = IsAsciiLetter(p[n - 1]) ? 0x20 : 0;
+  const size_t starts = m - n + 1; // candidate positions
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i vFirst = _mm_set1_epi8(static_cast<char>(first));
+  const __m128i vLast = _mm_set1_epi8(static_cast<char>(last));
+  const __m128i vFirstMask = _mm_set1_epi8(static_cast<char>(firstMask));
+  const __m128i vLastMask = _mm_set1_epi8(static_cast<char>(lastMask));
+  for (; i + 16 <= starts; i += 16) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + n - 1));
+    __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, vFirstMask), vFirst),
+                                _mm_cmpeq_epi8(_mm_or_si128(b, vLastMask), vLast));
+    auto bits = static_cast<unsigned>(_mm_movemask_epi8(hit));
+    while (bits != 0) {
+      size_t k = i + static_cast<size_t>(__builtin_ctz(bits));
+      if (n <= 2 || SameFolded(p + 1, t + k + 1, n - 2)) return true;
+      bits &= bits - 1;
+    }
+  }
+#endif
+  for (; i < starts; ++i)
+    if ((t[i] | firstMask) == first && (t[i + n - 1] | lastMask) == last &&
+        (n <= 2 || SameFolded(p + 1, t + i + 1, n - 2)))
+      return true;
+  return false;
+}
+
+void JoinLines(const std::vector<std::string>& lines, std::string& text) {
+  size_t total = 0;
+  for (const auto& line : lines)
+    total += line.size() + 2;
+  text.clear();
+  text.reserve(total);
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+}
+
+} // namespace
+
+bool FilterContains(std::string_view searched, std::string_view text) {
+  return Contains(searched, text);
+}
+
+TFilterMatcher::TFilterMatcher(std::string_view searched)
+    : FSearched(searched), FHasLineEnd(searched.find_first_of("\r\n") != std::string_view::npos) {}
+
+bool TFilterMatcher::In(std::string_view text) const {
+  return Contains(FSearched, text);
+}
+
+bool TFilterMatcher::InLines(const std::vector<std::string>& lines, std::string& joined) const {
+  if (FSearched.empty()) return false;
+  // Without CR or LF in the searched text no match can cross a line end, so each line is
+  // searched where it lies.
+  if (!FHasLineEnd) {
+    for (const auto& line : lines)
+      if (Contains(FSearched, line)) return true;
+    return false;
+  }
+  JoinLines(lines, joined);
+  return Contains(FSearched, joined);
+}
+
+bool AddToHistory(std::vector<std::string>& history, std::string_view value) {
+  for (const auto& item : history)
+    if (SameTextAscii(item, value)) return false;
+  history.emplace_back(value);
+  return true;
+}
+
+bool TMailboxFilter::RowMatches(const TMessageEntry& entry, int field, std::string_view value) {
+  return Matches(entry, field, TFilterMatcher(value));
+}
+
+bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilterMatcher& matcher) {
+  bool matched = false;
+  switch (field) {
+  case ffFromSubjectToBody:
+  case ffFromSubjectTo:
+    matched = matcher.In(EntryFromText(entry)) || matcher.In(entry.Header.Subject) ||
+              matcher.In(entry.Header.To);
+    break;
+  case ffFrom:
+    matched = matcher.In(EntryFromText(entry));
+    break;
+  case ffSubject:
+    matched = matcher.In(entry.Header.Subject);
+    break;
+  case ffTo:
+    matched = matcher.In(entry.Header.To);
+    break;
+  default:
+    break;
+  }
+  if (field != ffFromSubjectToBody && field != ffBody && field != ffSource) return matched;
+  // The message is read (and for a body parsed) even after a header hit: a row that cannot
+  // be read stops the pass whatever its columns hold.
+  FMailbox.LoadEntryLines(entry);
+  if (field == ffSource) return matched || matcher.InLines(FMailbox.FLines, FText);
+  JoinLines(FMailbox.FLines, FText);
+  FMessage.ResetMessage();
+  FMessage.ReadFromText(FText);
+  FMessage.FindBodies();
+  return matched || matcher.InLines(FMessage.TextLines(), FText);
+}
+
+size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, int field,
+                                   std::string_view value, std::vector<uint8_t>& hidden,
+                                   const TFilterProgress& progress) {
+  const std::vector<TMessageEntry>& entries = FMailbox.FEntries;
+  if (hidden.size() < entries.size()) hidden.resize(entries.size(), 0);
+  TFilterMatcher matcher(value);
+  size_t count = 0;
+  for (size_t i = 0; i < order.size(); ++i) {
+    const uint32_t row = order[i];
+    const bool match = Matches(entries.at(row), field, matcher);
+    hidden[row] = match ? 0 : 1;
+    if (match) ++count;
+    if (progress) progress(i + 1, order.size());
+  }
+  return count;
+}
+
+} // namespace pellora

@@ -1,0 +1,76 @@
+#pragma once
+// The mailbox window's filter: which rows contain a text in a chosen part of their message.
+#include "mime/mail_message.h"
+#include "stores/mailbox.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellora {
+
+// The items of the window's field list, by index.
+enum TFilterField : int {
+  ffFromSubjectToBody = 0,
+  ffFromSubjectTo = 1,
+  ffFrom = 2,
+  ffSubject = 3,
+  ffTo = 4,
+  ffBody = 5,
+  ffSource = 6,
+};
+
+// True when text contains searched: ASCII letters without regard to case, every other byte
+// exactly. An empty searched text is contained in nothing.
+bool FilterContains(std::string_view searched, std::string_view text);
+
+// A searched text prepared once for the many texts of a pass; answers as FilterContains does.
+// Keeps a view of searched: the text must outlive the matcher.
+class TFilterMatcher {
+public:
+  explicit TFilterMatcher(std::string_view searched);
+  bool In(std::string_view text) const;
+  // Whether the lines, each followed by CR LF, contain the searched text. joined is scratch
+  // space, used only when the searched text holds a line-end byte.
+  bool InLines(const std::vector<std::string>& lines, std::string& joined) const;
+
+private:
+  std::string_view FSearched;
+  bool FHasLineEnd = false;
+};
+
+// Appends value to the history unless an item equal to it without regard to case is there;
+// true when it was appended.
+bool AddToHistory(std::vector<std::string>& history, std::string_view value);
+
+// Reports progress of a long pass: rows done of rows in all.
+using TFilterProgress = std::function<void(size_t done, size_t total)>;
+
+class TMailboxFilter {
+public:
+  explicit TMailboxFilter(TMailbox& mailbox) : FMailbox(mailbox) {}
+
+  // Whether the row matches value in field (reads and parses the message for fields 0, 5, 6).
+  bool RowMatches(const TMessageEntry& entry, int field, std::string_view value);
+
+  // Walks the rows in order (indexes into the mailbox's entries) and sets hidden[row] for every
+  // row that does not match; returns the number of matching rows. A failure while reading or
+  // parsing a row ends the pass at that row (the rows before it keep their new state) and
+  // propagates. hidden grows to the number of entries when it is shorter.
+  size_t ApplyFilter(const std::vector<uint32_t>& order, int field, std::string_view value,
+                     std::vector<uint8_t>& hidden, const TFilterProgress& progress = {});
+
+  // The message object that parses one row at a time.
+  TMailMessage& MailMessage() { return FMessage; }
+
+private:
+  bool Matches(const TMessageEntry& entry, int field, const TFilterMatcher& matcher);
+
+  TMailbox& FMailbox;
+  TMailMessage FMessage;
+  std::string FText; // one row's joined text, reused from row to row
+};
+
+} // namespace pellora
