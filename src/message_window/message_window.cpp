@@ -115,9 +115,19 @@ QLineEdit* ReadOnlyLine() {
   return edit;
 }
 
+// A list box of four columns: the column width follows the box's width.
+class TRecipientBox : public QListWidget {
+protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QListWidget::resizeEvent(event);
+    setGridSize(QSize(std::max(60, viewport()->width() / 4), fontMetrics().height() + 2));
+  }
+};
+
 QListWidget* RecipientBox() {
-  auto* box = new QListWidget;
+  auto* box = new TRecipientBox;
   box->setFlow(QListView::TopToBottom);
+  box->setGridSize(QSize(60, box->fontMetrics().height() + 2));
   box->setWrapping(true);
   box->setResizeMode(QListView::Adjust);
   box->setFixedHeight(50);
@@ -359,14 +369,6 @@ void Tmdi_pl_Msg::LoadMessageText(const std::string& label, std::string_view tex
   DisplayMessage();
 }
 
-QString Tmdi_pl_Msg::DateText(TDateTime value) const {
-  if (value == 0) return {};
-  TDateParts p = DecodeDateTime(value);
-  if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.msec == 0)
-    return QLocale().toString(QDate(p.year, p.month, p.day), QLocale::ShortFormat);
-  return FormatLocalDateTime(value);
-}
-
 void Tmdi_pl_Msg::DisplayMessage() {
   FMessage.FindBodies();
   if (FMessage.FromAddress().empty())
@@ -378,7 +380,7 @@ void Tmdi_pl_Msg::DisplayMessage() {
   FillRecipients(eBC, FMessage.BccList());
   eSubject->setText(AnsiToQString(FMessage.SubjectText()));
   eSubject->setCursorPosition(0);
-  eSent->setText(DateText(FMessage.MessageDate()));
+  eSent->setText(FormatMessageDate(FMessage.MessageDate()));
   eSize->setText(FormatNumber0(static_cast<double>(FSize)) + " B");
   List->setVisible(FMessage.Attachments().Count() > 0);
   FillAttachments();
@@ -402,8 +404,6 @@ void Tmdi_pl_Msg::FillRecipients(QListWidget* box, const TMailRecipients& list) 
   } catch (const std::exception&) {
     // The list stays as far as it got.
   }
-  // Four columns side by side.
-  box->setGridSize(QSize(std::max(80, box->viewport()->width() / 4), box->fontMetrics().height() + 2));
 }
 
 void Tmdi_pl_Msg::FillAttachments() {
@@ -431,7 +431,7 @@ void Tmdi_pl_Msg::FillHops() {
   try {
     for (int i = FMessage.ReceivedCount() - 1; i >= 0; --i) {
       TReceived hop = FMessage.ReceivedHop(i);
-      auto* row = new QTreeWidgetItem({DateText(hop.Date), AnsiToQString(hop.FromHost),
+      auto* row = new QTreeWidgetItem({FormatMessageDate(hop.Date), AnsiToQString(hop.FromHost),
                                        AnsiToQString(hop.ByHost), AnsiToQString(hop.ForAddress)});
       lvHops->addTopLevelItem(row);
     }

@@ -110,7 +110,6 @@ private:
   void FillRecipients(QListWidget* box, const TMailRecipients& list);
   void FillAttachments();
   void FillHops();
-  QString DateText(TDateTime value) const;
   bool PlainVisible() const;
   bool HtmlVisible() const;
   bool SourceVisible() const;

@@ -56,6 +56,14 @@ QString FormatLocalDateTime(TDateTime value) {
          locale.toString(dt.time(), timeFormat);
 }
 
+QString FormatMessageDate(TDateTime value) {
+  if (value == 0) return {};
+  TDateParts p = DecodeDateTime(value);
+  if (p.hour == 0 && p.minute == 0 && p.second == 0 && p.msec == 0)
+    return QLocale().toString(QDate(p.year, p.month, p.day), QLocale::ShortFormat);
+  return FormatLocalDateTime(value);
+}
+
 QString FormatNumber0(double value) {
   return QLocale().toString(value, 'f', 0);
 }

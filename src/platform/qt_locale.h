@@ -16,6 +16,9 @@ std::string QStringToAnsi(const QString& text);
 
 // The user's short date and long time.
 QString FormatLocalDateTime(TDateTime value);
+// A message date as the windows show it: short date and long time, the time left out when it is
+// exactly midnight; "" for 0.
+QString FormatMessageDate(TDateTime value);
 // A number with thousands separators and no decimals ("%1.0n").
 QString FormatNumber0(double value);
 

@@ -1,3 +1,4 @@
+#include "mailbox_window/mailbox_window.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
 #include "platform/qt_locale.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
   if (TAppInstances::HandOver(arguments)) return 0;
 
   RegisterMessageWindow();
+  RegisterMailboxWindow();
 
   TAppInstances instances;
   instances.Listen();

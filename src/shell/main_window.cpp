@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "platform/date_time.h"
+#include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "shell/about_dialog.h"
 #include "shell/localized_text.h"
@@ -9,6 +10,9 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -49,7 +53,11 @@ Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
   setCentralWidget(FMdi);
   CreateActions();
   CreateMenus();
-  connect(FMdi, &QMdiArea::subWindowActivated, this, [this] { UpdateActions(); });
+  connect(FMdi, &QMdiArea::subWindowActivated, this, [this] {
+    UpdateActions();
+    ShowChildMenu();
+  });
+  setAcceptDrops(true);
   FormCreate();
 }
 
@@ -259,6 +267,36 @@ void Twnd_pl_Main::FillWindowList() {
       FMdi->setActiveSubWindow(sub);
     });
     FWindowListActions << action;
+  }
+}
+
+void Twnd_pl_Main::ShowChildMenu() {
+  if (FChildMenuAction) {
+    menuBar()->removeAction(FChildMenuAction);
+    FChildMenuAction = nullptr;
+  }
+  TMdiChild* child = ActiveChild();
+  if (QMenu* menu = child ? child->ChildMenu() : nullptr)
+    FChildMenuAction = menuBar()->insertMenu(WindowsMenuAction(), menu);
+}
+
+void Twnd_pl_Main::dragEnterEvent(QDragEnterEvent* event) {
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) {
+      event->acceptProposedAction();
+      return;
+    }
+}
+
+// Dropped files and folders open by their kind, like the command line's files.
+void Twnd_pl_Main::dropEvent(QDropEvent* event) {
+  event->acceptProposedAction();
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    TOpenKind kind = KindOfPath(path);
+    if (kind != okUnknown && PathExists(path)) OpenPath(path, kind);
   }
 }
 

@@ -2,6 +2,7 @@
 #include "shell/open_kind.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -25,6 +26,8 @@ public:
   virtual const char* ClassName() const = 0;
   const QString& Hint() const { return FHint; }
   int ImageIndex() const { return FImageIndex; }
+  // The window's own menu, shown in the frame's menu bar before "&Windows" while it is active.
+  virtual QMenu* ChildMenu() const { return nullptr; }
 
 private:
   friend class Twnd_pl_Main;
@@ -81,6 +84,8 @@ public:
 protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   void FormCreate();
@@ -95,11 +100,13 @@ private:
   void acAboutExecute();
   void TileChildren(Qt::Orientation orientation);
   void FillWindowList();
+  void ShowChildMenu();
 
   QMdiArea* FMdi = nullptr;
   QMenu* File1 = nullptr;
   QMenu* Windows1 = nullptr;
   QList<QAction*> FWindowListActions;
+  QPointer<QAction> FChildMenuAction; // goes with the child's menu
   QStringList FArguments;
   bool FShown = false;
 };

@@ -1,0 +1,684 @@
+#include "mailbox_window/mailbox_window.h"
+
+#include "mailbox_window/address_collection.h"
+#include "message_window/message_window.h"
+#include "platform/codepage.h"
+#include "platform/date_time.h"
+#include "platform/files.h"
+#include "platform/qt_locale.h"
+#include "shell/busy_cursor.h"
+#include "shell/localized_text.h"
+#include "shell/message_boxes.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <numeric>
+
+namespace pellora {
+namespace {
+
+constexpr int ColumnCount = 9;
+const int columnWidths[ColumnCount] = {75, 25, 25, 25, 175, 200, 175, 125, 75};
+
+QString Localized(const char* name) { return AnsiToQString(GetLocalizedText(name)); }
+
+// The six list images, drawn so that they look the same on every desktop.
+QIcon DrawListImage(int index) {
+  QPixmap pm(16, 16);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QColor ink(60, 64, 72);
+  switch (index) {
+  case 0: { // paper clip
+    QPainterPath clip;
+    clip.moveTo(10, 4);
+    clip.lineTo(10, 11);
+    clip.arcTo(QRectF(6, 9, 4, 4), 0, -180);
+    clip.lineTo(6, 3.5);
+    clip.arcTo(QRectF(6, 1.5, 6, 4), 180, -180);
+    clip.lineTo(12, 12);
+    clip.arcTo(QRectF(4, 8, 8, 7), 0, -180);
+    clip.lineTo(4, 5);
+    p.setPen(QPen(ink, 1.2));
+    p.drawPath(clip);
+    break;
+  }
+  case 1: // high priority
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(210, 30, 30));
+    p.drawRoundedRect(QRectF(6.5, 1.5, 3, 9), 1.2, 1.2);
+    p.drawEllipse(QRectF(6.5, 12, 3, 3));
+    break;
+  case 2: { // low priority
+    QPainterPath arrow;
+    arrow.moveTo(6.5, 2);
+    arrow.lineTo(9.5, 2);
+    arrow.lineTo(9.5, 9);
+    arrow.lineTo(13, 9);
+    arrow.lineTo(8, 14.5);
+    arrow.lineTo(3, 9);
+    arrow.lineTo(6.5, 9);
+    arrow.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 90, 200));
+    p.drawPath(arrow);
+    break;
+  }
+  case 3: { // flag
+    p.setPen(QPen(ink, 1.2));
+    p.drawLine(QPointF(3.5, 1.5), QPointF(3.5, 15));
+    QPainterPath flag;
+    flag.moveTo(4, 2);
+    flag.lineTo(13.5, 2);
+    flag.lineTo(11, 5);
+    flag.lineTo(13.5, 8);
+    flag.lineTo(4, 8);
+    flag.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(215, 35, 35));
+    p.drawPath(flag);
+    break;
+  }
+  case 4: { // opened envelope
+    p.setPen(QPen(ink, 1));
+    p.setBrush(QColor(250, 250, 247));
+    QPainterPath open;
+    open.moveTo(1.5, 7);
+    open.lineTo(8, 2);
+    open.lineTo(14.5, 7);
+    open.lineTo(14.5, 14.5);
+    open.lineTo(1.5, 14.5);
+    open.closeSubpath();
+    p.drawPath(open);
+    p.drawLine(QPointF(1.5, 7), QPointF(8, 11));
+    p.drawLine(QPointF(14.5, 7), QPointF(8, 11));
+    break;
+  }
+  case 5: // closed envelope
+    p.setPen(QPen(ink, 1));
+    p.setBrush(QColor(255, 236, 160));
+    p.drawRect(QRectF(1.5, 3.5, 13, 10));
+    p.drawLine(QPointF(1.5, 3.5), QPointF(8, 9));
+    p.drawLine(QPointF(14.5, 3.5), QPointF(8, 9));
+    break;
+  }
+  p.end();
+  return QIcon(pm);
+}
+
+// The file name cut just before the first occurrence of its extension.
+std::string NameWithoutExtension(const std::string& path) {
+  std::string name = ExtractFileName(path);
+  std::string ext = ExtractFileExt(name);
+  if (!ext.empty()) name = name.substr(0, name.find(ext));
+  return name;
+}
+
+std::string Trimmed(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  return std::string(text.substr(b, e - b));
+}
+
+QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+TMessageListModel::TMessageListModel(Tmdi_pl_Viewer* window) : QAbstractTableModel(window), FWindow(window) {}
+
+int TMessageListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(FRows.size());
+}
+
+int TMessageListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : ColumnCount;
+}
+
+void TMessageListModel::Refresh() {
+  beginResetModel();
+  FRows.clear();
+  FRows.reserve(FWindow->FOrder.size());
+  for (uint32_t entry : FWindow->FOrder)
+    if (!FWindow->FHidden[entry]) FRows.push_back(entry);
+  endResetModel();
+}
+
+QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= static_cast<int>(FRows.size())) return {};
+  const uint32_t entryIndex = FRows[static_cast<size_t>(index.row())];
+  const TMessageEntry& e = FWindow->FMailbox.FEntries[entryIndex];
+  const int column = index.column();
+  switch (role) {
+  case Qt::DisplayRole:
+  case Qt::ToolTipRole:
+    switch (column) {
+    case lcIndex: return QString::number(static_cast<int64_t>(e.Index) + 1);
+    case lcFrom: return AnsiToQString(EntryFromText(e));
+    case lcSubject: return AnsiToQString(e.Header.Subject);
+    case lcTo: return AnsiToQString(e.Header.To);
+    case lcReceived:
+      return e.Header.Date != 0 ? FormatMessageDate(e.Header.Date) : AnsiToQString(e.Header.DateText);
+    case lcSize: return FormatNumber0(static_cast<double>(e.Header.Size));
+    default: return {};
+    }
+  case Qt::DecorationRole: {
+    const bool database = e.Kind == ekDatabase;
+    switch (column) {
+    case lcPriority:
+      if (e.Header.Priority == 1) return FWindow->ImageList(1);
+      if (e.Header.Priority == 5) return FWindow->ImageList(2);
+      return {};
+    case lcAttachment:
+      return database && (FWindow->Flags(e) & 0x4000) ? FWindow->ImageList(0) : QVariant();
+    case lcFlag:
+      return database && (FWindow->Flags(e) & 0x20) ? FWindow->ImageList(3) : QVariant();
+    case lcFrom:
+      return FWindow->ImageList(database && (FWindow->Flags(e) & 0x80) ? 4 : 5);
+    default: return {};
+    }
+  }
+  case Qt::FontRole:
+    if (e.Kind == ekDatabase && !(FWindow->Flags(e) & 0x80)) {
+      QFont bold = FWindow->Tree->font();
+      bold.setBold(true);
+      return bold;
+    }
+    return {};
+  case Qt::ForegroundRole: return QColor(Qt::black);
+  case Qt::TextAlignmentRole:
+    if (column == lcIndex || column == lcSize) return int(Qt::AlignRight | Qt::AlignVCenter);
+    return int(Qt::AlignLeft | Qt::AlignVCenter);
+  case Qt::CheckStateRole:
+    if (column == lcIndex) return FWindow->FChecked[entryIndex] ? Qt::Checked : Qt::Unchecked;
+    return {};
+  default: return {};
+  }
+}
+
+bool TMessageListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::CheckStateRole || index.column() != lcIndex) return false;
+  FWindow->FChecked[FRows[static_cast<size_t>(index.row())]] =
+      value.toInt() == Qt::Checked ? 1 : 0;
+  emit dataChanged(index, index, {Qt::CheckStateRole});
+  FWindow->UpdateStatusBar();
+  return true;
+}
+
+Qt::ItemFlags TMessageListModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (index.column() == lcIndex) f |= Qt::ItemIsUserCheckable;
+  return f;
+}
+
+QVariant TMessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal) return {};
+  if (role == Qt::DisplayRole) {
+    switch (section) {
+    case lcIndex: return QString("#");
+    case lcFrom: return Localized("lc_From");
+    case lcSubject: return Localized("lc_Subject");
+    case lcTo: return Localized("lc_To");
+    case lcReceived: return Localized("lc_Received");
+    case lcSize: return Localized("lc_Size");
+    default: return QString();
+    }
+  }
+  if (role == Qt::DecorationRole) {
+    if (section == lcPriority) return FWindow->ImageList(1);
+    if (section == lcAttachment) return FWindow->ImageList(0);
+    if (section == lcFlag) return FWindow->ImageList(3);
+  }
+  if (role == Qt::TextAlignmentRole && (section == lcIndex || section == lcSize))
+    return int(Qt::AlignRight | Qt::AlignVCenter);
+  return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+
+Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
+  resize(744, 620);
+  Panel1 = new QWidget;
+  Panel1->setObjectName("Panel1");
+  Panel1->setFixedHeight(31);
+  cbFilter = new QComboBox;
+  cbFilter->setObjectName("cbFilter");
+  cbFilter->addItems({"From+Subject+To+Body", "From+Subject+To", "From", "Subject", "To", "Body",
+                      "Source"});
+  cbFilter->setCurrentIndex(1);
+  cbValue = new QComboBox;
+  cbValue->setObjectName("cbValue");
+  cbValue->setEditable(true);
+  cbValue->setInsertPolicy(QComboBox::NoInsert); // the history is kept by ApplyFilter
+  cbValue->setMinimumWidth(220);
+  cbValue->lineEdit()->installEventFilter(this);
+  sbFilter = new QToolButton;
+  sbFilter->setObjectName("sbFilter");
+  sbFilter->setAutoRaise(true);
+  auto* bar = new QHBoxLayout(Panel1);
+  bar->setContentsMargins(4, 2, 4, 2);
+  bar->addWidget(new QLabel("Filter:"));
+  bar->addWidget(cbFilter);
+  bar->addWidget(cbValue, 1);
+  bar->addWidget(sbFilter);
+
+  FModel = new TMessageListModel(this);
+  Tree = new QTreeView;
+  Tree->setObjectName("Tree");
+  Tree->setModel(FModel);
+  Tree->setRootIsDecorated(false);
+  Tree->setUniformRowHeights(true);
+  Tree->setAllColumnsShowFocus(true);
+  Tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+  Tree->setSelectionMode(QAbstractItemView::SingleSelection);
+  Tree->setSortingEnabled(false); // the window sorts its own order
+  Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  Tree->setIconSize(QSize(16, 16));
+  QPalette palette = Tree->palette();
+  palette.setColor(QPalette::Highlight, QColor(166, 202, 240));
+  palette.setColor(QPalette::HighlightedText, Qt::black);
+  Tree->setPalette(palette);
+  QHeaderView* header = Tree->header();
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  header->setStretchLastSection(false);
+  header->setMinimumSectionSize(20);
+  for (int c = 0; c < ColumnCount; ++c) header->resizeSection(c, columnWidths[c]);
+  connect(header, &QHeaderView::sectionClicked, this, &Tmdi_pl_Viewer::TreeHeaderClick);
+  connect(Tree, &QTreeView::doubleClicked, this, [this] { cmMessageView(); });
+
+  HeaderPanel = new QWidget;
+  HeaderPanel->setObjectName("HeaderPanel");
+  DetailPanel = new QLabel("  Information");
+  DetailPanel->setObjectName("DetailPanel");
+  DetailPanel->setFixedHeight(21);
+  DetailPanel->setStyleSheet("font-weight: bold; background: rgb(239, 234, 222);");
+  Memo = new QPlainTextEdit;
+  Memo->setObjectName("Memo");
+  Memo->setReadOnly(true);
+  Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  mono.setPointSize(8);
+  Memo->setFont(mono);
+  QPalette tip = Memo->palette();
+  tip.setColor(QPalette::Base, QPalette().color(QPalette::ToolTipBase));
+  Memo->setPalette(tip);
+  auto* info = new QVBoxLayout(HeaderPanel);
+  info->setContentsMargins(0, 0, 0, 0);
+  info->setSpacing(0);
+  info->addWidget(DetailPanel);
+  info->addWidget(Memo);
+  Splitter = new QSplitter(Qt::Vertical);
+  Splitter->setObjectName("Splitter");
+  Splitter->addWidget(Tree);
+  Splitter->addWidget(HeaderPanel);
+  Splitter->setStretchFactor(0, 1);
+  Splitter->setSizes({450, 135});
+
+  sb = new QStatusBar;
+  sb->setObjectName("sb");
+  sb->setSizeGripEnabled(false);
+  sbPanel0 = new QLabel;
+  sbPanel0->setFixedWidth(250);
+  sbPanel1 = new QLabel;
+  sb->addWidget(sbPanel0);
+  sb->addWidget(sbPanel1, 1);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Panel1);
+  layout->addWidget(Splitter, 1);
+  layout->addWidget(sb);
+
+  CreateActions();
+  FormCreate();
+}
+
+Tmdi_pl_Viewer::~Tmdi_pl_Viewer() = default;
+
+void Tmdi_pl_Viewer::FormCreate() {
+  Tree->header()->setSortIndicator(FSortColumn, FSortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void Tmdi_pl_Viewer::CreateActions() {
+  acFilter = new QAction("Filter", this);
+  acFilter->setObjectName("acFilter");
+  acFilter->setCheckable(true);
+  acFilter->setToolTip("Switch filter on/off");
+  acFilter->setStatusTip("Switch filter on/off");
+  acFilter->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  acFilter->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  acFilter->setIcon(QIcon::fromTheme("view-filter", QIcon::fromTheme("edit-find")));
+  // The toggle happens in acFilterExecute, not by the check mark's own flip.
+  connect(acFilter, &QAction::triggered, this, [this] {
+    acFilter->setChecked(!acFilter->isChecked());
+    acFilterExecute();
+  });
+  addAction(acFilter);
+  sbFilter->setDefaultAction(acFilter);
+  sbFilter->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+  acView = new QAction("Message view...", this);
+  acView->setObjectName("acView");
+  acView->setStatusTip("View message details");
+  acView->setToolTip("View message details");
+  connect(acView, &QAction::triggered, this, &Tmdi_pl_Viewer::cmMessageView);
+  acCollect = new QAction("Collect e-mail addresses...", this);
+  acCollect->setObjectName("acCollect");
+  acCollect->setStatusTip("Collect e-mail addresses...");
+  acCollect->setToolTip("Collect e-mail addresses...");
+  connect(acCollect, &QAction::triggered, this, &Tmdi_pl_Viewer::cmGatherEmail);
+
+  MessagesMenu = new QMenu("Messages", this);
+  MessagesMenu->setObjectName("Messages");
+  MessagesMenu->addAction(acFilter);
+  MessagesMenu->addSeparator();
+  MessagesMenu->addAction(acView);
+  MessagesMenu->addSeparator();
+  MessagesMenu->addAction(acCollect);
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  PopupMenu1->addAction("Check All", this, &Tmdi_pl_Viewer::CheckAll1Click);
+  PopupMenu1->addAction("Uncheck All", this, &Tmdi_pl_Viewer::UncheckAll1Click);
+  PopupMenu1->addAction("Invert Selection", this, &Tmdi_pl_Viewer::InvertSelection1Click);
+  Tree->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Tree, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { PopupMenu1->exec(Tree->viewport()->mapToGlobal(pos)); });
+}
+
+QIcon Tmdi_pl_Viewer::ImageList(int index) const {
+  static QIcon images[6];
+  if (index < 0 || index > 5) return {};
+  if (images[index].isNull()) images[index] = DrawListImage(index);
+  return images[index];
+}
+
+uint32_t Tmdi_pl_Viewer::Flags(const TMessageEntry& entry) const {
+  if (entry.Kind != ekDatabase || !FMailbox.FReader) return 0;
+  TMessageInfo info;
+  FMailbox.FReader->GetMessageInfo(entry.Index, info);
+  return info.Flags;
+}
+
+bool Tmdi_pl_Viewer::FilterOn() const { return acFilter->isChecked(); }
+
+QString Tmdi_pl_Viewer::StatusText(int panel) const {
+  return panel == 0 ? sbPanel0->text() : sbPanel1->text();
+}
+
+void Tmdi_pl_Viewer::SetStatus(int panel, const QString& text, bool paintNow) {
+  QLabel* label = panel == 0 ? sbPanel0 : sbPanel1;
+  label->setText(text);
+  if (paintNow) label->repaint(); // paints now; user input waits
+}
+
+void Tmdi_pl_Viewer::ShowProgress(const QString& operation, uint64_t done, uint64_t total) {
+  uint64_t now = TickCount();
+  if (now - FLastProgress < 100 && done < total) return;
+  FLastProgress = now;
+  int percent = total ? static_cast<int>(done * 100 / total) : 0;
+  SetStatus(1, QString("%1 %2%").arg(operation).arg(percent), true);
+}
+
+void Tmdi_pl_Viewer::ShowStoreState() {
+  DetailPanel->setText(AnsiToQString(FMailbox.FDetailCaption));
+  std::string memo;
+  for (const auto& line : FMailbox.FMemo) memo += line + "\n";
+  if (!memo.empty()) memo.pop_back();
+  Memo->setPlainText(AnsiToQString(memo));
+  SetStatus(1, AnsiToQString(FMailbox.FStatusText), true);
+}
+
+void Tmdi_pl_Viewer::ResetRows() {
+  const size_t n = FMailbox.FEntries.size();
+  FOrder.resize(n);
+  std::iota(FOrder.begin(), FOrder.end(), 0u);
+  FHidden.assign(n, 0);
+  FChecked.assign(n, 0);
+  FModel->Refresh();
+}
+
+bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
+  TBusyCursor busy;
+  Tree->hide();
+  FMailbox.FSortColumn = FSortColumn;
+  FMailbox.FSortDescending = FSortDescending;
+  FMailbox.FOnRepaint = [this] { ShowStoreState(); };
+  bool loaded = FMailbox.LoadMailbox(path, kind);
+  FMailbox.FOnRepaint = nullptr;
+  ResetRows(); // the mailbox sorted its entries by the list's sort already
+  ShowStoreState();
+  if (loaded) UpdateStatusBar();
+  Tree->show();
+  if (!loaded) ErrorBox(FMailbox.FErrorText);
+  return loaded;
+}
+
+void Tmdi_pl_Viewer::TreeHeaderClick(int column) {
+  if (column == FSortColumn) {
+    FSortDescending = !FSortDescending;
+  } else {
+    FSortColumn = column;
+    FSortDescending = false;
+  }
+  SortList();
+}
+
+void Tmdi_pl_Viewer::SortList() {
+  const QModelIndex current = Tree->currentIndex();
+  const int64_t focused = current.isValid() ? FModel->EntryOfRow(current.row()) : -1;
+  const auto& entries = FMailbox.FEntries;
+  TOEReader* reader = FMailbox.FReader.get();
+  const int column = FSortColumn;
+  // Stable in both directions: equal rows keep their order, so no result is ever reversed.
+  if (FSortDescending)
+    std::stable_sort(FOrder.begin(), FOrder.end(), [&](uint32_t a, uint32_t b) {
+      return CompareEntries(entries[b], entries[a], column, reader) < 0;
+    });
+  else
+    std::stable_sort(FOrder.begin(), FOrder.end(), [&](uint32_t a, uint32_t b) {
+      return CompareEntries(entries[a], entries[b], column, reader) < 0;
+    });
+  FModel->Refresh();
+  Tree->header()->setSortIndicator(column, FSortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  if (focused >= 0)
+    for (int row = 0; row < FModel->rowCount(); ++row)
+      if (FModel->EntryOfRow(row) == focused) {
+        Tree->setCurrentIndex(FModel->index(row, 0));
+        break;
+      }
+}
+
+void Tmdi_pl_Viewer::CheckAll1Click() {
+  for (uint32_t e : FOrder)
+    if (!FHidden[e]) FChecked[e] = 1;
+  emit FModel->dataChanged(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 0));
+  UpdateStatusBar();
+}
+
+void Tmdi_pl_Viewer::UncheckAll1Click() {
+  for (uint32_t e : FOrder)
+    if (!FHidden[e]) FChecked[e] = 0;
+  emit FModel->dataChanged(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 0));
+  UpdateStatusBar();
+}
+
+void Tmdi_pl_Viewer::InvertSelection1Click() {
+  for (uint32_t e : FOrder)
+    if (!FHidden[e]) FChecked[e] = !FChecked[e];
+  emit FModel->dataChanged(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 0));
+  UpdateStatusBar();
+}
+
+void Tmdi_pl_Viewer::UpdateStatusBar() {
+  const size_t total = FOrder.size();
+  std::string text = FormatText("%s: %d", {GetLocalizedText("lc_Total"), static_cast<long long>(total)});
+  if (FilterOn()) {
+    size_t visible = std::count(FHidden.begin(), FHidden.end(), 0);
+    text += FormatText("   %s: %d", {GetLocalizedText("lc_Visible"), static_cast<long long>(visible)});
+  }
+  size_t checked = std::count(FChecked.begin(), FChecked.end(), 1);
+  if (checked > 0)
+    text += FormatText("   %s: %d", {GetLocalizedText("lc_Selected"), static_cast<long long>(checked)});
+  SetStatus(0, AnsiToQString(text), false);
+}
+
+bool Tmdi_pl_Viewer::eventFilter(QObject* watched, QEvent* event) {
+  // Enter in the value box switches the filter, as the button does.
+  if (watched == cbValue->lineEdit() && event->type() == QEvent::KeyRelease) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
+      acFilterExecute();
+  }
+  return TMdiChild::eventFilter(watched, event);
+}
+
+void Tmdi_pl_Viewer::acFilterExecute() {
+  const QString operation = Localized("lc_Filtering");
+  SetStatus(1, operation, true);
+  TBusyCursor busy;
+  const uint64_t start = TickCount();
+  auto finish = [&] {
+    SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"),
+                                          {(TickCount() - start) / 1000.0})), false);
+    UpdateStatusBar();
+  };
+  acFilter->setChecked(!acFilter->isChecked());
+  try {
+    if (acFilter->isChecked())
+      ApplyFilter();
+    else
+      ShowAllRows();
+  } catch (...) {
+    finish();
+    throw;
+  }
+  finish();
+}
+
+size_t Tmdi_pl_Viewer::ApplyFilter() {
+  const std::string value = QStringToAnsi(cbValue->currentText());
+  if (AddToHistory(FHistory, value)) {
+    const QString text = cbValue->currentText();
+    cbValue->addItem(text);
+    cbValue->setCurrentText(text);
+  }
+  const QString operation = Localized("lc_Filtering");
+  FLastProgress = TickCount();
+  size_t count = 0;
+  try {
+    count = FFilter.ApplyFilter(FOrder, cbFilter->currentIndex(), value, FHidden,
+                                [&](size_t done, size_t total) { ShowProgress(operation, done, total); });
+  } catch (...) {
+    FModel->Refresh();
+    throw;
+  }
+  FModel->Refresh();
+  return count;
+}
+
+void Tmdi_pl_Viewer::ShowAllRows() {
+  std::fill(FHidden.begin(), FHidden.end(), 0);
+  FModel->Refresh();
+}
+
+void Tmdi_pl_Viewer::cmMessageView() {
+  const QModelIndex current = Tree->currentIndex();
+  if (!current.isValid()) return;
+  const TMessageEntry& entry = FMailbox.FEntries[FModel->EntryOfRow(current.row())];
+  TBusyCursor busy;
+  SetStatus(1, Localized("lc_Reading"), true);
+  const uint64_t start = TickCount();
+  std::string text = FMailbox.GetEntryText(entry);
+  std::string caption, source;
+  if (entry.Kind == ekDatabase && FMailbox.FReader) {
+    std::string store = FMailbox.FReader->GetStoreName();
+    caption = FormatText("%s: %d", {store, entry.Index});
+    source = FormatText("%s: %s: 0x", {Utf8ToAnsi(FMailbox.FReader->FileName()), store});
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(entry.StartLine));
+    source += hex;
+  } else {
+    caption = FormatText("%s: %d", {Utf8ToAnsi(NameWithoutExtension(entry.Path)), entry.Index});
+    source = Utf8ToAnsi(entry.Path);
+    if (entry.Kind == ekMailbox) {
+      char hex[32];
+      std::snprintf(hex, sizeof hex, ": 0x%llx", static_cast<unsigned long long>(entry.StartLine));
+      source += hex;
+    }
+  }
+  const std::string hint = Trimmed(entry.Header.From + "\r\n" + entry.Header.Subject);
+  SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
+  Twnd_pl_Main* frame = Twnd_pl_Main::Instance();
+  if (!frame) return;
+  auto* window = frame->CreateChild<Tmdi_pl_Msg>(AnsiToQString(caption), 5, AnsiToQString(hint));
+  window->LoadMessageText(source, text, static_cast<uint32_t>(entry.Header.Size));
+}
+
+void Tmdi_pl_Viewer::cmGatherEmail() {
+  TBusyCursor busy;
+  std::vector<std::string> keys = CollectAddresses(FMailbox.FEntries);
+  std::string memo;
+  for (const auto& key : keys) memo += key + "\n";
+  if (!memo.empty()) memo.pop_back();
+  Memo->setPlainText(AnsiToQString(memo));
+  DetailPanel->setText(AnsiToQString(AddressCollectionTitle(keys.size())));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+void OpenStore(Twnd_pl_Main& frame, const std::string& path, TOpenKind kind) {
+  const bool exists = kind == okMessageFolder ? DirectoryExists(path) : FileExists(path);
+  if (!exists) {
+    ErrorBox(FormatText(GetLocalizedText("lc_FileNotExists"), {Utf8ToAnsi(path)}));
+    return;
+  }
+  std::string caption = kind == okMessageFolder
+                            ? ExtractFileName(ExcludeTrailingPathDelimiter(path))
+                            : NameWithoutExtension(path);
+  const int image = kind == okOEDatabase ? 7 : kind == okMessageFolder ? 8 : 9;
+  auto* window = frame.CreateChild<Tmdi_pl_Viewer>(PathText(caption), image, PathText(path));
+  if (!window->LoadMailbox(path, kind)) frame.CloseChild(window);
+}
+
+} // namespace
+
+void OpenOEDatabase(Twnd_pl_Main& frame, const std::string& path) { OpenStore(frame, path, okOEDatabase); }
+void OpenMessageFolder(Twnd_pl_Main& frame, const std::string& path) {
+  OpenStore(frame, path, okMessageFolder);
+}
+void OpenMailboxFile(Twnd_pl_Main& frame, const std::string& path) { OpenStore(frame, path, okMailboxFile); }
+
+void RegisterMailboxWindow() {
+  RegisterOpener(okOEDatabase, OpenOEDatabase);
+  RegisterOpener(okMessageFolder, OpenMessageFolder);
+  RegisterOpener(okMailboxFile, OpenMailboxFile);
+}
+
+} // namespace pellora

@@ -1,0 +1,135 @@
+#pragma once
+#include "mailbox_window/mailbox_filter.h"
+#include "shell/main_window.h"
+#include "stores/mailbox.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QStatusBar;
+class QToolButton;
+class QTreeView;
+
+namespace pellora {
+
+class Tmdi_pl_Viewer;
+
+// The list's rows: a view over the mailbox's entries in the window's order, hidden rows left out.
+// Nothing is kept per row but the order, the hidden flags and the check marks.
+class TMessageListModel : public QAbstractTableModel {
+  Q_OBJECT
+public:
+  explicit TMessageListModel(Tmdi_pl_Viewer* window);
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+  // The entry shown in a row of the view.
+  uint32_t EntryOfRow(int row) const { return FRows[static_cast<size_t>(row)]; }
+  // Rebuilds the visible rows from the window's order and hidden flags.
+  void Refresh();
+
+private:
+  Tmdi_pl_Viewer* FWindow;
+  std::vector<uint32_t> FRows;
+};
+
+// The mailbox window: one store as a list of its messages.
+class Tmdi_pl_Viewer : public TMdiChild {
+  Q_OBJECT
+public:
+  explicit Tmdi_pl_Viewer(QWidget* parent = nullptr);
+  ~Tmdi_pl_Viewer() override;
+  const char* ClassName() const override { return "Tmdi_pl_Viewer"; }
+  QMenu* ChildMenu() const override { return MessagesMenu; }
+
+  // Loads a store; on failure shows the error box and returns false.
+  bool LoadMailbox(const std::string& path, TOpenKind kind);
+
+  void TreeHeaderClick(int column);
+  void SortList();
+  void CheckAll1Click();
+  void UncheckAll1Click();
+  void InvertSelection1Click();
+  void UpdateStatusBar();
+  void acFilterExecute();
+  size_t ApplyFilter();
+  void ShowAllRows();
+  void cmMessageView();
+  void cmGatherEmail();
+
+  TMailbox& Mailbox() { return FMailbox; }
+  // Row state by entry position.
+  std::vector<uint32_t> FOrder;
+  std::vector<uint8_t> FHidden;
+  std::vector<uint8_t> FChecked;
+  bool FilterOn() const;
+  QString StatusText(int panel) const;
+
+  // Components, named as the window's layout names them.
+  QWidget* Panel1 = nullptr;
+  QComboBox* cbFilter = nullptr;
+  QComboBox* cbValue = nullptr;
+  QToolButton* sbFilter = nullptr;
+  QTreeView* Tree = nullptr;
+  TMessageListModel* FModel = nullptr;
+  QSplitter* Splitter = nullptr;
+  QWidget* HeaderPanel = nullptr;
+  QLabel* DetailPanel = nullptr;
+  QPlainTextEdit* Memo = nullptr;
+  QStatusBar* sb = nullptr;
+  QLabel* sbPanel0 = nullptr;
+  QLabel* sbPanel1 = nullptr;
+  QMenu* MessagesMenu = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* acFilter = nullptr;
+  QAction* acView = nullptr;
+  QAction* acCollect = nullptr;
+
+  // Images of the list: 0 clip, 1 high priority, 2 low priority, 3 flag, 4 read, 5 unread.
+  QIcon ImageList(int index) const;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  friend class TMessageListModel;
+  void FormCreate();
+  void CreateActions();
+  void ShowStoreState();
+  void ResetRows();
+  // Shows an operation's progress in panel 1, at most ten times a second, without letting
+  // user input in.
+  void ShowProgress(const QString& operation, uint64_t done, uint64_t total);
+  void SetStatus(int panel, const QString& text, bool paintNow);
+  uint32_t Flags(const TMessageEntry& entry) const;
+
+  TMailbox FMailbox;
+  TMailboxFilter FFilter{FMailbox};
+  std::vector<std::string> FHistory;
+  int FSortColumn = lcReceived;
+  bool FSortDescending = true;
+  uint64_t FLastProgress = 0;
+};
+
+// The openers of databases, message folders and mailbox files.
+void OpenOEDatabase(Twnd_pl_Main& frame, const std::string& path);
+void OpenMessageFolder(Twnd_pl_Main& frame, const std::string& path);
+void OpenMailboxFile(Twnd_pl_Main& frame, const std::string& path);
+// Plugs the mailbox window into the frame's open dispatch.
+void RegisterMailboxWindow();
+
+} // namespace pellora

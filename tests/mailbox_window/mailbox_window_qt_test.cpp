@@ -1,0 +1,235 @@
+#include "mailbox_window/mailbox_window.h"
+#include "message_window/html_view.h"
+#include "message_window/message_window.h"
+#include "platform/qt_platform.h"
+#include "shell/application.h"
+#include "support/store_builders.h"
+#include "support/temp_dir.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTreeView>
+#include <QtTest>
+
+#include <cstdlib>
+#include <unistd.h>
+
+using namespace pellora;
+using pellora::test::TTempDir;
+
+namespace {
+
+std::string Message(const std::string& from, const std::string& subject, const std::string& date,
+                    const std::string& body = "text") {
+  return "From: " + from + "\r\nTo: team@example.org\r\nSubject: " + subject + "\r\nDate: " + date +
+         "\r\nMessage-ID: <" + subject.substr(0, 3) + "@id.example>\r\n\r\n" + body + "\r\n";
+}
+
+// A folder of five messages: file names sort as written, dates and subjects chosen for sorting.
+std::string FolderStore(const TTempDir& dir) {
+  std::string folder = dir.MakeDir("Store");
+  dir.Write("Store/m1.eml", Message("a@example.org", "Beta", "Mon, 02 Jan 2023 10:00:00 +0000"));
+  dir.Write("Store/m2.eml", Message("b@example.org", "Alpha", "Tue, 03 Jan 2023 10:00:00 +0000"));
+  dir.Write("Store/m3.eml", Message("c@example.org", "Beta", "Wed, 04 Jan 2023 10:00:00 +0000"));
+  dir.Write("Store/m4.eml", Message("d@example.org", "Gamma", "Thu, 05 Jan 2023 10:00:00 +0000",
+                                    "the invoice is in the body"));
+  dir.Write("Store/m5.eml", Message("e@example.org", "Your INVOICE 42", "Fri, 06 Jan 2023 10:00:00 +0000"));
+  return folder;
+}
+
+QStringList Column(Tmdi_pl_Viewer* w, int column) {
+  QStringList texts;
+  for (int row = 0; row < w->FModel->rowCount(); ++row)
+    texts << w->FModel->index(row, column).data().toString();
+  return texts;
+}
+
+} // namespace
+
+class MailboxWindowTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<Twnd_pl_Main> frame;
+  QStringList boxes;
+
+  Tmdi_pl_Viewer* Open(const std::string& path, TOpenKind kind) {
+    int before = frame->Children().size();
+    frame->OpenPath(path, kind);
+    if (frame->Children().size() != before + 1) return nullptr;
+    return qobject_cast<Tmdi_pl_Viewer*>(frame->Children().last());
+  }
+
+private slots:
+  void initTestCase() {
+    RegisterMessageWindow();
+    RegisterMailboxWindow();
+    frame = std::make_unique<Twnd_pl_Main>();
+    frame->show();
+    SetMessageBoxHook([this](TBoxKind, const QString& text, const QString&) {
+      boxes << text;
+      return true;
+    });
+  }
+  void init() { boxes.clear(); }
+  void cleanupTestCase() { frame.reset(); }
+
+  void SortCycleIsStableBothWays() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    QCOMPARE(w->windowTitle(), QString("Store"));
+    QCOMPARE(Column(w, lcIndex), QStringList({"5", "4", "3", "2", "1"})); // newest first
+    w->TreeHeaderClick(lcReceived);
+    QCOMPARE(Column(w, lcIndex), QStringList({"1", "2", "3", "4", "5"}));
+    w->TreeHeaderClick(lcSubject);
+    QCOMPARE(Column(w, lcSubject), QStringList({"Alpha", "Beta", "Beta", "Gamma", "Your INVOICE 42"}));
+    QCOMPARE(Column(w, lcIndex).mid(1, 2), QStringList({"1", "3"})); // equal subjects keep their order
+    w->TreeHeaderClick(lcSubject);
+    QCOMPARE(Column(w, lcSubject), QStringList({"Your INVOICE 42", "Gamma", "Beta", "Beta", "Alpha"}));
+    QCOMPARE(Column(w, lcIndex).mid(2, 2), QStringList({"1", "3"})); // and in the other direction
+    QCOMPARE(w->Tree->header()->sortIndicatorSection(), int(lcSubject));
+  }
+
+  void FilterStatusAndCheckMarks() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    QCOMPARE(w->StatusText(0), QString("Total: 5"));
+    w->cbFilter->setCurrentIndex(ffFromSubjectTo);
+    w->cbValue->setCurrentText("invoice");
+    w->acFilter->trigger();
+    QVERIFY(w->FilterOn());
+    QCOMPARE(Column(w, lcSubject), QStringList({"Your INVOICE 42"}));
+    QCOMPARE(w->StatusText(0), QString("Total: 5   Visible: 1"));
+    QVERIFY(w->StatusText(1).startsWith("Elapsed time: "));
+
+    w->CheckAll1Click(); // only the shown row
+    QCOMPARE(w->StatusText(0), QString("Total: 5   Visible: 1   Selected: 1"));
+
+    // Enter in the value box switches the filter off again.
+    QTest::keyClick(w->cbValue->lineEdit(), Qt::Key_Return);
+    QVERIFY(!w->FilterOn());
+    QCOMPARE(w->FModel->rowCount(), 5);
+    QCOMPARE(w->StatusText(0), QString("Total: 5   Selected: 1"));
+    w->InvertSelection1Click();
+    QCOMPARE(w->StatusText(0), QString("Total: 5   Selected: 4"));
+
+    // The body search, and one history entry for two spellings.
+    w->cbFilter->setCurrentIndex(ffFromSubjectToBody);
+    w->cbValue->setCurrentText("INVOICE");
+    w->acFilterExecute();
+    QCOMPARE(w->FModel->rowCount(), 2);
+    w->acFilterExecute();
+    QCOMPARE(w->cbValue->count(), 1);
+
+    // An empty value hides every row.
+    w->cbValue->setCurrentText("");
+    w->acFilterExecute();
+    QCOMPARE(w->FModel->rowCount(), 0);
+    QCOMPARE(w->StatusText(0), QString("Total: 5   Visible: 0   Selected: 4"));
+    w->acFilterExecute();
+  }
+
+  void OpeningRowsNamesTheirOrigin() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    w->TreeHeaderClick(lcIndex); // ascending by "#"
+    w->Tree->setCurrentIndex(w->FModel->index(4, 0));
+    w->cmMessageView();
+    auto* message = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+    QVERIFY(message);
+    QCOMPARE(message->windowTitle(), QString("m5: 4"));
+    QCOMPARE(message->eSource->text(), QString::fromStdString(dir / "Store/m5.eml"));
+    QCOMPARE(message->Hint(), QString("e@example.org\r\nYour INVOICE 42"));
+    QCOMPARE(message->eSubject->text(), QString("Your INVOICE 42"));
+
+    // A mailbox file: the separator's line number in hexadecimal.
+    std::string mailbox = dir.Write(
+        "Inbox", "From - Mon Jan 02 10:00:00 2023\r\nX-Mozilla-Status: 0001\r\n" +
+                     Message("x@example.org", "First", "Mon, 02 Jan 2023 10:00:00 +0000") +
+                     "From - Tue Jan 03 10:00:00 2023\r\nX-Mozilla-Status: 0001\r\n" +
+                     Message("y@example.org", "Second", "Tue, 03 Jan 2023 10:00:00 +0000"));
+    Tmdi_pl_Viewer* box = Open(mailbox, okMailboxFile);
+    QVERIFY(box);
+    QCOMPARE(box->windowTitle(), QString("Inbox"));
+    box->Tree->setCurrentIndex(box->FModel->index(1, 0)); // the older, first message
+    box->cmMessageView();
+    message = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+    QVERIFY(message);
+    QCOMPARE(message->eSubject->text(), QString("First"));
+    QCOMPARE(message->eSource->text(), QString::fromStdString(mailbox + ": 0x1"));
+    box->Tree->setCurrentIndex(box->FModel->index(0, 0));
+    box->cmMessageView();
+    message = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+    QCOMPARE(message->eSource->text(), QString::fromStdString(mailbox + ": 0xa"));
+  }
+
+  void DatabaseIconsAndBoldRows() {
+    TTempDir dir;
+    std::vector<pellora::test::TDbxMessageSpec> specs(3);
+    specs[0] = {"Subject: read\r\n\r\nx\r\n", "read", "a@example.org", "", "", "", 0x80, 1, 1672567200};
+    specs[1] = {"Subject: unread\r\n\r\nx\r\n", "unread", "b@example.org", "", "", "", 0x4000 | 0x20, 5, 1672653600};
+    specs[2] = {"Subject: plain\r\n\r\nx\r\n", "plain", "c@example.org", "", "", "", 0x80 | 0x4000, 3, 1672740000};
+    std::string path = dir.Write("Inbox.dbx", pellora::test::BuildDbx(specs));
+    Tmdi_pl_Viewer* w = Open(path, okOEDatabase);
+    QVERIFY(w);
+    QCOMPARE(w->windowTitle(), QString("Inbox"));
+    QCOMPARE(Column(w, lcSubject), QStringList({"plain", "unread", "read"}));
+    auto has = [&](int row, int column) { return !w->FModel->index(row, column).data(Qt::DecorationRole).isNull(); };
+    auto bold = [&](int row) { return w->FModel->index(row, lcSubject).data(Qt::FontRole).value<QFont>().bold(); };
+    QVERIFY(!bold(0) && bold(1) && !bold(2));
+    QVERIFY(has(0, lcAttachment) && !has(0, lcFlag) && !has(0, lcPriority));
+    QVERIFY(has(1, lcAttachment) && has(1, lcFlag) && has(1, lcPriority));
+    QVERIFY(!has(2, lcAttachment) && has(2, lcPriority));
+    QVERIFY(w->DetailPanel->text().contains("File Properties"));
+    QVERIFY(w->Memo->toPlainText().contains("Format: Outlook Express 5/6"));
+    // The window's menu stands between "File" and "&Windows" while it is active.
+    QStringList menus;
+    for (QAction* a : frame->menuBar()->actions()) menus << a->text();
+    QCOMPARE(menus, QStringList({"File", "Messages", "&Windows"}));
+
+    w->Tree->setCurrentIndex(w->FModel->index(2, 0));
+    w->cmMessageView();
+    auto* message = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+    QVERIFY(message);
+    QCOMPARE(message->windowTitle(), QString("Inbox: 0"));
+    QCOMPARE(message->eSource->text(), QString::fromStdString(path + ": Inbox: 0x0"));
+  }
+
+  void AddressCollectionFillsTheInformationArea() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    w->cmGatherEmail();
+    QCOMPARE(w->DetailPanel->text(), QString("  E-Mail Addresses (6)"));
+    QVERIFY(w->Memo->toPlainText().startsWith("A@EXAMPLE.ORG = "));
+  }
+
+  void FailedOpensMakeNoWindow() {
+    TTempDir dir;
+    int before = frame->Children().size();
+    frame->OpenPath(dir / "missing.dbx", okOEDatabase);
+    QCOMPARE(boxes, QStringList{QString::fromStdString("File " + (dir / "missing.dbx") + " does not exist.")});
+    boxes.clear();
+    frame->OpenPath(dir.Write("text.dbx", "just some text\r\n"), okOEDatabase);
+    QCOMPARE(boxes, QStringList{"File is not in supported format."});
+    QTRY_COMPARE(frame->Children().size(), before);
+  }
+};
+
+int main(int argc, char** argv) {
+  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  THtmlView::RegisterSchemes();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  TPelloraApplication app(argc, argv);
+  QApplication::setApplicationName("Pellora");
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  MailboxWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "mailbox_window_qt_test.moc"
