@@ -62,6 +62,8 @@ Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
 }
 
 Twnd_pl_Main::~Twnd_pl_Main() {
+  // Closing children while the frame goes must not reach its half-destroyed menus.
+  disconnect(FMdi, nullptr, this, nullptr);
   if (instance == this) instance = nullptr;
 }
 
