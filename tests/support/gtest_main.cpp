@@ -1,0 +1,16 @@
+// The core tests' entry: a fixed time zone, code page and locale whatever the machine's, so that
+// the binaries behave the same under ctest and when run by hand.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+int main(int argc, char** argv) {
+  setenv("TZ", "Europe/Prague", 1);
+  tzset();
+  setenv("PELLORA_CODEPAGE", "1252", 1);
+  setenv("LC_ALL", "C.UTF-8", 1);
+  setenv("PELLORA_SHARED_DATA", PELLORA_SHARED_DATA_DIR, 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
