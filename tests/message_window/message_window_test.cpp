@@ -6,6 +6,7 @@
 #include "shell/application.h"
 #include "support/temp_dir.h"
 
+#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -306,6 +307,27 @@ private slots:
     w->pmImg->trigger();
     QVERIFY(w->pmImg->isChecked());
     QTRY_COMPARE_WITH_TIMEOUT(server.requests, 1, 10000);
+  }
+
+  void EveryRealMessageOpens() {
+    const std::string data = pellora::test::SharedDataDir();
+    if (data.empty()) QSKIP("../shared/data is absent");
+    QStringList files;
+    QDirIterator it(QString::fromStdString(data), {"*"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      QString path = it.next();
+      if (path.contains("/eml/") || path.contains("/thunderbird/")) files << path;
+    }
+    QVERIFY(files.size() > 50);
+    for (const QString& path : files) {
+      int before = frame->Children().size();
+      OpenMessageFile(*frame, QFile::encodeName(path).toStdString());
+      QCOMPARE(frame->Children().size(), before + 1);
+      auto* w = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+      QVERIFY2(!w->SynMemo->toPlainText().isEmpty(), qPrintable(path));
+      frame->CloseChild(w);
+    }
+    QVERIFY(questions.isEmpty());
   }
 
   void PrintsHtmlWithHeaderAndFooter() {
