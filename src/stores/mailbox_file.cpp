@@ -2,9 +2,11 @@
 
 #include "platform/pellora_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pellora {
@@ -27,7 +29,10 @@ TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOff
     RaiseFileError("Cannot read", path, err);
   }
   FBufferOffset = startOffset;
-  FBuffer.resize(ChunkSize);
+  // A small file needs no whole chunk: read-backs open the file once per message.
+  struct stat st {};
+  int64_t left = fstat(FHandle, &st) == 0 ? st.st_size - startOffset : 0;
+  FBuffer.resize(static_cast<size_t>(std::clamp<int64_t>(left + 1, 4096, ChunkSize)));
 }
 
 TMailboxLineReader::~TMailboxLineReader() {

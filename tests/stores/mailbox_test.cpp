@@ -115,6 +115,25 @@ TEST(MailboxFile, ControlBytesAndCarriageReturns) {
   EXPECT_EQ(box.FLines, (std::vector<std::string>{"From - b", "X-UIDL: 2", "Subject: u"}));
 }
 
+TEST(MailboxFile, LinesLongerThanTheReadBuffer) {
+  test::TTempDir dir;
+  std::string huge(3 << 20, 'h'); // three times the reader's chunk
+  std::vector<std::string> lines = {"From - a", "X-UIDL: 1", "Subject: " + huge, "",
+                                    huge,       "From - b",  "X-UIDL: 2",        "Subject: b"};
+  for (std::string eol : {"\n", "\r\n"}) {
+    TMailbox box;
+    ASSERT_TRUE(box.LoadMailbox(dir.Write("box", Join(lines, eol)), okMailboxFile));
+    ASSERT_EQ(box.FEntries.size(), 2u);
+    const TMessageEntry* first = box.FindEntry(0);
+    EXPECT_EQ(first->Header.Subject, huge);
+    EXPECT_EQ(first->Header.Size, Length(lines, 1, 6));
+    box.LoadEntryLines(*first);
+    EXPECT_EQ(box.FLines, Range(lines, 1, 5));
+    box.LoadEntryLines(*box.FindEntry(1));
+    EXPECT_EQ(box.FLines, Range(lines, 6, 8));
+  }
+}
+
 TEST(MailboxFile, ReadBackUsesTheOffsetOnlyWhileTheFileIsUnchanged) {
   test::TTempDir dir;
   std::string path = dir.Write("box", Join(TwelveLines));

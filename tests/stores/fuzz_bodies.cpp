@@ -1,0 +1,125 @@
+#include "stores/fuzz_bodies.h"
+
+#include "stores/dbx_reader.h"
+#include "stores/header_scanner.h"
+#include "stores/mailbox.h"
+#include "stores/mbx_reader.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string_view>
+#include <unistd.h>
+
+namespace pellora::fuzz {
+namespace {
+
+std::string WriteScratch(const std::string& name, std::string_view bytes) {
+  std::string path = ScratchFolder() + "/" + name;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+// Everything a list and a message window would ask of a loaded reader.
+void Exercise(TOEReader& reader) {
+  reader.ReadMessageInfos();
+  reader.GetStoreName();
+  int32_t count = reader.GetMessageCount();
+  TMessageInfo info;
+  for (int32_t i = -1; i <= count && i < 64; ++i) {
+    reader.GetMessageInfo(i, info);
+    try {
+      reader.GetMessageHeader(i);
+      reader.GetMessageText(i);
+    } catch (const EPelloraError&) {
+    }
+  }
+}
+
+} // namespace
+
+const std::string& ScratchFolder() {
+  static const std::string folder = [] {
+    std::string pattern = "/tmp/pellora-fuzz-XXXXXX";
+    if (!mkdtemp(pattern.data())) std::abort();
+    return pattern;
+  }();
+  return folder;
+}
+
+void RunDbxReader(const uint8_t* data, size_t size) {
+  std::string path = WriteScratch("f.dbx", {reinterpret_cast<const char*>(data), size});
+  TDBXReader reader;
+  try {
+    reader.LoadFromFile(path);
+  } catch (const EPelloraError&) {
+    return;
+  }
+  Exercise(reader);
+}
+
+void RunMbxReader(const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+  bool withIndex = data[0] & 1;
+  std::string_view mbx = input, idx;
+  size_t cut = input.find("\xFF\xFE\xFD\xFC");
+  if (cut != std::string_view::npos) {
+    mbx = input.substr(0, cut);
+    idx = input.substr(cut + 4);
+  }
+  std::string path = WriteScratch("f.mbx", mbx);
+  std::string indexPath = ScratchFolder() + "/f.idx";
+  if (withIndex)
+    WriteScratch("f.idx", idx);
+  else
+    std::remove(indexPath.c_str());
+  TMBXReader reader;
+  try {
+    reader.LoadFromFile(path);
+  } catch (const EPelloraError&) {
+    return;
+  }
+  Exercise(reader);
+}
+
+void RunMailboxFile(const uint8_t* data, size_t size) {
+  std::string path = WriteScratch("mailbox", {reinterpret_cast<const char*>(data), size});
+  TMailbox box;
+  if (!box.LoadMailbox(path, okMailboxFile)) return;
+  // Reading back by offset and by counting lines must give the same message.
+  for (size_t i = 0; i < box.FEntries.size() && i < 32; ++i) {
+    const TMessageEntry& entry = box.FEntries[i];
+    std::string byOffset = box.GetEntryText(entry);
+    std::vector<std::string> counted;
+    ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine);
+    if (counted != box.FLines) std::abort();
+    if (byOffset.rfind("From ", 0) != 0) std::abort();
+  }
+}
+
+void RunHeaderScanner(const uint8_t* data, size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string> lines;
+  SplitTextLines(input, lines);
+  std::vector<std::string> copy = lines;
+  TEMLHeader header;
+  ScanHeader(lines, header);
+  // The streaming scanner must agree with the line-list one.
+  THeaderScanner scanner;
+  scanner.Reset();
+  for (const auto& line : copy)
+    scanner.Feed(line);
+  TEMLHeader streamed;
+  scanner.Finish(streamed);
+  if (streamed.Subject != header.Subject || streamed.From != header.From ||
+      streamed.Date != header.Date)
+    std::abort();
+  size_t newline = input.find('\n');
+  std::string_view first = input.substr(0, newline);
+  ScanMailDate(first);
+  ScanDecodeWords(first);
+}
+
+} // namespace pellora::fuzz

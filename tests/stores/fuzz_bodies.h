@@ -1,0 +1,20 @@
+#pragma once
+// What each store fuzz target does with one input; the tests replay kept inputs through the
+// same functions.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace pellora::fuzz {
+
+// A private folder for the files the readers need (kept for the process's life).
+const std::string& ScratchFolder();
+
+void RunDbxReader(const uint8_t* data, size_t size);
+// The first byte chooses whether an index file is written; the rest is split into the ".mbx"
+// and the ".idx" at the first "\xFF\xFE\xFD\xFC", when present.
+void RunMbxReader(const uint8_t* data, size_t size);
+void RunMailboxFile(const uint8_t* data, size_t size);
+void RunHeaderScanner(const uint8_t* data, size_t size);
+
+} // namespace pellora::fuzz
