@@ -62,7 +62,7 @@ public:
     const QUrl url = job->requestUrl();
     QByteArray type, data;
     if (url.scheme() == documentScheme) {
-      type = "text/html";
+      type = "text/html;charset=utf-8"; // the document is handed over as UTF-8
       data = FView->FDocument;
     } else {
       QString id = url.path();

@@ -72,6 +72,14 @@ private slots:
     QTRY_COMPARE_WITH_TIMEOUT(server.paths, QStringList({"/remote.png"}), 10000);
   }
 
+  void DocumentIsReadAsUtf8WhateverItDeclares() {
+    THtmlView view;
+    view.show();
+    QVERIFY(Render(view, QString::fromUtf8("<html><head><meta charset='windows-1252'><title>Caf\u00e9 "
+                                           "\u20ac</title></head><body>x</body></html>")));
+    QCOMPARE(view.title(), QString::fromUtf8("Caf\u00e9 \u20ac"));
+  }
+
   void NavigationsAndNewWindowsAreRefused() {
     TImageServer server;
     THtmlView view;
