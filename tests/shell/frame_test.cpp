@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QMdiArea>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QProcess>
 #include <QSignalSpy>
@@ -117,6 +118,25 @@ private slots:
 
     frame.AppInstancesCmdLineReceived({args[0]});
     QCOMPARE(opened.size(), size_t(4));
+  }
+
+  void DroppedFilesAndFoldersOpenByKind() {
+    pellora::test::TTempDir dir;
+    Twnd_pl_Main frame;
+    frame.show();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.Write("a.eml", "x"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.MakeDir("Folder"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.Write("notes.txt", "x"))),
+                  QUrl("https://example.org/x.eml")});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &drop);
+    QCOMPARE(opened.size(), size_t(2));
+    QCOMPARE(opened[0].kind, okMessageFile);
+    QCOMPARE(opened[1].kind, okMessageFolder);
   }
 
   void UncaughtFailureIsReportedAndTheLoopGoesOn() {
