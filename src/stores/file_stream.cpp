@@ -42,7 +42,15 @@ size_t TFileStream::ReadSomeAt(uint64_t offset, void* buffer, size_t count) cons
 
 bool TFileStream::ReadAt(uint64_t offset, void* buffer, size_t count) const {
   if (offset > FSize || count > FSize - offset) return false;
-  return ReadSomeAt(offset, buffer, count) == count;
+  if (count > WindowSize / 4) return ReadSomeAt(offset, buffer, count) == count;
+  if (offset < FWindowStart || offset + count > FWindowStart + FWindowLength) {
+    if (!FWindow) FWindow = std::make_unique_for_overwrite<char[]>(WindowSize);
+    FWindowStart = offset;
+    FWindowLength = ReadSomeAt(offset, FWindow.get(), WindowSize);
+    if (count > FWindowLength) return false;
+  }
+  std::memcpy(buffer, FWindow.get() + (offset - FWindowStart), count);
+  return true;
 }
 
 void TFileStream::RaiseReadError() const {

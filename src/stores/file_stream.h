@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace pellora {
@@ -27,6 +28,12 @@ public:
 private:
   int FHandle = -1;
   uint64_t FSize = 0;
+  // Small reads (record headers, text blocks) come from one window of the file, so that
+  // walking a database costs one system call per window instead of one per field.
+  static constexpr size_t WindowSize = 64 * 1024;
+  mutable std::unique_ptr<char[]> FWindow;
+  mutable uint64_t FWindowStart = 0;
+  mutable size_t FWindowLength = 0;
   std::string FPath;
 };
 

@@ -172,7 +172,8 @@ std::string BuildDbx(const std::vector<TDbxMessageSpec>& messages, std::string_v
     std::vector<TDbxProperty> props = {
         TDbxProperty::Direct(0x80, number++),
         TDbxProperty::U32(0x01, m.Flags),
-        TDbxProperty::Direct(0x84, text),
+        // A direct value holds 24 bits: later offsets go indirect.
+        text < 0x1000000 ? TDbxProperty::Direct(0x84, text) : TDbxProperty::U32(0x04, text),
         TDbxProperty::Text(0x07, std::to_string(number) + "@id"),
         TDbxProperty::Text(0x08, m.Subject),
         TDbxProperty::Text(0x0D, m.From),

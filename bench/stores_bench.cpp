@@ -1,0 +1,156 @@
+// Store benchmarks; each prints "key value" lines that bench/run-stores.sh puts side by side.
+//   bench_stores mailbox FILE      load a mailbox file into entries, read back its last message
+//   bench_stores gmime FILE        the peer: GMime's mbox parser over the same file
+//   bench_stores dbx COUNT FILE    build a DBX of COUNT messages, open it, read every text
+#include "platform/files.h"
+#include "stores/dbx_reader.h"
+#include "stores/mailbox.h"
+#include "support/store_builders.h"
+
+#include <gmime/gmime.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <string>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace pellora;
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+long PeakRssKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+long CurrentRssKb() {
+  std::ifstream status("/proc/self/statm");
+  long pages = 0, resident = 0;
+  status >> pages >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+int Mailbox(const std::string& path) {
+  TFileStamp stamp;
+  GetFileStamp(path, stamp);
+  long before = CurrentRssKb();
+  TMailbox box;
+  auto start = std::chrono::steady_clock::now();
+  box.LoadMailboxFile(path);
+  double load = Seconds(start);
+  long peak = PeakRssKb();
+  size_t count = box.FEntries.size();
+  start = std::chrono::steady_clock::now();
+  box.SortList();
+  double sort = Seconds(start);
+  std::printf("bytes %llu\nmessages %zu\nload_s %.3f\nload_mb_s %.1f\nsort_s %.3f\n",
+              static_cast<unsigned long long>(stamp.size), count, load, stamp.size / 1e6 / load,
+              sort);
+  std::printf("peak_rss_kb %ld\nbytes_per_message %.0f\n", peak,
+              count ? (peak - before) * 1024.0 / count : 0.0);
+  const TMessageEntry* last = box.FindEntry(static_cast<int32_t>(count) - 1);
+  if (!last) return 0;
+  start = std::chrono::steady_clock::now();
+  std::string text = box.GetEntryText(*last);
+  double byOffset = Seconds(start);
+  start = std::chrono::steady_clock::now();
+  std::vector<std::string> lines;
+  ReadMailboxMessage(path, lines, last->Header.Size, last->StartLine); // counting lines
+  double byCounting = Seconds(start);
+  std::printf("last_message_bytes %zu\nread_back_offset_ms %.3f\nread_back_counting_ms %.1f\n",
+              text.size(), byOffset * 1000, byCounting * 1000);
+  return 0;
+}
+
+int Gmime(const std::string& path) {
+  g_mime_init();
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return 1;
+  auto start = std::chrono::steady_clock::now();
+  GMimeStream* stream = g_mime_stream_mmap_new(fd, PROT_READ, MAP_PRIVATE);
+  GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+  g_mime_parser_set_format(parser, GMIME_FORMAT_MBOX);
+  g_mime_parser_set_persist_stream(parser, TRUE);
+  size_t count = 0, seen = 0;
+  while (!g_mime_parser_eos(parser)) {
+    GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
+    if (!message) break;
+    // What a list row needs: the same fields the scanner fills.
+    const char* subject = g_mime_message_get_subject(message);
+    GDateTime* date = g_mime_message_get_date(message);
+    InternetAddressList* from = g_mime_message_get_from(message);
+    InternetAddressList* to = g_mime_message_get_to(message);
+    seen += (subject ? 1 : 0) + (date ? 1 : 0) + internet_address_list_length(from) +
+            internet_address_list_length(to);
+    ++count;
+    g_object_unref(message);
+  }
+  double parse = Seconds(start);
+  g_object_unref(parser);
+  g_object_unref(stream);
+  TFileStamp stamp;
+  GetFileStamp(path, stamp);
+  std::printf("messages %zu\nload_s %.3f\nload_mb_s %.1f\nfields %zu\n", count, parse,
+              stamp.size / 1e6 / parse, seen);
+  g_mime_shutdown();
+  return 0;
+}
+
+int Dbx(int count, const std::string& path) {
+  if (!FileExists(path)) {
+    std::vector<test::TDbxMessageSpec> messages(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      auto& m = messages[static_cast<size_t>(i)];
+      m.Subject = "Message " + std::to_string(i) + " about the quarterly report";
+      m.From = "Ann Smith";
+      m.Sender = "ann@example.org";
+      m.ToNames = "Bob Jones;Carla Novak";
+      m.ToAddresses = "bob@example.org;carla@example.org";
+      m.UnixTime = 1262347200 + i * 60;
+      m.Text = "From: Ann Smith <ann@example.org>\r\nTo: bob@example.org\r\nSubject: " + m.Subject +
+               "\r\nDate: Fri, 1 Jan 2010 12:00:00 +0000\r\n\r\n";
+      for (int l = 0; l < 20 + i % 200; ++l)
+        m.Text += "Line " + std::to_string(l) + " of a message body that is long enough.\r\n";
+    }
+    std::string bytes = test::BuildDbx(messages);
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+  }
+  TFileStamp stamp;
+  GetFileStamp(path, stamp);
+  auto start = std::chrono::steady_clock::now();
+  TDBXReader reader;
+  reader.LoadFromFile(path);
+  reader.ReadMessageInfos();
+  double open = Seconds(start);
+  start = std::chrono::steady_clock::now();
+  uint64_t bytes = 0;
+  for (int i = 0; i < reader.GetMessageCount(); ++i)
+    bytes += reader.GetMessageText(i).size();
+  double read = Seconds(start);
+  std::printf("dbx_bytes %llu\ndbx_messages %d\ndbx_open_s %.3f\ndbx_text_bytes %llu\n"
+              "dbx_read_s %.3f\ndbx_read_mb_s %.1f\n",
+              static_cast<unsigned long long>(stamp.size), reader.GetMessageCount(), open,
+              static_cast<unsigned long long>(bytes), read, bytes / 1e6 / read);
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "mailbox" && argc == 3) return Mailbox(argv[2]);
+  if (mode == "gmime" && argc == 3) return Gmime(argv[2]);
+  if (mode == "dbx" && argc == 4) return Dbx(std::atoi(argv[2]), argv[3]);
+  std::fprintf(stderr, "usage: bench_stores mailbox FILE | gmime FILE | dbx COUNT FILE\n");
+  return 2;
+}
