@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 #include <unistd.h>
@@ -16,6 +17,7 @@ namespace {
 
 std::string WriteScratch(const std::string& name, std::string_view bytes) {
   std::string path = ScratchFolder() + "/" + name;
+  std::remove(path.c_str()); // a new file: truncating one on disk forces a flush
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;
@@ -40,12 +42,21 @@ void Exercise(TOEReader& reader) {
 } // namespace
 
 const std::string& ScratchFolder() {
-  static const std::string folder = [] {
-    std::string pattern = "/tmp/pellora-fuzz-XXXXXX";
-    if (!mkdtemp(pattern.data())) std::abort();
-    return pattern;
-  }();
-  return folder;
+  // Removed with everything in it when the process ends.
+  static const struct TScratch {
+    std::string path;
+    TScratch() {
+      // Memory-backed when possible: rewriting a file on disk for every input waits for the disk.
+      path = access("/dev/shm", W_OK) == 0 ? "/dev/shm/pellora-fuzz-XXXXXX"
+                                           : "/tmp/pellora-fuzz-XXXXXX";
+      if (!mkdtemp(path.data())) std::abort();
+    }
+    ~TScratch() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+  } scratch;
+  return scratch.path;
 }
 
 void RunDbxReader(const uint8_t* data, size_t size) {
