@@ -1,27 +1,12 @@
 #include "stores/store_texts.h"
 
-#include "platform/collation.h"
+#include "shell/localized_text.h"
 
 #include <cstdio>
 
 namespace pellora {
 
-std::string StoreText(std::string_view name) {
-  static constexpr struct {
-    std::string_view name, text;
-  } texts[] = {
-      {"lc_ElapsedTime", "Elapsed time: %1.2f s"},
-      {"lc_FileNotExists", "File %s does not exist."},
-      {"lc_FileNotSupported", "File is not in supported format."},
-      {"lc_FileProps", "File Properties"},
-      {"lc_Format", "Format"},
-      {"lc_LoadFailed", "Load failed"},
-      {"lc_Loading", "Loading..."},
-  };
-  for (const auto& t : texts)
-    if (SameTextAscii(t.name, name)) return std::string(t.text);
-  return {};
-}
+std::string StoreText(std::string_view name) { return GetLocalizedText(name); }
 
 std::string FormatText(std::string_view format, std::string_view value) {
   size_t at = format.find("%s");

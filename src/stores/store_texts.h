@@ -5,7 +5,7 @@
 
 namespace pellora {
 
-// Current text of a localized constant that the store loading shows.
+// Current text of a localized constant (the language file's, or the built-in one).
 std::string StoreText(std::string_view name);
 
 // Fills the first "%s" of format with value; the rest stays as written.
