@@ -62,10 +62,13 @@ struct TFirstCharTable {
 };
 constexpr TFirstCharTable FirstChar;
 
+// Inline: it runs on the first bytes of every line of a store.
+inline char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
 bool StartsWithUpper(std::string_view line, std::string_view upperName) {
   if (line.size() < upperName.size()) return false;
   for (size_t i = 0; i < upperName.size(); ++i)
-    if (AsciiUpper(line[i]) != upperName[i]) return false;
+    if (Upper(line[i]) != upperName[i]) return false;
   return true;
 }
 
