@@ -234,6 +234,20 @@ TEST(OEDatabase, LoadsThroughTheRightReader) {
   EXPECT_EQ(box.FStatusText, "Load failed");
   EXPECT_EQ(box.FReader, nullptr);
 
+  // Loading again closes the first database's file before the next is opened.
+  auto openFiles = [] {
+    size_t n = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+      ++n;
+    return n;
+  };
+  ASSERT_TRUE(box.LoadMailbox(path, okOEDatabase));
+  size_t withOne = openFiles();
+  ASSERT_TRUE(box.LoadMailbox(path, okOEDatabase));
+  EXPECT_EQ(openFiles(), withOne);
+  box.FReader.reset();
+  EXPECT_EQ(openFiles(), withOne - 1);
+
   std::string empty = test::BuildDbx({m1});
   test::PutU32(empty, 0xC4, 0);
   EXPECT_FALSE(box.LoadMailbox(dir.Write("empty.dbx", empty), okOEDatabase));
