@@ -422,7 +422,7 @@ TDateTime ScanMailDate(std::string_view text) {
   if (monthPart.empty()) return 0;
   int month = monthPart[0] >= '0' && monthPart[0] <= '9' ? StrToIntDef(monthPart, 0)
                                                          : MonthOfName(monthPart);
-  if (year >= 0 && year < 50)
+  if (year < 50)
     year += 2000;
   else if (year >= 50 && year <= 99)
     year += 1900;
