@@ -47,17 +47,24 @@ bool Contains(std::string_view searched, std::string_view text) {
   const __m128i vLast = _mm_set1_epi8(static_cast<char>(last));
   const __m128i vFirstMask = _mm_set1_epi8(static_cast<char>(firstMask));
   const __m128i vLastMask = _mm_set1_epi8(static_cast<char>(lastMask));
-  for (; i + 16 <= starts; i += 16) {
-    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + n - 1));
+  auto block = [&](size_t at) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + at));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + at + n - 1));
     __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, vFirstMask), vFirst),
                                 _mm_cmpeq_epi8(_mm_or_si128(b, vLastMask), vLast));
     auto bits = static_cast<unsigned>(_mm_movemask_epi8(hit));
     while (bits != 0) {
-      size_t k = i + static_cast<size_t>(__builtin_ctz(bits));
+      size_t k = at + static_cast<size_t>(__builtin_ctz(bits));
       if (n <= 2 || SameFolded(p + 1, t + k + 1, n - 2)) return true;
       bits &= bits - 1;
     }
+    return false;
+  };
+  if (starts >= 16) {
+    for (; i + 16 <= starts; i += 16)
+      if (block(i)) return true;
+    // The last positions as one block that overlaps the one before: no byte-wise tail.
+    return i < starts && block(starts - 16);
   }
 #endif
   for (; i < starts; ++i)
