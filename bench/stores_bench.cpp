@@ -108,7 +108,7 @@ int Gmime(const std::string& path) {
 
 int Dbx(int count, const std::string& path) {
   if (!FileExists(path)) {
-    std::vector<test::TDbxMessageSpec> messages(static_cast<size_t>(count));
+    std::vector<test::TDbxTestMessage> messages(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
       auto& m = messages[static_cast<size_t>(i)];
       m.Subject = "Message " + std::to_string(i) + " about the quarterly report";

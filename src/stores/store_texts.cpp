@@ -6,7 +6,9 @@
 
 namespace pellora {
 
-std::string StoreText(std::string_view name) { return GetLocalizedText(name); }
+std::string StoreText(std::string_view name) {
+  return GetLocalizedText(name);
+}
 
 std::string FormatText(std::string_view format, std::string_view value) {
   size_t at = format.find("%s");
@@ -25,9 +27,9 @@ std::string FormatElapsed(std::string_view format, uint64_t milliseconds) {
            ((format[end] >= '0' && format[end] <= '9') || format[end] == '.'))
       ++end;
     if (end < format.size() && format[end] == 'f' && end - at <= 8) {
-      std::string spec(format.substr(at, end + 1 - at));
+      std::string conversion(format.substr(at, end + 1 - at));
       char number[64];
-      std::snprintf(number, sizeof number, spec.c_str(), milliseconds / 1000.0);
+      std::snprintf(number, sizeof number, conversion.c_str(), milliseconds / 1000.0);
       return std::string(format.substr(0, at)) + number + std::string(format.substr(end + 1));
     }
     at = format.find('%', at + 1);

@@ -198,9 +198,9 @@ TEST(MessageFolder, RowsKeepTheirPositions) {
 
 TEST(OEDatabase, LoadsThroughTheRightReader) {
   test::TTempDir dir;
-  test::TDbxMessageSpec m1{"Subject: one\r\n\r\nbody\r\n", "one", "Ann", "", "Ann", "a1;b1"};
+  test::TDbxTestMessage m1{"Subject: one\r\n\r\nbody\r\n", "one", "Ann", "", "Ann", "a1;b1"};
   m1.UnixTime = 1262347200;
-  test::TDbxMessageSpec m2{"Subject: two\r\n\r\nbody\r\n", "two", "Bob", "Robert"};
+  test::TDbxTestMessage m2{"Subject: two\r\n\r\nbody\r\n", "two", "Bob", "Robert"};
   m2.UnixTime = 1262350800;
   m2.Flags = 0;
   std::string path = dir.Write("Inbox.dbx", test::BuildDbx({m1, m2}));

@@ -8,8 +8,8 @@
 namespace pellora {
 namespace {
 
-using test::TIdxEntrySpec;
-using test::TMbxRecordSpec;
+using test::TIdxTestEntry;
+using test::TMbxTestRecord;
 
 std::string Message(const std::string& from, const std::string& subject, const std::string& date,
                     const std::string& body = "body\r\n") {
@@ -116,7 +116,7 @@ TEST(MbxReader, IndexFile) {
                                     {Message(" d", " e", " f")},
                                     {Message(" g", " h", " i")}});
   dir.Write("box.mbx", mbx);
-  TIdxEntrySpec e1;
+  TIdxTestEntry e1;
   e1.Flags = 0x4080;
   e1.Ident = 11;
   e1.TextOffset = 100;
@@ -128,7 +128,7 @@ TEST(MbxReader, IndexFile) {
   e1.Texts[2] = "sender";
   e1.Texts[3] = "x1";
   e1.Texts[6] = "x2";
-  TIdxEntrySpec e2;
+  TIdxTestEntry e2;
   e2.Texts[0] = "Second";
   // The index is shorter than the database: the third row stays empty but opens.
   dir.Write("box.idx", test::BuildIdx({e1, e2}));

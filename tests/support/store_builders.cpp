@@ -162,7 +162,7 @@ std::string TDbxBuilder::Build(uint32_t messageCount, uint32_t rootNode) const {
   return bytes;
 }
 
-std::string BuildDbx(const std::vector<TDbxMessageSpec>& messages, std::string_view folderName) {
+std::string BuildDbx(const std::vector<TDbxTestMessage>& messages, std::string_view folderName) {
   TDbxBuilder builder;
   builder.FolderName = folderName;
   std::vector<uint32_t> records;
@@ -189,7 +189,7 @@ std::string BuildDbx(const std::vector<TDbxMessageSpec>& messages, std::string_v
   return builder.Build(static_cast<uint32_t>(messages.size()), root);
 }
 
-std::string BuildMbx(const std::vector<TMbxRecordSpec>& records, int64_t countOverride) {
+std::string BuildMbx(const std::vector<TMbxTestRecord>& records, int64_t countOverride) {
   std::string bytes(84, '\0');
   PutU32(bytes, 0, 0x36464D4A);
   PutU32(bytes, 8, static_cast<uint32_t>(countOverride >= 0 ? countOverride : records.size()));
@@ -207,7 +207,7 @@ std::string BuildMbx(const std::vector<TMbxRecordSpec>& records, int64_t countOv
   return bytes;
 }
 
-std::string BuildIdx(const std::vector<TIdxEntrySpec>& entries, int64_t countOverride) {
+std::string BuildIdx(const std::vector<TIdxTestEntry>& entries, int64_t countOverride) {
   std::string bytes(80, '\0');
   PutU32(bytes, 0, 0x39464D4A);
   PutU32(bytes, 8, static_cast<uint32_t>(countOverride >= 0 ? countOverride : entries.size()));
@@ -239,7 +239,7 @@ std::string BuildIdx(const std::vector<TIdxEntrySpec>& entries, int64_t countOve
   return bytes;
 }
 
-std::string BuildMailbox(const std::vector<TMboxMessageSpec>& messages, std::string_view eol) {
+std::string BuildMailbox(const std::vector<TMboxTestMessage>& messages, std::string_view eol) {
   std::string bytes;
   for (const auto& m : messages) {
     bytes += m.Separator;

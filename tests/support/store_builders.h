@@ -61,7 +61,7 @@ private:
 };
 
 // A simple message of a DBX built by BuildDbx.
-struct TDbxMessageSpec {
+struct TDbxTestMessage {
   std::string Text;
   std::string Subject;
   std::string From;
@@ -73,19 +73,19 @@ struct TDbxMessageSpec {
   int64_t UnixTime = 0; // 0: no date property
 };
 // A whole database: one record and text chain per message, a tree over them.
-std::string BuildDbx(const std::vector<TDbxMessageSpec>& messages,
+std::string BuildDbx(const std::vector<TDbxTestMessage>& messages,
                      std::string_view folderName = "Inbox");
 
 // An ".mbx" file: records of 16-byte header plus text, padded to recordSize when given.
-struct TMbxRecordSpec {
+struct TMbxTestRecord {
   std::string Text;
   uint32_t Number = 0;
   uint32_t RecordSize = 0;       // 0: 16 + text length
   int64_t TextSizeOverride = -1; // the length word written, when not the text's
 };
-std::string BuildMbx(const std::vector<TMbxRecordSpec>& records, int64_t countOverride = -1);
+std::string BuildMbx(const std::vector<TMbxTestRecord>& records, int64_t countOverride = -1);
 
-struct TIdxEntrySpec {
+struct TIdxTestEntry {
   uint32_t Flags = 0;
   uint32_t Ident = 0;
   uint32_t TextOffset = 0;
@@ -94,15 +94,15 @@ struct TIdxEntrySpec {
   uint16_t Priority = 3;
   std::string Texts[7]; // subject, to addresses, sender, extra1, -, -, extra2
 };
-std::string BuildIdx(const std::vector<TIdxEntrySpec>& entries, int64_t countOverride = -1);
+std::string BuildIdx(const std::vector<TIdxTestEntry>& entries, int64_t countOverride = -1);
 
 // A mailbox file message: the separator line, the marker line, then the message lines.
-struct TMboxMessageSpec {
+struct TMboxTestMessage {
   std::string Separator = "From - Mon Jan 01 10:00:00 2010";
   std::string Marker = "X-Mozilla-Status: 0001";
   std::vector<std::string> Lines;
 };
-std::string BuildMailbox(const std::vector<TMboxMessageSpec>& messages,
+std::string BuildMailbox(const std::vector<TMboxTestMessage>& messages,
                          std::string_view eol = "\n");
 
 } // namespace pellora::test
