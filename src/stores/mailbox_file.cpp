@@ -20,7 +20,9 @@ constexpr size_t ChunkSize = 1 << 20;
 
 } // namespace
 
-TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOffset) : FPath(path) {
+TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOffset,
+                                       int64_t expectedBytes)
+    : FPath(path) {
   FHandle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (FHandle < 0) RaiseFileError("Cannot open", path, errno);
   if (startOffset > 0 && lseek(FHandle, startOffset, SEEK_SET) < 0) {
@@ -32,7 +34,8 @@ TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOff
   // A small file needs no whole chunk: read-backs open the file once per message.
   struct stat st {};
   int64_t left = fstat(FHandle, &st) == 0 ? st.st_size - startOffset : 0;
-  FBuffer.resize(static_cast<size_t>(std::clamp<int64_t>(left + 1, 4096, ChunkSize)));
+  if (expectedBytes >= 0) left = std::min(left, expectedBytes);
+  FBuffer.resize(static_cast<size_t>(std::clamp<int64_t>(left + 1, 256, ChunkSize)));
 }
 
 TMailboxLineReader::~TMailboxLineReader() {
@@ -121,20 +124,24 @@ void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines
   lines.clear();
   int64_t offset = 0;
   int64_t lineNumber = 0;
+  bool fromOffset = false;
   if (position && position->Offset >= 0) {
     TFileStamp stamp;
     if (GetFileStamp(path, stamp) && stamp == position->Stamp) {
       // The separator must still be where the load saw it; anything else counts lines.
-      TMailboxLineReader probe(path, position->Offset);
+      TMailboxLineReader probe(path, position->Offset, 256); // one line
       std::string_view first;
       bool discarded;
       if (probe.Next(first, discarded) && !discarded && IsSeparatorLine(first)) {
         offset = position->Offset;
         lineNumber = startLine - 1;
+        fromOffset = true;
       }
     }
   }
-  TMailboxLineReader reader(path, offset);
+  // A filter reads every message back: a whole chunk each time would cost more than the message.
+  // The guess covers the message's bytes, their line ends and the line after it.
+  TMailboxLineReader reader(path, offset, fromOffset ? size + size / 4 + 4096 : -1);
   std::string_view line;
   bool discarded;
   int64_t total = 0;

@@ -13,8 +13,10 @@ namespace pellora {
 // Lines are views into the reader's buffer, valid until the next call.
 class TMailboxLineReader {
 public:
-  // Raises the platform's error when the file cannot be opened.
-  explicit TMailboxLineReader(const std::string& path, int64_t startOffset = 0);
+  // Raises the platform's error when the file cannot be opened. expectedBytes, when not negative,
+  // sizes the first read for a caller that needs only that much (it still reads on as asked).
+  explicit TMailboxLineReader(const std::string& path, int64_t startOffset = 0,
+                              int64_t expectedBytes = -1);
   ~TMailboxLineReader();
   TMailboxLineReader(const TMailboxLineReader&) = delete;
   TMailboxLineReader& operator=(const TMailboxLineReader&) = delete;
