@@ -112,7 +112,7 @@ std::vector<std::string> Lines(std::initializer_list<const char*> lines) {
 
 // One mailbox file with a message for each case; Index follows the order below.
 std::string FilterMailbox() {
-  std::vector<test::TMboxMessageSpec> messages(7);
+  std::vector<test::TMboxTestMessage> messages(7);
   messages[0].Lines = Lines({"From: Ann <ann@example.com>", "To: Bob <bob@example.com>",
                              "Subject: Your INVOICE 42", "", "Nothing to pay here.", ""});
   messages[1].Lines = Lines({"From: Carl <carl@example.com>", "To: Bob <bob@example.com>",
@@ -193,7 +193,7 @@ TEST(MailboxFilter, FieldsOverAMailboxFile) {
 
 TEST(MailboxFilter, DatabaseTextsSearchedWithUniformLineEnds) {
   test::TTempDir dir;
-  test::TDbxMessageSpec m1, m2;
+  test::TDbxTestMessage m1, m2;
   m1.Text = "Subject: one\nMessage-ID: <db-1@x>\n\nfirst line\nsecond\n";
   m1.Subject = "one";
   m1.From = "Ann <ann@x>";
