@@ -9,6 +9,7 @@
 #include "shell/busy_cursor.h"
 #include "shell/localized_text.h"
 #include "shell/message_boxes.h"
+#include "shell/window_images.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,8 +21,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStatusBar>
@@ -39,91 +38,6 @@ constexpr int ColumnCount = 9;
 const int columnWidths[ColumnCount] = {75, 25, 25, 25, 175, 200, 175, 125, 75};
 
 QString Localized(const char* name) { return AnsiToQString(GetLocalizedText(name)); }
-
-// The six list images, drawn so that they look the same on every desktop.
-QIcon DrawListImage(int index) {
-  QPixmap pm(16, 16);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QColor ink(60, 64, 72);
-  switch (index) {
-  case 0: { // paper clip
-    QPainterPath clip;
-    clip.moveTo(10, 4);
-    clip.lineTo(10, 11);
-    clip.arcTo(QRectF(6, 9, 4, 4), 0, -180);
-    clip.lineTo(6, 3.5);
-    clip.arcTo(QRectF(6, 1.5, 6, 4), 180, -180);
-    clip.lineTo(12, 12);
-    clip.arcTo(QRectF(4, 8, 8, 7), 0, -180);
-    clip.lineTo(4, 5);
-    p.setPen(QPen(ink, 1.2));
-    p.drawPath(clip);
-    break;
-  }
-  case 1: // high priority
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(210, 30, 30));
-    p.drawRoundedRect(QRectF(6.5, 1.5, 3, 9), 1.2, 1.2);
-    p.drawEllipse(QRectF(6.5, 12, 3, 3));
-    break;
-  case 2: { // low priority
-    QPainterPath arrow;
-    arrow.moveTo(6.5, 2);
-    arrow.lineTo(9.5, 2);
-    arrow.lineTo(9.5, 9);
-    arrow.lineTo(13, 9);
-    arrow.lineTo(8, 14.5);
-    arrow.lineTo(3, 9);
-    arrow.lineTo(6.5, 9);
-    arrow.closeSubpath();
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(40, 90, 200));
-    p.drawPath(arrow);
-    break;
-  }
-  case 3: { // flag
-    p.setPen(QPen(ink, 1.2));
-    p.drawLine(QPointF(3.5, 1.5), QPointF(3.5, 15));
-    QPainterPath flag;
-    flag.moveTo(4, 2);
-    flag.lineTo(13.5, 2);
-    flag.lineTo(11, 5);
-    flag.lineTo(13.5, 8);
-    flag.lineTo(4, 8);
-    flag.closeSubpath();
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(215, 35, 35));
-    p.drawPath(flag);
-    break;
-  }
-  case 4: { // opened envelope
-    p.setPen(QPen(ink, 1));
-    p.setBrush(QColor(250, 250, 247));
-    QPainterPath open;
-    open.moveTo(1.5, 7);
-    open.lineTo(8, 2);
-    open.lineTo(14.5, 7);
-    open.lineTo(14.5, 14.5);
-    open.lineTo(1.5, 14.5);
-    open.closeSubpath();
-    p.drawPath(open);
-    p.drawLine(QPointF(1.5, 7), QPointF(8, 11));
-    p.drawLine(QPointF(14.5, 7), QPointF(8, 11));
-    break;
-  }
-  case 5: // closed envelope
-    p.setPen(QPen(ink, 1));
-    p.setBrush(QColor(255, 236, 160));
-    p.drawRect(QRectF(1.5, 3.5, 13, 10));
-    p.drawLine(QPointF(1.5, 3.5), QPointF(8, 9));
-    p.drawLine(QPointF(14.5, 3.5), QPointF(8, 9));
-    break;
-  }
-  p.end();
-  return QIcon(pm);
-}
 
 // The file name cut just before the first occurrence of its extension.
 std::string NameWithoutExtension(const std::string& path) {
@@ -409,12 +323,7 @@ void Tmdi_pl_Viewer::CreateActions() {
           [this](const QPoint& pos) { PopupMenu1->exec(Tree->viewport()->mapToGlobal(pos)); });
 }
 
-QIcon Tmdi_pl_Viewer::ImageList(int index) const {
-  static QIcon images[6];
-  if (index < 0 || index > 5) return {};
-  if (images[index].isNull()) images[index] = DrawListImage(index);
-  return images[index];
-}
+QIcon Tmdi_pl_Viewer::ImageList(int index) const { return ListImage(index); }
 
 uint32_t Tmdi_pl_Viewer::Flags(const TMessageEntry& entry) const {
   if (entry.Kind != ekDatabase || !FMailbox.FReader) return 0;

@@ -31,9 +31,9 @@ void DrawWindow(QPainter& p, QRectF r) {
   p.fillRect(QRectF(r.left(), r.top(), r.width(), 3), accent);
 }
 
-void DrawEnvelope(QPainter& p, QRectF r) {
+void DrawEnvelope(QPainter& p, QRectF r, const QColor& fill = paper) {
   p.setPen(QPen(ink, 1));
-  p.setBrush(paper);
+  p.setBrush(fill);
   p.drawRect(r);
   QPainterPath flap;
   flap.moveTo(r.topLeft());
@@ -108,6 +108,86 @@ QPixmap Draw(int index, int size) {
   return pm;
 }
 
+// The message list's images, drawn so that they look the same on every desktop.
+QIcon DrawListImage(int index) {
+  QPixmap pm(16, 16);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  switch (index) {
+  case 0: { // paper clip
+    QPainterPath clip;
+    clip.moveTo(10, 4);
+    clip.lineTo(10, 11);
+    clip.arcTo(QRectF(6, 9, 4, 4), 0, -180);
+    clip.lineTo(6, 3.5);
+    clip.arcTo(QRectF(6, 1.5, 6, 4), 180, -180);
+    clip.lineTo(12, 12);
+    clip.arcTo(QRectF(4, 8, 8, 7), 0, -180);
+    clip.lineTo(4, 5);
+    p.setPen(QPen(ink, 1.2));
+    p.drawPath(clip);
+    break;
+  }
+  case 1: // high priority
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(210, 30, 30));
+    p.drawRoundedRect(QRectF(6.5, 1.5, 3, 9), 1.2, 1.2);
+    p.drawEllipse(QRectF(6.5, 12, 3, 3));
+    break;
+  case 2: { // low priority
+    QPainterPath arrow;
+    arrow.moveTo(6.5, 2);
+    arrow.lineTo(9.5, 2);
+    arrow.lineTo(9.5, 9);
+    arrow.lineTo(13, 9);
+    arrow.lineTo(8, 14.5);
+    arrow.lineTo(3, 9);
+    arrow.lineTo(6.5, 9);
+    arrow.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 90, 200));
+    p.drawPath(arrow);
+    break;
+  }
+  case 3: { // flag
+    p.setPen(QPen(ink, 1.2));
+    p.drawLine(QPointF(3.5, 1.5), QPointF(3.5, 15));
+    QPainterPath flag;
+    flag.moveTo(4, 2);
+    flag.lineTo(13.5, 2);
+    flag.lineTo(11, 5);
+    flag.lineTo(13.5, 8);
+    flag.lineTo(4, 8);
+    flag.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(215, 35, 35));
+    p.drawPath(flag);
+    break;
+  }
+  case 4: { // opened envelope
+    p.setPen(QPen(ink, 1));
+    p.setBrush(QColor(250, 250, 247));
+    QPainterPath open;
+    open.moveTo(1.5, 7);
+    open.lineTo(8, 2);
+    open.lineTo(14.5, 7);
+    open.lineTo(14.5, 14.5);
+    open.lineTo(1.5, 14.5);
+    open.closeSubpath();
+    p.drawPath(open);
+    p.drawLine(QPointF(1.5, 7), QPointF(8, 11));
+    p.drawLine(QPointF(14.5, 7), QPointF(8, 11));
+    break;
+  }
+  case 5: // closed envelope
+    DrawEnvelope(p, QRectF(1.5, 3.5, 13, 10), QColor(255, 236, 160));
+    break;
+  }
+  p.end();
+  return QIcon(pm);
+}
+
 QIcon FromThemeOr(const char* name, int fallback) {
   if (name && QIcon::hasThemeIcon(name)) return QIcon::fromTheme(name);
   QIcon icon;
@@ -138,6 +218,13 @@ QIcon ActionImage(TActionImage image) {
   case TActionImage::TileVertical: return QIcon::fromTheme("view-split-left-right");
   }
   return {};
+}
+
+QIcon ListImage(int index) {
+  static QIcon images[ListImageCount];
+  if (index < 0 || index >= ListImageCount) return {};
+  if (images[index].isNull()) images[index] = DrawListImage(index);
+  return images[index];
 }
 
 QIcon ProgramIcon() {

@@ -12,6 +12,11 @@ QIcon WindowImage(int index);
 enum class TActionImage { Open, Exit, About, Cascade, TileHorizontal, TileVertical };
 QIcon ActionImage(TActionImage image);
 
+// Images of the message list: 0 paper clip, 1 high priority, 2 low priority, 3 flag,
+// 4 opened envelope, 5 closed envelope.
+constexpr int ListImageCount = 6;
+QIcon ListImage(int index);
+
 // The program's own icon.
 QIcon ProgramIcon();
 

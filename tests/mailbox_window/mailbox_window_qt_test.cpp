@@ -170,7 +170,7 @@ private slots:
 
   void DatabaseIconsAndBoldRows() {
     TTempDir dir;
-    std::vector<pellora::test::TDbxMessageSpec> specs(3);
+    std::vector<pellora::test::TDbxTestMessage> specs(3);
     specs[0] = {"Subject: read\r\n\r\nx\r\n", "read", "a@example.org", "", "", "", 0x80, 1, 1672567200};
     specs[1] = {"Subject: unread\r\n\r\nx\r\n", "unread", "b@example.org", "", "", "", 0x4000 | 0x20, 5, 1672653600};
     specs[2] = {"Subject: plain\r\n\r\nx\r\n", "plain", "c@example.org", "", "", "", 0x80 | 0x4000, 3, 1672740000};

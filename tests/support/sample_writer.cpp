@@ -5,13 +5,13 @@
 #include <fstream>
 #include <iostream>
 
-using pellora::test::TDbxMessageSpec;
+using pellora::test::TDbxTestMessage;
 
 namespace {
-TDbxMessageSpec Spec(const std::string& from, const std::string& to, const std::string& subject,
+TDbxTestMessage Spec(const std::string& from, const std::string& to, const std::string& subject,
                      const std::string& date, int64_t unixTime, uint32_t flags, uint32_t priority,
                      const std::string& body) {
-  TDbxMessageSpec spec;
+  TDbxTestMessage spec;
   spec.Text = "From: " + from + "\r\nTo: " + to + "\r\nSubject: " + subject + "\r\nDate: " + date +
               "\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n" + body;
   spec.Subject = subject;
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: pellora_sample_writer OUTPUT.dbx\n";
     return 2;
   }
-  std::vector<TDbxMessageSpec> messages = {
+  std::vector<TDbxTestMessage> messages = {
       Spec("Erin <erin@example.com>", "reader@example.net", "Minutes of the Monday meeting",
            "Mon, 03 Apr 2006 09:30:00 +0200", 1144049400, 0x80, 3,
            "Attached are the minutes.\r\nErin\r\n"),
