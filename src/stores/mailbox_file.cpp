@@ -121,7 +121,15 @@ bool IsMailboxMarkerLine(std::string_view line) {
 
 void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
                         int64_t startLine, const TMailboxPosition* position) {
-  lines.clear();
+  // The list's strings are reused from message to message: a filter reads every message back.
+  size_t count = 0;
+  auto append = [&](std::string_view line) {
+    if (count < lines.size())
+      lines[count].assign(line);
+    else
+      lines.emplace_back(line);
+    ++count;
+  };
   int64_t offset = 0;
   int64_t lineNumber = 0;
   bool fromOffset = false;
@@ -150,8 +158,8 @@ void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines
   while (reader.Next(line, discarded)) {
     ++lineNumber;
     if (discarded || lineNumber < startLine) continue;
-    if (lines.empty()) {
-      lines.emplace_back(line);
+    if (count == 0) {
+      append(line);
       total += static_cast<int64_t>(line.size());
       continue;
     }
@@ -160,12 +168,12 @@ void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines
       stopLine = line;
       break;
     }
-    lines.emplace_back(line);
+    append(line);
     total += static_cast<int64_t>(line.size());
   }
+  lines.resize(count);
   // The size of every message but the last includes the next message's separator.
-  if (reachedSize && !lines.empty() && IsSeparatorLine(lines.back()) &&
-      IsMailboxMarkerLine(stopLine))
+  if (reachedSize && count > 0 && IsSeparatorLine(lines.back()) && IsMailboxMarkerLine(stopLine))
     lines.pop_back();
 }
 
