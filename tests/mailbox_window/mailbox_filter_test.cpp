@@ -191,6 +191,41 @@ TEST(MailboxFilter, FieldsOverAMailboxFile) {
   }
 }
 
+// Messages are read back by offset with a read sized by the message: lines longer than that read,
+// either line end, and the next message's separator must all come out as when counting lines.
+TEST(MailboxFilter, SourceSeesWholeMessagesReadBack) {
+  test::TTempDir dir;
+  for (std::string eol : {"\n", "\r\n"}) {
+    for (size_t length : {10u, 300u, 5000u, 70000u}) {
+      std::vector<test::TMboxTestMessage> messages(3);
+      for (size_t i = 0; i < messages.size(); ++i) {
+        std::string n = std::to_string(i);
+        messages[i].Lines = {"Subject: m" + n, "",        std::string(length, 'a') + "tail" + n,
+                             "short",          "end" + n, ""};
+      }
+      TMailbox box;
+      LoadStoreChecked(box, dir.Write("Inbox", test::BuildMailbox(messages, eol)), okMailboxFile);
+      const std::vector<uint32_t> order = ByIndex(box);
+      struct {
+        std::string value;
+        std::vector<int32_t> shown;
+      } cases[] = {
+          {"tail1\r\nshort\r\nend1\r\n\r\n", {1}},
+          {"end0\r\n\r\nFrom -", {}}, // the next separator is not part of a message
+          {"aaaatail2", {2}},
+          {"\rX-Mozilla", {}},
+      };
+      for (const auto& c : cases) {
+        std::vector<uint8_t> hidden;
+        TMailboxFilter(box).ApplyFilter(order, ffSource, c.value, hidden);
+        EXPECT_EQ(ShownIndexes(box, order, hidden), c.shown)
+            << testing::PrintToString(eol) << ' ' << length << ' '
+            << testing::PrintToString(c.value);
+      }
+    }
+  }
+}
+
 TEST(MailboxFilter, DatabaseTextsSearchedWithUniformLineEnds) {
   test::TTempDir dir;
   test::TDbxTestMessage m1, m2;
