@@ -3,7 +3,6 @@
 #include "platform/collation.h"
 
 #include <array>
-#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
