@@ -243,7 +243,7 @@ std::string TDBXReader::ReadChain(uint32_t offset, bool headerOnly) {
     data.resize(count);
     if (!FStream->ReadAt(uint64_t(offset) + 16, data.data(), count)) break;
     size_t before = result.size();
-    result.append(data.data(), strnlen(data.data(), count));
+    if (count > 0) result.append(data.data(), strnlen(data.data(), count));
     if (headerOnly) {
       size_t from = before >= 3 ? before - 3 : 0;
       size_t blank = result.find("\r\n\r\n", from);

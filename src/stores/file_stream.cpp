@@ -42,6 +42,7 @@ size_t TFileStream::ReadSomeAt(uint64_t offset, void* buffer, size_t count) cons
 
 bool TFileStream::ReadAt(uint64_t offset, void* buffer, size_t count) const {
   if (offset > FSize || count > FSize - offset) return false;
+  if (count == 0) return true; // buffer may be null then
   if (count > WindowSize / 4) return ReadSomeAt(offset, buffer, count) == count;
   if (offset < FWindowStart || offset + count > FWindowStart + FWindowLength) {
     if (!FWindow) FWindow = std::make_unique_for_overwrite<char[]>(WindowSize);
