@@ -1,6 +1,7 @@
 #include "mailbox_window/mailbox_window.h"
 
 #include "mailbox_window/address_collection.h"
+#include "mailbox_window/list_sorter.h"
 #include "message_window/message_window.h"
 #include "platform/codepage.h"
 #include "platform/date_time.h"
@@ -362,6 +363,7 @@ void Tmdi_pl_Viewer::ShowStoreState() {
 }
 
 void Tmdi_pl_Viewer::ResetRows() {
+  FSorter.reset(); // its keys belong to the entries of the last load
   const size_t n = FMailbox.FEntries.size();
   FOrder.resize(n);
   std::iota(FOrder.begin(), FOrder.end(), 0u);
@@ -399,18 +401,9 @@ void Tmdi_pl_Viewer::TreeHeaderClick(int column) {
 void Tmdi_pl_Viewer::SortList() {
   const QModelIndex current = Tree->currentIndex();
   const int64_t focused = current.isValid() ? FModel->EntryOfRow(current.row()) : -1;
-  const auto& entries = FMailbox.FEntries;
-  TOEReader* reader = FMailbox.FReader.get();
   const int column = FSortColumn;
-  // Stable in both directions: equal rows keep their order, so no result is ever reversed.
-  if (FSortDescending)
-    std::stable_sort(FOrder.begin(), FOrder.end(), [&](uint32_t a, uint32_t b) {
-      return CompareEntries(entries[b], entries[a], column, reader) < 0;
-    });
-  else
-    std::stable_sort(FOrder.begin(), FOrder.end(), [&](uint32_t a, uint32_t b) {
-      return CompareEntries(entries[a], entries[b], column, reader) < 0;
-    });
+  if (!FSorter) FSorter = std::make_unique<TListSorter>(FMailbox.FEntries, FMailbox.FReader.get());
+  FSorter->Sort(FOrder, column, FSortDescending);
   FModel->Refresh();
   Tree->header()->setSortIndicator(column, FSortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
   if (focused >= 0)

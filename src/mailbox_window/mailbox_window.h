@@ -7,6 +7,7 @@
 #include <QIcon>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ class QTreeView;
 namespace pellora {
 
 class Tmdi_pl_Viewer;
+class TListSorter;
 
 // The list's rows: a view over the mailbox's entries in the window's order, hidden rows left out.
 // Nothing is kept per row but the order, the hidden flags and the check marks.
@@ -119,6 +121,7 @@ private:
 
   TMailbox FMailbox;
   TMailboxFilter FFilter{FMailbox};
+  std::unique_ptr<TListSorter> FSorter;
   std::vector<std::string> FHistory;
   int FSortColumn = lcReceived;
   bool FSortDescending = true;
