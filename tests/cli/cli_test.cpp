@@ -1,0 +1,107 @@
+// pellora-cli as scripts use it: the real binary, its output, its exit codes.
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct TRun {
+  int code = -1;
+  std::string out;
+};
+
+std::string Quote(const std::string& arg) {
+  std::string q = "'";
+  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+TRun Cli(const std::vector<std::string>& args, bool withStderr = false) {
+  std::string command = PELLORA_CLI;
+  for (const auto& a : args) command += " " + Quote(a);
+  command += withStderr ? " 2>&1" : " 2>/dev/null";
+  TRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  int status = pclose(pipe);
+  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+const std::string samples = PELLORA_SAMPLES;
+
+} // namespace
+
+TEST(Cli, KindOfPaths) {
+  pellora::test::TTempDir dir;
+  std::string folder = dir.MakeDir("Mail.box");
+  TRun run = Cli({"kind", "/m/Inbox.DBX", folder + "/Inbox", folder, "/m/notes.txt", "/m/a.eml"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "0\t/m/Inbox.DBX\n2\t" + folder + "/Inbox\n1\t" + folder +
+                         "\n255\t/m/notes.txt\n3\t/m/a.eml\n");
+}
+
+TEST(Cli, MessageAsJson) {
+  TRun run = Cli({"message", samples + "/welcome.eml"});
+  ASSERT_EQ(run.code, 0);
+  auto json = nlohmann::json::parse(run.out);
+  EXPECT_EQ(json["from"]["name"], "Ada L\xC3\xB6vgren");
+  EXPECT_EQ(json["subject"], "Welcome to Pellora \xE2\x80\x93 a sample message");
+  EXPECT_EQ(json["date"], "2023-03-14T09:14:58");
+  EXPECT_EQ(json["to"].size(), 2u);
+  EXPECT_EQ(json["received"].size(), 2u);
+  EXPECT_EQ(json["attachments"][1]["name"], "notes.txt");
+  EXPECT_TRUE(json["text"].get<std::string>().rfind("Hello,\n", 0) == 0);
+}
+
+TEST(Cli, ListTextFilterAndAddresses) {
+  TRun list = Cli({"list", samples + "/Inbox"});
+  ASSERT_EQ(list.code, 0);
+  EXPECT_EQ(list.out.substr(0, list.out.find('\n')), "#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags");
+  EXPECT_NE(list.out.find("\n3\tDan <dan@example.net>\tLunch on Friday?"), std::string::npos);
+
+  TRun json = Cli({"list", "--json", samples + "/Archive.dbx"});
+  ASSERT_EQ(json.code, 0);
+  auto rows = nlohmann::json::parse(json.out);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0]["Subject"], "Holiday photos");
+  EXPECT_EQ(rows[0]["Flags"], "4000");
+
+  TRun text = Cli({"text", samples + "/Inbox", "1"});
+  ASSERT_EQ(text.code, 0);
+  EXPECT_EQ(text.out.rfind("From - Wed Jan 04 16:30:01 2023\r\n", 0), 0u);
+
+  TRun filter = Cli({"filter", samples + "/Messages", "3", "friday"});
+  EXPECT_EQ(filter.code, 0);
+  EXPECT_EQ(filter.out, "2\n");
+
+  TRun addresses = Cli({"addresses", "--kind", "0", samples + "/Archive.dbx"});
+  EXPECT_EQ(addresses.code, 0);
+  EXPECT_NE(addresses.out.find("ERIN@EXAMPLE.COM = ERIN"), std::string::npos);
+}
+
+TEST(Cli, FailuresAndUsage) {
+  pellora::test::TTempDir dir;
+  TRun missing = Cli({"list", dir / "none.dbx"}, true);
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_EQ(missing.out, "File " + (dir / "none.dbx") + " does not exist.\n");
+  TRun unsupported = Cli({"list", dir.Write("text.dbx", "plain text\r\n")}, true);
+  EXPECT_EQ(unsupported.code, 1);
+  EXPECT_EQ(unsupported.out, "File is not in supported format.\n");
+  EXPECT_EQ(Cli({}).code, 2);
+  EXPECT_EQ(Cli({"nonsense"}).code, 2);
+  EXPECT_EQ(Cli({"text", samples + "/Inbox"}).code, 2);
+  EXPECT_EQ(Cli({"list", "--kind", "7", samples + "/Inbox"}).code, 2);
+  TRun help = Cli({"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("kind PATH"), std::string::npos);
+  EXPECT_EQ(Cli({"--version"}).out.rfind("pellora-cli ", 0), 0u);
+}
