@@ -199,7 +199,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   THeaderScanner scanner;
   std::string previous; // kept only when it is a separator line
   bool previousIsSeparator = false;
-  int64_t previousOffset = 0;
+  int64_t previousOffset = 0, previousLine = 0;
   int64_t lineCounter = 0, startLine = 1, startOffset = 0;
   int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
   int32_t messageCount = 0;
@@ -223,7 +223,8 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
         addEntry();
         ++messageCount;
       }
-      startLine = lineCounter - 1;
+      // The separator's own number: a Ctrl-Z line between it and the marker still counts.
+      startLine = previousLine;
       startOffset = previousOffset;
       scanner.Reset();
       scanner.Feed(previous);
@@ -237,6 +238,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     if (previousIsSeparator) {
       previous.assign(line);
       previousOffset = reader.LineOffset();
+      previousLine = lineCounter;
     }
   }
   if (byteCount >= 0) addEntry();

@@ -98,7 +98,7 @@ TEST(MailboxFile, ControlBytesAndCarriageReturns) {
   // A stray CR is dropped from its line; Ctrl-Z ends a line's text; a line starting with
   // Ctrl-Z counts but belongs to no message.
   std::string text = "From - a\nX-UIDL: 1\nSubject: s\rt\nTo: x\x1Ajunk\n\x1A\nbody\n"
-                     "From - b\r\nX-UIDL: 2\r\nSubject: u\r\n";
+                     "From - b\r\n\x1A skipped\r\nX-UIDL: 2\r\nSubject: u\r\n";
   TMailbox box;
   ASSERT_TRUE(box.LoadMailbox(dir.Write("box", text), okMailboxFile));
   box.FSortColumn = lcIndex;
@@ -107,7 +107,7 @@ TEST(MailboxFile, ControlBytesAndCarriageReturns) {
   ASSERT_EQ(box.FEntries.size(), 2u);
   EXPECT_EQ(box.FEntries[0].Header.Subject, "st");
   EXPECT_EQ(box.FEntries[0].Header.To, "x");
-  EXPECT_EQ(box.FEntries[1].StartLine, 7);
+  EXPECT_EQ(box.FEntries[1].StartLine, 7); // the separator's line, not the Ctrl-Z line after it
   box.LoadEntryLines(box.FEntries[0]);
   EXPECT_EQ(box.FLines,
             (std::vector<std::string>{"From - a", "X-UIDL: 1", "Subject: st", "To: x", "body"}));
