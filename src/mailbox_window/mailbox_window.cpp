@@ -378,8 +378,14 @@ bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   FMailbox.FSortColumn = FSortColumn;
   FMailbox.FSortDescending = FSortDescending;
   FMailbox.FOnRepaint = [this] { ShowStoreState(); };
+  const QString operation = Localized("lc_Loading");
+  FLastProgress = TickCount();
+  FMailbox.FOnProgress = [this, &operation](uint64_t done, uint64_t total) {
+    ShowProgress(operation, done, total);
+  };
   bool loaded = FMailbox.LoadMailbox(path, kind);
   FMailbox.FOnRepaint = nullptr;
+  FMailbox.FOnProgress = nullptr;
   ResetRows(); // the mailbox sorted its entries by the list's sort already
   ShowStoreState();
   if (loaded) UpdateStatusBar();

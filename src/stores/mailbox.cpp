@@ -148,6 +148,7 @@ void TMailbox::ListReaderMessages() {
   FEntries.reserve(static_cast<size_t>(std::max(count, 0)));
   TMessageInfo info;
   for (int32_t i = 0; i < count; ++i) {
+    Progress(static_cast<uint64_t>(i), static_cast<uint64_t>(count));
     FReader->GetMessageInfo(i, info);
     TMessageEntry& entry = FEntries.emplace_back();
     entry.Index = i;
@@ -172,6 +173,7 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
   FMemo.clear();
   FEntries.clear();
   for (size_t i = 0; i < files.size(); ++i) {
+    Progress(i, files.size());
     const std::string& file = files[i];
     try {
       SplitTextLines(ReadWholeFile(file), FLines);
@@ -222,6 +224,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
       if (byteCount >= 0) {
         addEntry();
         ++messageCount;
+        Progress(static_cast<uint64_t>(reader.LineOffset()), stamp.size);
       }
       // The separator's own number: a Ctrl-Z line between it and the marker still counts.
       startLine = previousLine;

@@ -31,6 +31,8 @@ public:
   bool FSortDescending = true;
   // Called where the window repaints while a store loads.
   std::function<void()> FOnRepaint;
+  // Called as a load goes on: work done of work in all (messages, files or bytes).
+  std::function<void(uint64_t done, uint64_t total)> FOnProgress;
 
   // Loads a store of kind 0, 1 or 2; false (with FErrorText set for a failure) otherwise.
   bool LoadMailbox(const std::string& path, TOpenKind kind);
@@ -51,6 +53,9 @@ public:
 private:
   void Repaint() {
     if (FOnRepaint) FOnRepaint();
+  }
+  void Progress(uint64_t done, uint64_t total) {
+    if (FOnProgress) FOnProgress(done, total);
   }
   TFileStamp FMailboxStamp; // of the mailbox file at load time
 };
