@@ -23,6 +23,8 @@ struct TCliCommand {
 
 // Takes "--kind K" out of args (anywhere) and returns K, or the kind of path when absent.
 TOpenKind TakeKindOption(TArgs& args, const std::string& path);
+// The arguments that are neither "--kind" nor its value, in order.
+TArgs Positionals(const TArgs& args);
 // Removes a flag such as "--json" from args; true when it was there.
 bool TakeFlag(TArgs& args, const std::string& flag);
 // Writes 8-bit program text as UTF-8 to stdout.

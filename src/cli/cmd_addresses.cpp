@@ -10,14 +10,7 @@ namespace {
 
 int RunAddresses(const TArgs& input) {
   TArgs args = input;
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--kind") {
-      ++i;
-      continue;
-    }
-    rest.push_back(args[i]);
-  }
+  const TArgs rest = Positionals(args);
   if (rest.size() != 1) throw EUsage("addresses needs a path");
   const std::string& path = rest[0];
   TOpenKind kind = TakeKindOption(args, path);

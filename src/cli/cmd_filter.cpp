@@ -11,14 +11,7 @@ namespace {
 
 int RunFilter(const TArgs& input) {
   TArgs args = input;
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--kind") {
-      ++i;
-      continue;
-    }
-    rest.push_back(args[i]);
-  }
+  const TArgs rest = Positionals(args);
   if (rest.size() != 3) throw EUsage("filter needs a path, a field and a value");
   const std::string& path = rest[0];
   const std::string& field = rest[1];

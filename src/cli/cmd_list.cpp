@@ -12,14 +12,7 @@ namespace {
 
 // The path is the one argument that is no option.
 std::string TakePath(TArgs& args, size_t positional) {
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--kind") {
-      ++i;
-      continue;
-    }
-    rest.push_back(args[i]);
-  }
+  const TArgs rest = Positionals(args);
   if (rest.size() != positional) throw EUsage("wrong number of arguments");
   return rest[0];
 }

@@ -11,14 +11,7 @@ namespace {
 
 int RunText(const TArgs& input) {
   TArgs args = input;
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--kind") {
-      ++i;
-      continue;
-    }
-    rest.push_back(args[i]);
-  }
+  const TArgs rest = Positionals(args);
   if (rest.size() != 2) throw EUsage("text needs a path and an index");
   const std::string& path = rest[0];
   char* end = nullptr;

@@ -51,6 +51,18 @@ TOpenKind TakeKindOption(TArgs& args, const std::string& path) {
   return static_cast<TOpenKind>(std::stoi(value));
 }
 
+TArgs Positionals(const TArgs& args) {
+  TArgs rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--kind") {
+      ++i;
+      continue;
+    }
+    rest.push_back(args[i]);
+  }
+  return rest;
+}
+
 bool TakeFlag(TArgs& args, const std::string& flag) {
   auto it = std::find(args.begin(), args.end(), flag);
   if (it == args.end()) return false;
