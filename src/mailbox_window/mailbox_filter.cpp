@@ -145,9 +145,17 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilte
   if (field != ffFromSubjectToBody && field != ffBody && field != ffSource) return matched;
   // The message is read (and for a body parsed) even after a header hit: a row that cannot
   // be read stops the pass whatever its columns hold.
-  FMailbox.LoadEntryLines(entry);
-  if (field == ffSource) return matched || matcher.InLines(FMailbox.FLines, FText);
-  JoinLines(FMailbox.FLines, FText);
+  if (field == ffSource && !matcher.CrossesLines()) {
+    // Each line is searched where the store holds it, until one matches.
+    bool found = false;
+    FMailbox.VisitEntryLines(entry, [&](std::string_view line) {
+      found = matcher.In(line);
+      return !found;
+    });
+    return found;
+  }
+  FMailbox.ReadEntryText(entry, FText);
+  if (field == ffSource) return matcher.In(FText);
   FMessage.ResetMessage();
   FMessage.ReadFromText(FText);
   FMessage.FindBodies();

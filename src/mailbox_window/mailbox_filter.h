@@ -32,6 +32,8 @@ class TFilterMatcher {
 public:
   explicit TFilterMatcher(std::string_view searched);
   bool In(std::string_view text) const;
+  // Whether a match can span a line end (the searched text holds CR or LF).
+  bool CrossesLines() const { return FHasLineEnd; }
   // Whether the lines, each followed by CR LF, contain the searched text. joined is scratch
   // space, used only when the searched text holds a line-end byte.
   bool InLines(const std::vector<std::string>& lines, std::string& joined) const;

@@ -102,11 +102,24 @@ bool PathExists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &st) == 0;
 }
 
+namespace {
+TFileStamp StampOf(const struct stat& st) {
+  return {static_cast<uint64_t>(st.st_size),
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+}
+} // namespace
+
 bool GetFileStamp(const std::string& path, TFileStamp& stamp) {
   struct stat st{};
   if (stat(path.c_str(), &st) != 0) return false;
-  stamp.size = static_cast<uint64_t>(st.st_size);
-  stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  stamp = StampOf(st);
+  return true;
+}
+
+bool GetOpenFileStamp(int handle, TFileStamp& stamp) {
+  struct stat st{};
+  if (fstat(handle, &st) != 0) return false;
+  stamp = StampOf(st);
   return true;
 }
 

@@ -41,6 +41,8 @@ struct TFileStamp {
 };
 // Size and modification time; false when the file cannot be examined.
 bool GetFileStamp(const std::string& path, TFileStamp& stamp);
+// The same of a file open as handle.
+bool GetOpenFileStamp(int handle, TFileStamp& stamp);
 
 // The whole file as bytes; raises EPelloraError when it cannot be read.
 std::string ReadWholeFile(const std::string& path);

@@ -252,6 +252,14 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   return true;
 }
 
+namespace {
+// Where the load saw a message; no offset when the load could keep no stamp of the file.
+TMailboxPosition PositionOf(const TMessageEntry& entry, const TFileStamp& stamp) {
+  if (stamp.size == 0) return {};
+  return {entry.StartOffset, stamp};
+}
+} // namespace
+
 void TMailbox::LoadEntryLines(const TMessageEntry& entry) {
   switch (entry.Kind) {
   case ekDatabase: {
@@ -265,10 +273,8 @@ void TMailbox::LoadEntryLines(const TMessageEntry& entry) {
     SplitTextLines(ReadWholeFile(entry.Path), FLines);
     break;
   case ekMailbox: {
-    TMailboxPosition position{entry.StartOffset, FMailboxStamp};
-    bool usable = entry.StartOffset >= 0 && FMailboxStamp.size > 0;
-    ReadMailboxMessage(entry.Path, FLines, entry.Header.Size, entry.StartLine,
-                       usable ? &position : nullptr);
+    TMailboxPosition position = PositionOf(entry, FMailboxStamp);
+    ReadMailboxMessage(entry.Path, FLines, entry.Header.Size, entry.StartLine, &position);
     break;
   }
   default:
@@ -276,21 +282,33 @@ void TMailbox::LoadEntryLines(const TMessageEntry& entry) {
   }
 }
 
+void TMailbox::VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& visit) {
+  if (entry.Kind == ekMailbox) {
+    TMailboxPosition position = PositionOf(entry, FMailboxStamp);
+    VisitMailboxMessage(entry.Path, entry.Header.Size, entry.StartLine, &position, visit);
+    return;
+  }
+  LoadEntryLines(entry);
+  for (const auto& line : FLines)
+    if (!visit(line)) return;
+}
+
+void TMailbox::ReadEntryText(const TMessageEntry& entry, std::string& text) {
+  text.clear();
+  VisitEntryLines(entry, [&](std::string_view line) {
+    text += line;
+    text += "\r\n";
+    return true;
+  });
+}
+
 std::string TMailbox::GetEntryText(const TMessageEntry& entry) {
   if (entry.Kind == ekDatabase) {
     if (!FReader) return {};
     return FReader->GetMessageText(entry.Index);
   }
-  LoadEntryLines(entry);
   std::string text;
-  size_t total = 0;
-  for (const auto& line : FLines)
-    total += line.size() + 2;
-  text.reserve(total);
-  for (const auto& line : FLines) {
-    text += line;
-    text += "\r\n";
-  }
+  ReadEntryText(entry, text);
   return text;
 }
 

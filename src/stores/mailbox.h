@@ -45,6 +45,11 @@ public:
 
   // Fills FLines with the message's lines.
   void LoadEntryLines(const TMessageEntry& entry);
+  // Calls visit with the message's lines until it returns false; a mailbox file's lines are
+  // not copied.
+  void VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& visit);
+  // The message's lines, each followed by CR LF, into text.
+  void ReadEntryText(const TMessageEntry& entry, std::string& text);
   // The raw text of the message behind a row.
   std::string GetEntryText(const TMessageEntry& entry);
   // The row whose entry has Index; null when there is none.

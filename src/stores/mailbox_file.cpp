@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,67 +115,82 @@ bool TMailboxLineReader::Next(std::string_view& line, bool& discarded) {
   return true;
 }
 
+void TMailboxLineReader::Unread() {
+  FPos = static_cast<size_t>(FLineOffset - FBufferOffset);
+}
+
+bool TMailboxLineReader::Stamp(TFileStamp& stamp) const {
+  return GetOpenFileStamp(FHandle, stamp);
+}
+
 bool IsMailboxMarkerLine(std::string_view line) {
   return line.starts_with("X-Mozilla-") || line.starts_with("X-Account-Key: ") ||
          line.starts_with("X-UIDL: ");
 }
 
+void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLine,
+                         const TMailboxPosition* position, const TLineVisitor& visit) {
+  std::optional<TMailboxLineReader> reader;
+  std::string_view line;
+  bool discarded;
+  int64_t lineNumber = 0;
+  if (position && position->Offset >= 0) {
+    // A filter reads every message back: a whole chunk each time would cost more than the
+    // message. The guess covers the message's bytes, their line ends and the line after it.
+    reader.emplace(path, position->Offset, size + size / 4 + 4096);
+    // The separator must still be where the load saw it; anything else counts lines.
+    TFileStamp stamp;
+    if (reader->Stamp(stamp) && stamp == position->Stamp && reader->Next(line, discarded) &&
+        !discarded && IsSeparatorLine(line)) {
+      reader->Unread();
+      lineNumber = startLine - 1;
+    } else {
+      reader.reset();
+    }
+  }
+  if (!reader) reader.emplace(path);
+  // The size of every message but the last includes the next message's separator: a separator
+  // line waits until the line after it shows whether it starts the next message.
+  std::string separator;
+  bool separatorWaits = false;
+  bool first = true;
+  int64_t total = 0;
+  while (reader->Next(line, discarded)) {
+    ++lineNumber;
+    if (discarded || lineNumber < startLine) continue;
+    if (!first && total >= size) {
+      if (separatorWaits && IsMailboxMarkerLine(line)) return;
+      break;
+    }
+    first = false;
+    if (separatorWaits) {
+      separatorWaits = false;
+      if (!visit(separator)) return;
+    }
+    total += static_cast<int64_t>(line.size());
+    if (IsSeparatorLine(line)) {
+      separator.assign(line);
+      separatorWaits = true;
+    } else if (!visit(line)) {
+      return;
+    }
+  }
+  if (separatorWaits) visit(separator);
+}
+
 void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
                         int64_t startLine, const TMailboxPosition* position) {
-  // The list's strings are reused from message to message: a filter reads every message back.
+  // The list's strings are reused from message to message.
   size_t count = 0;
-  auto append = [&](std::string_view line) {
+  VisitMailboxMessage(path, size, startLine, position, [&](std::string_view line) {
     if (count < lines.size())
       lines[count].assign(line);
     else
       lines.emplace_back(line);
     ++count;
-  };
-  int64_t offset = 0;
-  int64_t lineNumber = 0;
-  bool fromOffset = false;
-  if (position && position->Offset >= 0) {
-    TFileStamp stamp;
-    if (GetFileStamp(path, stamp) && stamp == position->Stamp) {
-      // The separator must still be where the load saw it; anything else counts lines.
-      TMailboxLineReader probe(path, position->Offset, 256); // one line
-      std::string_view first;
-      bool discarded;
-      if (probe.Next(first, discarded) && !discarded && IsSeparatorLine(first)) {
-        offset = position->Offset;
-        lineNumber = startLine - 1;
-        fromOffset = true;
-      }
-    }
-  }
-  // A filter reads every message back: a whole chunk each time would cost more than the message.
-  // The guess covers the message's bytes, their line ends and the line after it.
-  TMailboxLineReader reader(path, offset, fromOffset ? size + size / 4 + 4096 : -1);
-  std::string_view line;
-  bool discarded;
-  int64_t total = 0;
-  bool reachedSize = false;
-  std::string_view stopLine;
-  while (reader.Next(line, discarded)) {
-    ++lineNumber;
-    if (discarded || lineNumber < startLine) continue;
-    if (count == 0) {
-      append(line);
-      total += static_cast<int64_t>(line.size());
-      continue;
-    }
-    if (total >= size) {
-      reachedSize = true;
-      stopLine = line;
-      break;
-    }
-    append(line);
-    total += static_cast<int64_t>(line.size());
-  }
+    return true;
+  });
   lines.resize(count);
-  // The size of every message but the last includes the next message's separator.
-  if (reachedSize && count > 0 && IsSeparatorLine(lines.back()) && IsMailboxMarkerLine(stopLine))
-    lines.pop_back();
 }
 
 } // namespace pellora

@@ -2,6 +2,7 @@
 #include "platform/files.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,10 @@ public:
   bool Next(std::string_view& line, bool& discarded);
   // File offset of the line that Next returned last.
   int64_t LineOffset() const { return FLineOffset; }
+  // Makes the line that Next returned last the next one again; only directly after Next.
+  void Unread();
+  // Size and modification time of the open file; false when it cannot be examined.
+  bool Stamp(TFileStamp& stamp) const;
 
 private:
   void Refill();
@@ -54,9 +59,15 @@ struct TMailboxPosition {
   TFileStamp Stamp;
 };
 
-// Fills lines with the message of size bytes whose separator is on startLine. With a position
-// whose stamp still matches the file, reading starts at its offset; otherwise lines are
-// counted from the start of the file.
+// Called with each line of a message, a view valid during the call only; false stops reading.
+using TLineVisitor = std::function<bool(std::string_view line)>;
+
+// Visits the lines of the message of size bytes whose separator is on startLine. With a
+// position whose stamp still matches the file, reading starts at its offset; otherwise lines
+// are counted from the start of the file.
+void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLine,
+                         const TMailboxPosition* position, const TLineVisitor& visit);
+// The same lines as strings.
 void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
                         int64_t startLine, const TMailboxPosition* position = nullptr);
 

@@ -102,11 +102,14 @@ void RunMailboxFile(const uint8_t* data, size_t size) {
   // Reading back by offset and by counting lines must give the same message.
   for (size_t i = 0; i < box.FEntries.size() && i < 32; ++i) {
     const TMessageEntry& entry = box.FEntries[i];
-    std::string byOffset = box.GetEntryText(entry);
+    box.LoadEntryLines(entry);
     std::vector<std::string> counted;
     ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine);
     if (counted != box.FLines) std::abort();
-    if (byOffset.rfind("From ", 0) != 0) std::abort();
+    std::string byOffset = box.GetEntryText(entry), joined;
+    for (const auto& line : counted)
+      joined += line + "\r\n";
+    if (byOffset != joined || byOffset.rfind("From ", 0) != 0) std::abort();
   }
 }
 
