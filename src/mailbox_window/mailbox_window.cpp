@@ -187,7 +187,7 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   cbValue->setEditable(true);
   cbValue->setInsertPolicy(QComboBox::NoInsert); // the history is kept by ApplyFilter
   cbValue->setMinimumWidth(220);
-  cbValue->lineEdit()->installEventFilter(this);
+  cbValue->installEventFilter(this); // it has the focus and passes keys on to its line edit
   sbFilter = new QToolButton;
   sbFilter->setObjectName("sbFilter");
   sbFilter->setAutoRaise(true);
@@ -456,7 +456,7 @@ void Tmdi_pl_Viewer::UpdateStatusBar() {
 
 bool Tmdi_pl_Viewer::eventFilter(QObject* watched, QEvent* event) {
   // Enter in the value box switches the filter, as the button does.
-  if (watched == cbValue->lineEdit() && event->type() == QEvent::KeyRelease) {
+  if (watched == cbValue && event->type() == QEvent::KeyRelease) {
     auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
         !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
