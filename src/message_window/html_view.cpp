@@ -123,9 +123,12 @@ THtmlView::THtmlView(QWidget* parent) : QWebEngineView(parent) {
 }
 
 THtmlView::~THtmlView() {
-  // The page must go before its profile.
+  // The page must go before its profile, and the profile before the view's own teardown: left
+  // to the view's children, it went after it and corrupted the heap when a view was closed
+  // while its document still loaded.
   setPage(nullptr);
   delete FPage;
+  delete FProfile;
 }
 
 void THtmlView::SetDocument(const QByteArray& html) {
