@@ -263,7 +263,10 @@ TMailboxPosition PositionOf(const TMessageEntry& entry, const TFileStamp& stamp)
 void TMailbox::LoadEntryLines(const TMessageEntry& entry) {
   switch (entry.Kind) {
   case ekDatabase: {
-    if (!FReader) return;
+    if (!FReader) {
+      FLines.clear(); // no earlier message's lines stand in for this one
+      return;
+    }
     std::string text = FReader->GetMessageText(entry.Index);
     text.resize(std::strlen(text.c_str())); // a zero byte ends the text
     SplitTextLines(text, FLines);
@@ -278,6 +281,7 @@ void TMailbox::LoadEntryLines(const TMessageEntry& entry) {
     break;
   }
   default:
+    FLines.clear();
     break;
   }
 }
