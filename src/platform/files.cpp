@@ -14,6 +14,11 @@
 namespace pellora {
 namespace {
 
+TFileStamp StampOf(const struct stat& st) {
+  return {static_cast<uint64_t>(st.st_size),
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+}
+
 char Fold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 // Iterative wildcard match with one backtrack point: linear in practice, no recursion.
@@ -101,13 +106,6 @@ bool PathExists(const std::string& path) {
   struct stat st{};
   return !path.empty() && stat(path.c_str(), &st) == 0;
 }
-
-namespace {
-TFileStamp StampOf(const struct stat& st) {
-  return {static_cast<uint64_t>(st.st_size),
-          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
-}
-} // namespace
 
 bool GetFileStamp(const std::string& path, TFileStamp& stamp) {
   struct stat st{};

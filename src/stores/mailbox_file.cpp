@@ -7,7 +7,6 @@
 #include <cstring>
 #include <optional>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pellora {
@@ -33,8 +32,8 @@ TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOff
   }
   FBufferOffset = startOffset;
   // A small file needs no whole chunk: read-backs open the file once per message.
-  struct stat st {};
-  int64_t left = fstat(FHandle, &st) == 0 ? st.st_size - startOffset : 0;
+  FStamped = GetOpenFileStamp(FHandle, FStamp);
+  int64_t left = FStamped ? static_cast<int64_t>(FStamp.size) - startOffset : 0;
   if (expectedBytes >= 0) left = std::min(left, expectedBytes);
   FBuffer.resize(static_cast<size_t>(std::clamp<int64_t>(left + 1, 256, ChunkSize)));
 }
@@ -117,10 +116,6 @@ bool TMailboxLineReader::Next(std::string_view& line, bool& discarded) {
 
 void TMailboxLineReader::Unread() {
   FPos = static_cast<size_t>(FLineOffset - FBufferOffset);
-}
-
-bool TMailboxLineReader::Stamp(TFileStamp& stamp) const {
-  return GetOpenFileStamp(FHandle, stamp);
 }
 
 bool IsMailboxMarkerLine(std::string_view line) {

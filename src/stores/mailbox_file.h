@@ -29,8 +29,12 @@ public:
   int64_t LineOffset() const { return FLineOffset; }
   // Makes the line that Next returned last the next one again; only directly after Next.
   void Unread();
-  // Size and modification time of the open file; false when it cannot be examined.
-  bool Stamp(TFileStamp& stamp) const;
+  // Size and modification time of the file when it was opened; false when it could not be
+  // examined.
+  bool Stamp(TFileStamp& stamp) const {
+    stamp = FStamp;
+    return FStamped;
+  }
 
 private:
   void Refill();
@@ -45,6 +49,8 @@ private:
   size_t FNextCR = 0, FNextSub = 0; // next CR / Ctrl-Z at or after FPos, FEnd when none
   bool FNextKnown = false;
   std::string FScratch;
+  TFileStamp FStamp;
+  bool FStamped = false;
 };
 
 // The marker lines that, after a line beginning with "From ", start a new message.
