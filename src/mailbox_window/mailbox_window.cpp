@@ -3,6 +3,7 @@
 #include "mailbox_window/address_collection.h"
 #include "mailbox_window/list_sorter.h"
 #include "message_window/message_window.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
@@ -46,13 +47,6 @@ std::string NameWithoutExtension(const std::string& path) {
   std::string ext = ExtractFileExt(name);
   if (!ext.empty()) name = name.substr(0, name.find(ext));
   return name;
-}
-
-std::string Trimmed(std::string_view text) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-  return std::string(text.substr(b, e - b));
 }
 
 QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
@@ -539,7 +533,7 @@ void Tmdi_pl_Viewer::cmMessageView() {
       source += hex;
     }
   }
-  const std::string hint = Trimmed(entry.Header.From + "\r\n" + entry.Header.Subject);
+  const std::string hint(TrimControls(entry.Header.From + "\r\n" + entry.Header.Subject));
   SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
   Twnd_pl_Main* frame = Twnd_pl_Main::Instance();
   if (!frame) return;

@@ -2,7 +2,7 @@
 
 #include "mime/codecs.h"
 #include "platform/codepage.h"
-#include "platform/collation.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 #include <cstring>
@@ -276,29 +276,16 @@ TReceived TMailMessage::ReceivedHop(int index) const {
 
 namespace {
 
-// Lines split at CR LF, CR or LF; a final line end opens no further line.
-void SplitLines(std::string_view text, std::vector<std::string>& lines) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  while (p < end) {
-    const char* q = p;
-    while (q < end && *q != '\r' && *q != '\n')
-      ++q;
-    lines.emplace_back(p, static_cast<size_t>(q - p));
-    if (q == end) break;
-    p = q + ((*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1);
-  }
-}
-
 void FillLines(const TMailPart& part, std::vector<std::string>& lines) {
   std::string_view bytes = part.DecodedBody();
   const void* zero = std::memchr(bytes.data(), '\0', bytes.size());
   if (zero)
     bytes = bytes.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - bytes.data()));
+  auto add = [&](std::string_view line) { lines.emplace_back(line); };
   if (SameTextAscii(part.BodyCharset(), "UTF-8"))
-    SplitLines(Utf8ToAnsi(bytes), lines);
+    ForEachLine(Utf8ToAnsi(bytes), add);
   else
-    SplitLines(bytes, lines);
+    ForEachLine(bytes, add);
 }
 
 } // namespace

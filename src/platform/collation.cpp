@@ -1,5 +1,7 @@
 #include "platform/collation.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 
 namespace pellora {
@@ -23,15 +25,6 @@ void SetLocaleCompare(TLocaleCompare compare) { currentCompare = compare ? compa
 
 int LocaleCompare(std::string_view a, std::string_view b, bool ignoreCase) {
   return currentCompare(a, b, ignoreCase);
-}
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  return true;
 }
 
 } // namespace pellora

@@ -10,8 +10,4 @@ using TLocaleCompare = int (*)(std::string_view a, std::string_view b, bool igno
 void SetLocaleCompare(TLocaleCompare compare);
 int LocaleCompare(std::string_view a, std::string_view b, bool ignoreCase);
 
-// ASCII-only case folding, as the program's own matching uses.
-char AsciiUpper(char c);
-bool SameTextAscii(std::string_view a, std::string_view b);
-
 } // namespace pellora

@@ -1,5 +1,6 @@
 #include "stores/mailbox.h"
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "stores/dbx_reader.h"
 #include "stores/header_scanner.h"
@@ -13,17 +14,7 @@ namespace pellora {
 
 void SplitTextLines(std::string_view text, std::vector<std::string>& lines) {
   lines.clear();
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(text.substr(start));
-      break;
-    }
-    lines.emplace_back(text.substr(start, end - start));
-    if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
-    start = end + 1;
-  }
+  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
 }
 
 std::string JoinRecipients(std::string_view names, std::string_view addresses) {

@@ -1,6 +1,6 @@
 #include "mailbox_window/mailbox_filter.h"
 
-#include "platform/collation.h"
+#include "platform/ascii.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
