@@ -161,7 +161,7 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilte
 size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, int field,
                                    std::string_view value, std::vector<uint8_t>& hidden,
                                    const TFilterProgress& progress) {
-  const std::vector<TMessageEntry>& entries = FMailbox.FEntries;
+  const std::vector<TMessageEntry>& entries = FMailbox.Entries();
   if (hidden.size() < entries.size()) hidden.resize(entries.size(), 0);
   TFilterMatcher matcher(value);
   size_t count = 0;
