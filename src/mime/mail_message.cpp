@@ -154,7 +154,7 @@ TReceived ParseReceivedLine(std::string_view line) {
 // --- Message ------------------------------------------------------------------------------
 
 TMailMessage::TMailMessage() : FToList(this, "To"), FCcList(this, "Cc"), FBccList(this, "Bcc") {
-  SetOwnerMessage(this);
+  FOwnerMessage = this;
 }
 
 TMailMessage::~TMailMessage() = default;
@@ -376,6 +376,37 @@ void SerializeParts(const TMailPartList& parts, std::string& out) {
 }
 
 } // namespace
+
+TMailPart* TMailMessage::ContentIdPart(std::string_view id) {
+  std::vector<TMailPart*> stack{this};
+  while (!stack.empty()) {
+    TMailPart* part = stack.back();
+    stack.pop_back();
+    std::string value = part->FieldValue("Content-ID");
+    std::string_view v = value;
+    while (!v.empty() && (v.front() == '<' || v.front() == ' '))
+      v.remove_prefix(1);
+    while (!v.empty() && (v.back() == '>' || v.back() == ' '))
+      v.remove_suffix(1);
+    if (!value.empty() && v == id) return part;
+    const TMailPartList& subs = part->SubParts();
+    for (int i = subs.Count() - 1; i >= 0; --i)
+      stack.push_back(subs[i]);
+  }
+  return nullptr;
+}
+
+std::string TMailMessage::SourceText() {
+  RebuildBody();
+  std::string source;
+  for (const auto& line : HeaderLines()) {
+    source += line;
+    source += '\n';
+  }
+  source += '\n';
+  source += EncodedBody();
+  return source;
+}
 
 void TMailMessage::RebuildBody() {
   if (!FRebuildPending) return;

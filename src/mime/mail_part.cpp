@@ -269,10 +269,10 @@ std::string TMailPart::MimeType() const {
   return LowerCaseAscii(FieldValue("Content-Type"));
 }
 
-bool TMailPart::DecodeBody() {
-  if (FDecoded) return true;
+void TMailPart::DecodeBody() {
+  if (FDecoded) return;
   FDecoded = true;
-  if (FEncodedBody.empty()) return true;
+  if (FEncodedBody.empty()) return;
   FTransferEncoding = LowerCaseAscii(FieldValue("Content-Transfer-Encoding"));
   FBodyCharset = FieldParam("Content-Type", "charset");
   FDecodedBody.clear();
@@ -298,7 +298,6 @@ bool TMailPart::DecodeBody() {
   } else {
     FDecodedBody = FEncodedBody;
   }
-  return true;
 }
 
 void TMailPart::ReencodeAsBase64() {
