@@ -316,6 +316,29 @@ void UUDecodeBlock(std::string_view text, std::string& target) {
 
 // --- Header words -------------------------------------------------------------------------
 
+bool FindEncodedWord(std::string_view s, size_t from, TEncodedWord& word) {
+  size_t w = s.find("=?", from);
+  if (w == std::string_view::npos) return false;
+  size_t cs = s.find('?', w + 2);
+  if (cs == std::string_view::npos) return false;
+  size_t e = s.find("?=", cs + 1);
+  if (e == std::string_view::npos) return false;
+  size_t q = s.find('?', e + 1);
+  if (q != std::string_view::npos && q + 1 < s.size() && s[q + 1] == '=') e = q;
+  std::string_view inner = s.substr(cs + 1, e - cs - 1);
+  word.Encoding = 'Q';
+  if (inner.size() >= 2 && inner[1] == '?') {
+    char c = AsciiUpper(inner[0]);
+    if (c == 'B' || c == 'Q' || c == 'U') word.Encoding = c;
+  }
+  inner.remove_prefix(std::min<size_t>(2, inner.size()));
+  word.Start = w;
+  word.End = e + 2;
+  word.Charset = s.substr(w + 2, cs - w - 2);
+  word.Text = inner;
+  return true;
+}
+
 std::string DecodeHeaderWords(std::string_view value) {
   std::string s(TrimBlanks(value));
   const bool utf8 = FindText(s, "=?UTF-8?") != std::string_view::npos;
@@ -323,29 +346,16 @@ std::string DecodeHeaderWords(std::string_view value) {
   out.reserve(s.size());
   std::string decoded;
   size_t p = 0; // the value is out + s[p..]
-  for (;;) {
-    size_t w = s.find("=?", p);
-    if (w == std::string::npos) break;
-    size_t cs = s.find('?', w + 2);
-    if (cs == std::string::npos) break;
-    size_t e = s.find("?=", cs + 1);
-    if (e == std::string::npos) break;
-    size_t q = s.find('?', e + 1);
-    if (q != std::string::npos && q + 1 < s.size() && s[q + 1] == '=') e = q;
-    std::string_view inner = std::string_view(s).substr(cs + 1, e - cs - 1);
-    char encoding = 'Q';
-    if (inner.size() >= 2 && inner[1] == '?') {
-      char c = AsciiUpper(inner[0]);
-      if (c == 'B' || c == 'Q' || c == 'U') encoding = c;
-    }
-    inner.remove_prefix(std::min<size_t>(2, inner.size()));
+  TEncodedWord word;
+  while (FindEncodedWord(s, p, word)) {
+    const size_t w = word.Start;
     decoded.clear();
-    if (encoding == 'B') {
-      DecodeBase64Chunk(inner, decoded);
-    } else if (encoding == 'U') {
-      UUDecodeOneLine(inner, decoded);
+    if (word.Encoding == 'B') {
+      DecodeBase64Chunk(word.Text, decoded);
+    } else if (word.Encoding == 'U') {
+      UUDecodeOneLine(word.Text, decoded);
     } else {
-      std::string spaced(inner);
+      std::string spaced(word.Text);
       std::replace(spaced.begin(), spaced.end(), '_', ' ');
       QPDecodeAppend(spaced, decoded);
     }
@@ -355,7 +365,7 @@ std::string DecodeHeaderWords(std::string_view value) {
     // Replace the word in place (a decoded word is always shorter than its encoded form)
     // and search again from one character before it, which finds the same first "=?" as a
     // search from the start of the new value would.
-    const size_t wordEnd = e + 2;
+    const size_t wordEnd = word.End;
     out.append(s, p, w - p);
     if (decoded.size() + 1 <= wordEnd - w) {
       size_t at = wordEnd - decoded.size();

@@ -77,6 +77,18 @@ void UUDecodeBlock(std::string_view text, std::string& target);
 
 // --- Header words and lines ---------------------------------------------------------------
 
+// One encoded word "=?charset?X?text?=" of a header value.
+struct TEncodedWord {
+  size_t Start = 0; // of its "=?"
+  size_t End = 0;   // just past its "?="
+  std::string_view Charset;
+  char Encoding = 'Q'; // "B", "Q" or "U", upper case; "Q" for any other letter
+  std::string_view Text;
+};
+// The first encoded word at or after from; false when there is none. A "?=" that a further
+// "?=" follows ends the word at the later one's "?", as mailers that put "?=" in a Q text expect.
+bool FindEncodedWord(std::string_view value, size_t from, TEncodedWord& word);
+
 // The message model's decoding of encoded words. The list's quick scanner has its own
 // (ScanDecodeWords): rows show what the lists always showed, so the two differ on purpose where
 // the scanner reads Latin words and bad base64 bytes its own way (see the scanner's tests).

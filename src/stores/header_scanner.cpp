@@ -1,6 +1,7 @@
 #include "stores/header_scanner.h"
 
 #include "mime/codec_tables.h"
+#include "mime/codecs.h"
 #include "mime/date_zones.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
@@ -286,34 +287,21 @@ std::string ScanDecodeWords(std::string_view text) {
   std::string r(TrimBlanks(text));
 
   size_t from = 0; // nothing before from - 1 can start an encoded word any more
-  for (;;) {
-    size_t a = r.find("=?", from);
-    if (a == std::string::npos) break;
-    size_t q = r.find('?', a + 2);
-    if (q == std::string::npos) break;
-    size_t end = r.find("?=", q + 1);
-    if (end == std::string::npos) break;
-    size_t next = r.find('?', end + 1);
-    if (next != std::string::npos && next + 1 < r.size() && r[next + 1] == '=') end = next;
-    std::string_view w(r.data() + q + 1, end - q - 1);
-    char letter = 'Q';
-    if (w.size() >= 2 && w[1] == '?') {
-      char upper = AsciiUpper(w[0]);
-      if (upper == 'B' || upper == 'Q' || upper == 'U') letter = upper;
-    }
-    w.remove_prefix(std::min<size_t>(2, w.size()));
+  TEncodedWord word;
+  while (FindEncodedWord(r, from, word)) {
     std::string decoded;
-    if (letter == 'B') {
-      decoded = DecodeWordB(w);
-    } else if (letter == 'U') {
-      decoded = DecodeWordU(w);
+    if (word.Encoding == 'B') {
+      decoded = DecodeWordB(word.Text);
+    } else if (word.Encoding == 'U') {
+      decoded = DecodeWordU(word.Text);
     } else {
-      std::string spaced(w);
+      std::string spaced(word.Text);
       for (auto& c : spaced)
         if (c == '_') c = ' ';
       decoded = latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
     }
-    r.replace(a, end + 2 - a, decoded);
+    const size_t a = word.Start;
+    r.replace(a, word.End - a, decoded);
     from = a > 0 ? a - 1 : 0;
   }
   // The platform's conversion keeps the rest of a value when one byte is not UTF-8.

@@ -175,11 +175,11 @@ private slots:
 
   void DatabaseIconsAndBoldRows() {
     TTempDir dir;
-    std::vector<pellora::test::TDbxTestMessage> specs(3);
-    specs[0] = {"Subject: read\r\n\r\nx\r\n", "read", "a@example.org", "", "", "", mfRead, 1, 1672567200};
-    specs[1] = {"Subject: unread\r\n\r\nx\r\n", "unread", "b@example.org", "", "", "", mfAttachment | mfFlagged, 5, 1672653600};
-    specs[2] = {"Subject: plain\r\n\r\nx\r\n", "plain", "c@example.org", "", "", "", mfRead | mfAttachment, 3, 1672740000};
-    std::string path = dir.Write("Inbox.dbx", pellora::test::BuildDbx(specs));
+    std::vector<pellora::test::TDbxTestMessage> messages(3);
+    messages[0] = {"Subject: read\r\n\r\nx\r\n", "read", "a@example.org", "", "", "", mfRead, 1, 1672567200};
+    messages[1] = {"Subject: unread\r\n\r\nx\r\n", "unread", "b@example.org", "", "", "", mfAttachment | mfFlagged, 5, 1672653600};
+    messages[2] = {"Subject: plain\r\n\r\nx\r\n", "plain", "c@example.org", "", "", "", mfRead | mfAttachment, 3, 1672740000};
+    std::string path = dir.Write("Inbox.dbx", pellora::test::BuildDbx(messages));
     Tmdi_pl_Viewer* w = Open(path, okOEDatabase);
     QVERIFY(w);
     QCOMPARE(w->windowTitle(), QString("Inbox"));
