@@ -96,12 +96,20 @@ void TMailbox::SortEntries() {
   FOrder.resize(FEntries.size());
   std::iota(FOrder.begin(), FOrder.end(), 0u);
   Sort(FSortColumn, FSortDescending);
-  std::vector<TMessageEntry> sorted;
-  sorted.reserve(FEntries.size());
-  for (uint32_t row : FOrder)
-    sorted.push_back(std::move(FEntries[row]));
-  FEntries = std::move(sorted);
-  std::iota(FOrder.begin(), FOrder.end(), 0u);
+  // In place, cycle by cycle: a second copy of the rows would double the memory of a big store.
+  for (uint32_t start = 0; start < FOrder.size(); ++start) {
+    if (FOrder[start] == start) continue;
+    TMessageEntry held = std::move(FEntries[start]);
+    uint32_t at = start;
+    while (FOrder[at] != start) {
+      const uint32_t from = FOrder[at];
+      FEntries[at] = std::move(FEntries[from]);
+      FOrder[at] = at;
+      at = from;
+    }
+    FEntries[at] = std::move(held);
+    FOrder[at] = at;
+  }
   FSorter.reset();
 }
 

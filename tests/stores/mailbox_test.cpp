@@ -184,6 +184,24 @@ TEST(MessageFolder, RowsKeepTheirPositions) {
   EXPECT_THROW(box.LoadEntryLines(box.Entries()[1]), EPelloraError);
 }
 
+TEST(MessageFolder, RowsAreSortedNewestFirstWhateverTheFileOrder) {
+  test::TTempDir dir;
+  // File order against date order: cycles of three, two and one.
+  const int days[] = {3, 1, 2, 5, 4, 6, 0};
+  for (int i = 0; i < 7; ++i)
+    dir.Write("f/m" + std::to_string(i) + ".eml",
+              days[i] ? "Subject: s" + std::to_string(i) + "\r\nDate: 0" + std::to_string(days[i]) +
+                            " Jan 2010 10:00:00 +0000\r\n\r\nx\r\n"
+                      : std::string("Subject: undated\r\n\r\nx\r\n"));
+  TMailbox box;
+  ASSERT_TRUE(box.Load(dir / "f", okMessageFolder).Loaded);
+  std::vector<int32_t> indexes;
+  for (const auto& e : box.Entries())
+    indexes.push_back(e.Index);
+  EXPECT_EQ(indexes, (std::vector<int32_t>{5, 3, 4, 0, 2, 1, 6}));
+  EXPECT_EQ(box.Order(), (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6}));
+}
+
 TEST(OEDatabase, LoadsThroughTheRightReader) {
   test::TTempDir dir;
   test::TDbxTestMessage m1{"Subject: one\r\n\r\nbody\r\n", "one", "Ann", "", "Ann", "a1;b1"};
