@@ -2,7 +2,8 @@
 
 #include "platform/ascii.h"
 #include "platform/collation.h"
-#include "shell/localized_text.h"
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
 
 #include <algorithm>
 #include <deque>

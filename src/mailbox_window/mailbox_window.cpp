@@ -8,7 +8,8 @@
 #include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "shell/busy_cursor.h"
-#include "shell/localized_text.h"
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
 #include "shell/message_boxes.h"
 #include "shell/window_images.h"
 

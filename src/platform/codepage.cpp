@@ -205,4 +205,56 @@ std::string AnsiToUtf8(std::string_view ansi, int codePage) {
   return out;
 }
 
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  out.reserve(bytes.size());
+  auto unit = [&](size_t i) -> char32_t {
+    auto b0 = static_cast<unsigned char>(bytes[i]), b1 = static_cast<unsigned char>(bytes[i + 1]);
+    return bigEndian ? char32_t(b0 << 8 | b1) : char32_t(b1 << 8 | b0);
+  };
+  size_t n = bytes.size() & ~size_t(1);
+  for (size_t i = 0; i < n; i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < n) {
+      char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    AppendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
+  }
+  return out;
+}
+
+std::string Utf16LeToUtf8(std::string_view bytes) { return Utf16ToUtf8(bytes, false); }
+
+std::string Utf8ToUtf16Le(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() * 2);
+  auto put = [&out](char32_t u) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8 & 0xFF);
+  };
+  auto p = reinterpret_cast<const unsigned char*>(utf8.data());
+  size_t i = 0, n = utf8.size();
+  while (i < n) {
+    char32_t c = p[i];
+    size_t len = c < 0x80 ? 1 : DecodeUtf8(p + i, n - i, c);
+    if (len == 0) {
+      c = 0xFFFD;
+      len = 1;
+    }
+    i += len;
+    if (c >= 0x10000) {
+      put(0xD800 + ((c - 0x10000) >> 10));
+      put(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      put(c);
+    }
+  }
+  return out;
+}
+
 } // namespace pellora

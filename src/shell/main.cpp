@@ -4,7 +4,7 @@
 #include "platform/qt_locale.h"
 #include "shell/app_instances.h"
 #include "shell/application.h"
-#include "shell/localized_text.h"
+#include "i18n/format_text.h"
 #include "shell/main_window.h"
 #include "shell/window_images.h"
 

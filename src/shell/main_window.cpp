@@ -4,7 +4,7 @@
 #include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "shell/about_dialog.h"
-#include "shell/localized_text.h"
+#include "shell/message_box_texts.h"
 #include "shell/window_images.h"
 
 #include <QAction>

@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/open_kind.h"
+#include "stores/open_kind.h"
 #include "stores/entry_sorter.h"
 #include "stores/mailbox_file.h"
 #include "stores/message_entry.h"
