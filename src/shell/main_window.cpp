@@ -1,15 +1,23 @@
 #include "shell/main_window.h"
 
+#include "i18n/language_manager.h"
+#include "i18n/language_setup.h"
+#include "i18n/qt_language_controller.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "shell/about_dialog.h"
 #include "shell/message_box_texts.h"
+#include "shell/message_boxes.h"
 #include "shell/window_images.h"
+#include "update/qt_web_update.h"
+#include "window_bar/mdi_button_group.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -22,6 +30,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <map>
 
@@ -50,7 +59,18 @@ Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
   FMdi->setBackground(QColor(79, 82, 87));
   FMdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   FMdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  setCentralWidget(FMdi);
+  // The window bar across the top, above the child windows.
+  mdibg = new TMDIButtonGroup(this, FMdi);
+  mdibg->SetImages(WindowImage, WindowImageCount);
+  auto* client = new QWidget;
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(mdibg);
+  layout->addWidget(FMdi, 1);
+  setCentralWidget(client);
+  for (const QString& argument : FArguments)
+    if (IsNoUpdateSwitch(argument.toStdString())) FNoUpdateCheck = true;
   CreateActions();
   CreateMenus();
   connect(FMdi, &QMdiArea::subWindowActivated, this, [this] {
@@ -135,9 +155,42 @@ void Twnd_pl_Main::FormCreate() {
     QRect area = screen->availableGeometry();
     move(area.center() - rect().center());
   }
+  // The update check is set up here and runs once the frame is on screen.
+  WebUpdate = new TWebUpdate(this);
+  QString version = QCoreApplication::applicationVersion();
+  WebUpdate->SetProductVersion(version.isEmpty() ? "0.0.0.0" : version.toStdString());
+  WebUpdate->OnUpdateAvailable = [this](const std::string& current, bool& mayUpdate,
+                                        const std::string& newVersion) {
+    WebUpdateUpdateAvailable(current, mayUpdate, newVersion);
+  };
+  WebUpdate->OnBeforeShowInfo = [this](bool& showInfo) { WebUpdateBeforeShowInfo(showInfo); };
+  StartLanguages();
   UpdateMessageBoxCaptions();
   UpdateActions();
 }
+
+void Twnd_pl_Main::StartLanguages() {
+  LanguageController = new TQtLanguageController(this, "wnd_pl_Main");
+  LanguageController->Attach();
+  try {
+    pellora::StartLanguages(TLanguageManager::Instance(),
+                            LanguageFolders(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString()),
+                            UserLanguageId());
+  } catch (const std::exception& e) {
+    // A broken language file leaves the built-in texts; say so once the frame is there.
+    QTimer::singleShot(0, this, [message = std::string(e.what())] { ReportUncaughtError(message); });
+  }
+}
+
+void Twnd_pl_Main::WebUpdateUpdateAvailable(const std::string&, bool& mayUpdate,
+                                            const std::string& newVersion) {
+  mayUpdate = false; // nothing is downloaded by the program itself
+  if (!ConfirmBox(UpdateQuestion(newVersion), QStringToAnsi(QApplication::applicationDisplayName())))
+    return;
+  if (!WebUpdate->ProductAddress().isEmpty()) QDesktopServices::openUrl(QUrl(WebUpdate->ProductAddress()));
+}
+
+void Twnd_pl_Main::WebUpdateBeforeShowInfo(bool& showInfo) { showInfo = false; }
 
 void Twnd_pl_Main::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
@@ -145,6 +198,8 @@ void Twnd_pl_Main::showEvent(QShowEvent* event) {
   FShown = true;
   // After the frame is on screen, from the event loop: a failure ends only this handler.
   QTimer::singleShot(0, this, &Twnd_pl_Main::FormShow);
+  // In the background: the start never waits on a network.
+  if (!FNoUpdateCheck) QTimer::singleShot(0, WebUpdate, &TWebUpdate::RunUpdateCheck);
 }
 
 void Twnd_pl_Main::FormShow() { OpenArguments(FArguments); }
@@ -153,6 +208,7 @@ void Twnd_pl_Main::AppInstancesCmdLineReceived(const QStringList& lines) { OpenA
 
 void Twnd_pl_Main::OpenArguments(const QStringList& arguments) {
   for (const QString& argument : arguments) {
+    if (IsNoUpdateSwitch(argument.toStdString())) continue; // a switch, never a path
     QFileInfo info(argument);
     if (!info.exists() || info.isDir()) continue;
     std::string path = QFile::encodeName(argument).toStdString();
@@ -179,6 +235,7 @@ void Twnd_pl_Main::AddChild(TMdiChild* window, const QString& caption, int image
   sub->setAttribute(Qt::WA_DeleteOnClose);
   connect(sub, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { UpdateActions(); }); });
   sub->showMaximized();
+  mdibg->AddWindow(window, imageIndex, hint);
   UpdateActions();
 }
 
@@ -206,6 +263,7 @@ void Twnd_pl_Main::UpdateActions() {
   acWinCascade->setEnabled(any);
   acWinTileHorizontal->setEnabled(any);
   acWinTileVertical->setEnabled(any);
+  mdibg->UpdateActions();
 }
 
 void Twnd_pl_Main::acOpenExecute() {
@@ -307,9 +365,6 @@ void Twnd_pl_Main::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
-void Twnd_pl_Main::FormClose() {
-  QList<QMdiSubWindow*> windows = FMdi->subWindowList(QMdiArea::CreationOrder);
-  for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->close();
-}
+void Twnd_pl_Main::FormClose() { mdibg->CloseAll(); }
 
 } // namespace pellora
