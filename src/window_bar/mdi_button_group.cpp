@@ -135,10 +135,10 @@ void TMDIButtonGroup::WindowActivated(QMdiSubWindow* sub) {
   ScrollIntoView(index);
 }
 
-void TMDIButtonGroup::WindowDestroyed() {
-  // The window is gone, and with it the pointer its button kept.
+void TMDIButtonGroup::WindowDestroyed(QObject* window) {
+  // A widget reports its end before its pointers are cleared.
   for (int i = Count() - 1; i >= 0; --i)
-    if (!Item(i).data) RemoveItem(i);
+    if (!Item(i).data || Item(i).data == window) RemoveItem(i);
   if (FPressedIndex >= Count()) FPressedIndex = -1;
   QMdiSubWindow* active = FArea->activeSubWindow();
   SetItemIndex(active ? ButtonOfWindow(active->widget()) : -1);
@@ -201,7 +201,11 @@ void TMDIButtonGroup::wacStateExecute(QAction* action) {
   if (!sub) return;
   switch (action->property("Tag").toInt()) {
   case 0: sub->showNormal(); break;
-  case 1: sub->showMinimized(); break;
+  case 1:
+    // A window in the background would come forward maximized while another is maximized.
+    FArea->setActiveSubWindow(sub);
+    sub->showMinimized();
+    break;
   case 2: sub->showMaximized(); break;
   default: break;
   }

@@ -56,7 +56,7 @@ private:
   QMdiSubWindow* SubWindowOf(const QWidget* window) const;
   void ButtonClick(int index);
   void WindowActivated(QMdiSubWindow* sub);
-  void WindowDestroyed();
+  void WindowDestroyed(QObject* window);
   void wacTitleExecute();
   void wacStateExecute(QAction* action);
 
