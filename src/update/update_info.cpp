@@ -2,7 +2,7 @@
 
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
-#include "platform/collation.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 #include <charconv>
