@@ -22,6 +22,7 @@ namespace pellora {
 namespace {
 
 const char* const sectionProperty = "languageSection";
+const char* const componentNameProperty = "componentName";
 
 // The tab widget and index of a page, when the widget is one.
 QTabWidget* TabOf(QObject* component, int& index) {
@@ -230,7 +231,8 @@ QObject* TQtLanguageController::Component(const QString& name) const {
   while (!queue.empty()) {
     QObject* object = queue.front();
     queue.pop_front();
-    if (object->objectName() == name) return object;
+    if (object->objectName() == name || object->property(componentNameProperty).toString() == name)
+      return object;
     if (qobject_cast<QMdiSubWindow*>(object) || object->property(sectionProperty).isValid()) continue;
     for (QObject* child : object->children()) queue.push_back(child);
   }

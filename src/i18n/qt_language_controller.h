@@ -14,8 +14,9 @@ namespace pellora {
 // The language controller of one window: finds the window's translatable components by their
 // object names and writes each text into the Qt property its path stands for (Caption: text,
 // title or window title; Hint: tool tip and status tip; Text; Items: a combo box's items;
-// Columns[i].Caption: header labels; Title; Filter: a file dialog's filters). Lives as a child
-// of its window and goes with it.
+// Columns[i].Caption: header labels; Title; Filter: a file dialog's filters). A component that
+// plays a part under another name (a tab page that is the editor itself) carries that name in
+// its property "componentName". Lives as a child of its window and goes with it.
 class TQtLanguageController : public QObject, public TLanguageController {
   Q_OBJECT
 public:

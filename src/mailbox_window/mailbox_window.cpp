@@ -10,6 +10,7 @@
 #include "shell/busy_cursor.h"
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
+#include "i18n/qt_language_controller.h"
 #include "shell/message_boxes.h"
 #include "shell/window_images.h"
 
@@ -168,6 +169,7 @@ QVariant TMessageListModel::headerData(int section, Qt::Orientation orientation,
 // ---------------------------------------------------------------------------------------------
 
 Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
+  setWindowTitle("Mailbox");
   resize(744, 620);
   BuildFilterBar();
   BuildList();
@@ -189,6 +191,14 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
 
   CreateActions();
   FormCreate();
+  auto* language = new TQtLanguageController(this, "mdi_pl_Viewer");
+  connect(language, &TQtLanguageController::OnLanguageChanged, this, &Tmdi_pl_Viewer::SetColumnCaptions);
+  language->Attach();
+}
+
+void Tmdi_pl_Viewer::SetColumnCaptions() {
+  // The header texts come from the constants each time they are drawn: redraw them.
+  emit FModel->headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 
 void Tmdi_pl_Viewer::BuildFilterBar() {
@@ -322,6 +332,7 @@ void Tmdi_pl_Viewer::CreateActions() {
 
   MessagesMenu = new QMenu("Messages", this);
   MessagesMenu->setObjectName("Messages");
+  MessagesMenu->setProperty("componentName", "File1");
   MessagesMenu->addAction(acFilter);
   MessagesMenu->addSeparator();
   MessagesMenu->addAction(acView);
@@ -330,9 +341,10 @@ void Tmdi_pl_Viewer::CreateActions() {
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
-  PopupMenu1->addAction("Check All", this, &Tmdi_pl_Viewer::CheckAll1Click);
-  PopupMenu1->addAction("Uncheck All", this, &Tmdi_pl_Viewer::UncheckAll1Click);
-  PopupMenu1->addAction("Invert Selection", this, &Tmdi_pl_Viewer::InvertSelection1Click);
+  PopupMenu1->addAction("Check All", this, &Tmdi_pl_Viewer::CheckAll1Click)->setObjectName("CheckAll1");
+  PopupMenu1->addAction("Uncheck All", this, &Tmdi_pl_Viewer::UncheckAll1Click)->setObjectName("UncheckAll1");
+  PopupMenu1->addAction("Invert Selection", this, &Tmdi_pl_Viewer::InvertSelection1Click)
+      ->setObjectName("InvertSelection1");
   Tree->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(Tree, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->exec(Tree->viewport()->mapToGlobal(pos)); });

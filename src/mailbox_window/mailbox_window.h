@@ -85,6 +85,8 @@ private:
   void BuildStatusBar();
   void CreateActions();
   void FormCreate();
+  // Columns 4 to 8 take their titles from the constants of the language applied.
+  void SetColumnCaptions();
   size_t ApplyFilter();
   void ShowAllRows();
   void UpdateStatusBar();

@@ -1,5 +1,6 @@
 #include "message_window/message_window.h"
 
+#include "i18n/qt_language_controller.h"
 #include "message_window/attachment_files.h"
 #include "message_window/find_dialog.h"
 #include "message_window/html_view.h"
@@ -131,6 +132,7 @@ QLabel* Caption(const char* text, const char* name) {
 } // namespace
 
 Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
+  setWindowTitle("Message");
   setMinimumSize(130, 50);
   pc = new QTabWidget;
   pc->setObjectName("pc");
@@ -154,7 +156,12 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   CreateMenus();
   connect(pcBody, &QTabWidget::currentChanged, this, [this] { pcBodyChange(); });
   connect(pc, &QTabWidget::currentChanged, this, [this] { UpdateFindState(); });
+  // The save dialog is made when needed; its title is kept here, where a language can reach it.
+  sd = new QObject(this);
+  sd->setObjectName("sd");
+  sd->setProperty("Title", QString("Save attachment..."));
   FormCreate();
+  (new TQtLanguageController(this, "mdi_pl_Msg"))->Attach();
 }
 
 // The header fields: subject and sender stay in the panel's strip when it is collapsed.
@@ -247,6 +254,8 @@ void Tmdi_pl_Msg::BuildBodyPanel() {
   });
   tsPlain = Memo;
   tsHTML = HTML;
+  tsPlain->setProperty("componentName", "tsPlain");
+  tsHTML->setProperty("componentName", "tsHTML");
   pcBody->addTab(tsPlain, " Plain ");
   pcBody->addTab(tsHTML, " HTML ");
 
@@ -343,6 +352,9 @@ void Tmdi_pl_Msg::CreateMenus() {
   Save1 = PopupMenu2->addAction("Save...", this, &Tmdi_pl_Msg::cmSave);
   PopupMenu2->addSeparator();
   Saveall1 = PopupMenu2->addAction("Save all...", this, &Tmdi_pl_Msg::cmSaveall);
+  Open1->setObjectName("Open1");
+  Save1->setObjectName("Save1");
+  Saveall1->setObjectName("Saveall1");
 
   for (QWidget* w : std::initializer_list<QWidget*>{Memo, HTML, SynMemo}) {
     w->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -508,7 +520,7 @@ void Tmdi_pl_Msg::cmSave() {
     preset = AnsiToQString(part->AttachmentFileName());
   } catch (const std::exception&) {
   }
-  QString chosen = PickSaveFile(this, "Save attachment...", preset);
+  QString chosen = PickSaveFile(this, sd->property("Title").toString(), preset);
   if (chosen.isEmpty()) return;
   part->DecodeBody();
   WriteWholeFile(QFile::encodeName(chosen).toStdString(), part->DecodedBody());
