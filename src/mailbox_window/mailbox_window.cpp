@@ -373,7 +373,8 @@ void Tmdi_pl_Viewer::ShowProgress(const QString& operation, uint64_t done, uint6
 }
 
 void Tmdi_pl_Viewer::ShowStoreState() {
-  DetailPanel->setText(AnsiToQString(FMailbox.DetailCaption()));
+  // A load that says nothing of the store leaves the title as the window shows it, in its language.
+  if (!FMailbox.DetailCaption().empty()) DetailPanel->setText(AnsiToQString(FMailbox.DetailCaption()));
   std::string memo;
   for (const auto& line : FMailbox.Memo()) memo += line + "\n";
   if (!memo.empty()) memo.pop_back();

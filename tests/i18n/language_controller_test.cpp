@@ -160,6 +160,10 @@ private slots:
     QCOMPARE(tree->model()->headerData(4, Qt::Horizontal).toString(), QString("Von"));
     QCOMPARE(tree->model()->headerData(8, Qt::Horizontal).toString(), QString("Größe [B]"));
     QCOMPARE(tree->model()->headerData(0, Qt::Horizontal).toString(), QString("#"));
+    // A mailbox file says nothing of its store: the information title stays translated.
+    QVERIFY(mailbox.LoadMailbox(dir.Write("Inbox", "From a@b Mon Jan  1 00:00:00 2024\r\nSubject: x\r\n\r\nbody\r\n"),
+                                okMailboxFile));
+    QCOMPARE(mailbox.findChild<QLabel*>("DetailPanel")->text(), QString("  Informationen"));
 
     manager.SelectLanguage(LangEnglishUS);
     QCOMPARE(message.findChild<QLabel*>("Label1")->text(), QString("Subject:"));
