@@ -59,7 +59,8 @@ constexpr TBuiltIn builtIns[] = {
 
 constexpr size_t BlockSize() {
   size_t size = 1 + 1 + 4;
-  for (const auto& c : builtIns) size += 2 + c.name.size() + 2 + 2 * c.text.size();
+  for (const auto& c : builtIns)
+    size += 2 + c.name.size() + 2 + 2 * c.text.size();
   return size;
 }
 
@@ -67,16 +68,19 @@ constexpr std::array<char, BlockSize()> BuildBlock() {
   std::array<char, BlockSize()> block{};
   size_t at = 0;
   auto put = [&](uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) block[at++] = static_cast<char>(value >> (8 * i) & 0xFF);
+    for (int i = 0; i < bytes; ++i)
+      block[at++] = static_cast<char>(value >> (8 * i) & 0xFF);
   };
   put(ConstantBlockVersion, 1);
   put(0, 1);
   put(std::size(builtIns), 4);
   for (const auto& c : builtIns) {
     put(static_cast<uint32_t>(c.name.size()), 2);
-    for (char ch : c.name) block[at++] = ch;
+    for (char ch : c.name)
+      block[at++] = ch;
     put(static_cast<uint32_t>(c.text.size()), 2);
-    for (char ch : c.text) put(static_cast<unsigned char>(ch), 2);
+    for (char ch : c.text)
+      put(static_cast<unsigned char>(ch), 2);
   }
   return block;
 }
@@ -132,8 +136,10 @@ std::vector<TConstantRecord> ReadConstantBlock(std::string_view block, int textC
     TConstantRecord record;
     record.name = std::string(reader.Bytes(reader.Number(2)));
     uint32_t length = reader.Number(2);
-    if (version >= 2) record.text = Utf16LeToUtf8(reader.Bytes(2 * size_t(length)));
-    else record.text = AnsiToUtf8(reader.Bytes(length), textCodePage);
+    if (version >= 2)
+      record.text = Utf16LeToUtf8(reader.Bytes(2 * size_t(length)));
+    else
+      record.text = AnsiToUtf8(reader.Bytes(length), textCodePage);
     records.push_back(std::move(record));
   }
   return records;
@@ -142,7 +148,8 @@ std::vector<TConstantRecord> ReadConstantBlock(std::string_view block, int textC
 std::string WriteConstantBlock(const std::vector<TConstantRecord>& records) {
   std::string block;
   auto put = [&block](uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) block += static_cast<char>(value >> (8 * i) & 0xFF);
+    for (int i = 0; i < bytes; ++i)
+      block += static_cast<char>(value >> (8 * i) & 0xFF);
   };
   put(ConstantBlockVersion, 1);
   put(0, 1);
@@ -157,6 +164,8 @@ std::string WriteConstantBlock(const std::vector<TConstantRecord>& records) {
   return block;
 }
 
-std::string_view BuiltInConstantBlock() { return {builtInBlock.data(), builtInBlock.size()}; }
+std::string_view BuiltInConstantBlock() {
+  return {builtInBlock.data(), builtInBlock.size()};
+}
 
 } // namespace pellora

@@ -25,7 +25,9 @@ std::string GroupThousands(const std::string& digits) {
 
 } // namespace
 
-void SetThousandSeparator(std::string separator) { thousandSeparator = std::move(separator); }
+void SetThousandSeparator(std::string separator) {
+  thousandSeparator = std::move(separator);
+}
 
 std::string FormatText(std::string_view format, std::initializer_list<TFormatArg> args) {
   std::string out;
@@ -42,7 +44,8 @@ std::string FormatText(std::string_view format, std::initializer_list<TFormatArg
     }
     size_t j = i + 1;
     int precision = -1;
-    while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) ++j;
+    while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])))
+      ++j;
     if (j < format.size() && format[j] == '.') {
       precision = 0;
       for (++j; j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])); ++j)
@@ -59,7 +62,8 @@ std::string FormatText(std::string_view format, std::initializer_list<TFormatArg
     char buffer[400];
     switch (kind) {
     case 's':
-      if (arg.isText) out += arg.text;
+      if (arg.isText)
+        out += arg.text;
       else {
         std::snprintf(buffer, sizeof buffer, "%g", arg.number);
         out += buffer;

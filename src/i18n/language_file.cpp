@@ -1,8 +1,8 @@
 #include "i18n/language_file.h"
 
 #include "i18n/format_text.h"
-#include "platform/codepage.h"
 #include "platform/ascii.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/pellora_error.h"
 
@@ -14,13 +14,16 @@ namespace {
 
 std::string Upper(std::string_view text) {
   std::string upper(text);
-  for (char& c : upper) c = AsciiUpper(c);
+  for (char& c : upper)
+    c = AsciiUpper(c);
   return upper;
 }
 
 std::string_view Trim(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+    text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+    text.remove_suffix(1);
   return text;
 }
 
@@ -103,8 +106,7 @@ void ParseLines(std::string_view text, bool headerOnly, TLanguageFile& file) {
         long long id = ParseNumber(key);
         if (id <= 0 || id > 0x7FFFFFFF) continue;
         if (!section->emplace(static_cast<int>(id), std::move(value)).second)
-          throw EPelloraError(
-              FormatText("Duplicate property value translation ID (%d)", {id}));
+          throw EPelloraError(FormatText("Duplicate property value translation ID (%d)", {id}));
         break;
       }
       }

@@ -34,13 +34,12 @@ struct TVariant {
 };
 
 constexpr TVariant variants[] = {
-    {"en_GB", 0x0809}, {"en_AU", 0x0C09}, {"en_CA", 0x1009}, {"en_NZ", 0x1409},
-    {"en_IE", 0x1809}, {"en_ZA", 0x1C09}, {"en_IN", 0x4009}, {"de_CH", 0x0807},
-    {"de_AT", 0x0C07}, {"de_LU", 0x1007}, {"de_LI", 0x1407}, {"fr_BE", 0x080C},
-    {"fr_CA", 0x0C0C}, {"fr_CH", 0x100C}, {"fr_LU", 0x140C}, {"es_ES", 0x0C0A},
-    {"es_MX", 0x080A}, {"it_CH", 0x0810}, {"nl_BE", 0x0813}, {"pt_PT", 0x0816},
-    {"sv_FI", 0x081D}, {"zh_CN", 0x0804}, {"zh_HK", 0x0C04}, {"zh_SG", 0x1004},
-    {"nn_NO", 0x0814}, {"sr_RS", 0x0C1A}, {"bs_BA", 0x141A}, {"ru_MD", 0x0819},
+    {"en_GB", 0x0809}, {"en_AU", 0x0C09}, {"en_CA", 0x1009}, {"en_NZ", 0x1409}, {"en_IE", 0x1809},
+    {"en_ZA", 0x1C09}, {"en_IN", 0x4009}, {"de_CH", 0x0807}, {"de_AT", 0x0C07}, {"de_LU", 0x1007},
+    {"de_LI", 0x1407}, {"fr_BE", 0x080C}, {"fr_CA", 0x0C0C}, {"fr_CH", 0x100C}, {"fr_LU", 0x140C},
+    {"es_ES", 0x0C0A}, {"es_MX", 0x080A}, {"it_CH", 0x0810}, {"nl_BE", 0x0813}, {"pt_PT", 0x0816},
+    {"sv_FI", 0x081D}, {"zh_CN", 0x0804}, {"zh_HK", 0x0C04}, {"zh_SG", 0x1004}, {"nn_NO", 0x0814},
+    {"sr_RS", 0x0C1A}, {"bs_BA", 0x141A}, {"ru_MD", 0x0819},
 };
 
 } // namespace

@@ -10,7 +10,9 @@ using TLanguageId = uint16_t;
 constexpr TLanguageId LangEnglishUS = 1033;
 constexpr TLanguageId LangEnglishUK = 2057;
 
-constexpr uint16_t PrimaryLanguage(TLanguageId id) { return id & 0x3FF; }
+constexpr uint16_t PrimaryLanguage(TLanguageId id) {
+  return id & 0x3FF;
+}
 
 // The identifier Windows gives the language of a locale name ("de_DE.UTF-8" gives 1031,
 // "en_GB" 2057); 1033 for "C", "POSIX", an empty name or a language not known here.

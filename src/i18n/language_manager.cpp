@@ -14,7 +14,8 @@ namespace {
 
 std::string Upper(std::string_view text) {
   std::string upper(text);
-  for (char& c : upper) c = AsciiUpper(c);
+  for (char& c : upper)
+    c = AsciiUpper(c);
   return upper;
 }
 
@@ -172,7 +173,8 @@ void TLanguageManager::SelectUserLanguage(TLanguageId user) {
   for (int n = 0; n < count; ++n)
     if (LanguageAt(n) == user) return SelectLanguage(user);
   for (int n = 0; n < count; ++n)
-    if (PrimaryLanguage(LanguageAt(n)) == PrimaryLanguage(user)) return SelectLanguage(LanguageAt(n));
+    if (PrimaryLanguage(LanguageAt(n)) == PrimaryLanguage(user))
+      return SelectLanguage(LanguageAt(n));
 }
 
 const TLanguageManager::TConstant* TLanguageManager::Find(std::string_view name) const {
@@ -197,7 +199,8 @@ std::string TLanguageManager::BuiltInText(std::string_view name) const {
 std::vector<std::string> TLanguageManager::ConstantNames() const {
   std::shared_lock lock(FLock);
   std::vector<std::string> names;
-  for (const auto& constant : FConstants) names.push_back(constant.name);
+  for (const auto& constant : FConstants)
+    names.push_back(constant.name);
   return names;
 }
 

@@ -43,7 +43,8 @@ std::vector<std::string> LanguageFolders(const std::string& programFolder) {
 void StartLanguages(TLanguageManager& manager, const std::vector<std::string>& folders,
                     TLanguageId userLanguage) {
   manager.SetDefaultLanguage(LangEnglishUS);
-  for (const std::string& folder : folders) manager.FindLanguageFiles(folder, "*.lng", false);
+  for (const std::string& folder : folders)
+    manager.FindLanguageFiles(folder, "*.lng", false);
   manager.SelectUserLanguage(userLanguage);
 }
 

@@ -52,8 +52,8 @@ QString WindowsFilter(const QStringList& filters) {
   for (const QString& filter : filters) {
     auto match = pattern.match(filter);
     QString name = match.hasMatch() ? match.captured(1) : filter;
-    QStringList masks = match.hasMatch() ? match.captured(2).split(' ', Qt::SkipEmptyParts)
-                                         : QStringList{"*"};
+    QStringList masks =
+        match.hasMatch() ? match.captured(2).split(' ', Qt::SkipEmptyParts) : QStringList{"*"};
     for (QString& mask : masks)
       if (mask == "*") mask = "*.*";
     parts << name << masks.join(';');
@@ -74,7 +74,8 @@ int ColumnOf(const QString& path) {
   return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
-bool Access(QObject* component, const QString& path, bool root, QString* read, const QString* write) {
+bool Access(QObject* component, const QString& path, bool root, QString* read,
+            const QString* write) {
   auto get = [&](const QString& value) {
     if (read) *read = value;
     return true;
@@ -142,8 +143,10 @@ bool Access(QObject* component, const QString& path, bool root, QString* read, c
     }
     if (auto* combo = qobject_cast<QComboBox*>(component)) {
       if (write) {
-        if (combo->isEditable()) combo->setEditText(*write);
-        else if (int index = combo->findText(*write); index >= 0) combo->setCurrentIndex(index);
+        if (combo->isEditable())
+          combo->setEditText(*write);
+        else if (int index = combo->findText(*write); index >= 0)
+          combo->setCurrentIndex(index);
       }
       return get(combo->currentText());
     }
@@ -153,12 +156,15 @@ bool Access(QObject* component, const QString& path, bool root, QString* read, c
       if (write) {
         QStringList lines = Lines(*write);
         for (int i = 0; i < lines.size(); ++i) {
-          if (i < combo->count()) combo->setItemText(i, lines[i]);
-          else combo->addItem(lines[i]);
+          if (i < combo->count())
+            combo->setItemText(i, lines[i]);
+          else
+            combo->addItem(lines[i]);
         }
       }
       QStringList items;
-      for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+      for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
       return get(items.join("\r\n"));
     }
   } else if (int column = ColumnOf(path); column >= 0) {
@@ -202,7 +208,8 @@ bool ReadTranslatableText(QObject* component, const QString& path, bool root, QS
   return component && Access(component, path, root, &text, nullptr);
 }
 
-bool WriteTranslatableText(QObject* component, const QString& path, bool root, const QString& text) {
+bool WriteTranslatableText(QObject* component, const QString& path, bool root,
+                           const QString& text) {
   return component && Access(component, path, root, nullptr, &text);
 }
 
@@ -210,9 +217,10 @@ TQtLanguageController::TQtLanguageController(QWidget* window, const std::string&
     : QObject(window), TLanguageController(section), FWindow(window) {
   window->setProperty(sectionProperty, QString::fromStdString(section));
   for (const TTranslatableText& text : TranslatableTexts(section)) {
-    QObject* component = text.component.empty()
-                             ? window
-                             : Component(QString::fromUtf8(text.component.data(), text.component.size()));
+    QObject* component =
+        text.component.empty()
+            ? window
+            : Component(QString::fromUtf8(text.component.data(), text.component.size()));
     QString builtIn;
     QString path = QString::fromUtf8(text.property.data(), text.property.size());
     if (!ReadTranslatableText(component, path, text.component.empty(), builtIn)) continue;
@@ -222,7 +230,9 @@ TQtLanguageController::TQtLanguageController(QWidget* window, const std::string&
   }
 }
 
-void TQtLanguageController::Attach() { TLanguageController::Attach(TLanguageManager::Instance()); }
+void TQtLanguageController::Attach() {
+  TLanguageController::Attach(TLanguageManager::Instance());
+}
 
 // The window's own components: its descendants, but not those of the windows inside it (the
 // frame's child windows, which have their own controllers).
@@ -233,8 +243,10 @@ QObject* TQtLanguageController::Component(const QString& name) const {
     queue.pop_front();
     if (object->objectName() == name || object->property(componentNameProperty).toString() == name)
       return object;
-    if (qobject_cast<QMdiSubWindow*>(object) || object->property(sectionProperty).isValid()) continue;
-    for (QObject* child : object->children()) queue.push_back(child);
+    if (qobject_cast<QMdiSubWindow*>(object) || object->property(sectionProperty).isValid())
+      continue;
+    for (QObject* child : object->children())
+      queue.push_back(child);
   }
   return nullptr;
 }
@@ -248,7 +260,8 @@ bool TQtLanguageController::WriteText(const TEntry& entry, const std::string& te
   // A text the window has put there since (a store's name for a caption, a path for a label)
   // is its data, not a translation: it stays.
   QString current;
-  if (!ReadTranslatableText(component, path, root, current) || current != FWritten[index]) return true;
+  if (!ReadTranslatableText(component, path, root, current) || current != FWritten[index])
+    return true;
   WriteTranslatableText(component, path, root, QString::fromStdString(text));
   ReadTranslatableText(component, path, root, FWritten[index]);
   return true;

@@ -2,14 +2,11 @@
 
 #include "platform/ascii.h"
 
-#include <map>
-#include <string>
-
 namespace pellora {
 namespace {
 
-// Identifiers from 100 on are texts of this program's own controls that the windows' first
-// layout did not have (the window bar's tool tips, the find dialog, the About dialog).
+// Identifiers from 100 on are texts of controls that the windows' first layout did not have (the
+// header panel's button, the find dialog); the About dialog has a section of its own.
 const std::vector<std::pair<std::string_view, std::vector<TTranslatableText>>>& Tables() {
   static const std::vector<std::pair<std::string_view, std::vector<TTranslatableText>>> tables = {
       {"wnd_pl_Main",
@@ -98,27 +95,13 @@ const std::vector<std::pair<std::string_view, std::vector<TTranslatableText>>>& 
         {"fdFindNext", "Caption", 108},
         {"fdCancel", "Caption", 109}}},
       {"wiz_pl_Open",
-       {{"", "Caption", 1},
-        {"Button2", "Caption", 75},
-        {"Button1", "Caption", 76},
-        {"GroupBox1", "Caption", 77},
-        {"sbOE", "Hint", 78},
-        {"sbEMLF", "Hint", 79},
-        {"sbEML", "Hint", 80},
-        {"sbTB", "Hint", 81},
-        {"rb1", "Caption", 86},
-        {"feEML", "Hint", 87},
-        {"deEML", "Hint", 88},
-        {"feOE", "Hint", 89},
-        {"rb4", "Caption", 90},
-        {"rb2", "Caption", 91},
-        {"bOE", "Caption", 92},
-        {"bEML", "Caption", 93},
-        {"feTB", "Hint", 94},
-        {"rb3", "Caption", 95},
-        {"bTB", "Caption", 96},
-        {"odOE", "Filter", 97},
-        {"odEML", "Filter", 98},
+       {{"", "Caption", 1},           {"Button2", "Caption", 75}, {"Button1", "Caption", 76},
+        {"GroupBox1", "Caption", 77}, {"sbOE", "Hint", 78},       {"sbEMLF", "Hint", 79},
+        {"sbEML", "Hint", 80},        {"sbTB", "Hint", 81},       {"rb1", "Caption", 86},
+        {"feEML", "Hint", 87},        {"deEML", "Hint", 88},      {"feOE", "Hint", 89},
+        {"rb4", "Caption", 90},       {"rb2", "Caption", 91},     {"bOE", "Caption", 92},
+        {"bEML", "Caption", 93},      {"feTB", "Hint", 94},       {"rb3", "Caption", 95},
+        {"bTB", "Caption", 96},       {"odOE", "Filter", 97},     {"odEML", "Filter", 98},
         {"odTB", "Filter", 99}}},
       {"dlg_pl_Files", {{"", "Caption", 1}, {"bOK", "Caption", 2}, {"bLoad", "Caption", 3}}},
       {"dlg_pl_About",
@@ -136,7 +119,8 @@ const std::vector<std::pair<std::string_view, std::vector<TTranslatableText>>>& 
 const std::vector<std::string_view>& TranslatableSections() {
   static const std::vector<std::string_view> sections = [] {
     std::vector<std::string_view> names;
-    for (const auto& [name, texts] : Tables()) names.push_back(name);
+    for (const auto& [name, texts] : Tables())
+      names.push_back(name);
     return names;
   }();
   return sections;

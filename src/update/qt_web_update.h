@@ -32,7 +32,9 @@ public:
   QString ProductAddress() const { return FProductAddress; }
   void SetProductAddress(const QString& address) { FProductAddress = address; }
   std::string ProductVersion() const { return FProductVersion; }
-  void SetProductVersion(const std::string& version) { FProductVersion = ProductVersionText(version); }
+  void SetProductVersion(const std::string& version) {
+    FProductVersion = ProductVersionText(version);
+  }
   void SetTimeout(int milliseconds) { FTimeout = milliseconds; }
 
   // Starts one check and returns at once (false: nothing is ever downloaded); a call while a

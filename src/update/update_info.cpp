@@ -27,7 +27,9 @@ long long FieldNumber(std::string_view field) {
   return error == std::errc() && end == field.data() + field.size() ? value : 0;
 }
 
-std::string_view FirstField(std::string_view version) { return version.substr(0, version.find('.')); }
+std::string_view FirstField(std::string_view version) {
+  return version.substr(0, version.find('.'));
+}
 
 std::string_view RestFields(std::string_view version) {
   size_t dot = version.find('.');
@@ -42,9 +44,9 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 
 void ReadUpdateTags(std::string_view page, TUpdateTags& tags) {
   std::pair<std::string_view, std::string*> items[] = {
-      {"PELLORAName", &tags.productName}, {"PELLORAVersion", &tags.version},
-      {"PELLORADownload", &tags.download}, {"PELLORAFile", &tags.file},
-      {"updAuthor", &tags.author},         {"updEmail", &tags.email},
+      {"PELLORAName", &tags.productName},    {"PELLORAVersion", &tags.version},
+      {"PELLORADownload", &tags.download},   {"PELLORAFile", &tags.file},
+      {"updAuthor", &tags.author},           {"updEmail", &tags.email},
       {"updRedirection", &tags.redirection}, {"updRunParameters", &tags.runParameters},
   };
   size_t start = 0;
@@ -58,9 +60,11 @@ void ReadUpdateTags(std::string_view page, TUpdateTags& tags) {
     std::string name;
     if (meta == std::string_view::npos || !QuotedValue(line, meta + 11, name)) continue;
     std::string upper(line);
-    for (char& c : upper) c = AsciiUpper(c);
+    for (char& c : upper)
+      c = AsciiUpper(c);
     std::string content;
-    if (size_t at = upper.find("CONTENT="); at != std::string::npos) QuotedValue(line, at + 9, content);
+    if (size_t at = upper.find("CONTENT="); at != std::string::npos)
+      QuotedValue(line, at + 9, content);
     for (auto& [tag, value] : items)
       if (name == tag) *value = content;
   }
@@ -80,7 +84,8 @@ bool IsNewerVersion(std::string_view programVersion, std::string_view pageVersio
 
 std::string ProductVersionText(std::string_view version) {
   std::string text(version);
-  for (auto fields = std::count(text.begin(), text.end(), '.') + 1; fields < 4; ++fields) text += ".0";
+  for (auto fields = std::count(text.begin(), text.end(), '.') + 1; fields < 4; ++fields)
+    text += ".0";
   return text;
 }
 

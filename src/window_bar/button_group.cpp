@@ -49,8 +49,10 @@ int TButtonGroupEx::AddItem(TItem item) {
 void TButtonGroupEx::RemoveItem(int index) {
   if (index < 0 || index >= Count()) return;
   FItems.erase(FItems.begin() + index);
-  if (FItemIndex == index) FItemIndex = -1;
-  else if (FItemIndex > index) --FItemIndex;
+  if (FItemIndex == index)
+    FItemIndex = -1;
+  else if (FItemIndex > index)
+    --FItemIndex;
   FHotIndex = -1;
   FDownIndex = -1;
   UpdateLayout();
@@ -63,11 +65,17 @@ void TButtonGroupEx::SetItemIndex(int index) {
   viewport()->update();
 }
 
-int TButtonGroupEx::ClientWidth() const { return viewport()->width(); }
+int TButtonGroupEx::ClientWidth() const {
+  return viewport()->width();
+}
 
-int TButtonGroupEx::ButtonsPerRow() const { return std::max(1, ClientWidth() / FButtonWidth); }
+int TButtonGroupEx::ButtonsPerRow() const {
+  return std::max(1, ClientWidth() / FButtonWidth);
+}
 
-int TButtonGroupEx::Rows() const { return (Count() + ButtonsPerRow() - 1) / ButtonsPerRow(); }
+int TButtonGroupEx::Rows() const {
+  return (Count() + ButtonsPerRow() - 1) / ButtonsPerRow();
+}
 
 QRect TButtonGroupEx::ButtonRect(int index) const {
   int perRow = ButtonsPerRow();
@@ -87,7 +95,8 @@ void TButtonGroupEx::ScrollIntoView(int index) {
   if (index < 0 || index >= Count()) return;
   QScrollBar* bar = verticalScrollBar();
   int top = index / ButtonsPerRow() * FButtonHeight;
-  if (top < bar->value()) bar->setValue(top);
+  if (top < bar->value())
+    bar->setValue(top);
   else if (top + FButtonHeight > bar->value() + viewport()->height())
     bar->setValue(top + FButtonHeight - viewport()->height());
 }
@@ -105,7 +114,9 @@ void TButtonGroupEx::resizeEvent(QResizeEvent* event) {
   UpdateLayout();
 }
 
-void TButtonGroupEx::scrollContentsBy(int, int) { viewport()->update(); }
+void TButtonGroupEx::scrollContentsBy(int, int) {
+  viewport()->update();
+}
 
 void TButtonGroupEx::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
@@ -129,7 +140,8 @@ void TButtonGroupEx::DrawButton(QPainter& painter, int index) {
   if (selected) option.state |= QStyle::State_On;
   style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);
   // The active window's button is marked in the theme's highlight colour, light or dark.
-  if (selected) painter.fillRect(QRect(r.left() + 3, r.bottom() - 2, r.width() - 6, 2), palette().highlight());
+  if (selected)
+    painter.fillRect(QRect(r.left() + 3, r.bottom() - 2, r.width() - 6, 2), palette().highlight());
 
   int x0 = r.left() + 4 + pressed;
   int textLeft = x0 + FTextIndent;
@@ -147,16 +159,19 @@ void TButtonGroupEx::DrawButton(QPainter& painter, int index) {
   regular.setBold(false);
   regular.setItalic(false);
   int total = 0;
-  for (int i = 0; i < lines.size(); ++i) total += QFontMetrics(i == 0 ? first : regular).height();
+  for (int i = 0; i < lines.size(); ++i)
+    total += QFontMetrics(i == 0 ? first : regular).height();
   int y = std::max(r.top(), r.top() + (r.height() - total) / 2) + pressed;
   painter.setPen(palette().color(QPalette::ButtonText));
   for (int i = 0; i < lines.size(); ++i) {
     painter.setFont(i == 0 ? first : regular);
     QFontMetrics metrics(painter.font());
     QRect lineRect(textRect.left(), y, textRect.width(), metrics.height());
-    if (FWordWrap) painter.drawText(lineRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, lines[i]);
-    else painter.drawText(lineRect, Qt::AlignLeft | Qt::AlignTop,
-                          metrics.elidedText(lines[i], Qt::ElideRight, lineRect.width()));
+    if (FWordWrap)
+      painter.drawText(lineRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, lines[i]);
+    else
+      painter.drawText(lineRect, Qt::AlignLeft | Qt::AlignTop,
+                       metrics.elidedText(lines[i], Qt::ElideRight, lineRect.width()));
     y += metrics.height();
   }
 }
@@ -203,8 +218,10 @@ bool TButtonGroupEx::viewportEvent(QEvent* event) {
   case QEvent::ToolTip: {
     auto* help = static_cast<QHelpEvent*>(event);
     int index = IndexOfButtonAt(help->pos());
-    if (index >= 0 && !Item(index).hint.isEmpty()) QToolTip::showText(help->globalPos(), Item(index).hint, viewport());
-    else QToolTip::hideText();
+    if (index >= 0 && !Item(index).hint.isEmpty())
+      QToolTip::showText(help->globalPos(), Item(index).hint, viewport());
+    else
+      QToolTip::hideText();
     return true;
   }
   case QEvent::Wheel:

@@ -18,7 +18,8 @@ constexpr int BorderAllowance = 6; // 2 pixels, and 2 for each of the top and bo
 QMainWindow* CheckedFrame(QMainWindow* frame, QMdiArea* area) {
   if (!frame) throw EPelloraError("MDIButtonGroup can be put only on Form.");
   if (!area) throw EPelloraError("MDIButtonGroup can be put only on MDIForm.");
-  if (frame->findChild<TMDIButtonGroup*>()) throw EPelloraError("Only one MDIButtonGroup can be put on MDIForm.");
+  if (frame->findChild<TMDIButtonGroup*>())
+    throw EPelloraError("Only one MDIButtonGroup can be put on MDIForm.");
   return frame;
 }
 
@@ -156,12 +157,14 @@ void TMDIButtonGroup::ButtonClick(int index) {
 
 void TMDIButtonGroup::CloseAll() {
   QList<QMdiSubWindow*> windows = FArea->subWindowList(QMdiArea::CreationOrder);
-  for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->close();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+    (*it)->close();
 }
 
 void TMDIButtonGroup::MinimizeAll() {
   QList<QMdiSubWindow*> windows = FArea->subWindowList(QMdiArea::CreationOrder);
-  for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->showMinimized();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+    (*it)->showMinimized();
 }
 
 void TMDIButtonGroup::mousePressEvent(QMouseEvent* event) {
@@ -177,7 +180,8 @@ void TMDIButtonGroup::contextMenuEvent(QContextMenuEvent* event) {
 
 void TMDIButtonGroup::UpdateActions() {
   bool any = WindowOfButton(FPressedIndex) != nullptr;
-  for (QAction* action : {wacTitle, wacRestore, wacMinimize, wacMaximize, wacClose}) action->setEnabled(any);
+  for (QAction* action : {wacTitle, wacRestore, wacMinimize, wacMaximize, wacClose})
+    action->setEnabled(any);
 }
 
 void TMDIButtonGroup::WinBarMenuPopup() {
@@ -200,14 +204,19 @@ void TMDIButtonGroup::wacStateExecute(QAction* action) {
   QMdiSubWindow* sub = SubWindowOf(WindowOfButton(FPressedIndex));
   if (!sub) return;
   switch (action->property("Tag").toInt()) {
-  case 0: sub->showNormal(); break;
+  case 0:
+    sub->showNormal();
+    break;
   case 1:
     // A window in the background would come forward maximized while another is maximized.
     FArea->setActiveSubWindow(sub);
     sub->showMinimized();
     break;
-  case 2: sub->showMaximized(); break;
-  default: break;
+  case 2:
+    sub->showMaximized();
+    break;
+  default:
+    break;
   }
 }
 

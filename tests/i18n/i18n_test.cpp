@@ -54,7 +54,9 @@ TEST(ConstantBlock, BuiltInTableReadsBackAndRoundTrips) {
   EXPECT_EQ(records[0].text, "%d attachments from %d messages saved to %s.");
   EXPECT_EQ(BuiltInConstantBlock()[0], '\x02'); // version 2: UTF-16 texts
 
-  std::vector<TConstantRecord> own = {{"lc_A", "Stra\xC3\x9F" "e \xD0\x96"}, {"lc_Empty", ""}};
+  std::vector<TConstantRecord> own = {{"lc_A", "Stra\xC3\x9F"
+                                               "e \xD0\x96"},
+                                      {"lc_Empty", ""}};
   auto back = ReadConstantBlock(WriteConstantBlock(own));
   ASSERT_EQ(back.size(), 2u);
   EXPECT_EQ(back[0].text, own[0].text);
@@ -63,7 +65,9 @@ TEST(ConstantBlock, BuiltInTableReadsBackAndRoundTrips) {
 
 TEST(ConstantBlock, OlderVersionsHold8BitTextAndLaterOnesAreRefused) {
   // Versions 0 and 1: no flags byte, the text in 8-bit characters of the default language.
-  std::string v1("\x01\x01\x00\x00\x00\x04\x00lc_X\x04\x00" "Caf\xE9", 17);
+  std::string v1("\x01\x01\x00\x00\x00\x04\x00lc_X\x04\x00"
+                 "Caf\xE9",
+                 17);
   auto records = ReadConstantBlock(v1, 1252);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].name, "lc_X");
@@ -71,10 +75,15 @@ TEST(ConstantBlock, OlderVersionsHold8BitTextAndLaterOnesAreRefused) {
   v1[0] = 0;
   EXPECT_EQ(ReadConstantBlock(v1, 1252)[0].text, "Caf\xC3\xA9");
 
-  struct Case { std::string block; std::string error; } cases[] = {
-      {std::string("\x03\x00\x00\x00\x00\x00", 6), "Stream version (3) is greater than the current one (2)"},
-      {std::string("\x02\x00\x05\x00\x00\x00", 6), "Stream read error"},          // count beyond the data
-      {std::string("\x02\x00\x01\x00\x00\x00\x09\x00lc", 10), "Stream read error"}, // name cut short
+  struct Case {
+    std::string block;
+    std::string error;
+  } cases[] = {
+      {std::string("\x03\x00\x00\x00\x00\x00", 6),
+       "Stream version (3) is greater than the current one (2)"},
+      {std::string("\x02\x00\x05\x00\x00\x00", 6), "Stream read error"}, // count beyond the data
+      {std::string("\x02\x00\x01\x00\x00\x00\x09\x00lc", 10),
+       "Stream read error"}, // name cut short
       {"", "Stream read error"},
   };
   for (const auto& c : cases) {
@@ -102,12 +111,17 @@ TEST(FormatText, FillsTheProgramsFormats) {
   EXPECT_EQ(FormatText("%1.99999999999f", {0.5}).substr(0, 4), "0.50");
   EXPECT_EQ(FormatText("%s <%s>", {"", ""}), " <>");
   SetThousandSeparator("\xA0");
-  EXPECT_EQ(FormatText("%1.0n", {-1234567}), "-1\xA0" "234\xA0" "567");
+  EXPECT_EQ(FormatText("%1.0n", {-1234567}), "-1\xA0"
+                                             "234\xA0"
+                                             "567");
   SetThousandSeparator(",");
 }
 
 TEST(LanguageFile, UnescapesValues) {
-  struct Case { const char* in; const char* out; } cases[] = {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
       {R"(Zeile 1\nZeile 2)", "Zeile 1\r\nZeile 2"},
       {R"(C:\\Temp)", "C:\\Temp"},
       {R"(\65)", "A"},
@@ -116,35 +130,36 @@ TEST(LanguageFile, UnescapesValues) {
       {R"(\\n)", "\\n"},
       {R"(\6)", "\\6"},
       {R"(\6x)", "\\6x"},
-      {R"(\123)", "\x0C" "3"},
+      {R"(\123)", "\x0C"
+                  "3"},
       {R"(end\)", "end\\"},
       {R"(\N)", "\\N"},
   };
-  for (const auto& c : cases) EXPECT_EQ(UnescapeLanguageText(c.in), c.out) << c.in;
+  for (const auto& c : cases)
+    EXPECT_EQ(UnescapeLanguageText(c.in), c.out) << c.in;
 }
 
 TEST(LanguageFile, ReadsHeaderConstantsAndSections) {
-  TLanguageFile file = ParseLanguageFile(
-      "; a comment\r\n"
-      "  LANGID = 1031 \r\n"
-      "Name=Deutsch\n"
-      "Name=Deutsch (Deutschland)\n"
-      "no equals sign\n"
-      "=no key\n"
-      "[$constants]\r"
-      "lc_Error=Fehler\r"
-      "  lc_Lines = Zeilen  \n"
-      "[ mdi_pl_Msg ]\n"
-      "00000052=Filter:\n"
-      "abc=Text\n"
-      "0=Null\n"
-      "-3=Minus\n"
-      "[]\n"
-      "46=Betreff:\n"
-      "[wnd_pl_Main]\n"
-      "1=Pellora\n"
-      "[MDI_PL_MSG]\n"
-      "47=Von:\n");
+  TLanguageFile file = ParseLanguageFile("; a comment\r\n"
+                                         "  LANGID = 1031 \r\n"
+                                         "Name=Deutsch\n"
+                                         "Name=Deutsch (Deutschland)\n"
+                                         "no equals sign\n"
+                                         "=no key\n"
+                                         "[$constants]\r"
+                                         "lc_Error=Fehler\r"
+                                         "  lc_Lines = Zeilen  \n"
+                                         "[ mdi_pl_Msg ]\n"
+                                         "00000052=Filter:\n"
+                                         "abc=Text\n"
+                                         "0=Null\n"
+                                         "-3=Minus\n"
+                                         "[]\n"
+                                         "46=Betreff:\n"
+                                         "[wnd_pl_Main]\n"
+                                         "1=Pellora\n"
+                                         "[MDI_PL_MSG]\n"
+                                         "47=Von:\n");
   EXPECT_EQ(file.langId, 1031);
   EXPECT_EQ(file.header.at("NAME"), "Deutsch (Deutschland)"); // a later key replaces
   EXPECT_EQ(file.constants.at("LC_ERROR"), "Fehler");
@@ -164,18 +179,23 @@ TEST(LanguageFile, ReadsHeaderConstantsAndSections) {
 }
 
 TEST(LanguageFile, FailuresNameTheLine) {
-  struct Case { const char* text; const char* error; } cases[] = {
+  struct Case {
+    const char* text;
+    const char* error;
+  } cases[] = {
       {"LANGID=1031\n[mdi_pl_Msg]\n00000052=A\n52=B\n",
        "Loading translations failed.\r\nLine 3: Duplicate property value translation ID (52)"},
       {"LANGID=1031\n[mdi_pl_Msg]\n52=A\n[wnd_pl_Main]\n52=ok\n[MDI_PL_MSG]\n52=B\n",
        "Loading translations failed.\r\nLine 6: Duplicate property value translation ID (52)"},
       {"LANGID=1031\n;x\n\n[$CONSTANTS]\n1lc=x\n",
        "Loading translations failed.\r\nLine 4: Invalid constant name (\"1lc\")"},
-      {"[$CONSTANTS]\nlc-x=x\n", "Loading translations failed.\r\nLine 1: Invalid constant name (\"lc-x\")"},
+      {"[$CONSTANTS]\nlc-x=x\n",
+       "Loading translations failed.\r\nLine 1: Invalid constant name (\"lc-x\")"},
       {"[$CONSTANTS]\nlc_Error=a\nLC_ERROR=b\n",
        "Loading translations failed.\r\nLine 2: Duplicate constant name (\"LC_ERROR\")"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ErrorOf(c.text), c.error) << c.text;
+  for (const auto& c : cases)
+    EXPECT_EQ(ErrorOf(c.text), c.error) << c.text;
 }
 
 TEST(LanguageFile, EncodingsByByteOrderMarkOrLanguage) {
@@ -183,7 +203,8 @@ TEST(LanguageFile, EncodingsByByteOrderMarkOrLanguage) {
   EXPECT_EQ(ParseLanguageFile("LANGID=1049\n[$CONSTANTS]\nlc_Error=\xCE\xF8\xE8\xE1\xEA\xE0\n")
                 .constants.at("LC_ERROR"),
             "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0"); // Ошибка
-  EXPECT_EQ(ParseLanguageFile("LANGID=1031\n[$CONSTANTS]\nlc_Lines=Zeilen \xE4\n").constants.at("LC_LINES"),
+  EXPECT_EQ(ParseLanguageFile("LANGID=1031\n[$CONSTANTS]\nlc_Lines=Zeilen \xE4\n")
+                .constants.at("LC_LINES"),
             "Zeilen \xC3\xA4");
   EXPECT_EQ(ParseLanguageFile("\xEF\xBB\xBFLANGID=1049\n[$CONSTANTS]\nlc_Error=\xD0\x9E\n")
                 .constants.at("LC_ERROR"),
@@ -203,13 +224,17 @@ TEST(LanguageFile, EncodingsByByteOrderMarkOrLanguage) {
 }
 
 TEST(LanguageIds, LocaleNamesAndTheUsersLanguage) {
-  struct Case { const char* locale; int id; } cases[] = {
-      {"de_DE.UTF-8", 1031}, {"en_GB", 2057},     {"ru_RU.UTF-8", 1049}, {"en_US.UTF-8", 1033},
-      {"C", 1033},           {"POSIX", 1033},     {"C.UTF-8", 1033},     {"", 1033},
-      {"de_AT.UTF-8", 3079}, {"pt_BR", 1046},     {"cs_CZ.UTF-8", 1029}, {"fr", 1036},
-      {"es_ES.UTF-8", 3082}, {"xx_YY", 1033},     {"de_DE@euro", 1031},  {"uk_UA.KOI8-U", 1058},
+  struct Case {
+    const char* locale;
+    int id;
+  } cases[] = {
+      {"de_DE.UTF-8", 1031}, {"en_GB", 2057}, {"ru_RU.UTF-8", 1049}, {"en_US.UTF-8", 1033},
+      {"C", 1033},           {"POSIX", 1033}, {"C.UTF-8", 1033},     {"", 1033},
+      {"de_AT.UTF-8", 3079}, {"pt_BR", 1046}, {"cs_CZ.UTF-8", 1029}, {"fr", 1036},
+      {"es_ES.UTF-8", 3082}, {"xx_YY", 1033}, {"de_DE@euro", 1031},  {"uk_UA.KOI8-U", 1058},
   };
-  for (const auto& c : cases) EXPECT_EQ(LanguageIdOfLocaleName(c.locale), c.id) << c.locale;
+  for (const auto& c : cases)
+    EXPECT_EQ(LanguageIdOfLocaleName(c.locale), c.id) << c.locale;
   EXPECT_EQ(CodePageOfLanguage(1049), 1251);
   EXPECT_EQ(CodePageOfLanguage(1031), 1252);
   EXPECT_EQ(CodePageOfLanguage(1029), 1250);
@@ -231,9 +256,9 @@ TEST(LanguageManager, RegistersLanguageFiles) {
   dir.Write("a.lng", "LANGID=1031\nName=first\n");
   dir.Write("b.lng", "LANGID=1031\nName=second\n"); // the same language, found last
   dir.Write("c.lng", "Name=no language\n");
-  dir.Write("d.lng", "LANGID=1033\n");              // the built-in language
+  dir.Write("d.lng", "LANGID=1033\n"); // the built-in language
   dir.Write("e.lng", "LANGID=abc\n");
-  dir.Write("f.txt", "LANGID=1049\n");              // not matching the mask
+  dir.Write("f.txt", "LANGID=1049\n"); // not matching the mask
   dir.Write("sub/g.lng", "LANGID=1049\n");
   dir.Write(".hidden/h.lng", "LANGID=1036\n");
   dir.MakeDir("folder.lng");
@@ -259,7 +284,8 @@ TEST(LanguageManager, SelectsLanguagesForConstantsAndWindows) {
   manager.AddLanguageFile(dir.Write("de.lng", "LANGID=1031\n[$CONSTANTS]\nlc_Error=Fehler\n"
                                               "lc_Lines=Zeilen\nlc_Unknown=x\n"
                                               "[mdi_pl_Viewer]\n52=Filter:\n75=Information\n"));
-  manager.AddLanguageFile(dir.Write("ru.lng", "\xEF\xBB\xBFLANGID=1049\n[$CONSTANTS]\nlc_Error=\xD0\x9E\n"));
+  manager.AddLanguageFile(
+      dir.Write("ru.lng", "\xEF\xBB\xBFLANGID=1049\n[$CONSTANTS]\nlc_Error=\xD0\x9E\n"));
   std::string broken = dir.Write("fr.lng", "LANGID=1036\n[$CONSTANTS]\nlc_Error=a\nlc_Error=b\n");
   manager.AddLanguageFile(broken);
 
@@ -273,7 +299,7 @@ TEST(LanguageManager, SelectsLanguagesForConstantsAndWindows) {
   EXPECT_EQ(manager.ConstantText("LC_ERROR"), "Fehler");
   EXPECT_EQ(viewer.texts[52], "Filter:");
   EXPECT_EQ(viewer.texts[75], "Information");
-  EXPECT_EQ(viewer.texts[77], "built-in 77"); // not in the file
+  EXPECT_EQ(viewer.texts[77], "built-in 77");  // not in the file
   EXPECT_EQ(message.texts[46], "built-in 46"); // no section for the window
   EXPECT_EQ(viewer.changes, 1);
   EXPECT_EQ(message.changes, 1);
@@ -309,17 +335,19 @@ TEST(LanguageManager, SelectsLanguagesForConstantsAndWindows) {
 
 TEST(LanguageManager, StartUpSelection) {
   TTempDir dir;
-  std::string german = dir.MakeDir("german"), english = dir.MakeDir("english"), none = dir.MakeDir("none");
+  std::string german = dir.MakeDir("german"), english = dir.MakeDir("english"),
+              none = dir.MakeDir("none");
   dir.Write("german/de.lng", "LANGID=1031\n[$CONSTANTS]\nlc_Error=Fehler\n");
   dir.Write("english/en.lng", "LANGID=1033\n[$CONSTANTS]\nlc_Error=Mistake\n");
-  struct Case { std::string folder; TLanguageId user; TLanguageId selected; } cases[] = {
-      {german, 1031, 1031},
-      {german, 3079, 1031},  // Austrian German finds the German file
-      {german, 1049, 1033},
-      {german, 2057, 1033},
+  struct Case {
+    std::string folder;
+    TLanguageId user;
+    TLanguageId selected;
+  } cases[] = {
+      {german, 1031, 1031},  {german, 3079, 1031}, // Austrian German finds the German file
+      {german, 1049, 1033},  {german, 2057, 1033},
       {english, 2057, 1033}, // a 1033 file is accepted but not registered
-      {english, 1033, 1033},
-      {none, 2057, 1033},
+      {english, 1033, 1033}, {none, 2057, 1033},
   };
   for (const auto& c : cases) {
     TLanguageManager manager;

@@ -20,8 +20,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
-#include <QTreeWidget>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <unistd.h>
@@ -55,7 +55,8 @@ QStringList ShownTexts(QWidget* window) {
   add(window->windowTitle());
   QList<QObject*> objects = window->findChildren<QObject*>();
   for (QObject* object : objects) {
-    if (auto* label = qobject_cast<QLabel*>(object); label && label->pixmap().isNull()) add(label->text());
+    if (auto* label = qobject_cast<QLabel*>(object); label && label->pixmap().isNull())
+      add(label->text());
     if (auto* button = qobject_cast<QAbstractButton*>(object)) add(button->text());
     if (auto* group = qobject_cast<QGroupBox*>(object)) add(group->title());
     if (auto* menu = qobject_cast<QMenu*>(object)) add(menu->title());
@@ -64,9 +65,11 @@ QStringList ShownTexts(QWidget* window) {
       if (!action->statusTip().isEmpty()) add(action->statusTip());
     }
     if (auto* tabs = qobject_cast<QTabWidget*>(object))
-      for (int i = 0; i < tabs->count(); ++i) add(tabs->tabText(i));
+      for (int i = 0; i < tabs->count(); ++i)
+        add(tabs->tabText(i));
     if (auto* tree = qobject_cast<QTreeWidget*>(object))
-      for (int i = 0; i < tree->columnCount(); ++i) add(tree->headerItem()->text(i));
+      for (int i = 0; i < tree->columnCount(); ++i)
+        add(tree->headerItem()->text(i));
     if (auto* widget = qobject_cast<QWidget*>(object)) add(widget->toolTip());
   }
   return texts;
@@ -75,7 +78,8 @@ QStringList ShownTexts(QWidget* window) {
 QStringList Untranslated(QWidget* window, const QStringList& allowed = {}) {
   QStringList untranslated;
   for (const QString& text : ShownTexts(window))
-    if (!text.contains(QString::fromUtf8("\xC2\xAB")) && !allowed.contains(text)) untranslated << text;
+    if (!text.contains(QString::fromUtf8("\xC2\xAB")) && !allowed.contains(text))
+      untranslated << text;
   return untranslated;
 }
 
@@ -161,8 +165,9 @@ private slots:
     QCOMPARE(tree->model()->headerData(8, Qt::Horizontal).toString(), QString("Größe [B]"));
     QCOMPARE(tree->model()->headerData(0, Qt::Horizontal).toString(), QString("#"));
     // A mailbox file says nothing of its store: the information title stays translated.
-    QVERIFY(mailbox.LoadMailbox(dir.Write("Inbox", "From a@b Mon Jan  1 00:00:00 2024\r\nSubject: x\r\n\r\nbody\r\n"),
-                                okMailboxFile));
+    QVERIFY(mailbox.LoadMailbox(
+        dir.Write("Inbox", "From a@b Mon Jan  1 00:00:00 2024\r\nSubject: x\r\n\r\nbody\r\n"),
+        okMailboxFile));
     QCOMPARE(mailbox.findChild<QLabel*>("DetailPanel")->text(), QString("  Informationen"));
 
     manager.SelectLanguage(LangEnglishUS);
@@ -179,7 +184,10 @@ private slots:
     QCOMPARE(Untranslated(&mailbox), QStringList{});
     auto* tree = mailbox.findChild<QTreeView*>("Tree");
     for (int column = 4; column <= 8; ++column)
-      QVERIFY(tree->model()->headerData(column, Qt::Horizontal).toString().startsWith(QString::fromUtf8("\xC2\xAB")));
+      QVERIFY(tree->model()
+                  ->headerData(column, Qt::Horizontal)
+                  .toString()
+                  .startsWith(QString::fromUtf8("\xC2\xAB")));
   }
 
   void PropertyKindsAndTextsTheWindowChanged() {
@@ -229,7 +237,8 @@ private slots:
     QWidget window;
     auto* combo = new QComboBox(&window);
     combo->setObjectName("cbFilter");
-    combo->addItems({"From+Subject+To+Body", "From+Subject+To", "From", "Subject", "To", "Body", "Source"});
+    combo->addItems(
+        {"From+Subject+To+Body", "From+Subject+To", "From", "Subject", "To", "Body", "Source"});
     combo->setCurrentIndex(1);
     TQtLanguageController viewer(&window, "mdi_pl_Viewer");
     viewer.Attach();

@@ -41,14 +41,18 @@ public:
           auto it = pages.find(path);
           TPage page = it == pages.end() ? TPage{404, "<html>Not found</html>"} : it->second;
           if (!page.answer) return;
-          socket->write("HTTP/1.0 " + QByteArray::number(page.status) + " X\r\nContent-Type: text/html\r\n"
-                        "Content-Length: " + QByteArray::number(page.body.size()) + "\r\n\r\n" + page.body);
+          socket->write("HTTP/1.0 " + QByteArray::number(page.status) +
+                        " X\r\nContent-Type: text/html\r\n"
+                        "Content-Length: " +
+                        QByteArray::number(page.body.size()) + "\r\n\r\n" + page.body);
           socket->disconnectFromHost();
         });
       }
     });
   }
-  QString Url(const char* path) const { return QString("http://127.0.0.1:%1%2").arg(serverPort()).arg(path); }
+  QString Url(const char* path) const {
+    return QString("http://127.0.0.1:%1%2").arg(serverPort()).arg(path);
+  }
 };
 
 QByteArray Page(const char* name, const char* version, const QByteArray& extra = {}) {
@@ -78,7 +82,8 @@ class WebUpdateTest : public QObject {
     update.SetProductVersion("1.5.0.9");
     update.SetTimeout(timeoutMs);
     QStringList reported;
-    update.OnUpdateAvailable = [&reported](const std::string& current, bool& mayUpdate, const std::string& next) {
+    update.OnUpdateAvailable = [&reported](const std::string& current, bool& mayUpdate,
+                                           const std::string& next) {
       if (current != "1.5.0.9") reported << "wrong program version";
       reported << QString::fromStdString(next);
       mayUpdate = false;
@@ -128,13 +133,16 @@ private slots:
 
     // A page naming itself, and two pages naming each other: each address is fetched once.
     server.requested.clear();
-    server.pages["/self.html"] = {200, Page("Pellora", "1.8.0.0", "<META NAME=\"updRedirection\" CONTENT=\"" +
-                                                                   server.Url("/self.html").toUtf8() + "\">\n")};
+    server.pages["/self.html"] = {200, Page("Pellora", "1.8.0.0",
+                                            "<META NAME=\"updRedirection\" CONTENT=\"" +
+                                                server.Url("/self.html").toUtf8() + "\">\n")};
     QCOMPARE(Check(server, "/self.html"), QStringList{"1.8.0.0"});
     QCOMPARE(server.requested, QList<QByteArray>{"/self.html"});
     server.requested.clear();
-    server.pages["/a.html"] = {200, Page("Pellora", "1.0", "<META NAME=\"updRedirection\" CONTENT=\"/b.html\">\n")};
-    server.pages["/b.html"] = {200, Page("Pellora", "1.0", "<META NAME=\"updRedirection\" CONTENT=\"/a.html\">\n")};
+    server.pages["/a.html"] = {
+        200, Page("Pellora", "1.0", "<META NAME=\"updRedirection\" CONTENT=\"/b.html\">\n")};
+    server.pages["/b.html"] = {
+        200, Page("Pellora", "1.0", "<META NAME=\"updRedirection\" CONTENT=\"/a.html\">\n")};
     QCOMPARE(Check(server, "/a.html"), QStringList{});
     QCOMPARE(server.requested, (QList<QByteArray>{"/a.html", "/b.html"}));
   }
@@ -162,7 +170,9 @@ private slots:
     update.SetInfoAddress(server.Url("/slow.html"));
     update.SetTimeout(300);
     bool reported = false;
-    update.OnUpdateAvailable = [&reported](const std::string&, bool&, const std::string&) { reported = true; };
+    update.OnUpdateAvailable = [&reported](const std::string&, bool&, const std::string&) {
+      reported = true;
+    };
     QSignalSpy finished(&update, &TWebUpdate::Finished);
     update.RunUpdateCheck();
     QVERIFY(update.Running());
@@ -211,8 +221,11 @@ private slots:
       QSignalSpy finished(frame.WebUpdate, &TWebUpdate::Finished);
       frame.show();
       QVERIFY(finished.wait(10000));
-      QCOMPARE(questions, QStringList{"Pellora|New version 99.0.0.0 is available.\r\nDo you want to download it?"});
-      QCOMPARE(catcher.opened, yes ? QList<QUrl>{QUrl("http://product.example/pellora")} : QList<QUrl>{});
+      QCOMPARE(
+          questions,
+          QStringList{"Pellora|New version 99.0.0.0 is available.\r\nDo you want to download it?"});
+      QCOMPARE(catcher.opened,
+               yes ? QList<QUrl>{QUrl("http://product.example/pellora")} : QList<QUrl>{});
     }
     QDesktopServices::unsetUrlHandler("http");
     SetMessageBoxHook(nullptr);

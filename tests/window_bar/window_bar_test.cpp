@@ -19,7 +19,9 @@ public:
   const char* ClassName() const override { return "Tmdi_pl_Test"; }
 };
 
-QMdiSubWindow* SubOf(QWidget* window) { return qobject_cast<QMdiSubWindow*>(window->parentWidget()); }
+QMdiSubWindow* SubOf(QWidget* window) {
+  return qobject_cast<QMdiSubWindow*>(window->parentWidget());
+}
 
 } // namespace
 
@@ -89,7 +91,8 @@ private slots:
   void RowsSetTheHeight() {
     SetClientWidth(350);
     QList<TMdiChild*> windows;
-    for (int i = 0; i < 4; ++i) windows << Open(QString("m%1.eml").arg(i));
+    for (int i = 0; i < 4; ++i)
+      windows << Open(QString("m%1.eml").arg(i));
     QCOMPARE(bar->ButtonsPerRow(), 3);
     QCOMPARE(bar->Rows(), 2);
     QCOMPARE(bar->height(), 6 + 2 * 22);
@@ -122,7 +125,8 @@ private slots:
     QCOMPARE(bar->PressedIndex(), -1);
     bar->WinBarMenuPopup();
     QCOMPARE(bar->wacTitle->text(), QString("<none>"));
-    for (QAction* action : {bar->wacTitle, bar->wacRestore, bar->wacMinimize, bar->wacMaximize, bar->wacClose})
+    for (QAction* action :
+         {bar->wacTitle, bar->wacRestore, bar->wacMinimize, bar->wacMaximize, bar->wacClose})
       QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
     QVERIFY(bar->wacMinAll->isEnabled());
     QCOMPARE(bar->WinBarMenu->defaultAction(), bar->wacClose);
@@ -173,10 +177,12 @@ private slots:
 
   void MinimizeAllAndCloseAll() {
     QList<TMdiChild*> windows;
-    for (int i = 0; i < 5; ++i) windows << Open(QString("w%1.eml").arg(i));
+    for (int i = 0; i < 5; ++i)
+      windows << Open(QString("w%1.eml").arg(i));
     QCOMPARE(bar->Count(), 5);
     bar->MinimizeAll();
-    for (TMdiChild* w : windows) QVERIFY(SubOf(w)->isMinimized());
+    for (TMdiChild* w : windows)
+      QVERIFY(SubOf(w)->isMinimized());
     QList<QString> closed;
     for (TMdiChild* w : windows)
       connect(w, &QObject::destroyed, this, [&closed, name = w->windowTitle()] { closed << name; });
@@ -188,14 +194,18 @@ private slots:
   }
 
   void PlacedOnceOnAFrameWithChildWindows() {
-    struct Case { bool frame, area; const char* error; } cases[] = {
+    struct Case {
+      bool frame, area;
+      const char* error;
+    } cases[] = {
         {false, true, "MDIButtonGroup can be put only on Form."},
         {true, false, "MDIButtonGroup can be put only on MDIForm."},
         {true, true, "Only one MDIButtonGroup can be put on MDIForm."},
     };
     for (const auto& c : cases) {
       try {
-        TMDIButtonGroup second(c.frame ? frame.get() : nullptr, c.area ? frame->MdiArea() : nullptr);
+        TMDIButtonGroup second(c.frame ? frame.get() : nullptr,
+                               c.area ? frame->MdiArea() : nullptr);
         QFAIL(c.error);
       } catch (const EPelloraError& e) {
         QCOMPARE(QString(e.what()), QString(c.error));
