@@ -1,9 +1,9 @@
 #include "mailbox_window/address_collection.h"
 
-#include "platform/ascii.h"
-#include "platform/collation.h"
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
+#include "platform/ascii.h"
+#include "platform/collation.h"
 
 #include <algorithm>
 #include <deque>

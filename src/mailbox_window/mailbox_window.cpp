@@ -1,5 +1,8 @@
 #include "mailbox_window/mailbox_window.h"
 
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
+#include "i18n/qt_language_controller.h"
 #include "mailbox_window/address_collection.h"
 #include "message_window/message_window.h"
 #include "platform/ascii.h"
@@ -8,9 +11,6 @@
 #include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "shell/busy_cursor.h"
-#include "i18n/format_text.h"
-#include "i18n/localized_text.h"
-#include "i18n/qt_language_controller.h"
 #include "shell/message_boxes.h"
 #include "shell/window_images.h"
 
@@ -192,7 +192,8 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   CreateActions();
   FormCreate();
   auto* language = new TQtLanguageController(this, "mdi_pl_Viewer");
-  connect(language, &TQtLanguageController::OnLanguageChanged, this, &Tmdi_pl_Viewer::SetColumnCaptions);
+  connect(language, &TQtLanguageController::OnLanguageChanged, this,
+          &Tmdi_pl_Viewer::SetColumnCaptions);
   language->Attach();
 }
 
@@ -341,8 +342,10 @@ void Tmdi_pl_Viewer::CreateActions() {
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
-  PopupMenu1->addAction("Check All", this, &Tmdi_pl_Viewer::CheckAll1Click)->setObjectName("CheckAll1");
-  PopupMenu1->addAction("Uncheck All", this, &Tmdi_pl_Viewer::UncheckAll1Click)->setObjectName("UncheckAll1");
+  PopupMenu1->addAction("Check All", this, &Tmdi_pl_Viewer::CheckAll1Click)
+      ->setObjectName("CheckAll1");
+  PopupMenu1->addAction("Uncheck All", this, &Tmdi_pl_Viewer::UncheckAll1Click)
+      ->setObjectName("UncheckAll1");
   PopupMenu1->addAction("Invert Selection", this, &Tmdi_pl_Viewer::InvertSelection1Click)
       ->setObjectName("InvertSelection1");
   Tree->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -373,8 +376,10 @@ void Tmdi_pl_Viewer::ShowProgress(const QString& operation, uint64_t done, uint6
 }
 
 void Tmdi_pl_Viewer::ShowStoreState() {
-  // A load that says nothing of the store leaves the title as the window shows it, in its language.
-  if (!FMailbox.DetailCaption().empty()) DetailPanel->setText(AnsiToQString(FMailbox.DetailCaption()));
+  // A load that says nothing of the store leaves the title as the window shows it, in its
+  // language.
+  if (!FMailbox.DetailCaption().empty())
+    DetailPanel->setText(AnsiToQString(FMailbox.DetailCaption()));
   std::string memo;
   for (const auto& line : FMailbox.Memo()) memo += line + "\n";
   if (!memo.empty()) memo.pop_back();

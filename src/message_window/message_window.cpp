@@ -1,5 +1,7 @@
 #include "message_window/message_window.h"
 
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
 #include "i18n/qt_language_controller.h"
 #include "message_window/attachment_files.h"
 #include "message_window/find_dialog.h"
@@ -11,8 +13,6 @@
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
 #include "shell/busy_cursor.h"
-#include "i18n/format_text.h"
-#include "i18n/localized_text.h"
 #include "shell/message_boxes.h"
 
 #include <QAction>

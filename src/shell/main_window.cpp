@@ -173,21 +173,23 @@ void Twnd_pl_Main::StartLanguages() {
   LanguageController = new TQtLanguageController(this, "wnd_pl_Main");
   LanguageController->Attach();
   try {
-    pellora::StartLanguages(TLanguageManager::Instance(),
-                            LanguageFolders(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString()),
+    std::string programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    pellora::StartLanguages(TLanguageManager::Instance(), LanguageFolders(programFolder),
                             UserLanguageId());
   } catch (const std::exception& e) {
     // A broken language file leaves the built-in texts; say so once the frame is there.
-    QTimer::singleShot(0, this, [message = std::string(e.what())] { ReportUncaughtError(message); });
+    QTimer::singleShot(0, this,
+                       [message = std::string(e.what())] { ReportUncaughtError(message); });
   }
 }
 
 void Twnd_pl_Main::WebUpdateUpdateAvailable(const std::string&, bool& mayUpdate,
                                             const std::string& newVersion) {
   mayUpdate = false; // nothing is downloaded by the program itself
-  if (!ConfirmBox(UpdateQuestion(newVersion), QStringToAnsi(QApplication::applicationDisplayName())))
-    return;
-  if (!WebUpdate->ProductAddress().isEmpty()) QDesktopServices::openUrl(QUrl(WebUpdate->ProductAddress()));
+  std::string title = QStringToAnsi(QApplication::applicationDisplayName());
+  if (!ConfirmBox(UpdateQuestion(newVersion), title)) return;
+  if (!WebUpdate->ProductAddress().isEmpty())
+    QDesktopServices::openUrl(QUrl(WebUpdate->ProductAddress()));
 }
 
 void Twnd_pl_Main::WebUpdateBeforeShowInfo(bool& showInfo) { showInfo = false; }

@@ -108,7 +108,8 @@ private:
   void FillWindowList();
   void ShowChildMenu();
   void StartLanguages();
-  void WebUpdateUpdateAvailable(const std::string& current, bool& mayUpdate, const std::string& newVersion);
+  void WebUpdateUpdateAvailable(const std::string& current, bool& mayUpdate,
+                                const std::string& newVersion);
   void WebUpdateBeforeShowInfo(bool& showInfo);
 
   QMdiArea* FMdi = nullptr;
