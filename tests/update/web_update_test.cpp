@@ -5,6 +5,7 @@
 #include "update/qt_web_update.h"
 
 #include <QDesktopServices>
+#include <QNetworkProxy>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -250,6 +251,8 @@ private slots:
 int main(int argc, char** argv) {
   TPelloraApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
+  // The pages are on this machine: no proxy of the environment stands between.
+  QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
   WebUpdateTest test;
   return QTest::qExec(&test, argc, argv);
 }
