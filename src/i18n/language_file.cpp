@@ -6,40 +6,10 @@
 #include "platform/files.h"
 #include "platform/pellora_error.h"
 
-#include <charconv>
 #include <vector>
 
 namespace pellora {
 namespace {
-
-std::string Upper(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper)
-    c = AsciiUpper(c);
-  return upper;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
-    text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
-    text.remove_suffix(1);
-  return text;
-}
-
-// Lines end in LF, CR LF or CR.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
 
 bool IsIdentifier(std::string_view name) {
   if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return false;
@@ -49,18 +19,10 @@ bool IsIdentifier(std::string_view name) {
   return true;
 }
 
-// A decimal number, or -1 when the text is not one.
-long long ParseNumber(std::string_view text) {
-  long long value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return -1;
-  return value;
-}
-
 TLanguageId LanguageIdOf(const std::map<std::string, std::string>& header) {
   auto it = header.find("LANGID");
   if (it == header.end()) return 0;
-  long long value = ParseNumber(it->second);
+  int32_t value = ParseInt32Or(it->second, 0);
   return value > 0 && value <= 0xFFFF ? static_cast<TLanguageId>(value) : 0;
 }
 
@@ -69,16 +31,17 @@ enum class TSectionKind { Header, Constants, Window };
 // Reads the lines of a text already in UTF-8 (or, for the header alone, any ASCII-compatible
 // code page: the header's keys and LANGID are ASCII).
 void ParseLines(std::string_view text, bool headerOnly, TLanguageFile& file) {
-  std::vector<std::string_view> lines = SplitLines(text);
+  std::vector<std::string_view> lines;
+  ForEachLine(text, [&lines](std::string_view line) { lines.push_back(line); });
   TSectionKind kind = TSectionKind::Header;
   std::map<int, std::string>* section = nullptr;
   for (size_t index = 0; index < lines.size(); ++index) {
     try {
-      std::string_view line = Trim(lines[index]);
+      std::string_view line = TrimControls(lines[index]);
       if (line.empty() || line[0] == ';') continue;
       if (line[0] == '[' && line.size() > 2 && line.back() == ']') {
         if (headerOnly) break;
-        std::string name = Upper(Trim(line.substr(1, line.size() - 2)));
+        std::string name = UpperCaseAscii(TrimControls(line.substr(1, line.size() - 2)));
         if (name == "$CONSTANTS") {
           kind = TSectionKind::Constants;
         } else {
@@ -89,23 +52,23 @@ void ParseLines(std::string_view text, bool headerOnly, TLanguageFile& file) {
       }
       size_t eq = line.find('=');
       if (eq == std::string_view::npos) continue;
-      std::string_view key = Trim(line.substr(0, eq));
+      std::string_view key = TrimControls(line.substr(0, eq));
       if (key.empty()) continue;
-      std::string value = UnescapeLanguageText(Trim(line.substr(eq + 1)));
+      std::string value = UnescapeLanguageText(TrimControls(line.substr(eq + 1)));
       switch (kind) {
       case TSectionKind::Header:
-        file.header[Upper(key)] = std::move(value);
+        file.header[UpperCaseAscii(key)] = std::move(value);
         break;
       case TSectionKind::Constants:
         if (!IsIdentifier(key))
           throw EPelloraError(FormatText("Invalid constant name (\"%s\")", {Utf8ToAnsi(key)}));
-        if (!file.constants.emplace(Upper(key), std::move(value)).second)
+        if (!file.constants.emplace(UpperCaseAscii(key), std::move(value)).second)
           throw EPelloraError(FormatText("Duplicate constant name (\"%s\")", {Utf8ToAnsi(key)}));
         break;
       case TSectionKind::Window: {
-        long long id = ParseNumber(key);
-        if (id <= 0 || id > 0x7FFFFFFF) continue;
-        if (!section->emplace(static_cast<int>(id), std::move(value)).second)
+        int32_t id = 0;
+        if (!TryParseInt32(key, id) || id <= 0) continue;
+        if (!section->emplace(id, std::move(value)).second)
           throw EPelloraError(FormatText("Duplicate property value translation ID (%d)", {id}));
         break;
       }
@@ -120,7 +83,7 @@ void ParseLines(std::string_view text, bool headerOnly, TLanguageFile& file) {
 } // namespace
 
 const std::string* TLanguageFile::Text(std::string_view section, int id) const {
-  auto s = sections.find(Upper(section));
+  auto s = sections.find(UpperCaseAscii(section));
   if (s == sections.end()) return nullptr;
   auto t = s->second.find(id);
   return t == s->second.end() ? nullptr : &t->second;

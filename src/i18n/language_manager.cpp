@@ -10,16 +10,6 @@
 #include <mutex>
 
 namespace pellora {
-namespace {
-
-std::string Upper(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper)
-    c = AsciiUpper(c);
-  return upper;
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 
@@ -48,7 +38,7 @@ void TLanguageController::ApplyLanguage(const TLanguageFile* file) {
 
 TLanguageManager::TLanguageManager() {
   for (auto& record : ReadConstantBlock(BuiltInConstantBlock(), CodePageOfLanguage(FDefault)))
-    FConstants.push_back({Upper(record.name), record.name, record.text, record.text});
+    FConstants.push_back({UpperCaseAscii(record.name), record.name, record.text, record.text});
   std::sort(FConstants.begin(), FConstants.end(),
             [](const TConstant& a, const TConstant& b) { return a.key < b.key; });
   FCodePage = CodePageOfLanguage(FCurrent);
@@ -178,7 +168,7 @@ void TLanguageManager::SelectUserLanguage(TLanguageId user) {
 }
 
 const TLanguageManager::TConstant* TLanguageManager::Find(std::string_view name) const {
-  std::string key = Upper(name);
+  std::string key = UpperCaseAscii(name);
   auto it = std::lower_bound(FConstants.begin(), FConstants.end(), key,
                              [](const TConstant& c, const std::string& k) { return c.key < k; });
   return it != FConstants.end() && it->key == key ? &*it : nullptr;

@@ -5,7 +5,6 @@
 #include "platform/ascii.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace pellora {
 namespace {
@@ -21,10 +20,8 @@ bool QuotedValue(std::string_view line, size_t start, std::string& value) {
   return true;
 }
 
-long long FieldNumber(std::string_view field) {
-  long long value = 0;
-  auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-  return error == std::errc() && end == field.data() + field.size() ? value : 0;
+int32_t FieldNumber(std::string_view field) {
+  return ParseInt32Or(field, 0);
 }
 
 std::string_view FirstField(std::string_view version) {
@@ -34,10 +31,6 @@ std::string_view FirstField(std::string_view version) {
 std::string_view RestFields(std::string_view version) {
   size_t dot = version.find('.');
   return dot == std::string_view::npos ? std::string_view() : version.substr(dot + 1);
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && SameTextAscii(text.substr(0, prefix.size()), prefix);
 }
 
 } // namespace
@@ -59,9 +52,7 @@ void ReadUpdateTags(std::string_view page, TUpdateTags& tags) {
     size_t meta = line.find("META NAME");
     std::string name;
     if (meta == std::string_view::npos || !QuotedValue(line, meta + 11, name)) continue;
-    std::string upper(line);
-    for (char& c : upper)
-      c = AsciiUpper(c);
+    std::string upper = UpperCaseAscii(line);
     std::string content;
     if (size_t at = upper.find("CONTENT="); at != std::string::npos)
       QuotedValue(line, at + 9, content);
@@ -73,7 +64,7 @@ void ReadUpdateTags(std::string_view page, TUpdateTags& tags) {
 bool IsNewerVersion(std::string_view programVersion, std::string_view pageVersion) {
   std::string_view p = programVersion, n = pageVersion;
   for (;;) {
-    long long pf = FieldNumber(FirstField(p)), nf = FieldNumber(FirstField(n));
+    int32_t pf = FieldNumber(FirstField(p)), nf = FieldNumber(FirstField(n));
     if (pf < nf) return true;
     if (nf < pf) return false;
     if (p.find('.') == std::string_view::npos) return false;
@@ -93,7 +84,7 @@ std::string ResolveUpdateAddress(std::string_view address, std::string_view info
   auto split = [](std::string_view a, std::string& scheme, std::string& host, std::string& path) {
     scheme = "http://";
     for (std::string_view s : {"http://", "https://"})
-      if (StartsWithNoCase(a, s)) {
+      if (StartsWithText(a, s)) {
         scheme = std::string(s);
         a.remove_prefix(s.size());
       }
