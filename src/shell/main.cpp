@@ -1,3 +1,4 @@
+#include "discovery/store_discovery.h"
 #include "mailbox_window/mailbox_window.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
@@ -8,6 +9,7 @@
 #include "shell/main_window.h"
 #include "shell/window_images.h"
 
+#include <QFile>
 #include <QLocale>
 
 #include <cstdlib>
@@ -34,6 +36,13 @@ int main(int argc, char** argv) {
   SetThousandSeparator(QStringToAnsi(QLocale().groupSeparator()));
 
   QStringList arguments = QApplication::arguments().mid(1);
+  // "--profile DIR" names a Windows profile folder for the store browser, never a path to open.
+  std::vector<std::string> args, profiles;
+  for (const QString& argument : arguments) args.push_back(QFile::encodeName(argument).toStdString());
+  TakeProfileOptions(args, profiles);
+  SetCommandLineProfiles(profiles);
+  arguments.clear();
+  for (const auto& arg : args) arguments << QFile::decodeName(QByteArray::fromStdString(arg));
   if (TAppInstances::HandOver(arguments)) return 0;
 
   RegisterMessageWindow();
