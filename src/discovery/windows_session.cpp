@@ -110,7 +110,8 @@ std::string MapWindowsPath(const std::vector<TPathMount>& mounts, std::string_vi
 
 TWindowsSession::TWindowsSession(TWindowsSessionSetup setup) : FSetup(std::move(setup)) {
   FSystemDrive = DriveOf(FSetup.SystemRoot);
-  if (FSetup.NTFamily) FRegistry.Mount(TRegistryRoot::Users, FSetup.Sid, FSetup.UserHive);
+  if (FSetup.NTFamily && !FSetup.Sid.empty())
+    FRegistry.Mount(TRegistryRoot::Users, FSetup.Sid, FSetup.UserHive);
   FRegistry.Mount(TRegistryRoot::CurrentUser, "", FSetup.UserHive);
   FRegistry.Mount(TRegistryRoot::LocalMachine, FSetup.MachineHiveKey, FSetup.MachineHive);
 

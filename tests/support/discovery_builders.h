@@ -55,4 +55,25 @@ private:
   std::string FText;
 };
 
+// Fake places where a user's mail lives, as the programs lay them out. Each writes below the
+// folder given and returns the folder to hand to discovery.
+
+// A Windows XP disk: "Documents and Settings/ann" with two Outlook Express identities (one
+// store root with %UserProfile%, one absolute) and a Thunderbird profile whose mail root is
+// written in other letter case than on disk; "WINDOWS/system32/config/software" names the
+// profile's SID. Returns the profile folder.
+std::string WriteXPProfile(const std::string& disk);
+// A Windows 7 disk: "Users/bob" with Windows Mail, Windows Live Mail (the default account two
+// folders below the store root) and a Thunderbird profile list whose first profile has no
+// preferences. Returns the profile folder.
+std::string WriteWindows7Profile(const std::string& disk);
+// A Wine prefix of user carol: user.reg and system.reg, dosdevices c: and z:, one identity and
+// a Windows Live Mail store without default account. Returns the prefix.
+std::string WriteWinePrefix(const std::string& prefix);
+// ~/.thunderbird with a relative profile and a Flatpak Thunderbird with an absolute one.
+void WriteLinuxThunderbird(const std::string& home);
+
+// Writes bytes to path, creating its folders.
+void WriteFileAt(const std::string& path, std::string_view bytes);
+
 } // namespace pellora::test
