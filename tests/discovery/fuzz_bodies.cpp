@@ -1,0 +1,110 @@
+#include "discovery/fuzz_bodies.h"
+
+#include "discovery/mail_discovery.h"
+#include "discovery/prefs_js.h"
+#include "discovery/windows_session.h"
+#include "platform/hive_file.h"
+#include "platform/wine_registry.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace pellora::fuzz {
+namespace {
+
+const std::string& ScratchFolder() {
+  // Removed with everything in it when the process ends.
+  static const struct TScratch {
+    std::string path;
+    TScratch() {
+      path = access("/dev/shm", W_OK) == 0 ? "/dev/shm/pellora-fuzz-XXXXXX"
+                                           : "/tmp/pellora-fuzz-XXXXXX";
+      if (!mkdtemp(path.data())) std::abort();
+    }
+    ~TScratch() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+  } scratch;
+  return scratch.path;
+}
+
+std::string WriteScratch(const std::string& name, std::string_view bytes) {
+  std::string path = ScratchFolder() + "/" + name;
+  std::remove(path.c_str());
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+// Every key below path, breadth limited: a damaged hive may link a key list back to an ancestor.
+void Walk(const THive& hive, const std::string& path, int depth, int& budget) {
+  auto key = hive.OpenKey(path);
+  if (!key || depth > 8) return;
+  std::string text;
+  int32_t number = 0;
+  for (const char* name : {"", "Username", "Identity Ordinal", "Store Root", "ProfileImagePath"}) {
+    TryReadString(*key, name, text);
+    TryReadInteger(*key, name, number);
+  }
+  for (const auto& name : key->SubKeyNames()) {
+    if (--budget < 0) return;
+    Walk(hive, path.empty() ? name : path + "\\" + name, depth + 1, budget);
+  }
+}
+
+// The routines over a session whose drive C: lies nowhere: registry reads only.
+void Discover(std::shared_ptr<const THive> user, std::shared_ptr<const THive> machine,
+              const char* machineKey) {
+  TWindowsSessionSetup setup;
+  setup.UserHive = std::move(user);
+  setup.MachineHive = std::move(machine);
+  setup.MachineHiveKey = machineKey;
+  setup.Sid = "S-1-5-21-0-0-0-1000";
+  setup.UserName = "u";
+  setup.ProfilePath = "C:\\users\\u";
+  setup.Mounts = {{"C:", ScratchFolder() + "/none"}};
+  TWindowsSession session(setup);
+  std::vector<TOEIdentity> identities;
+  ListOEIdentityStores(session, identities);
+  try {
+    GetWindowsMailStore(session);
+  } catch (const EPelloraError&) {
+  }
+  try {
+    GetWindowsLiveMailStore(session);
+  } catch (const EPelloraError&) {
+  }
+}
+
+} // namespace
+
+void RunPrefsJS(const uint8_t* data, size_t size) {
+  TPrefsJS prefs;
+  prefs.LoadFromText(std::string_view(reinterpret_cast<const char*>(data), size));
+  prefs.FindPref("mail.root.none");
+  prefs.FindPref("mail.server.server1.directory");
+}
+
+void RunWineRegistry(const uint8_t* data, size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  TWineRegistryFile file = ParseWineRegistry(text);
+  int budget = 2000;
+  Walk(*file.Hive, "", 0, budget);
+  Discover(file.Hive, file.Hive, "");
+}
+
+void RunHive(const uint8_t* data, size_t size) {
+  auto hive = THiveFile::Open(WriteScratch("NTUSER.DAT", {reinterpret_cast<const char*>(data), size}));
+  if (!hive) return;
+  int budget = 2000;
+  Walk(*hive, "", 0, budget);
+  Discover(hive, hive, "SOFTWARE");
+}
+
+} // namespace pellora::fuzz
