@@ -59,8 +59,7 @@ std::string ReplaceUserProfile(const TUserSession& session, std::string text) {
   return text;
 }
 
-// "Store Root" of a Windows Mail program's key; a value of the wrong type raises. An empty root is
-// "not found": taken as written it would name the root of the drive.
+// The key of a mail program in the user's branch ("Windows Mail", "Windows Live Mail").
 std::unique_ptr<TRegistryKey> OpenStoreKey(const TUserSession& session, const char* program) {
   return TUserBranch(session).Open(std::string("Software\\Microsoft\\") + program);
 }
@@ -87,7 +86,8 @@ std::string MailRootOf(const TUserSession& session, const std::string& prefsFile
     if (DirectoryExists(local)) return IncludeTrailingPathDelimiter(local);
   }
   std::string server = Unescaped(prefs.FindPref("mail.server.server1.directory").Value);
-  while (!server.empty() && server.back() == delim) server.pop_back();
+  while (!server.empty() && server.back() == delim)
+    server.pop_back();
   size_t cut = server.rfind(delim);
   if (cut != std::string::npos) {
     std::string local = session.LocalPath(server.substr(0, cut + 1));
@@ -104,7 +104,8 @@ std::string GetAccountSidString(const TUserSession& session, const std::string& 
   std::string text = "S-1-";
   for (uint8_t part : sid.IdentifierAuthority)
     if (part != 0) text += std::to_string(part);
-  for (uint32_t sub : sid.SubAuthorities) text += "-" + std::to_string(sub);
+  for (uint32_t sub : sid.SubAuthorities)
+    text += "-" + std::to_string(sub);
   return text;
 }
 
@@ -152,7 +153,8 @@ std::string GetUserProfileFolder(const TUserSession& session) {
     size_t cut = desktop.rfind(delim);
     if (cut != std::string::npos) result = desktop.substr(0, cut);
   }
-  while (result.size() > 1 && result.back() == delim) result.pop_back();
+  while (result.size() > 1 && result.back() == delim)
+    result.pop_back();
   return result;
 }
 
@@ -171,7 +173,8 @@ void ListOEIdentityStores(const TUserSession& session, std::vector<TOEIdentity>&
       std::string label;
       if (!TryReadString(*key, "Username", label) || label.empty()) label = std::to_string(ordinal);
       key.reset();
-      auto express = branch.Open("Identities\\" + name + "\\Software\\Microsoft\\Outlook Express\\5.0");
+      auto express =
+          branch.Open("Identities\\" + name + "\\Software\\Microsoft\\Outlook Express\\5.0");
       if (!express) continue;
       std::string root;
       TryReadString(*express, "Store Root", root);
@@ -191,7 +194,8 @@ void ListOEIdentityStores(const TUserSession& session, std::vector<TOEIdentity>&
   FindFiles(folder, "*.dbx", faAnyFile, true, &files);
   for (const auto& file : files) {
     std::string dir = ExtractFilePath(file);
-    if (std::none_of(list.begin(), list.end(), [&](const TOEIdentity& i) { return i.Folder == dir; }))
+    if (std::none_of(list.begin(), list.end(),
+                     [&](const TOEIdentity& i) { return i.Folder == dir; }))
       list.push_back({std::to_string(list.size() + 1), dir});
   }
 }
@@ -202,6 +206,7 @@ std::string GetWindowsMailStore(const TUserSession& session) {
   std::string root;
   ReadString(*key, "Store Root", root);
   root = ReplaceUserProfile(session, root);
+  // An empty root is "not found": taken as written it would name the root of the drive.
   if (root.empty()) return {};
   return session.LocalPath(WithDelim(root, Delim(session)) + "Local Folders");
 }

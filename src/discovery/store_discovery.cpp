@@ -66,10 +66,14 @@ std::vector<std::string> g_CommandLineProfiles;
 
 const char* DiscoveredKindName(TDiscoveredKind kind) {
   switch (kind) {
-  case dkOEIdentity: return "oe-identity";
-  case dkWindowsMail: return "windows-mail";
-  case dkWindowsLiveMail: return "windows-live-mail";
-  case dkThunderbirdRoot: return "thunderbird-root";
+  case dkOEIdentity:
+    return "oe-identity";
+  case dkWindowsMail:
+    return "windows-mail";
+  case dkWindowsLiveMail:
+    return "windows-live-mail";
+  case dkThunderbirdRoot:
+    return "thunderbird-root";
   }
   return "";
 }
@@ -145,6 +149,8 @@ void SetCommandLineProfiles(std::vector<std::string> profiles) {
   g_CommandLineProfiles = std::move(profiles);
 }
 
-const std::vector<std::string>& CommandLineProfiles() { return g_CommandLineProfiles; }
+const std::vector<std::string>& CommandLineProfiles() {
+  return g_CommandLineProfiles;
+}
 
 } // namespace pellora

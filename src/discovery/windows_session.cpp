@@ -53,24 +53,26 @@ bool ParseWindowsPath(std::string_view path, std::string_view systemDrive, TWind
 }
 
 std::string DriveOf(std::string_view windowsPath) {
-  if (windowsPath.size() >= 2 && windowsPath[1] == ':')
-    return {AsciiUpper(windowsPath[0]), ':'};
+  if (windowsPath.size() >= 2 && windowsPath[1] == ':') return {AsciiUpper(windowsPath[0]), ':'};
   return "C:";
 }
 
 std::string JoinWindows(const std::string& drive, const std::vector<std::string>& names) {
   std::string path = drive;
-  for (const auto& name : names) path += "\\" + name;
+  for (const auto& name : names)
+    path += "\\" + name;
   return path;
 }
 
-bool HasDrive(std::string_view path) { return path.size() >= 2 && path[1] == ':'; }
+bool HasDrive(std::string_view path) {
+  return path.size() >= 2 && path[1] == ':';
+}
 
 } // namespace
 
 std::string ResolveCase(const std::string& folder, const std::string& name) {
   std::string exact = IncludeTrailingPathDelimiter(folder) + name;
-  struct stat st{};
+  struct stat st {};
   if (lstat(exact.c_str(), &st) == 0) return exact;
   DIR* dir = opendir(folder.c_str());
   if (!dir) return exact;
@@ -104,7 +106,8 @@ std::string MapWindowsPath(const std::vector<TPathMount>& mounts, std::string_vi
   }
   if (!best) return {};
   std::string local = ExcludeTrailingPathDelimiter(best->LocalFolder);
-  for (size_t i = bestDepth; i < path.Names.size(); ++i) local = ResolveCase(local, path.Names[i]);
+  for (size_t i = bestDepth; i < path.Names.size(); ++i)
+    local = ResolveCase(local, path.Names[i]);
   return local;
 }
 
@@ -128,7 +131,8 @@ TWindowsSession::TWindowsSession(TWindowsSessionSetup setup) : FSetup(std::move(
   };
   auto block = [&variables] {
     std::vector<std::string> entries;
-    for (const auto& [name, value] : variables) entries.push_back(name + "=" + value);
+    for (const auto& [name, value] : variables)
+      entries.push_back(name + "=" + value);
     return entries;
   };
   FFolders[CSIDL_PROFILE] = profile;
@@ -139,10 +143,9 @@ TWindowsSession::TWindowsSession(TWindowsSessionSetup setup) : FSetup(std::move(
   variables.emplace_back("LOCALAPPDATA", FFolders[CSIDL_LOCAL_APPDATA]);
 
   std::sort(variables.begin(), variables.end(), [](const auto& a, const auto& b) {
-    return std::lexicographical_compare(a.first.begin(), a.first.end(), b.first.begin(),
-                                        b.first.end(), [](char x, char y) {
-                                          return AsciiUpper(x) < AsciiUpper(y);
-                                        });
+    return std::lexicographical_compare(
+        a.first.begin(), a.first.end(), b.first.begin(), b.first.end(),
+        [](char x, char y) { return AsciiUpper(x) < AsciiUpper(y); });
   });
   FEnvironment = block();
 }
@@ -173,7 +176,8 @@ std::string TWindowsSession::ShellFolder(const char* valueName,
     else
       folder = profile + (vista ? "\\AppData\\Local" : "\\Local Settings\\Application Data");
   }
-  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  while (folder.size() > 3 && folder.back() == '\\')
+    folder.pop_back();
   return folder;
 }
 
@@ -212,7 +216,8 @@ std::vector<TPathMount> WineDrives(const std::string& prefix) {
   }
   std::sort(mounts.begin(), mounts.end(),
             [](const auto& a, const auto& b) { return a.WindowsPath < b.WindowsPath; });
-  if (std::none_of(mounts.begin(), mounts.end(), [](const auto& m) { return m.WindowsPath == "C:"; }))
+  if (std::none_of(mounts.begin(), mounts.end(),
+                   [](const auto& m) { return m.WindowsPath == "C:"; }))
     mounts.push_back({"C:", prefix + "/drive_c"});
   return mounts;
 }
@@ -244,7 +249,8 @@ std::vector<std::string> SystemBlock(const std::string& systemRoot) {
 }
 
 std::string WithoutTrailingBackslash(std::string path) {
-  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  while (path.size() > 3 && path.back() == '\\')
+    path.pop_back();
   return path;
 }
 
@@ -305,8 +311,9 @@ std::unique_ptr<TWindowsSession> OpenMountedProfile(const std::string& profileFo
   }
 
   std::string value;
-  auto version = setup.MachineHive ? setup.MachineHive->OpenKey("Microsoft\\Windows NT\\CurrentVersion")
-                                   : nullptr;
+  auto version = setup.MachineHive
+                     ? setup.MachineHive->OpenKey("Microsoft\\Windows NT\\CurrentVersion")
+                     : nullptr;
   setup.SystemRoot = version && TryReadString(*version, "SystemRoot", value) && HasDrive(value)
                          ? WithoutTrailingBackslash(value)
                          : "C:\\" + windowsFolder;
@@ -333,7 +340,8 @@ std::unique_ptr<TWindowsSession> OpenMountedProfile(const std::string& profileFo
   }
   TSid sid;
   if (!ParseSidString(setup.Sid, sid)) setup.Sid = DefaultSid;
-  if (windowsProfile.empty() && !disk.empty()) windowsProfile = systemDrive + "\\" + parentName + "\\" + name;
+  if (windowsProfile.empty() && !disk.empty())
+    windowsProfile = systemDrive + "\\" + parentName + "\\" + name;
   if (windowsProfile.empty() && setup.UserHive) {
     // Without the disk, the user's own desktop folder tells where the profile was.
     auto folders = setup.UserHive->OpenKey(

@@ -52,7 +52,9 @@ std::shared_ptr<THiveFile> THiveFile::Open(const std::string& path) {
   return std::shared_ptr<THiveFile>(new THiveFile(handle));
 }
 
-THiveFile::~THiveFile() { hivex_close(FHandle); }
+THiveFile::~THiveFile() {
+  hivex_close(FHandle);
+}
 
 std::unique_ptr<TRegistryKey> THiveFile::OpenKey(std::string_view path) const {
   hive_node_h node = hivex_root(FHandle);

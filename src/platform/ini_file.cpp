@@ -10,14 +10,17 @@ namespace pellora {
 namespace {
 
 std::string_view Trim(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+    text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+    text.remove_suffix(1);
   return text;
 }
 
 std::string Upper(std::string_view text) {
   std::string upper(text);
-  for (auto& c : upper) c = AsciiUpper(c);
+  for (auto& c : upper)
+    c = AsciiUpper(c);
   return upper;
 }
 

@@ -9,7 +9,8 @@ namespace {
 
 std::string UpperName(std::string_view name) {
   std::string upper(name);
-  for (auto& c : upper) c = AsciiUpper(c);
+  for (auto& c : upper)
+    c = AsciiUpper(c);
   return upper;
 }
 
@@ -36,7 +37,8 @@ public:
   explicit TMemoryKey(const TMemoryHive::TNode& node) : FNode(node) {}
   std::vector<std::string> SubKeyNames() const override {
     std::vector<std::string> names;
-    for (const auto& child : FNode.Children) names.push_back(child->Name);
+    for (const auto& child : FNode.Children)
+      names.push_back(child->Name);
     return names;
   }
   bool GetValue(std::string_view name, TRegistryValue& value) const override {
@@ -109,7 +111,8 @@ bool ReadInteger(const TRegistryKey& key, std::string_view name, int32_t& value)
   if (!key.GetValue(name, stored)) return false;
   if (stored.Type != REG_DWORD || stored.Data.size() < 4) RaiseDataType(name);
   uint32_t bits = 0;
-  for (int i = 3; i >= 0; --i) bits = bits << 8 | static_cast<unsigned char>(stored.Data[i]);
+  for (int i = 3; i >= 0; --i)
+    bits = bits << 8 | static_cast<unsigned char>(stored.Data[i]);
   value = static_cast<int32_t>(bits);
   return true;
 }
@@ -181,8 +184,11 @@ void AppendUtf16LE(std::string& out, uint32_t cp) {
 
 bool NextUtf8(std::string_view text, size_t& at, uint32_t& cp) {
   auto b = static_cast<unsigned char>(text[at]);
-  int extra = b < 0x80 ? 0 : b >= 0xC2 && b < 0xE0 ? 1 : b >= 0xE0 && b < 0xF0 ? 2
-                                                    : b >= 0xF0 && b < 0xF5 ? 3 : -1;
+  int extra = b < 0x80                ? 0
+              : b >= 0xC2 && b < 0xE0 ? 1
+              : b >= 0xE0 && b < 0xF0 ? 2
+              : b >= 0xF0 && b < 0xF5 ? 3
+                                      : -1;
   if (extra < 0 || at + extra >= text.size()) return false;
   cp = extra == 0 ? b : b & (0x3F >> extra);
   for (int k = 1; k <= extra; ++k) {
@@ -234,7 +240,8 @@ void TMemoryHive::SetString(std::string_view path, std::string_view name, std::s
 
 void TMemoryHive::SetInteger(std::string_view path, std::string_view name, uint32_t value) {
   std::string data(4, '\0');
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>(value >> (8 * i) & 0xFF);
+  for (int i = 0; i < 4; ++i)
+    data[i] = static_cast<char>(value >> (8 * i) & 0xFF);
   SetValue(path, name, {REG_DWORD, data});
 }
 

@@ -46,14 +46,30 @@ bool Unescape(std::string_view text, size_t& at, char endChar, std::string& out)
       at += 2;
       uint32_t unit = 0;
       switch (e) {
-      case 'a': unit = 7; break;
-      case 'b': unit = 8; break;
-      case 'e': unit = 27; break;
-      case 'f': unit = 12; break;
-      case 'n': unit = 10; break;
-      case 'r': unit = 13; break;
-      case 't': unit = 9; break;
-      case 'v': unit = 11; break;
+      case 'a':
+        unit = 7;
+        break;
+      case 'b':
+        unit = 8;
+        break;
+      case 'e':
+        unit = 27;
+        break;
+      case 'f':
+        unit = 12;
+        break;
+      case 'n':
+        unit = 10;
+        break;
+      case 'r':
+        unit = 13;
+        break;
+      case 't':
+        unit = 9;
+        break;
+      case 'v':
+        unit = 11;
+        break;
       case 'x':
         if (!ReadHex(text, at, 4, unit)) unit = 'x';
         break;
@@ -77,7 +93,8 @@ bool Unescape(std::string_view text, size_t& at, char endChar, std::string& out)
 }
 
 void SkipSpaces(std::string_view text, size_t& at) {
-  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+    ++at;
 }
 
 bool Consume(std::string_view text, size_t& at, std::string_view word) {
@@ -151,7 +168,8 @@ private:
       uint32_t number = 0;
       if (!ReadHex(line, at, 8, number)) return;
       value.Type = REG_DWORD;
-      for (int i = 0; i < 4; ++i) value.Data += static_cast<char>(number >> (8 * i) & 0xFF);
+      for (int i = 0; i < 4; ++i)
+        value.Data += static_cast<char>(number >> (8 * i) & 0xFF);
     } else if (Consume(line, at, "hex:")) {
       value.Type = REG_BINARY;
       ReadHexBytes(line, at, value.Data);
@@ -188,7 +206,9 @@ private:
 
 } // namespace
 
-TWineRegistryFile ParseWineRegistry(std::string_view text) { return TParser(text).Run(); }
+TWineRegistryFile ParseWineRegistry(std::string_view text) {
+  return TParser(text).Run();
+}
 
 TWineRegistryFile LoadWineRegistry(const std::string& path) {
   std::string text;

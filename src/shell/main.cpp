@@ -38,11 +38,13 @@ int main(int argc, char** argv) {
   QStringList arguments = QApplication::arguments().mid(1);
   // "--profile DIR" names a Windows profile folder for the store browser, never a path to open.
   std::vector<std::string> args, profiles;
-  for (const QString& argument : arguments) args.push_back(QFile::encodeName(argument).toStdString());
+  for (const QString& argument : arguments)
+    args.push_back(QFile::encodeName(argument).toStdString());
   TakeProfileOptions(args, profiles);
   SetCommandLineProfiles(profiles);
   arguments.clear();
-  for (const auto& arg : args) arguments << QFile::decodeName(QByteArray::fromStdString(arg));
+  for (const auto& arg : args)
+    arguments << QFile::decodeName(QByteArray::fromStdString(arg));
   if (TAppInstances::HandOver(arguments)) return 0;
 
   RegisterMessageWindow();

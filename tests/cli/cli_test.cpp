@@ -136,32 +136,36 @@ TEST(Cli, StoresOfEveryPlace) {
   EXPECT_EQ(profiles.code, 0);
   const std::string xpIds = xp + "/Local Settings/Application Data/Identities/";
   const std::string w7Local = w7 + "/AppData/Local/Microsoft/";
-  EXPECT_EQ(profiles.out,
-            "Kind\tSource\tLabel\tPath\n"
-            "oe-identity\t" + xp + "\tMain Identity\t" + xpIds +
-                "{1B2C3D4E-0000-0000-0000-000000000001}/Microsoft/Outlook Express/\n"
-            "oe-identity\t" + xp + "\tWork\t" + xpIds +
-                "{1B2C3D4E-0000-0000-0000-000000000002}/Microsoft/Outlook Express/\n"
-            "thunderbird-root\t" + xp + "\tMail\t" + xp +
-                "/Application Data/Thunderbird/Profiles/k3j2.default/Mail/\n"
-            "windows-mail\t" + w7 + "\tWindows Mail\t" + w7Local + "Windows Mail/Local Folders\n"
-            "windows-live-mail\t" + w7 + "\tWindows Live Mail\t" + w7Local +
-                "Windows Live Mail/Hotmail (bob)/Sub/\n"
-            "thunderbird-root\t" + w7 + "\tMail\t" + w7 +
-                "/AppData/Roaming/Thunderbird/Profiles/x9.work/Mail/\n");
+  const std::vector<std::vector<std::string>> rows = {
+      {"oe-identity", xp, "Main Identity",
+       xpIds + "{1B2C3D4E-0000-0000-0000-000000000001}/Microsoft/Outlook Express/"},
+      {"oe-identity", xp, "Work",
+       xpIds + "{1B2C3D4E-0000-0000-0000-000000000002}/Microsoft/Outlook Express/"},
+      {"thunderbird-root", xp, "Mail",
+       xp + "/Application Data/Thunderbird/Profiles/k3j2.default/Mail/"},
+      {"windows-mail", w7, "Windows Mail", w7Local + "Windows Mail/Local Folders"},
+      {"windows-live-mail", w7, "Windows Live Mail",
+       w7Local + "Windows Live Mail/Hotmail (bob)/Sub/"},
+      {"thunderbird-root", w7, "Mail", w7 + "/AppData/Roaming/Thunderbird/Profiles/x9.work/Mail/"},
+  };
+  std::string expected = "Kind\tSource\tLabel\tPath\n";
+  for (const auto& row : rows)
+    expected += row[0] + "\t" + row[1] + "\t" + row[2] + "\t" + row[3] + "\n";
+  EXPECT_EQ(profiles.out, expected);
 
   setenv("HOME", home.c_str(), 1);
   setenv("WINEPREFIX", wine.c_str(), 1);
   TRun json = Cli({"stores", "--json"});
   ASSERT_EQ(json.code, 0);
-  auto rows = nlohmann::json::parse(json.out);
-  ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[0]["Kind"], "thunderbird-root");
-  EXPECT_EQ(rows[0]["Source"], "Linux");
-  EXPECT_EQ(rows[1]["Source"], "Flatpak");
-  EXPECT_EQ(rows[2]["Label"], "Carol \"C\" \xC3\x9Cnal");
-  EXPECT_EQ(rows[3]["Kind"], "windows-live-mail");
-  EXPECT_EQ(rows[3]["Path"], wine + "/drive_c/users/carol/AppData/Local/Microsoft/Windows Live Mail/");
+  auto stores = nlohmann::json::parse(json.out);
+  ASSERT_EQ(stores.size(), 4u);
+  EXPECT_EQ(stores[0]["Kind"], "thunderbird-root");
+  EXPECT_EQ(stores[0]["Source"], "Linux");
+  EXPECT_EQ(stores[1]["Source"], "Flatpak");
+  EXPECT_EQ(stores[2]["Label"], "Carol \"C\" \xC3\x9Cnal");
+  EXPECT_EQ(stores[3]["Kind"], "windows-live-mail");
+  EXPECT_EQ(stores[3]["Path"],
+            wine + "/drive_c/users/carol/AppData/Local/Microsoft/Windows Live Mail/");
 
   TRun missing = Cli({"stores", "--profile", dir / "gone"}, true);
   EXPECT_EQ(missing.code, 1);

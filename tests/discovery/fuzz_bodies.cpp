@@ -38,7 +38,8 @@ const std::string& ScratchFolder() {
 std::string WriteScratch(const std::string& name, std::string_view bytes) {
   std::string path = ScratchFolder() + "/" + name;
   std::remove(path.c_str());
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
@@ -100,7 +101,8 @@ void RunWineRegistry(const uint8_t* data, size_t size) {
 }
 
 void RunHive(const uint8_t* data, size_t size) {
-  auto hive = THiveFile::Open(WriteScratch("NTUSER.DAT", {reinterpret_cast<const char*>(data), size}));
+  auto hive =
+      THiveFile::Open(WriteScratch("NTUSER.DAT", {reinterpret_cast<const char*>(data), size}));
   if (!hive) return;
   int budget = 2000;
   Walk(*hive, "", 0, budget);

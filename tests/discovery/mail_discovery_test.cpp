@@ -26,7 +26,8 @@ const char* const ProfileListKey =
     "Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-1-2-3-1001";
 const char* const UserShellFolders =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-const char* const ShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char* const ShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char* const OEKey = "\\Software\\Microsoft\\Outlook Express\\5.0";
 
 // User user1 of an XP machine: profile C:\Documents and Settings\user1.
@@ -68,7 +69,8 @@ TLines Identities(const TUserSession& session) {
   std::vector<TOEIdentity> list = {{"stale", "/x/"}};
   ListOEIdentityStores(session, list);
   TLines lines;
-  for (const auto& i : list) lines.emplace_back(i.Label, i.Folder);
+  for (const auto& i : list)
+    lines.emplace_back(i.Label, i.Folder);
   return lines;
 }
 
@@ -98,7 +100,9 @@ TEST(MailDiscovery, OEIdentitiesFromTheRegistry) {
          h.SetString("Identities\\{X}", "Username", "Main Identity");
          h.SetString(std::string("Identities\\{X}") + OEKey, "Store Root", oeRoot, REG_EXPAND_SZ);
        },
-       [&](const TFakeWindows& w) { return TLines{{"Main Identity", w.Profile(oeFolder)}}; }},
+       [&](const TFakeWindows& w) {
+         return TLines{{"Main Identity", w.Profile(oeFolder)}};
+       }},
       {"ordinal labels",
        [](TMemoryHive& h) {
          h.SetString("Identities\\{A}", "Username", "");
@@ -119,7 +123,9 @@ TEST(MailDiscovery, OEIdentitiesFromTheRegistry) {
          h.SetString(std::string("Identities\\{D}") + OEKey, "Store Root", "relative\\path");
          h.SetString(std::string("Identities\\{E}") + OEKey, "Store Root", "C:\\e");
        },
-       [](const TFakeWindows& w) { return TLines{{"1", w.C("e/")}}; }},
+       [](const TFakeWindows& w) {
+         return TLines{{"1", w.C("e/")}};
+       }},
       {"first reference only, any case",
        [](TMemoryHive& h) {
          h.SetString(std::string("Identities\\{A}") + OEKey, "Store Root",
@@ -135,7 +141,9 @@ TEST(MailDiscovery, OEIdentitiesFromTheRegistry) {
          h.SetString(std::string("Identities\\{A}") + OEKey, "Store Root", "C:\\a");
          h.SetInteger(std::string("Identities\\{B}") + OEKey, "Store Root", 1);
        },
-       [](const TFakeWindows& w) { return TLines{{"1", w.C("a/")}}; }},
+       [](const TFakeWindows& w) {
+         return TLines{{"1", w.C("a/")}};
+       }},
   };
   for (const auto& c : cases) {
     TFakeWindows windows;
@@ -182,7 +190,8 @@ TEST(MailDiscovery, WindowsMailStores) {
             windows.C("Users/user1/AppData/Local/Microsoft/Windows Mail/Local Folders"));
 
   const std::string liveRoot = windows.C("Users/user1/AppData/Local/Microsoft/Windows Live Mail/");
-  windows.User->SetString(live, "Store Root", "%UserProfile%\\AppData\\Local\\Microsoft\\Windows Live Mail");
+  windows.User->SetString(live, "Store Root",
+                          "%UserProfile%\\AppData\\Local\\Microsoft\\Windows Live Mail");
   windows.User->SetString(live, "Default Mail Account", "ACCOUNT{B}.oeaccount");
   WriteFileAt(liveRoot + "One/account{A}.oeaccount", "");
   WriteFileAt(liveRoot + "Two/Deeper/account{b}.oeaccount", "");
@@ -252,9 +261,15 @@ TEST(MailDiscovery, ProfileFolderSidAndEnvironment) {
 }
 
 TEST(MailDiscovery, ExpandEnvVars) {
-  const std::vector<std::string> block = {
-      "=C:=C:\\", "SystemDrive=C:", "USERPROFILE=C:\\Users\\u", "A=%B%", "B=b", " =blank",
-      "NOEQUALS", "", "LATE=never"};
+  const std::vector<std::string> block = {"=C:=C:\\",
+                                          "SystemDrive=C:",
+                                          "USERPROFILE=C:\\Users\\u",
+                                          "A=%B%",
+                                          "B=b",
+                                          " =blank",
+                                          "NOEQUALS",
+                                          "",
+                                          "LATE=never"};
   struct Case {
     const char* text;
     const char* expanded;
@@ -268,11 +283,13 @@ TEST(MailDiscovery, ExpandEnvVars) {
       {"% %", "% %"},
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(ExpandEnvVars(c.text, block), c.expanded) << c.text;
+  for (const auto& c : cases)
+    EXPECT_EQ(ExpandEnvVars(c.text, block), c.expanded) << c.text;
 
   // Nothing is cut: not a long environment, not a long text after a reference.
   std::vector<std::string> big;
-  for (int i = 0; i < 300; ++i) big.push_back("FILLER" + std::to_string(i) + "=" + std::string(40, 'f'));
+  for (int i = 0; i < 300; ++i)
+    big.push_back("FILLER" + std::to_string(i) + "=" + std::string(40, 'f'));
   big.push_back("LONG=" + std::string(5000, 'v'));
   std::string tail(3000, 't');
   EXPECT_EQ(ExpandEnvVars("%LONG%\\" + tail, big), std::string(5000, 'v') + "\\" + tail);
@@ -308,7 +325,8 @@ TEST(MailDiscovery, ThunderbirdMailRoot) {
        {"d/tb/prof/Mail"},
        "d/tb/prof/Mail/"},
       {"first profile with a preference file",
-       {{"profiles.ini", "[Profile0]\nPath=Profiles/none\n[Profile1]\nPath=Profiles/abcd.default\n"},
+       {{"profiles.ini",
+         "[Profile0]\nPath=Profiles/none\n[Profile1]\nPath=Profiles/abcd.default\n"},
         {abcd + "prefs.js", Pref("mail.root.none", "C:\\\\TB\\\\Root")}},
        {"c/TB/Root"},
        "c/TB/Root/"},
@@ -324,9 +342,9 @@ TEST(MailDiscovery, ThunderbirdMailRoot) {
        "c/TB/Root/"},
       {"server directory's parent",
        {{"profiles.ini", "[Profile0]\nPath=Profiles/abcd.default\n"},
-        {abcd + "prefs.js", Pref("mail.root.none", "C:\\\\Gone") +
-                                Pref("mail.server.server1.directory",
-                                     "C:\\\\TB\\\\Mail\\\\Local Folders\\\\")}},
+        {abcd + "prefs.js",
+         Pref("mail.root.none", "C:\\\\Gone") +
+             Pref("mail.server.server1.directory", "C:\\\\TB\\\\Mail\\\\Local Folders\\\\")}},
        {"c/TB/Mail"},
        "c/TB/Mail/"},
       {".init before prefs.js",
@@ -357,9 +375,11 @@ TEST(MailDiscovery, ThunderbirdMailRoot) {
     TFakeWindows windows;
     const std::string thunderbird = windows.Profile("Application Data/Thunderbird/");
     for (const auto& [name, text] : c.files)
-      WriteFileAt(name.starts_with("d:") ? windows.Dir / ("d/" + name.substr(2)) : thunderbird + name,
+      WriteFileAt(name.starts_with("d:") ? windows.Dir / ("d/" + name.substr(2))
+                                         : thunderbird + name,
                   text);
-    for (const auto& folder : c.folders) std::filesystem::create_directories(windows.Dir / folder);
+    for (const auto& folder : c.folders)
+      std::filesystem::create_directories(windows.Dir / folder);
     std::vector<std::string> roots = {"stale"};
     ListThunderbirdMailRoots(*windows.Session(), roots);
     if (c.expected.empty())
@@ -371,7 +391,8 @@ TEST(MailDiscovery, ThunderbirdMailRoot) {
 
 TEST(MailDiscovery, ThunderbirdPreferenceFileThatCannotBeOpened) {
   TFakeWindows windows;
-  WriteFileAt(windows.Profile("Application Data/Thunderbird/profiles.ini"), "[Profile0]\nPath=D:\\s\n");
+  WriteFileAt(windows.Profile("Application Data/Thunderbird/profiles.ini"),
+              "[Profile0]\nPath=D:\\s\n");
   // A socket passes for a file but refuses to be opened, even by root.
   std::filesystem::create_directories(windows.Dir / "d/s");
   int fd = socket(AF_UNIX, SOCK_STREAM, 0);

@@ -18,13 +18,13 @@ TEST(PrefsJS, LinesToEntries) {
        "C:\\\\Users\\\\user1\\\\Mail"},
       {"user_pref(\"mail.check_time\", 10);", "mail.check_time", "10"},
       {"user_pref(\"mail.flag\", true);", "mail.flag", "true"},
-      {"user_pref(\"list\", \"a,b\");", "list", "a,b"},       // a comma inside the value stays
-      {"user_pref(\"a,b\", \"v\");", "\"a", "b\", \"v\""},    // a comma in the name cuts it
-      {" \t user_pref(\"x\", 1);  ", "x", "1"},                // indented
-      {"USER_PREF(\"x\", 1);", "x", "1"},                      // capitals
-      {"user_pref(\"x\");", "", "user_pref(\"x\""},            // no comma: no name
-      {"user_pref(\"x\",);", "x", ""},                          // value shorter than two
-      {"user_pref(x, \"y\");", "x", "y"},                      // an unquoted name
+      {"user_pref(\"list\", \"a,b\");", "list", "a,b"},    // a comma inside the value stays
+      {"user_pref(\"a,b\", \"v\");", "\"a", "b\", \"v\""}, // a comma in the name cuts it
+      {" \t user_pref(\"x\", 1);  ", "x", "1"},            // indented
+      {"USER_PREF(\"x\", 1);", "x", "1"},                  // capitals
+      {"user_pref(\"x\");", "", "user_pref(\"x\""},        // no comma: no name
+      {"user_pref(\"x\",);", "x", ""},                     // value shorter than two
+      {"user_pref(x, \"y\");", "x", "y"},                  // an unquoted name
       {"user_pref(\"utf8\", \"J\xC3\xB6rg\");", "utf8", "J\xC3\xB6rg"}, // bytes as they are
   };
   for (const auto& c : cases) {
@@ -77,8 +77,8 @@ TEST(PrefsJS, FileLoadingAndLookUp) {
     prefs.LoadFromFile(dir / "missing.js");
     ADD_FAILURE() << "no error";
   } catch (const EPelloraError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + dir / "missing.js" +
-                                         "\". No such file or directory");
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open file \"" + dir / "missing.js" + "\". No such file or directory");
   }
   EXPECT_EQ(prefs.Prefs().size(), 4u);
 }

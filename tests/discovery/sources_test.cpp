@@ -27,7 +27,8 @@ std::ostream& operator<<(std::ostream& out, const TRow& row) {
 
 std::vector<TRow> Rows(const std::vector<TDiscoveredStore>& stores) {
   std::vector<TRow> rows;
-  for (const auto& s : stores) rows.push_back({DiscoveredKindName(s.Kind), s.Source, s.Label, s.Path});
+  for (const auto& s : stores)
+    rows.push_back({DiscoveredKindName(s.Kind), s.Source, s.Label, s.Path});
   return rows;
 }
 
@@ -52,7 +53,8 @@ TEST(WindowsPaths, MappedOntoTheirMounts) {
       {"C:\\Documents and Settings\\ann\\x", dir / "profile/x"}, // the longer mount wins
       {"C:/DOCUMENTS AND SETTINGS/ANN", dir / "profile"},
       {"C:\\Documents and Settings\\bob", disk + "/Documents and Settings/bob"},
-      {"c:\\documents and settings\\BOB\\local settings", disk + "/Documents and Settings/BOB/local settings"},
+      {"c:\\documents and settings\\BOB\\local settings",
+       disk + "/Documents and Settings/BOB/local settings"},
       {"C:\\x\\..\\..\\..\\..\\etc\\passwd", disk + "/etc/passwd"}, // never above the drive
       {"C:\\Documents and Settings\\ann\\..\\..\\x", disk + "/x"},
       {"C:\\.\\a\\.\\b\\", disk + "/a/b"},
@@ -63,10 +65,12 @@ TEST(WindowsPaths, MappedOntoTheirMounts) {
       {"\\\\server\\share\\x", ""},
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(MapWindowsPath(mounts, "C:", c.windows), c.local) << c.windows;
+  for (const auto& c : cases)
+    EXPECT_EQ(MapWindowsPath(mounts, "C:", c.windows), c.local) << c.windows;
   // Letter case of existing names comes from the disk.
-  EXPECT_EQ(MapWindowsPath({{"C:", disk}}, "C:", "C:\\DOCUMENTS AND SETTINGS\\ANN\\local settings\\y"),
-            disk + "/Documents and Settings/ann/Local Settings/y");
+  EXPECT_EQ(
+      MapWindowsPath({{"C:", disk}}, "C:", "C:\\DOCUMENTS AND SETTINGS\\ANN\\local settings\\y"),
+      disk + "/Documents and Settings/ann/Local Settings/y");
 }
 
 TEST(MountedProfile, WindowsXP) {
@@ -93,8 +97,8 @@ TEST(MountedProfile, WindowsXP) {
   std::vector<std::string> roots;
   ListThunderbirdMailRoots(*session, roots);
   // Written "ANN\...\profiles" in the preferences; spelled as on the disk.
-  EXPECT_EQ(roots, std::vector<std::string>{profile +
-                                            "/Application Data/Thunderbird/Profiles/k3j2.default/Mail/"});
+  EXPECT_EQ(roots, std::vector<std::string>{
+                       profile + "/Application Data/Thunderbird/Profiles/k3j2.default/Mail/"});
 }
 
 TEST(MountedProfile, Windows7) {
@@ -128,7 +132,8 @@ TEST(MountedProfile, WithoutReadableHives) {
   ASSERT_EQ(identities.size(), 2u);
   EXPECT_EQ(identities[0].Label, "1");
   EXPECT_EQ(identities[1].Label, "2");
-  EXPECT_TRUE(identities[0].Folder.starts_with(profile + "/Local Settings/Application Data/Identities/{"));
+  EXPECT_TRUE(
+      identities[0].Folder.starts_with(profile + "/Local Settings/Application Data/Identities/{"));
   EXPECT_EQ(GetUserProfileFolder(*session), "C:\\Documents and Settings\\ann");
   std::vector<std::string> roots;
   ListThunderbirdMailRoots(*session, roots);
@@ -141,15 +146,16 @@ TEST(MountedProfile, WithoutReadableHives) {
   EXPECT_EQ(identities.size(), 2u);
   EXPECT_EQ(moved->LocalPath("C:\\Windows"), "");
 
-  EXPECT_EQ([&] {
-    try {
-      OpenMountedProfile(dir / "none");
-    } catch (const EPelloraError& e) {
-      return std::string(e.what());
-    }
-    return std::string();
-  }(),
-            "Folder " + dir / "none" + " does not exist.");
+  EXPECT_EQ(
+      [&] {
+        try {
+          OpenMountedProfile(dir / "none");
+        } catch (const EPelloraError& e) {
+          return std::string(e.what());
+        }
+        return std::string();
+      }(),
+      "Folder " + dir / "none" + " does not exist.");
 }
 
 TEST(WinePrefix, RegistryFilesAndDrives) {
@@ -167,10 +173,12 @@ TEST(WinePrefix, RegistryFilesAndDrives) {
   ListOEIdentityStores(*session, identities);
   ASSERT_EQ(identities.size(), 1u);
   EXPECT_EQ(identities[0].Label, "Carol \"C\" \xC3\x9Cnal");
-  EXPECT_EQ(identities[0].Folder, carol + "/AppData/Local/Identities/"
-                                          "{3C4D5E6F-0000-0000-0000-000000000003}/Microsoft/Outlook Express/");
+  EXPECT_EQ(identities[0].Folder,
+            carol + "/AppData/Local/Identities/"
+                    "{3C4D5E6F-0000-0000-0000-000000000003}/Microsoft/Outlook Express/");
   EXPECT_EQ(GetWindowsMailStore(*session), "");
-  EXPECT_EQ(GetWindowsLiveMailStore(*session), carol + "/AppData/Local/Microsoft/Windows Live Mail/");
+  EXPECT_EQ(GetWindowsLiveMailStore(*session),
+            carol + "/AppData/Local/Microsoft/Windows Live Mail/");
 
   // Without system.reg and dosdevices: the SID of user.reg, drive C: in drive_c, the one user.
   std::filesystem::remove(prefix + "/system.reg");
@@ -189,27 +197,33 @@ TEST(StoreDiscovery, EverySourceTogether) {
   const std::string xp = test::WriteXPProfile(dir / "xp");
   const std::string w7 = test::WriteWindows7Profile(dir / "w7");
   const std::string own = home + "/.thunderbird/abcd.default-release/Mail/";
-  const std::string flat = home + "/.var/app/org.mozilla.Thunderbird/.thunderbird/flat.default/Mail/";
+  const std::string flat =
+      home + "/.var/app/org.mozilla.Thunderbird/.thunderbird/flat.default/Mail/";
   const std::string carol = wine + "/drive_c/users/carol/AppData/Local/";
-  const std::string xpIds = xp + "/Local Settings/Application Data/Identities/{1B2C3D4E-0000-0000-0000-00000000000";
+  const std::string xpIds =
+      xp + "/Local Settings/Application Data/Identities/{1B2C3D4E-0000-0000-0000-00000000000";
   const std::string w7Local = w7 + "/AppData/Local/Microsoft/";
 
   auto stores = DiscoverStores(Places(home, wine, {xp, w7 + "/"}));
-  EXPECT_EQ(Rows(stores),
-            (std::vector<TRow>{
-                {"thunderbird-root", "Linux", "Mail", own},
-                {"thunderbird-root", "Flatpak", "Mail", flat},
-                {"oe-identity", "Wine", "Carol \"C\" \xC3\x9Cnal",
-                 carol + "Identities/{3C4D5E6F-0000-0000-0000-000000000003}/Microsoft/Outlook Express/"},
-                {"windows-live-mail", "Wine", "Windows Live Mail", carol + "Microsoft/Windows Live Mail/"},
-                {"oe-identity", xp, "Main Identity", xpIds + "1}/Microsoft/Outlook Express/"},
-                {"oe-identity", xp, "Work", xpIds + "2}/Microsoft/Outlook Express/"},
-                {"thunderbird-root", xp, "Mail",
-                 xp + "/Application Data/Thunderbird/Profiles/k3j2.default/Mail/"},
-                {"windows-mail", w7, "Windows Mail", w7Local + "Windows Mail/Local Folders"},
-                {"windows-live-mail", w7, "Windows Live Mail", w7Local + "Windows Live Mail/Hotmail (bob)/Sub/"},
-                {"thunderbird-root", w7, "Mail", w7 + "/AppData/Roaming/Thunderbird/Profiles/x9.work/Mail/"},
-            }));
+  EXPECT_EQ(
+      Rows(stores),
+      (std::vector<TRow>{
+          {"thunderbird-root", "Linux", "Mail", own},
+          {"thunderbird-root", "Flatpak", "Mail", flat},
+          {"oe-identity", "Wine", "Carol \"C\" \xC3\x9Cnal",
+           carol + "Identities/{3C4D5E6F-0000-0000-0000-000000000003}/Microsoft/Outlook Express/"},
+          {"windows-live-mail", "Wine", "Windows Live Mail",
+           carol + "Microsoft/Windows Live Mail/"},
+          {"oe-identity", xp, "Main Identity", xpIds + "1}/Microsoft/Outlook Express/"},
+          {"oe-identity", xp, "Work", xpIds + "2}/Microsoft/Outlook Express/"},
+          {"thunderbird-root", xp, "Mail",
+           xp + "/Application Data/Thunderbird/Profiles/k3j2.default/Mail/"},
+          {"windows-mail", w7, "Windows Mail", w7Local + "Windows Mail/Local Folders"},
+          {"windows-live-mail", w7, "Windows Live Mail",
+           w7Local + "Windows Live Mail/Hotmail (bob)/Sub/"},
+          {"thunderbird-root", w7, "Mail",
+           w7 + "/AppData/Roaming/Thunderbird/Profiles/x9.work/Mail/"},
+      }));
   EXPECT_EQ(stores[0].DisplayLabel, "Mail (Linux)");
   EXPECT_EQ(stores[4].DisplayLabel, "Main Identity (" + xp + ")");
 
@@ -228,7 +242,10 @@ TEST(StoreDiscovery, ProfileOptions) {
     bool complete;
   } cases[] = {
       {{"a.eml", "--profile", "/m/Users/ann", "b.dbx"}, {"a.eml", "b.dbx"}, {"/m/Users/ann"}, true},
-      {{"--profile", "x.eml", "--profile", "/p2"}, {}, {"x.eml", "/p2"}, true}, // never a path to open
+      {{"--profile", "x.eml", "--profile", "/p2"},
+       {},
+       {"x.eml", "/p2"},
+       true}, // never a path to open
       {{"a.eml", "--profile"}, {"a.eml"}, {}, false},
       {{"--json"}, {"--json"}, {}, true},
   };

@@ -17,13 +17,16 @@ namespace {
 constexpr size_t BinStart = 0x1000;
 constexpr size_t BinSize = 0x1000;
 
-size_t Align8(size_t n) { return (n + 7) & ~size_t(7); }
+size_t Align8(size_t n) {
+  return (n + 7) & ~size_t(7);
+}
 
 std::string EscapeWine(std::string_view utf8, bool key) {
   std::string units = Utf8ToUtf16LE(utf8);
   std::string out;
   for (size_t i = 0; i + 1 < units.size(); i += 2) {
-    unsigned unit = static_cast<unsigned char>(units[i]) | static_cast<unsigned char>(units[i + 1]) << 8;
+    unsigned unit = static_cast<unsigned char>(units[i]) | static_cast<unsigned char>(units[i + 1])
+                                                               << 8;
     if (unit == '\\' || unit == '"' || (key && unit == ']')) {
       out += '\\';
       out += static_cast<char>(unit);
@@ -48,8 +51,8 @@ std::string MinimalHiveBytes() {
   PutU32(bytes, 0x08, 1);
   PutU32(bytes, 0x14, 1); // version 1.3
   PutU32(bytes, 0x18, 3);
-  PutU32(bytes, 0x1C, 0); // primary file
-  PutU32(bytes, 0x20, 1); // direct memory load
+  PutU32(bytes, 0x1C, 0);    // primary file
+  PutU32(bytes, 0x20, 1);    // direct memory load
   PutU32(bytes, 0x24, 0x20); // root cell, relative to the first bin
   PutU32(bytes, 0x28, BinSize);
   PutU32(bytes, 0x2C, 1);
@@ -75,7 +78,7 @@ std::string MinimalHiveBytes() {
   size_t at = BinStart + nk;
   PutU32(bytes, at, static_cast<uint32_t>(-static_cast<int32_t>(nkSize))); // allocated
   bytes.replace(at + 4, 2, "nk");
-  PutU16(bytes, at + 4 + 0x02, 0x2C); // hive entry, cannot be deleted, ASCII name
+  PutU16(bytes, at + 4 + 0x02, 0x2C);       // hive entry, cannot be deleted, ASCII name
   PutU32(bytes, at + 4 + 0x1C, 0xFFFFFFFF); // no subkeys
   PutU32(bytes, at + 4 + 0x20, 0xFFFFFFFF);
   PutU32(bytes, at + 4 + 0x28, 0xFFFFFFFF); // no values
@@ -203,7 +206,8 @@ TWineRegWriter& TWineRegWriter::Line(std::string_view raw) {
 namespace pellora::test {
 namespace {
 
-const char* const ShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char* const ShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char* const UserShellFolders =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const char* const ProfileList = "Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
@@ -216,7 +220,8 @@ std::string PrefLine(std::string_view name, std::string_view value) {
 
 void WriteFileAt(const std::string& path, std::string_view bytes) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string WriteXPProfile(const std::string& disk) {
@@ -264,8 +269,9 @@ std::string WriteXPProfile(const std::string& disk) {
               "IsRelative=1\r\nPath=Profiles/k3j2.default\r\n");
   WriteFileAt(thunderbird + "/Profiles/k3j2.default/prefs.js",
               "// Mozilla User Preferences\r\n\r\n" +
-                  PrefLine("mail.root.none", "C:\\\\Documents and Settings\\\\ANN\\\\Application "
-                                             "Data\\\\Thunderbird\\\\profiles\\\\k3j2.default\\\\Mail"));
+                  PrefLine("mail.root.none",
+                           "C:\\\\Documents and Settings\\\\ANN\\\\Application "
+                           "Data\\\\Thunderbird\\\\profiles\\\\k3j2.default\\\\Mail"));
   std::filesystem::create_directories(thunderbird + "/Profiles/k3j2.default/Mail/Local Folders");
   WriteFileAt(thunderbird + "/Profiles/k3j2.default/Mail/Local Folders/Inbox", "");
   return profile;
@@ -295,7 +301,8 @@ std::string WriteWindows7Profile(const std::string& disk) {
       .String(UserShellFolders, "Local AppData", "%USERPROFILE%\\AppData\\Local", REG_EXPAND_SZ)
       .String(ShellFolders, "Desktop", "C:\\Users\\bob\\Desktop")
       .Commit();
-  WriteFileAt(localAppData + "/Microsoft/Windows Mail/Local Folders/Inbox/1.eml", "Subject: a\r\n\r\n");
+  WriteFileAt(localAppData + "/Microsoft/Windows Mail/Local Folders/Inbox/1.eml",
+              "Subject: a\r\n\r\n");
   const std::string live = localAppData + "/Microsoft/Windows Live Mail";
   WriteFileAt(live + "/Other/account{A1B2C3D4-0000-0000-0000-00000000000A}.oeaccount", "<x/>");
   WriteFileAt(live + "/Hotmail (bob)/Sub/account{a1b2c3d4-0000-0000-0000-00000000000b}.oeaccount",
@@ -364,9 +371,10 @@ void WriteLinuxThunderbird(const std::string& home) {
   const std::string flatpak = home + "/.var/app/org.mozilla.Thunderbird/.thunderbird";
   WriteFileAt(flatpak + "/profiles.ini",
               "[Profile0]\nName=flat\nIsRelative=0\nPath=" + flatpak + "/flat.default\n");
-  WriteFileAt(flatpak + "/flat.default/prefs.js",
-              PrefLine("mail.root.none", "/gone/Mail") +
-                  PrefLine("mail.server.server1.directory", flatpak + "/flat.default/Mail/Local Folders"));
+  WriteFileAt(
+      flatpak + "/flat.default/prefs.js",
+      PrefLine("mail.root.none", "/gone/Mail") +
+          PrefLine("mail.server.server1.directory", flatpak + "/flat.default/Mail/Local Folders"));
   std::filesystem::create_directories(flatpak + "/flat.default/Mail/Local Folders");
 }
 
