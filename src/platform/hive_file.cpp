@@ -30,11 +30,14 @@ public:
     std::string key(name);
     hive_value_h handle = hivex_node_get_value(FHandle, FNode, key.c_str());
     if (!handle) return false;
-    hive_type type{};
+    // A hive may hold any 32-bit type, which the library's enum cannot: read it as a number.
+    static_assert(sizeof(hive_type) == sizeof(uint32_t));
+    uint32_t type = 0;
     size_t length = 0;
-    std::unique_ptr<char, TFree> data(hivex_value_value(FHandle, handle, &type, &length));
+    std::unique_ptr<char, TFree> data(
+        hivex_value_value(FHandle, handle, reinterpret_cast<hive_type*>(&type), &length));
     if (!data) return false;
-    value.Type = static_cast<uint32_t>(type);
+    value.Type = type;
     value.Data.assign(data.get(), length);
     return true;
   }

@@ -2,8 +2,6 @@
 
 #include "platform/collation.h"
 
-#include <cstring>
-
 namespace pellora {
 namespace {
 

@@ -101,8 +101,20 @@ void RunWineRegistry(const uint8_t* data, size_t size) {
 }
 
 void RunHive(const uint8_t* data, size_t size) {
-  auto hive =
-      THiveFile::Open(WriteScratch("NTUSER.DAT", {reinterpret_cast<const char*>(data), size}));
+  std::string bytes(reinterpret_cast<const char*>(data), size);
+  // The base block's checksum made to agree, so that changed header fields reach the reader
+  // instead of failing the check.
+  if (bytes.size() >= 0x200) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < 0x1FC; i += 4)
+      sum ^= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i]) |
+                                   static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                                   static_cast<unsigned char>(bytes[i + 2]) << 16 |
+                                   static_cast<unsigned char>(bytes[i + 3]) << 24);
+    for (int i = 0; i < 4; ++i)
+      bytes[0x1FC + i] = static_cast<char>(sum >> (8 * i) & 0xFF);
+  }
+  auto hive = THiveFile::Open(WriteScratch("NTUSER.DAT", bytes));
   if (!hive) return;
   int budget = 2000;
   Walk(*hive, "", 0, budget);
