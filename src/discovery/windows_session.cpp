@@ -68,8 +68,8 @@ bool HasDrive(std::string_view path) {
   return path.size() >= 2 && path[1] == ':';
 }
 
-} // namespace
-
+// folder/name, with name spelled as the folder's entry that matches it without regard to ASCII
+// case when there is no exact match (a Linux file system tells letter case apart, Windows not).
 std::string ResolveCase(const std::string& folder, const std::string& name) {
   std::string exact = IncludeTrailingPathDelimiter(folder) + name;
   struct stat st {};
@@ -85,6 +85,8 @@ std::string ResolveCase(const std::string& folder, const std::string& name) {
   closedir(dir);
   return found;
 }
+
+} // namespace
 
 std::string MapWindowsPath(const std::vector<TPathMount>& mounts, std::string_view systemDrive,
                            std::string_view windowsPath) {

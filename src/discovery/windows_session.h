@@ -25,9 +25,6 @@ struct TPathMount {
 // or UNC path, or one that no mount holds, gives "".
 std::string MapWindowsPath(const std::vector<TPathMount>& mounts, std::string_view systemDrive,
                            std::string_view windowsPath);
-// folder/name, with name spelled as the folder's entry that matches it without regard to ASCII
-// case when there is no exact match.
-std::string ResolveCase(const std::string& folder, const std::string& name);
 
 struct TWindowsSessionSetup {
   std::shared_ptr<const THive> UserHive;    // the user's branch (NTUSER.DAT, user.reg)
