@@ -10,12 +10,6 @@ namespace pellora::cli {
 namespace {
 
 // A TSV cell of UTF-8 text: tabs and line ends would break the row.
-std::string StoreCell(std::string text) {
-  for (auto& c : text)
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-  return text;
-}
-
 int RunStores(const TArgs& input) {
   TArgs args = input;
   bool json = TakeFlag(args, "--json");
@@ -36,8 +30,8 @@ int RunStores(const TArgs& input) {
   }
   std::printf("Kind\tSource\tLabel\tPath\n");
   for (const auto& store : stores)
-    std::printf("%s\t%s\t%s\t%s\n", DiscoveredKindName(store.Kind), StoreCell(store.Source).c_str(),
-                StoreCell(store.Label).c_str(), StoreCell(store.Path).c_str());
+    std::printf("%s\t%s\t%s\t%s\n", DiscoveredKindName(store.Kind), TsvCell(store.Source).c_str(),
+                TsvCell(store.Label).c_str(), TsvCell(store.Path).c_str());
   return 0;
 }
 

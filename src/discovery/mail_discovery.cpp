@@ -1,7 +1,7 @@
 #include "discovery/mail_discovery.h"
 
 #include "discovery/prefs_js.h"
-#include "platform/collation.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 

@@ -1,11 +1,12 @@
 #include "discovery/windows_session.h"
 
 #include "discovery/mail_discovery.h"
-#include "platform/collation.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/hive_file.h"
 #include "platform/wine_registry.h"
-#include "shell/localized_text.h"
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

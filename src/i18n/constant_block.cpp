@@ -1,6 +1,7 @@
 #include "i18n/constant_block.h"
 
 #include "i18n/format_text.h"
+#include "platform/unicode.h"
 #include "platform/codepage.h"
 #include "platform/pellora_error.h"
 

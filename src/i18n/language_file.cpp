@@ -1,6 +1,7 @@
 #include "i18n/language_file.h"
 
 #include "i18n/format_text.h"
+#include "platform/unicode.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/files.h"

@@ -19,12 +19,6 @@ std::string Utf8ToAnsi(std::string_view utf8, int codePage);
 // ANSI code page to UTF-8, for display and for the command line's output.
 std::string AnsiToUtf8(std::string_view ansi);
 std::string AnsiToUtf8(std::string_view ansi, int codePage);
-// UTF-16 bytes (little- or big-endian) to UTF-8; an unpaired surrogate becomes U+FFFD and an odd
-// last byte is dropped.
-std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian = false);
-std::string Utf16LeToUtf8(std::string_view bytes);
-// UTF-8 to UTF-16 little-endian bytes; each byte of an invalid sequence becomes U+FFFD.
-std::string Utf8ToUtf16Le(std::string_view utf8);
 // True when the text holds only bytes below 0x80.
 bool IsAscii(std::string_view text);
 

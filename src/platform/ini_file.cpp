@@ -1,31 +1,12 @@
 #include "platform/ini_file.h"
 
-#include "platform/collation.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/pellora_error.h"
 
 #include <string_view>
 
 namespace pellora {
-namespace {
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
-    text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
-    text.remove_suffix(1);
-  return text;
-}
-
-std::string Upper(std::string_view text) {
-  std::string upper(text);
-  for (auto& c : upper)
-    c = AsciiUpper(c);
-  return upper;
-}
-
-} // namespace
-
 TIniFile::TIniFile(const std::string& fileName) {
   std::string text;
   try {
@@ -38,12 +19,12 @@ TIniFile::TIniFile(const std::string& fileName) {
   std::map<std::string, std::string>* section = nullptr;
   while (!rest.empty()) {
     size_t end = rest.find_first_of("\r\n");
-    std::string_view line = Trim(rest.substr(0, end));
+    std::string_view line = TrimControls(rest.substr(0, end));
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       size_t close = line.find(']');
-      std::string name = Upper(Trim(line.substr(1, close == line.npos ? line.npos : close - 1)));
+      std::string name = UpperCaseAscii(TrimControls(line.substr(1, close == line.npos ? line.npos : close - 1)));
       // A section named twice is read where it first stands.
       auto [at, added] = FSections.try_emplace(name);
       section = added ? &at->second : nullptr;
@@ -51,19 +32,19 @@ TIniFile::TIniFile(const std::string& fileName) {
     }
     size_t equals = line.find('=');
     if (!section || equals == std::string_view::npos) continue;
-    std::string_view value = Trim(line.substr(equals + 1));
+    std::string_view value = TrimControls(line.substr(equals + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front())
       value = value.substr(1, value.size() - 2);
-    section->try_emplace(Upper(Trim(line.substr(0, equals))), value);
+    section->try_emplace(UpperCaseAscii(TrimControls(line.substr(0, equals))), value);
   }
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& defaultValue) const {
-  auto found = FSections.find(Upper(section));
+  auto found = FSections.find(UpperCaseAscii(section));
   if (found == FSections.end()) return defaultValue;
-  auto value = found->second.find(Upper(key));
+  auto value = found->second.find(UpperCaseAscii(key));
   return value == found->second.end() ? defaultValue : value->second;
 }
 

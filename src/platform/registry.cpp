@@ -1,34 +1,10 @@
 #include "platform/registry.h"
 
-#include "platform/collation.h"
+#include "platform/ascii.h"
+#include "platform/unicode.h"
 
 namespace pellora {
 namespace {
-
-std::string UpperName(std::string_view name) {
-  std::string upper(name);
-  for (auto& c : upper)
-    c = AsciiUpper(c);
-  return upper;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | cp >> 6);
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | cp >> 12);
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | cp >> 18);
-    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 class TMemoryKey : public TRegistryKey {
 public:
@@ -98,7 +74,7 @@ bool ReadString(const TRegistryKey& key, std::string_view name, std::string& tex
   TRegistryValue value;
   if (!key.GetValue(name, value)) return false;
   if (value.Type != REG_SZ && value.Type != REG_EXPAND_SZ) RaiseDataType(name);
-  text = Utf16LEToUtf8(value.Data);
+  text = Utf16LeToUtf8(value.Data);
   size_t nul = text.find('\0');
   if (nul != std::string::npos) text.resize(nul);
   return true;
@@ -131,79 +107,10 @@ bool TryReadInteger(const TRegistryKey& key, std::string_view name, int32_t& val
   }
 }
 
-std::string Utf16LEToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  size_t count = bytes.size() / 2;
-  auto unit = [&](size_t i) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                 static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-  };
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t u = unit(i);
-    if (u >= 0xD800 && u < 0xDC00 && i + 1 < count && unit(i + 1) >= 0xDC00 &&
-        unit(i + 1) < 0xE000) {
-      AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
-      ++i;
-    } else if (u >= 0xD800 && u < 0xE000) {
-      out += '?';
-    } else {
-      AppendUtf8(out, u);
-    }
-  }
-  return out;
-}
-
-std::string Utf8ToUtf16LE(std::string_view utf8) {
-  std::string out;
-  for (size_t i = 0; i < utf8.size();) {
-    uint32_t cp = 0;
-    if (!NextUtf8(utf8, i, cp)) {
-      cp = '?';
-      ++i;
-    }
-    AppendUtf16LE(out, cp);
-  }
-  return out;
-}
-
-void AppendUtf16LE(std::string& out, uint32_t cp) {
-  auto unit = [&out](uint32_t u) {
-    out += static_cast<char>(u & 0xFF);
-    out += static_cast<char>(u >> 8 & 0xFF);
-  };
-  if (cp >= 0x10000) {
-    unit(0xD800 + ((cp - 0x10000) >> 10));
-    unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
-  } else {
-    unit(cp);
-  }
-}
-
-bool NextUtf8(std::string_view text, size_t& at, uint32_t& cp) {
-  auto b = static_cast<unsigned char>(text[at]);
-  int extra = b < 0x80                ? 0
-              : b >= 0xC2 && b < 0xE0 ? 1
-              : b >= 0xE0 && b < 0xF0 ? 2
-              : b >= 0xF0 && b < 0xF5 ? 3
-                                      : -1;
-  if (extra < 0 || at + extra >= text.size()) return false;
-  cp = extra == 0 ? b : b & (0x3F >> extra);
-  for (int k = 1; k <= extra; ++k) {
-    auto c = static_cast<unsigned char>(text[at + k]);
-    if ((c & 0xC0) != 0x80) return false;
-    cp = cp << 6 | (c & 0x3F);
-  }
-  static constexpr uint32_t least[] = {0, 0x80, 0x800, 0x10000};
-  if (cp < least[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return false;
-  at += extra + 1;
-  return true;
-}
-
 TMemoryHive::TNode& TMemoryHive::AddKey(std::string_view path) {
   TNode* node = &FRoot;
   for (const auto& name : SplitKeyPath(path)) {
-    std::string upper = UpperName(name);
+    std::string upper = UpperCaseAscii(name);
     auto found = node->Index.find(upper);
     if (found != node->Index.end()) {
       node = found->second;
@@ -233,7 +140,7 @@ void TMemoryHive::SetValue(std::string_view path, std::string_view name, TRegist
 
 void TMemoryHive::SetString(std::string_view path, std::string_view name, std::string_view utf8,
                             uint32_t type) {
-  SetValue(path, name, {type, Utf8ToUtf16LE(utf8) + std::string(2, '\0')});
+  SetValue(path, name, {type, Utf8ToUtf16Le(utf8) + std::string(2, '\0')});
 }
 
 void TMemoryHive::SetInteger(std::string_view path, std::string_view name, uint32_t value) {
@@ -246,7 +153,7 @@ void TMemoryHive::SetInteger(std::string_view path, std::string_view name, uint3
 std::unique_ptr<TRegistryKey> TMemoryHive::OpenKey(std::string_view path) const {
   const TNode* node = &FRoot;
   for (const auto& name : SplitKeyPath(path)) {
-    auto found = node->Index.find(UpperName(name));
+    auto found = node->Index.find(UpperCaseAscii(name));
     if (found == node->Index.end()) return nullptr;
     node = found->second;
   }

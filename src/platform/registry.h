@@ -82,14 +82,6 @@ bool ReadInteger(const TRegistryKey& key, std::string_view name, int32_t& value)
 bool TryReadString(const TRegistryKey& key, std::string_view name, std::string& text);
 bool TryReadInteger(const TRegistryKey& key, std::string_view name, int32_t& value);
 
-// UTF-16LE bytes to UTF-8 and back; an unpaired surrogate becomes "?", an odd last byte is dropped.
-std::string Utf16LEToUtf8(std::string_view bytes);
-std::string Utf8ToUtf16LE(std::string_view utf8);
-// The code point of the well-formed UTF-8 sequence at text[at], moving at past it; false (at
-// unchanged) for a byte that starts no such sequence.
-bool NextUtf8(std::string_view text, size_t& at, uint32_t& cp);
-void AppendUtf16LE(std::string& out, uint32_t cp);
-
 // A hive held in memory: what tests build and what a Wine registry file is read into.
 class TMemoryHive : public THive {
 public:

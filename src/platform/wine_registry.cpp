@@ -1,6 +1,8 @@
 #include "platform/wine_registry.h"
 
+#include "platform/ascii.h"
 #include "platform/files.h"
+#include "platform/unicode.h"
 
 #include <vector>
 
@@ -9,24 +11,22 @@ namespace {
 
 // The character at text[at] as UTF-16LE: UTF-8 where the bytes form it, otherwise one byte.
 void AppendPlain(std::string_view text, size_t& at, std::string& out) {
-  uint32_t cp = 0;
-  if (!NextUtf8(text, at, cp)) cp = static_cast<unsigned char>(text[at++]);
-  AppendUtf16LE(out, cp);
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  char32_t cp = 0;
+  size_t length = DecodeUtf8(text, at, cp);
+  if (length == 0) {
+    cp = static_cast<unsigned char>(text[at]);
+    length = 1;
+  }
+  at += length;
+  AppendUtf16Le(out, cp);
 }
 
 // Up to maxDigits hexadecimal digits at text[at]; false when there is none.
 bool ReadHex(std::string_view text, size_t& at, int maxDigits, uint32_t& value) {
   value = 0;
   int digits = 0;
-  while (digits < maxDigits && at < text.size() && HexDigit(text[at]) >= 0) {
-    value = value << 4 | static_cast<uint32_t>(HexDigit(text[at++]));
+  while (digits < maxDigits && at < text.size() && HexDigitValue(text[at]) >= 0) {
+    value = value << 4 | static_cast<uint32_t>(HexDigitValue(text[at++]));
     ++digits;
   }
   return digits > 0;
@@ -84,7 +84,7 @@ bool Unescape(std::string_view text, size_t& at, char endChar, std::string& out)
           continue;
         }
       }
-      AppendUtf16LE(out, unit);
+      AppendUtf16Le(out, unit);
       continue;
     }
     AppendPlain(text, at, out);
@@ -128,11 +128,11 @@ public:
       if (line[at] == '[') {
         ++at;
         std::string path;
-        key = Unescape(line, at, ']', path) ? &file.Hive->AddKey(Utf16LEToUtf8(path)) : nullptr;
+        key = Unescape(line, at, ']', path) ? &file.Hive->AddKey(Utf16LeToUtf8(path)) : nullptr;
       } else if (Consume(line, at, ";; All keys relative to ")) {
         std::string relative;
         Unescape(line, at, '\0', relative);
-        file.RelativeTo = Utf16LEToUtf8(relative);
+        file.RelativeTo = Utf16LeToUtf8(relative);
       } else if (key && (line[at] == '"' || line[at] == '@')) {
         ReadValue(*key, line, at);
       }
@@ -180,7 +180,7 @@ private:
     } else {
       return;
     }
-    TMemoryHive::SetValue(key, Utf16LEToUtf8(name), std::move(value));
+    TMemoryHive::SetValue(key, Utf16LeToUtf8(name), std::move(value));
   }
 
   // Bytes written "01,02,..."; a "\" at the end of a line continues the list on the next line.

@@ -5,6 +5,7 @@
 #include "discovery/windows_session.h"
 #include "platform/hive_file.h"
 #include "platform/wine_registry.h"
+#include "support/fuzz_scratch.h"
 
 #include <unistd.h>
 
@@ -17,31 +18,6 @@
 
 namespace pellora::fuzz {
 namespace {
-
-const std::string& ScratchFolder() {
-  // Removed with everything in it when the process ends.
-  static const struct TScratch {
-    std::string path;
-    TScratch() {
-      path = access("/dev/shm", W_OK) == 0 ? "/dev/shm/pellora-fuzz-XXXXXX"
-                                           : "/tmp/pellora-fuzz-XXXXXX";
-      if (!mkdtemp(path.data())) std::abort();
-    }
-    ~TScratch() {
-      std::error_code ec;
-      std::filesystem::remove_all(path, ec);
-    }
-  } scratch;
-  return scratch.path;
-}
-
-std::string WriteScratch(const std::string& name, std::string_view bytes) {
-  std::string path = ScratchFolder() + "/" + name;
-  std::remove(path.c_str());
-  std::ofstream(path, std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
 
 // Every key below path, breadth limited: a damaged hive may link a key list back to an ancestor.
 void Walk(const THive& hive, const std::string& path, int depth, int& budget) {

@@ -1,5 +1,6 @@
 #include "support/discovery_builders.h"
 
+#include "platform/unicode.h"
 #include "platform/registry.h"
 #include "support/store_builders.h"
 
@@ -22,7 +23,7 @@ size_t Align8(size_t n) {
 }
 
 std::string EscapeWine(std::string_view utf8, bool key) {
-  std::string units = Utf8ToUtf16LE(utf8);
+  std::string units = Utf8ToUtf16Le(utf8);
   std::string out;
   for (size_t i = 0; i + 1 < units.size(); i += 2) {
     unsigned unit = static_cast<unsigned char>(units[i]) | static_cast<unsigned char>(units[i + 1])
@@ -142,7 +143,7 @@ THiveBuilder& THiveBuilder::Value(std::string_view path, std::string_view name, 
 
 THiveBuilder& THiveBuilder::String(std::string_view path, std::string_view name,
                                    std::string_view utf8, uint32_t type) {
-  return Value(path, name, type, Utf8ToUtf16LE(utf8) + std::string(2, '\0'));
+  return Value(path, name, type, Utf8ToUtf16Le(utf8) + std::string(2, '\0'));
 }
 
 THiveBuilder& THiveBuilder::Dword(std::string_view path, std::string_view name, uint32_t value) {
@@ -173,7 +174,7 @@ TWineRegWriter& TWineRegWriter::String(std::string_view name, std::string_view u
 
 TWineRegWriter& TWineRegWriter::ExpandString(std::string_view name, std::string_view utf8) {
   std::string line = "\"" + EscapeWine(name, false) + "\"=hex(2):";
-  std::string bytes = Utf8ToUtf16LE(utf8) + std::string(2, '\0');
+  std::string bytes = Utf8ToUtf16Le(utf8) + std::string(2, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) {
     char hex[4];
     std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(bytes[i]));
