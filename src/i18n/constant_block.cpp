@@ -39,6 +39,7 @@ constexpr TBuiltIn builtIns[] = {
     {"lc_MsgSaved", "%d messages saved to %s."},
     {"lc_NewVersionAvail", "New version %s is available."},
     {"lc_NoNewVersion", "No new version available."},
+    {"lc_NoProgram", "No program is set up to open %s (%s)."},
     {"lc_OpenAtt", "Do you want to open this attachment?"},
     {"lc_Overwrite", "Overwrite existing file %s?"},
     {"lc_Reading", "Reading..."},

@@ -103,13 +103,6 @@ std::string AddressKey(std::string_view item) {
   return key;
 }
 
-std::vector<std::string> CollectAddresses(const std::vector<TMessageEntry>& entries) {
-  TCollector collector;
-  for (const auto& entry : entries)
-    collector.AddEntry(entry);
-  return collector.Finish();
-}
-
 std::vector<std::string> CollectAddresses(const std::vector<TMessageEntry>& entries,
                                           const std::vector<uint32_t>& order) {
   TCollector collector;

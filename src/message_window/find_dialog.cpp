@@ -43,6 +43,7 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
 
   auto* left = new QVBoxLayout;
   auto* row = new QHBoxLayout;
+  // With its buddy the label shows "Find what:" with N as the mnemonic, not the "&".
   auto* what = new QLabel("Fi&nd what:");
   what->setObjectName("fdLabel");
   what->setBuddy(FText);

@@ -4,11 +4,11 @@
 #include "message_window/message_window.h"
 #include "platform/qt_locale.h"
 #include "shell/app_instances.h"
-#include "shell/application.h"
 #include "i18n/format_text.h"
 #include "shell/main_window.h"
 #include "shell/window_images.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLocale>
 
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   THtmlView::RegisterSchemes();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  TPelloraApplication app(argc, argv);
+  QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   QApplication::setApplicationVersion(PELLORA_VERSION);
   QApplication::setOrganizationName("Vantrel");
@@ -53,13 +53,7 @@ int main(int argc, char** argv) {
   TAppInstances instances;
   instances.Listen();
   Twnd_pl_Main frame(arguments);
-  QObject::connect(&instances, &TAppInstances::CmdLineReceived, &frame,
-                   [&frame](const QStringList& lines) {
-                     if (frame.isMinimized()) frame.showNormal();
-                     frame.raise();
-                     frame.activateWindow();
-                     frame.AppInstancesCmdLineReceived(lines);
-                   });
+  frame.TakeHandOvers(instances);
   frame.show();
   return QApplication::exec();
 }

@@ -74,6 +74,9 @@ public:
 
   // Handles the arguments of a later start, as at first show.
   void AppInstancesCmdLineReceived(const QStringList& lines);
+  // Takes the arguments that later starts hand over to this instance: the frame comes to the
+  // front and opens them.
+  void TakeHandOvers(TAppInstances& instances);
   void UpdateActions();
 
   QAction* acOpen = nullptr;

@@ -5,7 +5,7 @@
 #include "mailbox_window/mailbox_window.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
-#include "shell/application.h"
+#include <QApplication>
 #include "shell/main_window.h"
 #include "support/temp_dir.h"
 #include "update/qt_web_update.h"
@@ -270,7 +270,7 @@ int main(int argc, char** argv) {
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   THtmlView::RegisterSchemes();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  TPelloraApplication app(argc, argv);
+  QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   LanguageControllerTest test;
   return QTest::qExec(&test, argc, argv);

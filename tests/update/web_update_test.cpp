@@ -1,6 +1,6 @@
 // The update check against a loopback HTTP server.
 #include "platform/qt_platform.h"
-#include "shell/application.h"
+#include <QApplication>
 #include "shell/main_window.h"
 #include "update/qt_web_update.h"
 
@@ -249,7 +249,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-  TPelloraApplication app(argc, argv);
+  QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   // The pages are on this machine: no proxy of the environment stands between.
   QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);

@@ -1,5 +1,5 @@
 #include "platform/pellora_error.h"
-#include "shell/application.h"
+#include <QApplication>
 #include "shell/main_window.h"
 #include "window_bar/mdi_button_group.h"
 
@@ -215,7 +215,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-  TPelloraApplication app(argc, argv);
+  QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   WindowBarTest test;
   return QTest::qExec(&test, argc, argv);
