@@ -270,7 +270,8 @@ void Tmdi_pl_Viewer::BuildList() {
   header->setStretchLastSection(false);
   header->setMinimumSectionSize(20);
   for (int c = 0; c < ColumnCount; ++c) header->resizeSection(c, columnWidths[c]);
-  connect(header, &QHeaderView::sectionClicked, this, Guarded([this](int column) { TreeHeaderClick(column); }));
+  connect(header, &QHeaderView::sectionClicked, this,
+          Guarded([this](int column) { TreeHeaderClick(column); }));
   connect(Tree, &QTreeView::doubleClicked, this, Guarded([this] { cmMessageView(); }));
   Tree->installEventFilter(this); // Enter opens the focused row
 }
@@ -331,9 +332,9 @@ void Tmdi_pl_Viewer::CreateActions() {
   acFilter->setIcon(QIcon::fromTheme("view-filter", QIcon::fromTheme("edit-find")));
   // The toggle happens in acFilterExecute, not by the check mark's own flip.
   connect(acFilter, &QAction::triggered, this, Guarded([this] {
-    acFilter->setChecked(!acFilter->isChecked());
-    acFilterExecute();
-  }));
+            acFilter->setChecked(!acFilter->isChecked());
+            acFilterExecute();
+          }));
   addAction(acFilter);
   sbFilter->setDefaultAction(acFilter);
   sbFilter->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -501,8 +502,9 @@ bool Tmdi_pl_Viewer::eventFilter(QObject* watched, QEvent* event) {
   if ((watched == cbValue || watched == Tree) && (press || event->type() == QEvent::KeyRelease)) {
     auto* key = static_cast<QKeyEvent*>(event);
     // A held key repeats: one toggle or one window per press, not a run of them.
-    const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-                       !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+    const bool enter =
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
     // Enter in the value box switches the filter, as the button does.
     if (enter && watched == cbValue && !press && !key->isAutoRepeat())
       RunGuarded([this] { acFilterExecute(); });

@@ -351,9 +351,9 @@ void Tmdi_pl_Msg::CreateMenus() {
   for (QWidget* w : std::initializer_list<QWidget*>{Memo, HTML, SynMemo}) {
     w->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(w, &QWidget::customContextMenuRequested, this, Guarded([this, w](const QPoint& pos) {
-      PopupMenu1Popup();
-      PopupMenu1->exec(w->mapToGlobal(pos));
-    }));
+              PopupMenu1Popup();
+              PopupMenu1->exec(w->mapToGlobal(pos));
+            }));
   }
   List->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(List, &QWidget::customContextMenuRequested, this,
@@ -506,7 +506,8 @@ void Tmdi_pl_Msg::ListDblClick() {
   std::string path = PrivateTempFolder() + SafeFileName(AnsiToUtf8(part->AttachmentFileName()));
   WriteFileNoFollow(path, part->DecodedBody());
   if (!OpenWithSystemProgram(QFile::decodeName(QByteArray::fromStdString(path))))
-    ErrorBox(FormatText(GetLocalizedText("lc_NoProgram"), {part->AttachmentFileName(), part->MimeType()}));
+    ErrorBox(FormatText(GetLocalizedText("lc_NoProgram"),
+                        {part->AttachmentFileName(), part->MimeType()}));
 }
 
 void Tmdi_pl_Msg::cmSave() {

@@ -412,10 +412,17 @@ std::string TMailMessage::HtmlViewDocument() const {
     if (i) document += "\r\n";
     for (char c : FTextLines[i]) {
       switch (c) {
-      case '&': document += "&amp;"; break;
-      case '<': document += "&lt;"; break;
-      case '>': document += "&gt;"; break;
-      default: document += c;
+      case '&':
+        document += "&amp;";
+        break;
+      case '<':
+        document += "&lt;";
+        break;
+      case '>':
+        document += "&gt;";
+        break;
+      default:
+        document += c;
       }
     }
   }

@@ -47,7 +47,9 @@ namespace pellora {
 
 void SetPickFolderHook(TPickHook hook) { pickFolderHook = std::move(hook); }
 void SetPickSaveFileHook(TPickHook hook) { pickSaveFileHook = std::move(hook); }
-void SetPickOpenFileHook(TPickHook hook) { pickOpenFileHook = std::move(hook); }
+void SetPickOpenFileHook(TPickHook hook) {
+  pickOpenFileHook = std::move(hook);
+}
 
 QString PickFolder(QWidget* owner, const QString& title, const QString& start) {
   if (pickFolderHook) return pickFolderHook(title, start);

@@ -14,9 +14,10 @@ void RunGuarded(const std::function<void()>& handler);
 // A handler for connect() that runs guarded. It takes as many of the signal's arguments as the
 // wrapped handler does (the constraint lets Qt count them).
 template <class F> auto Guarded(F handler) {
-  return [handler = std::move(handler)]<class... A>(A&&... args)
-    requires std::invocable<const F&, A...>
-  { RunGuarded([&] { std::invoke(handler, std::forward<A>(args)...); }); };
+  return [handler = std::move(handler)]<class... A>(
+      A && ... args) requires std::invocable<const F&, A...> {
+    RunGuarded([&] { std::invoke(handler, std::forward<A>(args)...); });
+  };
 }
 
 } // namespace pellora

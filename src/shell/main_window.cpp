@@ -5,8 +5,8 @@
 #include "i18n/qt_language_controller.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
-#include "platform/qt_platform.h"
 #include "platform/qt_locale.h"
+#include "platform/qt_platform.h"
 #include "shell/about_dialog.h"
 #include "shell/app_instances.h"
 #include "shell/error_report.h"
@@ -23,13 +23,13 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -76,9 +76,9 @@ Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
   CreateActions();
   CreateMenus();
   connect(FMdi, &QMdiArea::subWindowActivated, this, Guarded([this] {
-    UpdateActions();
-    ShowChildMenu();
-  }));
+            UpdateActions();
+            ShowChildMenu();
+          }));
   setAcceptDrops(true);
   FormCreate();
 }
@@ -213,12 +213,13 @@ void Twnd_pl_Main::FormShow() { OpenArguments(FArguments); }
 void Twnd_pl_Main::AppInstancesCmdLineReceived(const QStringList& lines) { OpenArguments(lines); }
 
 void Twnd_pl_Main::TakeHandOvers(TAppInstances& instances) {
-  connect(&instances, &TAppInstances::CmdLineReceived, this, Guarded([this](const QStringList& lines) {
-    if (isMinimized()) showNormal();
-    raise();
-    activateWindow();
-    AppInstancesCmdLineReceived(lines);
-  }));
+  connect(&instances, &TAppInstances::CmdLineReceived, this,
+          Guarded([this](const QStringList& lines) {
+            if (isMinimized()) showNormal();
+            raise();
+            activateWindow();
+            AppInstancesCmdLineReceived(lines);
+          }));
 }
 
 void Twnd_pl_Main::OpenArguments(const QStringList& arguments) {

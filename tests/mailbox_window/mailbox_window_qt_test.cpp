@@ -3,8 +3,8 @@
 #include "message_window/message_window.h"
 #include "platform/collation.h"
 #include "platform/qt_platform.h"
-#include "support/store_builders.h"
 #include "support/qt_frame.h"
+#include "support/store_builders.h"
 #include "support/temp_dir.h"
 
 #include <QComboBox>
@@ -191,7 +191,8 @@ private slots:
     QCOMPARE(Text(message, "eSubject"), QString("First"));
     QCOMPARE(Text(message, "eSource"), QString::fromStdString(mailbox + ": 0x1"));
     // The source page shows the separator line as stored.
-    QVERIFY(Text(message, "SynMemo").startsWith("From - Mon Jan 02 10:00:00 2023\nX-Mozilla-Status: 0001\n"));
+    QVERIFY(Text(message, "SynMemo")
+                .startsWith("From - Mon Jan 02 10:00:00 2023\nX-Mozilla-Status: 0001\n"));
     Tree(box)->setCurrentIndex(Rows(box)->index(0, 0));
     box->cmMessageView();
     message = LastMessage();
@@ -205,7 +206,9 @@ private slots:
     Tmdi_pl_Viewer* w = Open(LongFolder(dir, 80), okMessageFolder);
     QVERIFY(w);
     QTreeView* tree = Tree(w);
-    auto subject = [&] { return tree->currentIndex().siblingAtColumn(lcSubject).data().toString(); };
+    auto subject = [&] {
+      return tree->currentIndex().siblingAtColumn(lcSubject).data().toString();
+    };
     auto height = [&] { return tree->visualRect(tree->currentIndex()).top(); };
     frame->Frame().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&frame->Frame()));
@@ -320,8 +323,10 @@ private slots:
   void AddressCollectionFollowsTheListOrder() {
     TTempDir dir;
     std::string folder = dir.MakeDir("Quotes");
-    dir.Write("Quotes/m1.eml", Message("\"Ann\" <a@example.org>", "Old", "Mon, 02 Jan 2023 10:00:00 +0000"));
-    dir.Write("Quotes/m2.eml", Message("Ann <a@example.org>", "New", "Tue, 03 Jan 2023 10:00:00 +0000"));
+    dir.Write("Quotes/m1.eml",
+              Message("\"Ann\" <a@example.org>", "Old", "Mon, 02 Jan 2023 10:00:00 +0000"));
+    dir.Write("Quotes/m2.eml",
+              Message("Ann <a@example.org>", "New", "Tue, 03 Jan 2023 10:00:00 +0000"));
     SetLocaleCompare(QuoteBlindCompare);
     struct TRestore {
       ~TRestore() { SetLocaleCompare(nullptr); }

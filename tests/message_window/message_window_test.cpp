@@ -242,8 +242,9 @@ private slots:
     frame->ClearBoxes();
     SetOpenFileHook([](const QString&) { return false; });
     Child<QAction>(w, "Open1")->trigger();
-    QCOMPARE(frame->Boxes, QStringList({"Do you want to open this attachment?",
-                                        "No program is set up to open figures.pdf (application/pdf)."}));
+    QCOMPARE(frame->Boxes,
+             QStringList({"Do you want to open this attachment?",
+                          "No program is set up to open figures.pdf (application/pdf)."}));
     SetOpenFileHook(nullptr);
     unsetenv("TMPDIR");
   }
@@ -336,7 +337,7 @@ private slots:
       if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
     });
     emit html->customContextMenuRequested(QPoint(5, 5)); // how the view reports a right-click
-    QVERIFY(!Child<QAction>(w, "pmFind")->isVisible()); // the menu was prepared for the HTML tab
+    QVERIFY(!Child<QAction>(w, "pmFind")->isVisible());  // the menu was prepared for the HTML tab
 
     pcBody->setCurrentWidget(Child<QWidget>(w, "Memo"));
     auto* memo = Child<QPlainTextEdit>(w, "Memo");

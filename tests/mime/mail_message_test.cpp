@@ -282,8 +282,9 @@ TEST(MailMessage, ParsingAgainDropsWhatWasDerived) {
 // The source is what was read, byte for byte: folded lines, header names as written, the
 // preamble, a mailbox separator line and a file's own line ends all stay.
 TEST(MailMessage, SourceTextIsTheTextAsStored) {
-  const std::string text = Crlf("From - Wed Jan 04 16:30:01 2023\ncontent-type: multipart/mixed;\n"
-                                "  boundary=M\nsubject: s\n\npreamble\n--M\ncontent-type: text/plain\n\nx\n--M--\n");
+  const std::string text =
+      Crlf("From - Wed Jan 04 16:30:01 2023\ncontent-type: multipart/mixed;\n"
+           "  boundary=M\nsubject: s\n\npreamble\n--M\ncontent-type: text/plain\n\nx\n--M--\n");
   TMailMessage m;
   m.ReadFromText(text);
   m.FindBodies();
@@ -312,7 +313,8 @@ TEST(MailMessage, HtmlViewDocument) {
       {"html body as it is", "Content-Type: text/html\n\n<p>a &amp; b</p>\n<br>\n",
        "<p>a &amp; b</p>\r\n<br>"},
       {"text escaped in a pre", "Subject: t\n\n<b>1 & 2</b>\n\n  > quoted\n",
-       "<pre style=\"white-space: pre-wrap; overflow-wrap: anywhere\">&lt;b&gt;1 &amp; 2&lt;/b&gt;\r\n"
+       "<pre style=\"white-space: pre-wrap; overflow-wrap: anywhere\">&lt;b&gt;1 &amp; "
+       "2&lt;/b&gt;\r\n"
        "\r\n  &gt; quoted</pre>"},
       {"html preferred to text",
        "Content-Type: multipart/alternative; boundary=A\n\n--A\nContent-Type: text/plain\n\nt\n"

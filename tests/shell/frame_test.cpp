@@ -196,7 +196,8 @@ private slots:
     SetPickOpenFileHook([&](const QString&, const QString&) { return notes; });
     frame.acOpen->trigger();
     SetPickOpenFileHook(nullptr);
-    QCOMPARE(boxes, (QList<QPair<QString, QString>>{{"Error", "File is not in supported format."}}));
+    QCOMPARE(boxes,
+             (QList<QPair<QString, QString>>{{"Error", "File is not in supported format."}}));
     QVERIFY(opened.empty());
     QVERIFY(frame.Children().isEmpty());
   }
