@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "i18n/language_manager.h"
+#include "i18n/localized_text.h"
 #include "i18n/language_setup.h"
 #include "i18n/qt_language_controller.h"
 #include "platform/date_time.h"

@@ -1,5 +1,7 @@
 #include "update/qt_web_update.h"
 
+#include "shell/error_report.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -46,8 +48,9 @@ void TWebUpdate::Fetch(const std::string& address) {
   request.setMaximumRedirectsAllowed(TRedirections::MaxRedirections);
   request.setTransferTimeout(FTimeout);
   FReply = FNetwork->get(request);
-  connect(FReply, &QNetworkReply::readyRead, this, &TWebUpdate::ReadPiece);
-  connect(FReply, &QNetworkReply::finished, this, &TWebUpdate::PageRead);
+  connect(FReply, &QNetworkReply::readyRead, this, Guarded([this] { ReadPiece(); }));
+  // The page is read and the question asked here, in a handler of its own.
+  connect(FReply, &QNetworkReply::finished, this, Guarded([this] { PageRead(); }));
 }
 
 void TWebUpdate::ReadPiece() {
