@@ -3,15 +3,17 @@
 #include "platform/ascii.h"
 #include "platform/files.h"
 
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 
 namespace pellora {
 namespace {
 
-// As much of a file as tells a mailbox file from a message; empty when it cannot be read.
+// As much of a file as tells a mailbox file from a message.
 constexpr size_t SampleSize = 64 * 1024;
 
+// The file's first bytes; empty when it cannot be read. whole: the file holds no more.
 std::string ReadSample(const std::string& path, bool& whole) {
   std::string sample(SampleSize + 1, '\0');
   std::ifstream in(path, std::ios::binary);
@@ -68,7 +70,9 @@ TOpenKind KindOfPath(const std::string& path) {
   if (SameTextAscii(ext, ".mbox")) return okMailboxFile;
   // Mailbox files and messages come under any name (a mailbox folder "Old.Mail", a list
   // archive "2019-April.txt", a message saved without extension): their text tells.
-  TOpenKind kind = FileExists(path) ? KindOfText(path) : okUnknown;
+  // Only a regular file: reading from a pipe would take what its reader needs.
+  std::error_code error;
+  TOpenKind kind = std::filesystem::is_regular_file(path, error) ? KindOfText(path) : okUnknown;
   if (kind != okUnknown) return kind;
   return ext.empty() ? okMailboxFile : okUnknown;
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace pellora;
 
 TEST(Shell, KindOfPath) {
@@ -56,6 +58,9 @@ TEST(Shell, KindOfPathByContent) {
   while (longHeader.size() < 100000)
     longHeader += "Received: from relay.example.org\n";
   EXPECT_EQ(KindOfPath(dir.Write("long.txt", longHeader + "\nbody\n")), okMessageFile);
+  // A pipe is not read ahead of its loader (with no writer, reading it would wait for ever).
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  EXPECT_EQ(KindOfPath(dir / "pipe"), okMailboxFile);
   EXPECT_EQ(KindOfPath(dir / "absent.mbox"), okMailboxFile);
   EXPECT_EQ(KindOfPath(dir / "absent.txt"), okUnknown);
 }
