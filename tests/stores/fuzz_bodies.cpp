@@ -101,9 +101,9 @@ void RunMailboxFile(const uint8_t* data, size_t size) {
     if (!discarded && number >= byIndex[0]->StartLine) fileLines.emplace_back(line);
   for (const TMessageEntry* entry : byIndex) {
     int64_t total = 0;
-    box.VisitEntryLines(*entry, [&](std::string_view line) {
-      messageLines.emplace_back(line);
-      total += static_cast<int64_t>(line.size());
+    box.VisitEntryLines(*entry, [&](std::string_view messageLine) {
+      messageLines.emplace_back(messageLine);
+      total += static_cast<int64_t>(messageLine.size());
       return true;
     });
     if (total != entry->Header.Size) std::abort();
