@@ -4,6 +4,7 @@
 #include "mime/mail_message.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
+#include "shell/open_kind.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
