@@ -7,6 +7,7 @@
 #include "message_window/message_window.h"
 #include <QApplication>
 #include "shell/main_window.h"
+#include "support/settings_folder.h"
 #include "support/temp_dir.h"
 #include "update/qt_web_update.h"
 #include "window_bar/mdi_button_group.h"
@@ -267,6 +268,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+  pellora::test::TSettingsFolder settings;
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   THtmlView::RegisterSchemes();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
