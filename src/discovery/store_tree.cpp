@@ -67,14 +67,18 @@ TStoreNode* TStoreNode::FindChild(const std::string& name) const {
 void InsertStoreEntry(TStoreNode& top, const std::vector<std::string>& components,
                       const TStoreNodeData& data) {
   TStoreNode* current = &top;
-  for (const std::string& component : components) {
-    TStoreNode* next = current->FindChild(component);
+  for (size_t i = 0; i < components.size(); ++i) {
+    TStoreNode* next = current->FindChild(components[i]);
     if (!next) {
       // An outer folder not listed itself (a name with a dot) takes the data of the entry
       // whose insertion made it.
       TStoreNodeData created = data;
-      created.Name = component;
+      created.Name = components[i];
       next = &current->AddChild(std::move(created));
+    } else if (i + 1 == components.size()) {
+      // Listed after an entry below it made its row (a mailbox after its ".sbd" folder, as a
+      // folder may list them): the row is the entry's own.
+      next->Data = {components[i], data.Path, data.Size, data.Timestamp};
     }
     current = next;
   }

@@ -63,7 +63,8 @@ void FillMessageFolders(TStoreTree& tree, const std::string& root, const std::st
 // extension); the contents of a mailbox's ".sbd" folder nest under the mailbox.
 void FillThunderbirdStores(TStoreTree& tree, const std::vector<TDiscoveredStore>& roots);
 
-// Adds the node path of components below top, creating the nodes that are missing with data.
+// Adds the node path of components below top: missing nodes are made with data, and the last
+// node, the entry's own, carries data whoever made it.
 void InsertStoreEntry(TStoreNode& top, const std::vector<std::string>& components,
                       const TStoreNodeData& data);
 
