@@ -37,13 +37,14 @@ struct TStoreNode {
 class TStoreTree {
 public:
   // The invisible root: its children are the top-level nodes.
-  TStoreNode& Root() { return FRoot; }
-  const TStoreNode& Root() const { return FRoot; }
-  void Clear() { FRoot.Children.clear(); }
-  TStoreNode& AddTopLevel(const std::string& name) { return FRoot.AddChild({name, "", 0, 0}); }
+  TStoreNode& Root() { return *FRoot; }
+  const TStoreNode& Root() const { return *FRoot; }
+  void Clear() { FRoot->Children.clear(); }
+  TStoreNode& AddTopLevel(const std::string& name) { return FRoot->AddChild({name, "", 0, 0}); }
 
 private:
-  TStoreNode FRoot;
+  // On the heap: the nodes' parent links stay valid when the tree is moved.
+  std::unique_ptr<TStoreNode> FRoot = std::make_unique<TStoreNode>();
 };
 
 // The discovered kinds (bits for DiscoverStores) that a store kind lists.
