@@ -73,13 +73,12 @@ TEST(MbxReader, HeaderTextPieces) {
 TEST(MbxReader, HeaderTextStaysInItsRecord) {
   test::TTempDir dir;
   // The first record claims 4 GiB of text and holds no blank line: its header is not looked
-  // for in the records after it (the next message's Subject is not the first row's).
+  // for in the records after it.
   TMbxTestRecord damaged{"Subject: one\r\n", 1, 0, 0xFFFFFFFF};
   TMbxTestRecord next{"Subject: two\r\n\r\nbody\r\n", 2};
   std::string bytes = test::BuildMbx({damaged, next});
-  test::PutU32(bytes, 84 + 16 + 14 + 0, 0x41414141); // no zero byte in the next record's header
-  test::PutU32(bytes, 84 + 16 + 14 + 4, 0x41414141);
-  test::PutU32(bytes, 84 + 16 + 14 + 12, 0x41414141);
+  for (size_t word = 0; word < 16; word += 4) // no zero byte in the next record's header
+    test::PutU32(bytes, 84 + 16 + 14 + word, 0x41414141);
   TMBXReader reader;
   reader.LoadFromFile(dir.Write("a.mbx", bytes));
   reader.ReadMessageInfos();
