@@ -219,18 +219,24 @@ bool TDBXReader::SeenBlock(uint32_t offset) {
 
 void TDBXReader::StartChain() {
   FChainSeen.clear();
-  if (!FChainSeenMany.empty()) FChainSeenMany = {};
+  // A new set, not clear(): clearing keeps a long chain's buckets and wipes them every time.
+  if (!FChainSeenMany.empty()) FChainSeenMany = std::unordered_set<uint32_t>();
 }
 
 uint64_t TDBXReader::ChainSize(uint32_t first, TReadBudget& budget) {
   if (first == 0) return 0;
-  auto known = budget.ChainSizes.find(first);
-  if (known != budget.ChainSizes.end()) return known->second;
+  if (!budget.ChainSizes.empty()) {
+    auto known = budget.ChainSizes.find(first);
+    if (known != budget.ChainSizes.end()) return known->second;
+  }
   uint64_t total = 0;
+  size_t blocks = 0;
   StartChain();
-  for (uint32_t offset = first; offset != 0;) {
-    if (budget.Blocks == 0 && offset != first) break;
-    if (budget.Blocks > 0) --budget.Blocks;
+  for (uint32_t offset = first; offset != 0; ++blocks) {
+    if (blocks >= LongChain) {
+      if (budget.Blocks == 0) break;
+      --budget.Blocks;
+    }
     if (SeenBlock(offset)) break;
     unsigned char head[16];
     if (!FStream->ReadAt(offset, head, 16)) break;
@@ -239,7 +245,8 @@ uint64_t TDBXReader::ChainSize(uint32_t first, TReadBudget& budget) {
     total += std::min<uint64_t>(GetU32(&head[0x08]), left);
     offset = GetU32(&head[0x0C]);
   }
-  budget.ChainSizes.emplace(first, total);
+  // Walking a short chain again costs little; a long one is remembered.
+  if (blocks >= LongChain) budget.ChainSizes.emplace(first, total);
   return total;
 }
 

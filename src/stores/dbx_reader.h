@@ -29,8 +29,9 @@ private:
   struct TReadBudget {
     uint64_t RecordBytes = 0;
     uint64_t Blocks = 0;
-    std::unordered_map<uint32_t, uint64_t> ChainSizes; // by first block: each chain sized once
+    std::unordered_map<uint32_t, uint64_t> ChainSizes; // of long chains, by their first block
   };
+  static constexpr size_t LongChain = 64; // blocks
 
   void WalkTree(uint32_t root);
   void ReadRecord(uint32_t offset, TMessageInfo& info, TReadBudget& budget);
@@ -38,7 +39,8 @@ private:
   // once it has read as many bytes as the file holds, and, with headerOnly, once the header's
   // blank line has been read.
   std::string ReadChain(uint32_t offset, bool headerOnly);
-  // Once the budget's blocks are spent, a chain counts its first block only.
+  // A chain's first LongChain blocks are always counted; the blocks after them come out of the
+  // budget, and once it is spent a chain counts no further.
   uint64_t ChainSize(uint32_t first, TReadBudget& budget);
   void StartChain();
   bool SeenBlock(uint32_t offset);
