@@ -56,6 +56,17 @@ std::string SafeFileName(std::string_view name) {
   std::string safe;
   for (char c : name) safe += (c == PathDelim || c == '\0') ? '_' : c;
   if (safe.empty() || safe == "." || safe == "..") return "attachment";
+  // A file system takes names of up to 255 bytes: a longer one keeps its extension and loses
+  // whole characters before it.
+  constexpr size_t MaxName = 255;
+  if (safe.size() > MaxName) {
+    size_t dot = safe.rfind('.');
+    std::string ext = dot != std::string::npos && safe.size() - dot <= 16 ? safe.substr(dot) : "";
+    size_t keep = MaxName - ext.size();
+    while (keep > 0 && (static_cast<unsigned char>(safe[keep]) & 0xC0) == 0x80)
+      --keep;
+    safe = safe.substr(0, keep) + ext;
+  }
   return safe;
 }
 
