@@ -15,27 +15,6 @@ std::string_view Unquote(std::string_view text) {
 
 constexpr std::string_view UserPref = "user_pref(";
 
-// prefs.js is UTF-8: its cuts count characters, so that none is split.
-std::string_view FirstChars(std::string_view text, size_t count) {
-  size_t at = 0;
-  char32_t c;
-  for (; count > 0 && at < text.size(); --count) {
-    size_t len = DecodeUtf8(text, at, c);
-    at += len == 0 ? 1 : len;
-  }
-  return text.substr(0, at);
-}
-
-std::string_view WithoutLastChars(std::string_view text, size_t count) {
-  size_t chars = 0;
-  char32_t c;
-  for (size_t at = 0; at < text.size(); ++chars) {
-    size_t len = DecodeUtf8(text, at, c);
-    at += len == 0 ? 1 : len;
-  }
-  return chars < count ? std::string_view() : FirstChars(text, chars - count);
-}
-
 } // namespace
 
 void TPrefsJS::LoadFromFile(const std::string& fileName) {
@@ -60,8 +39,11 @@ void TPrefsJS::LoadFromText(std::string_view text) {
       pref.Name = Unquote(line.substr(UserPref.size(), comma - UserPref.size()));
       value = line.substr(comma + 1);
     }
-    value = TrimControls(FirstChars(value, 1024));
-    value = Unquote(WithoutLastChars(value, 2));
+    // The file is UTF-8: its cuts count characters, so that none is split.
+    value = TrimControls(value.substr(0, Utf8PrefixSize(value, 1024)));
+    const size_t length = Utf8Length(value);
+    value = length >= 2 ? Unquote(value.substr(0, Utf8PrefixSize(value, length - 2)))
+                        : std::string_view();
     pref.Value = value;
     FPrefs.push_back(std::move(pref));
   }

@@ -357,9 +357,10 @@ std::string ReplaceEncodedWords(std::string_view value, const TWordDecoder& deco
   TEncodedWord word, next;
   while (FindEncodedWord(s, p, word)) {
     const size_t w = word.Start;
-    word.JoinsNext = FindEncodedWord(s, word.End, next) &&
-                     IsLinearWhiteSpace(std::string_view(s).substr(word.End, next.Start - word.End)) &&
-                     SameTextAscii(next.Charset, word.Charset);
+    word.JoinsNext =
+        FindEncodedWord(s, word.End, next) &&
+        IsLinearWhiteSpace(std::string_view(s).substr(word.End, next.Start - word.End)) &&
+        SameTextAscii(next.Charset, word.Charset);
     decoded.clear();
     decode(word, decoded);
 
@@ -697,7 +698,8 @@ bool ExtendedParamOf(std::string_view line, std::string_view paramName, std::str
     }
     const bool encoded = rest.back() == '*';
     if (encoded) rest.remove_suffix(1);
-    if (rest.empty() || rest.size() > 3 || rest.find_first_not_of("0123456789") != std::string_view::npos)
+    if (rest.empty() || rest.size() > 3 ||
+        rest.find_first_not_of("0123456789") != std::string_view::npos)
       return;
     const size_t number = static_cast<size_t>(ParseInt32Or(rest, 0));
     if (number >= pieces.size()) pieces.resize(number + 1);
@@ -737,8 +739,8 @@ std::string HtmlMetaCharset(std::string_view html) {
   for (size_t meta = FindText(html, "<meta"); meta != std::string_view::npos;
        meta = FindText(html, "<meta", meta + 5)) {
     size_t close = html.find('>', meta);
-    std::string_view tag = html.substr(meta, close == std::string_view::npos ? html.size() - meta
-                                                                               : close - meta);
+    std::string_view tag =
+        html.substr(meta, close == std::string_view::npos ? html.size() - meta : close - meta);
     size_t at = FindText(tag, "charset");
     if (at == std::string_view::npos) continue;
     at += 7;
@@ -749,7 +751,8 @@ std::string HtmlMetaCharset(std::string_view html) {
     while (at < tag.size() && (IsBlank(tag[at]) || tag[at] == '"' || tag[at] == '\''))
       ++at;
     size_t stop = at;
-    while (stop < tag.size() && !IsBlank(tag[stop]) && std::strchr("\"';/>\r\n", tag[stop]) == nullptr)
+    while (stop < tag.size() && !IsBlank(tag[stop]) &&
+           std::strchr("\"';/>\r\n", tag[stop]) == nullptr)
       ++stop;
     if (stop > at) return std::string(tag.substr(at, stop - at));
   }

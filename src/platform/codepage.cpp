@@ -170,7 +170,9 @@ int LegacyCodePage() {
   return ofLanguage;
 }
 
-void SetLegacyCodePage(int codePage) { overrideLegacyCodePage = codePage; }
+void SetLegacyCodePage(int codePage) {
+  overrideLegacyCodePage = codePage;
+}
 
 bool IsAscii(std::string_view text) {
   // Eight bytes at a time: the list load asks this of every header value.
@@ -187,25 +189,12 @@ bool IsAscii(std::string_view text) {
 }
 
 size_t AnsiPrefixSize(std::string_view text, size_t count) {
-  if (AnsiCodePage() != CodePageUtf8) return std::min(count, text.size());
-  size_t i = 0;
-  char32_t c;
-  for (; count > 0 && i < text.size(); --count) {
-    size_t len = DecodeUtf8(text, i, c);
-    i += len == 0 ? 1 : len;
-  }
-  return i;
+  return AnsiCodePage() == CodePageUtf8 ? Utf8PrefixSize(text, count)
+                                        : std::min(count, text.size());
 }
 
 size_t AnsiLength(std::string_view text) {
-  if (AnsiCodePage() != CodePageUtf8) return text.size();
-  size_t count = 0;
-  char32_t c;
-  for (size_t i = 0; i < text.size(); ++count) {
-    size_t len = DecodeUtf8(text, i, c);
-    i += len == 0 ? 1 : len;
-  }
-  return count;
+  return AnsiCodePage() == CodePageUtf8 ? Utf8Length(text) : text.size();
 }
 
 std::string Utf8ToAnsi(std::string_view utf8) { return Utf8ToAnsi(utf8, AnsiCodePage()); }

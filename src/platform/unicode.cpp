@@ -55,6 +55,26 @@ size_t DecodeUtf8(std::string_view text, size_t at, char32_t& c) {
   return len;
 }
 
+size_t Utf8PrefixSize(std::string_view text, size_t count) {
+  size_t at = 0;
+  char32_t c;
+  for (; count > 0 && at < text.size(); --count) {
+    size_t len = DecodeUtf8(text, at, c);
+    at += len == 0 ? 1 : len;
+  }
+  return at;
+}
+
+size_t Utf8Length(std::string_view text) {
+  size_t count = 0;
+  char32_t c;
+  for (size_t at = 0; at < text.size(); ++count) {
+    size_t len = DecodeUtf8(text, at, c);
+    at += len == 0 ? 1 : len;
+  }
+  return count;
+}
+
 bool IsValidUtf8(std::string_view text) {
   char32_t c;
   for (size_t i = 0; i < text.size();) {

@@ -60,7 +60,8 @@ TEST(AttachmentFiles, SafeFileNames) {
   };
   for (const auto& c : cases) EXPECT_EQ(SafeFileName(c.in), c.out) << c.in;
   std::string longName;
-  for (int i = 0; i < 100; ++i) longName += "\xE6\x97\xA5"; // three bytes each
+  for (int i = 0; i < 100; ++i)
+    longName += "\xE6\x97\xA5"; // three bytes each
   EXPECT_EQ(SafeFileName(longName + ".pdf"), longName.substr(0, 3 * 83) + ".pdf");
   EXPECT_EQ(SafeFileName(std::string(300, 'n')), std::string(255, 'n'));
 }

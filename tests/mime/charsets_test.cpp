@@ -50,7 +50,8 @@ TEST(Charsets, WordsNamesAndBodiesInEveryCodePage) {
                     "\r\nContent-Transfer-Encoding: base64\r\n\r\n" + Base64(s.bytes) + "\r\n");
       EXPECT_EQ(m.TextLines(), std::vector<std::string>{expected});
       Parsed(m, "Content-Type: application/x-none\r\nContent-Disposition: attachment;\r\n"
-                " filename*=" + charset + "''" + PercentEncoded(s.bytes) + "\r\n\r\nx\r\n");
+                " filename*=" +
+                    charset + "''" + PercentEncoded(s.bytes) + "\r\n\r\nx\r\n");
       EXPECT_EQ(m.AttachmentFileName(), CleanFileName(expected));
     }
   }
@@ -97,10 +98,12 @@ TEST(Charsets, UndeclaredHeadersAndBodies) {
   EXPECT_EQ(m.FromName(), "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD");
   EXPECT_EQ(m.ToList().Name(0), "\xD0\x9F\xD1\x91\xD1\x82\xD1\x80");
   EXPECT_EQ(m.ToList().Address(1), "\xD0\x9E\xD0\xBB\xD1\x8F@example.ru");
-  EXPECT_EQ(m.SubjectText(), "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80");
+  EXPECT_EQ(m.SubjectText(),
+            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80");
   // Each line of a body without a charset reads on its own.
-  EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
-                                                     "\xD0\xBC\xD0\xB8\xD1\x80"}));
+  EXPECT_EQ(m.TextLines(),
+            (std::vector<std::string>{"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+                                      "\xD0\xBC\xD0\xB8\xD1\x80"}));
 }
 
 TEST(Charsets, HtmlBodyByItsMetaElement) {
@@ -122,8 +125,8 @@ TEST(Charsets, HtmlBodyByItsMetaElement) {
   };
   for (const auto& c : cases) {
     TMailMessage m;
-    Parsed(m, "Content-Type: " + c.contentType + "\r\n\r\n<html><head>" + c.head +
-                  "</head><body>" + koi8 + "</body></html>\r\n");
+    Parsed(m, "Content-Type: " + c.contentType + "\r\n\r\n<html><head>" + c.head + "</head><body>" +
+                  koi8 + "</body></html>\r\n");
     ASSERT_EQ(m.HtmlLines().size(), 1u) << c.head;
     EXPECT_NE(m.HtmlLines()[0].find("<body>" + c.expected + "</body>"), std::string::npos)
         << c.head << ": " << m.HtmlLines()[0];
@@ -136,7 +139,8 @@ TEST(Charsets, Rfc2231Parameters) {
     const char* fields;
     const char* name;
   } cases[] = {
-      {"Content-Disposition: attachment; filename*=UTF-8''%E2%82%AC%20rate.pdf", "\xE2\x82\xAC rate.pdf"},
+      {"Content-Disposition: attachment; filename*=UTF-8''%E2%82%AC%20rate.pdf",
+       "\xE2\x82\xAC rate.pdf"},
       {"Content-Disposition: attachment; filename*=iso-8859-1'fr'caf%e9.txt", "caf\xC3\xA9.txt"},
       // Numbered pieces, encoded or not, in any order; the charset leads the first.
       {"Content-Disposition: attachment; filename*1*=%A9.txt; filename*0*=utf-8''Caf%C3",
@@ -144,8 +148,8 @@ TEST(Charsets, Rfc2231Parameters) {
       {"Content-Disposition: attachment; filename*0*=koi8-r''%F0%D2; filename*1=\"x .txt\"",
        "\xD0\x9F\xD1\x80x .txt"},
       // The extended form wins over the plain one that old readers get.
-      {"Content-Type: text/plain; name=\"fallback.txt\"; name*=utf-8''r%C3%A9al.txt",
-       "r\xC3\xA9" "al.txt"},
+      {"Content-Type: text/plain; name=\"fallback.txt\"; name*=utf-8''r%C3%A9al.txt", "r\xC3\xA9"
+                                                                                      "al.txt"},
       // Content-Type's name comes before Content-Disposition's filename, as ever.
       {"Content-Type: text/plain; name*=utf-8''a.txt\r\nContent-Disposition: attachment; "
        "filename*=utf-8''b.txt",

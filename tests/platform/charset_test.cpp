@@ -45,29 +45,44 @@ TEST(Charset, AliasesAndMislabels) {
       {"utf8", "Caf\xC3\xA9", "Caf\xC3\xA9"},
       {"x-sjis", "\x93\xFA\x96{", "\xE6\x97\xA5\xE6\x9C\xAC"},
       {"ks_c_5601-1987", "\xC7\xD1\xB1\xB9", "\xED\x95\x9C\xEA\xB5\xAD"},
-      {"gb2312", "\xE9" "F", "\xE9\x95\x95"}, // a GBK letter that GB2312 lacks
+      {"gb2312",
+       "\xE9"
+       "F",
+       "\xE9\x95\x95"}, // a GBK letter that GB2312 lacks
       {"iso-8859-8-i", "\xF9\xEC\xE5\xED", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"},
       {"windows-874", "\xCA\xC7\xD1", "\xE0\xB8\xAA\xE0\xB8\xA7\xE0\xB8\xB1"},
       {"x-mac-roman", "Caf\x8E", "Caf\xC3\xA9"},
       {"x-mac-cyrillic", "\x8C\xE8\xF0", "\xD0\x9C\xD0\xB8\xD1\x80"},
       {"unicode-1-1-utf-7", "+Jjo-", "\xE2\x98\xBA"},
       {"iso-8859-1", "\x93x\x94", "\xE2\x80\x9Cx\xE2\x80\x9D"}, // written by 1252 systems
-      {"Big5", "\x95\xA8", "\xF0\xA5\x9A\x83"},                  // Hong Kong additions
-      {"EUC-JP", "\xAD\xA1", "\xE2\x91\xA0"},                    // Windows additions
+      {"Big5", "\x95\xA8", "\xF0\xA5\x9A\x83"},                 // Hong Kong additions
+      {"EUC-JP", "\xAD\xA1", "\xE2\x91\xA0"},                   // Windows additions
       {" \"UTF-8\" ", "\xC3\xA9", "\xC3\xA9"},
       {"utf-8*en", "\xC3\xA9", "\xC3\xA9"}, // a language (RFC 2231)
       // UTF-16: by its byte-order mark, else by where the zero bytes stand.
-      {"utf-16", "\xFE\xFF\x00" "A\x00\xE9"sv, "A\xC3\xA9"},
+      {"utf-16",
+       "\xFE\xFF\x00"
+       "A\x00\xE9"sv,
+       "A\xC3\xA9"},
       {"utf-16", "A\x00\xE9\x00"sv, "A\xC3\xA9"},
-      {"utf-16", "\x00" "A\x00\xE9"sv, "A\xC3\xA9"},
+      {"utf-16",
+       "\x00"
+       "A\x00\xE9"sv,
+       "A\xC3\xA9"},
       // Labels that say nothing of the bytes: read as undeclared text.
       {"us-ascii", "Caf\xC3\xA9", "Caf\xC3\xA9"},
       {"us-ascii", "Caf\xE9", "Caf\xC3\xA9"},
       {"x-unknown", "Caf\xE9", "Caf\xC3\xA9"},
       {"", "Caf\xE9", "Caf\xC3\xA9"},
       // A byte that is no text of the charset.
-      {"Shift_JIS", "a\xFF" "b", "a?b"},
-      {"utf-8", "a\xFF" "b", "a?b"},
+      {"Shift_JIS",
+       "a\xFF"
+       "b",
+       "a?b"},
+      {"utf-8",
+       "a\xFF"
+       "b",
+       "a?b"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(CharsetToAnsi(c.bytes, c.charset), c.utf8) << c.charset;

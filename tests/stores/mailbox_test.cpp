@@ -464,15 +464,15 @@ TEST(UndeclaredTexts, DatabaseRecordsAndRawHeaders) {
   const std::string privetUtf8 = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
   const std::string mirUtf8 = "\xD0\xBC\xD0\xB8\xD1\x80";
   test::TTempDir dir;
-  test::TDbxTestMessage m{"Subject: x\r\n\r\nbody\r\n", privet1251, mir1251, "", mir1251,
-                          "m@example.ru"};
+  test::TDbxTestMessage m{
+      "Subject: x\r\n\r\nbody\r\n", privet1251, mir1251, "", mir1251, "m@example.ru"};
   test::TDbxTestMessage utf8{"Subject: y\r\n\r\nbody\r\n", privetUtf8, "Ann"};
   m.UnixTime = 1262347200;
   utf8.UnixTime = 1262350800;
   const std::string dbx = dir.Write("Inbox.dbx", test::BuildDbx({m, utf8}, "\xC2\xF5\xEE\xE4"));
-  const std::string mailbox =
-      dir.Write("Inbox", "From - Mon Jan 01 10:00:00 2010\nX-Mozilla-Status: 0001\nSubject: " +
-                             privet1251 + "\nFrom: " + privetUtf8 + " <p@example.ru>\n\nbody\n");
+  const std::string mailbox = dir.Write(
+      "Inbox", "From - Mon Jan 01 10:00:00 2010\nX-Mozilla-Status: 0001\nSubject: " + privet1251 +
+                   "\nFrom: " + privetUtf8 + " <p@example.ru>\n\nbody\n");
   struct {
     int ansi, legacy;
     std::string subject, to, store, utf8Subject;
