@@ -11,4 +11,8 @@ public:
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// SIGTERM, SIGHUP and SIGINT (a session's end) quit the event loop, so that the program ends by
+// its usual path: windows closed, attachments opened for viewing removed.
+void QuitOnTerminationSignals();
+
 } // namespace pellora

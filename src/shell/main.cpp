@@ -1,4 +1,5 @@
 #include "mailbox_window/mailbox_window.h"
+#include "message_window/attachment_files.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
 #include "platform/qt_locale.h"
@@ -10,6 +11,7 @@
 
 #include <QLocale>
 
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -34,13 +36,25 @@ int main(int argc, char** argv) {
   SetThousandSeparator(QStringToAnsi(QLocale().groupSeparator()));
 
   QStringList arguments = QApplication::arguments().mid(1);
-  if (TAppInstances::HandOver(arguments)) return 0;
+  TAppInstances instances;
+  switch (instances.Start(arguments)) {
+  case TAppInstances::stHandedOver:
+    return 0;
+  case TAppInstances::stRefused:
+    fprintf(stderr, "%s\n", qPrintable(instances.ErrorText()));
+    return 1;
+  case TAppInstances::stInstance:
+    break;
+  }
+  // Attachments opened for viewing go with the program.
+  struct TTempCleanup {
+    ~TTempCleanup() { RemovePrivateTempFolders(); }
+  } tempCleanup;
+  QuitOnTerminationSignals();
 
   RegisterMessageWindow();
   RegisterMailboxWindow();
 
-  TAppInstances instances;
-  instances.Listen();
   Twnd_pl_Main frame(arguments);
   QObject::connect(&instances, &TAppInstances::CmdLineReceived, &frame,
                    [&frame](const QStringList& lines) {
