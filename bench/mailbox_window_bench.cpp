@@ -2,15 +2,14 @@
 // the Source and Body filters (the latter against GMime 3's parse + decode of every leaf part of
 // the same file), sorting 100,000 rows by every column, and collecting their addresses.
 #include "mailbox_window/address_collection.h"
-#include "mailbox_window/list_sorter.h"
 #include "mailbox_window/mailbox_filter.h"
 #include "platform/collation.h"
 #include "platform/files.h"
 #include "platform/qt_locale.h"
+#include "stores/entry_sorter.h"
 
 #include <gmime/gmime.h>
 
-#include <QCollator>
 #include <QLocale>
 
 #include <algorithm>
@@ -88,52 +87,21 @@ TGMimeStats RunGMime(const std::string& path) {
 const char* const ColumnNames[] = {"#",       "Priority", "Attachment", "Flag", "From",
                                    "Subject", "To",       "Received",   "Size"};
 
-// As the window sorts: an index vector, stably, with a comparison that takes the direction.
-void SortRows(std::vector<uint32_t>& rows, const std::vector<TMessageEntry>& entries, int column,
-              bool descending) {
-  std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
-    int c = CompareEntries(entries[a], entries[b], column, nullptr);
-    return descending ? c > 0 : c < 0;
-  });
-}
-
-// Slowest of ascending then descending from the default order, per column; the worst overall.
-double SortFigures(const std::vector<TMessageEntry>& rows, const char* label) {
-  std::vector<uint32_t> base(rows.size());
-  std::iota(base.begin(), base.end(), 0u);
-  SortRows(base, rows, lcReceived, true);
-  std::printf("  sort %zu rows (%s), ms ascending/descending:", rows.size(), label);
-  double worst = 0;
-  for (int column = lcIndex; column <= lcSize; ++column) {
-    std::vector<uint32_t> order = base;
-    auto start = TClock::now();
-    SortRows(order, rows, column, false);
-    double up = Seconds(start) * 1000;
-    start = TClock::now();
-    SortRows(order, rows, column, true);
-    double down = Seconds(start) * 1000;
-    std::printf(" %s %.1f/%.1f", ColumnNames[column], up, down);
-    worst = std::max({worst, up, down});
-  }
-  std::printf("\n  sort worst column: %.1f ms (target at most 100 ms)\n", worst);
-  return worst;
-}
-
 struct TWindowSortFigures {
   double worst = 0, worstFirst = 0; // ms
 };
 
-// The window's own sort (TListSorter): text columns by collation ranks worked out on the
-// column's first sort and kept for the list's life. Reports the first sort of each column (ranks
-// included) and the later ones.
-TWindowSortFigures WindowSortFigures(const std::vector<TMessageEntry>& rows) {
-  TListSorter sorter(rows, nullptr);
+// The list's sort (TEntrySorter): text columns by collation ranks worked out on the column's
+// first sort and kept for the list's life. Reports the first sort of each column (ranks included)
+// and the later ones.
+TWindowSortFigures WindowSortFigures(const std::vector<TMessageEntry>& rows, const char* label) {
+  TEntrySorter sorter(rows, nullptr);
   std::vector<uint32_t> base(rows.size());
   std::iota(base.begin(), base.end(), 0u);
   sorter.Sort(base, lcReceived, true);
-  std::printf("  window sort of %zu rows (Qt collator ranks kept per column), ms first "
-              "ascending (ranks made), then ascending/descending:",
-              rows.size());
+  std::printf("  sort %zu rows (%s, ranks kept per column), ms first ascending (ranks made), then "
+              "ascending/descending:",
+              rows.size(), label);
   double worst = 0, worstFirst = 0;
   for (int column = lcIndex; column <= lcSize; ++column) {
     std::vector<uint32_t> order = base;
@@ -151,7 +119,7 @@ TWindowSortFigures WindowSortFigures(const std::vector<TMessageEntry>& rows) {
     worst = std::max({worst, up, down});
     worstFirst = std::max(worstFirst, first);
   }
-  std::printf("\n  window sort worst column: %.1f ms; worst first sort of a column: %.1f ms "
+  std::printf("\n  sort worst column: %.1f ms; worst first sort of a column: %.1f ms "
               "(target at most 100 ms)\n",
               worst, worstFirst);
   return {worst, worstFirst};
@@ -188,11 +156,11 @@ int main(int argc, char** argv) {
   LoadStoreChecked(box, path, okMailboxFile);
   double loadSeconds = Seconds(loadStart);
   std::printf("mailbox window: %s, %.1f MB, %zu messages (loaded in %.2f s); best of %d runs\n",
-              path.c_str(), mb, box.FEntries.size(), loadSeconds, runs);
+              path.c_str(), mb, box.Entries().size(), loadSeconds, runs);
 
   // What the store costs to give every message back, which the Source filter includes.
   double readSeconds = BestSeconds(runs, [&] {
-    for (const auto& entry : box.FEntries)
+    for (const auto& entry : box.Entries())
       box.LoadEntryLines(entry);
   });
   std::printf("  reading every message back (LoadEntryLines alone): %.3f s, %.2f GB/s\n",
@@ -200,7 +168,7 @@ int main(int argc, char** argv) {
 
   // A text that occurs nowhere: every line of every message is searched.
   const std::string missing = "no such text q7z";
-  std::vector<uint32_t> order(box.FEntries.size());
+  std::vector<uint32_t> order(box.Entries().size());
   std::iota(order.begin(), order.end(), 0u);
   std::vector<uint8_t> hidden;
   TMailboxFilter filter(box);
@@ -238,37 +206,35 @@ int main(int argc, char** argv) {
   std::vector<TMessageEntry> rows;
   const size_t rowCount = 100000;
   rows.reserve(rowCount);
-  for (size_t i = 0; i < rowCount && !box.FEntries.empty(); ++i) {
-    rows.push_back(box.FEntries[i % box.FEntries.size()]);
+  for (size_t i = 0; i < rowCount && !box.Entries().empty(); ++i) {
+    rows.push_back(box.Entries()[i % box.Entries().size()]);
     rows.back().Index = static_cast<int32_t>(i);
   }
-  std::printf("  %zu rows from the file's %zu entries\n", rows.size(), box.FEntries.size());
-  double sortBytes = SortFigures(rows, "byte comparison");
+  std::printf("  %zu rows from the file's %zu entries\n", rows.size(), box.Entries().size());
+  TWindowSortFigures sortBytes = WindowSortFigures(rows, "byte comparison");
   double collectBytes = CollectFigure(rows, "byte comparison");
   // The programs compare texts with the user's collator.
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   InstallQtLocaleCompare();
-  double sortQt = SortFigures(rows, "Qt collator, en_US");
+  TWindowSortFigures windowSort = WindowSortFigures(rows, "Qt collator, en_US");
   double collectQt = CollectFigure(rows, "Qt collator, en_US");
-  TWindowSortFigures windowSort = WindowSortFigures(rows);
   // The ranks' worst case: no two rows share a subject, so every text is collated.
   for (size_t i = 0; i < rows.size(); ++i)
     rows[i].Header.Subject += " " + std::to_string(i);
   std::vector<uint32_t> distinctOrder(rows.size());
   std::iota(distinctOrder.begin(), distinctOrder.end(), 0u);
-  TListSorter distinctSorter(rows, nullptr);
+  TEntrySorter distinctSorter(rows, nullptr);
   auto distinctStart = TClock::now();
   distinctSorter.Sort(distinctOrder, lcSubject, false);
   double distinctFirst = Seconds(distinctStart) * 1000;
   std::printf("  window sort, first by Subject with %zu distinct subjects: %.1f ms\n", rows.size(),
               distinctFirst);
   SetLocaleCompare(nullptr);
-  std::printf("summary: source %.2f GB/s; body %.1f MB/s vs GMime %.1f MB/s (ratio %.2f); window "
-              "sort worst %.1f ms, first sort of a column %.1f ms (%.1f ms with every subject "
-              "distinct); baselines without kept ranks: byte comparison %.1f ms, collator %.1f "
-              "ms; collect %.1f ms (collator %.1f ms)\n",
+  std::printf("summary: source %.2f GB/s; body %.1f MB/s vs GMime %.1f MB/s (ratio %.2f); sort "
+              "worst %.1f ms, first sort of a column %.1f ms (%.1f ms with every subject "
+              "distinct; byte comparison %.1f ms); collect %.1f ms (collator %.1f ms)\n",
               gb / sourceSeconds, mb / bodySeconds, mb / gmimeSeconds, gmimeSeconds / bodySeconds,
-              windowSort.worst, windowSort.worstFirst, distinctFirst, sortBytes, sortQt,
+              windowSort.worst, windowSort.worstFirst, distinctFirst, sortBytes.worstFirst,
               collectBytes * 1000, collectQt * 1000);
   return 0;
 }

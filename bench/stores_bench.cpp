@@ -46,12 +46,12 @@ int Mailbox(const std::string& path) {
   long before = CurrentRssKb();
   TMailbox box;
   auto start = std::chrono::steady_clock::now();
-  box.LoadMailboxFile(path);
+  box.Load(path, okMailboxFile); // sorted newest first, as the list shows it
   double load = Seconds(start);
   long peak = PeakRssKb();
-  size_t count = box.FEntries.size();
+  size_t count = box.Entries().size();
   start = std::chrono::steady_clock::now();
-  box.SortList();
+  box.Sort(lcReceived, false);
   double sort = Seconds(start);
   std::printf("bytes %llu\nmessages %zu\nload_s %.3f\nload_mb_s %.1f\nsort_s %.3f\n",
               static_cast<unsigned long long>(stamp.size), count, load, stamp.size / 1e6 / load,

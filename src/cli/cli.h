@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace pellora {
+class TMailbox;
+}
+
 namespace pellora::cli {
 
 using TArgs = std::vector<std::string>;
@@ -25,6 +29,10 @@ struct TCliCommand {
 TOpenKind TakeKindOption(TArgs& args, const std::string& path);
 // The arguments that are neither "--kind" nor its value, in order.
 TArgs Positionals(const TArgs& args);
+// Loads the store that the first argument that is no option names, "--kind K" honoured, as the
+// viewer's opener loads it; a failure raises the viewer's text. Returns the arguments that are no
+// options, the path first; wrongCount is the usage error when there are not exactly count of them.
+TArgs LoadStoreArgs(const TArgs& args, size_t count, const char* wrongCount, TMailbox& box);
 // Removes a flag such as "--json" from args; true when it was there.
 bool TakeFlag(TArgs& args, const std::string& flag);
 // Writes 8-bit program text as UTF-8 to stdout.

@@ -8,15 +8,10 @@
 namespace pellora::cli {
 namespace {
 
-int RunAddresses(const TArgs& input) {
-  TArgs args = input;
-  const TArgs rest = Positionals(args);
-  if (rest.size() != 1) throw EUsage("addresses needs a path");
-  const std::string& path = rest[0];
-  TOpenKind kind = TakeKindOption(args, path);
+int RunAddresses(const TArgs& args) {
   TMailbox box;
-  LoadStoreChecked(box, path, kind);
-  for (const auto& key : CollectAddresses(box.FEntries)) {
+  LoadStoreArgs(args, 1, "addresses needs a path", box);
+  for (const auto& key : CollectAddresses(box.Entries())) {
     PrintAnsi(key);
     std::printf("\n");
   }

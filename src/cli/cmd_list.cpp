@@ -10,23 +10,14 @@
 namespace pellora::cli {
 namespace {
 
-// The path is the one argument that is no option.
-std::string TakePath(TArgs& args, size_t positional) {
-  const TArgs rest = Positionals(args);
-  if (rest.size() != positional) throw EUsage("wrong number of arguments");
-  return rest[0];
-}
-
 std::string ReceivedText(const TMessageEntry& entry) {
   return entry.Header.Date != 0 ? FormatIsoDateTime(entry.Header.Date) : entry.Header.DateText;
 }
 
-std::string FlagsText(TMailbox& box, const TMessageEntry& entry) {
-  if (entry.Kind != ekDatabase || !box.FReader) return {};
-  TMessageInfo info;
-  box.FReader->GetMessageInfo(entry.Index, info);
+std::string FlagsText(const TMailbox& box, const TMessageEntry& entry) {
+  if (entry.Kind != ekDatabase || !box.Reader()) return {};
   char text[16];
-  std::snprintf(text, sizeof text, "%X", info.Flags);
+  std::snprintf(text, sizeof text, "%X", box.Flags(entry));
   return text;
 }
 
@@ -41,13 +32,11 @@ std::string Cell(const std::string& ansi) {
 int RunList(const TArgs& input) {
   TArgs args = input;
   bool json = TakeFlag(args, "--json");
-  std::string path = TakePath(args, 1);
-  TOpenKind kind = TakeKindOption(args, path);
   TMailbox box;
-  LoadStoreChecked(box, path, kind);
+  LoadStoreArgs(args, 1, "wrong number of arguments", box);
   if (json) {
     nlohmann::json rows = nlohmann::json::array();
-    for (const auto& e : box.FEntries) {
+    for (const auto& e : box.Entries()) {
       rows.push_back({{"#", e.Index + 1},
                       {"From", AnsiToUtf8(EntryFromText(e))},
                       {"Subject", AnsiToUtf8(e.Header.Subject)},
@@ -62,7 +51,7 @@ int RunList(const TArgs& input) {
     return 0;
   }
   std::printf("#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags\n");
-  for (const auto& e : box.FEntries) {
+  for (const auto& e : box.Entries()) {
     std::printf("%d\t%s\t%s\t%s\t%s\t%lld\t%d\t%s\n", e.Index + 1, Cell(EntryFromText(e)).c_str(),
                 Cell(e.Header.Subject).c_str(), Cell(e.Header.To).c_str(),
                 Cell(ReceivedText(e)).c_str(), static_cast<long long>(e.Header.Size),

@@ -1,27 +1,21 @@
 #include "cli/cli.h"
 
+#include "platform/ascii.h"
 #include "stores/mailbox.h"
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 
 namespace pellora::cli {
 namespace {
 
-int RunText(const TArgs& input) {
-  TArgs args = input;
-  const TArgs rest = Positionals(args);
-  if (rest.size() != 2) throw EUsage("text needs a path and an index");
-  const std::string& path = rest[0];
-  char* end = nullptr;
-  long index = std::strtol(rest[1].c_str(), &end, 10);
-  if (rest[1].empty() || *end != '\0' || index < 0 || index > INT32_MAX)
+int RunText(const TArgs& args) {
+  const TArgs positionals = Positionals(args);
+  int32_t index = -1;
+  if (positionals.size() == 2 && (!TryParseInt32(positionals[1], index) || index < 0))
     throw EUsage("INDEX must be a number from 0");
-  TOpenKind kind = TakeKindOption(args, path);
   TMailbox box;
-  LoadStoreChecked(box, path, kind);
-  const TMessageEntry* entry = box.FindEntry(static_cast<int32_t>(index));
+  const TArgs rest = LoadStoreArgs(args, 2, "text needs a path and an index", box);
+  const TMessageEntry* entry = box.FindEntry(index);
   if (!entry) throw EPelloraError("There is no message with index " + rest[1] + ".");
   std::string text = box.GetEntryText(*entry);
   std::fwrite(text.data(), 1, text.size(), stdout);

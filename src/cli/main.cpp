@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/qt_locale.h"
+#include "stores/mailbox.h"
 
 #include <QCoreApplication>
 
@@ -60,6 +61,14 @@ TArgs Positionals(const TArgs& args) {
     }
     rest.push_back(args[i]);
   }
+  return rest;
+}
+
+TArgs LoadStoreArgs(const TArgs& args, size_t count, const char* wrongCount, TMailbox& box) {
+  TArgs rest = Positionals(args);
+  if (rest.size() != count) throw EUsage(wrongCount);
+  TArgs options = args;
+  LoadStoreChecked(box, rest[0], TakeKindOption(options, rest[0]));
   return rest;
 }
 

@@ -1,5 +1,6 @@
 #include "mailbox_window/address_collection.h"
 
+#include "platform/ascii.h"
 #include "platform/collation.h"
 #include "shell/localized_text.h"
 
@@ -9,16 +10,6 @@
 
 namespace pellora {
 namespace {
-
-// Blanks and control characters.
-std::string_view Trim(std::string_view text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-    ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-    --end;
-  return text.substr(begin, end - begin);
-}
 
 void AppendUpper(std::string& out, std::string_view text) {
   for (char c : text)
@@ -37,10 +28,10 @@ void MakeKey(std::string_view item, std::string& key) {
   const size_t close = item.find('>');
   std::string_view address;
   if (close != std::string_view::npos && close > open)
-    address = Trim(item.substr(open + 1, close - open - 1));
+    address = TrimControls(item.substr(open + 1, close - open - 1));
   AppendUpper(key, address);
   key += " = ";
-  AppendUpper(key, Trim(item.substr(0, open)));
+  AppendUpper(key, TrimControls(item.substr(0, open)));
 }
 
 class TCollector {

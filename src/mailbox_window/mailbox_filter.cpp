@@ -1,6 +1,6 @@
 #include "mailbox_window/mailbox_filter.h"
 
-#include "platform/collation.h"
+#include "platform/ascii.h"
 
 #include <array>
 
@@ -11,14 +11,10 @@
 namespace pellora {
 namespace {
 
-constexpr bool IsAsciiLetter(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 constexpr std::array<unsigned char, 256> FoldTable = [] {
   std::array<unsigned char, 256> table{};
   for (int c = 0; c < 256; ++c)
-    table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    table[c] = static_cast<unsigned char>(AsciiLower(static_cast<char>(c)));
   return table;
 }();
 
@@ -37,8 +33,8 @@ bool Contains(std::string_view searched, std::string_view text) {
   auto p = reinterpret_cast<const unsigned char*>(searched.data());
   auto t = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char first = FoldTable[p[0]], last = FoldTable[p[n - 1]];
-  const unsigned char firstMask = IsAsciiLetter(p[0]) ? 0x20 : 0;
-  const unsigned char lastMask = IsAsciiLetter(p[n - 1]) ? 0x20 : 0;
+  const unsigned char firstMask = IsAsciiLetter(static_cast<char>(p[0])) ? 0x20 : 0;
+  const unsigned char lastMask = IsAsciiLetter(static_cast<char>(p[n - 1])) ? 0x20 : 0;
   const size_t starts = m - n + 1; // candidate positions
   size_t i = 0;
 #ifdef __SSE2__
@@ -165,7 +161,7 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilte
 size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, int field,
                                    std::string_view value, std::vector<uint8_t>& hidden,
                                    const TFilterProgress& progress) {
-  const std::vector<TMessageEntry>& entries = FMailbox.FEntries;
+  const std::vector<TMessageEntry>& entries = FMailbox.Entries();
   if (hidden.size() < entries.size()) hidden.resize(entries.size(), 0);
   TFilterMatcher matcher(value);
   size_t count = 0;

@@ -1,8 +1,8 @@
 #include "mailbox_window/mailbox_window.h"
 
 #include "mailbox_window/address_collection.h"
-#include "mailbox_window/list_sorter.h"
 #include "message_window/message_window.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
@@ -30,7 +30,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <numeric>
 
 namespace pellora {
 namespace {
@@ -46,13 +45,6 @@ std::string NameWithoutExtension(const std::string& path) {
   std::string ext = ExtractFileExt(name);
   if (!ext.empty()) name = name.substr(0, name.find(ext));
   return name;
-}
-
-std::string Trimmed(std::string_view text) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-  return std::string(text.substr(b, e - b));
 }
 
 QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
@@ -74,8 +66,9 @@ int TMessageListModel::columnCount(const QModelIndex& parent) const {
 void TMessageListModel::Refresh() {
   beginResetModel();
   FRows.clear();
-  FRows.reserve(FWindow->FOrder.size());
-  for (uint32_t entry : FWindow->FOrder)
+  const std::vector<uint32_t>& order = FWindow->FMailbox.Order();
+  FRows.reserve(order.size());
+  for (uint32_t entry : order)
     if (!FWindow->FHidden[entry]) FRows.push_back(entry);
   endResetModel();
 }
@@ -83,7 +76,8 @@ void TMessageListModel::Refresh() {
 QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= static_cast<int>(FRows.size())) return {};
   const uint32_t entryIndex = FRows[static_cast<size_t>(index.row())];
-  const TMessageEntry& e = FWindow->FMailbox.FEntries[entryIndex];
+  const TMessageEntry& e = FWindow->FMailbox.Entries()[entryIndex];
+  const uint32_t flags = FWindow->FMailbox.Flags(e);
   const int column = index.column();
   switch (role) {
   case Qt::DisplayRole:
@@ -106,16 +100,16 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
       if (e.Header.Priority == 5) return FWindow->ImageList(2);
       return {};
     case lcAttachment:
-      return database && (FWindow->Flags(e) & 0x4000) ? FWindow->ImageList(0) : QVariant();
+      return flags & mfAttachment ? FWindow->ImageList(0) : QVariant();
     case lcFlag:
-      return database && (FWindow->Flags(e) & 0x20) ? FWindow->ImageList(3) : QVariant();
+      return flags & mfFlagged ? FWindow->ImageList(3) : QVariant();
     case lcFrom:
-      return FWindow->ImageList(database && (FWindow->Flags(e) & 0x80) ? 4 : 5);
+      return FWindow->ImageList(database && (flags & mfRead) ? 4 : 5);
     default: return {};
     }
   }
   case Qt::FontRole:
-    if (e.Kind == ekDatabase && !(FWindow->Flags(e) & 0x80)) {
+    if (e.Kind == ekDatabase && !(flags & mfRead)) {
       QFont bold = FWindow->Tree->font();
       bold.setBold(true);
       return bold;
@@ -174,6 +168,29 @@ QVariant TMessageListModel::headerData(int section, Qt::Orientation orientation,
 
 Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   resize(744, 620);
+  BuildFilterBar();
+  BuildList();
+  BuildInformationArea();
+  BuildStatusBar();
+  Splitter = new QSplitter(Qt::Vertical);
+  Splitter->setObjectName("Splitter");
+  Splitter->addWidget(Tree);
+  Splitter->addWidget(HeaderPanel);
+  Splitter->setStretchFactor(0, 1);
+  Splitter->setSizes({450, 135});
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Panel1);
+  layout->addWidget(Splitter, 1);
+  layout->addWidget(sb);
+
+  CreateActions();
+  FormCreate();
+}
+
+void Tmdi_pl_Viewer::BuildFilterBar() {
   Panel1 = new QWidget;
   Panel1->setObjectName("Panel1");
   Panel1->setFixedHeight(31);
@@ -193,11 +210,15 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   sbFilter->setAutoRaise(true);
   auto* bar = new QHBoxLayout(Panel1);
   bar->setContentsMargins(4, 2, 4, 2);
-  bar->addWidget(new QLabel("Filter:"));
+  auto* label = new QLabel("Filter:");
+  label->setObjectName("Label1");
+  bar->addWidget(label);
   bar->addWidget(cbFilter);
   bar->addWidget(cbValue, 1);
   bar->addWidget(sbFilter);
+}
 
+void Tmdi_pl_Viewer::BuildList() {
   FModel = new TMessageListModel(this);
   Tree = new QTreeView;
   Tree->setObjectName("Tree");
@@ -222,7 +243,9 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   for (int c = 0; c < ColumnCount; ++c) header->resizeSection(c, columnWidths[c]);
   connect(header, &QHeaderView::sectionClicked, this, &Tmdi_pl_Viewer::TreeHeaderClick);
   connect(Tree, &QTreeView::doubleClicked, this, [this] { cmMessageView(); });
+}
 
+void Tmdi_pl_Viewer::BuildInformationArea() {
   HeaderPanel = new QWidget;
   HeaderPanel->setObjectName("HeaderPanel");
   DetailPanel = new QLabel("  Information");
@@ -244,37 +267,27 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   info->setSpacing(0);
   info->addWidget(DetailPanel);
   info->addWidget(Memo);
-  Splitter = new QSplitter(Qt::Vertical);
-  Splitter->setObjectName("Splitter");
-  Splitter->addWidget(Tree);
-  Splitter->addWidget(HeaderPanel);
-  Splitter->setStretchFactor(0, 1);
-  Splitter->setSizes({450, 135});
+}
 
+void Tmdi_pl_Viewer::BuildStatusBar() {
   sb = new QStatusBar;
   sb->setObjectName("sb");
   sb->setSizeGripEnabled(false);
   sbPanel0 = new QLabel;
+  sbPanel0->setObjectName("sbPanel0");
   sbPanel0->setFixedWidth(250);
   sbPanel1 = new QLabel;
+  sbPanel1->setObjectName("sbPanel1");
   sb->addWidget(sbPanel0);
   sb->addWidget(sbPanel1, 1);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(Panel1);
-  layout->addWidget(Splitter, 1);
-  layout->addWidget(sb);
-
-  CreateActions();
-  FormCreate();
 }
 
 Tmdi_pl_Viewer::~Tmdi_pl_Viewer() = default;
 
 void Tmdi_pl_Viewer::FormCreate() {
-  Tree->header()->setSortIndicator(FSortColumn, FSortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  Tree->header()->setSortIndicator(FMailbox.SortColumn(), FMailbox.SortDescending()
+                                                              ? Qt::DescendingOrder
+                                                              : Qt::AscendingOrder);
 }
 
 void Tmdi_pl_Viewer::CreateActions() {
@@ -326,13 +339,6 @@ void Tmdi_pl_Viewer::CreateActions() {
 
 QIcon Tmdi_pl_Viewer::ImageList(int index) const { return ListImage(index); }
 
-uint32_t Tmdi_pl_Viewer::Flags(const TMessageEntry& entry) const {
-  if (entry.Kind != ekDatabase || !FMailbox.FReader) return 0;
-  TMessageInfo info;
-  FMailbox.FReader->GetMessageInfo(entry.Index, info);
-  return info.Flags;
-}
-
 bool Tmdi_pl_Viewer::FilterOn() const { return acFilter->isChecked(); }
 
 QString Tmdi_pl_Viewer::StatusText(int panel) const {
@@ -354,64 +360,46 @@ void Tmdi_pl_Viewer::ShowProgress(const QString& operation, uint64_t done, uint6
 }
 
 void Tmdi_pl_Viewer::ShowStoreState() {
-  DetailPanel->setText(AnsiToQString(FMailbox.FDetailCaption));
+  DetailPanel->setText(AnsiToQString(FMailbox.DetailCaption()));
   std::string memo;
-  for (const auto& line : FMailbox.FMemo) memo += line + "\n";
+  for (const auto& line : FMailbox.Memo()) memo += line + "\n";
   if (!memo.empty()) memo.pop_back();
   Memo->setPlainText(AnsiToQString(memo));
-  SetStatus(1, AnsiToQString(FMailbox.FStatusText), true);
+  SetStatus(1, AnsiToQString(FMailbox.StatusText()), true);
 }
 
 void Tmdi_pl_Viewer::ResetRows() {
-  FSorter.reset(); // its keys belong to the entries of the last load
-  const size_t n = FMailbox.FEntries.size();
-  FOrder.resize(n);
-  std::iota(FOrder.begin(), FOrder.end(), 0u);
+  const size_t n = FMailbox.Entries().size();
   FHidden.assign(n, 0);
   FChecked.assign(n, 0);
   FModel->Refresh();
 }
 
+void Tmdi_pl_Viewer::Repaint(const TMailbox&) { ShowStoreState(); }
+
+void Tmdi_pl_Viewer::Progress(uint64_t done, uint64_t total) { ShowProgress(FOperation, done, total); }
+
 bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   TBusyCursor busy;
   Tree->hide();
-  FMailbox.FSortColumn = FSortColumn;
-  FMailbox.FSortDescending = FSortDescending;
-  FMailbox.FOnRepaint = [this] { ShowStoreState(); };
-  const QString operation = Localized("lc_Loading");
+  FOperation = Localized("lc_Loading");
   FLastProgress = TickCount();
-  FMailbox.FOnProgress = [this, &operation](uint64_t done, uint64_t total) {
-    ShowProgress(operation, done, total);
-  };
-  bool loaded = FMailbox.LoadMailbox(path, kind);
-  FMailbox.FOnRepaint = nullptr;
-  FMailbox.FOnProgress = nullptr;
+  TLoadResult result = FMailbox.Load(path, kind, this);
   ResetRows(); // the mailbox sorted its entries by the list's sort already
   ShowStoreState();
-  if (loaded) UpdateStatusBar();
+  if (result.Loaded) UpdateStatusBar();
   Tree->show();
-  if (!loaded) ErrorBox(FMailbox.FErrorText);
-  return loaded;
+  if (!result.Loaded) ErrorBox(result.ErrorText);
+  return result.Loaded;
 }
 
 void Tmdi_pl_Viewer::TreeHeaderClick(int column) {
-  if (column == FSortColumn) {
-    FSortDescending = !FSortDescending;
-  } else {
-    FSortColumn = column;
-    FSortDescending = false;
-  }
-  SortList();
-}
-
-void Tmdi_pl_Viewer::SortList() {
+  const bool descending = column == FMailbox.SortColumn() && !FMailbox.SortDescending();
   const QModelIndex current = Tree->currentIndex();
   const int64_t focused = current.isValid() ? FModel->EntryOfRow(current.row()) : -1;
-  const int column = FSortColumn;
-  if (!FSorter) FSorter = std::make_unique<TListSorter>(FMailbox.FEntries, FMailbox.FReader.get());
-  FSorter->Sort(FOrder, column, FSortDescending);
+  FMailbox.Sort(column, descending);
   FModel->Refresh();
-  Tree->header()->setSortIndicator(column, FSortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  Tree->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
   if (focused >= 0)
     for (int row = 0; row < FModel->rowCount(); ++row)
       if (FModel->EntryOfRow(row) == focused) {
@@ -421,28 +409,28 @@ void Tmdi_pl_Viewer::SortList() {
 }
 
 void Tmdi_pl_Viewer::CheckAll1Click() {
-  for (uint32_t e : FOrder)
+  for (uint32_t e : FMailbox.Order())
     if (!FHidden[e]) FChecked[e] = 1;
   emit FModel->dataChanged(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 0));
   UpdateStatusBar();
 }
 
 void Tmdi_pl_Viewer::UncheckAll1Click() {
-  for (uint32_t e : FOrder)
+  for (uint32_t e : FMailbox.Order())
     if (!FHidden[e]) FChecked[e] = 0;
   emit FModel->dataChanged(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 0));
   UpdateStatusBar();
 }
 
 void Tmdi_pl_Viewer::InvertSelection1Click() {
-  for (uint32_t e : FOrder)
+  for (uint32_t e : FMailbox.Order())
     if (!FHidden[e]) FChecked[e] = !FChecked[e];
   emit FModel->dataChanged(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 0));
   UpdateStatusBar();
 }
 
 void Tmdi_pl_Viewer::UpdateStatusBar() {
-  const size_t total = FOrder.size();
+  const size_t total = FMailbox.Order().size();
   std::string text = FormatText("%s: %d", {GetLocalizedText("lc_Total"), static_cast<long long>(total)});
   if (FilterOn()) {
     size_t visible = std::count(FHidden.begin(), FHidden.end(), 0);
@@ -499,7 +487,7 @@ size_t Tmdi_pl_Viewer::ApplyFilter() {
   FLastProgress = TickCount();
   size_t count = 0;
   try {
-    count = FFilter.ApplyFilter(FOrder, cbFilter->currentIndex(), value, FHidden,
+    count = FFilter.ApplyFilter(FMailbox.Order(), cbFilter->currentIndex(), value, FHidden,
                                 [&](size_t done, size_t total) { ShowProgress(operation, done, total); });
   } catch (...) {
     FModel->Refresh();
@@ -517,16 +505,16 @@ void Tmdi_pl_Viewer::ShowAllRows() {
 void Tmdi_pl_Viewer::cmMessageView() {
   const QModelIndex current = Tree->currentIndex();
   if (!current.isValid()) return;
-  const TMessageEntry& entry = FMailbox.FEntries[FModel->EntryOfRow(current.row())];
+  const TMessageEntry& entry = FMailbox.Entries()[FModel->EntryOfRow(current.row())];
   TBusyCursor busy;
   SetStatus(1, Localized("lc_Reading"), true);
   const uint64_t start = TickCount();
   std::string text = FMailbox.GetEntryText(entry);
   std::string caption, source;
-  if (entry.Kind == ekDatabase && FMailbox.FReader) {
-    std::string store = FMailbox.FReader->GetStoreName();
+  if (entry.Kind == ekDatabase && FMailbox.Reader()) {
+    std::string store = FMailbox.Reader()->GetStoreName();
     caption = FormatText("%s: %d", {store, entry.Index});
-    source = FormatText("%s: %s: 0x", {Utf8ToAnsi(FMailbox.FReader->FileName()), store});
+    source = FormatText("%s: %s: 0x", {Utf8ToAnsi(FMailbox.Reader()->FileName()), store});
     char hex[32];
     std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(entry.StartLine));
     source += hex;
@@ -539,7 +527,7 @@ void Tmdi_pl_Viewer::cmMessageView() {
       source += hex;
     }
   }
-  const std::string hint = Trimmed(entry.Header.From + "\r\n" + entry.Header.Subject);
+  const std::string hint(TrimControls(entry.Header.From + "\r\n" + entry.Header.Subject));
   SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
   Twnd_pl_Main* frame = Twnd_pl_Main::Instance();
   if (!frame) return;
@@ -549,7 +537,7 @@ void Tmdi_pl_Viewer::cmMessageView() {
 
 void Tmdi_pl_Viewer::cmGatherEmail() {
   TBusyCursor busy;
-  std::vector<std::string> keys = CollectAddresses(FMailbox.FEntries);
+  std::vector<std::string> keys = CollectAddresses(FMailbox.Entries());
   std::string memo;
   for (const auto& key : keys) memo += key + "\n";
   if (!memo.empty()) memo.pop_back();
@@ -562,9 +550,10 @@ void Tmdi_pl_Viewer::cmGatherEmail() {
 namespace {
 
 void OpenStore(Twnd_pl_Main& frame, const std::string& path, TOpenKind kind) {
-  const bool exists = kind == okMessageFolder ? DirectoryExists(path) : FileExists(path);
-  if (!exists) {
-    ErrorBox(FormatText(GetLocalizedText("lc_FileNotExists"), {Utf8ToAnsi(path)}));
+  try {
+    CheckStorePath(path, kind);
+  } catch (const std::exception& e) {
+    ErrorBox(e.what()); // no window for a path that cannot be opened
     return;
   }
   std::string caption = kind == okMessageFolder

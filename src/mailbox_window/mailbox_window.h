@@ -24,7 +24,6 @@ class QTreeView;
 namespace pellora {
 
 class Tmdi_pl_Viewer;
-class TListSorter;
 
 // The list's rows: a view over the mailbox's entries in the window's order, hidden rows left out.
 // Nothing is kept per row but the order, the hidden flags and the check marks.
@@ -49,8 +48,10 @@ private:
   std::vector<uint32_t> FRows;
 };
 
-// The mailbox window: one store as a list of its messages.
-class Tmdi_pl_Viewer : public TMdiChild {
+// The mailbox window: one store as a list of its messages. Its components carry the object
+// names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
+// DetailPanel, Memo, sb, sbPanel0, sbPanel1, Messages, PopupMenu1, acFilter, acView, acCollect).
+class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
   explicit Tmdi_pl_Viewer(QWidget* parent = nullptr);
@@ -62,26 +63,42 @@ public:
   bool LoadMailbox(const std::string& path, TOpenKind kind);
 
   void TreeHeaderClick(int column);
-  void SortList();
   void CheckAll1Click();
   void UncheckAll1Click();
   void InvertSelection1Click();
-  void UpdateStatusBar();
   void acFilterExecute();
-  size_t ApplyFilter();
-  void ShowAllRows();
   void cmMessageView();
   void cmGatherEmail();
 
   TMailbox& Mailbox() { return FMailbox; }
-  // Row state by entry position.
-  std::vector<uint32_t> FOrder;
-  std::vector<uint8_t> FHidden;
-  std::vector<uint8_t> FChecked;
   bool FilterOn() const;
   QString StatusText(int panel) const;
 
-  // Components, named as the window's layout names them.
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  friend class TMessageListModel;
+  void BuildFilterBar();
+  void BuildList();
+  void BuildInformationArea();
+  void BuildStatusBar();
+  void CreateActions();
+  void FormCreate();
+  size_t ApplyFilter();
+  void ShowAllRows();
+  void UpdateStatusBar();
+  void ShowStoreState();
+  void ResetRows();
+  // Shows an operation's progress in panel 1, at most ten times a second, without letting
+  // user input in.
+  void ShowProgress(const QString& operation, uint64_t done, uint64_t total);
+  void SetStatus(int panel, const QString& text, bool paintNow);
+  // Images of the list: 0 clip, 1 high priority, 2 low priority, 3 flag, 4 read, 5 unread.
+  QIcon ImageList(int index) const;
+  void Repaint(const TMailbox& box) override;
+  void Progress(uint64_t done, uint64_t total) override;
+
   QWidget* Panel1 = nullptr;
   QComboBox* cbFilter = nullptr;
   QComboBox* cbValue = nullptr;
@@ -101,30 +118,13 @@ public:
   QAction* acView = nullptr;
   QAction* acCollect = nullptr;
 
-  // Images of the list: 0 clip, 1 high priority, 2 low priority, 3 flag, 4 read, 5 unread.
-  QIcon ImageList(int index) const;
-
-protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-  friend class TMessageListModel;
-  void FormCreate();
-  void CreateActions();
-  void ShowStoreState();
-  void ResetRows();
-  // Shows an operation's progress in panel 1, at most ten times a second, without letting
-  // user input in.
-  void ShowProgress(const QString& operation, uint64_t done, uint64_t total);
-  void SetStatus(int panel, const QString& text, bool paintNow);
-  uint32_t Flags(const TMessageEntry& entry) const;
-
   TMailbox FMailbox;
   TMailboxFilter FFilter{FMailbox};
-  std::unique_ptr<TListSorter> FSorter;
+  // View state by entry position; the order of the rows is the mailbox's.
+  std::vector<uint8_t> FHidden;
+  std::vector<uint8_t> FChecked;
   std::vector<std::string> FHistory;
-  int FSortColumn = lcReceived;
-  bool FSortDescending = true;
+  QString FOperation; // what the progress of a long operation is shown as
   uint64_t FLastProgress = 0;
 };
 

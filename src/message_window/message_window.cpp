@@ -95,20 +95,6 @@ QIcon IconForFileName(const QString& name) {
   return QIcon(pm);
 }
 
-// Finds the part whose Content-ID is id, anywhere in the tree.
-TMailPart* FindContentId(TMailPart* part, const std::string& id) {
-  std::string value = part->FieldValue("Content-ID");
-  if (!value.empty()) {
-    std::string_view v = value;
-    while (!v.empty() && (v.front() == '<' || v.front() == ' ')) v.remove_prefix(1);
-    while (!v.empty() && (v.back() == '>' || v.back() == ' ')) v.remove_suffix(1);
-    if (v == id) return part;
-  }
-  for (TMailPart* sub : part->SubParts())
-    if (TMailPart* found = FindContentId(sub, id)) return found;
-  return nullptr;
-}
-
 QLineEdit* ReadOnlyLine() {
   auto* edit = new QLineEdit;
   edit->setReadOnly(true);
@@ -135,6 +121,12 @@ QListWidget* RecipientBox() {
   return box;
 }
 
+QLabel* Caption(const char* text, const char* name) {
+  auto* label = new QLabel(text);
+  label->setObjectName(name);
+  return label;
+}
+
 } // namespace
 
 Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
@@ -143,11 +135,29 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   pc->setObjectName("pc");
   pc->setStyleSheet("QTabBar::tab:selected { font-weight: bold; }");
   tsBody = new QWidget;
+  tsBody->setObjectName("tsBody");
   tsSource = new QWidget;
+  tsSource->setObjectName("tsSource");
   pc->addTab(tsBody, " Body ");
   pc->addTab(tsSource, " Source ");
+  BuildHeaderPanel();
+  BuildBodyPanel();
+  BuildSourcePanel();
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(pc);
 
-  // The header panel: subject and sender stay in its strip when it is collapsed.
+  fd = new TFindDialog(this);
+  fd->setObjectName("fd");
+  connect(fd, &TFindDialog::Find, this, [this] { fdFind(); });
+  CreateMenus();
+  connect(pcBody, &QTabWidget::currentChanged, this, [this] { pcBodyChange(); });
+  connect(pc, &QTabWidget::currentChanged, this, [this] { UpdateFindState(); });
+  FormCreate();
+}
+
+// The header fields: subject and sender stay in the panel's strip when it is collapsed.
+void Tmdi_pl_Msg::BuildHeaderPanel() {
   FlipPanel = new QWidget;
   FlipPanel->setObjectName("FlipPanel");
   eSubject = ReadOnlyLine();
@@ -180,25 +190,25 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   FlipButton->setArrowType(Qt::UpArrow);
   FlipButton->setToolTip("Show or hide the header fields");
   auto* strip = new QGridLayout;
-  strip->addWidget(new QLabel("Subject:"), 0, 0);
+  strip->addWidget(Caption("Subject:", "Label1"), 0, 0);
   strip->addWidget(eSubject, 0, 1);
   strip->addWidget(FlipButton, 0, 2);
-  strip->addWidget(new QLabel("From:"), 1, 0);
+  strip->addWidget(Caption("From:", "Label2"), 1, 0);
   strip->addWidget(eFrom, 1, 1, 1, 2);
   auto* details = new QWidget;
   auto* grid = new QGridLayout(details);
   grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(new QLabel("To:"), 0, 0, Qt::AlignTop);
+  grid->addWidget(Caption("To:", "Label8"), 0, 0, Qt::AlignTop);
   grid->addWidget(eTo, 0, 1, 1, 3);
-  grid->addWidget(new QLabel("CC:"), 1, 0, Qt::AlignTop);
+  grid->addWidget(Caption("CC:", "Label9"), 1, 0, Qt::AlignTop);
   grid->addWidget(eCC, 1, 1, 1, 3);
-  grid->addWidget(new QLabel("BCC:"), 2, 0, Qt::AlignTop);
+  grid->addWidget(Caption("BCC:", "Label10"), 2, 0, Qt::AlignTop);
   grid->addWidget(eBC, 2, 1, 1, 3);
-  grid->addWidget(new QLabel("Timestamp:"), 3, 0);
+  grid->addWidget(Caption("Timestamp:", "Label11"), 3, 0);
   grid->addWidget(eSent, 3, 1);
-  grid->addWidget(new QLabel("Size:"), 3, 2);
+  grid->addWidget(Caption("Size:", "Label12"), 3, 2);
   grid->addWidget(eSize, 3, 3);
-  grid->addWidget(new QLabel("Trace:"), 4, 0, Qt::AlignTop);
+  grid->addWidget(Caption("Trace:", "Label13"), 4, 0, Qt::AlignTop);
   grid->addWidget(lvHops, 4, 1, 1, 3);
   grid->setColumnStretch(1, 2);
   grid->setColumnStretch(3, 1);
@@ -211,7 +221,10 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
     details->setVisible(expanded);
     FlipButton->setArrowType(expanded ? Qt::UpArrow : Qt::DownArrow);
   });
+}
 
+// The bodies on their pages, the attachments below them, the attachment under the mouse last.
+void Tmdi_pl_Msg::BuildBodyPanel() {
   pcBody = new QTabWidget;
   pcBody->setObjectName("pcBody");
   pcBody->setTabPosition(QTabWidget::South);
@@ -225,7 +238,7 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   HTML = new THtmlView;
   HTML->setObjectName("HTML");
   HTML->SetCidResolver([this](const QString& id) -> std::optional<TInlineResource> {
-    TMailPart* part = FindContentId(&FMessage, QStringToAnsi(id));
+    TMailPart* part = FMessage.ContentIdPart(QStringToAnsi(id));
     if (!part) return std::nullopt;
     part->DecodeBody();
     return TInlineResource{QByteArray::fromStdString(part->MimeType()),
@@ -266,7 +279,14 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   bodyLayout->addWidget(FlipPanel);
   bodyLayout->addWidget(Splitter, 1);
   bodyLayout->addWidget(lInfo);
+  connect(List, &QListWidget::itemDoubleClicked, this, [this] { ListDblClick(); });
+  connect(List, &QListWidget::itemEntered, this, [this](QListWidgetItem* item) {
+    lInfo->setText(QString("%1: %2").arg(item->data(Qt::UserRole).toString(),
+                                         item->data(Qt::UserRole + 1).toString()));
+  });
+}
 
+void Tmdi_pl_Msg::BuildSourcePanel() {
   SynMemo = new TSourceEditor;
   SynMemo->setObjectName("SynMemo");
   SynMemo->setFont(MonospaceFont(8));
@@ -279,22 +299,6 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   sourceLayout->setContentsMargins(2, 2, 2, 2);
   sourceLayout->addWidget(SynMemo, 1);
   sourceLayout->addWidget(eSource);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(pc);
-
-  fd = new TFindDialog(this);
-  connect(fd, &TFindDialog::Find, this, [this] { fdFind(); });
-  CreateMenus();
-  connect(pcBody, &QTabWidget::currentChanged, this, [this] { pcBodyChange(); });
-  connect(pc, &QTabWidget::currentChanged, this, [this] { pcChange(); });
-  connect(List, &QListWidget::itemDoubleClicked, this, [this] { ListDblClick(); });
-  connect(List, &QListWidget::itemEntered, this, [this](QListWidgetItem* item) {
-    lInfo->setText(QString("%1: %2").arg(item->data(Qt::UserRole).toString(),
-                                         item->data(Qt::UserRole + 1).toString()));
-  });
-  FormCreate();
 }
 
 Tmdi_pl_Msg::~Tmdi_pl_Msg() = default;
@@ -385,12 +389,7 @@ void Tmdi_pl_Msg::DisplayMessage() {
   List->setVisible(FMessage.Attachments().Count() > 0);
   FillAttachments();
   ShowBodies();
-  FMessage.RebuildBody();
-  std::string source;
-  for (const auto& line : FMessage.HeaderLines()) source += line + "\n";
-  source += "\n";
-  source += FMessage.EncodedBody();
-  QString text = AnsiToQString(source);
+  QString text = AnsiToQString(FMessage.SourceText());
   text.replace("\r\n", "\n");
   SynMemo->setPlainText(text);
   FillHops();
@@ -441,11 +440,9 @@ void Tmdi_pl_Msg::FillHops() {
 }
 
 void Tmdi_pl_Msg::ShowBodies() {
-  const auto& plain = FMessage.TextPart() ? FMessage.TextLines() : FMessage.HtmlLines();
-  Memo->setPlainText(JoinLines(plain));
-  const auto& html = FMessage.HtmlPart() ? FMessage.HtmlLines() : FMessage.TextLines();
+  Memo->setPlainText(JoinLines(FMessage.PlainViewLines()));
   HTML->SetImagesAllowed(pmImg->isChecked());
-  HTML->SetDocument(HtmlDocument(html));
+  HTML->SetDocument(HtmlDocument(FMessage.HtmlViewLines()));
   pcBodyChange();
 }
 
@@ -462,27 +459,24 @@ QPlainTextEdit* Tmdi_pl_Msg::ActiveEditor() const {
 }
 
 void Tmdi_pl_Msg::pcBodyChange() {
-  size_t lines;
-  if (pcBody->currentWidget() == tsPlain)
-    lines = (FMessage.TextPart() ? FMessage.TextLines() : FMessage.HtmlLines()).size();
-  else
-    lines = FMessage.HtmlLines().size();
+  const size_t lines = pcBody->currentWidget() == tsPlain ? FMessage.PlainViewLines().size()
+                                                         : FMessage.HtmlLines().size();
   lInfo->setText(AnsiToQString(FormatText("%d %s", {static_cast<long long>(lines), GetLocalizedText("lc_Lines")})));
   UpdateFindState();
 }
 
-void Tmdi_pl_Msg::pcChange() { UpdateFindState(); }
+bool Tmdi_pl_Msg::FindAvailable() const {
+  return pcBody->currentWidget() == tsPlain || pc->currentWidget() == tsSource;
+}
 
 void Tmdi_pl_Msg::UpdateFindState() {
-  bool findable = pcBody->currentWidget() == tsPlain || pc->currentWidget() == tsSource;
-  pmFind->setEnabled(findable);
-  pmFindnext->setEnabled(findable);
+  pmFind->setEnabled(FindAvailable());
+  pmFindnext->setEnabled(FindAvailable());
 }
 
 void Tmdi_pl_Msg::PopupMenu1Popup() {
-  bool findable = pcBody->currentWidget() == tsPlain || pc->currentWidget() == tsSource;
-  pmFind->setVisible(findable);
-  pmFindnext->setVisible(findable);
+  pmFind->setVisible(FindAvailable());
+  pmFindnext->setVisible(FindAvailable());
   pmImg->setVisible(HtmlVisible());
 }
 

@@ -27,7 +27,11 @@ class THtmlView;
 class TSourceEditor;
 class TFindDialog;
 
-// The message window: one message, its fields, route, bodies, attachments and source.
+// The message window: one message, its fields, route, bodies, attachments and source. Its
+// components carry the object names of the window's layout (pc, tsBody, tsSource, FlipPanel,
+// eSubject, eFrom, eTo, eCC, eBC, eSent, eSize, lvHops, pcBody, tsPlain (the Memo), tsHTML (the
+// HTML view), List, lInfo, SynMemo, eSource, PopupMenu1, PopupMenu2, the menu items Copy1, pmFind,
+// pmFindnext, SelectAll1, mmPrint, pmImg, Open1, Save1, Saveall1, and the find dialog fd).
 class Tmdi_pl_Msg : public TMdiChild {
   Q_OBJECT
 public:
@@ -39,8 +43,6 @@ public:
   bool LoadMessageFile(const std::string& path, uint64_t size);
   // Shows a message's raw text (CR LF lines) read from a store; label names its origin.
   void LoadMessageText(const std::string& label, std::string_view text, uint64_t size);
-  void DisplayMessage();
-  void ShowBodies();
 
   TMailMessage& MailMessage() { return FMessage; }
 
@@ -61,7 +63,33 @@ public:
   // Prepares PopupMenu1 for the page on view, as before it opens.
   void PopupMenu1Popup();
 
-  // Components, named as the window's layout names them.
+signals:
+  void PrintFinished();
+
+private:
+  void BuildHeaderPanel();
+  void BuildBodyPanel();
+  void BuildSourcePanel();
+  void CreateMenus();
+  void FormCreate();
+  void DisplayMessage();
+  void ShowBodies();
+  void pcBodyChange();
+  void UpdateFindState();
+  // Find works on the plain text and on the source, not on the HTML view.
+  bool FindAvailable() const;
+  void FillRecipients(QListWidget* box, const TMailRecipients& list);
+  void FillAttachments();
+  void FillHops();
+  bool PlainVisible() const;
+  bool HtmlVisible() const;
+  bool SourceVisible() const;
+  QPlainTextEdit* ActiveEditor() const;
+  TMailPart* SelectedAttachment() const;
+  std::string PrintJobTitle() const;
+  void PrintHtml();
+  bool PreparePrinter(QPrinter& printer, bool askSetup);
+
   QTabWidget* pc = nullptr;
   QWidget* tsBody = nullptr;
   QWidget* tsSource = nullptr;
@@ -97,27 +125,6 @@ public:
   QAction* Save1 = nullptr;
   QAction* Saveall1 = nullptr;
   TFindDialog* fd = nullptr;
-
-signals:
-  void PrintFinished();
-
-private:
-  void FormCreate();
-  void CreateMenus();
-  void pcBodyChange();
-  void pcChange();
-  void UpdateFindState();
-  void FillRecipients(QListWidget* box, const TMailRecipients& list);
-  void FillAttachments();
-  void FillHops();
-  bool PlainVisible() const;
-  bool HtmlVisible() const;
-  bool SourceVisible() const;
-  QPlainTextEdit* ActiveEditor() const;
-  TMailPart* SelectedAttachment() const;
-  std::string PrintJobTitle() const;
-  void PrintHtml();
-  bool PreparePrinter(QPrinter& printer, bool askSetup);
 
   TMailMessage FMessage;
   uint64_t FSize = 0;

@@ -1,7 +1,9 @@
 #include "mime/codecs.h"
 
+#include "mime/codec_tables.h"
+#include "mime/date_zones.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
-#include "platform/collation.h"
 #include "platform/pellora_error.h"
 
 #include <algorithm>
@@ -15,58 +17,12 @@
 namespace pellora {
 namespace {
 
-constexpr unsigned char kBad = 255;
-constexpr unsigned char kPad = 64;
-
-constexpr std::array<unsigned char, 256> MakeBase64Table() {
-  std::array<unsigned char, 256> t{};
-  for (auto& v : t)
-    v = kBad;
-  for (int i = 0; i < 26; ++i) {
-    t['A' + i] = static_cast<unsigned char>(i);
-    t['a' + i] = static_cast<unsigned char>(26 + i);
-  }
-  for (int i = 0; i < 10; ++i)
-    t['0' + i] = static_cast<unsigned char>(52 + i);
-  t['+'] = 62;
-  t['/'] = 63;
-  t['='] = kPad;
-  return t;
-}
-constexpr auto kBase64 = MakeBase64Table();
-
-constexpr std::array<unsigned char, 256> MakeUUTable() {
-  std::array<unsigned char, 256> t{};
-  for (auto& v : t)
-    v = kBad;
-  for (int c = 33; c <= 95; ++c)
-    t[c] = static_cast<unsigned char>(c - 32);
-  t['`'] = 0;
-  t[' '] = 0;
-  return t;
-}
-constexpr auto kUU = MakeUUTable();
-
 const char kBase64Chars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const char kHexUpper[] = "0123456789ABCDEF";
 
-inline bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-inline char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-inline bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-inline bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
+// Quoted-printable escapes are read in upper case only.
 inline int UpperHexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  return c >= 'a' ? -1 : HexDigitValue(c);
 }
 
 // Case-insensitive find of an ASCII needle.
@@ -76,31 +32,6 @@ size_t FindText(std::string_view hay, std::string_view needle, size_t from = 0) 
     if (StartsWithText(hay.substr(i), needle)) return i;
   }
   return std::string_view::npos;
-}
-
-// A decimal integer as a lenient string-to-int reads it: optional sign, digits only, int range.
-bool TryReadInt(std::string_view text, int& value) {
-  if (text.empty()) return false;
-  size_t i = 0;
-  bool negative = false;
-  if (text[0] == '+' || text[0] == '-') {
-    negative = text[0] == '-';
-    i = 1;
-  }
-  if (i == text.size()) return false;
-  int64_t v = 0;
-  for (; i < text.size(); ++i) {
-    if (!IsDigit(text[i])) return false;
-    v = v * 10 + (text[i] - '0');
-    if (v > std::numeric_limits<int>::max()) return false;
-  }
-  value = static_cast<int>(negative ? -v : v);
-  return true;
-}
-
-int ReadIntOrZero(std::string_view text) {
-  int v = 0;
-  return TryReadInt(text, v) ? v : 0;
 }
 
 // Whether a byte belongs to the class that the Q encoding of header words escapes.
@@ -137,30 +68,6 @@ void SplitLongLine(std::string_view line, std::string& out) {
 } // namespace
 
 // --- Text ---------------------------------------------------------------------------------
-
-std::string_view TrimBlanks(std::string_view text) {
-  size_t b = 0;
-  while (b < text.size() && IsBlank(text[b]))
-    ++b;
-  size_t e = text.size();
-  while (e > b && text[e - 1] == ' ')
-    --e;
-  return text.substr(b, e - b);
-}
-
-std::string_view TrimBlanksLeft(std::string_view text) {
-  size_t b = 0;
-  while (b < text.size() && IsBlank(text[b]))
-    ++b;
-  return text.substr(b);
-}
-
-std::string_view TrimBlanksRight(std::string_view text) {
-  size_t e = text.size();
-  while (e > 0 && IsBlank(text[e - 1]))
-    --e;
-  return text.substr(0, e);
-}
 
 std::string PadLeftTo(std::string_view text, size_t width, std::string_view pad) {
   std::string_view t = TrimBlanksLeft(text);
@@ -201,27 +108,6 @@ bool TBufferLineWalker::NextBufferLine(std::string_view& line, size_t& offset) {
     FHadEnd = true;
   }
   return true;
-}
-
-bool StartsWithText(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (AsciiUpper(text[i]) != AsciiUpper(prefix[i])) return false;
-  return true;
-}
-
-std::string LowerCaseAscii(std::string_view text) {
-  std::string r(text);
-  for (auto& c : r)
-    c = LowerAscii(c);
-  return r;
-}
-
-std::string UpperCaseAscii(std::string_view text) {
-  std::string r(text);
-  for (auto& c : r)
-    c = AsciiUpper(c);
-  return r;
 }
 
 int FindHeaderLine(const std::vector<std::string>& lines, std::string_view prefix, int occurrence) {
@@ -321,7 +207,7 @@ size_t TBase64Decoder::Feed(std::string_view text, std::string& out) {
       // Whole groups of alphabet characters, the common case.
       const unsigned char* groupStart = p;
       while (end - p >= 4) {
-        unsigned a = kBase64[p[0]], b = kBase64[p[1]], c = kBase64[p[2]], d = kBase64[p[3]];
+        unsigned a = kBase64Values[p[0]], b = kBase64Values[p[1]], c = kBase64Values[p[2]], d = kBase64Values[p[3]];
         if ((a | b | c | d) >= 64) break;
         w[0] = static_cast<char>((a << 2) | (b >> 4));
         w[1] = static_cast<char>(((b & 15) << 4) | (c >> 2));
@@ -332,22 +218,22 @@ size_t TBase64Decoder::Feed(std::string_view text, std::string& out) {
       if (p != groupStart) {
         // Later characters outside the alphabet keep the values of the last group.
         for (int k = 0; k < 4; ++k)
-          FSlots[k] = kBase64[p[k - 4]];
+          FSlots[k] = kBase64Values[p[k - 4]];
       }
       if (p == end) break;
     }
-    unsigned char v = kBase64[*p++];
-    if (v != kBad) FSlots[FFill] = v; // any other character keeps the slot's value
+    unsigned char v = kBase64Values[*p++];
+    if (v != kCodeBad) FSlots[FFill] = v; // any other character keeps the slot's value
     if (++FFill < 4) continue;
     FFill = 0;
     unsigned s0 = FSlots[0], s1 = FSlots[1], s2 = FSlots[2], s3 = FSlots[3];
     int count = 3;
-    if (s0 == kPad) s0 = 0;
-    if (s2 == kPad) {
+    if (s0 == kCodePad) s0 = 0;
+    if (s2 == kCodePad) {
       s2 = 0;
       s3 = 0;
       count = 1;
-    } else if (s3 == kPad) {
+    } else if (s3 == kCodePad) {
       s3 = 0;
       count = 2;
     }
@@ -392,24 +278,24 @@ void EncodeBase64Lines(std::string_view source, std::string& target) {
 // --- Uuencode -----------------------------------------------------------------------------
 
 int UUCharValue(char c) {
-  unsigned char v = kUU[static_cast<unsigned char>(c)];
-  if (v == kBad) throw EPelloraError("UUCODE message format error");
+  unsigned char v = kUUValues[static_cast<unsigned char>(c)];
+  if (v == kCodeBad) throw EPelloraError("UUCODE message format error");
   return v;
 }
 
 size_t UUDecodeOneLine(std::string_view line, std::string& out) {
   if (line.empty()) return 0;
-  unsigned n = kUU[static_cast<unsigned char>(line[0])];
-  if (n == kBad) return 0;
+  unsigned n = kUUValues[static_cast<unsigned char>(line[0])];
+  if (n == kCodeBad) return 0;
   std::string_view data = line.substr(1, 60);
   for (char c : data)
-    if (kUU[static_cast<unsigned char>(c)] == kBad) return 0;
+    if (kUUValues[static_cast<unsigned char>(c)] == kCodeBad) return 0;
   if (n > 45) n = 45;
   // Missing characters count as zero bits, as encoders that strip trailing spaces expect.
   unsigned char bytes[45] = {};
   unsigned bitPos = 0;
   for (char c : data) {
-    unsigned v = kUU[static_cast<unsigned char>(c)];
+    unsigned v = kUUValues[static_cast<unsigned char>(c)];
     for (int b = 5; b >= 0; --b, ++bitPos) {
       if (bitPos >= 45 * 8) break;
       if (v & (1u << b)) bytes[bitPos / 8] |= static_cast<unsigned char>(0x80 >> (bitPos % 8));
@@ -430,6 +316,29 @@ void UUDecodeBlock(std::string_view text, std::string& target) {
 
 // --- Header words -------------------------------------------------------------------------
 
+bool FindEncodedWord(std::string_view s, size_t from, TEncodedWord& word) {
+  size_t w = s.find("=?", from);
+  if (w == std::string_view::npos) return false;
+  size_t cs = s.find('?', w + 2);
+  if (cs == std::string_view::npos) return false;
+  size_t e = s.find("?=", cs + 1);
+  if (e == std::string_view::npos) return false;
+  size_t q = s.find('?', e + 1);
+  if (q != std::string_view::npos && q + 1 < s.size() && s[q + 1] == '=') e = q;
+  std::string_view inner = s.substr(cs + 1, e - cs - 1);
+  word.Encoding = 'Q';
+  if (inner.size() >= 2 && inner[1] == '?') {
+    char c = AsciiUpper(inner[0]);
+    if (c == 'B' || c == 'Q' || c == 'U') word.Encoding = c;
+  }
+  inner.remove_prefix(std::min<size_t>(2, inner.size()));
+  word.Start = w;
+  word.End = e + 2;
+  word.Charset = s.substr(w + 2, cs - w - 2);
+  word.Text = inner;
+  return true;
+}
+
 std::string DecodeHeaderWords(std::string_view value) {
   std::string s(TrimBlanks(value));
   const bool utf8 = FindText(s, "=?UTF-8?") != std::string_view::npos;
@@ -437,29 +346,16 @@ std::string DecodeHeaderWords(std::string_view value) {
   out.reserve(s.size());
   std::string decoded;
   size_t p = 0; // the value is out + s[p..]
-  for (;;) {
-    size_t w = s.find("=?", p);
-    if (w == std::string::npos) break;
-    size_t cs = s.find('?', w + 2);
-    if (cs == std::string::npos) break;
-    size_t e = s.find("?=", cs + 1);
-    if (e == std::string::npos) break;
-    size_t q = s.find('?', e + 1);
-    if (q != std::string::npos && q + 1 < s.size() && s[q + 1] == '=') e = q;
-    std::string_view inner = std::string_view(s).substr(cs + 1, e - cs - 1);
-    char encoding = 'Q';
-    if (inner.size() >= 2 && inner[1] == '?') {
-      char c = AsciiUpper(inner[0]);
-      if (c == 'B' || c == 'Q' || c == 'U') encoding = c;
-    }
-    inner.remove_prefix(std::min<size_t>(2, inner.size()));
+  TEncodedWord word;
+  while (FindEncodedWord(s, p, word)) {
+    const size_t w = word.Start;
     decoded.clear();
-    if (encoding == 'B') {
-      DecodeBase64Chunk(inner, decoded);
-    } else if (encoding == 'U') {
-      UUDecodeOneLine(inner, decoded);
+    if (word.Encoding == 'B') {
+      DecodeBase64Chunk(word.Text, decoded);
+    } else if (word.Encoding == 'U') {
+      UUDecodeOneLine(word.Text, decoded);
     } else {
-      std::string spaced(inner);
+      std::string spaced(word.Text);
       std::replace(spaced.begin(), spaced.end(), '_', ' ');
       QPDecodeAppend(spaced, decoded);
     }
@@ -469,7 +365,7 @@ std::string DecodeHeaderWords(std::string_view value) {
     // Replace the word in place (a decoded word is always shorter than its encoded form)
     // and search again from one character before it, which finds the same first "=?" as a
     // search from the start of the new value would.
-    const size_t wordEnd = e + 2;
+    const size_t wordEnd = word.End;
     out.append(s, p, w - p);
     if (decoded.size() + 1 <= wordEnd - w) {
       size_t at = wordEnd - decoded.size();
@@ -519,7 +415,7 @@ std::string NormalizeHeaderLine(std::string_view line) {
     if (!IsAsciiLetter(c)) continue;
     bool upper = !seenLetter || (i > 0 && name[i - 1] == '-');
     seenLetter = true;
-    name[i] = upper ? AsciiUpper(c) : LowerAscii(c);
+    name[i] = upper ? AsciiUpper(c) : AsciiLower(c);
   }
   if (name.size() >= 4 && name.compare(name.size() - 4, 4, "-Id:") == 0)
     name[name.size() - 2] = 'D';
@@ -677,12 +573,7 @@ std::string WithFieldParam(std::string_view line, std::string_view paramName,
 // --- Dates --------------------------------------------------------------------------------
 
 TDateTime ParseMailDate(std::string_view text) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= 32)
-    ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
-    --e;
-  text = text.substr(b, e - b);
+  text = TrimControls(text);
   if (text.empty()) return 0;
 
   std::string fields[8];
@@ -704,7 +595,7 @@ TDateTime ParseMailDate(std::string_view text) {
   if (monthField.empty()) return 0;
   int month = 0;
   if (IsDigit(monthField[0])) {
-    month = ReadIntOrZero(monthField);
+    month = ParseInt32Or(monthField, 0);
   } else {
     size_t pos = FindText("Jan,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec,", monthField);
     if (pos == std::string_view::npos) return 0;
@@ -712,44 +603,18 @@ TDateTime ParseMailDate(std::string_view text) {
   }
   if (month == 0) return 0;
 
-  int day = ReadIntOrZero(fields[1]);
-  int year = ReadIntOrZero(fields[3]);
-  int hour = ReadIntOrZero(fields[4]);
-  int minute = ReadIntOrZero(fields[5]);
-  int second = ReadIntOrZero(fields[6]);
+  int day = ParseInt32Or(fields[1], 0);
+  int year = ParseInt32Or(fields[3], 0);
+  int hour = ParseInt32Or(fields[4], 0);
+  int minute = ParseInt32Or(fields[5], 0);
+  int second = ParseInt32Or(fields[6], 0);
   if (year < 50)
     year += 2000;
   else if (year < 100)
     year += 1900;
 
-  int zoneMinutes = 0; // east positive
-  std::string_view zone = TrimBlanks(fields[7]);
-  static const struct {
-    const char* name;
-    int hours;
-  } kNamedZones[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST", -5}, {"EDT", -4}, {"CST", -6},
-                     {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
-  bool named = false;
-  for (const auto& z : kNamedZones) {
-    if (SameTextAscii(zone, z.name)) {
-      zoneMinutes = z.hours * 60;
-      named = true;
-      break;
-    }
-  }
-  if (!named && zone.size() == 5) {
-    std::string signText(1, zone[0]);
-    signText += '1';
-    int sign = 1;
-    if (TryReadInt(signText, sign))
-      sign = sign < 0 ? -1 : 1;
-    else
-      sign = 1;
-    int zh = ReadIntOrZero(zone.substr(1, 2));
-    int zm = ReadIntOrZero(zone.substr(3, 2));
-    if (zh > 23 || zm > 59) return 0;
-    zoneMinutes = sign * (zh * 60 + zm);
-  }
+  int zoneMinutes; // east positive
+  if (!MailZoneMinutes(TrimBlanks(fields[7]), zoneMinutes)) return 0;
 
   TDateTime date;
   if (!TryEncodeDate(year, month, day, date)) return 0;
@@ -757,10 +622,6 @@ TDateTime ParseMailDate(std::string_view text) {
                     static_cast<int64_t>(hour) * 3600 + static_cast<int64_t>(minute) * 60 + second -
                     static_cast<int64_t>(zoneMinutes) * 60;
   return UtcToLocal(UnixToDateTime(seconds));
-}
-
-double LocalUtcOffset() {
-  return UtcOffsetMinutesNow() / 1440.0;
 }
 
 std::string NewBoundary() {

@@ -1,6 +1,7 @@
 #pragma once
 // Transfer encodings, header words and header-line helpers of the message model.
 // Every function is stateless; 8-bit text in the ANSI code page throughout.
+#include "platform/ascii.h"
 #include "platform/date_time.h"
 #include "platform/file_types.h"
 
@@ -13,10 +14,6 @@ namespace pellora {
 
 // --- Text ---------------------------------------------------------------------------------
 
-// Tabs and spaces off the start, spaces only off the end (a trailing tab stays).
-std::string_view TrimBlanks(std::string_view text);
-std::string_view TrimBlanksLeft(std::string_view text);
-std::string_view TrimBlanksRight(std::string_view text);
 // Left-trimmed text, cut to its last width characters or padded on the left to width.
 std::string PadLeftTo(std::string_view text, size_t width, std::string_view pad);
 
@@ -47,10 +44,6 @@ private:
 int FindHeaderLine(const std::vector<std::string>& lines, std::string_view prefix,
                    int occurrence = 0);
 
-// True when text starts with prefix, ASCII case ignored.
-bool StartsWithText(std::string_view text, std::string_view prefix);
-std::string LowerCaseAscii(std::string_view text);
-std::string UpperCaseAscii(std::string_view text);
 
 // --- Transfer encodings -------------------------------------------------------------------
 
@@ -84,6 +77,21 @@ void UUDecodeBlock(std::string_view text, std::string& target);
 
 // --- Header words and lines ---------------------------------------------------------------
 
+// One encoded word "=?charset?X?text?=" of a header value.
+struct TEncodedWord {
+  size_t Start = 0; // of its "=?"
+  size_t End = 0;   // just past its "?="
+  std::string_view Charset;
+  char Encoding = 'Q'; // "B", "Q" or "U", upper case; "Q" for any other letter
+  std::string_view Text;
+};
+// The first encoded word at or after from; false when there is none. A "?=" that a further
+// "?=" follows ends the word at the later one's "?", as mailers that put "?=" in a Q text expect.
+bool FindEncodedWord(std::string_view value, size_t from, TEncodedWord& word);
+
+// The message model's decoding of encoded words. The list's quick scanner has its own
+// (ScanDecodeWords): rows show what the lists always showed, so the two differ on purpose where
+// the scanner reads Latin words and bad base64 bytes its own way (see the scanner's tests).
 std::string DecodeHeaderWords(std::string_view value);
 std::string EncodeHeaderWordQ(std::string_view text, std::string_view charset);
 std::string NormalizeHeaderLine(std::string_view line);
@@ -96,10 +104,9 @@ std::string WithFieldParam(std::string_view line, std::string_view paramName,
 
 // --- Dates, names, types ------------------------------------------------------------------
 
-// A message date as local time; 0 when the text is no date.
+// A message date as local time; 0 when the text is no date. Month names are the three-letter
+// ones only; the list's ScanMailDate also knows full names and differs on purpose.
 TDateTime ParseMailDate(std::string_view text);
-// Offset of local time from UTC now, in days.
-double LocalUtcOffset();
 // "boundary" and eight upper-case hexadecimal digits.
 std::string NewBoundary();
 std::string CleanFileName(std::string_view name);

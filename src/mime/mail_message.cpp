@@ -2,7 +2,7 @@
 
 #include "mime/codecs.h"
 #include "platform/codepage.h"
-#include "platform/collation.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 #include <cstring>
@@ -154,7 +154,7 @@ TReceived ParseReceivedLine(std::string_view line) {
 // --- Message ------------------------------------------------------------------------------
 
 TMailMessage::TMailMessage() : FToList(this, "To"), FCcList(this, "Cc"), FBccList(this, "Bcc") {
-  SetOwnerMessage(this);
+  FOwnerMessage = this;
 }
 
 TMailMessage::~TMailMessage() = default;
@@ -276,29 +276,16 @@ TReceived TMailMessage::ReceivedHop(int index) const {
 
 namespace {
 
-// Lines split at CR LF, CR or LF; a final line end opens no further line.
-void SplitLines(std::string_view text, std::vector<std::string>& lines) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  while (p < end) {
-    const char* q = p;
-    while (q < end && *q != '\r' && *q != '\n')
-      ++q;
-    lines.emplace_back(p, static_cast<size_t>(q - p));
-    if (q == end) break;
-    p = q + ((*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1);
-  }
-}
-
 void FillLines(const TMailPart& part, std::vector<std::string>& lines) {
   std::string_view bytes = part.DecodedBody();
   const void* zero = std::memchr(bytes.data(), '\0', bytes.size());
   if (zero)
     bytes = bytes.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - bytes.data()));
+  auto add = [&](std::string_view line) { lines.emplace_back(line); };
   if (SameTextAscii(part.BodyCharset(), "UTF-8"))
-    SplitLines(Utf8ToAnsi(bytes), lines);
+    ForEachLine(Utf8ToAnsi(bytes), add);
   else
-    SplitLines(bytes, lines);
+    ForEachLine(bytes, add);
 }
 
 } // namespace
@@ -389,6 +376,37 @@ void SerializeParts(const TMailPartList& parts, std::string& out) {
 }
 
 } // namespace
+
+TMailPart* TMailMessage::ContentIdPart(std::string_view id) {
+  std::vector<TMailPart*> stack{this};
+  while (!stack.empty()) {
+    TMailPart* part = stack.back();
+    stack.pop_back();
+    std::string value = part->FieldValue("Content-ID");
+    std::string_view v = value;
+    while (!v.empty() && (v.front() == '<' || v.front() == ' '))
+      v.remove_prefix(1);
+    while (!v.empty() && (v.back() == '>' || v.back() == ' '))
+      v.remove_suffix(1);
+    if (!value.empty() && v == id) return part;
+    const TMailPartList& subs = part->SubParts();
+    for (int i = subs.Count() - 1; i >= 0; --i)
+      stack.push_back(subs[i]);
+  }
+  return nullptr;
+}
+
+std::string TMailMessage::SourceText() {
+  RebuildBody();
+  std::string source;
+  for (const auto& line : HeaderLines()) {
+    source += line;
+    source += '\n';
+  }
+  source += '\n';
+  source += EncodedBody();
+  return source;
+}
 
 void TMailMessage::RebuildBody() {
   if (!FRebuildPending) return;

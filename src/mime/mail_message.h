@@ -77,13 +77,25 @@ public:
   const TMailPartList& Attachments() const { return FAttachments; }
   const std::vector<std::string>& TextLines() const { return FTextLines; }
   const std::vector<std::string>& HtmlLines() const { return FHtmlLines; }
+  // The lines shown as plain text: the text body, or the HTML body's when there is no text body.
+  const std::vector<std::string>& PlainViewLines() const {
+    return FTextPart ? FTextLines : FHtmlLines;
+  }
+  // The lines shown as HTML: the HTML body, or the text body's when there is no HTML body.
+  const std::vector<std::string>& HtmlViewLines() const {
+    return FHtmlPart ? FHtmlLines : FTextLines;
+  }
+  // The part whose Content-ID (without its angle brackets) is id, anywhere in the tree.
+  TMailPart* ContentIdPart(std::string_view id);
+  // The message as the source page shows it: the header lines, an empty line and the body
+  // rebuilt from the part tree (RebuildBody runs first).
+  std::string SourceText();
   TMailPart* TextPart() const { return FTextPart; }
   TMailPart* HtmlPart() const { return FHtmlPart; }
   TMailPart* MixedPart() const { return FMixedPart; }
   TMailPart* RelatedPart() const { return FRelatedPart; }
   TMailPart* AlternativePart() const { return FAlternativePart; }
   const std::string& Charset() const { return FCharset; }
-  void SetCharset(std::string charset) { FCharset = std::move(charset); }
   bool RebuildPending() const { return FRebuildPending; }
   bool AnalysisPending() const { return FAnalysisPending; }
 

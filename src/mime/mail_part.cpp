@@ -41,17 +41,10 @@ std::string NormalizeLineEnds(std::string_view text) {
   text = UpToZero(text);
   std::string out;
   out.reserve(text.size() + text.size() / 32 + 2);
-  const char* p = text.data();
-  const char* end = p + text.size();
-  while (p < end) {
-    const char* q = p;
-    while (q < end && *q != '\r' && *q != '\n')
-      ++q;
-    out.append(p, static_cast<size_t>(q - p));
+  ForEachLine(text, [&](std::string_view line) {
+    out += line;
     out += "\r\n";
-    if (q == end) break;
-    p = q + ((*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1);
-  }
+  });
   return out;
 }
 
@@ -276,10 +269,10 @@ std::string TMailPart::MimeType() const {
   return LowerCaseAscii(FieldValue("Content-Type"));
 }
 
-bool TMailPart::DecodeBody() {
-  if (FDecoded) return true;
+void TMailPart::DecodeBody() {
+  if (FDecoded) return;
   FDecoded = true;
-  if (FEncodedBody.empty()) return true;
+  if (FEncodedBody.empty()) return;
   FTransferEncoding = LowerCaseAscii(FieldValue("Content-Transfer-Encoding"));
   FBodyCharset = FieldParam("Content-Type", "charset");
   FDecodedBody.clear();
@@ -305,7 +298,6 @@ bool TMailPart::DecodeBody() {
   } else {
     FDecodedBody = FEncodedBody;
   }
-  return true;
 }
 
 void TMailPart::ReencodeAsBase64() {

@@ -46,9 +46,7 @@ public:
   // The body after transfer decoding; filled by DecodeBody.
   const std::string& DecodedBody() const { return FDecodedBody; }
   const std::string& ParentBoundary() const { return FParentBoundary; }
-  void SetParentBoundary(std::string boundary) { FParentBoundary = std::move(boundary); }
   TMailMessage* OwnerMessage() const { return FOwnerMessage; }
-  void SetOwnerMessage(TMailMessage* message) { FOwnerMessage = message; }
   const TMailPartList& SubParts() const { return FSubParts; }
   TMailPart* ParentPart() const { return FParentPart; }
   bool Decoded() const { return FDecoded; }
@@ -78,8 +76,8 @@ public:
   std::string MimeType() const;
   std::string Boundary() const { return FieldParam("Content-Type", "boundary"); }
 
-  // Fills DecodedBody once per parse; always true.
-  bool DecodeBody();
+  // Fills DecodedBody once per parse.
+  void DecodeBody();
   void ReencodeAsBase64();
   // The name under which the part is shown and saved.
   std::string AttachmentFileName() const;

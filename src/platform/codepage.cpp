@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include "platform/ascii.h"
+
 #include <iconv.h>
 
 #include <array>
@@ -139,7 +141,7 @@ int CodePageForLocaleName(std::string_view localeName) {
   std::string lang;
   for (char ch : localeName) {
     if (ch == '_' || ch == '.' || ch == '@' || ch == '-') break;
-    lang += static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
+    lang += AsciiLower(ch);
   }
   static const std::map<std::string, int> languages = {
       {"cs", 1250}, {"pl", 1250}, {"hu", 1250}, {"sk", 1250}, {"sl", 1250}, {"hr", 1250},

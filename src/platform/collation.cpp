@@ -1,6 +1,9 @@
 #include "platform/collation.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
+#include <numeric>
 
 namespace pellora {
 namespace {
@@ -16,22 +19,37 @@ int ByteCompare(std::string_view a, std::string_view b, bool ignoreCase) {
 }
 
 TLocaleCompare currentCompare = ByteCompare;
+TLocaleRanker currentRanker = nullptr;
+
+void RanksByComparison(const std::vector<std::string_view>& texts, std::vector<uint32_t>& ranks) {
+  std::vector<uint32_t> byText(texts.size());
+  std::iota(byText.begin(), byText.end(), 0u);
+  std::sort(byText.begin(), byText.end(),
+            [&](uint32_t a, uint32_t b) { return currentCompare(texts[a], texts[b], false) < 0; });
+  ranks.assign(texts.size(), 0);
+  uint32_t rank = 0;
+  for (size_t i = 0; i < byText.size(); ++i) {
+    if (i > 0 && currentCompare(texts[byText[i - 1]], texts[byText[i]], false) != 0) ++rank;
+    ranks[byText[i]] = rank;
+  }
+}
 
 } // namespace
 
-void SetLocaleCompare(TLocaleCompare compare) { currentCompare = compare ? compare : ByteCompare; }
+void SetLocaleCompare(TLocaleCompare compare, TLocaleRanker ranker) {
+  currentCompare = compare ? compare : ByteCompare;
+  currentRanker = ranker;
+}
 
 int LocaleCompare(std::string_view a, std::string_view b, bool ignoreCase) {
   return currentCompare(a, b, ignoreCase);
 }
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  return true;
+void LocaleRanks(const std::vector<std::string_view>& texts, std::vector<uint32_t>& ranks) {
+  if (currentRanker)
+    currentRanker(texts, ranks);
+  else
+    RanksByComparison(texts, ranks);
 }
 
 } // namespace pellora

@@ -1,5 +1,6 @@
 #include "platform/file_types.h"
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 #include <fstream>
@@ -14,13 +15,6 @@ struct TFileTypeRegistry {
   std::unordered_map<std::string, std::string> typeOfExtension; // "pdf" -> "application/pdf"
   std::unordered_map<std::string, std::string> extensionOfType; // "application/pdf" -> "pdf"
 };
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
 
 // Used when /etc/mime.types is missing or lacks a type.
 const std::pair<const char*, const char*> builtInTypes[] = {
@@ -56,9 +50,9 @@ std::unique_ptr<TFileTypeRegistry> Build(const std::string& path) {
       std::istringstream words(line);
       std::string type, ext;
       if (!(words >> type)) continue;
-      type = Lower(type);
+      type = LowerCaseAscii(type);
       while (words >> ext) {
-        ext = Lower(ext);
+        ext = LowerCaseAscii(ext);
         reg->typeOfExtension.emplace(ext, type);
         reg->extensionOfType.emplace(type, ext);
       }
@@ -87,7 +81,7 @@ std::string ContentTypeForFile(std::string_view fileName) {
   std::string ext = ExtractFileExt(fileName);
   if (ext.size() > 1) {
     auto& map = Registry()->typeOfExtension;
-    auto it = map.find(Lower(ext.substr(1)));
+    auto it = map.find(LowerCaseAscii(ext.substr(1)));
     if (it != map.end()) return it->second;
   }
   return "application/octet-stream";
@@ -95,7 +89,7 @@ std::string ContentTypeForFile(std::string_view fileName) {
 
 std::string ExtensionForContentType(std::string_view contentType) {
   auto& map = Registry()->extensionOfType;
-  auto it = map.find(Lower(contentType));
+  auto it = map.find(LowerCaseAscii(contentType));
   return it == map.end() ? std::string() : "." + it->second;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/ascii.h"
 #include "platform/pellora_error.h"
 
 #include <dirent.h>
@@ -19,13 +20,11 @@ TFileStamp StampOf(const struct stat& st) {
           static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
 }
 
-char Fold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
 // Iterative wildcard match with one backtrack point: linear in practice, no recursion.
 bool WildMatch(std::string_view name, std::string_view mask) {
   size_t n = 0, m = 0, starM = std::string_view::npos, starN = 0;
   while (n < name.size()) {
-    if (m < mask.size() && (mask[m] == '?' || (mask[m] != '*' && Fold(mask[m]) == Fold(name[n])))) {
+    if (m < mask.size() && (mask[m] == '?' || (mask[m] != '*' && AsciiUpper(mask[m]) == AsciiUpper(name[n])))) {
       ++n;
       ++m;
     } else if (m < mask.size() && mask[m] == '*') {

@@ -4,9 +4,13 @@
 #include "platform/collation.h"
 
 #include <QCollator>
+#include <QCollatorSortKey>
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
+
+#include <algorithm>
+#include <numeric>
 
 namespace pellora {
 namespace {
@@ -27,9 +31,30 @@ int QtCompare(std::string_view a, std::string_view b, bool ignoreCase) {
   return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
+// Sort keys are worked out once per text, so ranking many texts costs far less than comparing
+// them pair by pair.
+void QtRanks(const std::vector<std::string_view>& texts, std::vector<uint32_t>& ranks) {
+  QCollator collator{QLocale()};
+  collator.setCaseSensitivity(Qt::CaseSensitive);
+  std::vector<QCollatorSortKey> keys;
+  keys.reserve(texts.size());
+  for (std::string_view text : texts)
+    keys.push_back(collator.sortKey(AnsiToQString(text)));
+  std::vector<uint32_t> byKey(texts.size());
+  std::iota(byKey.begin(), byKey.end(), 0u);
+  std::sort(byKey.begin(), byKey.end(),
+            [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+  ranks.assign(texts.size(), 0);
+  uint32_t rank = 0;
+  for (size_t i = 0; i < byKey.size(); ++i) {
+    if (i > 0 && keys[byKey[i - 1]].compare(keys[byKey[i]]) != 0) ++rank;
+    ranks[byKey[i]] = rank;
+  }
+}
+
 } // namespace
 
-void InstallQtLocaleCompare() { SetLocaleCompare(QtCompare); }
+void InstallQtLocaleCompare() { SetLocaleCompare(QtCompare, QtRanks); }
 
 QString AnsiToQString(std::string_view ansi) {
   if (IsAscii(ansi)) return QString::fromLatin1(ansi.data(), static_cast<qsizetype>(ansi.size()));

@@ -1,7 +1,7 @@
 #include "shell/localized_text.h"
 
 #include "platform/codepage.h"
-#include "platform/collation.h"
+#include "platform/ascii.h"
 
 #include <cctype>
 #include <cstdio>
@@ -10,11 +10,7 @@
 namespace pellora {
 namespace {
 
-std::string Key(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) c = AsciiUpper(c);
-  return key;
-}
+std::string Key(std::string_view name) { return UpperCaseAscii(name); }
 
 // Current texts (UTF-8) by upper-cased name.
 std::unordered_map<std::string, std::string>& CurrentTexts() {

@@ -1,6 +1,6 @@
 #include "shell/open_kind.h"
 
-#include "platform/collation.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 namespace pellora {

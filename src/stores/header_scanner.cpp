@@ -1,7 +1,10 @@
 #include "stores/header_scanner.h"
 
+#include "mime/codec_tables.h"
+#include "mime/codecs.h"
+#include "mime/date_zones.h"
+#include "platform/ascii.h"
 #include "platform/codepage.h"
-#include "platform/collation.h"
 
 #include <cstring>
 
@@ -62,69 +65,18 @@ struct TFirstCharTable {
 };
 constexpr TFirstCharTable FirstChar;
 
-// Inline: it runs on the first bytes of every line of a store.
-inline char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
-bool StartsWithUpper(std::string_view line, std::string_view upperName) {
-  if (line.size() < upperName.size()) return false;
-  for (size_t i = 0; i < upperName.size(); ++i)
-    if (Upper(line[i]) != upperName[i]) return false;
-  return true;
-}
-
-std::string_view Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 32)
-    ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
-    --e;
-  return s.substr(b, e - b);
-}
-
-std::string UpperAscii(std::string_view s) {
-  std::string r(s);
-  for (auto& c : r)
-    c = AsciiUpper(c);
-  return r;
-}
-
-// Decimal integer with an optional sign; def when the text is not wholly such a number or
-// does not fit 32 bits.
-int32_t StrToIntDef(std::string_view s, int32_t def) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  if (i == s.size()) return def;
-  int64_t value = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return def;
-    value = value * 10 + (s[i] - '0');
-    if (value > 2147483648LL) return def;
-  }
-  if (negative) value = -value;
-  if (value > 2147483647LL) return def;
-  return static_cast<int32_t>(value);
-}
-
 // The value after the name, trimmed; structured fields stop at the first ";".
 std::string FieldValue(std::string_view lineText, size_t nameLength, bool cutAtSemicolon) {
-  std::string_view value = Trim(lineText.substr(nameLength));
+  std::string_view value = TrimControls(lineText.substr(nameLength));
   if (cutAtSemicolon) {
     size_t semi = value.find(';');
-    if (semi != std::string_view::npos) value = Trim(value.substr(0, semi));
+    if (semi != std::string_view::npos) value = TrimControls(value.substr(0, semi));
   }
   return std::string(value);
 }
 
 bool IsUpperHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+  return c < 'a' && HexDigitValue(c) >= 0;
 }
 
 std::string DecodeWordQ(std::string_view w) {
@@ -140,7 +92,7 @@ std::string DecodeWordQ(std::string_view w) {
     }
     if (w.size() - i - 1 < 2) break;
     if (IsUpperHex(w[i + 1]) && IsUpperHex(w[i + 2]))
-      out += static_cast<char>(HexValue(w[i + 1]) * 16 + HexValue(w[i + 2]));
+      out += static_cast<char>(HexDigitValue(w[i + 1]) * 16 + HexDigitValue(w[i + 2]));
     i += 3; // soft line breaks and malformed escapes are dropped alike
   }
   return out;
@@ -167,7 +119,7 @@ std::string DecodeWordQLatin(std::string_view w) {
       continue;
     }
     if (w.size() - i - 1 < 2) break;
-    int hi = HexValue(w[i + 1]), lo = HexValue(w[i + 2]);
+    int hi = HexDigitValue(w[i + 1]), lo = HexDigitValue(w[i + 2]);
     int byte = hi >= 0 && lo >= 0 ? hi * 16 + lo : 64;
     if (byte == 0xB9) byte = 0x9A;
     if (byte == 0xBE) byte = 0x9E;
@@ -178,13 +130,8 @@ std::string DecodeWordQLatin(std::string_view w) {
 }
 
 int Base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  if (c == '=') return 64;
-  return 0; // outside the alphabet: counts as "A"
+  unsigned char v = kBase64Values[static_cast<unsigned char>(c)];
+  return v == kCodeBad ? 0 : v; // outside the alphabet: counts as "A"
 }
 
 std::string DecodeWordB(std::string_view w) {
@@ -215,9 +162,8 @@ std::string DecodeWordB(std::string_view w) {
 }
 
 int UuValue(char c) {
-  if (c == '`' || c == ' ') return 0;
-  if (c >= '!' && c <= '_') return c - ' ';
-  return -1;
+  unsigned char v = kUUValues[static_cast<unsigned char>(c)];
+  return v == kCodeBad ? -1 : v;
 }
 
 std::string DecodeWordU(std::string_view w) {
@@ -256,27 +202,12 @@ int MonthOfName(std::string_view name) {
   static constexpr std::string_view full[12] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
                                                 "MAY",       "JUNE",     "JULY",     "AUGUST",
                                                 "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
-  std::string upper = UpperAscii(name);
+  std::string upper = UpperCaseAscii(name);
   for (int m = 0; m < 12; ++m) {
     if (upper == full[m] || (upper.size() == 3 && full[m].substr(0, 3) == upper)) return m + 1;
   }
   if (upper == "SEPT") return 9;
   return 0;
-}
-
-// Zone names of RFC 822 with their offsets in hours; false for any other text.
-bool ZoneOfName(std::string_view name, int& hours) {
-  static constexpr struct {
-    std::string_view name;
-    int hours;
-  } zones[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST", -5}, {"EDT", -4}, {"CST", -6},
-               {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
-  for (const auto& z : zones)
-    if (SameTextAscii(name, z.name)) {
-      hours = z.hours;
-      return true;
-    }
-  return false;
 }
 
 } // namespace
@@ -294,7 +225,7 @@ void THeaderScanner::FeedLine(std::string_view line) {
   FAnyLine = true;
   if (FOpen >= 0) {
     if (line[0] == ' ' || line[0] == '\t') {
-      FLines[FOpen] += Trim(line);
+      FLines[FOpen] += TrimControls(line);
       return;
     }
     FOpen = -1;
@@ -333,12 +264,12 @@ void THeaderScanner::Finish(TEMLHeader& header) const {
   }
   // A subject is free text: a ";" in it is the writer's, not a parameter separator.
   if (has(fSubject)) header.Subject = ScanDecodeWords(value(fSubject, false));
-  if (has(fPriority)) header.Priority = StrToIntDef(value(fPriority), 0);
-  header.ContentType = has(fContentType) ? UpperAscii(value(fContentType)) : "TEXT/PLAIN";
+  if (has(fPriority)) header.Priority = ParseInt32Or(value(fPriority), 0);
+  header.ContentType = has(fContentType) ? UpperCaseAscii(value(fContentType)) : "TEXT/PLAIN";
   header.ContentTransferEncoding =
-      has(fContentTransferEncoding) ? UpperAscii(value(fContentTransferEncoding)) : "7BIT";
-  if (has(fRevisionID)) header.DocumentID = UpperAscii(value(fRevisionID));
-  if (has(fDocumentID)) header.DocumentID = UpperAscii(value(fDocumentID));
+      has(fContentTransferEncoding) ? UpperCaseAscii(value(fContentTransferEncoding)) : "7BIT";
+  if (has(fRevisionID)) header.DocumentID = UpperCaseAscii(value(fRevisionID));
+  if (has(fDocumentID)) header.DocumentID = UpperCaseAscii(value(fDocumentID));
 }
 
 void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header) {
@@ -353,42 +284,24 @@ void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header) {
 std::string ScanDecodeWords(std::string_view text) {
   const bool utf8 = ContainsUpper(text, "=?UTF-8?");
   const bool latin = ContainsUpper(text, "=?ISO-8859-1?") || ContainsUpper(text, "=?ISO-8859-2?");
-  size_t b = 0, e = text.size();
-  while (b < e && (text[b] == ' ' || text[b] == '\t'))
-    ++b;
-  while (e > b && text[e - 1] == ' ')
-    --e;
-  std::string r(text.substr(b, e - b));
+  std::string r(TrimBlanks(text));
 
   size_t from = 0; // nothing before from - 1 can start an encoded word any more
-  for (;;) {
-    size_t a = r.find("=?", from);
-    if (a == std::string::npos) break;
-    size_t q = r.find('?', a + 2);
-    if (q == std::string::npos) break;
-    size_t end = r.find("?=", q + 1);
-    if (end == std::string::npos) break;
-    size_t next = r.find('?', end + 1);
-    if (next != std::string::npos && next + 1 < r.size() && r[next + 1] == '=') end = next;
-    std::string_view w(r.data() + q + 1, end - q - 1);
-    char letter = 'Q';
-    if (w.size() >= 2 && w[1] == '?') {
-      char upper = AsciiUpper(w[0]);
-      if (upper == 'B' || upper == 'Q' || upper == 'U') letter = upper;
-    }
-    w.remove_prefix(std::min<size_t>(2, w.size()));
+  TEncodedWord word;
+  while (FindEncodedWord(r, from, word)) {
     std::string decoded;
-    if (letter == 'B') {
-      decoded = DecodeWordB(w);
-    } else if (letter == 'U') {
-      decoded = DecodeWordU(w);
+    if (word.Encoding == 'B') {
+      decoded = DecodeWordB(word.Text);
+    } else if (word.Encoding == 'U') {
+      decoded = DecodeWordU(word.Text);
     } else {
-      std::string spaced(w);
+      std::string spaced(word.Text);
       for (auto& c : spaced)
         if (c == '_') c = ' ';
       decoded = latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
     }
-    r.replace(a, end + 2 - a, decoded);
+    const size_t a = word.Start;
+    r.replace(a, word.End - a, decoded);
     from = a > 0 ? a - 1 : 0;
   }
   // The platform's conversion keeps the rest of a value when one byte is not UTF-8.
@@ -396,12 +309,8 @@ std::string ScanDecodeWords(std::string_view text) {
   return r;
 }
 
-double ScanZoneOffset() {
-  return UtcOffsetMinutesNow() / 1440.0;
-}
-
 TDateTime ScanMailDate(std::string_view text) {
-  std::string_view t = Trim(text);
+  std::string_view t = TrimControls(text);
   if (t.empty()) return 0;
   std::string parts[8];
   int s = t[0] >= '0' && t[0] <= '9' ? 1 : 0;
@@ -413,14 +322,14 @@ TDateTime ScanMailDate(std::string_view text) {
       parts[s] += c;
     }
   }
-  int day = StrToIntDef(parts[1], 0);
-  int year = StrToIntDef(parts[3], 0);
-  int hour = StrToIntDef(parts[4], 0);
-  int minute = StrToIntDef(parts[5], 0);
-  int second = StrToIntDef(parts[6], 0);
+  int day = ParseInt32Or(parts[1], 0);
+  int year = ParseInt32Or(parts[3], 0);
+  int hour = ParseInt32Or(parts[4], 0);
+  int minute = ParseInt32Or(parts[5], 0);
+  int second = ParseInt32Or(parts[6], 0);
   const std::string& monthPart = parts[2];
   if (monthPart.empty()) return 0;
-  int month = monthPart[0] >= '0' && monthPart[0] <= '9' ? StrToIntDef(monthPart, 0)
+  int month = monthPart[0] >= '0' && monthPart[0] <= '9' ? ParseInt32Or(monthPart, 0)
                                                          : MonthOfName(monthPart);
   if (year < 50)
     year += 2000;
@@ -428,18 +337,9 @@ TDateTime ScanMailDate(std::string_view text) {
     year += 1900;
   if (month == 0 || year == 0) return 0;
 
-  double zone = 0;
-  std::string_view zonePart = Trim(parts[7]);
-  int zoneHours = 0;
-  if (ZoneOfName(zonePart, zoneHours)) {
-    zone = zoneHours / 24.0;
-  } else if (zonePart.size() == 5) {
-    int multiplier = StrToIntDef(std::string(1, zonePart[0]) + "1", 1);
-    int offsetHours = StrToIntDef(zonePart.substr(1, 2), 0);
-    int offsetMinutes = StrToIntDef(zonePart.substr(3, 2), 0);
-    if (offsetHours < 0 || offsetHours > 23 || offsetMinutes < 0 || offsetMinutes > 59) return 0;
-    zone = multiplier * (offsetHours / 24.0 + offsetMinutes / 1440.0);
-  }
+  int zoneMinutes;
+  if (!MailZoneMinutes(TrimControls(parts[7]), zoneMinutes)) return 0;
+  const double zone = zoneMinutes / 1440.0;
   TDateTime date;
   if (!TryEncodeDate(year, month, day, date)) return 0;
   TDateTime value = date + hour / 24.0 + minute / 1440.0 + second / 86400.0;

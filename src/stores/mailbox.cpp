@@ -1,5 +1,7 @@
 #include "stores/mailbox.h"
 
+#include "platform/ascii.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "stores/dbx_reader.h"
 #include "stores/header_scanner.h"
@@ -8,22 +10,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace pellora {
 
 void SplitTextLines(std::string_view text, std::vector<std::string>& lines) {
   lines.clear();
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(text.substr(start));
-      break;
-    }
-    lines.emplace_back(text.substr(start, end - start));
-    if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
-    start = end + 1;
-  }
+  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
 }
 
 std::string JoinRecipients(std::string_view names, std::string_view addresses) {
@@ -53,42 +46,78 @@ std::string JoinRecipients(std::string_view names, std::string_view addresses) {
   return result;
 }
 
-void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind) {
+void CheckStorePath(const std::string& path, TOpenKind kind) {
   bool exists = kind == okMessageFolder ? DirectoryExists(path) : FileExists(path);
-  if (!exists) throw EPelloraError(FormatText(StoreText("lc_FileNotExists"), path));
+  if (!exists) throw EPelloraError(FormatText(StoreText("lc_FileNotExists"), Utf8ToAnsi(path)));
   if (kind != okOEDatabase && kind != okMessageFolder && kind != okMailboxFile)
     throw EPelloraError(StoreText("lc_FileNotSupported"));
-  if (!box.LoadMailbox(path, kind)) throw EPelloraError(box.FErrorText);
 }
 
-bool TMailbox::LoadMailbox(const std::string& path, TOpenKind kind) {
+void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind,
+                      TLoadObserver* observer) {
+  CheckStorePath(path, kind);
+  TLoadResult result = box.Load(path, kind, observer);
+  if (!result.Loaded) throw EPelloraError(result.ErrorText);
+}
+
+TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserver* observer) {
+  struct TObserving {
+    TMailbox& box;
+    ~TObserving() { box.FObserver = nullptr; }
+  } observing{*this};
+  FObserver = observer;
   FKind = kind;
-  FErrorText.clear();
+  FSorter.reset(); // its ranks belong to the entries of the last load
+  TLoadResult result;
   try {
-    bool loaded;
     switch (kind) {
     case okOEDatabase:
-      loaded = LoadOEDatabase(path);
+      result.Loaded = LoadOEDatabase(path);
       break;
     case okMessageFolder:
-      loaded = LoadMessageFolder(path);
+      result.Loaded = LoadMessageFolder(path);
       break;
     case okMailboxFile:
-      loaded = LoadMailboxFile(path);
+      result.Loaded = LoadMailboxFile(path);
       break;
     default:
-      return false;
+      FEntries.clear();
+      FOrder.clear();
+      return result;
     }
-    SortList();
-    return loaded;
   } catch (const std::exception& e) {
-    FErrorText = e.what();
-    return false;
+    result.ErrorText = e.what();
   }
+  SortEntries();
+  return result;
 }
 
-void TMailbox::SortList() {
-  SortEntries(FEntries, FSortColumn, FSortDescending, FReader.get());
+void TMailbox::SortEntries() {
+  FOrder.resize(FEntries.size());
+  std::iota(FOrder.begin(), FOrder.end(), 0u);
+  Sort(FSortColumn, FSortDescending);
+  // In place, cycle by cycle: a second copy of the rows would double the memory of a big store.
+  for (uint32_t start = 0; start < FOrder.size(); ++start) {
+    if (FOrder[start] == start) continue;
+    TMessageEntry held = std::move(FEntries[start]);
+    uint32_t at = start;
+    while (FOrder[at] != start) {
+      const uint32_t from = FOrder[at];
+      FEntries[at] = std::move(FEntries[from]);
+      FOrder[at] = at;
+      at = from;
+    }
+    FEntries[at] = std::move(held);
+    FOrder[at] = at;
+  }
+  FSorter.reset();
+}
+
+void TMailbox::Sort(int column, bool descending) {
+  FSortColumn = column;
+  FSortDescending = descending;
+  if (!FSorter) FSorter = std::make_unique<TEntrySorter>(FEntries, FReader.get());
+  FSorter->Sort(FOrder, column, descending);
 }
 
 bool TMailbox::LoadOEDatabase(const std::string& path) {
@@ -101,43 +130,41 @@ bool TMailbox::LoadOEDatabase(const std::string& path) {
   FReader.reset(); // closes the previous database first
   uint64_t start = TickCount();
   uint8_t format = fmtUnknown;
+  // However the load ends, a database that was recognised is named in the information area.
+  struct TDescribe {
+    TMailbox& box;
+    const uint8_t& format;
+    ~TDescribe() {
+      if (!box.FReader) return;
+      box.FDetailCaption = "   " + StoreText("lc_FileProps");
+      box.FMemo.push_back(FormatText(
+          format == fmtMbx ? "%s: Outlook Express 4" : "%s: Outlook Express 5/6", StoreText("lc_Format")));
+    }
+  } describe{*this, format};
   try {
-    try {
-      format = DetectStoreFormat(path);
-      if (format == fmtMbx)
-        FReader = std::make_unique<TMBXReader>();
-      else if (format == fmtDbx)
-        FReader = std::make_unique<TDBXReader>();
-      else
-        throw EOEReaderException(StoreText("lc_FileNotSupported"));
-    } catch (...) {
-      if (!FReader || !FReader->Opened()) FStatusText = StoreText("lc_LoadFailed");
-      throw;
-    }
-    if (!FReader->Opened()) FStatusText = StoreText("lc_LoadFailed");
-    FReader->LoadFromFile(path);
-    FStatusText = FormatElapsed(StoreText("lc_ElapsedTime"), TickCount() - start);
-    Repaint();
-    start = TickCount();
-    FReader->ReadMessageInfos();
-    FStatusText = FormatElapsed(StoreText("lc_ElapsedTime"), TickCount() - start);
-    Repaint();
-    if (FReader->Opened()) {
-      ListReaderMessages();
-      result = true;
-    }
+    format = DetectStoreFormat(path);
+    if (format == fmtMbx)
+      FReader = std::make_unique<TMBXReader>();
+    else if (format == fmtDbx)
+      FReader = std::make_unique<TDBXReader>();
+    else
+      throw EOEReaderException(StoreText("lc_FileNotSupported"));
   } catch (...) {
-    if (FReader) {
-      FDetailCaption = "   " + StoreText("lc_FileProps");
-      FMemo.push_back(
-          FormatText(format == fmtMbx ? "%s: Outlook Express 4" : "%s: Outlook Express 5/6",
-                     StoreText("lc_Format")));
-    }
+    FStatusText = StoreText("lc_LoadFailed");
     throw;
   }
-  FDetailCaption = "   " + StoreText("lc_FileProps");
-  FMemo.push_back(FormatText(format == fmtMbx ? "%s: Outlook Express 4" : "%s: Outlook Express 5/6",
-                             StoreText("lc_Format")));
+  FStatusText = StoreText("lc_LoadFailed"); // until the reader has opened the file
+  FReader->LoadFromFile(path);
+  FStatusText = FormatElapsed(StoreText("lc_ElapsedTime"), TickCount() - start);
+  Repaint();
+  start = TickCount();
+  FReader->ReadMessageInfos();
+  FStatusText = FormatElapsed(StoreText("lc_ElapsedTime"), TickCount() - start);
+  Repaint();
+  if (FReader->Opened()) {
+    ListReaderMessages();
+    result = true;
+  }
   return result;
 }
 
@@ -260,12 +287,12 @@ TMailboxPosition PositionOf(const TMessageEntry& entry, const TFileStamp& stamp)
 }
 } // namespace
 
-void TMailbox::LoadEntryLines(const TMessageEntry& entry) {
+const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& entry) {
   switch (entry.Kind) {
   case ekDatabase: {
     if (!FReader) {
       FLines.clear(); // no earlier message's lines stand in for this one
-      return;
+      break;
     }
     std::string text = FReader->GetMessageText(entry.Index);
     text.resize(std::strlen(text.c_str())); // a zero byte ends the text
@@ -284,6 +311,7 @@ void TMailbox::LoadEntryLines(const TMessageEntry& entry) {
     FLines.clear();
     break;
   }
+  return FLines;
 }
 
 void TMailbox::VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& visit) {

@@ -1,50 +1,65 @@
 #pragma once
 #include "shell/open_kind.h"
+#include "stores/entry_sorter.h"
 #include "stores/mailbox_file.h"
 #include "stores/message_entry.h"
 #include "stores/oe_reader.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace pellora {
 
-// What a mailbox window shows of a store: its rows, its reader, the information lines and
-// the status texts. The window displays this object and asks it for message texts.
+class TMailbox;
+
+// What a load tells the window that shows it, as the load goes on.
+class TLoadObserver {
+public:
+  virtual ~TLoadObserver() = default;
+  // The caption, the information lines or the status text changed: show them now.
+  virtual void Repaint(const TMailbox& box) {}
+  // Work done of work in all (messages, files or bytes).
+  virtual void Progress(uint64_t done, uint64_t total) {}
+};
+
+struct TLoadResult {
+  bool Loaded = false;
+  std::string ErrorText; // what the error box shows after a failure
+};
+
+// What a mailbox window shows of a store: its rows in the list's order, its reader, the
+// information lines and the status texts. The window displays this object and asks it for
+// message texts.
 class TMailbox {
 public:
   TMailbox() = default;
   TMailbox(const TMailbox&) = delete;
   TMailbox& operator=(const TMailbox&) = delete;
 
-  TOpenKind FKind = okUnknown;
-  std::unique_ptr<TOEReader> FReader;
-  std::vector<std::string> FLines;     // one message's lines at a time
-  std::vector<TMessageEntry> FEntries; // the rows
-  std::vector<std::string> FMemo;      // information lines below the list
-  std::string FDetailCaption = "  Information";
-  std::string FStatusText; // the operation and its elapsed time (status panel 1)
-  std::string FErrorText;  // what the error box shows after a failed LoadMailbox
-  int FSortColumn = lcReceived;
-  bool FSortDescending = true;
-  // Called where the window repaints while a store loads.
-  std::function<void()> FOnRepaint;
-  // Called as a load goes on: work done of work in all (messages, files or bytes).
-  std::function<void(uint64_t done, uint64_t total)> FOnProgress;
+  // Loads a store of kind 0, 1 or 2 (anything else is not loaded) and sorts its rows by the
+  // sort column.
+  TLoadResult Load(const std::string& path, TOpenKind kind, TLoadObserver* observer = nullptr);
 
-  // Loads a store of kind 0, 1 or 2; false (with FErrorText set for a failure) otherwise.
-  bool LoadMailbox(const std::string& path, TOpenKind kind);
-  bool LoadOEDatabase(const std::string& path);
-  bool LoadMessageFolder(const std::string& path);
-  bool LoadMailboxFile(const std::string& path);
-  void ListReaderMessages();
-  // Sorts the rows by FSortColumn and FSortDescending (stable).
-  void SortList();
+  TOpenKind Kind() const { return FKind; }
+  // The rows, sorted by the sort column at load time.
+  const std::vector<TMessageEntry>& Entries() const { return FEntries; }
+  // The database reader behind rows of kind 0; null for other stores.
+  TOEReader* Reader() const { return FReader.get(); }
+  const std::vector<std::string>& Memo() const { return FMemo; }
+  const std::string& DetailCaption() const { return FDetailCaption; }
+  // The operation and its elapsed time (status panel 1).
+  const std::string& StatusText() const { return FStatusText; }
 
-  // Fills FLines with the message's lines.
-  void LoadEntryLines(const TMessageEntry& entry);
+  // The list's order: positions in Entries().
+  const std::vector<uint32_t>& Order() const { return FOrder; }
+  int SortColumn() const { return FSortColumn; }
+  bool SortDescending() const { return FSortDescending; }
+  // Sorts the order by a column, stably from its current arrangement.
+  void Sort(int column, bool descending);
+
+  // The message's lines; valid until the next call.
+  const std::vector<std::string>& LoadEntryLines(const TMessageEntry& entry);
   // Calls visit with the message's lines until it returns false; a mailbox file's lines are
   // not copied.
   void VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& visit);
@@ -54,20 +69,43 @@ public:
   std::string GetEntryText(const TMessageEntry& entry);
   // The row whose entry has Index; null when there is none.
   const TMessageEntry* FindEntry(int32_t index) const;
+  uint32_t Flags(const TMessageEntry& entry) const { return EntryFlags(entry, FReader.get()); }
 
 private:
+  bool LoadOEDatabase(const std::string& path);
+  bool LoadMessageFolder(const std::string& path);
+  bool LoadMailboxFile(const std::string& path);
+  void ListReaderMessages();
+  // Puts the entries in the order of the sort column; the order becomes the identity.
+  void SortEntries();
   void Repaint() {
-    if (FOnRepaint) FOnRepaint();
+    if (FObserver) FObserver->Repaint(*this);
   }
   void Progress(uint64_t done, uint64_t total) {
-    if (FOnProgress) FOnProgress(done, total);
+    if (FObserver) FObserver->Progress(done, total);
   }
-  TFileStamp FMailboxStamp; // of the mailbox file at load time
+
+  TOpenKind FKind = okUnknown;
+  std::unique_ptr<TOEReader> FReader;
+  std::vector<TMessageEntry> FEntries;
+  std::vector<uint32_t> FOrder;
+  std::unique_ptr<TEntrySorter> FSorter; // its ranks belong to the entries of the last load
+  int FSortColumn = lcReceived;
+  bool FSortDescending = true;
+  std::vector<std::string> FLines; // one message's lines at a time
+  std::vector<std::string> FMemo;  // information lines below the list
+  std::string FDetailCaption = "  Information";
+  std::string FStatusText;
+  TLoadObserver* FObserver = nullptr; // during a load only
+  TFileStamp FMailboxStamp;           // of the mailbox file at load time
 };
 
-// Loads a store as its opener does: the path must exist and be of kind 0, 1 or 2; a failure
-// raises the text that the error box shows.
-void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind);
+// Raises the text the error box shows when a path cannot be opened as a store of its kind:
+// it must exist (a folder for kind 1, a file otherwise) and be of kind 0, 1 or 2.
+void CheckStorePath(const std::string& path, TOpenKind kind);
+// Loads a store as its opener does: CheckStorePath, then the load; a failure raises its text.
+void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind,
+                      TLoadObserver* observer = nullptr);
 
 // Splits text into lines at CR LF, lone CR or lone LF; a final line end adds no empty line.
 void SplitTextLines(std::string_view text, std::vector<std::string>& lines);

@@ -1,31 +1,13 @@
 #include "stores/mbx_reader.h"
 
-#include "platform/collation.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace pellora {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 32)
-    ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
-    --e;
-  return s.substr(b, e - b);
-}
-
-bool StartsWithUpper(std::string_view line, std::string_view upperName) {
-  if (line.size() < upperName.size()) return false;
-  for (size_t i = 0; i < upperName.size(); ++i)
-    if (AsciiUpper(line[i]) != upperName[i]) return false;
-  return true;
-}
 
 // Bytes up to the first zero byte.
 std::string UpToZero(const char* data, size_t count) {
@@ -202,23 +184,15 @@ void TMBXReader::FillFromHeaders() {
   for (size_t i = 0; i < FMBXMessages.size() && i < FMessages.size(); ++i) {
     const TMBX_MessageInfo& record = FMBXMessages[i];
     TMessageInfo& info = FMessages[i];
-    std::string_view text = record.HeaderText;
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find_first_of("\r\n", start);
-      if (end == std::string_view::npos) end = text.size();
-      std::string_view line = text.substr(start, end - start);
-      // Values are trimmed: "Date:12 Jan 2010" and "Date: 12 Jan 2010" give the same date.
+    // Values are trimmed: "Date:12 Jan 2010" and "Date: 12 Jan 2010" give the same date.
+    ForEachLine(record.HeaderText, [&](std::string_view line) {
       if (StartsWithUpper(line, "FROM:"))
-        info.From = Trim(line.substr(5));
+        info.From = TrimControls(line.substr(5));
       else if (StartsWithUpper(line, "SUBJECT:"))
-        info.Subject = Trim(line.substr(8));
+        info.Subject = TrimControls(line.substr(8));
       else if (StartsWithUpper(line, "DATE:"))
-        info.DateText = Trim(line.substr(5));
-      if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
-        ++end;
-      start = end + 1;
-    }
+        info.DateText = TrimControls(line.substr(5));
+    });
     info.Number = static_cast<int32_t>(i);
     info.Flags = mfRead;
     info.TextOffset = record.TextOffset;

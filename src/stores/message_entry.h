@@ -39,15 +39,8 @@ enum TListColumn : int {
 // The text the "From" column shows.
 const std::string& EntryFromText(const TMessageEntry& entry);
 
-// The list's comparison of two rows by a column in ascending sense: -1, 0 or 1. Database rows'
-// flags come from reader (may be null for other stores).
-int CompareEntries(const TMessageEntry& a, const TMessageEntry& b, int column, TOEReader* reader);
-
-// Stable sort of the rows by a column; the list's default is "Received", newest first.
-void SortEntries(std::vector<TMessageEntry>& entries, int column, bool descending,
-                 TOEReader* reader);
-inline void SortEntriesDefault(std::vector<TMessageEntry>& entries, TOEReader* reader) {
-  SortEntries(entries, lcReceived, true, reader);
-}
+// The flags of a database row (mfFlagged, mfRead, mfAttachment, ...); 0 for other rows and
+// without a reader.
+uint32_t EntryFlags(const TMessageEntry& entry, const TOEReader* reader);
 
 } // namespace pellora

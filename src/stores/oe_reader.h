@@ -66,6 +66,12 @@ public:
   virtual std::string GetMessageText(int32_t index) { return {}; }
   virtual int32_t GetMessageCount() { return 0; }
   virtual void GetMessageInfo(int32_t index, TMessageInfo& info);
+  // The flags of one message without copying its record; 0 out of range.
+  uint32_t MessageFlags(int32_t index) const {
+    return index >= 0 && static_cast<size_t>(index) < FMessages.size()
+               ? FMessages[static_cast<size_t>(index)].Flags
+               : 0;
+  }
   virtual void Open(const std::string& path);
   virtual void ReadMessageInfos() {}
   void LoadFromFile(const std::string& path) { Open(path); }

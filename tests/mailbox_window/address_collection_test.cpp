@@ -1,5 +1,6 @@
 #include "mailbox_window/address_collection.h"
 
+#include "platform/ascii.h"
 #include "platform/collation.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "mailbox_window/mailbox_filter.h"
 
-#include "platform/collation.h"
+#include "platform/ascii.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
@@ -91,10 +91,10 @@ TEST(FilterHistory, KeepsOneItemPerTextIgnoringAsciiCase) {
 
 // The rows of a store in order of their Index.
 std::vector<uint32_t> ByIndex(const TMailbox& box) {
-  std::vector<uint32_t> order(box.FEntries.size());
+  std::vector<uint32_t> order(box.Entries().size());
   std::iota(order.begin(), order.end(), 0u);
   std::sort(order.begin(), order.end(),
-            [&](uint32_t a, uint32_t b) { return box.FEntries[a].Index < box.FEntries[b].Index; });
+            [&](uint32_t a, uint32_t b) { return box.Entries()[a].Index < box.Entries()[b].Index; });
   return order;
 }
 
@@ -102,7 +102,7 @@ std::vector<int32_t> ShownIndexes(const TMailbox& box, const std::vector<uint32_
                                   const std::vector<uint8_t>& hidden) {
   std::vector<int32_t> shown;
   for (uint32_t row : order)
-    if (!hidden[row]) shown.push_back(box.FEntries[row].Index);
+    if (!hidden[row]) shown.push_back(box.Entries()[row].Index);
   return shown;
 }
 
@@ -138,7 +138,7 @@ TEST(MailboxFilter, FieldsOverAMailboxFile) {
   test::TTempDir dir;
   TMailbox box;
   LoadStoreChecked(box, dir.Write("Inbox", FilterMailbox()), okMailboxFile);
-  ASSERT_EQ(box.FEntries.size(), 7u);
+  ASSERT_EQ(box.Entries().size(), 7u);
   const std::vector<uint32_t> order = ByIndex(box);
   struct {
     int field;
@@ -172,19 +172,19 @@ TEST(MailboxFilter, FieldsOverAMailboxFile) {
       {-1, "a", {}},
   };
   for (const auto& c : cases) {
-    std::vector<uint8_t> hidden(box.FEntries.size(), 0);
+    std::vector<uint8_t> hidden(box.Entries().size(), 0);
     TMailboxFilter filter(box);
     size_t count = filter.ApplyFilter(order, c.field, c.value, hidden);
     EXPECT_EQ(ShownIndexes(box, order, hidden), c.shown)
         << "field " << c.field << " value " << testing::PrintToString(c.value);
     EXPECT_EQ(count, c.shown.size());
     for (uint32_t row : order)
-      EXPECT_EQ(filter.RowMatches(box.FEntries[row], c.field, c.value), !hidden[row])
-          << "field " << c.field << " row " << box.FEntries[row].Index;
+      EXPECT_EQ(filter.RowMatches(box.Entries()[row], c.field, c.value), !hidden[row])
+          << "field " << c.field << " row " << box.Entries()[row].Index;
   }
   // An empty value hides every row, whatever the field.
   for (int field = ffFromSubjectToBody; field <= ffSource; ++field) {
-    std::vector<uint8_t> hidden(box.FEntries.size(), 0);
+    std::vector<uint8_t> hidden(box.Entries().size(), 0);
     TMailboxFilter filter(box);
     EXPECT_EQ(filter.ApplyFilter(order, field, "", hidden), 0u) << field;
     EXPECT_EQ(std::count(hidden.begin(), hidden.end(), 1), 7) << field;
@@ -267,7 +267,7 @@ TEST(MailboxFilter, ReadErrorStopsThePassAtThatRow) {
   dir.Write("box/c.eml", "Subject: gamma\r\n\r\nreport too\r\n");
   TMailbox box;
   LoadStoreChecked(box, dir / "box", okMessageFolder);
-  ASSERT_EQ(box.FEntries.size(), 3u);
+  ASSERT_EQ(box.Entries().size(), 3u);
   const std::vector<uint32_t> order = ByIndex(box);
   std::filesystem::remove(b);
   struct {

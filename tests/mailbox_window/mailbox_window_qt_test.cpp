@@ -4,6 +4,7 @@
 #include "platform/qt_platform.h"
 #include "shell/application.h"
 #include "support/store_builders.h"
+#include "support/qt_frame.h"
 #include "support/temp_dir.h"
 
 #include <QComboBox>
@@ -19,7 +20,9 @@
 #include <unistd.h>
 
 using namespace pellora;
+using pellora::test::Child;
 using pellora::test::TTempDir;
+using pellora::test::TTestFrame;
 
 namespace {
 
@@ -41,10 +44,19 @@ std::string FolderStore(const TTempDir& dir) {
   return folder;
 }
 
+QTreeView* Tree(Tmdi_pl_Viewer* w) { return Child<QTreeView>(w, "Tree"); }
+QAbstractItemModel* Rows(Tmdi_pl_Viewer* w) { return Tree(w)->model(); }
+QComboBox* Box(Tmdi_pl_Viewer* w, const char* name) { return Child<QComboBox>(w, name); }
+QString Text(QObject* w, const char* name) {
+  if (auto* label = w->findChild<QLabel*>(name)) return label->text();
+  if (auto* memo = w->findChild<QPlainTextEdit*>(name)) return memo->toPlainText();
+  return Child<QLineEdit>(w, name)->text();
+}
+
 QStringList Column(Tmdi_pl_Viewer* w, int column) {
   QStringList texts;
-  for (int row = 0; row < w->FModel->rowCount(); ++row)
-    texts << w->FModel->index(row, column).data().toString();
+  for (int row = 0; row < Rows(w)->rowCount(); ++row)
+    texts << Rows(w)->index(row, column).data().toString();
   return texts;
 }
 
@@ -52,28 +64,20 @@ QStringList Column(Tmdi_pl_Viewer* w, int column) {
 
 class MailboxWindowTest : public QObject {
   Q_OBJECT
-  std::unique_ptr<Twnd_pl_Main> frame;
-  QStringList boxes;
+  std::unique_ptr<TTestFrame> frame;
 
   Tmdi_pl_Viewer* Open(const std::string& path, TOpenKind kind) {
-    int before = frame->Children().size();
-    frame->OpenPath(path, kind);
-    if (frame->Children().size() != before + 1) return nullptr;
-    return qobject_cast<Tmdi_pl_Viewer*>(frame->Children().last());
+    return frame->Open<Tmdi_pl_Viewer>(path, kind);
   }
+  Tmdi_pl_Msg* LastMessage() { return frame->Last<Tmdi_pl_Msg>(); }
 
 private slots:
   void initTestCase() {
     RegisterMessageWindow();
     RegisterMailboxWindow();
-    frame = std::make_unique<Twnd_pl_Main>();
-    frame->show();
-    SetMessageBoxHook([this](TBoxKind, const QString& text, const QString&) {
-      boxes << text;
-      return true;
-    });
+    frame = std::make_unique<TTestFrame>();
   }
-  void init() { boxes.clear(); }
+  void init() { frame->ClearBoxes(); }
   void cleanupTestCase() { frame.reset(); }
 
   void SortCycleIsStableBothWays() {
@@ -90,7 +94,7 @@ private slots:
     w->TreeHeaderClick(lcSubject);
     QCOMPARE(Column(w, lcSubject), QStringList({"Your INVOICE 42", "Gamma", "Beta", "Beta", "Alpha"}));
     QCOMPARE(Column(w, lcIndex).mid(2, 2), QStringList({"1", "3"})); // and in the other direction
-    QCOMPARE(w->Tree->header()->sortIndicatorSection(), int(lcSubject));
+    QCOMPARE(Tree(w)->header()->sortIndicatorSection(), int(lcSubject));
   }
 
   void FilterStatusAndCheckMarks() {
@@ -98,9 +102,9 @@ private slots:
     Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
     QVERIFY(w);
     QCOMPARE(w->StatusText(0), QString("Total: 5"));
-    w->cbFilter->setCurrentIndex(ffFromSubjectTo);
-    w->cbValue->setCurrentText("invoice");
-    w->acFilter->trigger();
+    Box(w, "cbFilter")->setCurrentIndex(ffFromSubjectTo);
+    Box(w, "cbValue")->setCurrentText("invoice");
+    Child<QAction>(w, "acFilter")->trigger();
     QVERIFY(w->FilterOn());
     QCOMPARE(Column(w, lcSubject), QStringList({"Your INVOICE 42"}));
     QCOMPARE(w->StatusText(0), QString("Total: 5   Visible: 1"));
@@ -111,25 +115,25 @@ private slots:
 
     // Enter in the value box switches the filter off again. The key goes where the system
     // delivers it: to the box, which hands it to its line edit directly.
-    QTest::keyClick(w->cbValue, Qt::Key_Return);
+    QTest::keyClick(Box(w, "cbValue"), Qt::Key_Return);
     QVERIFY(!w->FilterOn());
-    QCOMPARE(w->FModel->rowCount(), 5);
+    QCOMPARE(Rows(w)->rowCount(), 5);
     QCOMPARE(w->StatusText(0), QString("Total: 5   Selected: 1"));
     w->InvertSelection1Click();
     QCOMPARE(w->StatusText(0), QString("Total: 5   Selected: 4"));
 
     // The body search, and one history entry for two spellings.
-    w->cbFilter->setCurrentIndex(ffFromSubjectToBody);
-    w->cbValue->setCurrentText("INVOICE");
+    Box(w, "cbFilter")->setCurrentIndex(ffFromSubjectToBody);
+    Box(w, "cbValue")->setCurrentText("INVOICE");
     w->acFilterExecute();
-    QCOMPARE(w->FModel->rowCount(), 2);
+    QCOMPARE(Rows(w)->rowCount(), 2);
     w->acFilterExecute();
-    QCOMPARE(w->cbValue->count(), 1);
+    QCOMPARE(Box(w, "cbValue")->count(), 1);
 
     // An empty value hides every row.
-    w->cbValue->setCurrentText("");
+    Box(w, "cbValue")->setCurrentText("");
     w->acFilterExecute();
-    QCOMPARE(w->FModel->rowCount(), 0);
+    QCOMPARE(Rows(w)->rowCount(), 0);
     QCOMPARE(w->StatusText(0), QString("Total: 5   Visible: 0   Selected: 4"));
     w->acFilterExecute();
   }
@@ -139,14 +143,14 @@ private slots:
     Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
     QVERIFY(w);
     w->TreeHeaderClick(lcIndex); // ascending by "#"
-    w->Tree->setCurrentIndex(w->FModel->index(4, 0));
+    Tree(w)->setCurrentIndex(Rows(w)->index(4, 0));
     w->cmMessageView();
-    auto* message = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+    auto* message = LastMessage();
     QVERIFY(message);
     QCOMPARE(message->windowTitle(), QString("m5: 4"));
-    QCOMPARE(message->eSource->text(), QString::fromStdString(dir / "Store/m5.eml"));
+    QCOMPARE(Text(message, "eSource"), QString::fromStdString(dir / "Store/m5.eml"));
     QCOMPARE(message->Hint(), QString("e@example.org\r\nYour INVOICE 42"));
-    QCOMPARE(message->eSubject->text(), QString("Your INVOICE 42"));
+    QCOMPARE(Text(message, "eSubject"), QString("Your INVOICE 42"));
 
     // A mailbox file: the separator's line number in hexadecimal.
     std::string mailbox = dir.Write(
@@ -157,48 +161,48 @@ private slots:
     Tmdi_pl_Viewer* box = Open(mailbox, okMailboxFile);
     QVERIFY(box);
     QCOMPARE(box->windowTitle(), QString("Inbox"));
-    box->Tree->setCurrentIndex(box->FModel->index(1, 0)); // the older, first message
+    Tree(box)->setCurrentIndex(Rows(box)->index(1, 0)); // the older, first message
     box->cmMessageView();
-    message = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+    message = LastMessage();
     QVERIFY(message);
-    QCOMPARE(message->eSubject->text(), QString("First"));
-    QCOMPARE(message->eSource->text(), QString::fromStdString(mailbox + ": 0x1"));
-    box->Tree->setCurrentIndex(box->FModel->index(0, 0));
+    QCOMPARE(Text(message, "eSubject"), QString("First"));
+    QCOMPARE(Text(message, "eSource"), QString::fromStdString(mailbox + ": 0x1"));
+    Tree(box)->setCurrentIndex(Rows(box)->index(0, 0));
     box->cmMessageView();
-    message = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
-    QCOMPARE(message->eSource->text(), QString::fromStdString(mailbox + ": 0xa"));
+    message = LastMessage();
+    QCOMPARE(Text(message, "eSource"), QString::fromStdString(mailbox + ": 0xa"));
   }
 
   void DatabaseIconsAndBoldRows() {
     TTempDir dir;
-    std::vector<pellora::test::TDbxTestMessage> specs(3);
-    specs[0] = {"Subject: read\r\n\r\nx\r\n", "read", "a@example.org", "", "", "", 0x80, 1, 1672567200};
-    specs[1] = {"Subject: unread\r\n\r\nx\r\n", "unread", "b@example.org", "", "", "", 0x4000 | 0x20, 5, 1672653600};
-    specs[2] = {"Subject: plain\r\n\r\nx\r\n", "plain", "c@example.org", "", "", "", 0x80 | 0x4000, 3, 1672740000};
-    std::string path = dir.Write("Inbox.dbx", pellora::test::BuildDbx(specs));
+    std::vector<pellora::test::TDbxTestMessage> messages(3);
+    messages[0] = {"Subject: read\r\n\r\nx\r\n", "read", "a@example.org", "", "", "", mfRead, 1, 1672567200};
+    messages[1] = {"Subject: unread\r\n\r\nx\r\n", "unread", "b@example.org", "", "", "", mfAttachment | mfFlagged, 5, 1672653600};
+    messages[2] = {"Subject: plain\r\n\r\nx\r\n", "plain", "c@example.org", "", "", "", mfRead | mfAttachment, 3, 1672740000};
+    std::string path = dir.Write("Inbox.dbx", pellora::test::BuildDbx(messages));
     Tmdi_pl_Viewer* w = Open(path, okOEDatabase);
     QVERIFY(w);
     QCOMPARE(w->windowTitle(), QString("Inbox"));
     QCOMPARE(Column(w, lcSubject), QStringList({"plain", "unread", "read"}));
-    auto has = [&](int row, int column) { return !w->FModel->index(row, column).data(Qt::DecorationRole).isNull(); };
-    auto bold = [&](int row) { return w->FModel->index(row, lcSubject).data(Qt::FontRole).value<QFont>().bold(); };
+    auto has = [&](int row, int column) { return !Rows(w)->index(row, column).data(Qt::DecorationRole).isNull(); };
+    auto bold = [&](int row) { return Rows(w)->index(row, lcSubject).data(Qt::FontRole).value<QFont>().bold(); };
     QVERIFY(!bold(0) && bold(1) && !bold(2));
     QVERIFY(has(0, lcAttachment) && !has(0, lcFlag) && !has(0, lcPriority));
     QVERIFY(has(1, lcAttachment) && has(1, lcFlag) && has(1, lcPriority));
     QVERIFY(!has(2, lcAttachment) && has(2, lcPriority));
-    QVERIFY(w->DetailPanel->text().contains("File Properties"));
-    QVERIFY(w->Memo->toPlainText().contains("Format: Outlook Express 5/6"));
+    QVERIFY(Text(w, "DetailPanel").contains("File Properties"));
+    QVERIFY(Text(w, "Memo").contains("Format: Outlook Express 5/6"));
     // The window's menu stands between "File" and "&Windows" while it is active.
     QStringList menus;
-    for (QAction* a : frame->menuBar()->actions()) menus << a->text();
+    for (QAction* a : frame->Frame().menuBar()->actions()) menus << a->text();
     QCOMPARE(menus, QStringList({"File", "Messages", "&Windows"}));
 
-    w->Tree->setCurrentIndex(w->FModel->index(2, 0));
+    Tree(w)->setCurrentIndex(Rows(w)->index(2, 0));
     w->cmMessageView();
-    auto* message = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+    auto* message = LastMessage();
     QVERIFY(message);
     QCOMPARE(message->windowTitle(), QString("Inbox: 0"));
-    QCOMPARE(message->eSource->text(), QString::fromStdString(path + ": Inbox: 0x0"));
+    QCOMPARE(Text(message, "eSource"), QString::fromStdString(path + ": Inbox: 0x0"));
   }
 
   void AddressCollectionFillsTheInformationArea() {
@@ -206,19 +210,19 @@ private slots:
     Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
     QVERIFY(w);
     w->cmGatherEmail();
-    QCOMPARE(w->DetailPanel->text(), QString("  E-Mail Addresses (6)"));
-    QVERIFY(w->Memo->toPlainText().startsWith("A@EXAMPLE.ORG = "));
+    QCOMPARE(Text(w, "DetailPanel"), QString("  E-Mail Addresses (6)"));
+    QVERIFY(Text(w, "Memo").startsWith("A@EXAMPLE.ORG = "));
   }
 
   void FailedOpensMakeNoWindow() {
     TTempDir dir;
-    int before = frame->Children().size();
-    frame->OpenPath(dir / "missing.dbx", okOEDatabase);
-    QCOMPARE(boxes, QStringList{QString::fromStdString("File " + (dir / "missing.dbx") + " does not exist.")});
-    boxes.clear();
-    frame->OpenPath(dir.Write("text.dbx", "just some text\r\n"), okOEDatabase);
-    QCOMPARE(boxes, QStringList{"File is not in supported format."});
-    QTRY_COMPARE(frame->Children().size(), before);
+    int before = frame->Frame().Children().size();
+    frame->Frame().OpenPath(dir / "missing.dbx", okOEDatabase);
+    QCOMPARE(frame->Boxes, QStringList{QString::fromStdString("File " + (dir / "missing.dbx") + " does not exist.")});
+    frame->ClearBoxes();
+    frame->Frame().OpenPath(dir.Write("text.dbx", "just some text\r\n"), okOEDatabase);
+    QCOMPARE(frame->Boxes, QStringList{"File is not in supported format."});
+    QTRY_COMPARE(frame->Frame().Children().size(), before);
   }
 };
 

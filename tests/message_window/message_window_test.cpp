@@ -4,6 +4,7 @@
 #include "message_window/source_editor.h"
 #include "platform/qt_platform.h"
 #include "shell/application.h"
+#include "support/qt_frame.h"
 #include "support/temp_dir.h"
 
 #include <QDirIterator>
@@ -25,7 +26,9 @@
 #include <unistd.h>
 
 using namespace pellora;
+using pellora::test::Child;
 using pellora::test::TTempDir;
+using pellora::test::TTestFrame;
 
 namespace {
 
@@ -108,31 +111,20 @@ public:
 class MessageWindowTest : public QObject {
   Q_OBJECT
 
-  QList<QString> questions;
-  bool answer = true;
-  std::unique_ptr<Twnd_pl_Main> frame;
+  std::unique_ptr<TTestFrame> frame;
 
   Tmdi_pl_Msg* Open(const TTempDir& dir, const std::string& name, std::string_view text) {
-    std::string path = dir.Write(name, Crlf(text));
-    int before = frame->Children().size();
-    frame->OpenPath(path, okMessageFile);
-    if (frame->Children().size() != before + 1) return nullptr;
-    return qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
+    return frame->Open<Tmdi_pl_Msg>(dir.Write(name, Crlf(text)), okMessageFile);
   }
 
 private slots:
   void initTestCase() {
     RegisterMessageWindow();
-    frame = std::make_unique<Twnd_pl_Main>();
-    frame->show();
-    SetMessageBoxHook([this](TBoxKind, const QString& text, const QString&) {
-      questions << text;
-      return answer;
-    });
+    frame = std::make_unique<TTestFrame>();
   }
   void init() {
-    questions.clear();
-    answer = true;
+    frame->ClearBoxes();
+    frame->Answer = true;
   }
   void cleanupTestCase() { frame.reset(); }
 
@@ -141,36 +133,36 @@ private slots:
     Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
     QVERIFY(w);
     QCOMPARE(w->windowTitle(), QString("figures.eml"));
-    QCOMPARE(w->eSubject->text(), QString("Quarterly figures"));
-    QCOMPARE(w->eFrom->text(), QString("Doe, John <john@example.com>"));
-    QCOMPARE(Text(w->eTo), QString("Bob <bob@example.org>| <carol@example.org>"));
-    QCOMPARE(Text(w->eCC), QString::fromUtf8("Zoë <zoe@example.org>"));
-    QCOMPARE(w->eBC->count(), 0);
-    QCOMPARE(w->eSent->text(), QString("3/14/23 9:14:58 AM"));
-    QVERIFY(w->eSize->text().endsWith(" B"));
+    QCOMPARE(Child<QLineEdit>(w, "eSubject")->text(), QString("Quarterly figures"));
+    QCOMPARE(Child<QLineEdit>(w, "eFrom")->text(), QString("Doe, John <john@example.com>"));
+    QCOMPARE(Text(Child<QListWidget>(w, "eTo")), QString("Bob <bob@example.org>| <carol@example.org>"));
+    QCOMPARE(Text(Child<QListWidget>(w, "eCC")), QString::fromUtf8("Zoë <zoe@example.org>"));
+    QCOMPARE(Child<QListWidget>(w, "eBC")->count(), 0);
+    QCOMPARE(Child<QLineEdit>(w, "eSent")->text(), QString("3/14/23 9:14:58 AM"));
+    QVERIFY(Child<QLineEdit>(w, "eSize")->text().endsWith(" B"));
 
     // The oldest hop first.
-    QCOMPARE(w->lvHops->topLevelItemCount(), 3);
-    QCOMPARE(w->lvHops->topLevelItem(0)->text(1), QString("origin.example.com"));
-    QCOMPARE(w->lvHops->topLevelItem(0)->text(2), QString("laptop"));
-    QCOMPARE(w->lvHops->topLevelItem(2)->text(1), QString("relay.example.net"));
-    QCOMPARE(w->lvHops->topLevelItem(2)->text(2), QString("mx.example.org"));
-    QCOMPARE(w->lvHops->topLevelItem(2)->text(3), QString("bob@example.org"));
-    QCOMPARE(w->lvHops->topLevelItem(2)->text(0), QString("3/14/23 9:15:02 AM"));
+    QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItemCount(), 3);
+    QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItem(0)->text(1), QString("origin.example.com"));
+    QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItem(0)->text(2), QString("laptop"));
+    QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItem(2)->text(1), QString("relay.example.net"));
+    QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItem(2)->text(2), QString("mx.example.org"));
+    QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItem(2)->text(3), QString("bob@example.org"));
+    QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItem(2)->text(0), QString("3/14/23 9:15:02 AM"));
 
-    QVERIFY(w->List->isVisibleTo(w));
-    QCOMPARE(Text(w->List), QString("figures.pdf|figures.pdf"));
-    QCOMPARE(w->List->item(0)->data(Qt::UserRole).toString(), QString("application/pdf"));
-    QVERIFY(!w->List->item(0)->icon().isNull());
+    QVERIFY(Child<QListWidget>(w, "List")->isVisibleTo(w));
+    QCOMPARE(Text(Child<QListWidget>(w, "List")), QString("figures.pdf|figures.pdf"));
+    QCOMPARE(Child<QListWidget>(w, "List")->item(0)->data(Qt::UserRole).toString(), QString("application/pdf"));
+    QVERIFY(!Child<QListWidget>(w, "List")->item(0)->icon().isNull());
 
-    QCOMPARE(w->Memo->toPlainText(), QString("Hello Bob,\nthe figures are attached."));
-    QCOMPARE(w->lInfo->text(), QString("2 lines"));
-    QStringList source = w->SynMemo->toPlainText().split('\n');
+    QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->toPlainText(), QString("Hello Bob,\nthe figures are attached."));
+    QCOMPARE(Child<QLabel>(w, "lInfo")->text(), QString("2 lines"));
+    QStringList source = Child<QPlainTextEdit>(w, "SynMemo")->toPlainText().split('\n');
     int empty = source.indexOf("");
     QVERIFY(empty > 0);
     QVERIFY(source[empty - 1].startsWith("Content-Length: "));
     QCOMPARE(source[empty + 1], QString("This is a multipart message in mime format."));
-    QCOMPARE(w->eSource->text().endsWith("figures.eml"), true);
+    QCOMPARE(Child<QLineEdit>(w, "eSource")->text().endsWith("figures.eml"), true);
   }
 
   void PlainAndHtmlOnlyMessages() {
@@ -179,26 +171,26 @@ private slots:
                               "From: a@example.com\nReply-To: R <r@example.com>\nSubject: p\n\n"
                               "one\ntwo\nthree\n");
     QVERIFY(plain);
-    QCOMPARE(plain->Memo->toPlainText(), QString("one\ntwo\nthree"));
-    QCOMPARE(plain->HTML->Document(), QByteArray("one\r\ntwo\r\nthree"));
-    QCOMPARE(plain->lInfo->text(), QString("3 lines"));
-    QCOMPARE(plain->eFrom->text(), QString(" <a@example.com>")); // a missing name as a blank
-    QVERIFY(!plain->List->isVisibleTo(plain));
-    QCOMPARE(plain->eSent->text(), QString());
+    QCOMPARE(Child<QPlainTextEdit>(plain, "Memo")->toPlainText(), QString("one\ntwo\nthree"));
+    QCOMPARE(Child<THtmlView>(plain, "HTML")->Document(), QByteArray("one\r\ntwo\r\nthree"));
+    QCOMPARE(Child<QLabel>(plain, "lInfo")->text(), QString("3 lines"));
+    QCOMPARE(Child<QLineEdit>(plain, "eFrom")->text(), QString(" <a@example.com>")); // a missing name as a blank
+    QVERIFY(!Child<QListWidget>(plain, "List")->isVisibleTo(plain));
+    QCOMPARE(Child<QLineEdit>(plain, "eSent")->text(), QString());
 
     Tmdi_pl_Msg* html = Open(dir, "html.eml",
                              "Reply-To: Replies <r@example.com>\nSubject: h\nContent-Type: text/html\n\n"
                              "<p>Hi</p>\n");
     QVERIFY(html);
-    QCOMPARE(html->Memo->toPlainText(), QString("<p>Hi</p>"));
-    QCOMPARE(html->eFrom->text(), QString("Replies <r@example.com>")); // the Reply-To fallback
+    QCOMPARE(Child<QPlainTextEdit>(html, "Memo")->toPlainText(), QString("<p>Hi</p>"));
+    QCOMPARE(Child<QLineEdit>(html, "eFrom")->text(), QString("Replies <r@example.com>")); // the Reply-To fallback
   }
 
   void MissingFileMakesNoWindow() {
-    int before = frame->Children().size();
-    frame->OpenPath("/nonexistent/x.eml", okMessageFile);
-    QCOMPARE(frame->Children().size(), before);
-    QCOMPARE(questions, QList<QString>{"File /nonexistent/x.eml does not exist."});
+    int before = frame->Frame().Children().size();
+    frame->Frame().OpenPath("/nonexistent/x.eml", okMessageFile);
+    QCOMPARE(frame->Frame().Children().size(), before);
+    QCOMPARE(frame->Boxes, QStringList{"File /nonexistent/x.eml does not exist."});
   }
 
   void SaveAllAsksPerExistingFile() {
@@ -210,17 +202,17 @@ private slots:
       return title == "Select folder" ? QString::fromStdString(target.Path()) : QString();
     });
     // Two attachments of the same name: the second meets the question; No keeps the first.
-    answer = false;
+    frame->Answer = false;
     w->cmSaveall();
-    QCOMPARE(questions, QList<QString>{"Overwrite existing file figures.pdf?"});
+    QCOMPARE(frame->Boxes, QStringList{"Overwrite existing file figures.pdf?"});
     std::ifstream in(target / "figures.pdf", std::ios::binary);
     std::string saved((std::istreambuf_iterator<char>(in)), {});
     QVERIFY(saved.rfind("%PDF-1.4", 0) == 0);
 
-    questions.clear();
-    answer = true;
+    frame->ClearBoxes();
+    frame->Answer = true;
     w->cmSaveall();
-    QCOMPARE(questions.size(), 2);
+    QCOMPARE(frame->Boxes.size(), 2);
     std::ifstream again(target / "figures.pdf", std::ios::binary);
     std::string last((std::istreambuf_iterator<char>(again)), {});
     QCOMPARE(QString::fromStdString(last), QString("second file of the same name"));
@@ -242,17 +234,17 @@ private slots:
     std::string link = target / "notes.txt";
     QVERIFY(symlink((elsewhere / "notes.txt").c_str(), link.c_str()) == 0);
     SetPickFolderHook([&](const QString&, const QString&) { return QString::fromStdString(target.Path()); });
-    answer = false;
+    frame->Answer = false;
     w->cmSaveall();
-    QCOMPARE(questions, QList<QString>{"Overwrite existing file notes.txt?"});
+    QCOMPARE(frame->Boxes, QStringList{"Overwrite existing file notes.txt?"});
     QVERIFY(QFileInfo(QString::fromStdString(link)).isSymLink());
     QVERIFY(!QFile::exists(QString::fromStdString(target / ".bash_profile")));
     QVERIFY(QFile::exists(QString::fromStdString(target / "bash_profile")));
 
-    questions.clear();
-    answer = true;
+    frame->ClearBoxes();
+    frame->Answer = true;
     w->cmSaveall();
-    QCOMPARE(questions, QList<QString>({"Overwrite existing file bash_profile?",
+    QCOMPARE(frame->Boxes, QStringList({"Overwrite existing file bash_profile?",
                                         "Overwrite existing file notes.txt?"}));
     QVERIFY(!QFileInfo(QString::fromStdString(link)).isSymLink());
     QVERIFY(!QFile::exists(QString::fromStdString(elsewhere / "notes.txt")));
@@ -273,10 +265,10 @@ private slots:
       return true;
     });
     w->ListDblClick(); // nothing selected: nothing happens
-    QVERIFY(questions.isEmpty());
-    w->List->setCurrentRow(0);
+    QVERIFY(frame->Boxes.isEmpty());
+    Child<QListWidget>(w, "List")->setCurrentRow(0);
     w->ListDblClick();
-    QCOMPARE(questions, QList<QString>{"Do you want to open this attachment?"});
+    QCOMPARE(frame->Boxes, QStringList{"Do you want to open this attachment?"});
     // This process's own folder: a name no other user can take first.
     QFileInfo file(opened);
     QCOMPARE(file.fileName(), QString("figures.pdf"));
@@ -297,40 +289,40 @@ private slots:
     Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
     QVERIFY(w);
     w->PopupMenu1Popup();
-    QVERIFY(w->pmFind->isVisible() && w->pmFindnext->isVisible() && !w->pmImg->isVisible());
-    w->pcBody->setCurrentWidget(w->tsHTML);
+    QVERIFY(Child<QAction>(w, "pmFind")->isVisible() && Child<QAction>(w, "pmFindnext")->isVisible() && !Child<QAction>(w, "pmImg")->isVisible());
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "HTML"));
     w->PopupMenu1Popup();
-    QVERIFY(!w->pmFind->isVisible() && !w->pmFindnext->isVisible() && w->pmImg->isVisible());
-    QVERIFY(!w->pmFind->isEnabled());
-    w->pc->setCurrentWidget(w->tsSource);
+    QVERIFY(!Child<QAction>(w, "pmFind")->isVisible() && !Child<QAction>(w, "pmFindnext")->isVisible() && Child<QAction>(w, "pmImg")->isVisible());
+    QVERIFY(!Child<QAction>(w, "pmFind")->isEnabled());
+    Child<QTabWidget>(w, "pc")->setCurrentWidget(Child<QWidget>(w, "tsSource"));
     w->PopupMenu1Popup();
-    QVERIFY(w->pmFind->isVisible() && !w->pmImg->isVisible());
-    QVERIFY(w->pmFind->isEnabled());
+    QVERIFY(Child<QAction>(w, "pmFind")->isVisible() && !Child<QAction>(w, "pmImg")->isVisible());
+    QVERIFY(Child<QAction>(w, "pmFind")->isEnabled());
   }
 
   void FindSearchesTheActiveEditor() {
     TTempDir dir;
     Tmdi_pl_Msg* w = Open(dir, "find.eml", "Subject: f\n\nalpha beta\nALPHA betamax\nbeta\n");
     QVERIFY(w);
-    w->fd->SetFindText("beta");
-    w->fd->SetWholeWord(true);
+    Child<TFindDialog>(w, "fd")->SetFindText("beta");
+    Child<TFindDialog>(w, "fd")->SetWholeWord(true);
     QVERIFY(w->fdFind());
-    QCOMPARE(w->Memo->textCursor().selectionStart(), 6);
+    QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->textCursor().selectionStart(), 6);
     QVERIFY(w->fdFind());
-    QCOMPARE(w->Memo->textCursor().selectionStart(), 25); // betamax is no whole word
-    w->fd->SetDown(false);
+    QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->textCursor().selectionStart(), 25); // betamax is no whole word
+    Child<TFindDialog>(w, "fd")->SetDown(false);
     QVERIFY(w->fdFind());
-    QCOMPARE(w->Memo->textCursor().selectionStart(), 6);
+    QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->textCursor().selectionStart(), 6);
     w->pmFindnextClick(); // forward again after a backward search
-    QCOMPARE(w->Memo->textCursor().selectionStart(), 25);
-    QVERIFY(w->fd->Down());
-    w->fd->SetFindText("ALPHA");
-    w->fd->SetMatchCase(true);
-    w->Memo->moveCursor(QTextCursor::Start);
+    QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->textCursor().selectionStart(), 25);
+    QVERIFY(Child<TFindDialog>(w, "fd")->Down());
+    Child<TFindDialog>(w, "fd")->SetFindText("ALPHA");
+    Child<TFindDialog>(w, "fd")->SetMatchCase(true);
+    Child<QPlainTextEdit>(w, "Memo")->moveCursor(QTextCursor::Start);
     QVERIFY(w->fdFind());
-    QCOMPARE(w->Memo->textCursor().selectionStart(), 11);
+    QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->textCursor().selectionStart(), 11);
     QVERIFY(!w->fdFind());
-    QCOMPARE(questions, QList<QString>{"Text not found."});
+    QCOMPARE(frame->Boxes, QStringList{"Text not found."});
   }
 
   void RemoteImagesOnlyAfterDownloadImages() {
@@ -340,13 +332,13 @@ private slots:
                        std::to_string(server.serverPort()) + "/a.png\">\n";
     Tmdi_pl_Msg* w = Open(dir, "img.eml", html);
     QVERIFY(w);
-    w->pcBody->setCurrentWidget(w->tsHTML);
-    QSignalSpy loaded(w->HTML, &QWebEngineView::loadFinished);
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "HTML"));
+    QSignalSpy loaded(Child<THtmlView>(w, "HTML"), &QWebEngineView::loadFinished);
     QVERIFY(loaded.wait(20000));
     QTest::qWait(300);
     QCOMPARE(server.requests, 0);
-    w->pmImg->trigger();
-    QVERIFY(w->pmImg->isChecked());
+    Child<QAction>(w, "pmImg")->trigger();
+    QVERIFY(Child<QAction>(w, "pmImg")->isChecked());
     QTRY_COMPARE_WITH_TIMEOUT(server.requests, 1, 10000);
   }
 
@@ -361,22 +353,22 @@ private slots:
     }
     QVERIFY(files.size() > 50);
     for (const QString& path : files) {
-      int before = frame->Children().size();
-      OpenMessageFile(*frame, QFile::encodeName(path).toStdString());
-      QCOMPARE(frame->Children().size(), before + 1);
-      auto* w = qobject_cast<Tmdi_pl_Msg*>(frame->Children().last());
-      QVERIFY2(!w->SynMemo->toPlainText().isEmpty(), qPrintable(path));
-      frame->CloseChild(w);
+      int before = frame->Frame().Children().size();
+      OpenMessageFile(frame->Frame(), QFile::encodeName(path).toStdString());
+      QCOMPARE(frame->Frame().Children().size(), before + 1);
+      auto* w = qobject_cast<Tmdi_pl_Msg*>(frame->Frame().Children().last());
+      QVERIFY2(!Child<QPlainTextEdit>(w, "SynMemo")->toPlainText().isEmpty(), qPrintable(path));
+      frame->Frame().CloseChild(w);
     }
-    QVERIFY(questions.isEmpty());
+    QVERIFY(frame->Boxes.isEmpty());
   }
 
   void PrintsHtmlWithHeaderAndFooter() {
     TTempDir dir;
     Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
     QVERIFY(w);
-    w->pcBody->setCurrentWidget(w->tsHTML);
-    QSignalSpy loaded(w->HTML, &QWebEngineView::loadFinished);
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "HTML"));
+    QSignalSpy loaded(Child<THtmlView>(w, "HTML"), &QWebEngineView::loadFinished);
     QVERIFY(loaded.wait(20000));
     std::string pdf = dir / "html.pdf";
     w->SetPrintToFile(QString::fromStdString(pdf));
@@ -394,7 +386,7 @@ private slots:
     QVERIFY2(out.contains("gures.eml"), qPrintable(out)); // "fi" may print as one ligature
 
     // The plain text with line numbers.
-    w->pcBody->setCurrentWidget(w->tsPlain);
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "Memo"));
     std::string textPdf = dir / "text.pdf";
     w->SetPrintToFile(QString::fromStdString(textPdf));
     w->mmPrintClick();

@@ -3,6 +3,8 @@
 #include "platform/codepage.h"
 #include "platform/pellora_error.h"
 
+#include "support/scoped_env.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,16 +21,6 @@ TDateTime Local(int y, int m, int d, int h, int n, int s) {
   return ComposeDateTime(date, time);
 }
 
-struct ZoneGuard {
-  explicit ZoneGuard(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ZoneGuard() {
-    setenv("TZ", "Europe/Prague", 1);
-    tzset();
-  }
-};
 
 std::string B64(std::string_view text) {
   std::string out;
@@ -257,7 +249,7 @@ TEST(Codecs, FieldValueAndParameters) {
 }
 
 TEST(Codecs, ParseMailDate) {
-  ZoneGuard zone("Europe/Prague");
+  test::TScopedTimeZone zone("Europe/Prague");
   struct Case {
     const char* text;
     TDateTime expected;
@@ -295,7 +287,7 @@ TEST(Codecs, ParseMailDate) {
 }
 
 TEST(Codecs, ParseMailDateUsesTheRulesOfTheDate) {
-  ZoneGuard zone("America/New_York");
+  test::TScopedTimeZone zone("America/New_York");
   EXPECT_DOUBLE_EQ(ParseMailDate("1 Jul 2024 12:00:00 +0000"), Local(2024, 7, 1, 8, 0, 0));
   EXPECT_DOUBLE_EQ(ParseMailDate("1 Jan 2024 12:00:00 +0000"), Local(2024, 1, 1, 7, 0, 0));
 }

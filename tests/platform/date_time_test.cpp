@@ -1,5 +1,7 @@
 #include "platform/date_time.h"
 
+#include "support/scoped_env.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,16 +17,6 @@ TDateTime Dt(int y, int m, int d, int h = 0, int n = 0, int s = 0) {
   return ComposeDateTime(date, time);
 }
 
-struct ZoneGuard {
-  explicit ZoneGuard(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ZoneGuard() {
-    setenv("TZ", "Europe/Prague", 1);
-    tzset();
-  }
-};
 } // namespace
 
 TEST(DateTime, EncodesTheDayCount) {
@@ -53,10 +45,10 @@ TEST(DateTime, DecodeAndUnixRoundTrip) {
 }
 
 TEST(DateTime, UtcToLocalUsesTheRulesOfThatDate) {
-  ZoneGuard zone("Europe/Prague");
+  test::TScopedTimeZone zone("Europe/Prague");
   EXPECT_EQ(FormatIsoDateTime(UtcToLocal(Dt(2010, 1, 1, 12))), "2010-01-01T13:00:00");
   EXPECT_EQ(FormatIsoDateTime(UtcToLocal(Dt(2010, 7, 1, 12))), "2010-07-01T14:00:00");
-  ZoneGuard ny("America/New_York");
+  test::TScopedTimeZone ny("America/New_York");
   EXPECT_EQ(FormatIsoDateTime(UtcToLocal(Dt(2010, 1, 1, 3))), "2009-12-31T22:00:00");
 }
 

@@ -75,18 +75,18 @@ std::string Damage(std::string bytes, int n, TRandom& random, bool hasOffsets) {
 // A store loads or says why; every row reads back (or fails cleanly) and parses.
 void LoadAndReadBack(const std::string& path, TOpenKind kind, uint64_t fileSize) {
   TMailbox box;
-  bool loaded = false;
+  TLoadResult result;
   try {
-    loaded = box.LoadMailbox(path, kind);
+    result = box.Load(path, kind);
   } catch (const std::exception& e) {
     ADD_FAILURE() << "load raised " << e.what();
     return;
   }
-  if (!loaded) {
-    EXPECT_FALSE(box.FErrorText.empty());
+  if (!result.Loaded) {
+    EXPECT_FALSE(result.ErrorText.empty());
     return;
   }
-  for (const TMessageEntry& entry : box.FEntries) {
+  for (const TMessageEntry& entry : box.Entries()) {
     std::string text;
     try {
       box.LoadEntryLines(entry);

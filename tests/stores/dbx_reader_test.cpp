@@ -97,7 +97,7 @@ TEST(DbxReader, PropertiesApplyInEntryOrder) {
   auto o = OpenDbx(b.Build(1, b.AddNode(0, 0, {{r, 0, 0}})));
   TMessageInfo info;
   o->reader.GetMessageInfo(0, info);
-  EXPECT_EQ(info.Flags, 0x4080u);
+  EXPECT_EQ(info.Flags, mfAttachment | mfRead);
   EXPECT_EQ(info.InfoOffset, r);
   EXPECT_EQ(info.Number, 42);
   EXPECT_EQ(info.Priority, 5);

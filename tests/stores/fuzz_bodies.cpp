@@ -98,14 +98,13 @@ void RunMbxReader(const uint8_t* data, size_t size) {
 void RunMailboxFile(const uint8_t* data, size_t size) {
   std::string path = WriteScratch("mailbox", {reinterpret_cast<const char*>(data), size});
   TMailbox box;
-  if (!box.LoadMailbox(path, okMailboxFile)) return;
+  if (!box.Load(path, okMailboxFile).Loaded) return;
   // Reading back by offset and by counting lines must give the same message.
-  for (size_t i = 0; i < box.FEntries.size() && i < 32; ++i) {
-    const TMessageEntry& entry = box.FEntries[i];
-    box.LoadEntryLines(entry);
+  for (size_t i = 0; i < box.Entries().size() && i < 32; ++i) {
+    const TMessageEntry& entry = box.Entries()[i];
     std::vector<std::string> counted;
     ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine);
-    if (counted != box.FLines) std::abort();
+    if (counted != box.LoadEntryLines(entry)) std::abort();
     std::string byOffset = box.GetEntryText(entry), joined;
     for (const auto& line : counted)
       joined += line + "\r\n";

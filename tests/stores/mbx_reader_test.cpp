@@ -40,7 +40,7 @@ TEST(MbxReader, RecordsFollowTheirSizes) {
   EXPECT_EQ(info.TextOffset, 600u);
   EXPECT_EQ(info.Number, 1);
   EXPECT_EQ(info.Ident, "8");
-  EXPECT_EQ(info.Flags, 0x80u);
+  EXPECT_EQ(info.Flags, uint32_t{mfRead});
   // Values are trimmed, "Date:13 Jan 2010" included.
   EXPECT_EQ(info.From, "Bob");
   EXPECT_EQ(info.Subject, "Two");
@@ -117,7 +117,7 @@ TEST(MbxReader, IndexFile) {
                                     {Message(" g", " h", " i")}});
   dir.Write("box.mbx", mbx);
   TIdxTestEntry e1;
-  e1.Flags = 0x4080;
+  e1.Flags = mfAttachment | mfRead;
   e1.Ident = 11;
   e1.TextOffset = 100;
   e1.TextSize = 77;
@@ -138,7 +138,7 @@ TEST(MbxReader, IndexFile) {
   TMessageInfo info;
   reader.GetMessageInfo(0, info);
   EXPECT_EQ(info.InfoOffset, 80u);
-  EXPECT_EQ(info.Flags, 0x4080u);
+  EXPECT_EQ(info.Flags, mfAttachment | mfRead);
   EXPECT_EQ(info.Ident, "11");
   EXPECT_EQ(info.TextSize, 77u);
   EXPECT_EQ(info.Priority, 1);
@@ -172,7 +172,7 @@ TEST(MbxReader, IndexFile) {
   reader.ReadMessageInfos();
   reader.GetMessageInfo(0, info);
   EXPECT_EQ(info.Subject.substr(0, 7), "Indexed");
-  EXPECT_EQ(info.Flags, 0x4080u);
+  EXPECT_EQ(info.Flags, mfAttachment | mfRead);
   reader.GetMessageInfo(1, info);
   EXPECT_EQ(info.Subject, "");
 }

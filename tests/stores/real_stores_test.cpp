@@ -22,10 +22,11 @@ TEST(RealStores, OutlookExpressDatabases) {
   const std::regex headerLine("^[!-9;-~]+:");
   for (const auto& c : cases) {
     TMailbox box;
-    ASSERT_TRUE(box.LoadMailbox(data + c.file, okOEDatabase)) << c.file << ": " << box.FErrorText;
-    EXPECT_EQ(box.FEntries.size(), c.rows) << c.file;
-    EXPECT_EQ(box.FReader->GetStoreName(), c.storeName);
-    for (const auto& entry : box.FEntries) {
+    TLoadResult result = box.Load(data + c.file, okOEDatabase);
+    ASSERT_TRUE(result.Loaded) << c.file << ": " << result.ErrorText;
+    EXPECT_EQ(box.Entries().size(), c.rows) << c.file;
+    EXPECT_EQ(box.Reader()->GetStoreName(), c.storeName);
+    for (const auto& entry : box.Entries()) {
       std::string text = box.GetEntryText(entry);
       EXPECT_EQ(static_cast<int64_t>(text.size()), entry.Header.Size)
           << c.file << " " << entry.Index;
@@ -34,7 +35,7 @@ TEST(RealStores, OutlookExpressDatabases) {
       TMailMessage message;
       message.ParseText(text, true);
       EXPECT_FALSE(message.FromAddress().empty()) << c.file << " " << entry.Index;
-      std::string header = box.FReader->GetMessageHeader(entry.Index);
+      std::string header = box.Reader()->GetMessageHeader(entry.Index);
       EXPECT_EQ(text.compare(0, header.size(), header), 0) << entry.Index;
       EXPECT_EQ(header.back(), '\r');
     }
@@ -49,8 +50,8 @@ TEST(RealStores, ThunderbirdMailboxFiles) {
   size_t withRows = 0;
   for (const auto& file : files) {
     TMailbox box;
-    ASSERT_TRUE(box.LoadMailbox(file, okMailboxFile)) << file;
-    for (const auto& entry : box.FEntries) {
+    ASSERT_TRUE(box.Load(file, okMailboxFile).Loaded) << file;
+    for (const auto& entry : box.Entries()) {
       ++withRows;
       std::string text = box.GetEntryText(entry);
       EXPECT_EQ(text.rfind("From ", 0), 0u) << file;

@@ -17,7 +17,8 @@ using test::ExpectLinearGrowth;
 // Lists the store at path as its window does.
 void List(const std::string& path, TOpenKind kind) {
   TMailbox box;
-  EXPECT_TRUE(box.LoadMailbox(path, kind)) << box.FErrorText;
+  TLoadResult result = box.Load(path, kind);
+  EXPECT_TRUE(result.Loaded) << result.ErrorText;
 }
 
 // Every row points at the same chain of N text blocks; there are N rows.

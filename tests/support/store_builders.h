@@ -68,7 +68,7 @@ struct TDbxTestMessage {
   std::string Sender;
   std::string ToNames;
   std::string ToAddresses;
-  uint32_t Flags = 0x80;
+  uint32_t Flags = 0x80; // read
   uint32_t Priority = 3;
   int64_t UnixTime = 0; // 0: no date property
 };

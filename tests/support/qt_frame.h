@@ -1,0 +1,66 @@
+#pragma once
+// The frame that the window tests open their windows in, with the message boxes answered by the
+// test instead of a person.
+#include "platform/qt_platform.h"
+#include "shell/main_window.h"
+
+#include <QStringList>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace pellora::test {
+
+class TTestFrame {
+public:
+  TTestFrame() : FFrame(std::make_unique<Twnd_pl_Main>()) {
+    FFrame->show();
+    SetMessageBoxHook([this](TBoxKind, const QString& text, const QString& caption) {
+      Boxes << text;
+      Captions << caption;
+      return Answer;
+    });
+  }
+  ~TTestFrame() { SetMessageBoxHook(nullptr); }
+  TTestFrame(const TTestFrame&) = delete;
+  TTestFrame& operator=(const TTestFrame&) = delete;
+
+  Twnd_pl_Main* operator->() const { return FFrame.get(); }
+  Twnd_pl_Main& Frame() const { return *FFrame; }
+
+  // Opens a path as the frame does and returns the new child window; null when none was made.
+  template <class T> T* Open(const std::string& path, TOpenKind kind) {
+    const auto before = FFrame->Children().size();
+    FFrame->OpenPath(path, kind);
+    if (FFrame->Children().size() != before + 1) return nullptr;
+    return qobject_cast<T*>(FFrame->Children().last());
+  }
+  // The child window opened last, when it is of class T.
+  template <class T> T* Last() const {
+    return FFrame->Children().isEmpty() ? nullptr : qobject_cast<T*>(FFrame->Children().last());
+  }
+  void ClearBoxes() {
+    Boxes.clear();
+    Captions.clear();
+  }
+
+  QStringList Boxes;    // the texts of the boxes shown, in order
+  QStringList Captions; // their captions
+  bool Answer = true;   // what the "user" answers to every box
+
+private:
+  std::unique_ptr<Twnd_pl_Main> FFrame;
+};
+
+// A component of a window by its object name; a missing one ends the test run at once.
+template <class T> T* Child(const QObject* window, const char* name) {
+  T* child = window->findChild<T*>(name);
+  if (!child) {
+    std::fprintf(stderr, "no component named %s\n", name);
+    std::abort();
+  }
+  return child;
+}
+
+} // namespace pellora::test
