@@ -1,6 +1,7 @@
 #include "message_window/attachment_files.h"
 #include "platform/files.h"
 #include "platform/pellora_error.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ std::string Repeat(std::string_view piece, int times) {
 
 TEST(AttachmentFiles, PrivateFolderIsThisProcesssAndGoesAtTheEnd) {
   pellora::test::TTempDir tmp;
-  setenv("TMPDIR", tmp.Path().c_str(), 1);
+  pellora::test::TScopedEnv tmpdir("TMPDIR", tmp.Path().c_str());
   std::string folder = PrivateTempFolder();
   struct stat st{};
   ASSERT_EQ(lstat(folder.c_str(), &st), 0);
@@ -59,7 +60,6 @@ TEST(AttachmentFiles, PrivateFolderIsThisProcesssAndGoesAtTheEnd) {
   RemovePrivateTempFolders();
   EXPECT_FALSE(EntryExists(second));
   EXPECT_EQ(ReadWholeFile(victim), "keep");
-  unsetenv("TMPDIR");
 }
 
 TEST(AttachmentFiles, WritesReplaceLinksNeverFollowThem) {

@@ -5,6 +5,7 @@
 #include "platform/qt_platform.h"
 #include "shell/application.h"
 #include "support/qt_frame.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <QDirIterator>
@@ -256,7 +257,7 @@ private slots:
   void OpeningAnAttachmentUsesThePrivateFolder() {
     TTempDir dir;
     TTempDir tmp;
-    setenv("TMPDIR", tmp.Path().c_str(), 1);
+    pellora::test::TScopedEnv tmpdir("TMPDIR", tmp.Path().c_str());
     Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
     QVERIFY(w);
     QString opened;
@@ -281,7 +282,6 @@ private slots:
     QVERIFY(file.exists());
     QVERIFY(!(QFile::permissions(opened) & QFileDevice::ExeUser));
     SetOpenFileHook(nullptr);
-    unsetenv("TMPDIR");
   }
 
   void ContextMenuFollowsThePage() {

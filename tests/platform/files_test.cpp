@@ -1,10 +1,12 @@
 #include "platform/files.h"
 #include "platform/pellora_error.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -84,9 +86,9 @@ TEST(Files, RuntimeFolderIsPrivate) {
   TTempDir tmp;
   std::string xdg = tmp.MakeDir("xdg");
   chmod(xdg.c_str(), 0700);
-  setenv("TMPDIR", (tmp / "t").c_str(), 1);
   tmp.MakeDir("t");
-  setenv("XDG_RUNTIME_DIR", xdg.c_str(), 1);
+  test::TScopedEnv tmpdir("TMPDIR", (tmp / "t").c_str());
+  std::optional<test::TScopedEnv> runtime(std::in_place, "XDG_RUNTIME_DIR", xdg.c_str());
   EXPECT_EQ(RuntimeFolder(), xdg + "/");
 
   // A runtime folder open to others is not used: a closed one of the program's own is made.
@@ -103,7 +105,6 @@ TEST(Files, RuntimeFolderIsPrivate) {
   rmdir(own.c_str());
   chmod(xdg.c_str(), 0700);
   ASSERT_EQ(symlink(xdg.c_str(), own.c_str()), 0);
-  unsetenv("XDG_RUNTIME_DIR");
+  runtime.emplace("XDG_RUNTIME_DIR", nullptr);
   EXPECT_EQ(RuntimeFolder(), "");
-  unsetenv("TMPDIR");
 }
