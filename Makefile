@@ -42,7 +42,8 @@ scaling: build
 
 # Core libraries, their tests and the command line with AddressSanitizer and UBSan, no Qt UI.
 sanitize: setup
-	@[ -f $(BUILD)-asan/build.ninja ] || cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORA_UI=OFF -DPELLORA_SANITIZE=ON
+	@[ -f $(BUILD)-asan/build.ninja ] || cmake -S . -B $(BUILD)-asan -G Ninja \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORA_UI=OFF -DPELLORA_SANITIZE=ON
 	tools/build-lock cmake --build $(BUILD)-asan -j $(JOBS)
 	cd $(BUILD)-asan && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) -LE scaling
 

@@ -11,7 +11,8 @@ using namespace pellora::test;
 namespace {
 
 void Write(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 TDbxTestMessage Message(const std::string& subject, const std::string& body, int64_t time) {
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
   Write(root + "/dbx/two-messages.dbx",
         BuildDbx({Message("one", "body\r\n", 1144049400), Message("two", "text\r\n", 0)}));
   std::string longBody;
-  while (longBody.size() < 1500) longBody += "a line long enough to need several text blocks\r\n";
+  while (longBody.size() < 1500)
+    longBody += "a line long enough to need several text blocks\r\n";
   Write(root + "/dbx/chained-text.dbx", BuildDbx({Message("long", longBody, 1144049400)}));
   Write(root + "/mbx/with-index", MbxInput(true, "\r\n"));
   Write(root + "/mbx/headers-only-lf", MbxInput(false, "\n"));

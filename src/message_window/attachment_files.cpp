@@ -37,7 +37,9 @@ size_t CharLength(unsigned char lead) {
   return 1;
 }
 
-bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // The longest start of text of at most max bytes that ends after a whole character; an
 // incomplete character at the very end (left by an earlier cut by bytes) goes too.

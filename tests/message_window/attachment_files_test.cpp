@@ -29,7 +29,8 @@ bool IsUtf8(std::string_view s) {
 
 std::string Repeat(std::string_view piece, int times) {
   std::string s;
-  for (int i = 0; i < times; ++i) s += piece;
+  for (int i = 0; i < times; ++i)
+    s += piece;
   return s;
 }
 

@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 #include <memory>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 using namespace pellora;
 
@@ -115,9 +115,11 @@ private slots:
         {"srcset", "<img srcset='%1/a.png 1x, %1/b.png 2x'>", true},
         {"picture", "<picture><source srcset='%1/a.png'><img alt=x></picture>", true},
         {"input image", "<input type=image src='%1/a.png'>", true},
-        {"css background", "<div style='width:9px;height:9px;background:url(%1/a.png)'></div>", true},
+        {"css background", "<div style='width:9px;height:9px;background:url(%1/a.png)'></div>",
+         true},
         {"body background", "<table background='%1/a.png'><tr><td>x</td></tr></table>", true},
-        {"svg image", "<svg width=9 height=9><image href='%1/a.png' width='9' height='9'/></svg>", true},
+        {"svg image", "<svg width=9 height=9><image href='%1/a.png' width='9' height='9'/></svg>",
+         true},
         {"video poster", "<video poster='%1/a.png'></video>", true},
         {"preconnect", "<link rel=preconnect href='%1'>", false},
         {"dns-prefetch", "<link rel=dns-prefetch href='%1'>", false},
@@ -128,7 +130,9 @@ private slots:
         {"modulepreload", "<link rel=modulepreload href='%1/m.js'>", false},
         {"stylesheet", "<link rel=stylesheet href='%1/a.css'>", false},
         {"css import", "<style>@import url('%1/a.css');</style>", false},
-        {"font", "<style>@font-face{font-family:F;src:url('%1/f.woff')}p{font-family:F}</style><p>x</p>", false},
+        {"font",
+         "<style>@font-face{font-family:F;src:url('%1/f.woff')}p{font-family:F}</style><p>x</p>",
+         false},
         {"icon", "<link rel=icon href='%1/favicon.ico'>", false},
         {"manifest", "<link rel=manifest href='%1/m.json'>", false},
         {"iframe", "<iframe src='%1/frame.html'></iframe>", false},
@@ -137,10 +141,14 @@ private slots:
         {"meta refresh", "<meta http-equiv=refresh content='0;url=%1/refresh.html'>", false},
         {"video", "<video src='%1/v.mp4' autoplay preload=auto></video>", false},
         {"audio", "<audio src='%1/a.ogg' autoplay preload=auto></audio>", false},
-        {"media source", "<video autoplay><source src='%1/v.webm'><track src='%1/t.vtt' default></video>", false},
+        {"media source",
+         "<video autoplay><source src='%1/v.webm'><track src='%1/t.vtt' default></video>", false},
         {"svg use", "<svg><use href='%1/s.svg#x'/></svg>", false},
         {"script", "<script src='%1/x.js'></script>", false},
-        {"ping", "<a href='%1/go' ping='%1/ping' style='position:absolute;left:0;top:0;width:400px;height:300px'>p</a>", false},
+        {"ping",
+         "<a href='%1/go' ping='%1/ping' "
+         "style='position:absolute;left:0;top:0;width:400px;height:300px'>p</a>",
+         false},
     };
     for (bool images : {false, true}) {
       std::vector<std::unique_ptr<TConnectionCounter>> listeners;
@@ -162,7 +170,8 @@ private slots:
       for (size_t i = 0; i < std::size(ways); ++i)
         if (listeners[i]->connections > 0 && !(images && ways[i].image))
           leaks << QString("%1 (%2)").arg(ways[i].name).arg(listeners[i]->connections);
-      QVERIFY2(leaks.isEmpty(), qPrintable((images ? "images allowed: " : "images off: ") + leaks.join(", ")));
+      QVERIFY2(leaks.isEmpty(),
+               qPrintable((images ? "images allowed: " : "images off: ") + leaks.join(", ")));
       if (images) QVERIFY(listeners[0]->connections > 0); // allowed images do load
     }
   }

@@ -234,7 +234,8 @@ private slots:
     TTempDir elsewhere;
     std::string link = target / "notes.txt";
     QVERIFY(symlink((elsewhere / "notes.txt").c_str(), link.c_str()) == 0);
-    SetPickFolderHook([&](const QString&, const QString&) { return QString::fromStdString(target.Path()); });
+    SetPickFolderHook(
+        [&](const QString&, const QString&) { return QString::fromStdString(target.Path()); });
     frame->Answer = false;
     w->cmSaveall();
     QCOMPARE(frame->Boxes, QStringList{"Overwrite existing file notes.txt?"});
@@ -250,7 +251,8 @@ private slots:
     QVERIFY(!QFileInfo(QString::fromStdString(link)).isSymLink());
     QVERIFY(!QFile::exists(QString::fromStdString(elsewhere / "notes.txt")));
     std::ifstream in(link, std::ios::binary);
-    QCOMPARE(QString::fromStdString(std::string((std::istreambuf_iterator<char>(in)), {})), QString("notes"));
+    QCOMPARE(QString::fromStdString(std::string((std::istreambuf_iterator<char>(in)), {})),
+             QString("notes"));
     SetPickFolderHook(nullptr);
   }
 
@@ -273,8 +275,8 @@ private slots:
     // This process's own folder: a name no other user can take first.
     QFileInfo file(opened);
     QCOMPARE(file.fileName(), QString("figures.pdf"));
-    QVERIFY(file.path().startsWith(QString::fromStdString(tmp.Path() + "/pellora-" +
-                                                          std::to_string(geteuid()) + "-")));
+    QVERIFY(file.path().startsWith(
+        QString::fromStdString(tmp.Path() + "/pellora-" + std::to_string(geteuid()) + "-")));
     QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
                                       QFileDevice::ExeGroup | QFileDevice::ReadOther |
                                       QFileDevice::WriteOther | QFileDevice::ExeOther;

@@ -37,7 +37,8 @@ TEST(Scaling, ReceivedRoute) {
       "route list, N Received lines", 1000, 1 << 20,
       [](size_t hops) { return Parsed(ManyReceived(hops)); },
       [](const std::unique_ptr<TMailMessage>& message) {
-        for (int i = 0, n = message->ReceivedCount(); i < n; ++i) message->ReceivedHop(i);
+        for (int i = 0, n = message->ReceivedCount(); i < n; ++i)
+          message->ReceivedHop(i);
       });
 }
 
@@ -61,7 +62,8 @@ TEST(Scaling, UuencodeAfterLongLine) {
 TEST(Scaling, PartMemory) {
   const size_t parts = 100000;
   std::string text = "Subject: parts\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n";
-  for (size_t i = 0; i < parts; ++i) text += "--b\r\n\r\nx\r\n";
+  for (size_t i = 0; i < parts; ++i)
+    text += "--b\r\n\r\nx\r\n";
   text += "--b--\r\n";
   size_t before = test::HeapInUse();
   auto message = Parsed(text);

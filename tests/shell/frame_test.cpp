@@ -284,7 +284,8 @@ private slots:
     QByteArray bytes;
     char buffer[4096];
     ssize_t n;
-    while ((n = read(received[0], buffer, sizeof buffer)) > 0) bytes.append(buffer, n);
+    while ((n = read(received[0], buffer, sizeof buffer)) > 0)
+      bytes.append(buffer, n);
     close(received[0]);
     close(lock);
     QVERIFY2(ended, "the start ran as a second instance");

@@ -27,7 +27,9 @@ uint32_t GetU32(const std::string& bytes, size_t at) {
   return v;
 }
 
-void PutU32(std::string& bytes, size_t at, uint32_t v) { std::memcpy(bytes.data() + at, &v, 4); }
+void PutU32(std::string& bytes, size_t at, uint32_t v) {
+  std::memcpy(bytes.data() + at, &v, 4);
+}
 
 // One damaged copy of bytes; the kind of damage goes round with the case number.
 std::string Damage(std::string bytes, int n, TRandom& random, bool hasOffsets) {
@@ -125,16 +127,20 @@ TEST(DamagedStores, LoadOrFailCleanly) {
   std::vector<TStore> stores;
   std::vector<std::string> files;
   FindFiles(data + "/dbx", "*.dbx", faArchive, false, &files);
-  for (const auto& f : files) stores.push_back({f, okOEDatabase, 60});
+  for (const auto& f : files)
+    stores.push_back({f, okOEDatabase, 60});
   files.clear();
   FindFiles(data + "/mbox", "*", faArchive, false, &files);
-  for (const auto& f : files) stores.push_back({f, okMailboxFile, 40});
+  for (const auto& f : files)
+    stores.push_back({f, okMailboxFile, 40});
   files.clear();
   FindFiles(data + "/thunderbird", "*", faArchive, false, &files);
-  for (const auto& f : files) stores.push_back({f, okMailboxFile, 4});
+  for (const auto& f : files)
+    stores.push_back({f, okMailboxFile, 4});
   files.clear();
   FindFiles(data + "/eml", "*.raw", faArchive, true, &files);
-  for (const auto& f : files) stores.push_back({f, okMessageFile, 3});
+  for (const auto& f : files)
+    stores.push_back({f, okMessageFile, 3});
   std::sort(stores.begin(), stores.end(), [](auto& a, auto& b) { return a.path < b.path; });
   ASSERT_FALSE(stores.empty());
 

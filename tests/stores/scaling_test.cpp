@@ -29,7 +29,8 @@ TEST(Scaling, DbxSharedTextChain) {
       [&](size_t n) {
         test::TDbxBuilder builder;
         std::string text = "Subject: shared\r\n\r\n";
-        while (text.size() < n * 512) text += "a line of the one text that every row shares\r\n";
+        while (text.size() < n * 512)
+          text += "a line of the one text that every row shares\r\n";
         uint32_t chain = builder.AddText(text);
         std::vector<uint32_t> records;
         for (size_t i = 0; i < n; ++i)
@@ -46,7 +47,8 @@ TEST(Scaling, DbxSharedTextChain) {
 void MbxClaims(const std::string& eol) {
   test::TTempDir dir;
   ExpectLinearGrowth(
-      "MBX listing, N records claiming 4 GiB, line end " + std::string(eol == "\n" ? "LF" : "CR LF"),
+      "MBX listing, N records claiming 4 GiB, line end " +
+          std::string(eol == "\n" ? "LF" : "CR LF"),
       64, 1 << 22,
       [&](size_t n) {
         std::vector<test::TMbxTestRecord> records;
@@ -62,8 +64,12 @@ void MbxClaims(const std::string& eol) {
       [](const std::string& path) { List(path, okOEDatabase); });
 }
 
-TEST(Scaling, MbxClaimsCrLf) { MbxClaims("\r\n"); }
-TEST(Scaling, MbxClaimsLf) { MbxClaims("\n"); }
+TEST(Scaling, MbxClaimsCrLf) {
+  MbxClaims("\r\n");
+}
+TEST(Scaling, MbxClaimsLf) {
+  MbxClaims("\n");
+}
 
 // One message whose subject holds N encoded words.
 TEST(Scaling, MailboxEncodedWords) {
@@ -72,7 +78,8 @@ TEST(Scaling, MailboxEncodedWords) {
       "mailbox listing, a subject of N encoded words", 1000, 1 << 24,
       [&](size_t n) {
         std::string subject = "Subject:";
-        for (size_t i = 0; i < n; ++i) subject += " =?UTF-8?Q?w=C3=B6rd?=";
+        for (size_t i = 0; i < n; ++i)
+          subject += " =?UTF-8?Q?w=C3=B6rd?=";
         test::TMboxTestMessage message;
         message.Lines = {"From: a@example.org", subject, "", "body"};
         return dir.Write("Inbox", test::BuildMailbox({message}));

@@ -32,8 +32,7 @@ inline double CpuSeconds() {
 
 // The processor time of run(input), run in a child process stopped after limit seconds (a
 // quadratic run at 4N would otherwise take minutes); a negative time when it was stopped.
-template <class Run, class Input>
-double TimedRun(Run& run, const Input& input, double limit) {
+template <class Run, class Input> double TimedRun(Run& run, const Input& input, double limit) {
   struct TResult {
     double seconds;
     bool failed;
@@ -82,8 +81,8 @@ void ExpectLinearGrowth(const std::string& what, size_t start, size_t maxN, Make
       std::snprintf(line, sizeof line, "%s: N=%zu %.3f s, 4N stopped after %.3f s, ratio > %.0f\n",
                     what.c_str(), n, small, MaxRatio * small, MaxRatio);
     else
-      std::snprintf(line, sizeof line, "%s: N=%zu %.3f s, 4N %.3f s, ratio %.1f\n", what.c_str(),
-                    n, small, large, large / std::max(small, 1e-6));
+      std::snprintf(line, sizeof line, "%s: N=%zu %.3f s, 4N %.3f s, ratio %.1f\n", what.c_str(), n,
+                    small, large, large / std::max(small, 1e-6));
     std::fputs(line, stdout);
     if (large >= 0 && large <= MaxRatio * small) return;
   }
