@@ -40,6 +40,15 @@ struct TOpened {
   std::string path;
 };
 
+// The viewer as its own process, meeting later starts in a runtime folder of the test's.
+QProcessEnvironment ViewerEnvironment(const pellora::test::TTempDir& runtime) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.Path()));
+  env.insert("QT_LOGGING_RULES", "pellora.instances.debug=true");
+  return env;
+}
+
 } // namespace
 
 class FrameTest : public QObject {
@@ -167,15 +176,6 @@ private slots:
     QCOMPARE(boxes[0], qMakePair(QString("Error"), QString("bad")));
     QCOMPARE(boxes[1], qMakePair(QString("Own"), QString("fine")));
     QCOMPARE(boxes[2], qMakePair(QString("Confirmation"), QString("sure?")));
-  }
-
-  // The viewer as its own process, meeting later starts in a runtime folder of the test's.
-  QProcessEnvironment ViewerEnvironment(const pellora::test::TTempDir& runtime) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.Path()));
-    env.insert("QT_LOGGING_RULES", "pellora.instances.debug=true");
-    return env;
   }
 
   void LaterStartHandsOverAndExits() {
