@@ -1,9 +1,12 @@
-// Writes the binary seeds of the store fuzz targets into fuzz/seeds/ (text seeds are kept as
+// Writes the seeds built from file layouts into fuzz/seeds/ (hand-written text seeds are kept as
 // they are):
 //   cmake --build build --target pellora_seed_writer && build/pellora_seed_writer fuzz/seeds
+#include "support/discovery_builders.h"
 #include "support/store_builders.h"
 
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 
 using namespace pellora::test;
@@ -63,5 +66,26 @@ int main(int argc, char** argv) {
   Write(root + "/dbx/chained-text.dbx", BuildDbx({Message("long", longBody, 1144049400)}));
   Write(root + "/mbx/with-index", MbxInput(true, "\r\n"));
   Write(root + "/mbx/headers-only-lf", MbxInput(false, "\n"));
+
+  // Discovery: a user's registry branch with an identity and the mail programs' store roots.
+  const std::string id = "{3C4D5E6F-0000-0000-0000-000000000003}";
+  Write(root + "/wine_registry/user.reg",
+        TWineRegWriter("\\User\\S-1-5-21-0-0-0-1000")
+            .Key("Identities\\" + id)
+            .String("Username", "Main \"Identity\" \xC3\x9C")
+            .Dword("Identity Ordinal", 1)
+            .Key("Identities\\" + id + "\\Software\\Microsoft\\Outlook Express\\5.0")
+            .ExpandString("Store Root", "%UserProfile%\\Local Settings\\Identities\\" + id)
+            .Key("Software\\Microsoft\\Windows Live Mail")
+            .String("Store Root", "C:\\Mail")
+            .Text());
+  std::string hivePath = root + "/hive/ntuser.dat";
+  THiveBuilder(hivePath)
+      .String("Identities\\" + id, "Username", "Main Identity")
+      .Dword("Identities\\" + id, "Identity Ordinal", 1)
+      .String("Identities\\" + id + "\\Software\\Microsoft\\Outlook Express\\5.0", "Store Root",
+              "%UserProfile%\\Mail", 2)
+      .String("Software\\Microsoft\\Windows Mail", "Store Root", "C:\\Mail")
+      .Commit();
   return 0;
 }

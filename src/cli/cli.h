@@ -35,6 +35,8 @@ TArgs Positionals(const TArgs& args);
 TArgs LoadStoreArgs(const TArgs& args, size_t count, const char* wrongCount, TMailbox& box);
 // Removes a flag such as "--json" from args; true when it was there.
 bool TakeFlag(TArgs& args, const std::string& flag);
+// A TSV cell: tabs and line ends, which would break the row, become blanks.
+std::string TsvCell(std::string text);
 // Writes 8-bit program text as UTF-8 to stdout.
 void PrintAnsi(const std::string& text);
 

@@ -11,7 +11,7 @@ namespace {
 int RunAddresses(const TArgs& args) {
   TMailbox box;
   LoadStoreArgs(args, 1, "addresses needs a path", box);
-  for (const auto& key : CollectAddresses(box.Entries())) {
+  for (const auto& key : CollectAddresses(box.Entries(), box.Order())) {
     PrintAnsi(key);
     std::printf("\n");
   }

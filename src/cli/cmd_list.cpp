@@ -21,14 +21,6 @@ std::string FlagsText(const TMailbox& box, const TMessageEntry& entry) {
   return text;
 }
 
-// A TSV cell: tabs and line ends would break the row.
-std::string Cell(const std::string& ansi) {
-  std::string text = AnsiToUtf8(ansi);
-  for (auto& c : text)
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-  return text;
-}
-
 int RunList(const TArgs& input) {
   TArgs args = input;
   bool json = TakeFlag(args, "--json");
@@ -52,9 +44,9 @@ int RunList(const TArgs& input) {
   }
   std::printf("#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags\n");
   for (const auto& e : box.Entries()) {
-    std::printf("%d\t%s\t%s\t%s\t%s\t%lld\t%d\t%s\n", e.Index + 1, Cell(EntryFromText(e)).c_str(),
-                Cell(e.Header.Subject).c_str(), Cell(e.Header.To).c_str(),
-                Cell(ReceivedText(e)).c_str(), static_cast<long long>(e.Header.Size),
+    std::printf("%d\t%s\t%s\t%s\t%s\t%lld\t%d\t%s\n", e.Index + 1, TsvCell(AnsiToUtf8(EntryFromText(e))).c_str(),
+                TsvCell(AnsiToUtf8(e.Header.Subject)).c_str(), TsvCell(AnsiToUtf8(e.Header.To)).c_str(),
+                TsvCell(AnsiToUtf8(ReceivedText(e))).c_str(), static_cast<long long>(e.Header.Size),
                 e.Header.Priority, FlagsText(box, e).c_str());
   }
   return 0;

@@ -79,6 +79,12 @@ bool TakeFlag(TArgs& args, const std::string& flag) {
   return true;
 }
 
+std::string TsvCell(std::string text) {
+  for (auto& c : text)
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
 void PrintAnsi(const std::string& text) {
   std::string utf8 = AnsiToUtf8(text);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);

@@ -1,8 +1,9 @@
 #include "mailbox_window/address_collection.h"
 
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
 #include "platform/ascii.h"
 #include "platform/collation.h"
-#include "shell/localized_text.h"
 
 #include <algorithm>
 #include <deque>
@@ -100,13 +101,6 @@ std::string AddressKey(std::string_view item) {
   std::string key;
   MakeKey(item, key);
   return key;
-}
-
-std::vector<std::string> CollectAddresses(const std::vector<TMessageEntry>& entries) {
-  TCollector collector;
-  for (const auto& entry : entries)
-    collector.AddEntry(entry);
-  return collector.Finish();
 }
 
 std::vector<std::string> CollectAddresses(const std::vector<TMessageEntry>& entries,

@@ -12,10 +12,8 @@ namespace pellora {
 // The key of one sender or recipient item: "ADDRESS = NAME", upper-cased (ASCII letters only).
 std::string AddressKey(std::string_view item);
 
-// The distinct keys of the senders and recipients of every entry (in the order given), sorted
-// with the user's locale without regard to case.
-std::vector<std::string> CollectAddresses(const std::vector<TMessageEntry>& entries);
-// The same over the rows in list order (indexes into entries): of keys that the locale holds
+// The distinct keys of the senders and recipients of the rows in list order (indexes into
+// entries), sorted with the user's locale without regard to case; of keys that the locale holds
 // equal, the one met first is kept.
 std::vector<std::string> CollectAddresses(const std::vector<TMessageEntry>& entries,
                                           const std::vector<uint32_t>& order);

@@ -1,5 +1,8 @@
 #include "mailbox_window/mailbox_window.h"
 
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
+#include "i18n/qt_language_controller.h"
 #include "mailbox_window/address_collection.h"
 #include "message_window/message_window.h"
 #include "platform/ascii.h"
@@ -8,7 +11,7 @@
 #include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "shell/busy_cursor.h"
-#include "shell/localized_text.h"
+#include "shell/error_report.h"
 #include "shell/message_boxes.h"
 #include "shell/window_images.h"
 
@@ -23,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolButton>
@@ -71,6 +75,21 @@ void TMessageListModel::Refresh() {
   for (uint32_t entry : order)
     if (!FWindow->FHidden[entry]) FRows.push_back(entry);
   endResetModel();
+}
+
+int TMessageListModel::NearestRow(uint32_t entry) const {
+  const std::vector<uint32_t>& order = FWindow->FMailbox.Order();
+  const std::vector<uint8_t>& hidden = FWindow->FHidden;
+  const auto at = std::find(order.begin(), order.end(), entry);
+  if (at == order.end()) return -1;
+  auto shown = std::find_if(at, order.end(), [&](uint32_t e) { return !hidden[e]; });
+  if (shown == order.end()) {
+    auto before = std::find_if(std::make_reverse_iterator(at), order.rend(),
+                               [&](uint32_t e) { return !hidden[e]; });
+    if (before == order.rend()) return -1;
+    shown = std::prev(before.base());
+  }
+  return static_cast<int>(std::find(FRows.begin(), FRows.end(), *shown) - FRows.begin());
 }
 
 QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
@@ -167,6 +186,7 @@ QVariant TMessageListModel::headerData(int section, Qt::Orientation orientation,
 // ---------------------------------------------------------------------------------------------
 
 Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
+  setWindowTitle("Mailbox");
   resize(744, 620);
   BuildFilterBar();
   BuildList();
@@ -188,6 +208,15 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
 
   CreateActions();
   FormCreate();
+  auto* language = new TQtLanguageController(this, "mdi_pl_Viewer");
+  connect(language, &TQtLanguageController::OnLanguageChanged, this,
+          &Tmdi_pl_Viewer::SetColumnCaptions);
+  language->Attach();
+}
+
+void Tmdi_pl_Viewer::SetColumnCaptions() {
+  // The header texts come from the constants each time they are drawn: redraw them.
+  emit FModel->headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 
 void Tmdi_pl_Viewer::BuildFilterBar() {
@@ -241,8 +270,10 @@ void Tmdi_pl_Viewer::BuildList() {
   header->setStretchLastSection(false);
   header->setMinimumSectionSize(20);
   for (int c = 0; c < ColumnCount; ++c) header->resizeSection(c, columnWidths[c]);
-  connect(header, &QHeaderView::sectionClicked, this, &Tmdi_pl_Viewer::TreeHeaderClick);
-  connect(Tree, &QTreeView::doubleClicked, this, [this] { cmMessageView(); });
+  connect(header, &QHeaderView::sectionClicked, this,
+          Guarded([this](int column) { TreeHeaderClick(column); }));
+  connect(Tree, &QTreeView::doubleClicked, this, Guarded([this] { cmMessageView(); }));
+  Tree->installEventFilter(this); // Enter opens the focused row
 }
 
 void Tmdi_pl_Viewer::BuildInformationArea() {
@@ -300,10 +331,10 @@ void Tmdi_pl_Viewer::CreateActions() {
   acFilter->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   acFilter->setIcon(QIcon::fromTheme("view-filter", QIcon::fromTheme("edit-find")));
   // The toggle happens in acFilterExecute, not by the check mark's own flip.
-  connect(acFilter, &QAction::triggered, this, [this] {
-    acFilter->setChecked(!acFilter->isChecked());
-    acFilterExecute();
-  });
+  connect(acFilter, &QAction::triggered, this, Guarded([this] {
+            acFilter->setChecked(!acFilter->isChecked());
+            acFilterExecute();
+          }));
   addAction(acFilter);
   sbFilter->setDefaultAction(acFilter);
   sbFilter->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -312,15 +343,16 @@ void Tmdi_pl_Viewer::CreateActions() {
   acView->setObjectName("acView");
   acView->setStatusTip("View message details");
   acView->setToolTip("View message details");
-  connect(acView, &QAction::triggered, this, &Tmdi_pl_Viewer::cmMessageView);
+  connect(acView, &QAction::triggered, this, Guarded([this] { cmMessageView(); }));
   acCollect = new QAction("Collect e-mail addresses...", this);
   acCollect->setObjectName("acCollect");
   acCollect->setStatusTip("Collect e-mail addresses...");
   acCollect->setToolTip("Collect e-mail addresses...");
-  connect(acCollect, &QAction::triggered, this, &Tmdi_pl_Viewer::cmGatherEmail);
+  connect(acCollect, &QAction::triggered, this, Guarded([this] { cmGatherEmail(); }));
 
   MessagesMenu = new QMenu("Messages", this);
   MessagesMenu->setObjectName("Messages");
+  MessagesMenu->setProperty("componentName", "File1");
   MessagesMenu->addAction(acFilter);
   MessagesMenu->addSeparator();
   MessagesMenu->addAction(acView);
@@ -329,12 +361,16 @@ void Tmdi_pl_Viewer::CreateActions() {
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
-  PopupMenu1->addAction("Check All", this, &Tmdi_pl_Viewer::CheckAll1Click);
-  PopupMenu1->addAction("Uncheck All", this, &Tmdi_pl_Viewer::UncheckAll1Click);
-  PopupMenu1->addAction("Invert Selection", this, &Tmdi_pl_Viewer::InvertSelection1Click);
+  PopupMenu1->addAction("Check All", this, Guarded([this] { CheckAll1Click(); }))
+      ->setObjectName("CheckAll1");
+  PopupMenu1->addAction("Uncheck All", this, Guarded([this] { UncheckAll1Click(); }))
+      ->setObjectName("UncheckAll1");
+  PopupMenu1->addAction("Invert Selection", this, Guarded([this] { InvertSelection1Click(); }))
+      ->setObjectName("InvertSelection1");
   Tree->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(Tree, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& pos) { PopupMenu1->exec(Tree->viewport()->mapToGlobal(pos)); });
+  connect(Tree, &QWidget::customContextMenuRequested, this, Guarded([this](const QPoint& pos) {
+            PopupMenu1->exec(Tree->viewport()->mapToGlobal(pos));
+          }));
 }
 
 QIcon Tmdi_pl_Viewer::ImageList(int index) const { return ListImage(index); }
@@ -360,7 +396,10 @@ void Tmdi_pl_Viewer::ShowProgress(const QString& operation, uint64_t done, uint6
 }
 
 void Tmdi_pl_Viewer::ShowStoreState() {
-  DetailPanel->setText(AnsiToQString(FMailbox.DetailCaption()));
+  // A load that says nothing of the store leaves the title as the window shows it, in its
+  // language.
+  if (!FMailbox.DetailCaption().empty())
+    DetailPanel->setText(AnsiToQString(FMailbox.DetailCaption()));
   std::string memo;
   for (const auto& line : FMailbox.Memo()) memo += line + "\n";
   if (!memo.empty()) memo.pop_back();
@@ -393,19 +432,35 @@ bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   return result.Loaded;
 }
 
-void Tmdi_pl_Viewer::TreeHeaderClick(int column) {
-  const bool descending = column == FMailbox.SortColumn() && !FMailbox.SortDescending();
+void Tmdi_pl_Viewer::RefreshRows() {
   const QModelIndex current = Tree->currentIndex();
   const int64_t focused = current.isValid() ? FModel->EntryOfRow(current.row()) : -1;
-  FMailbox.Sort(column, descending);
+  // The row that keeps its height in the view: the focused one when it is in sight.
+  QModelIndex anchor = current;
+  if (!anchor.isValid() || !Tree->viewport()->rect().intersects(Tree->visualRect(anchor)))
+    anchor = Tree->indexAt(QPoint(0, 0));
+  const int64_t anchorEntry = anchor.isValid() ? FModel->EntryOfRow(anchor.row()) : -1;
+  const int anchorY = anchor.isValid() ? Tree->visualRect(anchor).top() : 0;
+
   FModel->Refresh();
+  Tree->doItemsLayout(); // the scroll range of the new rows, now
+  if (focused >= 0) {
+    const int row = FModel->NearestRow(static_cast<uint32_t>(focused));
+    if (row >= 0) Tree->setCurrentIndex(FModel->index(row, 0));
+  }
+  const int row = anchorEntry >= 0 ? FModel->NearestRow(static_cast<uint32_t>(anchorEntry)) : -1;
+  const int height = row >= 0 ? Tree->visualRect(FModel->index(row, 0)).height() : 0;
+  if (height > 0) {
+    const bool perPixel = Tree->verticalScrollMode() == QAbstractItemView::ScrollPerPixel;
+    Tree->verticalScrollBar()->setValue(perPixel ? row * height - anchorY : row - anchorY / height);
+  }
+}
+
+void Tmdi_pl_Viewer::TreeHeaderClick(int column) {
+  const bool descending = column == FMailbox.SortColumn() && !FMailbox.SortDescending();
+  FMailbox.Sort(column, descending);
+  RefreshRows();
   Tree->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
-  if (focused >= 0)
-    for (int row = 0; row < FModel->rowCount(); ++row)
-      if (FModel->EntryOfRow(row) == focused) {
-        Tree->setCurrentIndex(FModel->index(row, 0));
-        break;
-      }
 }
 
 void Tmdi_pl_Viewer::CheckAll1Click() {
@@ -443,12 +498,21 @@ void Tmdi_pl_Viewer::UpdateStatusBar() {
 }
 
 bool Tmdi_pl_Viewer::eventFilter(QObject* watched, QEvent* event) {
-  // Enter in the value box switches the filter, as the button does.
-  if (watched == cbValue && event->type() == QEvent::KeyRelease) {
+  const bool press = event->type() == QEvent::KeyPress;
+  if ((watched == cbValue || watched == Tree) && (press || event->type() == QEvent::KeyRelease)) {
     auto* key = static_cast<QKeyEvent*>(event);
-    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-        !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
-      acFilterExecute();
+    // A held key repeats: one toggle or one window per press, not a run of them.
+    const bool enter =
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+    // Enter in the value box switches the filter, as the button does.
+    if (enter && watched == cbValue && !press && !key->isAutoRepeat())
+      RunGuarded([this] { acFilterExecute(); });
+    // Enter on the list opens the focused row, as a double-click does.
+    if (enter && watched == Tree && press) {
+      if (!key->isAutoRepeat()) RunGuarded([this] { cmMessageView(); });
+      return true;
+    }
   }
   return TMdiChild::eventFilter(watched, event);
 }
@@ -490,16 +554,16 @@ size_t Tmdi_pl_Viewer::ApplyFilter() {
     count = FFilter.ApplyFilter(FMailbox.Order(), cbFilter->currentIndex(), value, FHidden,
                                 [&](size_t done, size_t total) { ShowProgress(operation, done, total); });
   } catch (...) {
-    FModel->Refresh();
+    RefreshRows();
     throw;
   }
-  FModel->Refresh();
+  RefreshRows();
   return count;
 }
 
 void Tmdi_pl_Viewer::ShowAllRows() {
   std::fill(FHidden.begin(), FHidden.end(), 0);
-  FModel->Refresh();
+  RefreshRows();
 }
 
 void Tmdi_pl_Viewer::cmMessageView() {
@@ -537,7 +601,7 @@ void Tmdi_pl_Viewer::cmMessageView() {
 
 void Tmdi_pl_Viewer::cmGatherEmail() {
   TBusyCursor busy;
-  std::vector<std::string> keys = CollectAddresses(FMailbox.Entries());
+  std::vector<std::string> keys = CollectAddresses(FMailbox.Entries(), FMailbox.Order());
   std::string memo;
   for (const auto& key : keys) memo += key + "\n";
   if (!memo.empty()) memo.pop_back();

@@ -42,6 +42,9 @@ public:
   uint32_t EntryOfRow(int row) const { return FRows[static_cast<size_t>(row)]; }
   // Rebuilds the visible rows from the window's order and hidden flags.
   void Refresh();
+  // The row of an entry or, when it is hidden, of the nearest entry shown: the first after it in
+  // the window's order, else the last before it; -1 when no row is shown.
+  int NearestRow(uint32_t entry) const;
 
 private:
   Tmdi_pl_Viewer* FWindow;
@@ -85,11 +88,16 @@ private:
   void BuildStatusBar();
   void CreateActions();
   void FormCreate();
+  // Columns 4 to 8 take their titles from the constants of the language applied.
+  void SetColumnCaptions();
   size_t ApplyFilter();
   void ShowAllRows();
   void UpdateStatusBar();
   void ShowStoreState();
   void ResetRows();
+  // Rebuilds the rows after a sort or a filter change: the focused row (or the nearest one still
+  // shown) stays focused, and the focused row, or else the top row, keeps its height in the view.
+  void RefreshRows();
   // Shows an operation's progress in panel 1, at most ten times a second, without letting
   // user input in.
   void ShowProgress(const QString& operation, uint64_t done, uint64_t total);

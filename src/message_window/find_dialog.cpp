@@ -17,17 +17,24 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
   setModal(false);
   FText = new QLineEdit;
   FMatchCase = new QCheckBox("Match &case");
+  FMatchCase->setObjectName("fdMatchCase");
   FWholeWord = new QCheckBox("Match &whole word only");
+  FWholeWord->setObjectName("fdWholeWord");
   FUp = new QRadioButton("&Up");
+  FUp->setObjectName("fdUp");
   FDown = new QRadioButton("&Down");
+  FDown->setObjectName("fdDown");
   FDown->setChecked(true);
   auto* direction = new QGroupBox("Direction");
+  direction->setObjectName("fdDirection");
   auto* dirLayout = new QHBoxLayout(direction);
   dirLayout->addWidget(FUp);
   dirLayout->addWidget(FDown);
   auto* findNext = new QPushButton("&Find Next");
+  findNext->setObjectName("fdFindNext");
   findNext->setDefault(true);
   auto* cancel = new QPushButton("Cancel");
+  cancel->setObjectName("fdCancel");
   connect(findNext, &QPushButton::clicked, this, &TFindDialog::Find);
   connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
   connect(FText, &QLineEdit::textChanged, findNext,
@@ -36,7 +43,11 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
 
   auto* left = new QVBoxLayout;
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel("Fi&nd what:"));
+  // With its buddy the label shows "Find what:" with N as the mnemonic, not the "&".
+  auto* what = new QLabel("Fi&nd what:");
+  what->setObjectName("fdLabel");
+  what->setBuddy(FText);
+  row->addWidget(what);
   row->addWidget(FText);
   left->addLayout(row);
   auto* options = new QHBoxLayout;

@@ -1,5 +1,7 @@
 #include "message_window/html_view.h"
 
+#include "shell/error_report.h"
+
 #include <QBuffer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -68,7 +70,8 @@ public:
       QString id = url.path();
       if (id.startsWith('<') && id.endsWith('>')) id = id.mid(1, id.size() - 2);
       std::optional<TInlineResource> part;
-      if (FView->FCidResolver) part = FView->FCidResolver(QUrl::fromPercentEncoding(id.toUtf8()));
+      if (FView->FCidResolver)
+        RunGuarded([&] { part = FView->FCidResolver(QUrl::fromPercentEncoding(id.toUtf8())); });
       if (!part) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;

@@ -1,5 +1,8 @@
 #include "message_window/message_window.h"
 
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
+#include "i18n/qt_language_controller.h"
 #include "message_window/attachment_files.h"
 #include "message_window/find_dialog.h"
 #include "message_window/html_view.h"
@@ -10,7 +13,7 @@
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
 #include "shell/busy_cursor.h"
-#include "shell/localized_text.h"
+#include "shell/error_report.h"
 #include "shell/message_boxes.h"
 
 #include <QAction>
@@ -55,15 +58,6 @@ QString JoinLines(const std::vector<std::string>& lines) {
     joined += lines[i];
   }
   return AnsiToQString(joined);
-}
-
-QByteArray HtmlDocument(const std::vector<std::string>& lines) {
-  std::string joined;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i) joined += "\r\n";
-    joined += lines[i];
-  }
-  return QByteArray::fromStdString(AnsiToUtf8(joined));
 }
 
 QFont MonospaceFont(int points) {
@@ -130,6 +124,7 @@ QLabel* Caption(const char* text, const char* name) {
 } // namespace
 
 Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
+  setWindowTitle("Message");
   setMinimumSize(130, 50);
   pc = new QTabWidget;
   pc->setObjectName("pc");
@@ -149,11 +144,16 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
 
   fd = new TFindDialog(this);
   fd->setObjectName("fd");
-  connect(fd, &TFindDialog::Find, this, [this] { fdFind(); });
+  connect(fd, &TFindDialog::Find, this, Guarded([this] { fdFind(); }));
   CreateMenus();
-  connect(pcBody, &QTabWidget::currentChanged, this, [this] { pcBodyChange(); });
-  connect(pc, &QTabWidget::currentChanged, this, [this] { UpdateFindState(); });
+  connect(pcBody, &QTabWidget::currentChanged, this, Guarded([this] { pcBodyChange(); }));
+  connect(pc, &QTabWidget::currentChanged, this, Guarded([this] { UpdateFindState(); }));
+  // The save dialog is made when needed; its title is kept here, where a language can reach it.
+  sd = new QObject(this);
+  sd->setObjectName("sd");
+  sd->setProperty("Title", QString("Save attachment..."));
   FormCreate();
+  (new TQtLanguageController(this, "mdi_pl_Msg"))->Attach();
 }
 
 // The header fields: subject and sender stay in the panel's strip when it is collapsed.
@@ -246,6 +246,8 @@ void Tmdi_pl_Msg::BuildBodyPanel() {
   });
   tsPlain = Memo;
   tsHTML = HTML;
+  tsPlain->setProperty("componentName", "tsPlain");
+  tsHTML->setProperty("componentName", "tsHTML");
   pcBody->addTab(tsPlain, " Plain ");
   pcBody->addTab(tsHTML, " HTML ");
 
@@ -279,7 +281,7 @@ void Tmdi_pl_Msg::BuildBodyPanel() {
   bodyLayout->addWidget(FlipPanel);
   bodyLayout->addWidget(Splitter, 1);
   bodyLayout->addWidget(lInfo);
-  connect(List, &QListWidget::itemDoubleClicked, this, [this] { ListDblClick(); });
+  connect(List, &QListWidget::itemDoubleClicked, this, Guarded([this] { ListDblClick(); }));
   connect(List, &QListWidget::itemEntered, this, [this](QListWidgetItem* item) {
     lInfo->setText(QString("%1: %2").arg(item->data(Qt::UserRole).toString(),
                                          item->data(Qt::UserRole + 1).toString()));
@@ -311,18 +313,18 @@ void Tmdi_pl_Msg::FormCreate() {
 void Tmdi_pl_Msg::CreateMenus() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
-  Copy1 = PopupMenu1->addAction("Copy", this, &Tmdi_pl_Msg::CmCopy);
+  Copy1 = PopupMenu1->addAction("Copy", this, Guarded([this] { CmCopy(); }));
   PopupMenu1->addSeparator();
-  pmFind = PopupMenu1->addAction("Find...", this, &Tmdi_pl_Msg::pmFindClick);
+  pmFind = PopupMenu1->addAction("Find...", this, Guarded([this] { pmFindClick(); }));
   pmFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-  pmFindnext = PopupMenu1->addAction("Find next", this, &Tmdi_pl_Msg::pmFindnextClick);
+  pmFindnext = PopupMenu1->addAction("Find next", this, Guarded([this] { pmFindnextClick(); }));
   pmFindnext->setShortcut(QKeySequence(Qt::Key_F3));
   PopupMenu1->addSeparator();
-  SelectAll1 = PopupMenu1->addAction("Select All", this, &Tmdi_pl_Msg::cmSelectAll);
+  SelectAll1 = PopupMenu1->addAction("Select All", this, Guarded([this] { cmSelectAll(); }));
   PopupMenu1->addSeparator();
-  mmPrint = PopupMenu1->addAction("Print...", this, &Tmdi_pl_Msg::mmPrintClick);
+  mmPrint = PopupMenu1->addAction("Print...", this, Guarded([this] { mmPrintClick(); }));
   PopupMenu1->addSeparator();
-  pmImg = PopupMenu1->addAction("Download images", this, &Tmdi_pl_Msg::pmImgClick);
+  pmImg = PopupMenu1->addAction("Download images", this, Guarded([this] { pmImgClick(); }));
   pmImg->setCheckable(true);
   for (QAction* action : {pmFind, pmFindnext}) {
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -337,22 +339,25 @@ void Tmdi_pl_Msg::CreateMenus() {
 
   PopupMenu2 = new QMenu(this);
   PopupMenu2->setObjectName("PopupMenu2");
-  Open1 = PopupMenu2->addAction("Open...", this, &Tmdi_pl_Msg::ListDblClick);
+  Open1 = PopupMenu2->addAction("Open...", this, Guarded([this] { ListDblClick(); }));
   PopupMenu2->addSeparator();
-  Save1 = PopupMenu2->addAction("Save...", this, &Tmdi_pl_Msg::cmSave);
+  Save1 = PopupMenu2->addAction("Save...", this, Guarded([this] { cmSave(); }));
   PopupMenu2->addSeparator();
-  Saveall1 = PopupMenu2->addAction("Save all...", this, &Tmdi_pl_Msg::cmSaveall);
+  Saveall1 = PopupMenu2->addAction("Save all...", this, Guarded([this] { cmSaveall(); }));
+  Open1->setObjectName("Open1");
+  Save1->setObjectName("Save1");
+  Saveall1->setObjectName("Saveall1");
 
   for (QWidget* w : std::initializer_list<QWidget*>{Memo, HTML, SynMemo}) {
     w->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& pos) {
-      PopupMenu1Popup();
-      PopupMenu1->exec(w->mapToGlobal(pos));
-    });
+    connect(w, &QWidget::customContextMenuRequested, this, Guarded([this, w](const QPoint& pos) {
+              PopupMenu1Popup();
+              PopupMenu1->exec(w->mapToGlobal(pos));
+            }));
   }
   List->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(List, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& pos) { PopupMenu2->exec(List->mapToGlobal(pos)); });
+          Guarded([this](const QPoint& pos) { PopupMenu2->exec(List->mapToGlobal(pos)); }));
 }
 
 bool Tmdi_pl_Msg::LoadMessageFile(const std::string& path, uint64_t size) {
@@ -442,7 +447,7 @@ void Tmdi_pl_Msg::FillHops() {
 void Tmdi_pl_Msg::ShowBodies() {
   Memo->setPlainText(JoinLines(FMessage.PlainViewLines()));
   HTML->SetImagesAllowed(pmImg->isChecked());
-  HTML->SetDocument(HtmlDocument(FMessage.HtmlViewLines()));
+  HTML->SetDocument(QByteArray::fromStdString(AnsiToUtf8(FMessage.HtmlViewDocument())));
   pcBodyChange();
 }
 
@@ -470,8 +475,12 @@ bool Tmdi_pl_Msg::FindAvailable() const {
 }
 
 void Tmdi_pl_Msg::UpdateFindState() {
-  pmFind->setEnabled(FindAvailable());
-  pmFindnext->setEnabled(FindAvailable());
+  // The context menu hides them on the HTML tab, and a hidden action takes no shortcut: shown
+  // again here, Ctrl+F and F3 work whenever the page allows them.
+  for (QAction* action : {pmFind, pmFindnext}) {
+    action->setVisible(true);
+    action->setEnabled(FindAvailable());
+  }
 }
 
 void Tmdi_pl_Msg::PopupMenu1Popup() {
@@ -496,7 +505,9 @@ void Tmdi_pl_Msg::ListDblClick() {
   // A private folder: in a shared one another user could plant a link under the same name.
   std::string path = PrivateTempFolder() + SafeFileName(AnsiToUtf8(part->AttachmentFileName()));
   WriteFileNoFollow(path, part->DecodedBody());
-  OpenWithSystemProgram(QFile::decodeName(QByteArray::fromStdString(path)));
+  if (!OpenWithSystemProgram(QFile::decodeName(QByteArray::fromStdString(path))))
+    ErrorBox(FormatText(GetLocalizedText("lc_NoProgram"),
+                        {part->AttachmentFileName(), part->MimeType()}));
 }
 
 void Tmdi_pl_Msg::cmSave() {
@@ -507,7 +518,7 @@ void Tmdi_pl_Msg::cmSave() {
     preset = AnsiToQString(part->AttachmentFileName());
   } catch (const std::exception&) {
   }
-  QString chosen = PickSaveFile(this, "Save attachment...", preset);
+  QString chosen = PickSaveFile(this, sd->property("Title").toString(), preset);
   if (chosen.isEmpty()) return;
   part->DecodeBody();
   WriteWholeFile(QFile::encodeName(chosen).toStdString(), part->DecodedBody());
@@ -612,12 +623,11 @@ void Tmdi_pl_Msg::PrintHtml() {
   const QString date = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
   QPageLayout layout = printer->pageLayout();
   layout.setOrientation(QPageLayout::Portrait);
-  HTML->page()->printToPdf(
-      [this, printer, title, address, date](const QByteArray& pdf) {
-        PrintHtmlPages(*printer, pdf, title, address, date);
-        emit PrintFinished();
-      },
-      layout);
+  HTML->page()->printToPdf(Guarded([this, printer, title, address, date](const QByteArray& pdf) {
+                             PrintHtmlPages(*printer, pdf, title, address, date);
+                             emit PrintFinished();
+                           }),
+                           layout);
 }
 
 void OpenMessageFile(Twnd_pl_Main& frame, const std::string& path) {

@@ -125,6 +125,7 @@ private:
   QAction* Save1 = nullptr;
   QAction* Saveall1 = nullptr;
   TFindDialog* fd = nullptr;
+  QObject* sd = nullptr; // the save dialog's settings
 
   TMailMessage FMessage;
   uint64_t FSize = 0;

@@ -174,6 +174,7 @@ void TMailMessage::MarkParsed() {
 
 void TMailMessage::ResetMessage() {
   ClearPart();
+  FSourceText.clear();
   ClearDerived();
   FRebuildPending = false;
   FAnalysisPending = false;
@@ -396,16 +397,37 @@ TMailPart* TMailMessage::ContentIdPart(std::string_view id) {
   return nullptr;
 }
 
-std::string TMailMessage::SourceText() {
-  RebuildBody();
-  std::string source;
-  for (const auto& line : HeaderLines()) {
-    source += line;
-    source += '\n';
+std::string TMailMessage::HtmlViewDocument() const {
+  std::string document;
+  if (FHtmlPart || !FTextPart) {
+    for (size_t i = 0; i < FHtmlLines.size(); ++i) {
+      if (i) document += "\r\n";
+      document += FHtmlLines[i];
+    }
+    return document;
   }
-  source += '\n';
-  source += EncodedBody();
-  return source;
+  // Text is no markup: "<" and "&" in it must show as written.
+  document = "<pre style=\"white-space: pre-wrap; overflow-wrap: anywhere\">";
+  for (size_t i = 0; i < FTextLines.size(); ++i) {
+    if (i) document += "\r\n";
+    for (char c : FTextLines[i]) {
+      switch (c) {
+      case '&':
+        document += "&amp;";
+        break;
+      case '<':
+        document += "&lt;";
+        break;
+      case '>':
+        document += "&gt;";
+        break;
+      default:
+        document += c;
+      }
+    }
+  }
+  document += "</pre>";
+  return document;
 }
 
 void TMailMessage::RebuildBody() {

@@ -81,15 +81,14 @@ public:
   const std::vector<std::string>& PlainViewLines() const {
     return FTextPart ? FTextLines : FHtmlLines;
   }
-  // The lines shown as HTML: the HTML body, or the text body's when there is no HTML body.
-  const std::vector<std::string>& HtmlViewLines() const {
-    return FHtmlPart ? FHtmlLines : FTextLines;
-  }
+  // The document the HTML tab renders: the HTML body, or the text body as preformatted text
+  // (escaped, line breaks kept, long lines wrapped) when there is no HTML body.
+  std::string HtmlViewDocument() const;
   // The part whose Content-ID (without its angle brackets) is id, anywhere in the tree.
   TMailPart* ContentIdPart(std::string_view id);
-  // The message as the source page shows it: the header lines, an empty line and the body
-  // rebuilt from the part tree (RebuildBody runs first).
-  std::string SourceText();
+  // The message's text exactly as the last ReadFromText or ReadFromFile was given it (a file's
+  // bytes before their line ends are made CR LF); "" after ResetMessage.
+  const std::string& SourceText() const { return FSourceText; }
   TMailPart* TextPart() const { return FTextPart; }
   TMailPart* HtmlPart() const { return FHtmlPart; }
   TMailPart* MixedPart() const { return FMixedPart; }
@@ -106,6 +105,7 @@ private:
   void ClearDerived();
   bool TakeBody(TMailPart* part, std::string_view type);
 
+  std::string FSourceText;
   TMailPartList FAttachments;
   std::vector<std::string> FTextLines;
   std::vector<std::string> FHtmlLines;

@@ -75,12 +75,15 @@ TMailPart* TMailPart::NewSubPart() {
 }
 
 void TMailPart::ReadFromFile(const std::string& path) {
-  std::string text = NormalizeLineEnds(ReadWholeFile(path));
-  ParseText(text, true);
+  std::string stored = ReadWholeFile(path);
+  ParseText(NormalizeLineEnds(stored), true);
+  if (FOwnerMessage == this) FOwnerMessage->FSourceText = std::move(stored);
 }
 
 void TMailPart::ReadFromText(std::string_view text) {
-  ParseText(text, true);
+  std::string stored(text); // text may lie in the message's own source text
+  ParseText(stored, true);
+  if (FOwnerMessage == this) FOwnerMessage->FSourceText = std::move(stored);
 }
 
 void TMailPart::ParseText(std::string_view text, bool withHeader) {

@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
 #include "platform/ascii.h"
+#include "platform/unicode.h"
 
 #include <iconv.h>
 
@@ -87,54 +88,6 @@ int CodePageFromEnvironment() {
   return 1252;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | c >> 18);
-    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Length of the well-formed UTF-8 sequence at p (0 when there is none); its code point in c.
-size_t DecodeUtf8(const unsigned char* p, size_t left, char32_t& c) {
-  unsigned char b = p[0];
-  size_t len;
-  unsigned char lo = 0x80, hi = 0xBF;
-  if (b >= 0xC2 && b <= 0xDF) {
-    len = 2;
-    c = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    len = 3;
-    c = b & 0x0F;
-    if (b == 0xE0) lo = 0xA0;
-    if (b == 0xED) hi = 0x9F; // no surrogates
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    len = 4;
-    c = b & 0x07;
-    if (b == 0xF0) lo = 0x90;
-    if (b == 0xF4) hi = 0x8F;
-  } else {
-    return 0;
-  }
-  if (left < len) return 0;
-  for (size_t i = 1; i < len; ++i) {
-    unsigned char cont = p[i];
-    if (cont < (i == 1 ? lo : 0x80) || cont > (i == 1 ? hi : 0xBF)) return 0;
-    c = c << 6 | (cont & 0x3F);
-  }
-  return len;
-}
-
 } // namespace
 
 int CodePageForLocaleName(std::string_view localeName) {
@@ -181,7 +134,7 @@ std::string Utf8ToAnsi(std::string_view utf8, int codePage) {
       continue;
     }
     char32_t c;
-    size_t len = DecodeUtf8(p + i, n - i, c);
+    size_t len = DecodeUtf8(utf8, i, c);
     if (len == 0) {
       out += '?';
       ++i;

@@ -13,6 +13,7 @@ TMessageBoxHook messageBoxHook;
 TOpenFileHook openFileHook;
 TPickHook pickFolderHook;
 TPickHook pickSaveFileHook;
+TPickHook pickOpenFileHook;
 } // namespace
 
 void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook = std::move(hook); }
@@ -46,6 +47,9 @@ namespace pellora {
 
 void SetPickFolderHook(TPickHook hook) { pickFolderHook = std::move(hook); }
 void SetPickSaveFileHook(TPickHook hook) { pickSaveFileHook = std::move(hook); }
+void SetPickOpenFileHook(TPickHook hook) {
+  pickOpenFileHook = std::move(hook);
+}
 
 QString PickFolder(QWidget* owner, const QString& title, const QString& start) {
   if (pickFolderHook) return pickFolderHook(title, start);
@@ -57,6 +61,11 @@ QString PickSaveFile(QWidget* owner, const QString& title, const QString& preset
   if (pickSaveFileHook) return pickSaveFileHook(title, presetName);
   // The dialog itself asks before overwriting and only offers existing folders.
   return QFileDialog::getSaveFileName(owner, title, presetName);
+}
+
+QString PickOpenFile(QWidget* owner, const QString& title, const QString& filters) {
+  if (pickOpenFileHook) return pickOpenFileHook(title, filters);
+  return QFileDialog::getOpenFileName(owner, title, QString(), filters);
 }
 
 } // namespace pellora

@@ -25,9 +25,12 @@ void SetOpenFileHook(TOpenFileHook hook);
 QString PickFolder(QWidget* owner, const QString& title, const QString& start = {});
 // The save dialog: asks before overwriting, needs an existing folder; "" on Cancel.
 QString PickSaveFile(QWidget* owner, const QString& title, const QString& presetName);
+// The open dialog for one existing file, with name filters ("Messages (*.eml);;..."); "" on Cancel.
+QString PickOpenFile(QWidget* owner, const QString& title, const QString& filters);
 // Tests answer the pickers through these seams.
 using TPickHook = std::function<QString(const QString& title, const QString& preset)>;
 void SetPickFolderHook(TPickHook hook);
 void SetPickSaveFileHook(TPickHook hook);
+void SetPickOpenFileHook(TPickHook hook); // given the title and the filters
 
 } // namespace pellora

@@ -1,5 +1,6 @@
 #include "shell/about_dialog.h"
 
+#include "i18n/qt_language_controller.h"
 #include "platform/system_info.h"
 #include "shell/window_images.h"
 
@@ -27,7 +28,9 @@ void ShowAboutDialog(QWidget* owner) {
   auto* name = new QLabel(QString("<b>Pellora</b> %1").arg(QApplication::applicationVersion()));
   name->setObjectName("lName");
   text->addWidget(name);
-  text->addWidget(new QLabel("A viewer for e-mail stored on disk."));
+  auto* summary = new QLabel("A viewer for e-mail stored on disk.");
+  summary->setObjectName("lSummary");
+  text->addWidget(summary);
   auto* facts = new QFormLayout;
   auto* os = new QLabel(QString::fromStdString(OperatingSystemName()));
   os->setObjectName("lSystem");
@@ -36,9 +39,14 @@ void ShowAboutDialog(QWidget* owner) {
   auto* memory = new QLabel(QLocale().formattedDataSize(
       static_cast<qint64>(PhysicalMemoryBytes()), 1, QLocale::DataSizeTraditionalFormat));
   memory->setObjectName("lMemory");
-  facts->addRow("Operating system:", os);
-  facts->addRow("Processor:", cpu);
-  facts->addRow("Memory:", memory);
+  auto row = [facts](const char* name, const char* caption, QLabel* value) {
+    auto* label = new QLabel(caption);
+    label->setObjectName(name);
+    facts->addRow(label, value);
+  };
+  row("lSystemLabel", "Operating system:", os);
+  row("lProcessorLabel", "Processor:", cpu);
+  row("lMemoryLabel", "Memory:", memory);
   text->addLayout(facts);
   top->addLayout(text);
   auto* layout = new QVBoxLayout(&dialog);
@@ -46,6 +54,7 @@ void ShowAboutDialog(QWidget* owner) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   layout->addWidget(buttons);
+  (new TQtLanguageController(&dialog, "dlg_pl_About"))->Attach();
   dialog.exec();
 }
 

@@ -1,27 +1,39 @@
 #include "shell/main_window.h"
 
+#include "i18n/language_manager.h"
+#include "i18n/localized_text.h"
+#include "i18n/language_setup.h"
+#include "i18n/qt_language_controller.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/qt_locale.h"
+#include "platform/qt_platform.h"
 #include "shell/about_dialog.h"
-#include "shell/localized_text.h"
+#include "shell/app_instances.h"
+#include "shell/error_report.h"
+#include "shell/message_box_texts.h"
+#include "shell/message_boxes.h"
 #include "shell/window_images.h"
+#include "update/qt_web_update.h"
+#include "window_bar/mdi_button_group.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <map>
 
@@ -50,13 +62,24 @@ Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
   FMdi->setBackground(QColor(79, 82, 87));
   FMdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   FMdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  setCentralWidget(FMdi);
+  // The window bar across the top, above the child windows.
+  mdibg = new TMDIButtonGroup(this, FMdi);
+  mdibg->SetImages(WindowImage, WindowImageCount);
+  auto* client = new QWidget;
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(mdibg);
+  layout->addWidget(FMdi, 1);
+  setCentralWidget(client);
+  for (const QString& argument : FArguments)
+    if (IsNoUpdateSwitch(argument.toStdString())) FNoUpdateCheck = true;
   CreateActions();
   CreateMenus();
-  connect(FMdi, &QMdiArea::subWindowActivated, this, [this] {
-    UpdateActions();
-    ShowChildMenu();
-  });
+  connect(FMdi, &QMdiArea::subWindowActivated, this, Guarded([this] {
+            UpdateActions();
+            ShowChildMenu();
+          }));
   setAcceptDrops(true);
   FormCreate();
 }
@@ -80,10 +103,10 @@ void Twnd_pl_Main::CreateActions() {
   acOpen = make("acOpen", "&Open...", "Open|Opens an existing file");
   acOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   acOpen->setIcon(ActionImage(TActionImage::Open));
-  connect(acOpen, &QAction::triggered, this, &Twnd_pl_Main::acOpenExecute);
+  connect(acOpen, &QAction::triggered, this, Guarded([this] { acOpenExecute(); }));
 
   acCloseChild = make("acCloseChild", "Close", "Close");
-  connect(acCloseChild, &QAction::triggered, this, &Twnd_pl_Main::acCloseChildExecute);
+  connect(acCloseChild, &QAction::triggered, this, Guarded([this] { acCloseChildExecute(); }));
 
   acExit = make("acExit", "Exit", "Exit");
   acExit->setIcon(ActionImage(TActionImage::Exit));
@@ -95,17 +118,19 @@ void Twnd_pl_Main::CreateActions() {
   acAbout->setShortcutContext(Qt::ApplicationShortcut);
   acAbout->setIcon(ActionImage(TActionImage::About));
   addAction(acAbout);
-  connect(acAbout, &QAction::triggered, this, &Twnd_pl_Main::acAboutExecute);
+  connect(acAbout, &QAction::triggered, this, Guarded([this] { acAboutExecute(); }));
 
   acWinCascade = make("acWinCascade", "&Cascade", "Cascade");
   acWinCascade->setIcon(ActionImage(TActionImage::Cascade));
   connect(acWinCascade, &QAction::triggered, FMdi, &QMdiArea::cascadeSubWindows);
   acWinTileHorizontal = make("acWinTileHorizontal", "Tile &Horizontally", "Tile Horizontal");
   acWinTileHorizontal->setIcon(ActionImage(TActionImage::TileHorizontal));
-  connect(acWinTileHorizontal, &QAction::triggered, this, [this] { TileChildren(Qt::Horizontal); });
+  connect(acWinTileHorizontal, &QAction::triggered, this,
+          Guarded([this] { TileChildren(Qt::Horizontal); }));
   acWinTileVertical = make("acWinTileVertical", "&Tile Vertically", "Tile Vertical");
   acWinTileVertical->setIcon(ActionImage(TActionImage::TileVertical));
-  connect(acWinTileVertical, &QAction::triggered, this, [this] { TileChildren(Qt::Vertical); });
+  connect(acWinTileVertical, &QAction::triggered, this,
+          Guarded([this] { TileChildren(Qt::Vertical); }));
 }
 
 void Twnd_pl_Main::CreateMenus() {
@@ -121,7 +146,7 @@ void Twnd_pl_Main::CreateMenus() {
   Windows1->addAction(acWinCascade);
   Windows1->addAction(acWinTileHorizontal);
   Windows1->addAction(acWinTileVertical);
-  connect(Windows1, &QMenu::aboutToShow, this, &Twnd_pl_Main::FillWindowList);
+  connect(Windows1, &QMenu::aboutToShow, this, Guarded([this] { FillWindowList(); }));
 }
 
 QMenuBar* Twnd_pl_Main::MainMenu() const { return menuBar(); }
@@ -135,24 +160,72 @@ void Twnd_pl_Main::FormCreate() {
     QRect area = screen->availableGeometry();
     move(area.center() - rect().center());
   }
+  // The update check is set up here and runs once the frame is on screen.
+  WebUpdate = new TWebUpdate(this);
+  QString version = QCoreApplication::applicationVersion();
+  WebUpdate->SetProductVersion(version.isEmpty() ? "0.0.0.0" : version.toStdString());
+  WebUpdate->OnUpdateAvailable = [this](const std::string& current, bool& mayUpdate,
+                                        const std::string& newVersion) {
+    WebUpdateUpdateAvailable(current, mayUpdate, newVersion);
+  };
+  WebUpdate->OnBeforeShowInfo = [this](bool& showInfo) { WebUpdateBeforeShowInfo(showInfo); };
+  StartLanguages();
   UpdateMessageBoxCaptions();
   UpdateActions();
 }
+
+void Twnd_pl_Main::StartLanguages() {
+  LanguageController = new TQtLanguageController(this, "wnd_pl_Main");
+  LanguageController->Attach();
+  try {
+    std::string programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    pellora::StartLanguages(TLanguageManager::Instance(), LanguageFolders(programFolder),
+                            UserLanguageId());
+  } catch (const std::exception& e) {
+    // A broken language file leaves the built-in texts; say so once the frame is there.
+    QTimer::singleShot(0, this,
+                       [message = std::string(e.what())] { ReportUncaughtError(message); });
+  }
+}
+
+void Twnd_pl_Main::WebUpdateUpdateAvailable(const std::string&, bool& mayUpdate,
+                                            const std::string& newVersion) {
+  mayUpdate = false; // nothing is downloaded by the program itself
+  std::string title = QStringToAnsi(QApplication::applicationDisplayName());
+  if (!ConfirmBox(UpdateQuestion(newVersion), title)) return;
+  if (!WebUpdate->ProductAddress().isEmpty())
+    QDesktopServices::openUrl(QUrl(WebUpdate->ProductAddress()));
+}
+
+void Twnd_pl_Main::WebUpdateBeforeShowInfo(bool& showInfo) { showInfo = false; }
 
 void Twnd_pl_Main::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (FShown) return;
   FShown = true;
   // After the frame is on screen, from the event loop: a failure ends only this handler.
-  QTimer::singleShot(0, this, &Twnd_pl_Main::FormShow);
+  QTimer::singleShot(0, this, Guarded([this] { FormShow(); }));
+  // In the background: the start never waits on a network.
+  if (!FNoUpdateCheck) QTimer::singleShot(0, WebUpdate, Guarded([this] { WebUpdate->RunUpdateCheck(); }));
 }
 
 void Twnd_pl_Main::FormShow() { OpenArguments(FArguments); }
 
 void Twnd_pl_Main::AppInstancesCmdLineReceived(const QStringList& lines) { OpenArguments(lines); }
 
+void Twnd_pl_Main::TakeHandOvers(TAppInstances& instances) {
+  connect(&instances, &TAppInstances::CmdLineReceived, this,
+          Guarded([this](const QStringList& lines) {
+            if (isMinimized()) showNormal();
+            raise();
+            activateWindow();
+            AppInstancesCmdLineReceived(lines);
+          }));
+}
+
 void Twnd_pl_Main::OpenArguments(const QStringList& arguments) {
   for (const QString& argument : arguments) {
+    if (IsNoUpdateSwitch(argument.toStdString())) continue; // a switch, never a path
     QFileInfo info(argument);
     if (!info.exists() || info.isDir()) continue;
     std::string path = QFile::encodeName(argument).toStdString();
@@ -177,8 +250,10 @@ void Twnd_pl_Main::AddChild(TMdiChild* window, const QString& caption, int image
   window->setStatusTip(hint);
   QMdiSubWindow* sub = FMdi->addSubWindow(window);
   sub->setAttribute(Qt::WA_DeleteOnClose);
-  connect(sub, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { UpdateActions(); }); });
+  connect(sub, &QObject::destroyed, this,
+          [this] { QTimer::singleShot(0, this, Guarded([this] { UpdateActions(); })); });
   sub->showMaximized();
+  mdibg->AddWindow(window, imageIndex, hint);
   UpdateActions();
 }
 
@@ -206,17 +281,23 @@ void Twnd_pl_Main::UpdateActions() {
   acWinCascade->setEnabled(any);
   acWinTileHorizontal->setEnabled(any);
   acWinTileVertical->setEnabled(any);
+  mdibg->UpdateActions();
 }
 
 void Twnd_pl_Main::acOpenExecute() {
   // Until the open wizard exists: pick a file by hand and open it by its kind.
-  QString chosen = QFileDialog::getOpenFileName(
-      this, "Open", QString(),
+  QString chosen = PickOpenFile(
+      this, "Open",
       "Mail files (*.eml *.dbx *.mbx *);;Messages (*.eml);;Databases (*.dbx *.mbx);;All files (*)");
   if (chosen.isEmpty()) return;
   std::string path = QFile::encodeName(chosen).toStdString();
   TOpenKind kind = KindOfPath(path);
-  if (kind != okUnknown) OpenPath(path, kind);
+  // The user chose this file: say why nothing opens.
+  if (kind == okUnknown) {
+    ErrorBox(GetLocalizedText("lc_FileNotSupported"));
+    return;
+  }
+  OpenPath(path, kind);
 }
 
 void Twnd_pl_Main::acCloseChildExecute() {
@@ -293,23 +374,23 @@ void Twnd_pl_Main::dragEnterEvent(QDragEnterEvent* event) {
 // Dropped files and folders open by their kind, like the command line's files.
 void Twnd_pl_Main::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
-  for (const QUrl& url : event->mimeData()->urls()) {
-    if (!url.isLocalFile()) continue;
-    std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
-    if (path.size() > 1 && path.back() == '/') path.pop_back();
-    TOpenKind kind = KindOfPath(path);
-    if (kind != okUnknown && PathExists(path)) OpenPath(path, kind);
-  }
+  const QList<QUrl> urls = event->mimeData()->urls();
+  RunGuarded([&] {
+    for (const QUrl& url : urls) {
+      if (!url.isLocalFile()) continue;
+      std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+      if (path.size() > 1 && path.back() == '/') path.pop_back();
+      TOpenKind kind = KindOfPath(path);
+      if (kind != okUnknown && PathExists(path)) OpenPath(path, kind);
+    }
+  });
 }
 
 void Twnd_pl_Main::closeEvent(QCloseEvent* event) {
-  FormClose();
+  RunGuarded([this] { FormClose(); });
   QMainWindow::closeEvent(event);
 }
 
-void Twnd_pl_Main::FormClose() {
-  QList<QMdiSubWindow*> windows = FMdi->subWindowList(QMdiArea::CreationOrder);
-  for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->close();
-}
+void Twnd_pl_Main::FormClose() { mdibg->CloseAll(); }
 
 } // namespace pellora

@@ -16,6 +16,9 @@ class QMenu;
 namespace pellora {
 
 class TAppInstances;
+class TMDIButtonGroup;
+class TQtLanguageController;
+class TWebUpdate;
 
 // A child window of the frame: a message window or a mailbox window.
 class TMdiChild : public QWidget {
@@ -71,6 +74,9 @@ public:
 
   // Handles the arguments of a later start, as at first show.
   void AppInstancesCmdLineReceived(const QStringList& lines);
+  // Takes the arguments that later starts hand over to this instance: the frame comes to the
+  // front and opens them.
+  void TakeHandOvers(TAppInstances& instances);
   void UpdateActions();
 
   QAction* acOpen = nullptr;
@@ -80,6 +86,9 @@ public:
   QAction* acWinCascade = nullptr;
   QAction* acWinTileHorizontal = nullptr;
   QAction* acWinTileVertical = nullptr;
+  TMDIButtonGroup* mdibg = nullptr;
+  TWebUpdate* WebUpdate = nullptr;
+  TQtLanguageController* LanguageController = nullptr;
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -101,6 +110,10 @@ private:
   void TileChildren(Qt::Orientation orientation);
   void FillWindowList();
   void ShowChildMenu();
+  void StartLanguages();
+  void WebUpdateUpdateAvailable(const std::string& current, bool& mayUpdate,
+                                const std::string& newVersion);
+  void WebUpdateBeforeShowInfo(bool& showInfo);
 
   QMdiArea* FMdi = nullptr;
   QMenu* File1 = nullptr;
@@ -109,6 +122,7 @@ private:
   QPointer<QAction> FChildMenuAction; // goes with the child's menu
   QStringList FArguments;
   bool FShown = false;
+  bool FNoUpdateCheck = false; // the command line holds "/NUC" or "-NUC"
 };
 
 } // namespace pellora

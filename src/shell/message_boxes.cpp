@@ -2,7 +2,7 @@
 
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
-#include "shell/localized_text.h"
+#include "shell/message_box_texts.h"
 
 #include <QApplication>
 

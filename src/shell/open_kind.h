@@ -1,17 +1,9 @@
 #pragma once
-#include <cstdint>
+#include "stores/open_kind.h"
+
 #include <string>
 
 namespace pellora {
-
-// What a path opens as.
-enum TOpenKind : uint8_t {
-  okOEDatabase = 0,    // ".dbx" or ".mbx": mailbox window
-  okMessageFolder = 1, // a folder of ".eml" files: mailbox window
-  okMailboxFile = 2,   // a mailbox file without extension: mailbox window
-  okMessageFile = 3,   // one ".eml" file: message window
-  okUnknown = 255,
-};
 
 TOpenKind KindOfPath(const std::string& path);
 

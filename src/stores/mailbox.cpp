@@ -1,12 +1,13 @@
 #include "stores/mailbox.h"
 
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "stores/dbx_reader.h"
 #include "stores/header_scanner.h"
 #include "stores/mbx_reader.h"
-#include "stores/store_texts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -48,9 +49,9 @@ std::string JoinRecipients(std::string_view names, std::string_view addresses) {
 
 void CheckStorePath(const std::string& path, TOpenKind kind) {
   bool exists = kind == okMessageFolder ? DirectoryExists(path) : FileExists(path);
-  if (!exists) throw EPelloraError(FormatText(StoreText("lc_FileNotExists"), Utf8ToAnsi(path)));
+  if (!exists) throw EPelloraError(FormatText(GetLocalizedText("lc_FileNotExists"), {Utf8ToAnsi(path)}));
   if (kind != okOEDatabase && kind != okMessageFolder && kind != okMailboxFile)
-    throw EPelloraError(StoreText("lc_FileNotSupported"));
+    throw EPelloraError(GetLocalizedText("lc_FileNotSupported"));
 }
 
 void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind,
@@ -122,7 +123,7 @@ void TMailbox::Sort(int column, bool descending) {
 
 bool TMailbox::LoadOEDatabase(const std::string& path) {
   bool result = false;
-  FStatusText = StoreText("lc_Loading");
+  FStatusText = GetLocalizedText("lc_Loading");
   FDetailCaption.clear();
   FMemo.clear();
   FEntries.clear();
@@ -136,9 +137,9 @@ bool TMailbox::LoadOEDatabase(const std::string& path) {
     const uint8_t& format;
     ~TDescribe() {
       if (!box.FReader) return;
-      box.FDetailCaption = "   " + StoreText("lc_FileProps");
+      box.FDetailCaption = "   " + GetLocalizedText("lc_FileProps");
       box.FMemo.push_back(FormatText(
-          format == fmtMbx ? "%s: Outlook Express 4" : "%s: Outlook Express 5/6", StoreText("lc_Format")));
+          format == fmtMbx ? "%s: Outlook Express 4" : "%s: Outlook Express 5/6", {GetLocalizedText("lc_Format")}));
     }
   } describe{*this, format};
   try {
@@ -148,18 +149,18 @@ bool TMailbox::LoadOEDatabase(const std::string& path) {
     else if (format == fmtDbx)
       FReader = std::make_unique<TDBXReader>();
     else
-      throw EOEReaderException(StoreText("lc_FileNotSupported"));
+      throw EOEReaderException(GetLocalizedText("lc_FileNotSupported"));
   } catch (...) {
-    FStatusText = StoreText("lc_LoadFailed");
+    FStatusText = GetLocalizedText("lc_LoadFailed");
     throw;
   }
-  FStatusText = StoreText("lc_LoadFailed"); // until the reader has opened the file
+  FStatusText = GetLocalizedText("lc_LoadFailed"); // until the reader has opened the file
   FReader->LoadFromFile(path);
-  FStatusText = FormatElapsed(StoreText("lc_ElapsedTime"), TickCount() - start);
+  FStatusText = FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0});
   Repaint();
   start = TickCount();
   FReader->ReadMessageInfos();
-  FStatusText = FormatElapsed(StoreText("lc_ElapsedTime"), TickCount() - start);
+  FStatusText = FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0});
   Repaint();
   if (FReader->Opened()) {
     ListReaderMessages();

@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/open_kind.h"
+#include "stores/open_kind.h"
 #include "stores/entry_sorter.h"
 #include "stores/mailbox_file.h"
 #include "stores/message_entry.h"
@@ -94,7 +94,7 @@ private:
   bool FSortDescending = true;
   std::vector<std::string> FLines; // one message's lines at a time
   std::vector<std::string> FMemo;  // information lines below the list
-  std::string FDetailCaption = "  Information";
+  std::string FDetailCaption; // empty: the window keeps its own title
   std::string FStatusText;
   TLoadObserver* FObserver = nullptr; // during a load only
   TFileStamp FMailboxStamp;           // of the mailbox file at load time

@@ -1,4 +1,5 @@
 // pellora-cli as scripts use it: the real binary, its output, its exit codes.
+#include "support/discovery_builders.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -104,4 +106,70 @@ TEST(Cli, FailuresAndUsage) {
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("kind PATH"), std::string::npos);
   EXPECT_EQ(Cli({"--version"}).out.rfind("pellora-cli ", 0), 0u);
+}
+
+TEST(Cli, StoresOfEveryPlace) {
+  pellora::test::TTempDir dir;
+  const std::string home = dir.MakeDir("home");
+  pellora::test::WriteLinuxThunderbird(home);
+  const std::string wine = pellora::test::WriteWinePrefix(dir / "wine");
+  const std::string xp = pellora::test::WriteXPProfile(dir / "xp");
+  const std::string w7 = pellora::test::WriteWindows7Profile(dir / "w7");
+  // The current user's places come from the environment the command inherits.
+  struct TEnvironment {
+    TEnvironment(const std::string& home, const std::string& wine) {
+      setenv("HOME", home.c_str(), 1);
+      setenv("WINEPREFIX", wine.c_str(), 1);
+    }
+    ~TEnvironment() {
+      setenv("HOME", FHome.c_str(), 1);
+      unsetenv("WINEPREFIX");
+    }
+    std::string FHome = getenv("HOME") ? getenv("HOME") : "/";
+  } environment(dir.MakeDir("nobody"), dir / "nowine");
+
+  TRun none = Cli({"stores"});
+  EXPECT_EQ(none.code, 0);
+  EXPECT_EQ(none.out, "Kind\tSource\tLabel\tPath\n");
+
+  TRun profiles = Cli({"stores", "--profile", xp, "--profile", w7});
+  EXPECT_EQ(profiles.code, 0);
+  const std::string xpIds = xp + "/Local Settings/Application Data/Identities/";
+  const std::string w7Local = w7 + "/AppData/Local/Microsoft/";
+  const std::vector<std::vector<std::string>> rows = {
+      {"oe-identity", xp, "Main Identity",
+       xpIds + "{1B2C3D4E-0000-0000-0000-000000000001}/Microsoft/Outlook Express/"},
+      {"oe-identity", xp, "Work",
+       xpIds + "{1B2C3D4E-0000-0000-0000-000000000002}/Microsoft/Outlook Express/"},
+      {"thunderbird-root", xp, "Mail",
+       xp + "/Application Data/Thunderbird/Profiles/k3j2.default/Mail/"},
+      {"windows-mail", w7, "Windows Mail", w7Local + "Windows Mail/Local Folders"},
+      {"windows-live-mail", w7, "Windows Live Mail",
+       w7Local + "Windows Live Mail/Hotmail (bob)/Sub/"},
+      {"thunderbird-root", w7, "Mail", w7 + "/AppData/Roaming/Thunderbird/Profiles/x9.work/Mail/"},
+  };
+  std::string expected = "Kind\tSource\tLabel\tPath\n";
+  for (const auto& row : rows)
+    expected += row[0] + "\t" + row[1] + "\t" + row[2] + "\t" + row[3] + "\n";
+  EXPECT_EQ(profiles.out, expected);
+
+  setenv("HOME", home.c_str(), 1);
+  setenv("WINEPREFIX", wine.c_str(), 1);
+  TRun json = Cli({"stores", "--json"});
+  ASSERT_EQ(json.code, 0);
+  auto stores = nlohmann::json::parse(json.out);
+  ASSERT_EQ(stores.size(), 4u);
+  EXPECT_EQ(stores[0]["Kind"], "thunderbird-root");
+  EXPECT_EQ(stores[0]["Source"], "Linux");
+  EXPECT_EQ(stores[1]["Source"], "Flatpak");
+  EXPECT_EQ(stores[2]["Label"], "Carol \"C\" \xC3\x9Cnal");
+  EXPECT_EQ(stores[3]["Kind"], "windows-live-mail");
+  EXPECT_EQ(stores[3]["Path"],
+            wine + "/drive_c/users/carol/AppData/Local/Microsoft/Windows Live Mail/");
+
+  TRun missing = Cli({"stores", "--profile", dir / "gone"}, true);
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_EQ(missing.out, "Folder " + (dir / "gone") + " does not exist.\n");
+  EXPECT_EQ(Cli({"stores", "--profile"}).code, 2);
+  EXPECT_EQ(Cli({"stores", "extra"}).code, 2);
 }

@@ -1,10 +1,10 @@
 #include "mailbox_window/mailbox_window.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
+#include "platform/collation.h"
 #include "platform/qt_platform.h"
-#include "shell/application.h"
-#include "support/store_builders.h"
 #include "support/qt_frame.h"
+#include "support/store_builders.h"
 #include "support/temp_dir.h"
 
 #include <QComboBox>
@@ -42,6 +42,29 @@ std::string FolderStore(const TTempDir& dir) {
                                     "the invoice is in the body"));
   dir.Write("Store/m5.eml", Message("e@example.org", "Your INVOICE 42", "Fri, 06 Jan 2023 10:00:00 +0000"));
   return folder;
+}
+
+// A folder of n messages, one an hour; the subjects alternate "Even nn" and "Odd nn".
+std::string LongFolder(const TTempDir& dir, int n) {
+  std::string folder = dir.MakeDir("Long");
+  for (int i = 1; i <= n; ++i) {
+    char name[32], subject[32], date[64];
+    std::snprintf(name, sizeof name, "Long/m%03d.eml", i);
+    std::snprintf(subject, sizeof subject, "%s %02d", i % 2 ? "Odd" : "Even", i);
+    std::snprintf(date, sizeof date, "Mon, 02 Jan 2023 %02d:%02d:00 +0000", i / 60, i % 60);
+    dir.Write(name, Message("a@example.org", subject, date));
+  }
+  return folder;
+}
+
+// Holds keys equal that differ only in double quotes, as a collator that ignores punctuation.
+int QuoteBlindCompare(std::string_view a, std::string_view b, bool) {
+  std::string x, y;
+  for (char c : a)
+    if (c != '"') x += c;
+  for (char c : b)
+    if (c != '"') y += c;
+  return x < y ? -1 : x > y ? 1 : 0;
 }
 
 QTreeView* Tree(Tmdi_pl_Viewer* w) { return Child<QTreeView>(w, "Tree"); }
@@ -167,10 +190,156 @@ private slots:
     QVERIFY(message);
     QCOMPARE(Text(message, "eSubject"), QString("First"));
     QCOMPARE(Text(message, "eSource"), QString::fromStdString(mailbox + ": 0x1"));
+    // The source page shows the separator line as stored.
+    QVERIFY(Text(message, "SynMemo")
+                .startsWith("From - Mon Jan 02 10:00:00 2023\nX-Mozilla-Status: 0001\n"));
     Tree(box)->setCurrentIndex(Rows(box)->index(0, 0));
     box->cmMessageView();
     message = LastMessage();
     QCOMPARE(Text(message, "eSource"), QString::fromStdString(mailbox + ": 0xa"));
+  }
+
+  // Toggling the filter keeps the focused row, or the nearest one still shown, focused and at its
+  // height in the view; "Message view..." opens it at once.
+  void FilterToggleKeepsFocusAndScroll() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(LongFolder(dir, 80), okMessageFolder);
+    QVERIFY(w);
+    QTreeView* tree = Tree(w);
+    auto subject = [&] {
+      return tree->currentIndex().siblingAtColumn(lcSubject).data().toString();
+    };
+    auto height = [&] { return tree->visualRect(tree->currentIndex()).top(); };
+    frame->Frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame->Frame()));
+    tree->setFocus();
+    QModelIndex start = Rows(w)->index(40, 0); // "Even 40"
+    tree->setCurrentIndex(start);
+    tree->scrollTo(start, QAbstractItemView::PositionAtCenter);
+    QCOMPARE(subject(), QString("Even 40"));
+    const int before = height();
+    QVERIFY(before > 0);
+
+    Box(w, "cbFilter")->setCurrentIndex(ffSubject);
+    Box(w, "cbValue")->setCurrentText("Even");
+    QTest::keyClick(tree, Qt::Key_F, Qt::ControlModifier); // the filter's shortcut
+    QVERIFY(w->FilterOn());
+    QCOMPARE(Rows(w)->rowCount(), 40);
+    QCOMPARE(subject(), QString("Even 40"));
+    QCOMPARE(height(), before);
+    Child<QAction>(w, "acView")->trigger();
+    QVERIFY(LastMessage());
+    QCOMPARE(Text(LastMessage(), "eSubject"), QString("Even 40"));
+
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(!w->FilterOn());
+    QCOMPARE(Rows(w)->rowCount(), 80);
+    QCOMPARE(subject(), QString("Even 40"));
+    QCOMPARE(height(), before);
+
+    // A focused row that the filter hides hands the focus to the next row shown.
+    tree->setCurrentIndex(Rows(w)->index(41, 0));
+    QCOMPARE(subject(), QString("Odd 39"));
+    w->acFilterExecute();
+    QCOMPARE(subject(), QString("Even 38"));
+    w->acFilterExecute();
+    QCOMPARE(subject(), QString("Even 38"));
+    // Sorting keeps it too.
+    w->TreeHeaderClick(lcSubject);
+    QCOMPARE(subject(), QString("Even 38"));
+  }
+
+  // Holding Enter in the value box sends repeated key events: the filter switches once.
+  void HeldEnterTogglesTheFilterOnce() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    frame->Frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame->Frame()));
+    QComboBox* value = Box(w, "cbValue");
+    value->setCurrentText("invoice");
+    value->setFocus();
+    QTRY_VERIFY(value->hasFocus());
+    QWidget* focused = QApplication::focusWidget();
+    QTest::simulateEvent(focused, true, Qt::Key_Return, Qt::NoModifier, "\r", false);
+    for (int i = 0; i < 5; ++i) {
+      QTest::simulateEvent(focused, false, Qt::Key_Return, Qt::NoModifier, "\r", true);
+      QTest::simulateEvent(focused, true, Qt::Key_Return, Qt::NoModifier, "\r", true);
+    }
+    QTest::simulateEvent(focused, false, Qt::Key_Return, Qt::NoModifier, "\r", false);
+    QVERIFY(w->FilterOn());
+    QCOMPARE(Rows(w)->rowCount(), 1);
+  }
+
+  // Enter on the focused row opens it as a double-click does; held down, it opens one window.
+  void EnterOpensTheFocusedRow() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    frame->Frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame->Frame()));
+    QTreeView* tree = Tree(w);
+    tree->setFocus();
+    QTRY_VERIFY(tree->hasFocus());
+    tree->setCurrentIndex(Rows(w)->index(1, 0));
+    const int before = frame->Frame().Children().size();
+    QTest::simulateEvent(tree, true, Qt::Key_Return, Qt::NoModifier, "\r", false);
+    for (int i = 0; i < 3; ++i)
+      QTest::simulateEvent(tree, true, Qt::Key_Return, Qt::NoModifier, "\r", true);
+    QTest::simulateEvent(tree, false, Qt::Key_Return, Qt::NoModifier, "\r", false);
+    QCOMPARE(frame->Frame().Children().size(), before + 1);
+    QVERIFY(LastMessage());
+    QCOMPARE(Text(LastMessage(), "eSubject"), QString("Gamma"));
+  }
+
+  // A row whose file is gone: the double-click's failure reaches the top-level report and the
+  // event loop goes on (the application object is a plain one).
+  void FailedDoubleClickIsReported() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    std::remove((dir / "Store/m4.eml").c_str());
+    QTreeView* tree = Tree(w);
+    const QModelIndex row = Rows(w)->index(1, lcSubject); // "Gamma", from m4.eml
+    QCOMPARE(row.data().toString(), QString("Gamma"));
+    const int before = frame->Frame().Children().size();
+    const QPoint at = tree->visualRect(row).center();
+    // As the system delivers a double-click: press, release, double-click, release.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(frame->Boxes.size(), 1);
+    QCOMPARE(frame->Captions, QStringList{"Pellora"});
+    QVERIFY2(frame->Boxes[0].contains("m4.eml"), qPrintable(frame->Boxes[0]));
+    QCOMPARE(frame->Frame().Children().size(), before);
+    bool after = false;
+    QTimer::singleShot(0, [&after] { after = true; });
+    QTRY_VERIFY(after);
+  }
+
+  // The collection walks the rows in the list's order: of two keys that the locale holds equal,
+  // the one on the upper row is kept.
+  void AddressCollectionFollowsTheListOrder() {
+    TTempDir dir;
+    std::string folder = dir.MakeDir("Quotes");
+    dir.Write("Quotes/m1.eml",
+              Message("\"Ann\" <a@example.org>", "Old", "Mon, 02 Jan 2023 10:00:00 +0000"));
+    dir.Write("Quotes/m2.eml",
+              Message("Ann <a@example.org>", "New", "Tue, 03 Jan 2023 10:00:00 +0000"));
+    SetLocaleCompare(QuoteBlindCompare);
+    struct TRestore {
+      ~TRestore() { SetLocaleCompare(nullptr); }
+    } restore;
+    Tmdi_pl_Viewer* w = Open(folder, okMessageFolder);
+    QVERIFY(w);
+    QCOMPARE(Column(w, lcSubject), QStringList({"New", "Old"}));
+    w->cmGatherEmail();
+    QVERIFY2(Text(w, "Memo").startsWith("A@EXAMPLE.ORG = ANN\n"), qPrintable(Text(w, "Memo")));
+    w->TreeHeaderClick(lcReceived);
+    QCOMPARE(Column(w, lcSubject), QStringList({"Old", "New"}));
+    Child<QAction>(w, "acCollect")->trigger();
+    QVERIFY2(Text(w, "Memo").startsWith("A@EXAMPLE.ORG = \"ANN\"\n"), qPrintable(Text(w, "Memo")));
   }
 
   void DatabaseIconsAndBoldRows() {
@@ -230,7 +399,7 @@ int main(int argc, char** argv) {
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   THtmlView::RegisterSchemes();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  TPelloraApplication app(argc, argv);
+  QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   MailboxWindowTest test;

@@ -3,11 +3,11 @@
 #include "message_window/message_window.h"
 #include "message_window/source_editor.h"
 #include "platform/qt_platform.h"
-#include "shell/application.h"
 #include "support/qt_frame.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
+#include <QAbstractButton>
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -158,11 +159,8 @@ private slots:
 
     QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->toPlainText(), QString("Hello Bob,\nthe figures are attached."));
     QCOMPARE(Child<QLabel>(w, "lInfo")->text(), QString("2 lines"));
-    QStringList source = Child<QPlainTextEdit>(w, "SynMemo")->toPlainText().split('\n');
-    int empty = source.indexOf("");
-    QVERIFY(empty > 0);
-    QVERIFY(source[empty - 1].startsWith("Content-Length: "));
-    QCOMPARE(source[empty + 1], QString("This is a multipart message in mime format."));
+    // The source is the file as stored (its CR LF shown as line breaks), not a rebuilt message.
+    QCOMPARE(Child<QPlainTextEdit>(w, "SynMemo")->toPlainText(), QString(multipartMessage));
     QCOMPARE(Child<QLineEdit>(w, "eSource")->text().endsWith("figures.eml"), true);
   }
 
@@ -173,7 +171,7 @@ private slots:
                               "one\ntwo\nthree\n");
     QVERIFY(plain);
     QCOMPARE(Child<QPlainTextEdit>(plain, "Memo")->toPlainText(), QString("one\ntwo\nthree"));
-    QCOMPARE(Child<THtmlView>(plain, "HTML")->Document(), QByteArray("one\r\ntwo\r\nthree"));
+    QVERIFY(Child<THtmlView>(plain, "HTML")->Document().contains(">one\r\ntwo\r\nthree</pre>"));
     QCOMPARE(Child<QLabel>(plain, "lInfo")->text(), QString("3 lines"));
     QCOMPARE(Child<QLineEdit>(plain, "eFrom")->text(), QString(" <a@example.com>")); // a missing name as a blank
     QVERIFY(!Child<QListWidget>(plain, "List")->isVisibleTo(plain));
@@ -283,6 +281,14 @@ private slots:
     QVERIFY(!(QFileInfo(file.path()).permissions() & others));
     QVERIFY(file.exists());
     QVERIFY(!(QFile::permissions(opened) & QFileDevice::ExeUser));
+
+    // No program takes it: the user is told so, and why.
+    frame->ClearBoxes();
+    SetOpenFileHook([](const QString&) { return false; });
+    Child<QAction>(w, "Open1")->trigger();
+    QCOMPARE(frame->Boxes,
+             QStringList({"Do you want to open this attachment?",
+                          "No program is set up to open figures.pdf (application/pdf)."}));
     SetOpenFileHook(nullptr);
   }
 
@@ -342,6 +348,98 @@ private slots:
     Child<QAction>(w, "pmImg")->trigger();
     QVERIFY(Child<QAction>(w, "pmImg")->isChecked());
     QTRY_COMPARE_WITH_TIMEOUT(server.requests, 1, 10000);
+  }
+
+  // A failure in a menu command (the target folder is gone) reaches the top-level report.
+  void FailedSaveIsReported() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
+    QVERIFY(w);
+    SetPickSaveFileHook([&](const QString&, const QString&) {
+      return QString::fromStdString(dir / "gone/figures.pdf");
+    });
+    Child<QListWidget>(w, "List")->setCurrentRow(0);
+    Child<QAction>(w, "Save1")->trigger();
+    SetPickSaveFileHook(nullptr);
+    QCOMPARE(frame->Captions, QStringList{"Pellora"});
+    QVERIFY2(frame->Boxes[0].contains("gone/figures.pdf"), qPrintable(frame->Boxes[0]));
+  }
+
+  // Opening the context menu on the HTML tab hides Find and Find next; Ctrl+F and F3 must still
+  // work once the plain text is shown again.
+  void FindKeysWorkAfterTheHtmlContextMenu() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "find.eml", "Subject: f\n\nalpha beta\nbeta again\n");
+    QVERIFY(w);
+    frame->Frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame->Frame()));
+    auto* pcBody = Child<QTabWidget>(w, "pcBody");
+    auto* html = Child<QWidget>(w, "HTML");
+    pcBody->setCurrentWidget(html);
+    QTimer::singleShot(100, [] {
+      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    });
+    emit html->customContextMenuRequested(QPoint(5, 5)); // how the view reports a right-click
+    QVERIFY(!Child<QAction>(w, "pmFind")->isVisible());  // the menu was prepared for the HTML tab
+
+    pcBody->setCurrentWidget(Child<QWidget>(w, "Memo"));
+    auto* memo = Child<QPlainTextEdit>(w, "Memo");
+    memo->setFocus();
+    QTRY_VERIFY(memo->hasFocus());
+    memo->moveCursor(QTextCursor::Start);
+    memo->moveCursor(QTextCursor::NextWord); // on "beta"
+    QTest::keyClick(memo, Qt::Key_F, Qt::ControlModifier);
+    auto* fd = Child<TFindDialog>(w, "fd");
+    QTRY_VERIFY(fd->isVisible());
+    QCOMPARE(fd->FindText(), QString("beta"));
+    fd->hide();
+    memo->setFocus();
+    QTRY_VERIFY(memo->hasFocus());
+    memo->moveCursor(QTextCursor::Start);
+    QTest::keyClick(memo, Qt::Key_F3);
+    QCOMPARE(memo->textCursor().selectedText(), QString("beta"));
+    QCOMPARE(memo->textCursor().selectionStart(), 6);
+    QTest::keyClick(memo, Qt::Key_F3);
+    QCOMPARE(memo->textCursor().selectionStart(), 11);
+    QVERIFY(frame->Boxes.isEmpty());
+  }
+
+  // "Find what:" has N as its mnemonic: the label shows no "&" and Alt+N reaches the text box.
+  void FindDialogMnemonic() {
+    TFindDialog fd;
+    fd.show();
+    fd.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&fd));
+    auto* label = Child<QLabel>(&fd, "fdLabel");
+    QCOMPARE(label->text(), QString("Fi&nd what:"));
+    QWidget* matchCase = nullptr;
+    for (QAbstractButton* button : fd.findChildren<QAbstractButton*>())
+      if (button->text() == "Match &case") matchCase = button;
+    QVERIFY(matchCase);
+    matchCase->setFocus();
+    QTRY_VERIFY(matchCase->hasFocus());
+    QTest::keyClick(matchCase, Qt::Key_N, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), fd.findChild<QLineEdit*>());
+  }
+
+  // On the HTML tab a plain-text message reads as it is written: markup characters as text,
+  // every line on its own.
+  void PlainTextOnTheHtmlTab() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "plain.eml", "Subject: p\n\n<b>1</b> & 2\nsecond line\n");
+    QVERIFY(w);
+    auto* html = Child<THtmlView>(w, "HTML");
+    QSignalSpy loaded(html, &QWebEngineView::loadFinished);
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(html);
+    QVERIFY(loaded.wait(20000));
+    QString shown;
+    bool done = false;
+    html->page()->toPlainText([&](const QString& text) {
+      shown = text;
+      done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+    QCOMPARE(shown, QString("<b>1</b> & 2\nsecond line"));
   }
 
   void EveryRealMessageOpens() {
@@ -404,7 +502,7 @@ int main(int argc, char** argv) {
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   THtmlView::RegisterSchemes();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  TPelloraApplication app(argc, argv);
+  QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   MessageWindowTest test;

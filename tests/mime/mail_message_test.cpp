@@ -1,6 +1,7 @@
 #include "mime/mail_message.h"
 
 #include "mime/codecs.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -276,6 +277,56 @@ TEST(MailMessage, ParsingAgainDropsWhatWasDerived) {
   EXPECT_FALSE(m.AnalysisPending());
   EXPECT_FALSE(m.RebuildPending());
   EXPECT_EQ(m.Charset(), "iso-8859-1");
+}
+
+// The source is what was read, byte for byte: folded lines, header names as written, the
+// preamble, a mailbox separator line and a file's own line ends all stay.
+TEST(MailMessage, SourceTextIsTheTextAsStored) {
+  const std::string text =
+      Crlf("From - Wed Jan 04 16:30:01 2023\ncontent-type: multipart/mixed;\n"
+           "  boundary=M\nsubject: s\n\npreamble\n--M\ncontent-type: text/plain\n\nx\n--M--\n");
+  TMailMessage m;
+  m.ReadFromText(text);
+  m.FindBodies();
+  EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"x"}));
+  EXPECT_EQ(m.SourceText(), text);
+  m.ReadFromText(m.SourceText());
+  EXPECT_EQ(m.SourceText(), text);
+
+  pellora::test::TTempDir dir;
+  const std::string stored = std::string("Subject: lf\n\nbefore") + '\0' + "after\n";
+  m.ReadFromFile(dir.Write("lf.eml", stored));
+  m.FindBodies();
+  EXPECT_EQ(m.SubjectText(), "lf");
+  EXPECT_EQ(m.SourceText(), stored);
+
+  m.ResetMessage();
+  EXPECT_EQ(m.SourceText(), "");
+}
+
+TEST(MailMessage, HtmlViewDocument) {
+  struct {
+    const char* name;
+    const char* message;
+    std::string document;
+  } cases[] = {
+      {"html body as it is", "Content-Type: text/html\n\n<p>a &amp; b</p>\n<br>\n",
+       "<p>a &amp; b</p>\r\n<br>"},
+      {"text escaped in a pre", "Subject: t\n\n<b>1 & 2</b>\n\n  > quoted\n",
+       "<pre style=\"white-space: pre-wrap; overflow-wrap: anywhere\">&lt;b&gt;1 &amp; "
+       "2&lt;/b&gt;\r\n"
+       "\r\n  &gt; quoted</pre>"},
+      {"html preferred to text",
+       "Content-Type: multipart/alternative; boundary=A\n\n--A\nContent-Type: text/plain\n\nt\n"
+       "--A\nContent-Type: text/html\n\n<i>h</i>\n--A--\n",
+       "<i>h</i>"},
+      {"no body", "Content-Type: image/gif\n\nGIF\n", ""},
+  };
+  for (const auto& c : cases) {
+    TMailMessage m;
+    Parse(m, c.message);
+    EXPECT_EQ(m.HtmlViewDocument(), c.document) << c.name;
+  }
 }
 
 TEST(MailMessage, RebuildBody) {

@@ -1,5 +1,5 @@
 #include "platform/qt_platform.h"
-#include "shell/application.h"
+#include "shell/app_instances.h"
 #include "shell/main_window.h"
 #include "shell/message_boxes.h"
 #include "support/temp_dir.h"
@@ -159,14 +159,67 @@ private slots:
     QCOMPARE(opened[1].kind, okMessageFolder);
   }
 
-  void UncaughtFailureIsReportedAndTheLoopGoesOn() {
-    bool after = false;
-    QTimer::singleShot(0, [] { throw std::runtime_error("Disk full"); });
-    QTimer::singleShot(10, [&after] { after = true; });
-    QTRY_VERIFY(after);
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].first, QString("Pellora"));
-    QCOMPARE(boxes[0].second, QString("Disk full."));
+  // Each way in ends in an opener that fails: the report shows the failure and the event loop
+  // goes on. The application object is a plain one, so nothing relies on its dispatch.
+  void FailuresInHandlersAreReportedAndTheLoopGoesOn() {
+    pellora::test::TTempDir dir;
+    const QString first = QString::fromStdString(dir.Write("first.eml", "Subject: x\r\n\r\n"));
+    const QString second = QString::fromStdString(dir.Write("second.eml", "Subject: y\r\n\r\n"));
+    RegisterOpener(okMessageFile, [this](Twnd_pl_Main&, const std::string& path) {
+      opened.push_back({okMessageFile, path});
+      throw std::runtime_error("Disk full");
+    });
+    const QList<QPair<QString, QString>> report{{"Pellora", "Disk full."}};
+    auto loopGoesOn = [] {
+      bool after = false;
+      QTimer::singleShot(0, [&after] { after = true; });
+      QTRY_VERIFY(after);
+    };
+
+    // The command line: the failure stops the arguments after it.
+    Twnd_pl_Main frame({first, second});
+    frame.show();
+    QTRY_COMPARE(boxes, report);
+    loopGoesOn();
+    QCOMPARE(opened.size(), size_t(1));
+
+    boxes.clear();
+    SetPickOpenFileHook([&](const QString&, const QString&) { return first; });
+    frame.menuBar()->actions().first()->menu()->actions().first()->trigger(); // File > Open...
+    SetPickOpenFileHook(nullptr);
+    QCOMPARE(boxes, report);
+    loopGoesOn();
+
+    boxes.clear();
+    TAppInstances instances;
+    frame.TakeHandOvers(instances);
+    emit instances.CmdLineReceived({first});
+    QCOMPARE(boxes, report);
+    loopGoesOn();
+
+    boxes.clear();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(first)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &drop);
+    QCOMPARE(boxes, report);
+    loopGoesOn();
+  }
+
+  void OpenOfAFileOfUnknownKindSaysSo() {
+    pellora::test::TTempDir dir;
+    Twnd_pl_Main frame;
+    frame.show();
+    const QString notes = QString::fromStdString(dir.Write("notes.txt", "x"));
+    SetPickOpenFileHook([&](const QString&, const QString&) { return notes; });
+    frame.acOpen->trigger();
+    SetPickOpenFileHook(nullptr);
+    QCOMPARE(boxes,
+             (QList<QPair<QString, QString>>{{"Error", "File is not in supported format."}}));
+    QVERIFY(opened.empty());
+    QVERIFY(frame.Children().isEmpty());
   }
 
   void CaptionsOfTheBoxes() {
@@ -296,7 +349,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-  TPelloraApplication app(argc, argv);
+  QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   FrameTest test;
   return QTest::qExec(&test, argc, argv);

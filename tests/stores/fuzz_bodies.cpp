@@ -4,6 +4,7 @@
 #include "stores/header_scanner.h"
 #include "stores/mailbox.h"
 #include "stores/mbx_reader.h"
+#include "support/fuzz_scratch.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,14 +15,6 @@
 
 namespace pellora::fuzz {
 namespace {
-
-std::string WriteScratch(const std::string& name, std::string_view bytes) {
-  std::string path = ScratchFolder() + "/" + name;
-  std::remove(path.c_str()); // a new file: truncating one on disk forces a flush
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
 
 // Everything a list and a message window would ask of a loaded reader.
 void Exercise(TOEReader& reader) {
@@ -40,24 +33,6 @@ void Exercise(TOEReader& reader) {
 }
 
 } // namespace
-
-const std::string& ScratchFolder() {
-  // Removed with everything in it when the process ends.
-  static const struct TScratch {
-    std::string path;
-    TScratch() {
-      // Memory-backed when possible: rewriting a file on disk for every input waits for the disk.
-      path = access("/dev/shm", W_OK) == 0 ? "/dev/shm/pellora-fuzz-XXXXXX"
-                                           : "/tmp/pellora-fuzz-XXXXXX";
-      if (!mkdtemp(path.data())) std::abort();
-    }
-    ~TScratch() {
-      std::error_code ec;
-      std::filesystem::remove_all(path, ec);
-    }
-  } scratch;
-  return scratch.path;
-}
 
 void RunDbxReader(const uint8_t* data, size_t size) {
   std::string path = WriteScratch("f.dbx", {reinterpret_cast<const char*>(data), size});

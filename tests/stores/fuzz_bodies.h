@@ -7,9 +7,6 @@
 
 namespace pellora::fuzz {
 
-// A private folder for the files the readers need (kept for the process's life).
-const std::string& ScratchFolder();
-
 void RunDbxReader(const uint8_t* data, size_t size);
 // The first byte chooses whether an index file is written; the rest is split into the ".mbx"
 // and the ".idx" at the first "\xFF\xFE\xFD\xFC", when present.

@@ -1,0 +1,33 @@
+#pragma once
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace pellora {
+
+// One argument of FormatText.
+struct TFormatArg {
+  TFormatArg(std::string_view text) : text(text), isText(true) {}
+  TFormatArg(const std::string& text) : text(text), isText(true) {}
+  TFormatArg(const char* text) : text(text), isText(true) {}
+  TFormatArg(long long value) : number(static_cast<double>(value)) {}
+  TFormatArg(int value) : number(value) {}
+  TFormatArg(unsigned value) : number(value) {}
+  TFormatArg(unsigned long long value) : number(static_cast<double>(value)) {}
+  TFormatArg(unsigned long value) : number(static_cast<double>(value)) {}
+  TFormatArg(long value) : number(static_cast<double>(value)) {}
+  TFormatArg(double value) : number(value) {}
+  std::string_view text;
+  double number = 0;
+  bool isText = false;
+};
+
+// The program's one formatter of texts, translated ones included: %s, %d, %f and %n (with an
+// optional width and precision, as in "%1.2f"), and %%. %n writes thousands separated by ",",
+// or by the separator installed with SetThousandSeparator. A missing argument leaves its
+// directive out. The format never decides what is read: a translation cannot make it read
+// past its arguments.
+std::string FormatText(std::string_view format, std::initializer_list<TFormatArg> args);
+void SetThousandSeparator(std::string separator);
+
+} // namespace pellora

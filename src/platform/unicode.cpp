@@ -1,0 +1,111 @@
+#include "platform/unicode.h"
+
+namespace pellora {
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | c >> 18);
+    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+size_t DecodeUtf8(std::string_view text, size_t at, char32_t& c) {
+  auto p = reinterpret_cast<const unsigned char*>(text.data()) + at;
+  const size_t left = text.size() - at;
+  unsigned char b = p[0];
+  if (b < 0x80) {
+    c = b;
+    return 1;
+  }
+  size_t len;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) {
+    len = 2;
+    c = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    len = 3;
+    c = b & 0x0F;
+    if (b == 0xE0) lo = 0xA0;
+    if (b == 0xED) hi = 0x9F; // no surrogates
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    len = 4;
+    c = b & 0x07;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (left < len) return 0;
+  for (size_t i = 1; i < len; ++i) {
+    unsigned char cont = p[i];
+    if (cont < (i == 1 ? lo : 0x80) || cont > (i == 1 ? hi : 0xBF)) return 0;
+    c = c << 6 | (cont & 0x3F);
+  }
+  return len;
+}
+
+void AppendUtf16Le(std::string& out, char32_t c) {
+  auto put = [&out](char32_t u) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8 & 0xFF);
+  };
+  if (c >= 0x10000) {
+    put(0xD800 + ((c - 0x10000) >> 10));
+    put(0xDC00 + ((c - 0x10000) & 0x3FF));
+  } else {
+    put(c);
+  }
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  out.reserve(bytes.size());
+  auto unit = [&](size_t i) -> char32_t {
+    auto b0 = static_cast<unsigned char>(bytes[i]), b1 = static_cast<unsigned char>(bytes[i + 1]);
+    return bigEndian ? char32_t(b0 << 8 | b1) : char32_t(b1 << 8 | b0);
+  };
+  size_t n = bytes.size() & ~size_t(1);
+  for (size_t i = 0; i < n; i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < n) {
+      char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    AppendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
+  }
+  return out;
+}
+
+std::string Utf8ToUtf16Le(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() * 2);
+  size_t i = 0;
+  while (i < utf8.size()) {
+    char32_t c;
+    size_t len = DecodeUtf8(utf8, i, c);
+    if (len == 0) {
+      c = 0xFFFD;
+      len = 1;
+    }
+    i += len;
+    AppendUtf16Le(out, c);
+  }
+  return out;
+}
+
+} // namespace pellora

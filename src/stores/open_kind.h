@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdint>
+
+namespace pellora {
+
+// What a path opens as: the vocabulary shared by the frame, the open wizard and the loading of
+// stores.
+enum TOpenKind : uint8_t {
+  okOEDatabase = 0,    // ".dbx" or ".mbx": mailbox window
+  okMessageFolder = 1, // a folder of ".eml" files: mailbox window
+  okMailboxFile = 2,   // a mailbox file without extension: mailbox window
+  okMessageFile = 3,   // one ".eml" file: message window
+  okUnknown = 255,
+};
+
+} // namespace pellora
