@@ -11,6 +11,12 @@ if [ ! -f "$mailbox" ]; then
   echo "generating $mailbox ..."
   "$build/bench_stores_gen_mailbox" "$mailbox" "$size_mb"
 fi
+# The same mail in classic form (an envelope sender on each separator, no marker lines).
+classic=$data/mailbox-classic-${size_mb}m
+if [ ! -f "$classic" ]; then
+  echo "generating $classic ..."
+  "$build/bench_stores_gen_mailbox" "$classic" "$size_mb" --classic
+fi
 cat "$mailbox" > /dev/null # into the page cache
 
 get() { awk -v k="$1" '$1 == k { print $2 }'; }
@@ -48,6 +54,17 @@ awk -v o="$(echo "$ours" | get load_s)" -v g="$(echo "$peer" | get load_s)" -v w
 echo "  sort by Received: $(echo "$ours" | get sort_s) s"
 echo "  peak RSS $(echo "$ours" | get peak_rss_kb) KB; $(echo "$ours" | get bytes_per_message) bytes per listed message"
 echo "  read back the last message ($(echo "$ours" | get last_message_bytes) bytes): $(echo "$ours" | get read_back_offset_ms) ms by offset, $(echo "$ours" | get read_back_counting_ms) ms counting lines"
+
+cat "$classic" > /dev/null
+ours_classic=$(best_of "$build/bench_stores" mailbox "$classic")
+peer_classic=$(best_of "$build/bench_stores" gmime "$classic")
+echo "Classic mailbox file of the same mail: $classic ($(echo "$ours_classic" | get bytes) bytes, $(echo "$ours_classic" | get messages) messages)"
+printf '  %-34s %8s s  %8s MB/s\n' "LoadMailboxFile, classic (ours)" "$(echo "$ours_classic" | get load_s)" "$(echo "$ours_classic" | get load_mb_s)"
+printf '  %-34s %8s s  %8s MB/s\n' "LoadMailboxFile, Thunderbird (ours)" "$(echo "$ours" | get load_s)" "$(echo "$ours" | get load_mb_s)"
+printf '  %-34s %8s s  %8s MB/s  (%s messages)\n' "GMime 3 mbox parse, classic (peer)" "$(echo "$peer_classic" | get load_s)" "$(echo "$peer_classic" | get load_mb_s)" "$(echo "$peer_classic" | get messages)"
+awk -v c="$(echo "$ours_classic" | get load_mb_s)" -v t="$(echo "$ours" | get load_mb_s)" -v g="$(echo "$peer_classic" | get load_s)" -v o="$(echo "$ours_classic" | get load_s)" \
+  'BEGIN { printf "  classic vs Thunderbird: %.2fx the throughput (goal 1x); classic vs GMime: %.2fx\n", c / t, g / o }'
+echo "  read back the last message ($(echo "$ours_classic" | get last_message_bytes) bytes): $(echo "$ours_classic" | get read_back_offset_ms) ms by offset, $(echo "$ours_classic" | get read_back_counting_ms) ms counting lines"
 
 dbx=$("$build/bench_stores" dbx 100000 "$data/bench-100k.dbx")
 echo "DBX of $(echo "$dbx" | get dbx_messages) messages ($(echo "$dbx" | get dbx_bytes) bytes):"

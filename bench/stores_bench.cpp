@@ -1,5 +1,6 @@
 // Store benchmarks; each prints "key value" lines that bench/run-stores.sh puts side by side.
-//   bench_stores mailbox FILE      load a mailbox file into entries, read back its last message
+//   bench_stores mailbox FILE      load a mailbox file (either rule) into entries, read back its
+//                                  last message
 //   bench_stores gmime FILE        the peer: GMime's mbox parser over the same file
 //   bench_stores dbx COUNT FILE    build a DBX of COUNT messages, open it, read every text
 #include "platform/files.h"
@@ -65,7 +66,8 @@ int Mailbox(const std::string& path) {
   double byOffset = Seconds(start);
   start = std::chrono::steady_clock::now();
   std::vector<std::string> lines;
-  ReadMailboxMessage(path, lines, last->Header.Size, last->StartLine); // counting lines
+  // No position: lines are counted from the start of the file.
+  ReadMailboxMessage(path, lines, last->Header.Size, last->StartLine, box.MailboxRule());
   double byCounting = Seconds(start);
   std::printf("last_message_bytes %zu\nread_back_offset_ms %.3f\nread_back_counting_ms %.1f\n",
               text.size(), byOffset * 1000, byCounting * 1000);

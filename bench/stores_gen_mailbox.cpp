@@ -1,5 +1,7 @@
 // Writes a mailbox file of realistic messages (threads, encoded words, multipart bodies, base64
-// attachments) of at least the asked size, for the store benchmarks. Deterministic.
+// attachments) of at least the asked size, for the store benchmarks. Deterministic: with
+// --classic the same mail comes in classic form (an envelope sender on the separator, no
+// marker lines).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -65,7 +67,7 @@ void Header(std::string& out, const std::string& name, const std::string& value,
   out += name + ": " + value + eol;
 }
 
-std::string Message(int index, const std::string& eol) {
+std::string Message(int index, const std::string& eol, bool classic) {
   std::string m;
   int day = 1 + Rand(28), month = Rand(12), year = 2005 + Rand(15);
   int hour = Rand(24), minute = Rand(60), second = Rand(60);
@@ -74,13 +76,16 @@ std::string Message(int index, const std::string& eol) {
                 Months[month], year, hour, minute, second,
                 Rand(3) == 0 ? "-0500" : (Rand(2) ? "+0100" : "+0000 (UTC)"));
   char separator[96];
-  std::snprintf(separator, sizeof separator, "From - %s %s %2d %02d:%02d:%02d %d", Days[Rand(7)],
-                Months[month], day, hour, minute, second, year);
+  std::snprintf(separator, sizeof separator, "From %s %s %s %2d %02d:%02d:%02d %d",
+                classic ? "bounce@example.org" : "-", Days[Rand(7)], Months[month], day, hour,
+                minute, second, year);
   m += separator + eol;
-  m += "X-Mozilla-Status: 0001" + eol + "X-Mozilla-Status2: 00000000" + eol;
-  m += "X-Mozilla-Keys:                                                                            "
-       "     " +
-       eol;
+  if (!classic) {
+    m += "X-Mozilla-Status: 0001" + eol + "X-Mozilla-Status2: 00000000" + eol;
+    m += "X-Mozilla-Keys:                                                                          "
+         "       " +
+         eol;
+  }
   int from = Rand(8), to = Rand(8);
   Header(m, "Return-Path", "<" + Address(from) + ">", eol);
   for (int r = 0, hops = 2 + Rand(3); r < hops; ++r)
@@ -160,17 +165,22 @@ std::string Message(int index, const std::string& eol) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s OUTPUT MEGABYTES [--crlf]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s OUTPUT MEGABYTES [--crlf] [--classic]\n", argv[0]);
     return 2;
   }
-  std::string eol = argc > 3 && std::string(argv[3]) == "--crlf" ? "\r\n" : "\n";
+  std::string eol = "\n";
+  bool classic = false;
+  for (int i = 3; i < argc; ++i) {
+    if (std::string(argv[i]) == "--crlf") eol = "\r\n";
+    if (std::string(argv[i]) == "--classic") classic = true;
+  }
   uint64_t target = std::strtoull(argv[2], nullptr, 10) << 20;
   std::FILE* out = std::fopen(argv[1], "wb");
   if (!out) return 1;
   uint64_t written = 0;
   int index = 0;
   while (written < target) {
-    std::string m = Message(index++, eol);
+    std::string m = Message(index++, eol, classic);
     std::fwrite(m.data(), 1, m.size(), out);
     written += m.size();
   }

@@ -15,7 +15,7 @@ std::string ReceivedText(const TMessageEntry& entry) {
 }
 
 std::string FlagsText(const TMailbox& box, const TMessageEntry& entry) {
-  if (entry.Kind != ekDatabase || !box.Reader()) return {};
+  if (!EntryHasFlags(entry)) return {};
   char text[16];
   std::snprintf(text, sizeof text, "%X", box.Flags(entry));
   return text;

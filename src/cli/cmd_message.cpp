@@ -56,8 +56,7 @@ int RunMessage(const TArgs& args) {
   out["cc"] = Recipients(m.CcList());
   out["bcc"] = Recipients(m.BccList());
   TJson received = TJson::array();
-  for (int i = 0; i < m.ReceivedCount(); ++i) {
-    TReceived hop = m.ReceivedHop(i);
+  for (const TReceived& hop : m.Route()) {
     received.push_back({{"from", Text(hop.FromHost)},
                         {"by", Text(hop.ByHost)},
                         {"for", Text(hop.ForAddress)},

@@ -112,7 +112,6 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
     default: return {};
     }
   case Qt::DecorationRole: {
-    const bool database = e.Kind == ekDatabase;
     switch (column) {
     case lcPriority:
       if (e.Header.Priority == 1) return FWindow->ImageList(1);
@@ -123,12 +122,12 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
     case lcFlag:
       return flags & mfFlagged ? FWindow->ImageList(3) : QVariant();
     case lcFrom:
-      return FWindow->ImageList(database && (flags & mfRead) ? 4 : 5);
+      return FWindow->ImageList(flags & mfRead ? 4 : 5);
     default: return {};
     }
   }
   case Qt::FontRole:
-    if (e.Kind == ekDatabase && !(flags & mfRead)) {
+    if (EntryHasFlags(e) && !(flags & mfRead)) {
       QFont bold = FWindow->Tree->font();
       bold.setBold(true);
       return bold;

@@ -433,8 +433,9 @@ void Tmdi_pl_Msg::FillAttachments() {
 void Tmdi_pl_Msg::FillHops() {
   lvHops->clear();
   try {
-    for (int i = FMessage.ReceivedCount() - 1; i >= 0; --i) {
-      TReceived hop = FMessage.ReceivedHop(i);
+    const std::vector<TReceived> route = FMessage.Route();
+    for (auto it = route.rbegin(); it != route.rend(); ++it) {
+      const TReceived& hop = *it;
       auto* row = new QTreeWidgetItem({FormatMessageDate(hop.Date), AnsiToQString(hop.FromHost),
                                        AnsiToQString(hop.ByHost), AnsiToQString(hop.ForAddress)});
       lvHops->addTopLevelItem(row);

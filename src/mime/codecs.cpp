@@ -20,11 +20,6 @@ namespace {
 const char kBase64Chars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const char kHexUpper[] = "0123456789ABCDEF";
 
-// Quoted-printable escapes are read in upper case only.
-inline int UpperHexValue(char c) {
-  return c >= 'a' ? -1 : HexDigitValue(c);
-}
-
 // Case-insensitive find of an ASCII needle.
 size_t FindText(std::string_view hay, std::string_view needle, size_t from = 0) {
   if (needle.empty()) return from <= hay.size() ? from : std::string_view::npos;
@@ -47,16 +42,16 @@ void AppendEncoded(std::string& out, unsigned char c) {
 }
 
 // Splits one encoded line so that no piece is longer than 71 characters plus the soft break.
+// Every "=" of an encoded line starts an escape of three characters, so a piece ends at 71
+// unless an escape straddles that place; then it ends before the escape. (Looking only there,
+// not walking back from the line's end, keeps a long line linear.)
 void SplitLongLine(std::string_view line, std::string& out) {
   while (line.size() > 71) {
-    size_t pos = line.size(); // 1-based position of the scan
-    while (pos > 71) {
-      if (pos >= 3 && line[pos - 3] == '=' && UpperHexValue(line[pos - 2]) >= 0 &&
-          UpperHexValue(line[pos - 1]) >= 0)
-        pos -= 3;
-      else
-        pos -= 1;
-    }
+    size_t pos = 71;
+    if (line[pos - 1] == '=')
+      pos -= 1;
+    else if (line[pos - 2] == '=')
+      pos -= 2;
     out.append(line.substr(0, pos));
     out += "=\r\n";
     line.remove_prefix(pos);
@@ -135,7 +130,8 @@ void QPDecodeAppend(std::string_view text, std::string& out) {
       continue;
     }
     if (end - p < 3) break; // a cut escape at the end is dropped
-    int hi = UpperHexValue(p[1]), lo = UpperHexValue(p[2]);
+    // Lower-case digits too: mailers write them, and dropping them loses letters.
+    int hi = HexDigitValue(p[1]), lo = HexDigitValue(p[2]);
     if (hi >= 0 && lo >= 0) out += static_cast<char>(hi * 16 + lo);
     // a soft line break and a malformed escape are both dropped whole
     p += 3;
@@ -207,7 +203,8 @@ size_t TBase64Decoder::Feed(std::string_view text, std::string& out) {
       // Whole groups of alphabet characters, the common case.
       const unsigned char* groupStart = p;
       while (end - p >= 4) {
-        unsigned a = kBase64Values[p[0]], b = kBase64Values[p[1]], c = kBase64Values[p[2]], d = kBase64Values[p[3]];
+        unsigned a = kBase64Values[p[0]], b = kBase64Values[p[1]], c = kBase64Values[p[2]],
+                 d = kBase64Values[p[3]];
         if ((a | b | c | d) >= 64) break;
         w[0] = static_cast<char>((a << 2) | (b >> 4));
         w[1] = static_cast<char>(((b & 15) << 4) | (c >> 2));
@@ -339,17 +336,69 @@ bool FindEncodedWord(std::string_view s, size_t from, TEncodedWord& word) {
   return true;
 }
 
-std::string DecodeHeaderWords(std::string_view value) {
+namespace {
+
+// Only blanks and line ends stand between two encoded words that RFC 2047 joins.
+bool IsLinearWhiteSpace(std::string_view text) {
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+} // namespace
+
+std::string ReplaceEncodedWords(std::string_view value, const TWordDecoder& decode) {
   std::string s(TrimBlanks(value));
-  const bool utf8 = FindText(s, "=?UTF-8?") != std::string_view::npos;
   std::string out;
   out.reserve(s.size());
   std::string decoded;
-  size_t p = 0; // the value is out + s[p..]
+  size_t p = 0;                       // the value is out + s[p..]
+  size_t lastEnd = std::string::npos; // in s: where the last decoded word's text ends
   TEncodedWord word;
   while (FindEncodedWord(s, p, word)) {
     const size_t w = word.Start;
     decoded.clear();
+    decode(word, decoded);
+
+    // Blanks between two encoded words are no text of the value (RFC 2047): mailers split a
+    // long subject into words anywhere, even inside a word of the language.
+    size_t keep = w;
+    if (lastEnd != std::string::npos && p <= lastEnd && lastEnd <= w &&
+        IsLinearWhiteSpace(std::string_view(s).substr(lastEnd, w - lastEnd)))
+      keep = lastEnd;
+    out.append(s, p, keep - p);
+
+    // Replace the word in place (a decoded word is always shorter than its encoded form)
+    // and search again from one character before it, which finds the same first "=?" as a
+    // search from the start of the new value would. Each byte is moved once, so many words
+    // cost no more than one pass.
+    const size_t wordEnd = word.End;
+    if (decoded.size() + 1 <= wordEnd - w) {
+      size_t at = wordEnd - decoded.size();
+      std::memcpy(s.data() + at, decoded.data(), decoded.size());
+      p = at;
+      if (!out.empty() && out.back() == '=') {
+        s[--p] = '=';
+        out.pop_back();
+      }
+      lastEnd = wordEnd;
+    } else {
+      std::string rest = decoded + s.substr(wordEnd);
+      lastEnd = decoded.size();
+      if (!out.empty() && out.back() == '=') {
+        rest.insert(0, 1, '=');
+        out.pop_back();
+        ++lastEnd;
+      }
+      s = std::move(rest);
+      p = 0;
+    }
+  }
+  out.append(s, p, std::string::npos);
+  return out;
+}
+
+std::string DecodeHeaderWords(std::string_view value) {
+  const bool utf8 = FindText(TrimBlanks(value), "=?UTF-8?") != std::string_view::npos;
+  std::string out = ReplaceEncodedWords(value, [](const TEncodedWord& word, std::string& decoded) {
     if (word.Encoding == 'B') {
       DecodeBase64Chunk(word.Text, decoded);
     } else if (word.Encoding == 'U') {
@@ -361,31 +410,7 @@ std::string DecodeHeaderWords(std::string_view value) {
     }
     size_t zero = decoded.find('\0');
     if (zero != std::string::npos) decoded.resize(zero);
-
-    // Replace the word in place (a decoded word is always shorter than its encoded form)
-    // and search again from one character before it, which finds the same first "=?" as a
-    // search from the start of the new value would.
-    const size_t wordEnd = word.End;
-    out.append(s, p, w - p);
-    if (decoded.size() + 1 <= wordEnd - w) {
-      size_t at = wordEnd - decoded.size();
-      std::memcpy(s.data() + at, decoded.data(), decoded.size());
-      p = at;
-      if (!out.empty() && out.back() == '=') {
-        s[--p] = '=';
-        out.pop_back();
-      }
-    } else {
-      std::string rest = decoded + s.substr(wordEnd);
-      if (!out.empty() && out.back() == '=') {
-        rest.insert(0, 1, '=');
-        out.pop_back();
-      }
-      s = std::move(rest);
-      p = 0;
-    }
-  }
-  out.append(s, p, std::string::npos);
+  });
   return utf8 ? Utf8ToAnsi(out) : out;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/file_types.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,7 +44,6 @@ private:
 // Index of the occurrence-th line (from 0) starting with prefix, ASCII case ignored; -1 if none.
 int FindHeaderLine(const std::vector<std::string>& lines, std::string_view prefix,
                    int occurrence = 0);
-
 
 // --- Transfer encodings -------------------------------------------------------------------
 
@@ -88,6 +88,13 @@ struct TEncodedWord {
 // The first encoded word at or after from; false when there is none. A "?=" that a further
 // "?=" follows ends the word at the later one's "?", as mailers that put "?=" in a Q text expect.
 bool FindEncodedWord(std::string_view value, size_t from, TEncodedWord& word);
+
+// What a decoder appends for one encoded word.
+using TWordDecoder = std::function<void(const TEncodedWord& word, std::string& decoded)>;
+// The value (TrimBlanks) with each encoded word replaced by what decode appends for it: the one
+// rule of both decoders of header words. A decoded word is searched again (it may hold a further
+// word), and blanks between two adjacent encoded words are dropped, as RFC 2047 says.
+std::string ReplaceEncodedWords(std::string_view value, const TWordDecoder& decode);
 
 // The message model's decoding of encoded words. The list's quick scanner has its own
 // (ScanDecodeWords): rows show what the lists always showed, so the two differ on purpose where

@@ -1,8 +1,8 @@
 #include "mime/mail_message.h"
 
 #include "mime/codecs.h"
-#include "platform/codepage.h"
 #include "platform/ascii.h"
+#include "platform/codepage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -102,18 +102,37 @@ const std::vector<std::string>& TMailRecipients::Addresses() const {
 
 // --- Route --------------------------------------------------------------------------------
 
+namespace {
+
+enum TRouteKeyword { rkNone, rkFrom, rkBy, rkFor };
+
+TRouteKeyword RouteKeyword(std::string_view word) {
+  word = TrimBlanks(word);
+  if (SameTextAscii(word, "from")) return rkFrom;
+  if (SameTextAscii(word, "by")) return rkBy;
+  if (SameTextAscii(word, "for")) return rkFor;
+  return rkNone;
+}
+
+} // namespace
+
 TReceived ParseReceivedLine(std::string_view line) {
   TReceived hop;
   std::string_view text = TrimBlanks(line.size() > 9 ? line.substr(9) : std::string_view());
-  enum { None, From, By, For } keyword = None;
+  TRouteKeyword keyword = rkNone;
   size_t depth = 0;
   std::string word;
-  auto store = [&] {
-    if (keyword == From) hop.FromHost = word;
-    if (keyword == By) hop.ByHost = word;
-    if (keyword == For) hop.ForAddress = word;
+  // A keyword is never a value: in "from [192.0.2.55] by mx" the host is in brackets, and
+  // "by" starts the next clause.
+  auto endWord = [&] {
+    if (word.empty()) return;
+    if (TRouteKeyword next = RouteKeyword(word); next != rkNone) {
+      keyword = next;
+    } else if (keyword != rkNone) {
+      (keyword == rkFrom ? hop.FromHost : keyword == rkBy ? hop.ByHost : hop.ForAddress) = word;
+      keyword = rkNone;
+    }
     word.clear();
-    keyword = None;
   };
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
@@ -127,23 +146,12 @@ TReceived ParseReceivedLine(std::string_view line) {
     }
     if (depth > 0 || c == '"' || c == '\'' || c == '<' || c == '>') continue;
     if (c == ';') {
-      if (keyword != None && !word.empty()) store();
+      endWord();
       hop.Date = ParseMailDate(text.substr(i + 1));
       break;
     }
     if (c == ' ') {
-      if (keyword != None) {
-        if (!word.empty()) store();
-      } else {
-        std::string key = LowerCaseAscii(TrimBlanks(word));
-        if (key == "from")
-          keyword = From;
-        else if (key == "by")
-          keyword = By;
-        else if (key == "for")
-          keyword = For;
-        word.clear();
-      }
+      endWord();
       continue;
     }
     word += c;
@@ -160,6 +168,8 @@ TMailMessage::TMailMessage() : FToList(this, "To"), FCcList(this, "Cc"), FBccLis
 TMailMessage::~TMailMessage() = default;
 
 void TMailMessage::ClearDerived() {
+  FContentIds.clear();
+  FContentIdsKnown = false;
   FAttachments.Clear();
   FTextLines.clear();
   FHtmlLines.clear();
@@ -268,6 +278,13 @@ int TMailMessage::ReceivedCount() const {
   return count;
 }
 
+std::vector<TReceived> TMailMessage::Route() const {
+  std::vector<TReceived> hops;
+  for (const auto& line : HeaderLines())
+    if (StartsWithText(line, "Received:")) hops.push_back(ParseReceivedLine(line));
+  return hops;
+}
+
 TReceived TMailMessage::ReceivedHop(int index) const {
   if (index < 0) return {};
   int i = FindHeaderLine(HeaderLines(), "Received:", index);
@@ -311,20 +328,36 @@ bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
   return false;
 }
 
+namespace {
+
+// Signed and report parts only wrap what they carry (the signature and the machine-readable
+// report are parts of their own): when bodies are looked for, their parts stand in their place.
+bool IsWrapperType(std::string_view type) {
+  return type == "multipart/signed" || type == "multipart/report";
+}
+
+} // namespace
+
 void TMailMessage::FindBodies() {
   if (!FAnalysisPending) return;
   ClearDerived();
   FAnalysisPending = false;
-  // Depth-first, each part before its sub-parts; iterative so depth costs no stack.
-  std::vector<TMailPart*> stack{this};
+  // Depth-first, each part before its sub-parts; iterative so depth costs no stack. Each part
+  // goes with its parent as the body rules see it (null: it stands in the message's place).
+  struct TVisit {
+    TMailPart* part;
+    TMailPart* parent;
+  };
+  std::vector<TVisit> stack{{this, nullptr}};
   while (!stack.empty()) {
-    TMailPart* part = stack.back();
+    auto [part, parent] = stack.back();
     stack.pop_back();
+    const std::string type = part->MimeType();
+    TMailPart* subParent = IsWrapperType(type) ? parent : part;
     const TMailPartList& subs = part->SubParts();
     for (int i = subs.Count() - 1; i >= 0; --i)
-      stack.push_back(subs[i]);
+      stack.push_back({subs[i], subParent});
 
-    const std::string type = part->MimeType();
     if (FMixedPart == nullptr && type == "multipart/mixed") {
       FMixedPart = part;
       continue;
@@ -338,11 +371,11 @@ void TMailMessage::FindBodies() {
       continue;
     }
     const bool leaf = subs.Count() == 0;
-    TMailPart* parent = part->ParentPart();
+    const bool inMessagePlace = parent == nullptr;
     bool taken = false;
-    if (part == this && leaf && (type.rfind("text/", 0) == 0 || type == "text"))
+    if (inMessagePlace && leaf && (type.rfind("text/", 0) == 0 || type == "text"))
       taken = TakeBody(part, type);
-    if (!taken && part == this && leaf && type.empty()) taken = TakeBody(part, "text/plain");
+    if (!taken && inMessagePlace && leaf && type.empty()) taken = TakeBody(part, "text/plain");
     if (!taken && FMixedPart != nullptr && parent == FMixedPart && FAlternativePart == nullptr)
       taken = TakeBody(part, type);
     if (!taken && FRelatedPart != nullptr && parent == FRelatedPart) taken = TakeBody(part, type);
@@ -379,22 +412,27 @@ void SerializeParts(const TMailPartList& parts, std::string& out) {
 } // namespace
 
 TMailPart* TMailMessage::ContentIdPart(std::string_view id) {
-  std::vector<TMailPart*> stack{this};
-  while (!stack.empty()) {
-    TMailPart* part = stack.back();
-    stack.pop_back();
-    std::string value = part->FieldValue("Content-ID");
-    std::string_view v = value;
-    while (!v.empty() && (v.front() == '<' || v.front() == ' '))
-      v.remove_prefix(1);
-    while (!v.empty() && (v.back() == '>' || v.back() == ' '))
-      v.remove_suffix(1);
-    if (!value.empty() && v == id) return part;
-    const TMailPartList& subs = part->SubParts();
-    for (int i = subs.Count() - 1; i >= 0; --i)
-      stack.push_back(subs[i]);
+  // A page asks once per image: one walk of the tree serves them all.
+  if (!FContentIdsKnown) {
+    std::vector<TMailPart*> stack{this};
+    while (!stack.empty()) {
+      TMailPart* part = stack.back();
+      stack.pop_back();
+      std::string value = part->FieldValue("Content-ID");
+      std::string_view v = value;
+      while (!v.empty() && (v.front() == '<' || v.front() == ' '))
+        v.remove_prefix(1);
+      while (!v.empty() && (v.back() == '>' || v.back() == ' '))
+        v.remove_suffix(1);
+      if (!value.empty()) FContentIds.emplace(v, part); // the first in tree order wins
+      const TMailPartList& subs = part->SubParts();
+      for (int i = subs.Count() - 1; i >= 0; --i)
+        stack.push_back(subs[i]);
+    }
+    FContentIdsKnown = true;
   }
-  return nullptr;
+  auto found = FContentIds.find(std::string(id));
+  return found == FContentIds.end() ? nullptr : found->second;
 }
 
 std::string TMailMessage::HtmlViewDocument() const {

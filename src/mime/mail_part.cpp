@@ -30,6 +30,23 @@ size_t FindLineStartingWith(std::string_view body, size_t from, std::string_view
   }
 }
 
+// Start of the first delimiter line at or after from: "--" + boundary, then only an optional
+// "--" (closing: set) and blanks (RFC 2046), so that boundary "b" does not match "--bb".
+size_t FindDelimiterLine(std::string_view body, size_t from, std::string_view delimiter,
+                         bool& closing) {
+  for (size_t at = FindLineStartingWith(body, from, delimiter); at != std::string_view::npos;
+       at = FindLineStartingWith(body, at + 1, delimiter)) {
+    size_t lineEnd = body.find("\r\n", at);
+    std::string_view rest = body.substr(
+        at + delimiter.size(),
+        (lineEnd == std::string_view::npos ? body.size() : lineEnd) - at - delimiter.size());
+    closing = rest.starts_with("--");
+    if (closing) rest.remove_prefix(2);
+    if (TrimBlanksRight(rest).empty()) return at;
+  }
+  return std::string_view::npos;
+}
+
 // Blanks around a line of an encoded body do not belong to the data.
 std::string_view TrimLine(std::string_view line) {
   return TrimBlanksRight(TrimBlanksLeft(line));
@@ -65,6 +82,7 @@ void TMailPart::ClearPart() {
 }
 
 TMailPart* TMailPart::NewSubPart() {
+  FOwnerMessage->CountPart();
   auto part = std::make_unique<TMailPart>();
   part->FOwnerMessage = FOwnerMessage;
   part->FParentPart = this;
@@ -92,6 +110,7 @@ void TMailPart::ParseText(std::string_view text, bool withHeader) {
   ClearPart();
   FOwnerMessage->MarkParsed();
   text = UpToZero(text);
+  if (FOwnerMessage == this) FOwnerMessage->StartPartCount(text.size());
   size_t bodyStart = withHeader ? ParseHeader(text) : 0;
   std::string_view body = text.substr(bodyStart);
 
@@ -100,7 +119,8 @@ void TMailPart::ParseText(std::string_view text, bool withHeader) {
     return;
   }
   std::string type = FieldValue("Content-Type");
-  if (type.size() >= 10 && StartsWithText(type, "multipart/") && FDepth < MaxDepth) {
+  if (type.size() >= 10 && StartsWithText(type, "multipart/") && FDepth < MaxDepth &&
+      FOwnerMessage->PartsLeft()) {
     ParseMultipart(body);
     return;
   }
@@ -129,32 +149,47 @@ size_t TMailPart::ParseHeader(std::string_view text) {
 void TMailPart::ParseMultipart(std::string_view body) {
   const std::string boundary = Boundary();
   const std::string delimiter = "--" + boundary;
-  size_t first = FindLineStartingWith(body, 0, delimiter);
+  bool closing = false;
+  size_t first = FindDelimiterLine(body, 0, delimiter, closing);
   if (first == std::string_view::npos) {
     FEncodedBody.assign(body);
     return;
   }
   FEncodedBody.assign(body.substr(0, first)); // the preamble with the CR LF before the delimiter
+  auto addPart = [&](std::string_view text) {
+    TMailPart* part = NewSubPart();
+    part->ParseText(text, true);
+    part->FParentBoundary = boundary;
+    FSubParts.Add(part);
+  };
   size_t current = first;
   for (;;) {
     size_t lineEnd = body.find("\r\n", current);
     if (lineEnd == std::string_view::npos) break;
     size_t start = lineEnd + 2;
-    size_t next = FindLineStartingWith(body, start, delimiter);
-    if (next == std::string_view::npos) break; // a region no delimiter closes is dropped
-    if (next > start) {
-      TMailPart* part = NewSubPart();
-      part->ParseText(body.substr(start, next - 2 - start), true);
-      part->FParentBoundary = boundary;
-      FSubParts.Add(part);
+    if (!FOwnerMessage->PartsLeft()) {
+      // Beyond the message's count of parts the rest is kept whole, as one last part.
+      if (start < body.size()) addPart(body.substr(start));
+      break;
     }
+    bool nextClosing = false;
+    size_t next = FindDelimiterLine(body, start, delimiter, nextClosing);
+    if (next == std::string_view::npos) {
+      // Without its closing delimiter (a message cut short) the last part runs to the end;
+      // after the closing delimiter comes the epilogue, which is no part.
+      if (!closing && start < body.size()) addPart(body.substr(start));
+      break;
+    }
+    if (next > start) addPart(body.substr(start, next - 2 - start));
     current = next;
+    closing = nextClosing;
   }
 }
 
 void TMailPart::ParsePlain(std::string_view body) {
-  size_t first =
-      FDepth < MaxDepth ? FindLineStartingWith(body, 0, "begin 6") : std::string_view::npos;
+  size_t first = FDepth < MaxDepth && FOwnerMessage->PartsLeft()
+                     ? FindLineStartingWith(body, 0, "begin 6")
+                     : std::string_view::npos;
   if (first == std::string_view::npos) {
     FEncodedBody.assign(body);
     return;
@@ -188,7 +223,7 @@ void TMailPart::ParsePlain(std::string_view body) {
       fileName.assign(TrimBlanks(line.size() > 10 ? line.substr(10) : std::string_view()));
       regionStart = first + walker.Position();
       inside = true;
-    } else if (inside && line.substr(0, 3) == "end") {
+    } else if (inside && line.substr(0, 3) == "end" && FOwnerMessage->PartsLeft()) {
       std::string_view region = offset >= regionStart + 2
                                     ? body.substr(regionStart, offset - 2 - regionStart)
                                     : std::string_view();

@@ -55,7 +55,7 @@ void TEntrySorter::Sort(std::vector<uint32_t>& order, int column, bool descendin
     break;
   case lcAttachment:
   case lcFlag: {
-    // Only database rows have flags: the others all weigh nothing.
+    // Rows without flags (message files, mailbox files) all weigh nothing.
     const uint32_t mask = column == lcAttachment ? mfAttachment : mfFlagged;
     sortBy([&](uint32_t row) { return EntryFlags(entry(row), FReader) & mask; });
     break;

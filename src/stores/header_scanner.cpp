@@ -75,10 +75,6 @@ std::string FieldValue(std::string_view lineText, size_t nameLength, bool cutAtS
   return std::string(value);
 }
 
-bool IsUpperHex(char c) {
-  return c < 'a' && HexDigitValue(c) >= 0;
-}
-
 std::string DecodeWordQ(std::string_view w) {
   std::string out;
   out.reserve(w.size());
@@ -91,8 +87,8 @@ std::string DecodeWordQ(std::string_view w) {
       continue;
     }
     if (w.size() - i - 1 < 2) break;
-    if (IsUpperHex(w[i + 1]) && IsUpperHex(w[i + 2]))
-      out += static_cast<char>(HexDigitValue(w[i + 1]) * 16 + HexDigitValue(w[i + 2]));
+    int hi = HexDigitValue(w[i + 1]), lo = HexDigitValue(w[i + 2]); // either case
+    if (hi >= 0 && lo >= 0) out += static_cast<char>(hi * 16 + lo);
     i += 3; // soft line breaks and malformed escapes are dropped alike
   }
   return out;
@@ -225,7 +221,12 @@ void THeaderScanner::FeedLine(std::string_view line) {
   FAnyLine = true;
   if (FOpen >= 0) {
     if (line[0] == ' ' || line[0] == '\t') {
-      FLines[FOpen] += TrimControls(line);
+      // Unfolding takes out the line break, not the blank (RFC 5322); the blanks at the joint
+      // become one, as the message's own header shows them.
+      std::string& text = FLines[FOpen];
+      text.resize(TrimBlanksRight(text).size());
+      text += ' ';
+      text += TrimControls(line);
       return;
     }
     FOpen = -1;
@@ -284,26 +285,19 @@ void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header) {
 std::string ScanDecodeWords(std::string_view text) {
   const bool utf8 = ContainsUpper(text, "=?UTF-8?");
   const bool latin = ContainsUpper(text, "=?ISO-8859-1?") || ContainsUpper(text, "=?ISO-8859-2?");
-  std::string r(TrimBlanks(text));
-
-  size_t from = 0; // nothing before from - 1 can start an encoded word any more
-  TEncodedWord word;
-  while (FindEncodedWord(r, from, word)) {
-    std::string decoded;
-    if (word.Encoding == 'B') {
-      decoded = DecodeWordB(word.Text);
-    } else if (word.Encoding == 'U') {
-      decoded = DecodeWordU(word.Text);
-    } else {
-      std::string spaced(word.Text);
-      for (auto& c : spaced)
-        if (c == '_') c = ' ';
-      decoded = latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
-    }
-    const size_t a = word.Start;
-    r.replace(a, word.End - a, decoded);
-    from = a > 0 ? a - 1 : 0;
-  }
+  std::string r =
+      ReplaceEncodedWords(text, [latin](const TEncodedWord& word, std::string& decoded) {
+        if (word.Encoding == 'B') {
+          decoded = DecodeWordB(word.Text);
+        } else if (word.Encoding == 'U') {
+          decoded = DecodeWordU(word.Text);
+        } else {
+          std::string spaced(word.Text);
+          for (auto& c : spaced)
+            if (c == '_') c = ' ';
+          decoded = latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
+        }
+      });
   // The platform's conversion keeps the rest of a value when one byte is not UTF-8.
   if (utf8) r = Utf8ToAnsi(r);
   return r;
@@ -314,7 +308,10 @@ TDateTime ScanMailDate(std::string_view text) {
   if (t.empty()) return 0;
   std::string parts[8];
   int s = t[0] >= '0' && t[0] <= '9' ? 1 : 0;
-  for (char c : t) {
+  for (size_t i = 0; i < t.size(); ++i) {
+    const char c = t[i];
+    // A run of blanks is one separator, as in "Fri,  3 May 2019" (a one-digit day aligned).
+    if (c == ' ' && i > 0 && t[i - 1] == ' ') continue;
     if (c == ' ' || c == '/' || c == ':') {
       ++s;
       if (s == 6 && c == ' ') s = 7; // no seconds: straight on to the zone

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <utility>
 
 namespace pellora {
 
@@ -193,11 +194,94 @@ void TMailbox::ListReaderMessages() {
   Repaint();
 }
 
-bool TMailbox::LoadMessageFolder(const std::string& path) {
+namespace {
+
+// Where a Maildir file name's info (":2,FS") begins; the name's size when it has none. "!"
+// stands for ":" where file names cannot hold a colon.
+size_t MaildirInfoStart(std::string_view name) {
+  size_t at = name.find_last_of(":!");
+  return at == std::string_view::npos ? name.size() : at;
+}
+
+// A Maildir's messages by file name: a name begins with its delivery time.
+std::vector<std::string> ListMaildirFiles(const std::string& path) {
+  std::vector<std::pair<std::string, std::string>> named;
+  for (const char* sub : {"cur", "new"}) {
+    std::vector<std::string> files;
+    FindFiles(IncludeTrailingPathDelimiter(path) + sub, "*", faArchive, false, &files);
+    for (auto& file : files) {
+      std::string name = ExtractFileName(file);
+      if (!name.starts_with('.')) named.emplace_back(std::move(name), std::move(file));
+    }
+  }
+  std::sort(named.begin(), named.end());
   std::vector<std::string> files;
-  FindFiles(path, "*.eml", faAnyFile, false, &files);
-  // The system's listing order is arbitrary; by name the rows keep one order everywhere.
-  std::sort(files.begin(), files.end());
+  files.reserve(named.size());
+  for (auto& [name, file] : named)
+    files.push_back(std::move(file));
+  return files;
+}
+
+// Another program renames a Maildir file when it changes its flags or moves it from new/ to
+// cur/: the file is found again by the part of its name before the info.
+std::string MaildirFileNow(const std::string& path) {
+  if (FileExists(path)) return path;
+  std::string name = ExtractFileName(path);
+  std::string unique = name.substr(0, MaildirInfoStart(name));
+  std::string root = ExtractFilePath(ExcludeTrailingPathDelimiter(ExtractFilePath(path)));
+  for (const char* sub : {"cur", "new"}) {
+    std::vector<std::string> files;
+    FindFiles(root + sub, "*", faArchive, false, &files);
+    for (const auto& file : files) {
+      std::string other = ExtractFileName(file);
+      if (other.substr(0, MaildirInfoStart(other)) == unique) return file;
+    }
+  }
+  return path;
+}
+
+} // namespace
+
+bool IsMaildir(const std::string& path) {
+  std::string folder = IncludeTrailingPathDelimiter(path);
+  return DirectoryExists(folder + "cur") && DirectoryExists(folder + "new");
+}
+
+uint32_t MaildirFlagsOf(std::string_view name) {
+  std::string_view info = name.substr(MaildirInfoStart(name));
+  if (info.size() < 3 || info.substr(1, 2) != "2,") return 0;
+  uint32_t flags = 0;
+  for (char c : info.substr(3)) {
+    switch (c) {
+    case 'F':
+      flags |= mfFlagged;
+      break;
+    case 'P':
+      flags |= mfForwarded;
+      break;
+    case 'R':
+      flags |= mfReplied;
+      break;
+    case 'S':
+      flags |= mfRead;
+      break;
+    default:
+      break;
+    }
+  }
+  return flags;
+}
+
+bool TMailbox::LoadMessageFolder(const std::string& path) {
+  const bool maildir = IsMaildir(path);
+  std::vector<std::string> files;
+  if (maildir) {
+    files = ListMaildirFiles(path);
+  } else {
+    FindFiles(path, "*.eml", faAnyFile, false, &files);
+    // The system's listing order is arbitrary; by name the rows keep one order everywhere.
+    std::sort(files.begin(), files.end());
+  }
   FMemo.clear();
   FEntries.clear();
   for (size_t i = 0; i < files.size(); ++i) {
@@ -212,6 +296,7 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
       entry.Index = static_cast<int32_t>(i);
       entry.Kind = ekMessageFile;
       entry.Path = file;
+      if (maildir) entry.MaildirFlags = MaildirFlagsOf(ExtractFileName(file));
       FEntries.push_back(std::move(entry));
     } catch (const std::exception& e) {
       FMemo.push_back(ExtractFileName(file) + ": " + e.what());
@@ -223,12 +308,14 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
 
 bool TMailbox::LoadMailboxFile(const std::string& path) {
   FEntries.clear();
+  FMailboxRule = mrMarked;
   TFileStamp stamp;
   GetFileStamp(path, stamp);
   TMailboxLineReader reader(path);
   THeaderScanner scanner;
   std::string previous; // kept only when it is a separator line
-  bool previousIsSeparator = false;
+  bool previousIsSeparator = false, previousIsEmpty = false;
+  bool ruleKnown = false; // once the line after the first separator has been seen
   int64_t previousOffset = 0, previousLine = 0;
   int64_t lineCounter = 0, startLine = 1, startOffset = 0;
   int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
@@ -243,24 +330,46 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     entry.Kind = ekMailbox;
     entry.Path = path;
   };
+  // Ends the message before, if any, and starts one at a separator line.
+  auto startMessage = [&](std::string_view separator, int64_t number, int64_t offset) {
+    if (byteCount >= 0) {
+      addEntry();
+      ++messageCount;
+      Progress(static_cast<uint64_t>(offset), stamp.size);
+    }
+    startLine = number;
+    startOffset = offset;
+    scanner.Reset();
+    scanner.Feed(separator);
+    byteCount = static_cast<int64_t>(separator.size());
+  };
   std::string_view line;
   bool discarded;
   while (reader.Next(line, discarded)) {
     ++lineCounter;
     if (discarded) continue;
-    if (previousIsSeparator && IsMailboxMarkerLine(line)) {
-      if (byteCount >= 0) {
-        addEntry();
-        ++messageCount;
-        Progress(static_cast<uint64_t>(reader.LineOffset()), stamp.size);
+    if (!ruleKnown && previousIsSeparator) {
+      ruleKnown = true;
+      if (!IsMailboxMarkerLine(line)) {
+        FMailboxRule = mrClassic;
+        startMessage(previous, previousLine, previousOffset);
       }
+    }
+    if (FMailboxRule == mrClassic) {
+      if (previousIsEmpty && IsSeparatorLine(line)) {
+        startMessage(line, lineCounter, reader.LineOffset());
+      } else {
+        scanner.Feed(line);
+        byteCount += static_cast<int64_t>(line.size());
+      }
+      previousIsEmpty = line.empty();
+      continue;
+    }
+    if (previousIsSeparator && IsMailboxMarkerLine(line)) {
       // The separator's own number: a Ctrl-Z line between it and the marker still counts.
-      startLine = previousLine;
-      startOffset = previousOffset;
-      scanner.Reset();
-      scanner.Feed(previous);
+      startMessage(previous, previousLine, previousOffset);
       scanner.Feed(line);
-      byteCount = static_cast<int64_t>(line.size() + previous.size());
+      byteCount += static_cast<int64_t>(line.size());
     } else if (byteCount >= 0) {
       scanner.Feed(line);
       byteCount += static_cast<int64_t>(line.size());
@@ -271,6 +380,11 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
       previousOffset = reader.LineOffset();
       previousLine = lineCounter;
     }
+  }
+  // A file whose only separator is its last line.
+  if (!ruleKnown && previousIsSeparator) {
+    FMailboxRule = mrClassic;
+    startMessage(previous, previousLine, previousOffset);
   }
   if (byteCount >= 0) addEntry();
   // The stamp taken before reading: a file written meanwhile will not match it later.
@@ -301,11 +415,13 @@ const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& en
     break;
   }
   case ekMessageFile:
-    SplitTextLines(ReadWholeFile(entry.Path), FLines);
+    SplitTextLines(ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path),
+                   FLines);
     break;
   case ekMailbox: {
     TMailboxPosition position = PositionOf(entry, FMailboxStamp);
-    ReadMailboxMessage(entry.Path, FLines, entry.Header.Size, entry.StartLine, &position);
+    ReadMailboxMessage(entry.Path, FLines, entry.Header.Size, entry.StartLine, FMailboxRule,
+                       &position);
     break;
   }
   default:
@@ -318,7 +434,8 @@ const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& en
 void TMailbox::VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& visit) {
   if (entry.Kind == ekMailbox) {
     TMailboxPosition position = PositionOf(entry, FMailboxStamp);
-    VisitMailboxMessage(entry.Path, entry.Header.Size, entry.StartLine, &position, visit);
+    VisitMailboxMessage(entry.Path, entry.Header.Size, entry.StartLine, FMailboxRule, &position,
+                        visit);
     return;
   }
   LoadEntryLines(entry);

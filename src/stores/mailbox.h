@@ -46,6 +46,8 @@ public:
   const std::vector<TMessageEntry>& Entries() const { return FEntries; }
   // The database reader behind rows of kind 0; null for other stores.
   TOEReader* Reader() const { return FReader.get(); }
+  // How the last mailbox file loaded told its messages apart.
+  TMailboxRule MailboxRule() const { return FMailboxRule; }
   const std::vector<std::string>& Memo() const { return FMemo; }
   const std::string& DetailCaption() const { return FDetailCaption; }
   // The operation and its elapsed time (status panel 1).
@@ -98,6 +100,7 @@ private:
   std::string FStatusText;
   TLoadObserver* FObserver = nullptr; // during a load only
   TFileStamp FMailboxStamp;           // of the mailbox file at load time
+  TMailboxRule FMailboxRule = mrMarked;
 };
 
 // Raises the text the error box shows when a path cannot be opened as a store of its kind:
@@ -106,6 +109,11 @@ void CheckStorePath(const std::string& path, TOpenKind kind);
 // Loads a store as its opener does: CheckStorePath, then the load; a failure raises its text.
 void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind,
                       TLoadObserver* observer = nullptr);
+
+// A folder holding cur/ and new/: its messages are the files in them.
+bool IsMaildir(const std::string& path);
+// The flags a Maildir file name's info ("...:2,FRS") gives, in a database row's bits.
+uint32_t MaildirFlagsOf(std::string_view name);
 
 // Splits text into lines at CR LF, lone CR or lone LF; a final line end adds no empty line.
 void SplitTextLines(std::string_view text, std::vector<std::string>& lines);

@@ -31,6 +31,7 @@ TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOff
     RaiseFileError("Cannot read", path, err);
   }
   FBufferOffset = startOffset;
+  FAtFileStart = startOffset <= 0;
   // A small file needs no whole chunk: read-backs open the file once per message.
   FStamped = GetOpenFileStamp(FHandle, FStamp);
   int64_t left = FStamped ? static_cast<int64_t>(FStamp.size) - startOffset : 0;
@@ -63,6 +64,12 @@ void TMailboxLineReader::Refill() {
 }
 
 bool TMailboxLineReader::Next(std::string_view& line, bool& discarded) {
+  if (FAtFileStart) {
+    FAtFileStart = false;
+    while (FEnd - FPos < 3 && !FEof)
+      Refill();
+    if (FEnd - FPos >= 3 && std::memcmp(FBuffer.data() + FPos, "\xEF\xBB\xBF", 3) == 0) FPos += 3;
+  }
   const char* lf;
   size_t lineEnd, nextPos;
   for (;;) {
@@ -124,7 +131,8 @@ bool IsMailboxMarkerLine(std::string_view line) {
 }
 
 void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLine,
-                         const TMailboxPosition* position, const TLineVisitor& visit) {
+                         TMailboxRule rule, const TMailboxPosition* position,
+                         const TLineVisitor& visit) {
   std::optional<TMailboxLineReader> reader;
   std::string_view line;
   bool discarded;
@@ -144,8 +152,10 @@ void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLin
     }
   }
   if (!reader) reader.emplace(path);
-  // The size of every message but the last includes the next message's separator: a separator
-  // line waits until the line after it shows whether it starts the next message.
+  // Under the marker rule the size of every message but the last includes the next message's
+  // separator: a separator line waits until the line after it shows whether it starts the next
+  // message.
+  const bool marked = rule == mrMarked;
   std::string separator;
   bool separatorWaits = false;
   bool first = true;
@@ -155,7 +165,8 @@ void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLin
     if (discarded || lineNumber < startLine) continue;
     if (!first && total >= size) {
       if (separatorWaits && IsMailboxMarkerLine(line)) return;
-      break;
+      // A classic message ends where the next one starts: the empty lines up to there are its.
+      if (marked || !line.empty()) break;
     }
     first = false;
     if (separatorWaits) {
@@ -163,7 +174,7 @@ void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLin
       if (!visit(separator)) return;
     }
     total += static_cast<int64_t>(line.size());
-    if (IsSeparatorLine(line)) {
+    if (marked && IsSeparatorLine(line)) {
       separator.assign(line);
       separatorWaits = true;
     } else if (!visit(line)) {
@@ -174,10 +185,10 @@ void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLin
 }
 
 void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
-                        int64_t startLine, const TMailboxPosition* position) {
+                        int64_t startLine, TMailboxRule rule, const TMailboxPosition* position) {
   // The list's strings are reused from message to message.
   size_t count = 0;
-  VisitMailboxMessage(path, size, startLine, position, [&](std::string_view line) {
+  VisitMailboxMessage(path, size, startLine, rule, position, [&](std::string_view line) {
     if (count < lines.size())
       lines[count].assign(line);
     else

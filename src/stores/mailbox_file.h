@@ -10,7 +10,8 @@
 namespace pellora {
 
 // Reads a mailbox file line by line by the loader's rules: a line ends at LF; a CR directly
-// before the LF is not part of it and any other CR is dropped; a Ctrl-Z ends the line's text.
+// before the LF is not part of it and any other CR is dropped; a Ctrl-Z ends the line's text; a
+// UTF-8 byte-order mark at the start of the file is no part of the first line.
 // Lines are views into the reader's buffer, valid until the next call.
 class TMailboxLineReader {
 public:
@@ -48,6 +49,7 @@ private:
   bool FEof = false;
   size_t FNextCR = 0, FNextSub = 0; // next CR / Ctrl-Z at or after FPos, FEnd when none
   bool FNextKnown = false;
+  bool FAtFileStart = false; // a byte-order mark may still have to be skipped
   std::string FScratch;
   TFileStamp FStamp;
   bool FStamped = false;
@@ -59,6 +61,16 @@ inline bool IsSeparatorLine(std::string_view line) {
   return line.starts_with("From ");
 }
 
+// Where a mailbox file's messages start; the line after the file's first separator decides.
+enum TMailboxRule : uint8_t {
+  // A marker line follows the first separator (Thunderbird): a message starts at a separator
+  // that a marker line follows.
+  mrMarked = 0,
+  // Any other file: a message starts at the first separator and at every later separator that
+  // follows an empty line; a message's size and lines then hold no part of the next one.
+  mrClassic = 1,
+};
+
 // Where a message was found at load time: used while the file is unchanged.
 struct TMailboxPosition {
   int64_t Offset = -1;
@@ -68,13 +80,15 @@ struct TMailboxPosition {
 // Called with each line of a message, a view valid during the call only; false stops reading.
 using TLineVisitor = std::function<bool(std::string_view line)>;
 
-// Visits the lines of the message of size bytes whose separator is on startLine. With a
-// position whose stamp still matches the file, reading starts at its offset; otherwise lines
-// are counted from the start of the file.
+// Visits the lines of the message of size bytes whose separator is on startLine, in a file
+// loaded by rule. With a position whose stamp still matches the file, reading starts at its
+// offset; otherwise lines are counted from the start of the file.
 void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLine,
-                         const TMailboxPosition* position, const TLineVisitor& visit);
+                         TMailboxRule rule, const TMailboxPosition* position,
+                         const TLineVisitor& visit);
 // The same lines as strings.
 void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
-                        int64_t startLine, const TMailboxPosition* position = nullptr);
+                        int64_t startLine, TMailboxRule rule = mrMarked,
+                        const TMailboxPosition* position = nullptr);
 
 } // namespace pellora

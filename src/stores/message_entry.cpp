@@ -8,8 +8,13 @@ const std::string& EntryFromText(const TMessageEntry& entry) {
   return entry.Header.Sender.empty() ? entry.Header.From : entry.Header.Sender;
 }
 
+bool EntryHasFlags(const TMessageEntry& entry) {
+  return entry.Kind == ekDatabase || entry.MaildirFlags.has_value();
+}
+
 uint32_t EntryFlags(const TMessageEntry& entry, const TOEReader* reader) {
-  return entry.Kind == ekDatabase && reader ? reader->MessageFlags(entry.Index) : 0;
+  if (entry.Kind == ekDatabase) return reader ? reader->MessageFlags(entry.Index) : 0;
+  return entry.MaildirFlags.value_or(0);
 }
 
 } // namespace pellora

@@ -2,6 +2,7 @@
 #include "stores/eml_header.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct TMessageEntry {
   // Kind 2: byte offset of the separator line, so that the message is read back without
   // counting lines from the file's start while the file is unchanged; -1 when unknown.
   int64_t StartOffset = -1;
+  // Kind 1 rows of a Maildir: the flags the file name's info gives, in a database row's bits.
+  std::optional<uint32_t> MaildirFlags;
 };
 
 // List columns in their default order.
@@ -39,8 +42,11 @@ enum TListColumn : int {
 // The text the "From" column shows.
 const std::string& EntryFromText(const TMessageEntry& entry);
 
-// The flags of a database row (mfFlagged, mfRead, mfAttachment, ...); 0 for other rows and
-// without a reader.
+// Whether the row's store keeps flags: a database's rows and a Maildir's. Rows without show
+// neither read state nor flags.
+bool EntryHasFlags(const TMessageEntry& entry);
+// The flags of a row that has them (mfFlagged, mfRead, mfAttachment, ...); 0 for other rows and
+// for a database row without its reader.
 uint32_t EntryFlags(const TMessageEntry& entry, const TOEReader* reader);
 
 } // namespace pellora

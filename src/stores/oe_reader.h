@@ -46,8 +46,15 @@ struct TMessageInfo {
   std::string Extra3;
 };
 
-// Flag bits of TMessageInfo::Flags that the list shows.
-enum : uint32_t { mfFlagged = 0x20, mfRead = 0x80, mfAttachment = 0x4000 };
+// Flag bits of TMessageInfo::Flags: the list shows the first three; a Maildir's rows carry the
+// last two as well.
+enum : uint32_t {
+  mfFlagged = 0x20,
+  mfRead = 0x80,
+  mfAttachment = 0x4000,
+  mfReplied = 0x80000,
+  mfForwarded = 0x100000,
+};
 
 // A FILETIME (100 ns since 1601, UTC) as a date-time, in local time when localTime is set;
 // 0 when it is no date.

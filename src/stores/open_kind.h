@@ -7,9 +7,9 @@ namespace pellora {
 // stores.
 enum TOpenKind : uint8_t {
   okOEDatabase = 0,    // ".dbx" or ".mbx": mailbox window
-  okMessageFolder = 1, // a folder of ".eml" files: mailbox window
-  okMailboxFile = 2,   // a mailbox file without extension: mailbox window
-  okMessageFile = 3,   // one ".eml" file: message window
+  okMessageFolder = 1, // a folder of ".eml" files or a Maildir: mailbox window
+  okMailboxFile = 2,   // a mailbox file: mailbox window
+  okMessageFile = 3,   // one message file: message window
   okUnknown = 255,
 };
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 
 namespace {
@@ -88,6 +89,54 @@ TEST(Cli, ListTextFilterAndAddresses) {
   TRun addresses = Cli({"addresses", "--kind", "0", samples + "/Archive.dbx"});
   EXPECT_EQ(addresses.code, 0);
   EXPECT_NE(addresses.out.find("ERIN@EXAMPLE.COM = ERIN"), std::string::npos);
+}
+
+TEST(Cli, MailboxFilesOfOtherProgramsWithoutKind) {
+  pellora::test::TTempDir dir;
+  const std::string classic =
+      "From ann@example.org Fri Jan  1 10:00:00 2010\nFrom: Ann <ann@example.org>\n"
+      "To: Bob <bob@example.org>\nSubject: First\nDate: Fri, 1 Jan 2010 10:00:00 +0000\n\n"
+      "Hello\n>From here on\n\n"
+      "From bob@example.org Sat Jan  2 10:00:00 2010\nFrom: Bob <bob@example.org>\n"
+      "To: Ann <ann@example.org>\nSubject: Second\nDate: Sat, 2 Jan 2010 10:00:00 +0000\n\n"
+      "Lunch on Friday?\n";
+  for (const char* name : {"list.mbox", "Old.Mail"}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.Write(name, classic);
+    EXPECT_EQ(Cli({"kind", path}).out, "2\t" + path + "\n");
+    TRun list = Cli({"list", path});
+    ASSERT_EQ(list.code, 0);
+    EXPECT_NE(list.out.find("\n2\tBob <bob@example.org>\tSecond\tAnn <ann@example.org>\t"
+                            "2010-01-02T11:00:00\t"),
+              std::string::npos);
+    EXPECT_NE(list.out.find("\n1\tAnn <ann@example.org>\tFirst\t"), std::string::npos);
+    TRun text = Cli({"text", path, "0"});
+    ASSERT_EQ(text.code, 0);
+    EXPECT_EQ(text.out.substr(text.out.find("\r\n\r\nHello")),
+              "\r\n\r\nHello\r\n>From here on\r\n\r\n");
+    EXPECT_EQ(Cli({"filter", path, "5", "friday"}).out, "1\n");
+    EXPECT_NE(Cli({"addresses", path}).out.find("ANN@EXAMPLE.ORG"), std::string::npos);
+  }
+
+  // A Maildir: the flags of its file names are listed as a database's are.
+  dir.Write("Mail/cur/1262340000.M1P1.host:2,FS",
+            "From: Ann <ann@example.org>\nSubject: read\n\nx\n");
+  dir.Write("Mail/new/1262430000.M2P2.host", "From: Bob <bob@example.org>\nSubject: new\n\nx\n");
+  TRun maildir = Cli({"list", "--json", dir / "Mail"});
+  ASSERT_EQ(maildir.code, 0);
+  auto rows = nlohmann::json::parse(maildir.out);
+  ASSERT_EQ(rows.size(), 2u);
+  std::map<std::string, std::string> flags;
+  for (const auto& row : rows)
+    flags[row["Subject"]] = row["Flags"];
+  EXPECT_EQ(flags["read"], "A0");
+  EXPECT_EQ(flags["new"], "0");
+  EXPECT_EQ(Cli({"filter", dir / "Mail", "2", "bob"}).out, "1\n");
+
+  // A message saved without extension is no mailbox file.
+  const std::string saved = dir.Write("saved", "From: Ann <ann@example.org>\nSubject: x\n\nbody\n");
+  EXPECT_EQ(Cli({"kind", saved}).out, "3\t" + saved + "\n");
+  EXPECT_EQ(Cli({"message", saved}).code, 0);
 }
 
 TEST(Cli, FailuresAndUsage) {

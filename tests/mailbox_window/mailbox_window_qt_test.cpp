@@ -3,6 +3,7 @@
 #include "message_window/message_window.h"
 #include "platform/collation.h"
 #include "platform/qt_platform.h"
+#include "shell/window_images.h"
 #include "support/qt_frame.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
@@ -372,6 +373,29 @@ private slots:
     QVERIFY(message);
     QCOMPARE(message->windowTitle(), QString("Inbox: 0"));
     QCOMPARE(Text(message, "eSource"), QString::fromStdString(path + ": Inbox: 0x0"));
+  }
+
+  void MaildirRowsShowTheirFlags() {
+    TTempDir dir;
+    dir.Write("Mail/cur/1672567200.M1P1.host:2,RS",
+              Message("a@example.org", "read", "Sun, 01 Jan 2023 10:00:00 +0000"));
+    dir.Write("Mail/cur/1672653600.M2P2.host:2,F",
+              Message("b@example.org", "flagged", "Mon, 02 Jan 2023 10:00:00 +0000"));
+    dir.Write("Mail/new/1672740000.M3P3.host",
+              Message("c@example.org", "new", "Tue, 03 Jan 2023 10:00:00 +0000"));
+    Tmdi_pl_Viewer* w = Open(dir / "Mail", okMessageFolder);
+    QVERIFY(w);
+    QCOMPARE(Column(w, lcSubject), QStringList({"new", "flagged", "read"}));
+    auto icon = [&](int row, int column) {
+      return Rows(w)->index(row, column).data(Qt::DecorationRole).value<QIcon>();
+    };
+    auto bold = [&](int row) {
+      return Rows(w)->index(row, lcSubject).data(Qt::FontRole).value<QFont>().bold();
+    };
+    QVERIFY(bold(0) && bold(1) && !bold(2));
+    QVERIFY(icon(0, lcFlag).isNull() && !icon(1, lcFlag).isNull() && icon(2, lcFlag).isNull());
+    QCOMPARE(icon(0, lcFrom).cacheKey(), ListImage(5).cacheKey());
+    QCOMPARE(icon(2, lcFrom).cacheKey(), ListImage(4).cacheKey());
   }
 
   void AddressCollectionFillsTheInformationArea() {

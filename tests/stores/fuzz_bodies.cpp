@@ -1,5 +1,6 @@
 #include "stores/fuzz_bodies.h"
 
+#include "shell/open_kind.h"
 #include "stores/dbx_reader.h"
 #include "stores/header_scanner.h"
 #include "stores/mailbox.h"
@@ -72,19 +73,42 @@ void RunMbxReader(const uint8_t* data, size_t size) {
 
 void RunMailboxFile(const uint8_t* data, size_t size) {
   std::string path = WriteScratch("mailbox", {reinterpret_cast<const char*>(data), size});
+  KindOfPath(path);
   TMailbox box;
   if (!box.Load(path, okMailboxFile).Loaded) return;
   // Reading back by offset and by counting lines must give the same message.
   for (size_t i = 0; i < box.Entries().size() && i < 32; ++i) {
     const TMessageEntry& entry = box.Entries()[i];
     std::vector<std::string> counted;
-    ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine);
+    ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine, box.MailboxRule());
     if (counted != box.LoadEntryLines(entry)) std::abort();
     std::string byOffset = box.GetEntryText(entry), joined;
     for (const auto& line : counted)
       joined += line + "\r\n";
     if (byOffset != joined || byOffset.rfind("From ", 0) != 0) std::abort();
   }
+  // Classic messages follow each other without gap or overlap: together they are the file's
+  // lines from the first separator on.
+  if (box.MailboxRule() != mrClassic || box.Entries().empty() || box.Entries().size() > 256) return;
+  std::vector<const TMessageEntry*> byIndex(box.Entries().size());
+  for (const auto& entry : box.Entries())
+    byIndex.at(static_cast<size_t>(entry.Index)) = &entry;
+  std::vector<std::string> fileLines, messageLines;
+  TMailboxLineReader reader(path);
+  std::string_view line;
+  bool discarded;
+  for (int64_t number = 1; reader.Next(line, discarded); ++number)
+    if (!discarded && number >= byIndex[0]->StartLine) fileLines.emplace_back(line);
+  for (const TMessageEntry* entry : byIndex) {
+    int64_t total = 0;
+    box.VisitEntryLines(*entry, [&](std::string_view messageLine) {
+      messageLines.emplace_back(messageLine);
+      total += static_cast<int64_t>(messageLine.size());
+      return true;
+    });
+    if (total != entry->Header.Size) std::abort();
+  }
+  if (messageLines != fileLines) std::abort();
 }
 
 void RunHeaderScanner(const uint8_t* data, size_t size) {

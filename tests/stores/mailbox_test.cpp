@@ -59,20 +59,26 @@ TEST(MailboxFile, TwelveLineExample) {
 
 TEST(MailboxFile, SeparatorsAndMarkers) {
   test::TTempDir dir;
+  // Without a marker after the first separator the file is read by the classic rule, whose
+  // messages here start at the same lines but end before the next separator.
   struct {
     std::string marker;
-    size_t rows;
-  } cases[] = {{"X-Mozilla-Status: 0001", 2},
-               {"X-Account-Key: account1", 2},
-               {"X-UIDL: 123", 2},
-               {"x-mozilla-status: 0001", 0},
-               {"Subject: x", 0}};
+    TMailboxRule rule;
+    size_t firstSizeTo; // the last line the first message's size counts
+  } cases[] = {{"X-Mozilla-Status: 0001", mrMarked, 7},
+               {"X-Account-Key: account1", mrMarked, 7},
+               {"X-UIDL: 123", mrMarked, 7},
+               {"x-mozilla-status: 0001", mrClassic, 6},
+               {"Subject: x", mrClassic, 6}};
   for (const auto& c : cases) {
     std::vector<std::string> lines = TwelveLines;
     lines[1] = lines[7] = c.marker;
     TMailbox box;
     ASSERT_TRUE(box.Load(dir.Write("box", Join(lines)), okMailboxFile).Loaded);
-    EXPECT_EQ(box.Entries().size(), c.rows) << c.marker;
+    EXPECT_EQ(box.MailboxRule(), c.rule) << c.marker;
+    ASSERT_EQ(box.Entries().size(), 2u) << c.marker;
+    EXPECT_EQ(box.FindEntry(0)->Header.Size, Length(lines, 1, c.firstSizeTo)) << c.marker;
+    EXPECT_EQ(box.LoadEntryLines(*box.FindEntry(0)), Range(lines, 1, 6)) << c.marker;
   }
   // Lines before the first separator pair belong to no row; a separator that no marker follows
   // is a line of the message before it.
@@ -147,6 +153,178 @@ TEST(MailboxFile, ReadBackUsesTheOffsetOnlyWhileTheFileIsUnchanged) {
   std::vector<std::string> lines;
   ReadMailboxMessage(path, lines, second->Header.Size, second->StartLine);
   EXPECT_EQ(lines, Range(TwelveLines, 7, 11));
+}
+
+// Classic files: each case gives the lines where messages start; a message runs to the line
+// before the next start or to the end of the file, and is read back as it is stored.
+TEST(MailboxFile, ClassicRule) {
+  test::TTempDir dir;
+  const std::string ann = "From ann@example.org Mon Jan  1 10:00:00 2010";
+  const std::string bob = "From bob@example.org Tue Jan  2 10:00:00 2010";
+  struct {
+    const char* what;
+    std::vector<std::string> lines;
+    std::vector<int64_t> starts;
+  } cases[] = {
+      {"mboxo: a quoted line stays quoted",
+       {ann, "From: Ann <ann@example.org>", "Subject: one", "", "Dear Bob,", ">From now on", "",
+        bob, "Subject: two", "", "text"},
+       {1, 8}},
+      {"mboxrd: every level of quoting stays",
+       {ann, "Subject: rd", "", ">From the start", "", ">>From deeper", "", bob, "Subject: two", "",
+        "x", ""},
+       {1, 8}},
+      {"mboxcl2: Content-Length is not trusted",
+       {ann, "Subject: cl2", "Content-Length: 9999", "", "body", "", bob, "Subject: two",
+        "Content-Length: 1", "", "longer than one byte", ""},
+       {1, 7}},
+      {"a From line in a body without an empty line before it",
+       {ann, "Subject: one", "", "Forwarded text:", "From the desk of Ann", "", bob,
+        "Subject: two"},
+       {1, 7}},
+      {"empty lines before a separator belong to the message before",
+       {ann, "Subject: one", "", "body", "", "", "", bob, "Subject: two", "", ""},
+       {1, 8}},
+      {"lines before the first separator belong to no message",
+       {"junk", "Subject: junk", ann, "Subject: one", "", bob, "Subject: two"},
+       {3, 6}},
+      {"a Thunderbird message inside a classic file",
+       {ann, "Subject: one", "", "From - Tue Jan 02 10:00:00 2010", "X-Mozilla-Status: 0001",
+        "Subject: two", "", "text"},
+       {1, 4}},
+      {"a separator alone", {ann}, {1}},
+  };
+  struct {
+    const char* name;
+    std::string bom, eol;
+    bool finalEol;
+  } variants[] = {{"LF", "", "\n", true},
+                  {"CR LF", "", "\r\n", true},
+                  {"byte-order mark", "\xEF\xBB\xBF", "\n", true},
+                  {"no final line end", "", "\n", false}};
+  for (const auto& c : cases) {
+    for (const auto& v : variants) {
+      SCOPED_TRACE(std::string(c.what) + ", " + v.name);
+      std::string text = v.bom + Join(c.lines, v.eol);
+      if (!v.finalEol && !c.lines.back().empty()) text.resize(text.size() - v.eol.size());
+      std::string path = dir.Write("classic", text);
+      TMailbox box;
+      ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
+      EXPECT_EQ(box.MailboxRule(), mrClassic);
+      ASSERT_EQ(box.Entries().size(), c.starts.size());
+      for (size_t k = 0; k < c.starts.size(); ++k) {
+        const TMessageEntry& entry = *box.FindEntry(static_cast<int32_t>(k));
+        size_t from = static_cast<size_t>(c.starts[k]);
+        size_t to =
+            k + 1 < c.starts.size() ? static_cast<size_t>(c.starts[k + 1]) - 1 : c.lines.size();
+        std::vector<std::string> expected = Range(c.lines, from, to);
+        EXPECT_EQ(entry.StartLine, c.starts[k]);
+        EXPECT_EQ(
+            entry.StartOffset,
+            static_cast<int64_t>(v.bom.size() + Join(Range(c.lines, 1, from - 1), v.eol).size()));
+        EXPECT_EQ(entry.Header.Size, Length(c.lines, from, to));
+        std::string subject;
+        for (const auto& line : expected)
+          if (subject.empty() && line.starts_with("Subject: ")) subject = line.substr(9);
+        EXPECT_EQ(entry.Header.Subject, subject);
+        EXPECT_EQ(box.LoadEntryLines(entry), expected);
+        EXPECT_EQ(box.GetEntryText(entry), Join(expected, "\r\n"));
+        std::vector<std::string> counted;
+        ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine, mrClassic);
+        EXPECT_EQ(counted, expected);
+      }
+    }
+  }
+}
+
+TEST(MailboxFile, FirstSeparatorDecidesTheRule) {
+  test::TTempDir dir;
+  // A classic message appended to a Thunderbird file is a part of the message before, as any
+  // separator without a marker is there.
+  std::vector<std::string> lines = {"From - Mon Jan 01 10:00:00 2010",
+                                    "X-Mozilla-Status: 0001",
+                                    "Subject: one",
+                                    "",
+                                    "body",
+                                    "",
+                                    "From ann@example.org Tue Jan  2 10:00:00 2010",
+                                    "Subject: two",
+                                    "",
+                                    "text"};
+  TMailbox box;
+  ASSERT_TRUE(box.Load(dir.Write("Inbox", Join(lines)), okMailboxFile).Loaded);
+  EXPECT_EQ(box.MailboxRule(), mrMarked);
+  ASSERT_EQ(box.Entries().size(), 1u);
+  EXPECT_EQ(box.Entries()[0].Header.Subject, "one");
+  EXPECT_EQ(box.LoadEntryLines(box.Entries()[0]), Range(lines, 1, 10));
+
+  // A byte-order mark no longer hides a Thunderbird file's first message.
+  ASSERT_TRUE(box.Load(dir.Write("bom", "\xEF\xBB\xBF" + Join(TwelveLines)), okMailboxFile).Loaded);
+  EXPECT_EQ(box.MailboxRule(), mrMarked);
+  ASSERT_EQ(box.Entries().size(), 2u);
+  EXPECT_EQ(box.LoadEntryLines(*box.FindEntry(0)), Range(TwelveLines, 1, 6));
+}
+
+TEST(Maildir, RowsAndFlags) {
+  test::TTempDir dir;
+  auto message = [](const std::string& subject, int day) {
+    return "Subject: " + subject + "\nDate: " + std::to_string(day) +
+           " Jan 2010 10:00:00 +0000\n\nbody\n";
+  };
+  std::string seen = dir.Write("Mail/cur/1262340000.M1P1.host:2,S", message("seen", 1));
+  dir.Write("Mail/cur/1262430000.M2P2.host:2,FRS", message("answered", 2));
+  std::string fresh = dir.Write("Mail/new/1262520000.M3P3.host", message("new", 3));
+  dir.Write("Mail/cur/.notes", "Subject: not a message\n\n");
+  dir.Write("Mail/tmp/1262610000.M4P4.host", message("being delivered", 4));
+  dir.Write("Mail/dovecot-uidlist", "3 V1 N4\n");
+  TMailbox box;
+  ASSERT_TRUE(box.Load(dir / "Mail", okMessageFolder).Loaded);
+  ASSERT_EQ(box.Entries().size(), 3u);
+  struct {
+    const char* subject;
+    uint32_t flags;
+  } rows[] = {{"seen", mfRead}, {"answered", mfFlagged | mfReplied | mfRead}, {"new", 0}};
+  for (int32_t i = 0; i < 3; ++i) {
+    const TMessageEntry& entry = *box.FindEntry(i);
+    EXPECT_EQ(entry.Header.Subject, rows[i].subject);
+    EXPECT_EQ(entry.Kind, ekMessageFile);
+    EXPECT_TRUE(EntryHasFlags(entry));
+    EXPECT_EQ(box.Flags(entry), rows[i].flags) << rows[i].subject;
+  }
+  EXPECT_EQ(box.FindEntry(0)->Header.Size, static_cast<int64_t>(message("seen", 1).size()));
+  box.Sort(lcFlag, true);
+  EXPECT_EQ(box.Entries()[box.Order()[0]].Header.Subject, "answered");
+
+  // Another program marks the new message seen: it moves to cur/ under a new name.
+  const TMessageEntry& moved = *box.FindEntry(2);
+  std::filesystem::rename(fresh, dir / "Mail/cur/1262520000.M3P3.host:2,S");
+  EXPECT_EQ(box.GetEntryText(moved),
+            "Subject: new\r\nDate: 3 Jan 2010 10:00:00 +0000\r\n\r\nbody\r\n");
+  std::filesystem::remove(seen);
+  EXPECT_THROW(box.GetEntryText(*box.FindEntry(0)), EPelloraError);
+
+  // A folder of ".eml" files keeps no flags.
+  dir.Write("eml/a.eml", message("plain", 5));
+  ASSERT_TRUE(box.Load(dir / "eml", okMessageFolder).Loaded);
+  ASSERT_EQ(box.Entries().size(), 1u);
+  EXPECT_FALSE(EntryHasFlags(box.Entries()[0]));
+}
+
+TEST(Maildir, FlagsOfFileNames) {
+  struct {
+    const char* name;
+    uint32_t flags;
+  } cases[] = {{"1.M1.host:2,S", mfRead},
+               {"1.M1.host:2,DFPRST", mfFlagged | mfForwarded | mfReplied | mfRead},
+               {"1.M1.host!2,F", mfFlagged}, // where names cannot hold a colon
+               {"1.M1.host:2,", 0},
+               {"1.M1.host:2,ab", 0}, // keywords of one server, not flags
+               {"1.M1.host:1,S", 0},  // experimental info
+               {"1.M1.host", 0},
+               {"1.M1.host:", 0},
+               {"1.M1.host:2", 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(MaildirFlagsOf(c.name), c.flags) << c.name;
 }
 
 TEST(MailboxFile, EmptyAndMissingFiles) {

@@ -2,6 +2,9 @@
 #include "stores/mailbox.h"
 
 #include "mime/mail_message.h"
+#include "platform/date_time.h"
+#include "platform/files.h"
+#include "shell/open_kind.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +63,66 @@ TEST(RealStores, ThunderbirdMailboxFiles) {
     }
   }
   EXPECT_GT(withRows, 10u);
+}
+
+// A mailing list's archive in classic form ("From " lines, ">From" quoting, no markers).
+TEST(RealStores, ClassicMailboxFile) {
+  std::string data = test::SharedDataDir();
+  if (data.empty()) GTEST_SKIP() << "../shared/data is absent";
+  const std::string path = data + "/mbox/usrp-users.mbox";
+  EXPECT_EQ(KindOfPath(path), okMailboxFile);
+  TMailbox box;
+  ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
+  EXPECT_EQ(box.MailboxRule(), mrClassic);
+  ASSERT_EQ(box.Entries().size(), 843u);
+
+  // Figures of an independent reading (Python's mailbox module; dates in the tests' zone).
+  const std::string list = "USRP-users <usrp-users@lists.ettus.com>";
+  struct {
+    int32_t index;
+    std::string from, subject, date;
+  } samples[] = {
+      // A folded subject: unfolded as the message itself reads it.
+      {0, "EJ Kreinar via " + list,
+       "[USRP-users] Introducing Theseus Cores: Open source FPGA cores for DSP and SDR",
+       "2019-04-29T02:00:00"},
+      {1, "Jason Matusiak via " + list, "[USRP-users] E312 wrong sample rate",
+       "2019-04-29T21:28:49"},
+      {2, "Mark Wagner via " + list,
+       "[USRP-users] How to periodically write files using USRP and GNUradio",
+       "2019-04-30T02:08:17"},
+      {421, "Simona Sibio via " + list, "Re: [USRP-users] Waveform Shape Not Accurate",
+       "2019-06-19T12:02:43"},
+      {600, "Philip Balister via " + list, "Re: [USRP-users] USRP E312 configuration",
+       "2019-07-18T19:03:39"},
+      {842, "Nate Temple via " + list, "Re: [USRP-users] A Question about Synchronization",
+       "2019-08-20T21:35:04"},
+  };
+  for (const auto& sample : samples) {
+    const TMessageEntry* entry = box.FindEntry(sample.index);
+    ASSERT_NE(entry, nullptr) << sample.index;
+    EXPECT_EQ(entry->Header.From, sample.from) << sample.index;
+    EXPECT_EQ(EntryFromText(*entry), "\"USRP-users\" <usrp-users-bounces@lists.ettus.com>");
+    EXPECT_EQ(entry->Header.Subject, sample.subject) << sample.index;
+    EXPECT_EQ(FormatIsoDateTime(entry->Header.Date), sample.date) << sample.index;
+  }
+
+  // Every message reads back as its stored bytes from its separator up to the next message's,
+  // with CR LF line ends.
+  const std::string file = ReadWholeFile(path);
+  std::vector<size_t> starts;
+  for (size_t at = 0; at != std::string::npos; at = file.find("\n\nFrom ", at + 1))
+    starts.push_back(at == 0 ? 0 : at + 2);
+  ASSERT_EQ(starts.size(), 843u);
+  starts.push_back(file.size());
+  for (size_t i = 0; i + 1 < starts.size(); ++i) {
+    std::string stored;
+    for (char c : std::string_view(file).substr(starts[i], starts[i + 1] - starts[i]))
+      stored += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const TMessageEntry* entry = box.FindEntry(static_cast<int32_t>(i));
+    ASSERT_NE(entry, nullptr);
+    ASSERT_EQ(box.GetEntryText(*entry), stored) << i;
+  }
 }
 
 } // namespace
