@@ -531,10 +531,10 @@ void Tmdi_pl_Msg::cmSaveall() {
   if (folder.isEmpty()) return;
   std::string base = IncludeTrailingPathDelimiter(QFile::encodeName(folder).toStdString());
   for (TMailPart* part : FMessage.Attachments()) {
-    std::string name = part->AttachmentFileName();
-    std::string target = base + SafeFileName(AnsiToUtf8(name));
-    if (FileExists(target) &&
-        !ConfirmBox(FormatText(GetLocalizedText("lc_Overwrite"), {name})))
+    std::string name = SafeFileName(AnsiToUtf8(part->AttachmentFileName()));
+    std::string target = base + name;
+    if (EntryExists(target) &&
+        !ConfirmBox(FormatText(GetLocalizedText("lc_Overwrite"), {Utf8ToAnsi(name)})))
       continue;
     part->DecodeBody();
     WriteWholeFile(target, part->DecodedBody());
