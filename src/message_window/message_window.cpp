@@ -394,7 +394,8 @@ void Tmdi_pl_Msg::DisplayMessage() {
   List->setVisible(FMessage.Attachments().Count() > 0);
   FillAttachments();
   ShowBodies();
-  QString text = AnsiToQString(FMessage.SourceText());
+  // The stored text declares no charset as a whole: each line is shown as it reads best.
+  QString text = AnsiToQString(UndeclaredToAnsi(FMessage.SourceText()));
   text.replace("\r\n", "\n");
   SynMemo->setPlainText(text);
   FillHops();
