@@ -7,7 +7,11 @@ PACKAGES := qt6-base-dev qt6-webengine-dev qt6-pdf-dev qt6-tools-dev-tools libqt
 BENCH_PACKAGES := libgmime-3.0-dev pkg-config
 FUZZ_PACKAGES  := clang libclang-rt-14-dev
 
-.PHONY: all setup build test run bench fuzz clean
+# Sanitizer reports end the process and fail its test.
+SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
+                 UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
+
+.PHONY: all setup build test scaling sanitize run bench fuzz fuzz-run clean
 
 all: build
 
@@ -29,8 +33,19 @@ build: setup
 	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	tools/build-lock cmake --build $(BUILD) -j $(JOBS)
 
+# The growth checks (label "scaling") time their work: they run on their own, one at a time.
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE scaling
+
+scaling: build
+	cd $(BUILD) && ctest --output-on-failure -L scaling
+
+# Core libraries, their tests and the command line with AddressSanitizer and UBSan, no Qt UI.
+sanitize: setup
+	@[ -f $(BUILD)-asan/build.ninja ] || cmake -S . -B $(BUILD)-asan -G Ninja \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORA_UI=OFF -DPELLORA_SANITIZE=ON
+	tools/build-lock cmake --build $(BUILD)-asan -j $(JOBS)
+	cd $(BUILD)-asan && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) -LE scaling
 
 run: build
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
@@ -56,5 +71,9 @@ fuzz: setup
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLORA_FUZZ=ON -DPELLORA_UI=OFF
 	tools/build-lock cmake --build $(BUILD)-fuzz -j $(JOBS)
 
+# Every target from the kept seeds; any finding fails.
+fuzz-run: fuzz
+	fuzz/run $(BUILD)-fuzz
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD)-asan

@@ -56,8 +56,7 @@ int RunMessage(const TArgs& args) {
   out["cc"] = Recipients(m.CcList());
   out["bcc"] = Recipients(m.BccList());
   TJson received = TJson::array();
-  for (int i = 0; i < m.ReceivedCount(); ++i) {
-    TReceived hop = m.ReceivedHop(i);
+  for (const TReceived& hop : m.Route()) {
     received.push_back({{"from", Text(hop.FromHost)},
                         {"by", Text(hop.ByHost)},
                         {"for", Text(hop.ForAddress)},
@@ -76,7 +75,7 @@ int RunMessage(const TArgs& args) {
   out["attachments"] = attachments;
   TJson headers = TJson::array();
   for (const auto& line : m.HeaderLines())
-    headers.push_back(Text(line));
+    headers.push_back(Text(UndeclaredToAnsi(line))); // the lines as stored: no charset
   out["headers"] = headers;
 
   std::string text = out.dump(2, ' ', false, TJson::error_handler_t::replace);

@@ -417,7 +417,8 @@ void Tmdi_pl_Msg::DisplayMessage() {
   SetListHeight(FListHeight);
   FillAttachments();
   ShowBodies();
-  QString text = AnsiToQString(FMessage.SourceText());
+  // The stored text declares no charset as a whole: each line is shown as it reads best.
+  QString text = AnsiToQString(UndeclaredToAnsi(FMessage.SourceText()));
   text.replace("\r\n", "\n");
   SynMemo->setPlainText(text);
   FillHops();
@@ -456,8 +457,9 @@ void Tmdi_pl_Msg::FillAttachments() {
 void Tmdi_pl_Msg::FillHops() {
   lvHops->clear();
   try {
-    for (int i = FMessage.ReceivedCount() - 1; i >= 0; --i) {
-      TReceived hop = FMessage.ReceivedHop(i);
+    const std::vector<TReceived> route = FMessage.Route();
+    for (auto it = route.rbegin(); it != route.rend(); ++it) {
+      const TReceived& hop = *it;
       auto* row = new QTreeWidgetItem({FormatMessageDate(hop.Date), AnsiToQString(hop.FromHost),
                                        AnsiToQString(hop.ByHost), AnsiToQString(hop.ForAddress)});
       lvHops->addTopLevelItem(row);
@@ -552,10 +554,10 @@ void Tmdi_pl_Msg::cmSaveall() {
   if (folder.isEmpty()) return;
   std::string base = IncludeTrailingPathDelimiter(QFile::encodeName(folder).toStdString());
   for (TMailPart* part : FMessage.Attachments()) {
-    std::string name = part->AttachmentFileName();
-    std::string target = base + SafeFileName(AnsiToUtf8(name));
-    if (FileExists(target) &&
-        !ConfirmBox(FormatText(GetLocalizedText("lc_Overwrite"), {name})))
+    std::string name = SafeFileName(AnsiToUtf8(part->AttachmentFileName()));
+    std::string target = base + name;
+    if (EntryExists(target) &&
+        !ConfirmBox(FormatText(GetLocalizedText("lc_Overwrite"), {Utf8ToAnsi(name)})))
       continue;
     part->DecodeBody();
     WriteWholeFile(target, part->DecodedBody());

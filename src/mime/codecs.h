@@ -6,6 +6,7 @@
 #include "platform/file_types.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,8 @@ namespace pellora {
 
 // --- Text ---------------------------------------------------------------------------------
 
-// Left-trimmed text, cut to its last width characters or padded on the left to width.
+// Left-trimmed text, cut to its last width characters or padded on the left to width
+// (characters as the code page counts them: a UTF-8 sequence is never split).
 std::string PadLeftTo(std::string_view text, size_t width, std::string_view pad);
 
 // One line from a 1-based position, its CR LF included; the position moves to the next line
@@ -43,7 +45,6 @@ private:
 // Index of the occurrence-th line (from 0) starting with prefix, ASCII case ignored; -1 if none.
 int FindHeaderLine(const std::vector<std::string>& lines, std::string_view prefix,
                    int occurrence = 0);
-
 
 // --- Transfer encodings -------------------------------------------------------------------
 
@@ -84,10 +85,25 @@ struct TEncodedWord {
   std::string_view Charset;
   char Encoding = 'Q'; // "B", "Q" or "U", upper case; "Q" for any other letter
   std::string_view Text;
+  // Another word of the same charset follows with only blanks between: a character that a
+  // mailer split over the two reads whole.
+  bool JoinsNext = false;
 };
 // The first encoded word at or after from; false when there is none. A "?=" that a further
 // "?=" follows ends the word at the later one's "?", as mailers that put "?=" in a Q text expect.
 bool FindEncodedWord(std::string_view value, size_t from, TEncodedWord& word);
+
+// What a decoder appends for one encoded word.
+using TWordDecoder = std::function<void(const TEncodedWord& word, std::string& decoded)>;
+// The value (TrimBlanks) with each encoded word replaced by what decode appends for it: the one
+// rule of both decoders of header words. A decoded word is searched again (it may hold a further
+// word), and blanks between two adjacent encoded words are dropped, as RFC 2047 says.
+std::string ReplaceEncodedWords(std::string_view value, const TWordDecoder& decode);
+
+// The value's encoded words decoded into the code page: bytes gives the bytes of a word's text,
+// which are read in the word's charset (a character split over adjacent words read whole); the
+// text around the words is read as undeclared 8-bit text. The one conversion of both decoders.
+std::string DecodeEncodedWords(std::string_view value, const TWordDecoder& bytes);
 
 // The message model's decoding of encoded words. The list's quick scanner has its own
 // (ScanDecodeWords): rows show what the lists always showed, so the two differ on purpose where
@@ -99,6 +115,12 @@ std::string NormalizeHeaderLine(std::string_view line);
 std::string FieldValueOf(std::string_view line);
 std::string WithFieldValue(std::string_view line, std::string_view value);
 std::string FieldParamOf(std::string_view line, std::string_view paramName);
+// A parameter in the form of RFC 2231 ("name*=utf-8''%E2%82%AC.txt", or numbered pieces
+// "name*0*=", "name*1=", ...) decoded into the code page; false when the line has it in no
+// such form.
+bool ExtendedParamOf(std::string_view line, std::string_view paramName, std::string& text);
+// The charset an HTML text declares in a meta element near its start; empty when none.
+std::string HtmlMetaCharset(std::string_view html);
 std::string WithFieldParam(std::string_view line, std::string_view paramName,
                            std::string_view value);
 
@@ -109,6 +131,7 @@ std::string WithFieldParam(std::string_view line, std::string_view paramName,
 TDateTime ParseMailDate(std::string_view text);
 // "boundary" and eight upper-case hexadecimal digits.
 std::string NewBoundary();
+// Trimmed, cut to 254 characters (never inside a UTF-8 sequence), forbidden characters "_".
 std::string CleanFileName(std::string_view name);
 
 } // namespace pellora

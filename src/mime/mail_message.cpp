@@ -1,8 +1,9 @@
 #include "mime/mail_message.h"
 
 #include "mime/codecs.h"
-#include "platform/codepage.h"
 #include "platform/ascii.h"
+#include "platform/charset.h"
+#include "platform/codepage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,10 +20,10 @@ void ParseRecipientValue(std::string_view value, std::vector<std::string>& names
   auto endRecipient = [&] {
     if (!address.empty()) {
       names.push_back(DecodeHeaderWords(TrimBlanks(pending)));
-      addresses.emplace_back(TrimBlanks(address));
+      addresses.push_back(UndeclaredToAnsi(TrimBlanks(address)));
     } else {
       names.emplace_back();
-      addresses.emplace_back(TrimBlanks(pending));
+      addresses.push_back(UndeclaredToAnsi(TrimBlanks(pending)));
     }
     pending.clear();
     address.clear();
@@ -102,18 +103,37 @@ const std::vector<std::string>& TMailRecipients::Addresses() const {
 
 // --- Route --------------------------------------------------------------------------------
 
+namespace {
+
+enum TRouteKeyword { rkNone, rkFrom, rkBy, rkFor };
+
+TRouteKeyword RouteKeyword(std::string_view word) {
+  word = TrimBlanks(word);
+  if (SameTextAscii(word, "from")) return rkFrom;
+  if (SameTextAscii(word, "by")) return rkBy;
+  if (SameTextAscii(word, "for")) return rkFor;
+  return rkNone;
+}
+
+} // namespace
+
 TReceived ParseReceivedLine(std::string_view line) {
   TReceived hop;
   std::string_view text = TrimBlanks(line.size() > 9 ? line.substr(9) : std::string_view());
-  enum { None, From, By, For } keyword = None;
+  TRouteKeyword keyword = rkNone;
   size_t depth = 0;
   std::string word;
-  auto store = [&] {
-    if (keyword == From) hop.FromHost = word;
-    if (keyword == By) hop.ByHost = word;
-    if (keyword == For) hop.ForAddress = word;
+  // A keyword is never a value: in "from [192.0.2.55] by mx" the host is in brackets, and
+  // "by" starts the next clause.
+  auto endWord = [&] {
+    if (word.empty()) return;
+    if (TRouteKeyword next = RouteKeyword(word); next != rkNone) {
+      keyword = next;
+    } else if (keyword != rkNone) {
+      (keyword == rkFrom ? hop.FromHost : keyword == rkBy ? hop.ByHost : hop.ForAddress) = word;
+      keyword = rkNone;
+    }
     word.clear();
-    keyword = None;
   };
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
@@ -127,23 +147,12 @@ TReceived ParseReceivedLine(std::string_view line) {
     }
     if (depth > 0 || c == '"' || c == '\'' || c == '<' || c == '>') continue;
     if (c == ';') {
-      if (keyword != None && !word.empty()) store();
+      endWord();
       hop.Date = ParseMailDate(text.substr(i + 1));
       break;
     }
     if (c == ' ') {
-      if (keyword != None) {
-        if (!word.empty()) store();
-      } else {
-        std::string key = LowerCaseAscii(TrimBlanks(word));
-        if (key == "from")
-          keyword = From;
-        else if (key == "by")
-          keyword = By;
-        else if (key == "for")
-          keyword = For;
-        word.clear();
-      }
+      endWord();
       continue;
     }
     word += c;
@@ -160,6 +169,8 @@ TMailMessage::TMailMessage() : FToList(this, "To"), FCcList(this, "Cc"), FBccLis
 TMailMessage::~TMailMessage() = default;
 
 void TMailMessage::ClearDerived() {
+  FContentIds.clear();
+  FContentIdsKnown = false;
   FAttachments.Clear();
   FTextLines.clear();
   FHtmlLines.clear();
@@ -268,6 +279,13 @@ int TMailMessage::ReceivedCount() const {
   return count;
 }
 
+std::vector<TReceived> TMailMessage::Route() const {
+  std::vector<TReceived> hops;
+  for (const auto& line : HeaderLines())
+    if (StartsWithText(line, "Received:")) hops.push_back(ParseReceivedLine(line));
+  return hops;
+}
+
 TReceived TMailMessage::ReceivedHop(int index) const {
   if (index < 0) return {};
   int i = FindHeaderLine(HeaderLines(), "Received:", index);
@@ -277,16 +295,17 @@ TReceived TMailMessage::ReceivedHop(int index) const {
 
 namespace {
 
-void FillLines(const TMailPart& part, std::vector<std::string>& lines) {
+// The body in the code page: by its charset, an HTML body without one by its meta element,
+// a body that declares none as undeclared 8-bit text.
+void FillLines(const TMailPart& part, std::string_view type, std::vector<std::string>& lines) {
   std::string_view bytes = part.DecodedBody();
-  const void* zero = std::memchr(bytes.data(), '\0', bytes.size());
-  if (zero)
-    bytes = bytes.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - bytes.data()));
-  auto add = [&](std::string_view line) { lines.emplace_back(line); };
-  if (SameTextAscii(part.BodyCharset(), "UTF-8"))
-    ForEachLine(Utf8ToAnsi(bytes), add);
-  else
-    ForEachLine(bytes, add);
+  std::string charset = part.BodyCharset();
+  if (charset.empty() && type == "text/html") charset = HtmlMetaCharset(bytes);
+  // Converted before the cut at a zero byte: UTF-16 text holds zero bytes.
+  std::string text = CharsetToAnsi(bytes, charset);
+  std::string_view shown = text;
+  shown = shown.substr(0, shown.find('\0'));
+  ForEachLine(shown, [&](std::string_view line) { lines.emplace_back(line); });
 }
 
 } // namespace
@@ -296,7 +315,7 @@ bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
     part->DecodeBody();
     if (!part->DecodedBody().empty()) {
       FTextPart = part;
-      FillLines(*part, FTextLines);
+      FillLines(*part, type, FTextLines);
       return true;
     }
   }
@@ -304,27 +323,43 @@ bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
     part->DecodeBody();
     if (!part->DecodedBody().empty()) {
       FHtmlPart = part;
-      FillLines(*part, FHtmlLines);
+      FillLines(*part, type, FHtmlLines);
       return true;
     }
   }
   return false;
 }
 
+namespace {
+
+// Signed and report parts only wrap what they carry (the signature and the machine-readable
+// report are parts of their own): when bodies are looked for, their parts stand in their place.
+bool IsWrapperType(std::string_view type) {
+  return type == "multipart/signed" || type == "multipart/report";
+}
+
+} // namespace
+
 void TMailMessage::FindBodies() {
   if (!FAnalysisPending) return;
   ClearDerived();
   FAnalysisPending = false;
-  // Depth-first, each part before its sub-parts; iterative so depth costs no stack.
-  std::vector<TMailPart*> stack{this};
+  // Depth-first, each part before its sub-parts; iterative so depth costs no stack. Each part
+  // goes with its parent as the body rules see it (null: it stands in the message's place).
+  struct TVisit {
+    TMailPart* part;
+    TMailPart* parent;
+  };
+  std::vector<TVisit> stack{{this, nullptr}};
   while (!stack.empty()) {
-    TMailPart* part = stack.back();
+    auto [part, parent] = stack.back();
     stack.pop_back();
+    const std::string type = part->MimeType();
+    TMailPart* subParent = IsWrapperType(type) ? parent : part;
     const TMailPartList& subs = part->SubParts();
     for (int i = subs.Count() - 1; i >= 0; --i)
-      stack.push_back(subs[i]);
+      stack.push_back({subs[i], subParent});
 
-    const std::string type = part->MimeType();
     if (FMixedPart == nullptr && type == "multipart/mixed") {
       FMixedPart = part;
       continue;
@@ -338,11 +373,11 @@ void TMailMessage::FindBodies() {
       continue;
     }
     const bool leaf = subs.Count() == 0;
-    TMailPart* parent = part->ParentPart();
+    const bool inMessagePlace = parent == nullptr;
     bool taken = false;
-    if (part == this && leaf && (type.rfind("text/", 0) == 0 || type == "text"))
+    if (inMessagePlace && leaf && (type.rfind("text/", 0) == 0 || type == "text"))
       taken = TakeBody(part, type);
-    if (!taken && part == this && leaf && type.empty()) taken = TakeBody(part, "text/plain");
+    if (!taken && inMessagePlace && leaf && type.empty()) taken = TakeBody(part, "text/plain");
     if (!taken && FMixedPart != nullptr && parent == FMixedPart && FAlternativePart == nullptr)
       taken = TakeBody(part, type);
     if (!taken && FRelatedPart != nullptr && parent == FRelatedPart) taken = TakeBody(part, type);
@@ -379,22 +414,27 @@ void SerializeParts(const TMailPartList& parts, std::string& out) {
 } // namespace
 
 TMailPart* TMailMessage::ContentIdPart(std::string_view id) {
-  std::vector<TMailPart*> stack{this};
-  while (!stack.empty()) {
-    TMailPart* part = stack.back();
-    stack.pop_back();
-    std::string value = part->FieldValue("Content-ID");
-    std::string_view v = value;
-    while (!v.empty() && (v.front() == '<' || v.front() == ' '))
-      v.remove_prefix(1);
-    while (!v.empty() && (v.back() == '>' || v.back() == ' '))
-      v.remove_suffix(1);
-    if (!value.empty() && v == id) return part;
-    const TMailPartList& subs = part->SubParts();
-    for (int i = subs.Count() - 1; i >= 0; --i)
-      stack.push_back(subs[i]);
+  // A page asks once per image: one walk of the tree serves them all.
+  if (!FContentIdsKnown) {
+    std::vector<TMailPart*> stack{this};
+    while (!stack.empty()) {
+      TMailPart* part = stack.back();
+      stack.pop_back();
+      std::string value = part->FieldValue("Content-ID");
+      std::string_view v = value;
+      while (!v.empty() && (v.front() == '<' || v.front() == ' '))
+        v.remove_prefix(1);
+      while (!v.empty() && (v.back() == '>' || v.back() == ' '))
+        v.remove_suffix(1);
+      if (!value.empty()) FContentIds.emplace(v, part); // the first in tree order wins
+      const TMailPartList& subs = part->SubParts();
+      for (int i = subs.Count() - 1; i >= 0; --i)
+        stack.push_back(subs[i]);
+    }
+    FContentIdsKnown = true;
   }
-  return nullptr;
+  auto found = FContentIds.find(std::string(id));
+  return found == FContentIds.end() ? nullptr : found->second;
 }
 
 std::string TMailMessage::HtmlViewDocument() const {

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pellora {
@@ -65,6 +66,8 @@ public:
   int ReceivedCount() const;
   // Hop index counted from 0 in header order (the newest first); empty when out of range.
   TReceived ReceivedHop(int index) const;
+  // Every hop in header order, in one pass: what lists the route uses.
+  std::vector<TReceived> Route() const;
   const TMailRecipients& ToList() const { return FToList; }
   const TMailRecipients& CcList() const { return FCcList; }
   const TMailRecipients& BccList() const { return FBccList; }
@@ -102,6 +105,15 @@ private:
   friend class TMailPart;
   // Every parse of any part: the derived data may refer to released parts, so it goes now.
   void MarkParsed();
+  // A part record costs a few hundred bytes: a message splits into at most one part per 64
+  // bytes of its text (and 100 more), so that a text of tiny parts stays within a small multiple
+  // of its size. Parts beyond that are kept whole, as parts nested too deep are.
+  void StartPartCount(size_t textSize) {
+    FPartCount = 0;
+    FPartBudget = 100 + textSize / 64;
+  }
+  void CountPart() { ++FPartCount; }
+  bool PartsLeft() const { return FPartCount < FPartBudget; }
   void ClearDerived();
   bool TakeBody(TMailPart* part, std::string_view type);
 
@@ -118,8 +130,12 @@ private:
   TMailRecipients FToList;
   TMailRecipients FCcList;
   TMailRecipients FBccList;
+  std::unordered_map<std::string, TMailPart*> FContentIds; // filled on the first look-up
+  bool FContentIdsKnown = false;
   bool FRebuildPending = false;
   bool FAnalysisPending = false;
+  size_t FPartCount = 0;
+  size_t FPartBudget = 100;
 };
 
 } // namespace pellora

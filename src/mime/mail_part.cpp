@@ -2,8 +2,10 @@
 
 #include "mime/codecs.h"
 #include "mime/mail_message.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/pellora_error.h"
+#include "platform/unicode.h"
 
 #include <cstring>
 
@@ -28,6 +30,23 @@ size_t FindLineStartingWith(std::string_view body, size_t from, std::string_view
     if (lineStart >= from && body.substr(lineStart, marker.size()) == marker) return lineStart;
     searchFrom = cr + 1;
   }
+}
+
+// Start of the first delimiter line at or after from: "--" + boundary, then only an optional
+// "--" (closing: set) and blanks (RFC 2046), so that boundary "b" does not match "--bb".
+size_t FindDelimiterLine(std::string_view body, size_t from, std::string_view delimiter,
+                         bool& closing) {
+  for (size_t at = FindLineStartingWith(body, from, delimiter); at != std::string_view::npos;
+       at = FindLineStartingWith(body, at + 1, delimiter)) {
+    size_t lineEnd = body.find("\r\n", at);
+    std::string_view rest = body.substr(
+        at + delimiter.size(),
+        (lineEnd == std::string_view::npos ? body.size() : lineEnd) - at - delimiter.size());
+    closing = rest.starts_with("--");
+    if (closing) rest.remove_prefix(2);
+    if (TrimBlanksRight(rest).empty()) return at;
+  }
+  return std::string_view::npos;
 }
 
 // Blanks around a line of an encoded body do not belong to the data.
@@ -65,6 +84,7 @@ void TMailPart::ClearPart() {
 }
 
 TMailPart* TMailPart::NewSubPart() {
+  FOwnerMessage->CountPart();
   auto part = std::make_unique<TMailPart>();
   part->FOwnerMessage = FOwnerMessage;
   part->FParentPart = this;
@@ -92,6 +112,7 @@ void TMailPart::ParseText(std::string_view text, bool withHeader) {
   ClearPart();
   FOwnerMessage->MarkParsed();
   text = UpToZero(text);
+  if (FOwnerMessage == this) FOwnerMessage->StartPartCount(text.size());
   size_t bodyStart = withHeader ? ParseHeader(text) : 0;
   std::string_view body = text.substr(bodyStart);
 
@@ -100,7 +121,8 @@ void TMailPart::ParseText(std::string_view text, bool withHeader) {
     return;
   }
   std::string type = FieldValue("Content-Type");
-  if (type.size() >= 10 && StartsWithText(type, "multipart/") && FDepth < MaxDepth) {
+  if (type.size() >= 10 && StartsWithText(type, "multipart/") && FDepth < MaxDepth &&
+      FOwnerMessage->PartsLeft()) {
     ParseMultipart(body);
     return;
   }
@@ -129,39 +151,58 @@ size_t TMailPart::ParseHeader(std::string_view text) {
 void TMailPart::ParseMultipart(std::string_view body) {
   const std::string boundary = Boundary();
   const std::string delimiter = "--" + boundary;
-  size_t first = FindLineStartingWith(body, 0, delimiter);
+  bool closing = false;
+  size_t first = FindDelimiterLine(body, 0, delimiter, closing);
   if (first == std::string_view::npos) {
     FEncodedBody.assign(body);
     return;
   }
   FEncodedBody.assign(body.substr(0, first)); // the preamble with the CR LF before the delimiter
+  auto addPart = [&](std::string_view text) {
+    TMailPart* part = NewSubPart();
+    part->ParseText(text, true);
+    part->FParentBoundary = boundary;
+    FSubParts.Add(part);
+  };
   size_t current = first;
   for (;;) {
     size_t lineEnd = body.find("\r\n", current);
     if (lineEnd == std::string_view::npos) break;
     size_t start = lineEnd + 2;
-    size_t next = FindLineStartingWith(body, start, delimiter);
-    if (next == std::string_view::npos) break; // a region no delimiter closes is dropped
-    if (next > start) {
-      TMailPart* part = NewSubPart();
-      part->ParseText(body.substr(start, next - 2 - start), true);
-      part->FParentBoundary = boundary;
-      FSubParts.Add(part);
+    if (!FOwnerMessage->PartsLeft()) {
+      // Beyond the message's count of parts the rest is kept whole, as one last part.
+      if (start < body.size()) addPart(body.substr(start));
+      break;
     }
+    bool nextClosing = false;
+    size_t next = FindDelimiterLine(body, start, delimiter, nextClosing);
+    if (next == std::string_view::npos) {
+      // Without its closing delimiter (a message cut short) the last part runs to the end;
+      // after the closing delimiter comes the epilogue, which is no part.
+      if (!closing && start < body.size()) addPart(body.substr(start));
+      break;
+    }
+    if (next > start) addPart(body.substr(start, next - 2 - start));
     current = next;
+    closing = nextClosing;
   }
 }
 
 void TMailPart::ParsePlain(std::string_view body) {
-  size_t first =
-      FDepth < MaxDepth ? FindLineStartingWith(body, 0, "begin 6") : std::string_view::npos;
+  size_t first = FDepth < MaxDepth && FOwnerMessage->PartsLeft()
+                     ? FindLineStartingWith(body, 0, "begin 6")
+                     : std::string_view::npos;
   if (first == std::string_view::npos) {
     FEncodedBody.assign(body);
     return;
   }
   FEncodedBody.assign(body.substr(0, first));
 
-  const std::string& charset = FOwnerMessage->Charset();
+  // The text and the file names declare no charset: UTF-8 ones are labelled so, others with the
+  // message's charset.
+  auto labelOf = [this](std::string_view text) {
+    return !IsAscii(text) && IsValidUtf8(text) ? std::string("utf-8") : FOwnerMessage->Charset();
+  };
   std::string newBoundary;
   std::string fileName;
   bool inside = false;
@@ -178,7 +219,7 @@ void TMailPart::ParsePlain(std::string_view body) {
         text->ParseText(QPEncodeText(UpToZero(FEncodedBody), false), false);
         text->FParentBoundary = newBoundary;
         text->SetFieldValue("Content-Type", "text/plain");
-        text->SetFieldParam("Content-Type", "charset", "\"" + charset + "\"");
+        text->SetFieldParam("Content-Type", "charset", "\"" + labelOf(FEncodedBody) + "\"");
         text->SetFieldValue("Content-Transfer-Encoding", "quoted-printable");
         FSubParts.Add(text);
         SetFieldValue("Content-Type", "");
@@ -188,7 +229,7 @@ void TMailPart::ParsePlain(std::string_view body) {
       fileName.assign(TrimBlanks(line.size() > 10 ? line.substr(10) : std::string_view()));
       regionStart = first + walker.Position();
       inside = true;
-    } else if (inside && line.substr(0, 3) == "end") {
+    } else if (inside && line.substr(0, 3) == "end" && FOwnerMessage->PartsLeft()) {
       std::string_view region = offset >= regionStart + 2
                                     ? body.substr(regionStart, offset - 2 - regionStart)
                                     : std::string_view();
@@ -196,7 +237,7 @@ void TMailPart::ParsePlain(std::string_view body) {
       UUDecodeBlock(region, file->FDecodedBody);
       file->ReencodeAsBase64();
       file->FParentBoundary = newBoundary;
-      const std::string quoted = "\"" + EncodeHeaderWordQ(fileName, charset) + "\"";
+      const std::string quoted = "\"" + EncodeHeaderWordQ(fileName, labelOf(fileName)) + "\"";
       file->SetFieldValue("Content-Type", ContentTypeForFile(fileName));
       file->SetFieldValue("Content-Transfer-Encoding", "base64");
       file->SetFieldValue("Content-Disposition", "attachment");
@@ -310,10 +351,19 @@ void TMailPart::ReencodeAsBase64() {
 
 std::string TMailPart::AttachmentFileName() const {
   const bool hasType = HasField("Content-Type");
-  std::string raw;
+  std::string raw, name;
+  // The RFC 2231 form of a name is decoded on reading; the other sources hold encoded words.
+  auto extended = [&](std::string_view field, std::string_view param) {
+    int i = FindField(field);
+    return i >= 0 && ExtendedParamOf(FHeaderLines[static_cast<size_t>(i)], param, name) &&
+           !name.empty();
+  };
+  bool decoded = false;
   if (HasField("X-Pellora-Attachment"))
     raw = FieldValue("X-Pellora-Attachment");
-  else if (!(raw = FieldParam("Content-Type", "name")).empty()) {
+  else if ((decoded = extended("Content-Type", "name"))) {
+  } else if (!(raw = FieldParam("Content-Type", "name")).empty()) {
+  } else if ((decoded = extended("Content-Disposition", "filename"))) {
   } else if (!(raw = FieldParam("Content-Disposition", "filename")).empty()) {
   } else if (HasField("Content-ID"))
     raw = FieldValue("Content-ID");
@@ -323,7 +373,7 @@ std::string TMailPart::AttachmentFileName() const {
     raw = FieldValue("Content-Type") + ExtensionForContentType(MimeType());
   else
     raw = "unknown";
-  std::string name = DecodeHeaderWords(raw);
+  if (!decoded) name = DecodeHeaderWords(raw);
   if (name.find('.') == std::string::npos && hasType) name += ExtensionForContentType(MimeType());
   return CleanFileName(name);
 }

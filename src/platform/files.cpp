@@ -148,6 +148,25 @@ std::string TempFolder() {
   return IncludeTrailingPathDelimiter(dir && *dir ? dir : "/tmp");
 }
 
+bool IsPrivateFolder(const std::string& path) {
+  struct stat st{};
+  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+         (st.st_mode & 077) == 0;
+}
+
+bool MakePrivateFolder(const std::string& path) {
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  return IsPrivateFolder(path);
+}
+
+std::string RuntimeFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime == PathDelim && IsPrivateFolder(runtime))
+    return IncludeTrailingPathDelimiter(runtime);
+  std::string folder = TempFolder() + "pellora-run-" + std::to_string(geteuid());
+  return MakePrivateFolder(folder) ? folder + PathDelim : std::string();
+}
+
 std::string IncludeTrailingPathDelimiter(const std::string& path) {
   if (!path.empty() && path.back() == PathDelim) return path;
   return path + PathDelim;

@@ -50,6 +50,15 @@ std::string ReadWholeFile(const std::string& path);
 // The user's temporary folder, with a trailing delimiter.
 std::string TempFolder();
 
+// True when path is a folder, not a link, owned by this user and closed to everyone else.
+bool IsPrivateFolder(const std::string& path);
+// Creates path (mode 0700) when nothing is there; true when it is a private folder afterwards.
+bool MakePrivateFolder(const std::string& path);
+// Where this user's sockets and locks go: XDG_RUNTIME_DIR when it is private, else a private
+// "pellora-run-<uid>" in the temporary folder; with a trailing delimiter. "" when another user
+// holds that name.
+std::string RuntimeFolder();
+
 std::string IncludeTrailingPathDelimiter(const std::string& path);
 std::string ExcludeTrailingPathDelimiter(const std::string& path);
 // The last path component.

@@ -1,5 +1,6 @@
 #include "discovery/store_discovery.h"
 #include "mailbox_window/mailbox_window.h"
+#include "message_window/attachment_files.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
 #include "platform/qt_locale.h"
@@ -11,13 +12,48 @@
 #include <QApplication>
 #include <QFile>
 #include <QLocale>
+#include <QSocketNotifier>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <unistd.h>
 
 #ifndef PELLORA_VERSION
 #define PELLORA_VERSION "0.0.0"
 #endif
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM, SIGHUP and SIGINT (a session's end) quit the event loop, so that the program ends by
+// its usual path: windows closed, attachments opened for viewing removed. The handler only
+// writes to a pipe; the loop does the rest.
+void QuitOnTerminationSignals() {
+  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+  QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+    char byte;
+    while (read(signalPipe[0], &byte, 1) > 0) {
+    }
+    QCoreApplication::quit();
+  });
+  struct sigaction action{};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGTERM, SIGHUP, SIGINT})
+    sigaction(signal, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
   using namespace pellora;
@@ -45,13 +81,25 @@ int main(int argc, char** argv) {
   arguments.clear();
   for (const auto& arg : args)
     arguments << QFile::decodeName(QByteArray::fromStdString(arg));
-  if (TAppInstances::HandOver(arguments)) return 0;
+  TAppInstances instances;
+  switch (instances.Start(arguments)) {
+  case TAppInstances::stHandedOver:
+    return 0;
+  case TAppInstances::stRefused:
+    fprintf(stderr, "%s\n", qPrintable(instances.ErrorText()));
+    return 1;
+  case TAppInstances::stInstance:
+    break;
+  }
+  // Attachments opened for viewing go with the program.
+  struct TTempCleanup {
+    ~TTempCleanup() { RemovePrivateTempFolders(); }
+  } tempCleanup;
+  QuitOnTerminationSignals();
 
   RegisterMessageWindow();
   RegisterMailboxWindow();
 
-  TAppInstances instances;
-  instances.Listen();
   Twnd_pl_Main frame(arguments);
   frame.TakeHandOvers(instances);
   frame.show();

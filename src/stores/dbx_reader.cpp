@@ -1,5 +1,7 @@
 #include "stores/dbx_reader.h"
 
+#include "platform/codepage.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
@@ -103,17 +105,20 @@ std::string TDBXReader::GetStoreName() {
   if (FFolderBlock.size() < FolderBlockSize) return {};
   const char* start = reinterpret_cast<const char*>(&FFolderBlock[261]);
   size_t limit = FolderBlockSize - 261;
-  return std::string(start, strnlen(start, limit));
+  return UndeclaredToAnsi(std::string_view(start, strnlen(start, limit)));
 }
 
 void TDBXReader::ReadMessageInfos() {
   if (!FOpened) return;
   FMessages.assign(FCount, TMessageInfo());
+  TReadBudget budget;
+  budget.RecordBytes = 2 * FStream->Size(); // the bodies, and the texts taken from them
+  budget.Blocks = FStream->Size() / 16;
   for (size_t i = 0; i < FMessages.size(); ++i)
-    ReadRecord(FRecordOffsets[i], FMessages[i]);
+    ReadRecord(FRecordOffsets[i], FMessages[i], budget);
 }
 
-void TDBXReader::ReadRecord(uint32_t offset, TMessageInfo& info) {
+void TDBXReader::ReadRecord(uint32_t offset, TMessageInfo& info, TReadBudget& budget) {
   info = TMessageInfo();
   info.InfoOffset = offset;
   if (offset == 0) return;
@@ -121,6 +126,8 @@ void TDBXReader::ReadRecord(uint32_t offset, TMessageInfo& info) {
   if (!FStream->ReadAt(offset, head, 12)) return;
   uint16_t length = GetU16(&head[0x04]);
   unsigned count = head[0x0A];
+  if (length > budget.RecordBytes) return; // more record bytes than the file holds: damage
+  budget.RecordBytes -= length;
   std::vector<unsigned char> body(length);
   if (!FStream->ReadAt(uint64_t(offset) + 12, body.data(), length)) return;
   const size_t dataStart = 4 * size_t(count);
@@ -132,7 +139,9 @@ void TDBXReader::ReadRecord(uint32_t offset, TMessageInfo& info) {
   auto textAt = [&](size_t pos, std::string& value) {
     if (pos >= body.size()) return;
     const char* p = reinterpret_cast<const char*>(&body[pos]);
-    value.assign(p, strnlen(p, body.size() - pos));
+    size_t n = strnlen(p, std::min<uint64_t>(body.size() - pos, budget.RecordBytes));
+    budget.RecordBytes -= n;
+    value.assign(p, n);
   };
   for (unsigned i = 0; i < count && 4 * size_t(i) + 4 <= body.size(); ++i) {
     unsigned id = body[4 * i];
@@ -194,7 +203,7 @@ void TDBXReader::ReadRecord(uint32_t offset, TMessageInfo& info) {
       break;
     }
   }
-  uint64_t size = ChainSize(info.TextOffset);
+  uint64_t size = ChainSize(info.TextOffset, budget);
   info.TextSize = static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX));
 }
 
@@ -212,13 +221,24 @@ bool TDBXReader::SeenBlock(uint32_t offset) {
 
 void TDBXReader::StartChain() {
   FChainSeen.clear();
-  if (!FChainSeenMany.empty()) FChainSeenMany = {};
+  // A new set, not clear(): clearing keeps a long chain's buckets and wipes them every time.
+  if (!FChainSeenMany.empty()) FChainSeenMany = std::unordered_set<uint32_t>();
 }
 
-uint64_t TDBXReader::ChainSize(uint32_t offset) {
+uint64_t TDBXReader::ChainSize(uint32_t first, TReadBudget& budget) {
+  if (first == 0) return 0;
+  if (!budget.ChainSizes.empty()) {
+    auto known = budget.ChainSizes.find(first);
+    if (known != budget.ChainSizes.end()) return known->second;
+  }
   uint64_t total = 0;
+  size_t blocks = 0;
   StartChain();
-  while (offset != 0) {
+  for (uint32_t offset = first; offset != 0; ++blocks) {
+    if (blocks >= LongChain) {
+      if (budget.Blocks == 0) break;
+      --budget.Blocks;
+    }
     if (SeenBlock(offset)) break;
     unsigned char head[16];
     if (!FStream->ReadAt(offset, head, 16)) break;
@@ -227,19 +247,24 @@ uint64_t TDBXReader::ChainSize(uint32_t offset) {
     total += std::min<uint64_t>(GetU32(&head[0x08]), left);
     offset = GetU32(&head[0x0C]);
   }
+  // Walking a short chain again costs little; a long one is remembered.
+  if (blocks >= LongChain) budget.ChainSizes.emplace(first, total);
   return total;
 }
 
 std::string TDBXReader::ReadChain(uint32_t offset, bool headerOnly) {
   std::string result;
   std::vector<char> data;
+  // Blocks that overlap (damage) could read the file many times over.
+  uint64_t unread = FStream->Size();
   StartChain();
-  while (offset != 0) {
+  while (offset != 0 && unread > 0) {
     if (SeenBlock(offset)) break;
     unsigned char head[16];
     if (!FStream->ReadAt(offset, head, 16)) break;
-    uint64_t left = FStream->Size() - (uint64_t(offset) + 16);
+    uint64_t left = std::min(FStream->Size() - (uint64_t(offset) + 16), unread);
     size_t count = static_cast<size_t>(std::min<uint64_t>(GetU32(&head[0x08]), left));
+    unread -= count;
     data.resize(count);
     if (!FStream->ReadAt(uint64_t(offset) + 16, data.data(), count)) break;
     size_t before = result.size();

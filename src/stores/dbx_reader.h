@@ -1,6 +1,7 @@
 #pragma once
 #include "stores/oe_reader.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 namespace pellora {
@@ -21,12 +22,26 @@ public:
   void ReadMessageInfos() override;
 
 private:
+  // What reading the records may still cost. In a sound file no two rows share a record or a
+  // text block, and no two properties share their data, so all of them together fit in the
+  // file; a damaged file that points many rows or properties at one long record or chain costs
+  // no more than that either.
+  struct TReadBudget {
+    uint64_t RecordBytes = 0;
+    uint64_t Blocks = 0;
+    std::unordered_map<uint32_t, uint64_t> ChainSizes; // of long chains, by their first block
+  };
+  static constexpr size_t LongChain = 64; // blocks
+
   void WalkTree(uint32_t root);
-  void ReadRecord(uint32_t offset, TMessageInfo& info);
+  void ReadRecord(uint32_t offset, TMessageInfo& info, TReadBudget& budget);
   // Follows a text chain; stops at a block already visited, at a block that cannot be read,
-  // and, with headerOnly, once the header's blank line has been read.
+  // once it has read as many bytes as the file holds, and, with headerOnly, once the header's
+  // blank line has been read.
   std::string ReadChain(uint32_t offset, bool headerOnly);
-  uint64_t ChainSize(uint32_t offset);
+  // A chain's first LongChain blocks are always counted; the blocks after them come out of the
+  // budget, and once it is spent a chain counts no further.
+  uint64_t ChainSize(uint32_t first, TReadBudget& budget);
   void StartChain();
   bool SeenBlock(uint32_t offset);
 

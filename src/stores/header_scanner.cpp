@@ -4,7 +4,6 @@
 #include "mime/codecs.h"
 #include "mime/date_zones.h"
 #include "platform/ascii.h"
-#include "platform/codepage.h"
 
 #include <cstring>
 
@@ -75,10 +74,6 @@ std::string FieldValue(std::string_view lineText, size_t nameLength, bool cutAtS
   return std::string(value);
 }
 
-bool IsUpperHex(char c) {
-  return c < 'a' && HexDigitValue(c) >= 0;
-}
-
 std::string DecodeWordQ(std::string_view w) {
   std::string out;
   out.reserve(w.size());
@@ -91,13 +86,14 @@ std::string DecodeWordQ(std::string_view w) {
       continue;
     }
     if (w.size() - i - 1 < 2) break;
-    if (IsUpperHex(w[i + 1]) && IsUpperHex(w[i + 2]))
-      out += static_cast<char>(HexDigitValue(w[i + 1]) * 16 + HexDigitValue(w[i + 2]));
+    int hi = HexDigitValue(w[i + 1]), lo = HexDigitValue(w[i + 2]); // either case
+    if (hi >= 0 && lo >= 0) out += static_cast<char>(hi * 16 + lo);
     i += 3; // soft line breaks and malformed escapes are dropped alike
   }
   return out;
 }
 
+// A malformed escape gives "@".
 std::string DecodeWordQLatin(std::string_view w) {
   std::string out;
   out.reserve(w.size());
@@ -120,10 +116,7 @@ std::string DecodeWordQLatin(std::string_view w) {
     }
     if (w.size() - i - 1 < 2) break;
     int hi = HexDigitValue(w[i + 1]), lo = HexDigitValue(w[i + 2]);
-    int byte = hi >= 0 && lo >= 0 ? hi * 16 + lo : 64;
-    if (byte == 0xB9) byte = 0x9A;
-    if (byte == 0xBE) byte = 0x9E;
-    out += static_cast<char>(byte);
+    out += static_cast<char>(hi >= 0 && lo >= 0 ? hi * 16 + lo : 64);
     i += 3;
   }
   return out;
@@ -225,7 +218,12 @@ void THeaderScanner::FeedLine(std::string_view line) {
   FAnyLine = true;
   if (FOpen >= 0) {
     if (line[0] == ' ' || line[0] == '\t') {
-      FLines[FOpen] += TrimControls(line);
+      // Unfolding takes out the line break, not the blank (RFC 5322); the blanks at the joint
+      // become one, as the message's own header shows them.
+      std::string& text = FLines[FOpen];
+      text.resize(TrimBlanksRight(text).size());
+      text += ' ';
+      text += TrimControls(line);
       return;
     }
     FOpen = -1;
@@ -282,31 +280,20 @@ void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header) {
 }
 
 std::string ScanDecodeWords(std::string_view text) {
-  const bool utf8 = ContainsUpper(text, "=?UTF-8?");
-  const bool latin = ContainsUpper(text, "=?ISO-8859-1?") || ContainsUpper(text, "=?ISO-8859-2?");
-  std::string r(TrimBlanks(text));
-
-  size_t from = 0; // nothing before from - 1 can start an encoded word any more
-  TEncodedWord word;
-  while (FindEncodedWord(r, from, word)) {
-    std::string decoded;
+  const bool latin = text.find("=?") != std::string_view::npos &&
+                     (ContainsUpper(text, "=?ISO-8859-1?") || ContainsUpper(text, "=?ISO-8859-2?"));
+  return DecodeEncodedWords(text, [latin](const TEncodedWord& word, std::string& decoded) {
     if (word.Encoding == 'B') {
-      decoded = DecodeWordB(word.Text);
+      decoded += DecodeWordB(word.Text);
     } else if (word.Encoding == 'U') {
-      decoded = DecodeWordU(word.Text);
+      decoded += DecodeWordU(word.Text);
     } else {
       std::string spaced(word.Text);
       for (auto& c : spaced)
         if (c == '_') c = ' ';
-      decoded = latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
+      decoded += latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
     }
-    const size_t a = word.Start;
-    r.replace(a, word.End - a, decoded);
-    from = a > 0 ? a - 1 : 0;
-  }
-  // The platform's conversion keeps the rest of a value when one byte is not UTF-8.
-  if (utf8) r = Utf8ToAnsi(r);
-  return r;
+  });
 }
 
 TDateTime ScanMailDate(std::string_view text) {
@@ -314,7 +301,10 @@ TDateTime ScanMailDate(std::string_view text) {
   if (t.empty()) return 0;
   std::string parts[8];
   int s = t[0] >= '0' && t[0] <= '9' ? 1 : 0;
-  for (char c : t) {
+  for (size_t i = 0; i < t.size(); ++i) {
+    const char c = t[i];
+    // A run of blanks is one separator, as in "Fri,  3 May 2019" (a one-digit day aligned).
+    if (c == ' ' && i > 0 && t[i - 1] == ' ') continue;
     if (c == ' ' || c == '/' || c == ':') {
       ++s;
       if (s == 6 && c == ' ') s = 7; // no seconds: straight on to the zone

@@ -1,6 +1,7 @@
 #include "stores/mbx_reader.h"
 
 #include "platform/ascii.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -47,7 +48,11 @@ void TMBXReader::Open(const std::string& path) {
     record.RecordSize = GetU32(&head[8]);
     record.TextSize = GetU32(&head[12]);
     record.TextOffset = static_cast<uint32_t>(p);
-    record.HeaderText = ReadHeaderText(p, record.TextSize);
+    // A text runs no further than its record: a record that claims more (damage) would read
+    // every later record again.
+    uint32_t extent = record.TextSize;
+    if (record.RecordSize >= 16) extent = std::min(extent, record.RecordSize - 16);
+    record.HeaderText = ReadHeaderText(p, extent);
     FMBXMessages.push_back(std::move(record));
     // A record too small for its own header would be read again and again.
     if (FMBXMessages.back().RecordSize < 16) break;
@@ -63,14 +68,17 @@ std::string TMBXReader::ReadHeaderText(uint64_t textOffset, uint32_t textSize) {
   std::string result;
   char piece[1024];
   uint64_t done = 0;
-  while (done < textSize && result.find("\r\n\r\n") == std::string::npos) {
+  size_t blank = std::string::npos;
+  while (done < textSize && blank == std::string::npos) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof piece, textSize - done));
     size_t got = FStream->ReadSomeAt(textOffset + done, piece, want);
+    size_t before = result.size();
     result += UpToZero(piece, got);
+    // Only the new piece and the three bytes before it can complete the blank line.
+    blank = result.find("\r\n\r\n", before >= 3 ? before - 3 : 0);
     if (got < want) break;
     done += want;
   }
-  size_t blank = result.find("\r\n\r\n");
   if (blank == std::string::npos) return {};
   result.resize(blank + 1);
   return result;
@@ -83,7 +91,7 @@ int32_t TMBXReader::GetMessageCount() {
 std::string TMBXReader::GetStoreName() {
   std::string name = ExtractFileName(FFileName);
   std::string ext = ExtractFileExt(name);
-  return name.substr(0, name.size() - ext.size());
+  return Utf8ToAnsi(name.substr(0, name.size() - ext.size())); // a path's name is UTF-8
 }
 
 std::string TMBXReader::GetMessageHeader(int32_t index) {
@@ -132,10 +140,14 @@ bool TMBXReader::FillFromIndex(const std::string& indexPath) {
   if (data.size() < IndexHeaderSize) return false;
   uint64_t pos = IndexHeaderSize;
   size_t limit = std::min<size_t>(count, FMBXMessages.size());
+  // Entries of a sound index do not overlap: all of them fit in the file. Entries that lead
+  // back into each other (damage) stop once they have taken that much.
+  uint64_t unread = data.size();
   for (size_t i = 0; i < limit; ++i) {
     TMessageInfo& info = FMessages[i];
     info.InfoOffset = static_cast<uint32_t>(pos);
-    if (pos + IndexFixedSize > data.size()) return false;
+    if (pos + IndexFixedSize > data.size() || IndexFixedSize > unread) return false;
+    unread -= IndexFixedSize;
     const char* fixed = &data[pos];
     info.Flags = GetU32(fixed + 0x00);
     info.Ident = std::to_string(GetU32(fixed + 0x08));
@@ -152,6 +164,8 @@ bool TMBXReader::FillFromIndex(const std::string& indexPath) {
       // A length past the end of the file is cut to what the file holds; the filling then
       // stops at the next read.
       size_t n = static_cast<size_t>(std::min<uint64_t>(length, data.size() - textPos));
+      if (n > unread) return false;
+      unread -= n;
       std::string text = UpToZero(&data[textPos], n);
       textPos += n;
       switch (t) {

@@ -1,62 +1,134 @@
 #include "message_window/attachment_files.h"
-#include "platform/pellora_error.h"
 #include "platform/files.h"
+#include "platform/pellora_error.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace pellora;
 
-TEST(AttachmentFiles, PrivateFolderIsOursAndClosed) {
+namespace {
+
+bool IsUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = s[i];
+    size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::string Repeat(std::string_view piece, int times) {
+  std::string s;
+  for (int i = 0; i < times; ++i)
+    s += piece;
+  return s;
+}
+
+} // namespace
+
+TEST(AttachmentFiles, PrivateFolderIsThisProcesssAndGoesAtTheEnd) {
   pellora::test::TTempDir tmp;
-  setenv("TMPDIR", tmp.Path().c_str(), 1);
+  pellora::test::TScopedEnv tmpdir("TMPDIR", tmp.Path().c_str());
   std::string folder = PrivateTempFolder();
   struct stat st{};
   ASSERT_EQ(lstat(folder.c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   EXPECT_EQ(PrivateTempFolder(), folder); // the same folder next time
+  // Not a name another user could take first.
+  EXPECT_NE(folder, tmp / ("pellora-" + std::to_string(geteuid())) + "/");
 
-  // A folder of that name open to others is not used.
-  std::string planted = tmp / ("pellora-" + std::to_string(geteuid()));
-  chmod(planted.c_str(), 0777);
-  std::string other = PrivateTempFolder();
-  EXPECT_NE(other, folder);
-  ASSERT_EQ(lstat(other.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  // Gone (a cleaner emptied the temporary folder): a new one.
+  WriteFileNoFollow(folder + "a.pdf", "x");
+  std::filesystem::remove_all(folder);
+  std::string second = PrivateTempFolder();
+  ASSERT_NE(second, folder);
 
-  // A link planted in its place is not followed.
-  rmdir(other.c_str());
-  unsetenv("TMPDIR");
+  // The end removes every folder made, with its files, but nothing a link inside points at.
+  std::string victim = tmp.Write("keep/victim.txt", "keep");
+  ASSERT_EQ(symlink((tmp / "keep").c_str(), (second + "link").c_str()), 0);
+  WriteFileNoFollow(second + "report.pdf", "%PDF");
+  RemovePrivateTempFolders();
+  EXPECT_FALSE(EntryExists(second));
+  EXPECT_EQ(ReadWholeFile(victim), "keep");
 }
 
-TEST(AttachmentFiles, WritesNeverFollowLinksAndAreNotExecutable) {
+TEST(AttachmentFiles, WritesReplaceLinksNeverFollowThem) {
   pellora::test::TTempDir tmp;
   std::string victim = tmp.Write("victim.txt", "keep");
+  // A link to a file and a dangling link: each is replaced by the new file itself.
   std::string link = tmp / "report.pdf";
+  std::string dangling = tmp / "notes.txt";
   ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
-  EXPECT_THROW(WriteFileNoFollow(link, "evil"), EPelloraError);
+  ASSERT_EQ(symlink((tmp / "created-through-link").c_str(), dangling.c_str()), 0);
+  EXPECT_TRUE(EntryExists(dangling));
+  EXPECT_FALSE(FileExists(dangling));
+  WriteWholeFile(link, "new");
+  WriteFileNoFollow(dangling, "new");
   EXPECT_EQ(ReadWholeFile(victim), "keep");
+  EXPECT_FALSE(EntryExists(tmp / "created-through-link"));
+  struct stat st{};
+  for (const std::string& path : {link, dangling}) {
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << path;
+    EXPECT_EQ(ReadWholeFile(path), "new");
+  }
 
-  std::string path = tmp / "run.sh";
-  tmp.Write("run.sh", "old");
+  // An executable file of that name leaves no execute bit behind.
+  std::string path = tmp.Write("run.sh", "old");
   chmod(path.c_str(), 0755);
   WriteFileNoFollow(path, "new bytes");
   EXPECT_EQ(ReadWholeFile(path), "new bytes");
-  struct stat st{};
   stat(path.c_str(), &st);
-  EXPECT_EQ(st.st_mode & 0111, 0u);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 
+  // Failures name the path; nothing half-written is left.
   EXPECT_THROW(WriteWholeFile(tmp / "missing/dir/x", "x"), EPelloraError);
+  std::string folder = tmp.MakeDir("taken");
+  EXPECT_THROW(WriteWholeFile(folder, "x"), EPelloraError);
+  std::vector<std::string> left;
+  FindFiles(tmp.Path(), ".pellora-*", faAnyFile, false, &left);
+  EXPECT_TRUE(left.empty());
 }
 
 TEST(AttachmentFiles, SafeFileNames) {
-  struct Case { const char* in; const char* out; } cases[] = {
-      {"", "attachment"}, {".", "attachment"}, {"..", "attachment"},
-      {"a/b.txt", "a_b.txt"}, {"report.pdf", "report.pdf"}, {"...", "..."},
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"", "attachment"},
+      {".", "attachment"},
+      {"..", "attachment"},
+      {"...", "attachment"},
+      {".bash_profile", "bash_profile"},
+      {"..hidden.txt", "hidden.txt"},
+      {"a/b.txt", "a_b.txt"},
+      {"../../etc/passwd", "_.._etc_passwd"},
+      {std::string("x\0y", 3), "x_y"},
+      {"report.pdf", "report.pdf"},
+      {"ab\xC3", "ab"}, // cut inside a character by bytes before
+      {Repeat("\xC3\xA9", 200) + ".pdf", Repeat("\xC3\xA9", 125) + ".pdf"},
+      {Repeat("\xE2\x82\xAC", 100), Repeat("\xE2\x82\xAC", 84)},
+      {Repeat("a", 300), Repeat("a", 254)},
   };
-  for (const auto& c : cases) EXPECT_EQ(SafeFileName(c.in), c.out) << c.in;
+  for (const auto& c : cases) {
+    std::string safe = SafeFileName(c.in);
+    EXPECT_EQ(safe, c.out) << c.in;
+    EXPECT_LE(safe.size(), 254u);
+    EXPECT_TRUE(IsUtf8(safe)) << c.in;
+  }
+  // A name of 254 two-byte characters is written, not refused as too long.
+  pellora::test::TTempDir tmp;
+  std::string name = SafeFileName(Repeat("\xC3\xA9", 254) + ".txt");
+  WriteWholeFile(tmp / name, "x");
+  EXPECT_TRUE(FileExists(tmp / name));
 }

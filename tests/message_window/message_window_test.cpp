@@ -4,6 +4,7 @@
 #include "message_window/source_editor.h"
 #include "platform/qt_platform.h"
 #include "support/qt_frame.h"
+#include "support/scoped_env.h"
 #include "support/settings_folder.h"
 #include "support/temp_dir.h"
 
@@ -218,10 +219,46 @@ private slots:
     SetPickFolderHook(nullptr);
   }
 
+  // A hidden name and a link in the chosen folder: the name loses its dots, the link is asked
+  // about and, on Yes, replaced; what it points at is never written.
+  void SaveAllWritesNoDotNamesAndNoLinks() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "dots.eml",
+                          "Subject: s\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\n"
+                          "Content-Type: text/plain\n\nbody\n--b\n"
+                          "Content-Type: text/plain; name=\".bash_profile\"\n\nrm -rf ~\n--b\n"
+                          "Content-Type: text/plain; name=\"notes.txt\"\n\nnotes\n--b--\n");
+    QVERIFY(w);
+    TTempDir target;
+    TTempDir elsewhere;
+    std::string link = target / "notes.txt";
+    QVERIFY(symlink((elsewhere / "notes.txt").c_str(), link.c_str()) == 0);
+    SetPickFolderHook(
+        [&](const QString&, const QString&) { return QString::fromStdString(target.Path()); });
+    frame->Answer = false;
+    w->cmSaveall();
+    QCOMPARE(frame->Boxes, QStringList{"Overwrite existing file notes.txt?"});
+    QVERIFY(QFileInfo(QString::fromStdString(link)).isSymLink());
+    QVERIFY(!QFile::exists(QString::fromStdString(target / ".bash_profile")));
+    QVERIFY(QFile::exists(QString::fromStdString(target / "bash_profile")));
+
+    frame->ClearBoxes();
+    frame->Answer = true;
+    w->cmSaveall();
+    QCOMPARE(frame->Boxes, QStringList({"Overwrite existing file bash_profile?",
+                                        "Overwrite existing file notes.txt?"}));
+    QVERIFY(!QFileInfo(QString::fromStdString(link)).isSymLink());
+    QVERIFY(!QFile::exists(QString::fromStdString(elsewhere / "notes.txt")));
+    std::ifstream in(link, std::ios::binary);
+    QCOMPARE(QString::fromStdString(std::string((std::istreambuf_iterator<char>(in)), {})),
+             QString("notes"));
+    SetPickFolderHook(nullptr);
+  }
+
   void OpeningAnAttachmentUsesThePrivateFolder() {
     TTempDir dir;
     TTempDir tmp;
-    setenv("TMPDIR", tmp.Path().c_str(), 1);
+    pellora::test::TScopedEnv tmpdir("TMPDIR", tmp.Path().c_str());
     Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
     QVERIFY(w);
     QString opened;
@@ -234,9 +271,16 @@ private slots:
     Child<QListWidget>(w, "List")->setCurrentRow(0);
     w->ListDblClick();
     QCOMPARE(frame->Boxes, QStringList{"Do you want to open this attachment?"});
-    QCOMPARE(opened, QString::fromStdString(tmp.Path() + "/pellora-" + std::to_string(geteuid()) +
-                                            "/figures.pdf"));
-    QVERIFY(QFile::exists(opened));
+    // This process's own folder: a name no other user can take first.
+    QFileInfo file(opened);
+    QCOMPARE(file.fileName(), QString("figures.pdf"));
+    QVERIFY(file.path().startsWith(
+        QString::fromStdString(tmp.Path() + "/pellora-" + std::to_string(geteuid()) + "-")));
+    QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                      QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                      QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QVERIFY(!(QFileInfo(file.path()).permissions() & others));
+    QVERIFY(file.exists());
     QVERIFY(!(QFile::permissions(opened) & QFileDevice::ExeUser));
 
     // No program takes it: the user is told so, and why.
@@ -247,7 +291,6 @@ private slots:
              QStringList({"Do you want to open this attachment?",
                           "No program is set up to open figures.pdf (application/pdf)."}));
     SetOpenFileHook(nullptr);
-    unsetenv("TMPDIR");
   }
 
   void ContextMenuFollowsThePage() {

@@ -21,7 +21,6 @@ TDateTime Local(int y, int m, int d, int h, int n, int s) {
   return ComposeDateTime(date, time);
 }
 
-
 std::string B64(std::string_view text) {
   std::string out;
   DecodeBase64Chunk(text, out);
@@ -77,7 +76,11 @@ TEST(Codecs, QuotedPrintableDecoding) {
     const char* out;
   } cases[] = {
       {"a=3Db=\r\nc", "a=bc"},
-      {"a=3db", "ab"},
+      // Hex digits of either case: mailers write lower case too.
+      {"a=3db", "a=b"},
+      {"N=c3=bcrnberger", "N\xC3\xBCrnberger"},
+      {"=e9t=E9", "\xE9t\xE9"},
+      {"=gg=3g", ""}, // not hex: dropped with the "="
       {"abc=", "abc"},
       {"x=4", "x"},
       {"=E9t=E9", "\xE9t\xE9"},
@@ -183,7 +186,14 @@ TEST(Codecs, DecodeHeaderWords) {
   } cases[] = {
       {"=?iso-8859-1?Q?Caf=E9_au_lait?=", "Caf\xE9 au lait"},
       {"=?UTF-8?B?Q2Fmw6k=?=", "Caf\xE9"},
-      {"=?x?Q?a?= =?x?Q?b?=", "a b"}, // blanks between words remain
+      // Blanks between two encoded words are dropped (RFC 2047), so a word that a mailer
+      // split over two encoded words reads whole; blanks next to plain text remain.
+      {"=?x?Q?a?= =?x?Q?b?=", "ab"},
+      {"=?utf-8?q?legacy_pr?=\t =?utf-8?q?ebuilt?=", "legacy prebuilt"},
+      {"=?x?Q?a?= b =?x?Q?c?=", "a b c"},
+      {"a =?x?Q?b?= c", "a b c"},
+      {"=?x?Q?a?= =?broken", "a =?broken"},
+      {"=?iso-8859-1?Q?N=fcrnberger?=", "N\xFCrnberger"}, // lower-case hex
       {"  plain text  ", "plain text"},
       {"=?x?Q?a", "=?x?Q?a"}, // incomplete word left alone
       {"=?x?B?TWFu?=!", "Man!"},
@@ -200,8 +210,10 @@ TEST(Codecs, DecodeHeaderWords) {
 }
 
 TEST(Codecs, DecodeHeaderWordsConvertsUtf8Leniently) {
-  // A stray byte costs one "?", not the whole value.
-  EXPECT_EQ(DecodeHeaderWords("=?utf-8?Q?Caf=C3=A9?= \xE9t\xE9"), "Caf\xE9 ?t?");
+  // Raw bytes beside a UTF-8 word are read on their own (in the legacy code page, 1252 here).
+  EXPECT_EQ(DecodeHeaderWords("=?utf-8?Q?Caf=C3=A9?= \xE9t\xE9"), "Caf\xE9 \xE9t\xE9");
+  // A stray byte in the word costs one "?", not the whole value.
+  EXPECT_EQ(DecodeHeaderWords("=?utf-8?Q?Caf=C3=A9_=E9t=E9?="), "Caf\xE9 ?t?");
   EXPECT_EQ(DecodeHeaderWords("=?UTF-8?Q?=F0=9F=98=80_x?="), "? x"); // four bytes, one char
   EXPECT_EQ(DecodeHeaderWords("=?UTF-8?Q?=C5=99?="), "?");           // not in the code page
   EXPECT_EQ(DecodeHeaderWords("=?iso-8859-1?Q?=E9?="), "\xE9");      // others pass unchanged

@@ -30,8 +30,8 @@ inline void ExerciseParsedMessage(TMailMessage& m) {
   for (const TMailRecipients* list : {&m.ToList(), &m.CcList(), &m.BccList()})
     for (int i = 0; i < list->Count(); ++i)
       list->Name(i), list->Address(i);
-  for (int i = 0, n = m.ReceivedCount(); i < n; ++i)
-    m.ReceivedHop(i);
+  m.Route();
+  m.ReceivedHop(m.ReceivedCount() - 1);
   m.RebuildBody();
 }
 
@@ -49,6 +49,9 @@ inline void ExerciseMessage(std::string_view data) {
   ParseMailDate(head);
   NormalizeHeaderLine(head);
   FieldParamOf(head, "boundary");
+  std::string param;
+  ExtendedParamOf(head, "filename", param);
+  HtmlMetaCharset(head);
   WithFieldParam(head, "name", "x");
   QPEncodeText(head, false);
   QPEncodeText(head, true);

@@ -115,7 +115,7 @@ TEST(MailMessage, SubjectIsFreeText) {
   Parse(m, "Subject: Re: lunch; at noon =?iso-8859-1?Q?caf=E9?=\n\n");
   EXPECT_EQ(m.SubjectText(), "Re: lunch; at noon caf\xE9");
   Parse(m, "Subject: =?UTF-8?Q?na=C3=AFve?= \xFF\n\n");
-  EXPECT_EQ(m.SubjectText(), "na\xEFve ?"); // a stray byte costs one character only
+  EXPECT_EQ(m.SubjectText(), "na\xEFve \xFF"); // a raw byte is read on its own
   Parse(m, "Subject: \"quoted\"\n\n");
   EXPECT_EQ(m.SubjectText(), "quoted");
   Parse(m, "X: y\n\n");
@@ -148,9 +148,40 @@ TEST(MailMessage, DateAndRoute) {
   EXPECT_EQ(third.Date, 0);
   EXPECT_EQ(m.ReceivedHop(3).FromHost, "");
   EXPECT_EQ(m.ReceivedHop(-1).FromHost, "");
+  // The route in one pass gives the same hops in header order.
+  std::vector<TReceived> route = m.Route();
+  ASSERT_EQ(route.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(route[i].FromHost, m.ReceivedHop(i).FromHost);
+    EXPECT_EQ(route[i].ByHost, m.ReceivedHop(i).ByHost);
+    EXPECT_EQ(route[i].ForAddress, m.ReceivedHop(i).ForAddress);
+    EXPECT_EQ(route[i].Date, m.ReceivedHop(i).Date);
+  }
 
   Parse(m, "Date: yesterday\n\n");
   EXPECT_EQ(m.MessageDate(), 0);
+}
+
+TEST(MailMessage, RouteKeywordsAreNeverValues) {
+  struct Case {
+    const char* line;
+    const char* from;
+    const char* by;
+    const char* forAddress;
+  } cases[] = {
+      // The sending host is only an address in brackets: "by" starts the next clause.
+      {"Received: from [192.0.2.55] by mx.example.org with SMTP; 1 Jan 2020", "", "mx.example.org",
+       ""},
+      {"Received: from (unknown) FOR <a@b> by by.example;", "", "by.example", "a@b"},
+      {"Received: by mx for for", "", "mx", ""},
+      {"Received: from a by b for c;", "a", "b", "c"},
+  };
+  for (const auto& c : cases) {
+    TReceived hop = ParseReceivedLine(c.line);
+    EXPECT_EQ(hop.FromHost, c.from) << c.line;
+    EXPECT_EQ(hop.ByHost, c.by) << c.line;
+    EXPECT_EQ(hop.ForAddress, c.forAddress) << c.line;
+  }
 }
 
 TEST(MailMessage, FindBodiesOverTrees) {
@@ -200,6 +231,40 @@ TEST(MailMessage, FindBodiesOverTrees) {
        "t",
        nullptr,
        {"n"}},
+      // Signed and report parts wrap the message: their first text part is its body, the
+      // signature and the machine-readable report are attachments.
+      {"signed(text, signature)",
+       "Content-Type: multipart/signed; boundary=S\n\n--S\nContent-Type: text/plain\n\nsigned\n"
+       "--S\nContent-Type: application/pgp-signature\n\nSIG\n--S--\n",
+       "signed",
+       nullptr,
+       {"SIG"}},
+      {"signed(mixed(text, pdf), signature)",
+       "Content-Type: multipart/signed; boundary=S\n\n"
+       "--S\nContent-Type: multipart/mixed; boundary=M\n\n--M\nContent-Type: text/plain\n\ntext\n"
+       "--M\nContent-Type: application/pdf\n\n%PDF\n--M--\n"
+       "--S\nContent-Type: application/pkcs7-signature\n\nP7S\n--S--\n",
+       "text",
+       nullptr,
+       {"%PDF", "P7S"}},
+      {"mixed(signed(alternative(text, html), signature), footer)",
+       "Content-Type: multipart/mixed; boundary=M\n\n"
+       "--M\nContent-Type: multipart/signed; boundary=S\n\n"
+       "--S\nContent-Type: multipart/alternative; boundary=A\n\n"
+       "--A\nContent-Type: text/plain\n\nt\n--A\nContent-Type: text/html\n\nh\n--A--\n"
+       "--S\nContent-Type: application/pgp-signature\n\nSIG\n--S--\n"
+       "--M\nContent-Type: text/plain\n\nfooter\n--M--\n",
+       "t",
+       "h",
+       {"SIG", "footer"}},
+      {"report(text, delivery-status, rfc822)",
+       "Content-Type: multipart/report; report-type=delivery-status; boundary=R\n\n"
+       "--R\nContent-Type: text/plain\n\nnot delivered\n"
+       "--R\nContent-Type: message/delivery-status\n\nAction: failed\n"
+       "--R\nContent-Type: message/rfc822\n\nSubject: original\n",
+       "not delivered",
+       nullptr,
+       {"Action: failed", "Subject: original\r\n"}},
       {"empty text root is its own attachment",
        "Content-Type: text/plain\n\n",
        nullptr,
@@ -246,6 +311,42 @@ TEST(MailMessage, FindBodiesRecordsTheFirstMultipartOfEachKind) {
   EXPECT_EQ(m.AlternativePart(), m.SubParts()[0]);
   EXPECT_EQ(m.RelatedPart(), nullptr);
   EXPECT_FALSE(m.AnalysisPending());
+}
+
+TEST(MailMessage, ContentIdPartFollowsTheMessage) {
+  TMailMessage m;
+  Parse(m, "Content-Type: multipart/related; boundary=R\n\n"
+           "--R\nContent-Type: text/html\n\n<img src=cid:a>\n"
+           "--R\nContent-ID: <a>\n\nfirst\n--R\nContent-ID: a\n\nsecond\n--R--\n");
+  ASSERT_NE(m.ContentIdPart("a"), nullptr);
+  EXPECT_EQ(m.ContentIdPart("a"), m.SubParts()[1]); // the first in tree order
+  EXPECT_EQ(m.ContentIdPart("b"), nullptr);
+  Parse(m, "Content-Type: multipart/related; boundary=R\n\n--R\nContent-ID: <b>\n\nnew\n--R--\n");
+  EXPECT_EQ(m.ContentIdPart("a"), nullptr); // nothing of the last message is found
+  EXPECT_EQ(m.ContentIdPart("b"), m.SubParts()[0]);
+}
+
+TEST(MailMessage, PartsBeyondTheCountAreKeptWhole) {
+  // 20,000 parts of ten bytes: a part record costs far more than its text, so the message
+  // splits only into as many parts as its size allows and keeps the rest in the last one.
+  std::string text = "Content-Type: multipart/mixed; boundary=b\r\n\r\n";
+  const int parts = 20000;
+  for (int i = 0; i < parts; ++i)
+    text += "--b\r\n\r\nx\r\n";
+  text += "--b--\r\n";
+  TMailMessage m;
+  m.ReadFromText(text);
+  const int split = m.SubParts().Count();
+  EXPECT_LE(split, static_cast<int>(101 + text.size() / 64));
+  EXPECT_GT(split, 1000);
+  const std::string& rest = m.SubParts()[split - 1]->EncodedBody();
+  size_t xs = 0;
+  for (size_t at = rest.find("x\r\n"); at != std::string::npos; at = rest.find("x\r\n", at + 1))
+    ++xs;
+  EXPECT_EQ(static_cast<int>(xs), parts - split + 1); // nothing is lost
+  EXPECT_TRUE(rest.ends_with("--b--\r\n"));
+  m.FindBodies();
+  EXPECT_EQ(m.Attachments().Count(), split);
 }
 
 TEST(MailMessage, Utf8BodiesAreConvertedLeniently) {

@@ -88,11 +88,35 @@ TEST(MailPart, MultipartRegions) {
   EXPECT_EQ(m.SubParts()[1]->ParentPart(), &m);
   EXPECT_EQ(m.SubParts()[1]->OwnerMessage(), &m);
 
-  // Without the closing delimiter the last region is lost.
+  // Without the closing delimiter the last part runs to the end of the text (a bounce's
+  // attached original is often cut so); after the closing one, the epilogue is no part.
   std::string cut = Crlf(kAlternative);
   cut.resize(cut.find("--XX--"));
   m.ReadFromText(cut);
-  EXPECT_EQ(m.SubParts().Count(), 1);
+  ASSERT_EQ(m.SubParts().Count(), 2);
+  EXPECT_EQ(m.SubParts()[1]->MimeType(), "text/html");
+  EXPECT_EQ(m.SubParts()[1]->EncodedBody(), "<b>html</b>\r\n\r\n");
+  cut.resize(cut.size() - 2); // no line end at the very end either
+  m.ReadFromText(cut);
+  ASSERT_EQ(m.SubParts().Count(), 2);
+  EXPECT_EQ(m.SubParts()[1]->EncodedBody(), "<b>html</b>\r\n");
+  m.ReadFromText(Crlf("Content-Type: multipart/mixed; boundary=B\n\n--B\nA: b\n\nx\n--B"));
+  EXPECT_EQ(m.SubParts().Count(), 1); // nothing follows the last delimiter line
+
+  // A delimiter line is "--" and the boundary, then only "--" and blanks: boundary "b" does not
+  // cut an inner part whose boundary is "bb" (RFC 2046).
+  m.ReadFromText(Crlf("Content-Type: multipart/mixed; boundary=b\n\n"
+                      "--b \t\n"
+                      "Content-Type: multipart/alternative; boundary=bb\n\n"
+                      "--bb\nContent-Type: text/plain\n\nt\n--bb--\n"
+                      "--b\nContent-Type: application/pdf\n\n%PDF\n"
+                      "--bx\n"
+                      "--b-- \n"
+                      "the epilogue\n"));
+  ASSERT_EQ(m.SubParts().Count(), 2);
+  ASSERT_EQ(m.SubParts()[0]->SubParts().Count(), 1);
+  EXPECT_EQ(m.SubParts()[0]->SubParts()[0]->EncodedBody(), "t");
+  EXPECT_EQ(m.SubParts()[1]->EncodedBody(), "%PDF\r\n--bx");
 
   // A boundary that never occurs keeps the whole body as the preamble.
   m.ReadFromText(Crlf("Content-Type: multipart/mixed; boundary=ZZ\n\n--XX\nA: b\n\nx\n--XX--\n"));
@@ -184,6 +208,19 @@ TEST(MailPart, UuencodedFilesBecomeAttachments) {
   TMailPart* second = m.SubParts()[2];
   EXPECT_EQ(second->FieldParam("Content-Type", "name"), "=?iso-8859-1?Q?second=20file.txt?=");
   EXPECT_EQ(second->AttachmentFileName(), "second file.txt");
+}
+
+// The text and names of a uuencoded message declare no charset: UTF-8 ones are labelled so.
+TEST(MailPart, UuencodedUtf8TextKeepsItsCharacters) {
+  TMailMessage m;
+  m.ReadFromText(Crlf("Subject: photos\n\nCaf\xC3\xA9\nbegin 644 caf\xC3\xA9.txt\n#0V%T\nend\n"
+                      "begin 644 na\xEFve.txt\n#0V%T\nend\n"));
+  ASSERT_EQ(m.SubParts().Count(), 3);
+  EXPECT_EQ(m.SubParts()[0]->FieldParam("Content-Type", "charset"), "utf-8");
+  m.FindBodies();
+  EXPECT_EQ(m.TextLines(), std::vector<std::string>{"Caf\xE9"}); // in 1252
+  EXPECT_EQ(m.SubParts()[1]->AttachmentFileName(), "caf\xE9.txt");
+  EXPECT_EQ(m.SubParts()[2]->AttachmentFileName(), "na\xEFve.txt");
 }
 
 TEST(MailPart, DecodeBodyByTransferEncoding) {

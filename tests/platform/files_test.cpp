@@ -1,10 +1,15 @@
 #include "platform/files.h"
 #include "platform/pellora_error.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pellora;
 using pellora::test::TTempDir;
@@ -74,4 +79,32 @@ TEST(Files, WholeFileAndPathParts) {
   EXPECT_EQ(ExtractFileName("/m/Inbox.DBX"), "Inbox.DBX");
   EXPECT_EQ(ExtractFilePath("/m/Inbox.DBX"), "/m/");
   EXPECT_EQ(TempFolder().back(), '/');
+}
+
+// Sockets and locks go where no other user can put a name first.
+TEST(Files, RuntimeFolderIsPrivate) {
+  TTempDir tmp;
+  std::string xdg = tmp.MakeDir("xdg");
+  chmod(xdg.c_str(), 0700);
+  tmp.MakeDir("t");
+  test::TScopedEnv tmpdir("TMPDIR", (tmp / "t").c_str());
+  std::optional<test::TScopedEnv> runtime(std::in_place, "XDG_RUNTIME_DIR", xdg.c_str());
+  EXPECT_EQ(RuntimeFolder(), xdg + "/");
+
+  // A runtime folder open to others is not used: a closed one of the program's own is made.
+  chmod(xdg.c_str(), 0755);
+  std::string own = tmp / ("t/pellora-run-" + std::to_string(geteuid()));
+  EXPECT_EQ(RuntimeFolder(), own + "/");
+  struct stat st{};
+  ASSERT_EQ(lstat(own.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // That name taken by something else (opened up, or a link to a private folder) gives none.
+  chmod(own.c_str(), 0777);
+  EXPECT_EQ(RuntimeFolder(), "");
+  rmdir(own.c_str());
+  chmod(xdg.c_str(), 0700);
+  ASSERT_EQ(symlink(xdg.c_str(), own.c_str()), 0);
+  runtime.emplace("XDG_RUNTIME_DIR", nullptr);
+  EXPECT_EQ(RuntimeFolder(), "");
 }

@@ -21,6 +21,17 @@
 
 #include <stdexcept>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+
 using namespace pellora;
 
 namespace {
@@ -34,6 +45,15 @@ struct TOpened {
   TOpenKind kind;
   std::string path;
 };
+
+// The viewer as its own process, meeting later starts in a runtime folder of the test's.
+QProcessEnvironment ViewerEnvironment(const pellora::test::TTempDir& runtime) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.Path()));
+  env.insert("QT_LOGGING_RULES", "pellora.instances.debug=true");
+  return env;
+}
 
 } // namespace
 
@@ -231,15 +251,10 @@ private slots:
   }
 
   void LaterStartHandsOverAndExits() {
-    pellora::test::TTempDir dir;
+    pellora::test::TTempDir dir, runtime;
     QString message = QString::fromStdString(dir.Write("handed.eml", "Subject: x\r\n\r\n"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("PELLORA_INSTANCE_NAME", QString("pellora-test-%1").arg(QCoreApplication::applicationPid()));
-    env.insert("QT_LOGGING_RULES", "pellora.instances.debug=true");
-
     QProcess first;
-    first.setProcessEnvironment(env);
+    first.setProcessEnvironment(ViewerEnvironment(runtime));
     first.setProcessChannelMode(QProcess::MergedChannels);
     first.start(PELLORA_VIEWER, {});
     QVERIFY(first.waitForStarted());
@@ -247,15 +262,108 @@ private slots:
     QTRY_VERIFY_WITH_TIMEOUT((log += first.readAll()).contains("listening"), 20000);
 
     QProcess second;
-    second.setProcessEnvironment(env);
+    second.setProcessEnvironment(ViewerEnvironment(runtime));
     second.start(PELLORA_VIEWER, {message});
     QVERIFY(second.waitForFinished(20000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QTRY_VERIFY_WITH_TIMEOUT((log += first.readAll()).contains("handed.eml"), 10000);
     QVERIFY(first.state() == QProcess::Running); // the first instance goes on
+    // A session's end ends it by its usual path (which removes its temporary attachments).
+    first.terminate();
+    QVERIFY(first.waitForFinished(10000));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 0);
+  }
+
+  // A first instance that does not answer for a while (a long load blocks its window; here it
+  // is paused) is waited for: the later start never becomes a second instance.
+  void BusyInstanceIsWaitedFor() {
+    pellora::test::TTempDir dir, runtime;
+    QString message = QString::fromStdString(dir.Write("late.eml", "Subject: x\r\n\r\n"));
+    QProcess first;
+    first.setProcessEnvironment(ViewerEnvironment(runtime));
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.start(PELLORA_VIEWER, {});
+    QVERIFY(first.waitForStarted());
+    QByteArray log;
+    QTRY_VERIFY_WITH_TIMEOUT((log += first.readAll()).contains("listening"), 20000);
+    ::kill(static_cast<pid_t>(first.processId()), SIGSTOP);
+
+    QProcess second;
+    second.setProcessEnvironment(ViewerEnvironment(runtime));
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(PELLORA_VIEWER, {message});
+    QVERIFY(second.waitForStarted());
+    QTest::qWait(6000); // longer than any hand-over wait there ever was
+    QByteArray secondLog = second.readAll();
+    bool stillWaiting = second.state() == QProcess::Running;
+    ::kill(static_cast<pid_t>(first.processId()), SIGCONT);
+    QVERIFY2(!secondLog.contains("listening"), secondLog.constData());
+    QVERIFY(stillWaiting);
+
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT((log += first.readAll()).contains("late.eml"), 10000);
     first.terminate();
     first.waitForFinished(5000);
+  }
+
+  // The running instance's socket name held by a listener of another user: the start hands
+  // nothing over, says why and ends; it never runs beside the lock's holder.
+  void ForeignSocketReceivesNothing() {
+    if (geteuid() != 0) QSKIP("needs root to listen as another user");
+    pellora::test::TTempDir dir, runtime;
+    QString message = QString::fromStdString(dir.Write("secret.eml", "Subject: x\r\n\r\n"));
+    // The lock is held (by this test), the socket is someone else's.
+    int lock = open((runtime / "pellora.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(lock >= 0 && flock(lock, LOCK_EX | LOCK_NB) == 0);
+    int received[2];
+    QVERIFY(pipe(received) == 0);
+    std::string socketPath = runtime / "pellora.socket";
+    pid_t listener = fork();
+    if (listener == 0) {
+      // Bound as root, listening as nobody: the credentials a peer sees are those of listen().
+      close(received[0]);
+      int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+      if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+          setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+          setresuid(65534, 65534, 65534) != 0 || listen(fd, 8) != 0)
+        _exit(2);
+      for (;;) {
+        int peer = accept(fd, nullptr, nullptr);
+        char buffer[4096];
+        ssize_t n;
+        while (peer >= 0 && (n = read(peer, buffer, sizeof buffer)) > 0)
+          if (write(received[1], buffer, static_cast<size_t>(n)) < 0) _exit(3);
+        if (peer >= 0) close(peer);
+      }
+    }
+    close(received[1]);
+    QTRY_VERIFY(QFileInfo::exists(QString::fromStdString(socketPath)));
+
+    QProcess start;
+    start.setProcessEnvironment(ViewerEnvironment(runtime));
+    start.setProcessChannelMode(QProcess::MergedChannels);
+    start.start(PELLORA_VIEWER, {message});
+    bool ended = start.waitForFinished(30000);
+    if (!ended) start.kill();
+    ::kill(listener, SIGKILL);
+    waitpid(listener, nullptr, 0);
+    QByteArray bytes;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(received[0], buffer, sizeof buffer)) > 0)
+      bytes.append(buffer, n);
+    close(received[0]);
+    close(lock);
+    QVERIFY2(ended, "the start ran as a second instance");
+    QCOMPARE(bytes.size(), 0);
+    QCOMPARE(start.exitCode(), 1);
+    QVERIFY2(start.readAll().contains("belongs to another user"), "says why");
   }
 };
 

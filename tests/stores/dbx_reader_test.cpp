@@ -239,6 +239,39 @@ TEST(DbxReader, DamagedFiles) {
   }
 }
 
+TEST(DbxReader, RowsSharingAChainOrARecord) {
+  // A damaged tree that points many rows at one record and its long text chain: each row
+  // still gets the record and the whole chain's size as long as the file could hold them.
+  TDbxBuilder b;
+  std::string text = "Subject: shared\r\n\r\n" + std::string(5000, 'x');
+  uint32_t chain = b.AddText(text, 16);
+  uint32_t record =
+      b.AddRecord({TDbxProperty::Text(0x08, "shared"), TDbxProperty::Direct(0x84, chain)});
+  uint32_t inside = b.AddRecord({TDbxProperty::Direct(0x84, chain + 32 * 10)});
+  uint32_t root = b.AddNode(0, 0, {{record, 0, 0}, {inside, 0, 0}, {record, 0, 0}});
+  auto o = OpenDbx(b.Build(3, root));
+  EXPECT_EQ(Subjects(o->reader), (std::vector<std::string>{"shared", "", "shared"}));
+  TMessageInfo info;
+  o->reader.GetMessageInfo(0, info);
+  EXPECT_EQ(info.TextSize, text.size());
+  o->reader.GetMessageInfo(1, info);
+  EXPECT_EQ(info.TextSize, text.size() - 160); // a chain from its eleventh block
+  o->reader.GetMessageInfo(2, info);
+  EXPECT_EQ(info.TextSize, text.size());
+  EXPECT_EQ(o->reader.GetMessageText(2), text);
+
+  // More rows on one record than the file could hold such records: the rows beyond are empty.
+  TDbxBuilder many;
+  chain = many.AddText(text, 16);
+  record = many.AddRecord(
+      {TDbxProperty::Text(0x08, std::string(4000, 's')), TDbxProperty::Direct(0x84, chain)});
+  std::vector<uint32_t> rows(400, record);
+  o = OpenDbx(many.Build(400, many.AddTree(rows)));
+  auto subjects = Subjects(o->reader);
+  EXPECT_EQ(subjects.front().size(), 4000u);
+  EXPECT_EQ(subjects.back(), "");
+}
+
 TEST(DbxReader, DeepTreeDoesNotExhaustTheStack) {
   TDbxBuilder b;
   uint32_t node = b.AddNode(0, 0, {{AddNamedRecord(b, "deep"), 0, 0}});

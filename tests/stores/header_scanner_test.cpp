@@ -1,7 +1,9 @@
 #include "stores/header_scanner.h"
 
 #include "mime/codecs.h"
+#include "mime/mail_message.h"
 #include "platform/codepage.h"
+#include "support/charset_samples.h"
 #include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
@@ -28,13 +30,16 @@ TEST(ScanDecodeWords, DecodesEncodedWords) {
     const char* input;
     std::string expected;
   } cases[] = {
-      // The Latin variant: both cases of hex digits, B9 and BE replaced.
-      {"=?ISO-8859-2?Q?P=F8=EDli=B9_=BElu=BBou=E8k=FD?=", "P\xF8\xEDli\x9A \x9Elu\xBBou\xE8k\xFD"},
+      // Read in its charset: 1252 lacks three of these letters.
+      {"=?ISO-8859-2?Q?P=F8=EDli=B9_=BElu=BBou=E8k=FD?=", "P?\xEDli\x9A \x9Elu?ou?k\xFD"},
       {"=?UTF-8?B?SGVsbG8=?=", "Hello"},
       {"=?utf-8?q?Caf=C3=A9?=", "Caf\xE9"},
-      // The standard Q variant takes upper-case hex only and drops the escapes.
-      {"=?utf-8?q?Caf=c3=a9?=", "Caf"},
-      {"=?ISO-8859-1?Q?a?= =?ISO-8859-1?Q?b?=", "a b"},
+      // Hex digits of either case in every Q word.
+      {"=?utf-8?q?Caf=c3=a9?=", "Caf\xE9"},
+      {"=?utf-8?Q?N=c3=bcrnberger?=", "N\xFCrnberger"},
+      // Blanks between two encoded words go (RFC 2047); next to plain text they stay.
+      {"=?ISO-8859-1?Q?a?= =?ISO-8859-1?Q?b?=", "ab"},
+      {"x =?ISO-8859-1?Q?a?= y", "x a y"},
       // A Q text that begins with "=" stays one word.
       {"=?ISO-8859-1?Q?=E9?=", "\xE9"},
       {"=?x?U?#0V%T?=", "Cat"},
@@ -46,10 +51,32 @@ TEST(ScanDecodeWords, DecodesEncodedWords) {
       {"=?broken", "=?broken"},
       // UTF-8: four-byte sequences are understood and a bad byte costs only itself.
       {"=?UTF-8?Q?=F0=9F=98=80?= ok", "? ok"},
-      {"caf\xE9 =?UTF-8?Q?=C3=A9?=", "caf? \xE9"},
+      {"=?UTF-8?Q?caf=E9_=C3=A9?=", "caf? \xE9"},
+      // Raw bytes beside a word are read on their own, in the legacy code page.
+      {"caf\xE9 =?UTF-8?Q?=C3=A9?=", "caf\xE9 \xE9"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ScanDecodeWords(c.input), c.expected) << c.input;
+}
+
+// The list reads every charset as the message window does, in each code page.
+TEST(ScanDecodeWords, EveryCharsetInEveryCodePage) {
+  for (int codePage : {CodePageUtf8, 1252, 1251}) {
+    test::TScopedCodePages pages(codePage, 1252);
+    for (const auto& s : test::CharsetSamples) {
+      if (s.charset == "UTF-16") continue; // a zero byte ends a B word
+      std::string base64, flat;
+      EncodeBase64Lines(s.bytes, base64);
+      for (char c : base64)
+        if (c != '\r' && c != '\n') flat += c;
+      const std::string word = "=?" + std::string(s.charset) + "?B?" + flat + "?=";
+      EXPECT_EQ(ScanDecodeWords(word), Utf8ToAnsi(s.utf8, codePage)) << word << " in " << codePage;
+      EXPECT_EQ(ScanDecodeWords(word), DecodeHeaderWords(word)) << word;
+    }
+  }
+  test::TScopedCodePages pages(1250, 1250);
+  EXPECT_EQ(ScanDecodeWords("=?ISO-8859-2?Q?P=F8=EDli=B9_=BElu=BBou=E8k=FD?="),
+            "P\xF8\xEDli\x9A \x9Elu\x9Dou\xE8k\xFD");
 }
 
 TEST(ScanHeader, FieldsAndTheirTreatment) {
@@ -81,8 +108,10 @@ TEST(ScanHeader, LineRules) {
     std::string subject;
     std::string to;
   } cases[] = {
-      {{"Subject: Hello", "  World"}, "HelloWorld", ""},
-      {{"Subject: Hello", "", "\tWorld", "X: y", " z"}, "HelloWorld", ""},
+      // Unfolding keeps one blank where the line was broken.
+      {{"Subject: Hello", "  World"}, "Hello World", ""},
+      {{"Subject: Hello ", "\t World "}, "Hello World", ""},
+      {{"Subject: Hello", "", "\tWorld", "X: y", " z"}, "Hello World", ""},
       // The first line with the name wins, body included.
       {{"From: a", "", "body", "Subject: forwarded"}, "forwarded", ""},
       {{"Subject: first", "Subject: second"}, "first", ""},
@@ -131,7 +160,7 @@ TEST(ScanHeader, StreamingScannerMatchesLineList) {
   for (const auto& l : lines)
     scanner.Feed(l);
   scanner.Finish(streamed);
-  EXPECT_EQ(streamed.From, "afolded");
+  EXPECT_EQ(streamed.From, "a folded");
   EXPECT_EQ(streamed.From, fromList.From);
   EXPECT_EQ(streamed.Subject, fromList.Subject);
   EXPECT_EQ(streamed.To, fromList.To);
@@ -148,6 +177,9 @@ TEST(ScanMailDate, ParsesToLocalTime) {
       {"12/01/99 08:30:00", "1999-01-12T09:30:00"},
       {"12 Jan 2010 10:00:00 -0130", "2010-01-12T12:30:00"},
       {"12 Jan 2010 25:00:00 +0000", "2010-01-13T02:00:00"},
+      // A run of blanks is one separator, as mailers align a one-digit day.
+      {"Fri,  3 May 2019 10:00:00 +0000", "2019-05-03T12:00:00"},
+      {"Fri, 3  May  2019  10:00 +0000", "2019-05-03T12:00:00"},
       // The rules in force on the date itself: a July date is summer time whenever it is read.
       {"Mon, 12 Jul 2010 10:00:00 +0000", "2010-07-12T12:00:00"},
       // Month names without regard to case; full names.
@@ -187,12 +219,11 @@ TEST(ScannerAgainstMessageModel, SameInputsBothDecoders) {
       {"plain text", "plain text", "plain text"},
       {"=?iso-8859-1?Q?Caf=E9?=", "Caf\xE9", "Caf\xE9"},
       {"=?UTF-8?B?Q2Fmw6k=?=", "Caf\xE9", "Caf\xE9"},
-      {"=?a?Q?x?= =?a?Q?y?=", "x y", "x y"},
+      {"=?a?Q?x?= =?a?Q?y?=", "xy", "xy"},
       {"=?x?B?QUIA?=", "AB", "AB"},
-      // The scanner reads Latin-1/2 words in its own way: lower-case hex, B9/BE as in 1250,
-      // and a malformed escape as "@"; the model takes upper-case escapes only.
-      {"=?iso-8859-1?q?Caf=e9?=", "Caf\xE9", "Caf"},
-      {"=?ISO-8859-2?Q?=B9koda?=", "\x9Akoda", "\xB9koda"},
+      {"=?iso-8859-1?q?Caf=e9?=", "Caf\xE9", "Caf\xE9"},
+      {"=?ISO-8859-2?Q?=B9koda?=", "\x9Akoda", "\x9Akoda"},
+      // Where Latin-1/2 words stand, the scanner reads a malformed escape as "@".
       {"=?iso-8859-1?Q?a=ZZb?=", "a@b", "ab"},
       // A byte outside the base64 alphabet counts as "A" in the scanner; in the model its slot
       // keeps the value it had.
@@ -212,13 +243,37 @@ TEST(ScannerAgainstMessageModel, SameInputsBothDecoders) {
       // Full month names are the scanner's; the model knows the three-letter ones only.
       {"12 June 2010 10:00:00 +0000", "2010-06-12T12:00:00", "0"},
       {"12 Sept 2010 10:00:00 +0000", "2010-09-12T12:00:00", "0"},
-      // The model takes a run of blanks as one separator.
-      {"Fri,  3 May 2019 10:00:00 +0000", "0", "2019-05-03T12:00:00"},
+      {"Fri,  3 May 2019 10:00:00 +0000", "2019-05-03T12:00:00", "2019-05-03T12:00:00"},
   };
   for (const auto& c : dates) {
     EXPECT_EQ(Iso(ScanMailDate(c.input)), c.scanner) << c.input;
     EXPECT_EQ(Iso(ParseMailDate(c.input)), c.model) << c.input;
   }
+}
+
+// A row shows the subject the message window shows for the same message, folded or not.
+TEST(ScannerAgainstMessageModel, SubjectsAgree) {
+  SetAnsiCodePage(1252);
+  const std::vector<std::string> headers[] = {
+      {"Subject: plain"},
+      {"Subject: ...to any extent to", " prevent it"},
+      {"Subject: tab", "\tfolded ", "  twice"},
+      // A long encoded subject split inside a word, as a list archive holds it.
+      {"Subject: Re: [USRP-users] ", " =?utf-8?q?Need_a_little_help_with_running_legacy_pr?=",
+       " =?utf-8?q?ebuilt_UHD_versions?="},
+      {"Subject: =?gb2312?b?u9i4tA==?=", " =?gb2312?b?u9i4tA==?= tail"},
+      {"Subject: =?iso-8859-1?q?N=FCrnberger?= Stra=DFe"},
+  };
+  for (const auto& lines : headers) {
+    std::string text;
+    for (const auto& line : lines)
+      text += line + "\r\n";
+    TMailMessage message;
+    message.ReadFromText(text + "\r\nbody\r\n");
+    EXPECT_EQ(Scan(lines).Subject, message.SubjectText()) << text;
+  }
+  EXPECT_EQ(Scan(headers[3]).Subject,
+            "Re: [USRP-users] Need a little help with running legacy prebuilt UHD versions");
 }
 
 } // namespace

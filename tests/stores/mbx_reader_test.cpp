@@ -70,6 +70,26 @@ TEST(MbxReader, HeaderTextPieces) {
   EXPECT_EQ(info.From, "x");
 }
 
+TEST(MbxReader, HeaderTextStaysInItsRecord) {
+  test::TTempDir dir;
+  // The first record claims 4 GiB of text and holds no blank line: its header is not looked
+  // for in the records after it.
+  TMbxTestRecord damaged{"Subject: one\r\n", 1, 0, 0xFFFFFFFF};
+  TMbxTestRecord next{"Subject: two\r\n\r\nbody\r\n", 2};
+  std::string bytes = test::BuildMbx({damaged, next});
+  for (size_t word = 0; word < 16; word += 4) // no zero byte in the next record's header
+    test::PutU32(bytes, 84 + 16 + 14 + word, 0x41414141);
+  TMBXReader reader;
+  reader.LoadFromFile(dir.Write("a.mbx", bytes));
+  reader.ReadMessageInfos();
+  EXPECT_EQ(reader.GetMessageHeader(0), "");
+  TMessageInfo info;
+  reader.GetMessageInfo(0, info);
+  EXPECT_EQ(info.Subject, "");
+  reader.GetMessageInfo(1, info);
+  EXPECT_EQ(info.Subject, "two");
+}
+
 TEST(MbxReader, Failures) {
   test::TTempDir dir;
   TMBXReader reader;

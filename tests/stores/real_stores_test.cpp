@@ -82,9 +82,9 @@ TEST(RealStores, ClassicMailboxFile) {
     int32_t index;
     std::string from, subject, date;
   } samples[] = {
-      // A folded subject: the scanner joins its lines without a blank.
+      // A folded subject: unfolded as the message itself reads it.
       {0, "EJ Kreinar via " + list,
-       "[USRP-users] Introducing Theseus Cores: Open source FPGA cores forDSP and SDR",
+       "[USRP-users] Introducing Theseus Cores: Open source FPGA cores for DSP and SDR",
        "2019-04-29T02:00:00"},
       {1, "Jason Matusiak via " + list, "[USRP-users] E312 wrong sample rate",
        "2019-04-29T21:28:49"},

@@ -1,0 +1,91 @@
+// Writes the seeds built from file layouts into fuzz/seeds/ (hand-written text seeds are kept as
+// they are):
+//   cmake --build build --target pellora_seed_writer && build/pellora_seed_writer fuzz/seeds
+#include "support/discovery_builders.h"
+#include "support/store_builders.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <iostream>
+
+using namespace pellora::test;
+
+namespace {
+
+void Write(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+TDbxTestMessage Message(const std::string& subject, const std::string& body, int64_t time) {
+  TDbxTestMessage m;
+  m.Text = "From: a@example.org\r\nTo: b@example.org\r\nSubject: " + subject +
+           "\r\nDate: Mon, 03 Apr 2006 09:30:00 +0200\r\n\r\n" + body;
+  m.Subject = subject;
+  m.From = "a@example.org";
+  m.ToNames = "B";
+  m.ToAddresses = "b@example.org";
+  m.UnixTime = time;
+  return m;
+}
+
+// What fuzz_stores_mbx reads: a byte choosing the index, the ".mbx", a marker, the ".idx".
+std::string MbxInput(bool withIndex, const std::string& eol) {
+  std::string a = "From: a@example.org" + eol + "Subject: one" + eol + eol + "body" + eol;
+  std::string b = "Subject: two" + eol + "Date: Mon, 3 Apr 2006 09:30:00 +0200" + eol + eol;
+  std::string mbx = BuildMbx({{a, 1, 0, -1}, {b, 2, 0, -1}});
+  std::string input(1, withIndex ? '\1' : '\0');
+  input += mbx;
+  if (!withIndex) return input;
+  TIdxTestEntry one;
+  one.TextOffset = 100;
+  one.TextSize = static_cast<uint32_t>(a.size());
+  one.Texts[0] = "one";
+  one.Texts[2] = "a@example.org";
+  TIdxTestEntry two = one;
+  two.TextOffset = static_cast<uint32_t>(100 + 16 + a.size());
+  two.TextSize = static_cast<uint32_t>(b.size());
+  two.Texts[0] = "two";
+  return input + "\xFF\xFE\xFD\xFC" + BuildIdx({one, two});
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: pellora_seed_writer fuzz/seeds\n";
+    return 2;
+  }
+  std::string root = argv[1];
+  Write(root + "/dbx/two-messages.dbx",
+        BuildDbx({Message("one", "body\r\n", 1144049400), Message("two", "text\r\n", 0)}));
+  std::string longBody;
+  while (longBody.size() < 1500)
+    longBody += "a line long enough to need several text blocks\r\n";
+  Write(root + "/dbx/chained-text.dbx", BuildDbx({Message("long", longBody, 1144049400)}));
+  Write(root + "/mbx/with-index", MbxInput(true, "\r\n"));
+  Write(root + "/mbx/headers-only-lf", MbxInput(false, "\n"));
+
+  // Discovery: a user's registry branch with an identity and the mail programs' store roots.
+  const std::string id = "{3C4D5E6F-0000-0000-0000-000000000003}";
+  Write(root + "/wine_registry/user.reg",
+        TWineRegWriter("\\User\\S-1-5-21-0-0-0-1000")
+            .Key("Identities\\" + id)
+            .String("Username", "Main \"Identity\" \xC3\x9C")
+            .Dword("Identity Ordinal", 1)
+            .Key("Identities\\" + id + "\\Software\\Microsoft\\Outlook Express\\5.0")
+            .ExpandString("Store Root", "%UserProfile%\\Local Settings\\Identities\\" + id)
+            .Key("Software\\Microsoft\\Windows Live Mail")
+            .String("Store Root", "C:\\Mail")
+            .Text());
+  std::string hivePath = root + "/hive/ntuser.dat";
+  THiveBuilder(hivePath)
+      .String("Identities\\" + id, "Username", "Main Identity")
+      .Dword("Identities\\" + id, "Identity Ordinal", 1)
+      .String("Identities\\" + id + "\\Software\\Microsoft\\Outlook Express\\5.0", "Store Root",
+              "%UserProfile%\\Mail", 2)
+      .String("Software\\Microsoft\\Windows Mail", "Store Root", "C:\\Mail")
+      .Commit();
+  return 0;
+}

@@ -1,0 +1,92 @@
+// Growth of listing a store on inputs that once took time growing with the square of their size
+// (label "scaling").
+#include "stores/mailbox.h"
+#include "support/scaling.h"
+#include "support/store_builders.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace pellora {
+namespace {
+
+using test::ExpectLinearGrowth;
+
+// Lists the store at path as its window does.
+void List(const std::string& path, TOpenKind kind) {
+  TMailbox box;
+  TLoadResult result = box.Load(path, kind);
+  EXPECT_TRUE(result.Loaded) << result.ErrorText;
+}
+
+// Every row points at the same chain of N text blocks (small ones, to keep the files small);
+// there are N rows.
+TEST(Scaling, DbxSharedTextChain) {
+  test::TTempDir dir;
+  ExpectLinearGrowth(
+      "DBX listing, N rows sharing an N-block text chain", 64, 1 << 18,
+      [&](size_t n) {
+        test::TDbxBuilder builder;
+        std::string text = "Subject: shared\r\n\r\n";
+        while (text.size() < n * 64)
+          text += "a line of the one text that every row shares\r\n";
+        uint32_t chain = builder.AddText(text, 64);
+        std::vector<uint32_t> records;
+        for (size_t i = 0; i < n; ++i)
+          records.push_back(builder.AddRecord({test::TDbxProperty::Direct(0x80, i + 1),
+                                               test::TDbxProperty::U32(0x04, chain),
+                                               test::TDbxProperty::Text(0x08, "shared")}));
+        uint32_t root = builder.AddTree(records);
+        return dir.Write("shared.dbx", builder.Build(static_cast<uint32_t>(n), root));
+      },
+      [](const std::string& path) { List(path, okOEDatabase); });
+}
+
+// Records that claim 4 GiB of text and hold no blank line, with either line end.
+void MbxClaims(const std::string& eol) {
+  test::TTempDir dir;
+  ExpectLinearGrowth(
+      "MBX listing, N records claiming 4 GiB, line end " +
+          std::string(eol == "\n" ? "LF" : "CR LF"),
+      64, 1 << 22,
+      [&](size_t n) {
+        std::vector<test::TMbxTestRecord> records;
+        for (size_t i = 0; i < n; ++i) {
+          test::TMbxTestRecord r;
+          r.Text = "From: a@example.org" + eol + "Subject: record " + std::to_string(i) + eol;
+          r.Number = static_cast<uint32_t>(i + 1);
+          r.TextSizeOverride = 0xFFFFFFFF;
+          records.push_back(r);
+        }
+        return dir.Write("claims.mbx", test::BuildMbx(records));
+      },
+      [](const std::string& path) { List(path, okOEDatabase); });
+}
+
+TEST(Scaling, MbxClaimsCrLf) {
+  MbxClaims("\r\n");
+}
+TEST(Scaling, MbxClaimsLf) {
+  MbxClaims("\n");
+}
+
+// One message whose subject holds N encoded words.
+TEST(Scaling, MailboxEncodedWords) {
+  test::TTempDir dir;
+  ExpectLinearGrowth(
+      "mailbox listing, a subject of N encoded words", 1000, 1 << 24,
+      [&](size_t n) {
+        std::string subject = "Subject:";
+        for (size_t i = 0; i < n; ++i)
+          subject += " =?UTF-8?Q?w=C3=B6rd?=";
+        test::TMboxTestMessage message;
+        message.Lines = {"From: a@example.org", subject, "", "body"};
+        return dir.Write("Inbox", test::BuildMailbox({message}));
+      },
+      [](const std::string& path) { List(path, okMailboxFile); });
+}
+
+} // namespace
+} // namespace pellora
