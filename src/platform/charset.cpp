@@ -134,8 +134,16 @@ struct TCharset {
   bool asciiCompatible = true; // ASCII bytes stand for themselves
 };
 
+// Descriptors live as long as the process; closed at its end so that nothing is left open.
+struct TCharsetTable : std::unordered_map<std::string, TCharset> {
+  ~TCharsetTable() {
+    for (auto& [name, charset] : *this)
+      if (charset.kind == TKind::Iconv) iconv_close(charset.cd);
+  }
+};
+
 std::mutex charsetsMutex;
-std::unordered_map<std::string, TCharset> charsets;
+TCharsetTable charsets;
 // Names come from messages: a message that names many could otherwise grow the table forever.
 constexpr size_t MaxCharsets = 256;
 
