@@ -3,7 +3,7 @@
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
 #include "i18n/qt_language_controller.h"
-#include "message_window/attachment_files.h"
+#include "platform/safe_files.h"
 #include "message_window/find_dialog.h"
 #include "message_window/html_view.h"
 #include "message_window/printing.h"

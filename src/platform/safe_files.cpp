@@ -1,4 +1,4 @@
-#include "message_window/attachment_files.h"
+#include "platform/safe_files.h"
 
 #include "platform/files.h"
 #include "platform/pellora_error.h"
@@ -20,7 +20,7 @@ namespace {
 constexpr size_t MaxNameBytes = 254;
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
-  throw EPelloraError(what + " \"" + path + "\". " + std::strerror(err));
+  throw EFileError(what + " \"" + path + "\". " + std::strerror(err), err);
 }
 
 // Folders made by PrivateTempFolder, the one in use last.
@@ -60,34 +60,17 @@ std::string_view Utf8Prefix(std::string_view text, size_t max) {
   return text.substr(0, end);
 }
 
-// A new file beside path, renamed over it: rename replaces the name itself, so whatever had
-// it (a file, a link) is never written through.
-void ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode) {
+// The one way to make a file here: a new temporary name beside path, never an existing file.
+int CreateTempBeside(const std::string& path, unsigned mode, std::string& temp) {
   std::string folder = ExtractFilePath(path);
   std::random_device random;
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
+  for (int attempt = 0;; ++attempt) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
     temp = folder + ".pellora-" + suffix + ".part";
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd < 0 && (errno != EEXIST || attempt == 100)) Fail("Cannot create file", path, errno);
-  }
-  size_t done = 0;
-  int err = 0;
-  while (done < bytes.size() && !err) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n >= 0)
-      done += static_cast<size_t>(n);
-    else if (errno != EINTR)
-      err = errno;
-  }
-  if (close(fd) != 0 && !err) err = errno;
-  if (!err && rename(temp.c_str(), path.c_str()) != 0) err = errno;
-  if (err) {
-    unlink(temp.c_str());
-    Fail("Cannot write file", path, err);
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST || attempt == 100) Fail("Cannot create file", path, errno);
   }
 }
 
@@ -135,11 +118,105 @@ bool EntryExists(const std::string& path) {
 }
 
 void WriteFileNoFollow(const std::string& path, std::string_view bytes) {
-  ReplaceFile(path, bytes, 0600);
+  TSafeFileWriter writer(path, 0600);
+  writer.Write(bytes);
+  writer.Commit(true);
 }
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
-  ReplaceFile(path, bytes, 0666);
+  TSafeFileWriter writer(path, 0666);
+  writer.Write(bytes);
+  writer.Commit(true);
+}
+
+bool IsUnusableNameError(int code) {
+  return code == ENAMETOOLONG || code == EINVAL || code == EILSEQ;
+}
+
+namespace {
+constexpr size_t WriteBlock = 1 << 20;
+} // namespace
+
+TSafeFileWriter::TSafeFileWriter(const std::string& path, unsigned mode) : FPath(path) {
+  FHandle = CreateTempBeside(path, mode, FTemp);
+  FBuffer.reserve(WriteBlock);
+}
+
+TSafeFileWriter::~TSafeFileWriter() {
+  if (FHandle >= 0) close(FHandle);
+  if (!FTemp.empty()) unlink(FTemp.c_str());
+}
+
+void TSafeFileWriter::Abandon(const char* what, int err) {
+  if (FHandle >= 0) close(FHandle);
+  FHandle = -1;
+  unlink(FTemp.c_str());
+  FTemp.clear();
+  Fail(what, FPath, err);
+}
+
+void TSafeFileWriter::WriteOut(std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(FHandle, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Abandon("Cannot write file", errno);
+    done += static_cast<size_t>(n);
+  }
+  FWritten += bytes.size();
+}
+
+void TSafeFileWriter::Write(std::string_view bytes) {
+  if (FHandle < 0) Fail("Cannot write file", FPath, EBADF); // committed or failed before
+  if (FBuffer.size() + bytes.size() <= WriteBlock) {
+    FBuffer.append(bytes);
+    return;
+  }
+  WriteOut(FBuffer);
+  FBuffer.clear();
+  if (bytes.size() >= WriteBlock)
+    WriteOut(bytes); // large pieces go straight to the file: no second copy
+  else
+    FBuffer.append(bytes);
+}
+
+void TSafeFileWriter::Rewind(uint64_t position) {
+  if (FHandle < 0 || position >= Position()) return;
+  if (position >= FWritten) {
+    FBuffer.resize(static_cast<size_t>(position - FWritten));
+    return;
+  }
+  FBuffer.clear();
+  if (ftruncate(FHandle, static_cast<off_t>(position)) != 0 ||
+      lseek(FHandle, static_cast<off_t>(position), SEEK_SET) < 0)
+    Abandon("Cannot write file", errno);
+  FWritten = position;
+}
+
+void TSafeFileWriter::CommitAs(const std::string& path, bool replace) {
+  if (FTemp.empty()) Fail("Cannot write file", path, EBADF);
+  if (FHandle >= 0) {
+    WriteOut(FBuffer);
+    FBuffer.clear();
+    int handle = FHandle;
+    FHandle = -1;
+    if (close(handle) != 0) Abandon("Cannot write file", errno);
+  }
+  int err = 0;
+  bool linked = false;
+  if (replace) {
+    if (rename(FTemp.c_str(), path.c_str()) != 0) err = errno;
+  } else if (renameat2(AT_FDCWD, FTemp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+    err = errno;
+    // File systems without the flag: a hard link is refused as well when the name is taken.
+    if (err == EINVAL || err == ENOSYS) {
+      linked = link(FTemp.c_str(), path.c_str()) == 0;
+      err = linked ? 0 : errno;
+    }
+  }
+  if (err) Fail(err == EEXIST ? "File already exists" : "Cannot write file", path, err);
+  if (linked) unlink(FTemp.c_str());
+  FTemp.clear(); // nothing left to remove
 }
 
 } // namespace pellora
