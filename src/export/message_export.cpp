@@ -82,8 +82,8 @@ std::string TRawTextReader::ReadAll(const TMessageEntry& entry) {
   return text;
 }
 
-void TRawTextReader::ReadAt(int64_t offset, size_t size, const std::string& path) {
-  FBlock.resize(size);
+std::string_view TRawTextReader::ReadAt(int64_t offset, size_t size, const std::string& path) {
+  if (FBlock.size() < size) FBlock.resize(size); // never shrunk: no refill of zeros per message
   size_t done = 0;
   while (done < size) {
     ssize_t n = pread(FHandle, FBlock.data() + done, size - done, static_cast<off_t>(offset + done));
@@ -92,6 +92,7 @@ void TRawTextReader::ReadAt(int64_t offset, size_t size, const std::string& path
     if (n == 0) throw EPelloraError("Cannot read file \"" + path + "\". The file is shorter than it was.");
     done += static_cast<size_t>(n);
   }
+  return std::string_view(FBlock.data(), size);
 }
 
 void TRawTextReader::ReadMailboxRange(const TMessageEntry& entry, int64_t begin, int64_t end,
@@ -106,8 +107,7 @@ void TRawTextReader::ReadMailboxRange(const TMessageEntry& entry, int64_t begin,
   // The empty line before the next separator parts the messages; it is no part of this one.
   int64_t bodyEnd = end;
   size_t tail = static_cast<size_t>(std::min<int64_t>(3, end - begin));
-  ReadAt(end - static_cast<int64_t>(tail), tail, entry.Path);
-  std::string_view last(FBlock);
+  std::string_view last = ReadAt(end - static_cast<int64_t>(tail), tail, entry.Path);
   if (last.ends_with("\n\r\n"))
     bodyEnd -= 2;
   else if (last.ends_with("\n\n"))
@@ -117,8 +117,7 @@ void TRawTextReader::ReadMailboxRange(const TMessageEntry& entry, int64_t begin,
   bool separator = true;
   while (at < bodyEnd) {
     size_t size = static_cast<size_t>(std::min<int64_t>(BlockSize, bodyEnd - at));
-    ReadAt(at, size, entry.Path);
-    std::string_view block(FBlock);
+    std::string_view block = ReadAt(at, size, entry.Path);
     at += static_cast<int64_t>(size);
     if (separator) {
       size_t lf = block.find('\n');
@@ -137,9 +136,9 @@ void TRawTextReader::ReadFile(const std::string& path, const TByteSink& sink) {
     int handle;
     ~TClose() { close(handle); }
   } closer{handle};
-  FBlock.resize(BlockSize);
+  if (FBlock.size() < BlockSize) FBlock.resize(BlockSize);
   for (;;) {
-    ssize_t n = read(handle, FBlock.data(), FBlock.size());
+    ssize_t n = read(handle, FBlock.data(), BlockSize);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) RaiseReadError(path, errno);
     if (n == 0) return;

@@ -32,5 +32,9 @@ using TPickHook = std::function<QString(const QString& title, const QString& pre
 void SetPickFolderHook(TPickHook hook);
 void SetPickSaveFileHook(TPickHook hook);
 void SetPickOpenFileHook(TPickHook hook); // given the title and the filters
+// A line of text the user types after a prompt; "" on Cancel. Tests answer through the hook,
+// given the prompt and the preset.
+QString AskText(QWidget* owner, const QString& prompt, const QString& preset);
+void SetAskTextHook(TPickHook hook);
 
 } // namespace pellora

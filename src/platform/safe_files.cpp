@@ -139,7 +139,6 @@ constexpr size_t WriteBlock = 1 << 20;
 
 TSafeFileWriter::TSafeFileWriter(const std::string& path, unsigned mode) : FPath(path) {
   FHandle = CreateTempBeside(path, mode, FTemp);
-  FBuffer.reserve(WriteBlock);
 }
 
 TSafeFileWriter::~TSafeFileWriter() {
