@@ -63,6 +63,7 @@ public:
   ~Tmdi_pl_Viewer() override;
   const char* ClassName() const override { return "Tmdi_pl_Viewer"; }
   QMenu* ChildMenu() const override { return MessagesMenu; }
+  TQtFormStorage* FormStorage() const override { return FFormStorage; }
 
   // Loads a store; on failure shows the error box and returns false.
   bool LoadMailbox(const std::string& path, TOpenKind kind);
@@ -96,6 +97,8 @@ private:
   void FormCreate();
   // Columns 4 to 8 take their titles from the constants of the language applied.
   void SetColumnCaptions();
+  // The information area's height, the list taking what is left.
+  void SetHeaderPanelHeight(int height);
   size_t ApplyFilter();
   void ShowAllRows();
   void UpdateStatusBar();
@@ -141,6 +144,7 @@ private:
   QAction* acCollect = nullptr;
   QAction* acSaveMessages = nullptr;
   QAction* acSaveAttachments = nullptr;
+  TQtFormStorage* FFormStorage = nullptr;
 
   TMailbox FMailbox;
   TMailboxFilter FFilter{FMailbox};
