@@ -23,7 +23,6 @@ namespace pellora {
 namespace {
 
 constexpr size_t BlockSize = 4 << 20;
-constexpr size_t MaxNameBytes = 254;
 
 [[noreturn]] void RaiseReadError(const std::string& path, int err) {
   throw EPelloraError("Cannot read file \"" + path + "\". " + std::strerror(err));
@@ -270,33 +269,6 @@ std::string MboxSeparatorLine(const TEMLHeader& header) {
 
 namespace {
 
-size_t CharLength(unsigned char lead) {
-  if (lead >= 0xF0 && lead <= 0xF7) return 4;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xC0 && lead <= 0xDF) return 2;
-  return 1;
-}
-
-// The start of text of at most max bytes, not ending inside a UTF-8 character.
-std::string_view CutUtf8(std::string_view text, size_t max) {
-  if (text.size() <= max) return text;
-  size_t end = max;
-  // Back to the lead byte of the character the cut falls in; keep it only when it fits whole.
-  size_t lead = end;
-  while (lead > 0 && lead > end - 4 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80)
-    --lead;
-  if (lead + CharLength(static_cast<unsigned char>(text[lead])) > end) end = lead;
-  return text.substr(0, end);
-}
-
-// A stem and an extension as one file name within the safe length.
-std::string JoinName(std::string_view stem, std::string_view ext) {
-  std::string cut(CutUtf8(stem, MaxNameBytes - ext.size()));
-  while (!cut.empty() && (cut.back() == ' ' || cut.back() == '.'))
-    cut.pop_back(); // a cut leaves no blank or dot before the extension
-  return cut + std::string(ext);
-}
-
 // The extension of a name ("" when none or when it is most of the name).
 size_t ExtensionStart(const std::string& name) {
   size_t dot = name.rfind('.');
@@ -321,7 +293,7 @@ std::string MessageFileName(const TMessageEntry& entry) {
   size_t start = stem.find_first_not_of(". ");
   stem = start == std::string::npos ? std::string() : stem.substr(start);
   if (stem.empty()) return "message-" + std::to_string(entry.Index) + ".eml";
-  return JoinName(stem, ".eml");
+  return SafeFileName(stem + ".eml");
 }
 
 std::string NumberedFileName(const std::string& name, int n) {
@@ -329,7 +301,7 @@ std::string NumberedFileName(const std::string& name, int n) {
   std::string number = " (" + std::to_string(n) + ")";
   std::string_view base = std::string_view(name).substr(0, ext);
   std::string tail = number + name.substr(ext);
-  return std::string(CutUtf8(base, MaxNameBytes - tail.size())) + tail;
+  return std::string(Utf8Prefix(base, MaxFileNameBytes - tail.size())) + tail;
 }
 
 // --- The export ---------------------------------------------------------------------------

@@ -17,8 +17,6 @@
 namespace pellora {
 namespace {
 
-constexpr size_t MaxNameBytes = 254;
-
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
   throw EFileError(what + " \"" + path + "\". " + std::strerror(err), err);
 }
@@ -41,24 +39,6 @@ bool IsContinuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// The longest start of text of at most max bytes that ends after a whole character; an
-// incomplete character at the very end (left by an earlier cut by bytes) goes too.
-std::string_view Utf8Prefix(std::string_view text, size_t max) {
-  size_t end = 0;
-  while (end < text.size()) {
-    size_t length = CharLength(static_cast<unsigned char>(text[end]));
-    size_t whole = 1;
-    while (whole < length && end + whole < text.size() && IsContinuation(text[end + whole]))
-      ++whole;
-    if (whole < length) {
-      if (end + whole == text.size()) break;
-      length = 1; // not UTF-8: byte by byte
-    }
-    if (end + length > max) break;
-    end += length;
-  }
-  return text.substr(0, end);
-}
 
 // The one way to make a file here: a new temporary name beside path, never an existing file.
 int CreateTempBeside(const std::string& path, unsigned mode, std::string& temp) {
@@ -96,6 +76,23 @@ void RemovePrivateTempFolders() {
   MadeFolders().clear();
 }
 
+std::string_view Utf8Prefix(std::string_view text, size_t max) {
+  size_t end = 0;
+  while (end < text.size()) {
+    size_t length = CharLength(static_cast<unsigned char>(text[end]));
+    size_t whole = 1;
+    while (whole < length && end + whole < text.size() && IsContinuation(text[end + whole]))
+      ++whole;
+    if (whole < length) {
+      if (end + whole == text.size()) break;
+      length = 1; // not UTF-8: byte by byte
+    }
+    if (end + length > max) break;
+    end += length;
+  }
+  return text.substr(0, end);
+}
+
 std::string SafeFileName(std::string_view name) {
   size_t start = name.find_first_not_of('.');
   if (start == std::string_view::npos) return "attachment";
@@ -105,10 +102,10 @@ std::string SafeFileName(std::string_view name) {
   // A long name keeps its extension, which says what program opens it.
   size_t dot = safe.rfind('.');
   std::string_view ext;
-  if (safe.size() > MaxNameBytes && dot != std::string::npos && safe.size() - dot <= 16)
+  if (safe.size() > MaxFileNameBytes && dot != std::string::npos && safe.size() - dot <= 16)
     ext = std::string_view(safe).substr(dot);
   std::string_view stem = std::string_view(safe).substr(0, safe.size() - ext.size());
-  std::string cut = std::string(Utf8Prefix(stem, MaxNameBytes - ext.size())) + std::string(ext);
+  std::string cut = std::string(Utf8Prefix(stem, MaxFileNameBytes - ext.size())) + std::string(ext);
   return cut.empty() ? "attachment" : cut;
 }
 

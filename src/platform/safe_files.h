@@ -31,6 +31,13 @@ std::string PrivateTempFolder();
 // behind when the program ends.
 void RemovePrivateTempFolders();
 
+// The most bytes a file name takes here (file systems allow 255).
+constexpr size_t MaxFileNameBytes = 254;
+
+// The longest start of UTF-8 text of at most max bytes that ends after a whole character; an
+// incomplete character at the very end (left by an earlier cut by bytes) goes too.
+std::string_view Utf8Prefix(std::string_view text, size_t max);
+
 // A usable file name from a UTF-8 name: path delimiters and zero bytes become "_", leading dots
 // go (no hidden files, no "." or ".."), and a name over 254 bytes is cut on a character
 // boundary, keeping its extension; "attachment" when nothing is left.
