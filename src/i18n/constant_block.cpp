@@ -44,6 +44,8 @@ constexpr TBuiltIn builtIns[] = {
     {"lc_Overwrite", "Overwrite existing file %s?"},
     {"lc_Reading", "Reading..."},
     {"lc_Received", "Received"},
+    {"lc_SaveFormat", "Save each message as a file of its own (.eml)? Choose No to save them all "
+                      "in one mailbox file (mbox)."},
     {"lc_SaveProblem", "There is problem with file saving for e-mail with subject \"%s\" from "
                        "\"%s\". Enter please new filename."},
     {"lc_Saving", "Saving messages..."},

@@ -10,6 +10,8 @@
 #include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/qt_locale.h"
+#include "platform/qt_platform.h"
+#include "platform/safe_files.h"
 #include "settings/qt_form_storage.h"
 #include "shell/busy_cursor.h"
 #include "shell/error_report.h"
@@ -17,6 +19,7 @@
 #include "shell/window_images.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QFontDatabase>
@@ -315,6 +318,11 @@ void Tmdi_pl_Viewer::BuildStatusBar() {
   sbPanel1->setObjectName("sbPanel1");
   sb->addWidget(sbPanel0);
   sb->addWidget(sbPanel1, 1);
+  sbCancel = new QToolButton;
+  sbCancel->setObjectName("sbCancel");
+  sbCancel->setText("Cancel");
+  sbCancel->hide();
+  sb->addPermanentWidget(sbCancel);
 }
 
 Tmdi_pl_Viewer::~Tmdi_pl_Viewer() { FFormStorage->SaveUnlessSaved(); }
@@ -359,12 +367,28 @@ void Tmdi_pl_Viewer::CreateActions() {
   acCollect->setToolTip("Collect e-mail addresses...");
   connect(acCollect, &QAction::triggered, this, Guarded([this] { cmGatherEmail(); }));
 
+  acSaveMessages = new QAction("Save checked messages...", this);
+  acSaveMessages->setObjectName("acSaveMessages");
+  acSaveMessages->setStatusTip("Save the checked messages as files");
+  acSaveMessages->setToolTip("Save the checked messages as files");
+  acSaveMessages->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  acSaveMessages->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(acSaveMessages);
+  connect(acSaveMessages, &QAction::triggered, this, Guarded([this] { cmSaveMessages(); }));
+  acSaveAttachments = new QAction("Save attachments of checked messages...", this);
+  acSaveAttachments->setObjectName("acSaveAttachments");
+  acSaveAttachments->setStatusTip("Save the attachments of the checked messages");
+  acSaveAttachments->setToolTip("Save the attachments of the checked messages");
+  connect(acSaveAttachments, &QAction::triggered, this, Guarded([this] { cmSaveAttachments(); }));
+
   MessagesMenu = new QMenu("Messages", this);
   MessagesMenu->setObjectName("Messages");
   MessagesMenu->setProperty("componentName", "File1");
   MessagesMenu->addAction(acFilter);
   MessagesMenu->addSeparator();
   MessagesMenu->addAction(acView);
+  MessagesMenu->addAction(acSaveMessages);
+  MessagesMenu->addAction(acSaveAttachments);
   MessagesMenu->addSeparator();
   MessagesMenu->addAction(acCollect);
 
@@ -376,6 +400,9 @@ void Tmdi_pl_Viewer::CreateActions() {
       ->setObjectName("UncheckAll1");
   PopupMenu1->addAction("Invert Selection", this, Guarded([this] { InvertSelection1Click(); }))
       ->setObjectName("InvertSelection1");
+  PopupMenu1->addSeparator();
+  PopupMenu1->addAction(acSaveMessages);
+  PopupMenu1->addAction(acSaveAttachments);
   Tree->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(Tree, &QWidget::customContextMenuRequested, this, Guarded([this](const QPoint& pos) {
             PopupMenu1->exec(Tree->viewport()->mapToGlobal(pos));
@@ -409,11 +436,15 @@ void Tmdi_pl_Viewer::ShowStoreState() {
   // language.
   if (!FMailbox.DetailCaption().empty())
     DetailPanel->setText(AnsiToQString(FMailbox.DetailCaption()));
+  ShowMemo();
+  SetStatus(1, AnsiToQString(FMailbox.StatusText()), true);
+}
+
+void Tmdi_pl_Viewer::ShowMemo() {
   std::string memo;
   for (const auto& line : FMailbox.Memo()) memo += line + "\n";
   if (!memo.empty()) memo.pop_back();
   Memo->setPlainText(AnsiToQString(memo));
-  SetStatus(1, AnsiToQString(FMailbox.StatusText()), true);
 }
 
 void Tmdi_pl_Viewer::ResetRows() {
@@ -606,6 +637,8 @@ void Tmdi_pl_Viewer::cmMessageView() {
   if (!frame) return;
   auto* window = frame->CreateChild<Tmdi_pl_Msg>(AnsiToQString(caption), 5, AnsiToQString(hint));
   window->LoadMessageText(source, text, static_cast<uint32_t>(entry.Header.Size));
+  // The view reads a file's lines with CR LF; saving the message keeps its bytes as stored.
+  if (entry.Kind != ekDatabase) window->SetRawText(TRawTextReader(FMailbox).ReadAll(entry));
 }
 
 void Tmdi_pl_Viewer::cmGatherEmail() {
@@ -649,6 +682,164 @@ void RegisterMailboxWindow() {
   RegisterOpener(okOEDatabase, OpenOEDatabase);
   RegisterOpener(okMessageFolder, OpenMessageFolder);
   RegisterOpener(okMailboxFile, OpenMailboxFile);
+}
+
+namespace {
+
+// While messages are saved only the cancel button and Esc reach the program: the rows, the
+// menus and the windows stay as they are until the export ends.
+class TSavingInputFilter : public QObject {
+public:
+  TSavingInputFilter(QObject* cancel, bool& cancelled) : FCancel(cancel), FCancelled(cancelled) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+      if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) FCancelled = true;
+      return true;
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+      return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::Close:
+      // Window-system objects pass the event on to the widget, where it is decided.
+      return watched->isWidgetType() && watched != FCancel;
+    default:
+      return false;
+    }
+  }
+
+private:
+  QObject* FCancel;
+  bool& FCancelled;
+};
+
+class TWindowExportObserver : public TExportObserver {
+public:
+  TWindowExportObserver(QWidget* window, QObject* filter,
+                        std::function<void(uint64_t, uint64_t)> show, bool& cancelled)
+      : FWindow(window), FFilter(filter), FShow(std::move(show)), FCancelled(cancelled) {}
+  bool Progress(uint64_t done, uint64_t total) override {
+    FShow(done, total);
+    const uint64_t now = TickCount();
+    if (done == 0 || now - FLastEvents >= 100) {
+      FLastEvents = now;
+      QApplication::processEvents(); // the cancel button's click gets through
+    }
+    return !FCancelled;
+  }
+  bool Overwrite(const std::string& path) override {
+    TAnswering answering(FFilter);
+    return ConfirmBox(FormatText(GetLocalizedText("lc_Overwrite"), {Utf8ToAnsi(path)}));
+  }
+  std::string NewName(const TMessageEntry& entry, const std::string& refused) override {
+    TAnswering answering(FFilter);
+    QString prompt = AnsiToQString(FormatText(GetLocalizedText("lc_SaveProblem"),
+                                              {entry.Header.Subject, EntryFromText(entry)}));
+    return QFile::encodeName(AskText(FWindow, prompt, QFile::decodeName(QByteArray::fromStdString(refused))))
+        .toStdString();
+  }
+
+private:
+  // A question takes the user's input while it is open.
+  struct TAnswering {
+    explicit TAnswering(QObject* filter) : filter(filter) { qApp->removeEventFilter(filter); }
+    ~TAnswering() { qApp->installEventFilter(filter); }
+    QObject* filter;
+  };
+
+  QWidget* FWindow;
+  QObject* FFilter;
+  std::function<void(uint64_t, uint64_t)> FShow;
+  bool& FCancelled;
+  uint64_t FLastEvents = 0;
+};
+
+} // namespace
+
+std::vector<uint32_t> Tmdi_pl_Viewer::RowsToSave() const {
+  std::vector<uint32_t> rows;
+  for (uint32_t e : FMailbox.Order())
+    if (FChecked[e]) rows.push_back(e);
+  if (rows.empty()) {
+    const QModelIndex current = Tree->currentIndex();
+    if (current.isValid()) rows.push_back(FModel->EntryOfRow(current.row()));
+  }
+  return rows;
+}
+
+void Tmdi_pl_Viewer::cmSaveMessages() {
+  const std::vector<uint32_t> rows = RowsToSave();
+  if (rows.empty()) return;
+  const QString folder = PickFolder(this, Localized("lc_SelectFolder"), QString::fromStdString(FSaveFolder));
+  if (folder.isEmpty()) return;
+  FSaveFolder = QFile::encodeName(folder).toStdString();
+  if (ConfirmBox(GetLocalizedText("lc_SaveFormat"))) {
+    RunExport(rows, efEml, FSaveFolder, FSaveFolder);
+    return;
+  }
+  // One mailbox file named after the store.
+  std::string name;
+  const TMessageEntry& first = FMailbox.Entries()[rows.front()];
+  if (first.Kind == ekDatabase && FMailbox.Reader())
+    name = NameWithoutExtension(FMailbox.Reader()->FileName());
+  else if (first.Kind == ekMailbox)
+    name = ExtractFileName(first.Path);
+  else {
+    std::string folderOf = ExcludeTrailingPathDelimiter(ExtractFilePath(first.Path));
+    if (first.MaildirFlags) folderOf = ExcludeTrailingPathDelimiter(ExtractFilePath(folderOf));
+    name = ExtractFileName(folderOf);
+  }
+  RunExport(rows, efMbox, IncludeTrailingPathDelimiter(FSaveFolder) + SafeFileName(name + ".mbox"),
+            FSaveFolder);
+}
+
+void Tmdi_pl_Viewer::cmSaveAttachments() {
+  const std::vector<uint32_t> rows = RowsToSave();
+  if (rows.empty()) return;
+  const QString folder = PickFolder(this, Localized("lc_SelectFolder"), QString::fromStdString(FSaveFolder));
+  if (folder.isEmpty()) return;
+  FSaveFolder = QFile::encodeName(folder).toStdString();
+  RunExport(rows, efAttachments, FSaveFolder, FSaveFolder);
+}
+
+void Tmdi_pl_Viewer::RunExport(const std::vector<uint32_t>& rows, TExportFormat format,
+                               const std::string& target, const std::string& folder) {
+  bool cancelled = false;
+  TSavingInputFilter filter(sbCancel, cancelled);
+  auto cancel = connect(sbCancel, &QToolButton::clicked, this, [&cancelled] { cancelled = true; });
+  struct TRestore {
+    Tmdi_pl_Viewer* window;
+    TSavingInputFilter* filter;
+    QMetaObject::Connection cancel;
+    ~TRestore() {
+      qApp->removeEventFilter(filter);
+      QObject::disconnect(cancel);
+      window->sbCancel->hide();
+      window->ShowMemo();
+    }
+  } restore{this, &filter, cancel};
+  qApp->installEventFilter(&filter);
+  sbCancel->show();
+  const QString operation = Localized("lc_Saving");
+  FLastProgress = 0; // the first step shows at once
+  TWindowExportObserver observer(
+      this, &filter, [this, &operation](uint64_t done, uint64_t total) { ShowProgress(operation, done, total); },
+      cancelled);
+  const uint64_t start = TickCount();
+  TExportResult result = ExportMessages(FMailbox, rows, format, target, &observer);
+  SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
+  qApp->removeEventFilter(&filter); // the boxes below take input
+  const std::string where = Utf8ToAnsi(folder);
+  if (format == efAttachments)
+    InfoBox(FormatText(GetLocalizedText("lc_AttSaved"),
+                       {static_cast<long long>(result.Attachments), static_cast<long long>(result.Messages), where}));
+  else
+    InfoBox(FormatText(GetLocalizedText("lc_MsgSaved"), {static_cast<long long>(result.Messages), where}));
 }
 
 } // namespace pellora

@@ -1,4 +1,5 @@
 #pragma once
+#include "export/message_export.h"
 #include "mailbox_window/mailbox_filter.h"
 #include "shell/main_window.h"
 #include "stores/mailbox.h"
@@ -53,7 +54,8 @@ private:
 
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
-// DetailPanel, Memo, sb, sbPanel0, sbPanel1, Messages, PopupMenu1, acFilter, acView, acCollect).
+// DetailPanel, Memo, sb, sbPanel0, sbPanel1, sbCancel, Messages, PopupMenu1, acFilter, acView,
+// acCollect, acSaveMessages, acSaveAttachments).
 class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
@@ -73,6 +75,10 @@ public:
   void acFilterExecute();
   void cmMessageView();
   void cmGatherEmail();
+  // Saves the checked rows (or the focused one) as .eml files or one mailbox file.
+  void cmSaveMessages();
+  // Saves every attachment of the checked rows (or the focused one).
+  void cmSaveAttachments();
 
   TMailbox& Mailbox() { return FMailbox; }
   bool FilterOn() const;
@@ -97,6 +103,13 @@ private:
   void ShowAllRows();
   void UpdateStatusBar();
   void ShowStoreState();
+  void ShowMemo();
+  // Positions of the checked entries in the list's order; the focused row's when none is checked.
+  std::vector<uint32_t> RowsToSave() const;
+  // Runs an export with its progress in panel 1, the user able to cancel only, then shows the
+  // skipped messages in the information lines and the result in a box.
+  void RunExport(const std::vector<uint32_t>& rows, TExportFormat format, const std::string& target,
+                 const std::string& folder);
   void ResetRows();
   // Rebuilds the rows after a sort or a filter change: the focused row (or the nearest one still
   // shown) stays focused, and the focused row, or else the top row, keeps its height in the view.
@@ -123,11 +136,14 @@ private:
   QStatusBar* sb = nullptr;
   QLabel* sbPanel0 = nullptr;
   QLabel* sbPanel1 = nullptr;
+  QToolButton* sbCancel = nullptr; // shown while messages are saved
   QMenu* MessagesMenu = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QAction* acFilter = nullptr;
   QAction* acView = nullptr;
   QAction* acCollect = nullptr;
+  QAction* acSaveMessages = nullptr;
+  QAction* acSaveAttachments = nullptr;
   TQtFormStorage* FFormStorage = nullptr;
 
   TMailbox FMailbox;
@@ -138,6 +154,7 @@ private:
   std::vector<std::string> FHistory;
   QString FOperation; // what the progress of a long operation is shown as
   uint64_t FLastProgress = 0;
+  std::string FSaveFolder; // where messages were saved last (UTF-8)
 };
 
 // The openers of databases, message folders and mailbox files.

@@ -3,7 +3,8 @@
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
 #include "i18n/qt_language_controller.h"
-#include "message_window/attachment_files.h"
+#include "export/message_export.h"
+#include "platform/safe_files.h"
 #include "message_window/find_dialog.h"
 #include "message_window/html_view.h"
 #include "message_window/printing.h"
@@ -345,10 +346,12 @@ void Tmdi_pl_Msg::CreateMenus() {
   SelectAll1 = PopupMenu1->addAction("Select All", this, Guarded([this] { cmSelectAll(); }));
   PopupMenu1->addSeparator();
   mmPrint = PopupMenu1->addAction("Print...", this, Guarded([this] { mmPrintClick(); }));
+  SaveAs1 = PopupMenu1->addAction("Save message as...", this, Guarded([this] { cmSaveMessageAs(); }));
+  SaveAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   PopupMenu1->addSeparator();
   pmImg = PopupMenu1->addAction("Download images", this, Guarded([this] { pmImgClick(); }));
   pmImg->setCheckable(true);
-  for (QAction* action : {pmFind, pmFindnext}) {
+  for (QAction* action : {pmFind, pmFindnext, SaveAs1}) {
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(action);
   }
@@ -357,6 +360,7 @@ void Tmdi_pl_Msg::CreateMenus() {
   pmFindnext->setObjectName("pmFindnext");
   SelectAll1->setObjectName("SelectAll1");
   mmPrint->setObjectName("mmPrint");
+  SaveAs1->setObjectName("SaveAs1");
   pmImg->setObjectName("pmImg");
 
   PopupMenu2 = new QMenu(this);
@@ -385,6 +389,7 @@ void Tmdi_pl_Msg::CreateMenus() {
 bool Tmdi_pl_Msg::LoadMessageFile(const std::string& path, uint64_t size) {
   TBusyCursor busy;
   FMessage.ReadFromFile(path);
+  FRawText = ReadWholeFile(path);
   FSize = size;
   eSource->setText(QFile::decodeName(QByteArray::fromStdString(path)));
   DisplayMessage();
@@ -396,6 +401,7 @@ void Tmdi_pl_Msg::LoadMessageText(const std::string& label, std::string_view tex
   FSize = size;
   FMessage.ResetMessage();
   FMessage.ReadFromText(text);
+  FRawText = text;
   eSource->setText(AnsiToQString(label));
   DisplayMessage();
 }
@@ -502,7 +508,7 @@ bool Tmdi_pl_Msg::FindAvailable() const {
 void Tmdi_pl_Msg::UpdateFindState() {
   // The context menu hides them on the HTML tab, and a hidden action takes no shortcut: shown
   // again here, Ctrl+F and F3 work whenever the page allows them.
-  for (QAction* action : {pmFind, pmFindnext}) {
+  for (QAction* action : {pmFind, pmFindnext, SaveAs1}) {
     action->setVisible(true);
     action->setEnabled(FindAvailable());
   }
@@ -562,6 +568,16 @@ void Tmdi_pl_Msg::cmSaveall() {
     part->DecodeBody();
     WriteWholeFile(target, part->DecodedBody());
   }
+}
+
+void Tmdi_pl_Msg::cmSaveMessageAs() {
+  TMessageEntry entry; // the name a saved message gets: date and subject
+  entry.Header.Date = FMessage.MessageDate();
+  entry.Header.Subject = FMessage.SubjectText();
+  QString chosen = PickSaveFile(this, SaveAs1->text(),
+                                QString::fromUtf8(QByteArray::fromStdString(MessageFileName(entry))));
+  if (chosen.isEmpty()) return;
+  WriteWholeFile(QFile::encodeName(chosen).toStdString(), FRawText);
 }
 
 void Tmdi_pl_Msg::CmCopy() {

@@ -31,7 +31,7 @@ class TFindDialog;
 // components carry the object names of the window's layout (pc, tsBody, tsSource, FlipPanel,
 // eSubject, eFrom, eTo, eCC, eBC, eSent, eSize, lvHops, pcBody, tsPlain (the Memo), tsHTML (the
 // HTML view), List, lInfo, SynMemo, eSource, PopupMenu1, PopupMenu2, the menu items Copy1, pmFind,
-// pmFindnext, SelectAll1, mmPrint, pmImg, Open1, Save1, Saveall1, and the find dialog fd).
+// pmFindnext, SelectAll1, mmPrint, SaveAs1, pmImg, Open1, Save1, Saveall1, and the find dialog fd).
 class Tmdi_pl_Msg : public TMdiChild {
   Q_OBJECT
 public:
@@ -46,6 +46,9 @@ public:
   void LoadMessageText(const std::string& label, std::string_view text, uint64_t size);
 
   TMailMessage& MailMessage() { return FMessage; }
+  // The message's text as its store holds it, which "Save message as..." writes; the loads set
+  // the text they were given.
+  void SetRawText(std::string text) { FRawText = std::move(text); }
 
   // Commands.
   void ListDblClick();
@@ -56,6 +59,7 @@ public:
   void pmFindClick();
   void pmFindnextClick();
   void mmPrintClick();
+  void cmSaveMessageAs();
   void pmImgClick();
   // Searches the active editor with the find dialog's settings; false when nothing was found.
   bool fdFind();
@@ -124,6 +128,7 @@ private:
   QAction* pmFindnext = nullptr;
   QAction* SelectAll1 = nullptr;
   QAction* mmPrint = nullptr;
+  QAction* SaveAs1 = nullptr;
   QAction* pmImg = nullptr;
   QAction* Open1 = nullptr;
   QAction* Save1 = nullptr;
@@ -134,6 +139,7 @@ private:
   int FListHeight = 78;
 
   TMailMessage FMessage;
+  std::string FRawText;
   uint64_t FSize = 0;
   QString FPrintFile;
 };

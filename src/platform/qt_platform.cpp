@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -53,6 +54,20 @@ QString PickFolder(QWidget* owner, const QString& title, const QString& start) {
   if (pickFolderHook) return pickFolderHook(title, start);
   return QFileDialog::getExistingDirectory(owner, title, QDir(start).exists() ? start : QString(),
                                            QFileDialog::ShowDirsOnly);
+}
+
+namespace {
+TPickHook askTextHook;
+} // namespace
+
+void SetAskTextHook(TPickHook hook) { askTextHook = std::move(hook); }
+
+QString AskText(QWidget* owner, const QString& prompt, const QString& preset) {
+  if (askTextHook) return askTextHook(prompt, preset);
+  bool ok = false;
+  QString text = QInputDialog::getText(owner, QApplication::applicationDisplayName(), prompt,
+                                       QLineEdit::Normal, preset, &ok);
+  return ok ? text : QString();
 }
 
 QString PickSaveFile(QWidget* owner, const QString& title, const QString& presetName) {

@@ -37,5 +37,9 @@ void SetPickFolderHook(TPickHook hook);
 void SetPickSaveFileHook(TPickHook hook);
 using TPickOpenHook = std::function<QString(const QString& filter, const QString& start)>;
 void SetPickOpenFileHook(TPickOpenHook hook);
+// A line of text the user types after a prompt; "" on Cancel. Tests answer through the hook,
+// given the prompt and the preset.
+QString AskText(QWidget* owner, const QString& prompt, const QString& preset);
+void SetAskTextHook(TPickHook hook);
 
 } // namespace pellora

@@ -1,6 +1,6 @@
 #include "discovery/store_discovery.h"
 #include "mailbox_window/mailbox_window.h"
-#include "message_window/attachment_files.h"
+#include "platform/safe_files.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
 #include "platform/qt_locale.h"

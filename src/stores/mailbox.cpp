@@ -70,6 +70,7 @@ TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserve
   FObserver = observer;
   FKind = kind;
   FSorter.reset(); // its ranks belong to the entries of the last load
+  FMailboxStarts.clear();
   TLoadResult result;
   try {
     switch (kind) {
@@ -223,24 +224,6 @@ std::vector<std::string> ListMaildirFiles(const std::string& path) {
   return files;
 }
 
-// Another program renames a Maildir file when it changes its flags or moves it from new/ to
-// cur/: the file is found again by the part of its name before the info.
-std::string MaildirFileNow(const std::string& path) {
-  if (FileExists(path)) return path;
-  std::string name = ExtractFileName(path);
-  std::string unique = name.substr(0, MaildirInfoStart(name));
-  std::string root = ExtractFilePath(ExcludeTrailingPathDelimiter(ExtractFilePath(path)));
-  for (const char* sub : {"cur", "new"}) {
-    std::vector<std::string> files;
-    FindFiles(root + sub, "*", faArchive, false, &files);
-    for (const auto& file : files) {
-      std::string other = ExtractFileName(file);
-      if (other.substr(0, MaildirInfoStart(other)) == unique) return file;
-    }
-  }
-  return path;
-}
-
 } // namespace
 
 bool IsMaildir(const std::string& path) {
@@ -271,6 +254,24 @@ uint32_t MaildirFlagsOf(std::string_view name) {
     }
   }
   return flags;
+}
+
+// Another program renames a Maildir file when it changes its flags or moves it from new/ to
+// cur/: the file is found again by the part of its name before the info.
+std::string MaildirFileNow(const std::string& path) {
+  if (FileExists(path)) return path;
+  std::string name = ExtractFileName(path);
+  std::string unique = name.substr(0, MaildirInfoStart(name));
+  std::string root = ExtractFilePath(ExcludeTrailingPathDelimiter(ExtractFilePath(path)));
+  for (const char* sub : {"cur", "new"}) {
+    std::vector<std::string> files;
+    FindFiles(root + sub, "*", faArchive, false, &files);
+    for (const auto& file : files) {
+      std::string other = ExtractFileName(file);
+      if (other.substr(0, MaildirInfoStart(other)) == unique) return file;
+    }
+  }
+  return path;
 }
 
 bool TMailbox::LoadMessageFolder(const std::string& path) {
@@ -461,6 +462,23 @@ std::string TMailbox::GetEntryText(const TMessageEntry& entry) {
   std::string text;
   ReadEntryText(entry, text);
   return text;
+}
+
+bool TMailbox::MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end) {
+  if (entry.Kind != ekMailbox || entry.StartOffset < 0 || FMailboxStamp.size == 0) return false;
+  TFileStamp now;
+  if (!GetFileStamp(entry.Path, now) || now != FMailboxStamp) return false;
+  if (FMailboxStarts.empty()) {
+    for (const auto& e : FEntries)
+      if (e.Kind == ekMailbox && e.StartOffset >= 0) FMailboxStarts.push_back(e.StartOffset);
+    std::sort(FMailboxStarts.begin(), FMailboxStarts.end());
+  }
+  // A message runs to the next one's separator: under the marker rule a separator line that no
+  // marker follows is part of the message before.
+  auto next = std::upper_bound(FMailboxStarts.begin(), FMailboxStarts.end(), entry.StartOffset);
+  begin = entry.StartOffset;
+  end = next == FMailboxStarts.end() ? static_cast<int64_t>(FMailboxStamp.size) : *next;
+  return true;
 }
 
 const TMessageEntry* TMailbox::FindEntry(int32_t index) const {

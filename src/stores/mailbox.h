@@ -49,6 +49,8 @@ public:
   // How the last mailbox file loaded told its messages apart.
   TMailboxRule MailboxRule() const { return FMailboxRule; }
   const std::vector<std::string>& Memo() const { return FMemo; }
+  // Adds an information line, such as a message an export had to skip.
+  void AddMemo(std::string line) { FMemo.push_back(std::move(line)); }
   const std::string& DetailCaption() const { return FDetailCaption; }
   // The operation and its elapsed time (status panel 1).
   const std::string& StatusText() const { return FStatusText; }
@@ -69,6 +71,9 @@ public:
   void ReadEntryText(const TMessageEntry& entry, std::string& text);
   // The raw text of the message behind a row.
   std::string GetEntryText(const TMessageEntry& entry);
+  // A mailbox file row's bytes in the file, [begin, end), its separator line first, as the load
+  // found them; false for other rows and when the file is no longer as it was loaded.
+  bool MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end);
   // The row whose entry has Index; null when there is none.
   const TMessageEntry* FindEntry(int32_t index) const;
   uint32_t Flags(const TMessageEntry& entry) const { return EntryFlags(entry, FReader.get()); }
@@ -100,6 +105,7 @@ private:
   std::string FStatusText;
   TLoadObserver* FObserver = nullptr; // during a load only
   TFileStamp FMailboxStamp;           // of the mailbox file at load time
+  std::vector<int64_t> FMailboxStarts; // separator offsets in file order, made on first use
   TMailboxRule FMailboxRule = mrMarked;
 };
 
@@ -114,6 +120,9 @@ void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind,
 bool IsMaildir(const std::string& path);
 // The flags a Maildir file name's info ("...:2,FRS") gives, in a database row's bits.
 uint32_t MaildirFlagsOf(std::string_view name);
+// Where a Maildir message file is now: another program renames it when it changes its flags or
+// moves it from new/ to cur/, keeping the part of its name before the info.
+std::string MaildirFileNow(const std::string& path);
 
 // Splits text into lines at CR LF, lone CR or lone LF; a final line end adds no empty line.
 void SplitTextLines(std::string_view text, std::vector<std::string>& lines);

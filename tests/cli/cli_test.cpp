@@ -1,6 +1,8 @@
 // pellora-cli as scripts use it: the real binary, its output, its exit codes.
+#include "platform/files.h"
 #include "support/discovery_builders.h"
 #include "support/scoped_env.h"
+#include "support/store_builders.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -274,4 +277,92 @@ TEST(Cli, StoresOfEveryPlace) {
   EXPECT_EQ(missing.out, "Folder " + (dir / "gone") + " does not exist.\n");
   EXPECT_EQ(Cli({"stores", "--profile"}).code, 2);
   EXPECT_EQ(Cli({"stores", "extra"}).code, 2);
+}
+
+TEST(Cli, ExportWritesFilesAndReportsSkippedMessages) {
+  pellora::test::TTempDir dir;
+  std::vector<pellora::test::TDbxTestMessage> messages(3);
+  for (int i = 0; i < 3; ++i) {
+    std::string n = std::to_string(i);
+    messages[i] = {"Subject: m" + n + "\r\n\r\nFrom the body " + n + "\r\n", "m" + n, "Ann",
+                   "ann@example.org"};
+    messages[i].UnixTime = 1262595600 + i * 60; // 2010-01-04 10:00 in Prague, a minute apart
+  }
+  std::string dbx = dir.Write("Inbox.dbx", pellora::test::BuildDbx(messages));
+
+  TRun run = Cli({"export", dbx, "--eml", dir / "eml"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, dir / "eml/2010-01-04 1002 - m2.eml\n" + dir / "eml/2010-01-04 1001 - m1.eml\n" +
+                         dir / "eml/2010-01-04 1000 - m0.eml\n");
+  EXPECT_EQ(pellora::ReadWholeFile(dir / "eml/2010-01-04 1001 - m1.eml"),
+            "Subject: m1\r\n\r\nFrom the body 1\r\n");
+  // Nothing is replaced without --overwrite: exit 1, after the others.
+  run = Cli({"export", "--index", "1", dbx, "--eml", dir / "eml"}, true);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("2: File already exists"), std::string::npos) << run.out;
+  run = Cli({"export", "--index", "1", dbx, "--eml", dir / "eml", "--overwrite"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, dir / "eml/2010-01-04 1001 - m1.eml\n");
+
+  run = Cli({"export", "--kind", "0", dbx, "--mbox", dir / "all.mbox", "--filter", "3", "m0"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, dir / "all.mbox\n");
+  EXPECT_EQ(pellora::ReadWholeFile(dir / "all.mbox"),
+            "From ann@example.org Mon Jan  4 10:00:00 2010\nSubject: m0\r\n\r\n>From the body "
+            "0\r\n\n");
+  run = Cli({"export", dbx, "--mbox", dir / "all.mbox"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out, "");
+
+  // A damaged record in the middle: the others are written, the row is named on stderr.
+  messages[1].Text.clear();
+  std::string damaged = dir.Write("Damaged.dbx", pellora::test::BuildDbx(messages));
+  run = Cli({"export", damaged, "--eml", dir / "damaged"}, true);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.out.find("2: No text found."), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("m2.eml"), std::string::npos);
+  EXPECT_NE(run.out.find("m0.eml"), std::string::npos);
+
+  struct {
+    std::vector<std::string> args;
+    int code;
+  } usage[] = {
+      {{"export", dbx}, 2},
+      {{"export", dbx, "--eml", dir / "a", "--mbox", dir / "b"}, 2},
+      {{"export", dbx, "--eml"}, 2},
+      {{"export", dbx, "--eml", dir / "a", "--index", "x"}, 2},
+      {{"export", dbx, "--eml", dir / "a", "--filter", "9", "x"}, 2},
+      {{"export", dbx, "--eml", dir / "a", "--bogus"}, 2},
+      {{"export", dbx, "--eml", dir / "a", "--index", "7"}, 1},
+      {{"export", dir / "none.dbx", "--eml", dir / "a"}, 1},
+  };
+  for (const auto& u : usage) EXPECT_EQ(Cli(u.args).code, u.code) << u.args.back();
+}
+
+// The done-when of the real database: 28 messages out as files and as one mailbox file, and
+// Python's email parser reads the same subjects from both (when python3 is there).
+TEST(Cli, ExportRealDatabase) {
+  const std::string data = pellora::test::SharedDataDir();
+  if (data.empty()) GTEST_SKIP() << "../shared/data is absent";
+  const std::string dbx = data + "/dbx/test_OutlookDBX.dbx";
+  pellora::test::TTempDir dir;
+  TRun eml = Cli({"export", dbx, "--eml", dir / "eml"});
+  ASSERT_EQ(eml.code, 0);
+  TRun mbox = Cli({"export", dbx, "--mbox", dir / "all.mbox"});
+  ASSERT_EQ(mbox.code, 0);
+  EXPECT_EQ(std::count(eml.out.begin(), eml.out.end(), '\n'), 28);
+  if (std::system("python3 -c 'import mailbox' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "python3 not available";
+  std::string script = dir.Write("check.py", R"(
+import email, email.policy, glob, mailbox, sys
+p = email.policy.default
+box = mailbox.mbox(sys.argv[1], factory=lambda f: email.message_from_binary_file(f, policy=p))
+from_box = sorted(str(m['subject']) for m in box)
+files = glob.glob(sys.argv[2] + '/*.eml')
+from_files = sorted(str(email.message_from_bytes(open(f, 'rb').read(), policy=p)['subject']) for f in files)
+sys.exit(0 if len(from_box) == 28 and from_box == from_files else 1)
+)");
+  EXPECT_EQ(std::system(("python3 " + Quote(script) + " " + Quote(dir / "all.mbox") + " " +
+                         Quote(dir / "eml")).c_str()),
+            0);
 }

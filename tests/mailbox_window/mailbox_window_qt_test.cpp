@@ -2,6 +2,7 @@
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
 #include "platform/collation.h"
+#include "platform/files.h"
 #include "platform/qt_platform.h"
 #include "shell/window_images.h"
 #include "support/qt_frame.h"
@@ -10,6 +11,9 @@
 #include "support/temp_dir.h"
 
 #include <QComboBox>
+#include <QMenu>
+#include <QTimer>
+#include <QToolButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +23,8 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <unistd.h>
 
 using namespace pellora;
@@ -85,6 +91,26 @@ QStringList Column(Tmdi_pl_Viewer* w, int column) {
   return texts;
 }
 
+void Check(Tmdi_pl_Viewer* w, int row) {
+  Rows(w)->setData(Rows(w)->index(row, lcIndex), Qt::Checked, Qt::CheckStateRole);
+}
+
+// The files of a folder by name, with their bytes.
+std::map<std::string, std::string> Files(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    files[e.path().filename().string()] = ReadWholeFile(e.path().string());
+  return files;
+}
+
+// Answers the folder picker with one folder while it lives.
+struct TPickFolder {
+  explicit TPickFolder(const std::string& folder) {
+    SetPickFolderHook([folder](const QString&, const QString&) { return QString::fromStdString(folder); });
+  }
+  ~TPickFolder() { SetPickFolderHook(nullptr); }
+};
+
 } // namespace
 
 class MailboxWindowTest : public QObject {
@@ -97,6 +123,127 @@ class MailboxWindowTest : public QObject {
   Tmdi_pl_Msg* LastMessage() { return frame->Last<Tmdi_pl_Msg>(); }
 
 private slots:
+  void SaveCheckedMessages() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    auto* save = Child<QAction>(w, "acSaveMessages");
+    QVERIFY(Child<QMenu>(w, "Messages")->actions().contains(save));
+    QVERIFY(Child<QMenu>(w, "PopupMenu1")->actions().contains(save));
+    QVERIFY(Child<QMenu>(w, "PopupMenu1")->actions().contains(Child<QAction>(w, "acSaveAttachments")));
+    QCOMPARE(save->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+
+    // Two checked rows as .eml files: the question of the format answered Yes.
+    std::string out = dir.MakeDir("out");
+    TPickFolder pick(out);
+    Check(w, 0); // m5, "Your INVOICE 42"
+    Check(w, 2); // m3, "Beta"
+    save->trigger();
+    QCOMPARE(frame->Boxes.size(), 2);
+    QVERIFY(frame->Boxes[0].contains("(.eml)"));
+    QCOMPARE(frame->Boxes[1], QString::fromStdString("2 messages saved to " + out + "."));
+    auto files = Files(out);
+    QCOMPARE(files.size(), size_t{2});
+    QCOMPARE(files["2023-01-04 1100 - Beta.eml"], ReadWholeFile(dir / "Store/m3.eml"));
+    QVERIFY(files.count("2023-01-06 1100 - Your INVOICE 42.eml"));
+
+    // Again into the same folder: each existing file is asked about; No keeps it.
+    frame->ClearBoxes();
+    frame->Answers = {true, false, true};
+    save->trigger();
+    QCOMPARE(frame->Boxes.size(), 4);
+    QVERIFY(frame->Boxes[1].startsWith("Overwrite existing file "));
+    QCOMPARE(frame->Boxes[3], QString::fromStdString("1 messages saved to " + out + "."));
+    QVERIFY(Text(w, "Memo").contains(": File already exists"));
+
+    // No to the format: one mailbox file named after the store.
+    frame->ClearBoxes();
+    frame->Answer = false;
+    save->trigger();
+    frame->Answer = true;
+    TMailbox back;
+    QVERIFY(back.Load(out + "/Store.mbox", okMailboxFile).Loaded);
+    QCOMPARE(back.Entries().size(), size_t{2});
+    QCOMPARE(frame->Boxes.last(), QString::fromStdString("2 messages saved to " + out + "."));
+  }
+
+  void SaveFocusedRowAndAttachments() {
+    TTempDir dir;
+    std::string folder = dir.MakeDir("Mail");
+    dir.Write("Mail/a.eml",
+              "Subject: with file\r\nDate: Mon, 02 Jan 2023 10:00:00 +0000\r\nMIME-Version: 1.0\r\n"
+              "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\nContent-Type: "
+              "text/plain\r\n\r\nsee file\r\n--b\r\nContent-Type: application/octet-stream\r\n"
+              "Content-Disposition: attachment; filename=\"report.txt\"\r\n\r\nnumbers\r\n--b--\r\n");
+    dir.Write("Mail/b.eml", "Subject: plain\r\nDate: Tue, 03 Jan 2023 10:00:00 +0000\r\n\r\nx\r\n");
+    Tmdi_pl_Viewer* w = Open(folder, okMessageFolder);
+    QVERIFY(w);
+    std::string out = dir.MakeDir("out");
+    TPickFolder pick(out);
+    // Nothing checked: the focused row.
+    Tree(w)->setCurrentIndex(Rows(w)->index(1, 0)); // a.eml, the older
+    Child<QAction>(w, "acSaveAttachments")->trigger();
+    QCOMPARE(frame->Boxes.last(),
+             QString::fromStdString("1 attachments from 1 messages saved to " + out + "."));
+    QCOMPARE(Files(out), (std::map<std::string, std::string>{{"report.txt", "numbers"}}));
+
+    // A message gone since the load is skipped and named in the information lines.
+    std::filesystem::remove(dir / "Mail/a.eml");
+    frame->ClearBoxes();
+    Child<QAction>(w, "acSaveMessages")->trigger();
+    QCOMPARE(frame->Boxes.last(), QString::fromStdString("0 messages saved to " + out + "."));
+    QVERIFY(Text(w, "Memo").contains("1: Cannot read file"));
+  }
+
+  void SavingShowsProgressAndCancels() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(LongFolder(dir, 40), okMessageFolder);
+    QVERIFY(w);
+    w->CheckAll1Click();
+    std::string out = dir.MakeDir("out");
+    TPickFolder pick(out);
+    auto* cancel = Child<QToolButton>(w, "sbCancel");
+    QVERIFY(!cancel->isVisibleTo(w));
+    QString during;
+    bool shown = false;
+    // Runs inside the export, when it lets events through.
+    QTimer::singleShot(0, [&] {
+      during = w->StatusText(1);
+      shown = cancel->isVisibleTo(w);
+      cancel->click();
+    });
+    Child<QAction>(w, "acSaveMessages")->trigger();
+    QCOMPARE(during, QString("Saving messages... 0%"));
+    QVERIFY(shown);
+    QVERIFY(!cancel->isVisibleTo(w));
+    QVERIFY(Files(out).size() < 40);
+    QCOMPARE(frame->Boxes.last(),
+             QString::fromStdString(std::to_string(Files(out).size()) + " messages saved to " + out + "."));
+    QVERIFY(w->StatusText(1).startsWith("Elapsed time: "));
+  }
+
+  void MessageWindowSavesTheRawMessage() {
+    TTempDir dir;
+    std::string path = dir.Write("Inbox", "From - Mon Jan 02 10:00:00 2023\nX-Mozilla-Status: 0001\n"
+                                          "Subject: kept\nDate: Mon, 02 Jan 2023 10:00:00 +0000\n\nbody\n\n");
+    Tmdi_pl_Viewer* w = Open(path, okMailboxFile);
+    QVERIFY(w);
+    Tree(w)->setCurrentIndex(Rows(w)->index(0, 0));
+    w->cmMessageView();
+    Tmdi_pl_Msg* m = LastMessage();
+    QVERIFY(m);
+    QString preset;
+    SetPickSaveFileHook([&](const QString&, const QString& name) {
+      preset = name;
+      return QString::fromStdString(dir / "saved.eml");
+    });
+    Child<QAction>(m, "SaveAs1")->trigger();
+    SetPickSaveFileHook(nullptr);
+    QCOMPARE(preset, QString("2023-01-02 1100 - kept.eml"));
+    QCOMPARE(ReadWholeFile(dir / "saved.eml"),
+             std::string("X-Mozilla-Status: 0001\nSubject: kept\nDate: Mon, 02 Jan 2023 10:00:00 +0000\n\nbody\n"));
+  }
+
   void initTestCase() {
     RegisterMessageWindow();
     RegisterMailboxWindow();

@@ -22,7 +22,7 @@ public:
     SetMessageBoxHook([this](TBoxKind, const QString& text, const QString& caption) {
       Boxes << text;
       Captions << caption;
-      return Answer;
+      return Answers.isEmpty() ? Answer : Answers.takeFirst();
     });
   }
   ~TTestFrame() { SetMessageBoxHook(nullptr); }
@@ -46,11 +46,14 @@ public:
   void ClearBoxes() {
     Boxes.clear();
     Captions.clear();
+    Answers.clear();
+    Answer = true;
   }
 
   QStringList Boxes;    // the texts of the boxes shown, in order
   QStringList Captions; // their captions
   bool Answer = true;   // what the "user" answers to every box
+  QList<bool> Answers;  // answers to the next boxes, in order, before Answer
 
 private:
   std::unique_ptr<Twnd_pl_Main> FFrame;

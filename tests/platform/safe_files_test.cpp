@@ -1,4 +1,4 @@
-#include "message_window/attachment_files.h"
+#include "platform/safe_files.h"
 #include "platform/files.h"
 #include "platform/pellora_error.h"
 #include "support/scoped_env.h"

@@ -1,0 +1,112 @@
+#include "cli/cli.h"
+
+#include "export/message_export.h"
+#include "mailbox_window/mailbox_filter.h"
+#include "platform/ascii.h"
+#include "platform/codepage.h"
+#include "platform/safe_files.h"
+#include "stores/mailbox.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+namespace pellora::cli {
+namespace {
+
+// Takes "option VALUE" out of args; false when absent.
+bool TakeValue(TArgs& args, const std::string& option, std::string& value) {
+  auto it = std::find(args.begin(), args.end(), option);
+  if (it == args.end()) return false;
+  if (it + 1 == args.end()) throw EUsage(option + " needs a value");
+  value = *(it + 1);
+  args.erase(it, it + 2);
+  return true;
+}
+
+class TCliExportObserver : public TExportObserver {
+public:
+  explicit TCliExportObserver(bool overwrite) : FOverwrite(overwrite) {}
+  bool Overwrite(const std::string& path) override { return FOverwrite; }
+  void Written(const std::string& path) override {
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
+  }
+
+private:
+  bool FOverwrite;
+};
+
+int RunExport(const TArgs& given) {
+  TArgs args = given;
+  const bool overwrite = TakeFlag(args, "--overwrite");
+  std::string target;
+  TExportFormat format = efEml;
+  int formats = 0;
+  for (auto [option, kind] : {std::pair{"--eml", efEml}, std::pair{"--mbox", efMbox},
+                              std::pair{"--attachments", efAttachments}}) {
+    std::string value;
+    while (TakeValue(args, option, value)) {
+      target = value;
+      format = kind;
+      ++formats;
+    }
+  }
+  if (formats != 1) throw EUsage("export needs one of --eml DIR, --mbox FILE, --attachments DIR");
+  std::set<int32_t> indexes;
+  std::string value;
+  while (TakeValue(args, "--index", value)) {
+    int32_t index = -1;
+    if (!TryParseInt32(value, index) || index < 0) throw EUsage("--index must be a number from 0");
+    indexes.insert(index);
+  }
+  int field = -1;
+  std::string filterValue;
+  if (auto it = std::find(args.begin(), args.end(), "--filter"); it != args.end()) {
+    if (args.end() - it < 3) throw EUsage("--filter needs a field and a value");
+    const std::string& f = *(it + 1);
+    if (f.size() != 1 || f[0] < '0' || f[0] > '6') throw EUsage("FIELD must be a number from 0 to 6");
+    field = f[0] - '0';
+    filterValue = Utf8ToAnsi(*(it + 2));
+    args.erase(it, it + 3);
+  }
+  for (const auto& arg : Positionals(args))
+    if (arg.starts_with("--")) throw EUsage("Unknown option " + arg);
+
+  TMailbox box;
+  LoadStoreArgs(args, 1, "export needs one store path", box);
+  std::vector<uint8_t> hidden(box.Entries().size(), 0);
+  if (field >= 0) TMailboxFilter(box).ApplyFilter(box.Order(), field, filterValue, hidden);
+  for (int32_t index : indexes)
+    if (!box.FindEntry(index))
+      throw EPelloraError("There is no message with index " + std::to_string(index) + ".");
+  std::vector<uint32_t> rows;
+  for (uint32_t row : box.Order()) {
+    if (hidden[row]) continue;
+    if (!indexes.empty() && !indexes.count(box.Entries()[row].Index)) continue;
+    rows.push_back(row);
+  }
+
+  if (format == efMbox && EntryExists(target) && !overwrite)
+    throw EPelloraError("File already exists \"" + Utf8ToAnsi(target) + "\". Use --overwrite to replace it.");
+  if (format != efMbox) std::filesystem::create_directories(target);
+  const size_t memoBefore = box.Memo().size();
+  TCliExportObserver observer(overwrite);
+  TExportResult result = ExportMessages(box, rows, format, target, &observer);
+  for (size_t i = memoBefore; i < box.Memo().size(); ++i) {
+    std::string line = AnsiToUtf8(box.Memo()[i]);
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
+  return result.Skipped > 0 ? 1 : 0;
+}
+
+const TCliCommand exportCommand(
+    "export",
+    "export [--kind K] PATH (--eml DIR | --mbox FILE | --attachments DIR) [--index N]... "
+    "[--filter FIELD VALUE] [--overwrite]   writes the messages (all rows, or those given) out; "
+    "prints each file written",
+    RunExport);
+
+} // namespace
+} // namespace pellora::cli

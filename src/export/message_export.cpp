@@ -1,0 +1,496 @@
+#include "export/message_export.h"
+
+#include "i18n/format_text.h"
+#include "mime/codecs.h"
+#include "mime/mail_message.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/pellora_error.h"
+#include "platform/safe_files.h"
+#include "stores/oe_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace pellora {
+namespace {
+
+constexpr size_t BlockSize = 4 << 20;
+
+[[noreturn]] void RaiseReadError(const std::string& path, int err) {
+  throw EPelloraError("Cannot read file \"" + path + "\". " + std::strerror(err));
+}
+
+} // namespace
+
+// --- Raw texts ----------------------------------------------------------------------------
+
+TRawTextReader::~TRawTextReader() {
+  if (FHandle >= 0) close(FHandle);
+}
+
+void TRawTextReader::Read(const TMessageEntry& entry, const TByteSink& sink) {
+  switch (entry.Kind) {
+  case ekDatabase: {
+    if (!FBox.Reader()) throw EOEReaderException(SNoText);
+    std::string text = FBox.Reader()->GetMessageText(entry.Index);
+    text.resize(std::strlen(text.c_str())); // a zero byte ends the text
+    if (text.empty()) throw EOEReaderException(SNoText);
+    sink(text);
+    return;
+  }
+  case ekMessageFile:
+    ReadFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path, sink);
+    return;
+  case ekMailbox: {
+    int64_t begin, end;
+    if (FBox.MailboxExtent(entry, begin, end)) {
+      ReadMailboxRange(entry, begin, end, sink);
+      return;
+    }
+    // The file changed since the load: the message is found again line by line.
+    std::string text;
+    bool separator = true;
+    FBox.VisitEntryLines(entry, [&](std::string_view line) {
+      if (!separator) {
+        text += line;
+        text += '\n';
+      }
+      separator = false;
+      return true;
+    });
+    if (text.ends_with("\n\n")) text.pop_back();
+    sink(text);
+    return;
+  }
+  default:
+    throw EPelloraError(SNoText);
+  }
+}
+
+std::string TRawTextReader::ReadAll(const TMessageEntry& entry) {
+  std::string text;
+  Read(entry, [&](std::string_view bytes) { text += bytes; });
+  return text;
+}
+
+std::string_view TRawTextReader::ReadAt(int64_t offset, size_t size, const std::string& path) {
+  if (FBlock.size() < size) FBlock.resize(size); // never shrunk: no refill of zeros per message
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = pread(FHandle, FBlock.data() + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) RaiseReadError(path, errno);
+    if (n == 0) throw EPelloraError("Cannot read file \"" + path + "\". The file is shorter than it was.");
+    done += static_cast<size_t>(n);
+  }
+  return std::string_view(FBlock.data(), size);
+}
+
+void TRawTextReader::ReadMailboxRange(const TMessageEntry& entry, int64_t begin, int64_t end,
+                                      const TByteSink& sink) {
+  if (FHandle < 0 || FHandlePath != entry.Path) {
+    if (FHandle >= 0) close(FHandle);
+    FHandle = open(entry.Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FHandle < 0) RaiseReadError(entry.Path, errno);
+    FHandlePath = entry.Path;
+    posix_fadvise(FHandle, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+  // The empty line before the next separator parts the messages; it is no part of this one.
+  int64_t bodyEnd = end;
+  size_t tail = static_cast<size_t>(std::min<int64_t>(3, end - begin));
+  std::string_view last = ReadAt(end - static_cast<int64_t>(tail), tail, entry.Path);
+  if (last.ends_with("\n\r\n"))
+    bodyEnd -= 2;
+  else if (last.ends_with("\n\n"))
+    bodyEnd -= 1;
+  // The separator line is the envelope, not the message.
+  int64_t at = begin;
+  bool separator = true;
+  while (at < bodyEnd) {
+    size_t size = static_cast<size_t>(std::min<int64_t>(BlockSize, bodyEnd - at));
+    std::string_view block = ReadAt(at, size, entry.Path);
+    at += static_cast<int64_t>(size);
+    if (separator) {
+      size_t lf = block.find('\n');
+      if (lf == std::string_view::npos) continue;
+      separator = false;
+      block.remove_prefix(lf + 1);
+    }
+    if (!block.empty()) sink(block);
+  }
+}
+
+void TRawTextReader::ReadFile(const std::string& path, const TByteSink& sink) {
+  int handle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (handle < 0) RaiseReadError(path, errno);
+  struct TClose {
+    int handle;
+    ~TClose() { close(handle); }
+  } closer{handle};
+  if (FBlock.size() < BlockSize) FBlock.resize(BlockSize);
+  for (;;) {
+    ssize_t n = read(handle, FBlock.data(), BlockSize);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) RaiseReadError(path, errno);
+    if (n == 0) return;
+    sink(std::string_view(FBlock.data(), static_cast<size_t>(n)));
+  }
+}
+
+// --- mboxrd -------------------------------------------------------------------------------
+
+namespace {
+
+// A line start of ">"s and a part of "From ": -1 no quote needed, 0 not known yet, 1 quote.
+int QuoteState(std::string_view head) {
+  size_t k = head.find_first_not_of('>');
+  if (k == std::string_view::npos) return 0;
+  std::string_view rest = head.substr(k);
+  constexpr std::string_view from = "From ";
+  if (rest.size() >= from.size()) return rest.starts_with(from) ? 1 : -1;
+  return from.starts_with(rest) ? 0 : -1;
+}
+
+} // namespace
+
+void TMboxrdQuoter::Emit(std::string_view bytes) {
+  if (bytes.empty()) return;
+  FOut(bytes);
+  FLast = bytes.back();
+}
+
+std::string_view TMboxrdQuoter::FeedHead(std::string_view bytes) {
+  // Byte by byte, but only for the few bytes of a line start that straddles two blocks.
+  size_t used = 0;
+  int state = 0;
+  while (used < bytes.size() && state == 0) {
+    FHead += bytes[used++];
+    if (FHead.back() == '\n') {
+      state = -1;
+      break;
+    }
+    state = QuoteState(FHead);
+  }
+  if (state == 0) return {};
+  if (state == 1) Emit(">");
+  Emit(FHead);
+  FLineStart = FHead.back() == '\n';
+  FHead.clear();
+  return bytes.substr(used);
+}
+
+void TMboxrdQuoter::Feed(std::string_view bytes) {
+  while (!bytes.empty()) {
+    if (FLineStart) {
+      bytes = FeedHead(bytes);
+      continue;
+    }
+    // A line that starts in this block and may need quoting is held back when the block ends
+    // before that is known.
+    size_t lastLf = bytes.rfind('\n');
+    std::string_view body = bytes, held;
+    if (lastLf != std::string_view::npos && QuoteState(bytes.substr(lastLf + 1)) == 0) {
+      body = bytes.substr(0, lastLf + 1);
+      held = bytes.substr(lastLf + 1);
+    }
+    size_t done = 0, from = 0;
+    const char* data = body.data();
+    while (from < body.size()) {
+      const void* hit = memmem(data + from, body.size() - from, "From ", 5);
+      if (!hit) break;
+      size_t at = static_cast<size_t>(static_cast<const char*>(hit) - data);
+      size_t start = at;
+      while (start > done && data[start - 1] == '>')
+        --start;
+      if (start > done && data[start - 1] == '\n') {
+        Emit(body.substr(done, start - done));
+        Emit(">");
+        done = start;
+      }
+      from = at + 5;
+    }
+    Emit(body.substr(done));
+    bytes = {};
+    if (!held.empty() || body.ends_with('\n')) {
+      FLineStart = true;
+      FeedHead(held);
+    }
+  }
+}
+
+void TMboxrdQuoter::Finish() {
+  Emit(FHead);
+  FHead.clear();
+  FLineStart = true;
+}
+
+// --- Names --------------------------------------------------------------------------------
+
+std::string MboxSeparatorLine(const TEMLHeader& header) {
+  // The envelope sender: an address without blanks, as readers split the line at blanks.
+  std::string sender;
+  for (const std::string* field : {&header.ReturnPath, &header.Sender, &header.From}) {
+    std::string_view text = *field;
+    size_t open = text.rfind('<'), close = text.rfind('>');
+    if (open != std::string_view::npos && close != std::string_view::npos && close > open + 1)
+      text = text.substr(open + 1, close - open - 1);
+    size_t at = text.find('@');
+    if (at == std::string_view::npos) continue;
+    size_t start = text.find_last_of(" \t;,\"(", at);
+    size_t stop = text.find_first_of(" \t;,\")", at);
+    start = start == std::string_view::npos ? 0 : start + 1;
+    sender = text.substr(start, (stop == std::string_view::npos ? text.size() : stop) - start);
+    if (!sender.empty()) break;
+  }
+  for (char& c : sender)
+    if (static_cast<unsigned char>(c) <= ' ') c = '_';
+  if (sender.empty()) sender = "MAILER-DAEMON";
+  TDateTime date = header.Date != 0 ? header.Date : Now();
+  TDateParts p = DecodeDateTime(date);
+  static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  // Day 0 (30 December 1899) was a Saturday.
+  long long day = static_cast<long long>(std::floor(date));
+  int weekday = static_cast<int>(((day + 6) % 7 + 7) % 7);
+  char when[64];
+  std::snprintf(when, sizeof when, "%s %s %2d %02d:%02d:%02d %04d", days[weekday],
+                months[std::clamp(p.month, 1, 12) - 1], p.day, p.hour, p.minute, p.second, p.year);
+  return "From " + sender + " " + when;
+}
+
+namespace {
+
+// The extension of a name ("" when none or when it is most of the name).
+size_t ExtensionStart(const std::string& name) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0 || name.size() - dot > 16) return name.size();
+  return dot;
+}
+
+} // namespace
+
+std::string MessageFileName(const TMessageEntry& entry) {
+  std::string stem;
+  if (entry.Header.Date != 0) {
+    TDateParts p = DecodeDateTime(entry.Header.Date);
+    char when[32];
+    std::snprintf(when, sizeof when, "%04d-%02d-%02d %02d%02d", p.year, p.month, p.day, p.hour,
+                  p.minute);
+    stem = when;
+  }
+  std::string subject = AnsiToUtf8(CleanFileName(entry.Header.Subject));
+  if (!subject.empty()) stem += stem.empty() ? subject : " - " + subject;
+  // No hidden files, no "." or "..".
+  size_t start = stem.find_first_not_of(". ");
+  stem = start == std::string::npos ? std::string() : stem.substr(start);
+  if (stem.empty()) return "message-" + std::to_string(entry.Index) + ".eml";
+  return SafeFileName(stem + ".eml");
+}
+
+std::string NumberedFileName(const std::string& name, int n) {
+  size_t ext = ExtensionStart(name);
+  std::string number = " (" + std::to_string(n) + ")";
+  std::string_view base = std::string_view(name).substr(0, ext);
+  std::string tail = number + name.substr(ext);
+  return std::string(Utf8Prefix(base, MaxFileNameBytes - tail.size())) + tail;
+}
+
+// --- The export ---------------------------------------------------------------------------
+
+namespace {
+
+class TExport {
+public:
+  TExport(TMailbox& box, TExportObserver* observer, const std::string& target)
+      : FBox(box), FObserver(observer ? observer : &FDefault), FReader(box),
+        FFolder(IncludeTrailingPathDelimiter(target)) {}
+
+  void Skip(const TMessageEntry& entry, const std::string& reason) {
+    FBox.AddMemo(FormatText("%d: %s", {static_cast<long long>(entry.Index) + 1, reason}));
+    ++FResult.Skipped;
+  }
+
+  // A name in the folder that this export has not used yet: " (2)", " (3)", ... after clashes.
+  std::string FreeName(const std::string& name) {
+    std::string chosen = name;
+    for (int n = 2; FUsed.count(chosen); ++n)
+      chosen = NumberedFileName(name, n);
+    FUsed.insert(chosen);
+    return chosen;
+  }
+
+  // Writes one file of the folder from fill; false when it was skipped (the reason in Memo).
+  bool WriteFile(const TMessageEntry& entry, const std::string& wanted,
+                 const std::function<void(TSafeFileWriter&)>& fill, bool fallback) {
+    std::string name = FreeName(wanted);
+    TSafeFileWriter writer(FFolder + name, 0666); // a folder that takes no file stops the export
+    try {
+      fill(writer);
+    } catch (const EFileError&) {
+      throw; // the target failed: a full disk, a lost folder
+    } catch (const std::exception& e) {
+      Skip(entry, e.what());
+      return false;
+    }
+    for (int attempt = 0;; ++attempt) {
+      std::string path = FFolder + name;
+      bool replace = false;
+      if (EntryExists(path)) {
+        if (!FObserver->Overwrite(path)) {
+          Skip(entry, "File already exists \"" + Utf8ToAnsi(path) + "\".");
+          return false;
+        }
+        replace = true;
+      }
+      try {
+        writer.CommitAs(path, replace);
+        FObserver->Written(path);
+        return true;
+      } catch (const EFileError& e) {
+        if (e.Code() == EEXIST && attempt < 3) continue; // taken meanwhile: ask again
+        if (!IsUnusableNameError(e.Code()) || attempt >= 3) throw;
+        std::string other = FObserver->NewName(entry, name);
+        if (other.empty()) {
+          if (!fallback) throw;
+          other = "message-" + std::to_string(entry.Index) + ".eml";
+        }
+        name = FreeName(SafeFileName(other));
+      }
+    }
+  }
+
+  bool Step(size_t done, size_t total) {
+    if (!FObserver->Progress(done, total)) {
+      FResult.Cancelled = true;
+      return false;
+    }
+    return true;
+  }
+
+  void ExportEml(const std::vector<uint32_t>& rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (!Step(i, rows.size())) return;
+      const TMessageEntry& entry = FBox.Entries()[rows[i]];
+      bool written = WriteFile(
+          entry, MessageFileName(entry),
+          [&](TSafeFileWriter& writer) {
+            FReader.Read(entry, [&](std::string_view bytes) { writer.Write(bytes); });
+          },
+          true);
+      if (written) ++FResult.Messages;
+    }
+    Step(rows.size(), rows.size());
+  }
+
+  void ExportMbox(const std::vector<uint32_t>& rows, const std::string& target) {
+    bool replace = false;
+    if (EntryExists(target)) {
+      if (!FObserver->Overwrite(target)) {
+        FResult.Cancelled = true;
+        return;
+      }
+      replace = true;
+    }
+    TSafeFileWriter writer(target, 0666);
+    TMboxrdQuoter quoter([&](std::string_view bytes) { writer.Write(bytes); });
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (!Step(i, rows.size())) break;
+      const TMessageEntry& entry = FBox.Entries()[rows[i]];
+      const uint64_t start = writer.Position();
+      try {
+        writer.Write(MboxSeparatorLine(entry.Header));
+        writer.Write("\n");
+        FReader.Read(entry, [&](std::string_view bytes) { quoter.Feed(bytes); });
+        quoter.Finish();
+        if (quoter.LastByte() != '\n') writer.Write("\n");
+        writer.Write("\n"); // the empty line before the next separator
+        ++FResult.Messages;
+      } catch (const EFileError&) {
+        throw;
+      } catch (const std::exception& e) {
+        // A message that failed half-way leaves nothing of itself.
+        quoter.Finish();
+        writer.Rewind(start);
+        Skip(entry, e.what());
+      }
+    }
+    if (!FResult.Cancelled) Step(rows.size(), rows.size());
+    writer.CommitAs(target, replace);
+    FObserver->Written(target);
+  }
+
+  void ExportAttachments(const std::vector<uint32_t>& rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (!Step(i, rows.size())) return;
+      const TMessageEntry& entry = FBox.Entries()[rows[i]];
+      TMailMessage message;
+      try {
+        if (entry.Kind == ekMessageFile)
+          message.ReadFromFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path);
+        else
+          message.ReadFromText(FBox.GetEntryText(entry));
+        message.FindBodies();
+      } catch (const std::exception& e) {
+        Skip(entry, e.what());
+        continue;
+      }
+      uint32_t written = 0;
+      for (TMailPart* part : message.Attachments()) {
+        std::string name = SafeFileName(AnsiToUtf8(CleanFileName(part->AttachmentFileName())));
+        bool ok = WriteFile(
+            entry, name,
+            [&](TSafeFileWriter& writer) {
+              part->DecodeBody();
+              writer.Write(part->DecodedBody());
+            },
+            false);
+        if (ok) ++written;
+      }
+      FResult.Attachments += written;
+      if (written > 0) ++FResult.Messages;
+    }
+    Step(rows.size(), rows.size());
+  }
+
+  TExportResult Result() const { return FResult; }
+
+private:
+  TMailbox& FBox;
+  TExportObserver FDefault;
+  TExportObserver* FObserver;
+  TRawTextReader FReader;
+  std::string FFolder;
+  std::set<std::string> FUsed;
+  TExportResult FResult;
+};
+
+} // namespace
+
+TExportResult ExportMessages(TMailbox& box, const std::vector<uint32_t>& rows,
+                             TExportFormat format, const std::string& target,
+                             TExportObserver* observer) {
+  if (format == efMbox) {
+    TExport run(box, observer, ExtractFilePath(target));
+    run.ExportMbox(rows, target);
+    return run.Result();
+  }
+  if (!DirectoryExists(target))
+    throw EPelloraError("Cannot write to folder \"" + Utf8ToAnsi(target) + "\". " + std::strerror(ENOENT));
+  TExport run(box, observer, target);
+  if (format == efEml)
+    run.ExportEml(rows);
+  else
+    run.ExportAttachments(rows);
+  return run.Result();
+}
+
+} // namespace pellora

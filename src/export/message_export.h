@@ -1,0 +1,107 @@
+#pragma once
+// Getting mail out of a store: messages as .eml files or one mailbox file (mboxrd), or their
+// attachments. Message texts are copied as stored, never parsed; only attachments need a parse.
+#include "stores/mailbox.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellora {
+
+// Called with a message's bytes, block by block.
+using TByteSink = std::function<void(std::string_view bytes)>;
+
+// Reads the stored text of rows: a mailbox file's message without its separator line and the
+// empty line that parts it from the next, a message file's bytes, a database text up to a zero
+// byte. A mailbox file is read in large blocks at the offsets the load found.
+class TRawTextReader {
+public:
+  explicit TRawTextReader(TMailbox& box) : FBox(box) {}
+  ~TRawTextReader();
+  TRawTextReader(const TRawTextReader&) = delete;
+  TRawTextReader& operator=(const TRawTextReader&) = delete;
+
+  // Raises the reason when the message cannot be read; a sink may have had a part by then.
+  void Read(const TMessageEntry& entry, const TByteSink& sink);
+  std::string ReadAll(const TMessageEntry& entry);
+
+private:
+  void ReadMailboxRange(const TMessageEntry& entry, int64_t begin, int64_t end,
+                        const TByteSink& sink);
+  void ReadFile(const std::string& path, const TByteSink& sink);
+  std::string_view ReadAt(int64_t offset, size_t size, const std::string& path);
+
+  TMailbox& FBox;
+  int FHandle = -1; // the mailbox file, kept open from message to message
+  std::string FHandlePath;
+  std::string FBlock;
+};
+
+// Passes a message's text on with mboxrd quoting: a line of any number of ">" and then "From "
+// gets one more ">". Lines may be split anywhere between calls.
+class TMboxrdQuoter {
+public:
+  explicit TMboxrdQuoter(TByteSink out) : FOut(std::move(out)) {}
+  void Feed(std::string_view bytes);
+  // Passes on a line start still held back; the next Feed starts a message.
+  void Finish();
+  // The last byte passed on; 0 when none.
+  char LastByte() const { return FLast; }
+
+private:
+  void Emit(std::string_view bytes);
+  std::string_view FeedHead(std::string_view bytes);
+
+  TByteSink FOut;
+  std::string FHead; // the start of a line that may yet turn out to need quoting
+  bool FLineStart = true;
+  char FLast = 0;
+};
+
+// "From sender Www Mmm dd hh:mm:ss yyyy": the envelope line of a row in an exported mailbox file.
+std::string MboxSeparatorLine(const TEMLHeader& header);
+// "YYYY-MM-DD HHMM - Subject.eml" (UTF-8), cleaned for the file system and cut to a safe length;
+// "message-<index>.eml" when neither a date nor a subject is there.
+std::string MessageFileName(const TMessageEntry& entry);
+// name with " (n)" before its extension, cut so that the whole stays a safe length.
+std::string NumberedFileName(const std::string& name, int n);
+
+enum TExportFormat : uint8_t {
+  efEml = 0,         // one .eml file per message in a folder
+  efMbox = 1,        // one mailbox file holding all the messages
+  efAttachments = 2, // every attachment of the messages in a folder
+};
+
+// What an export asks and tells the window or the command line that runs it.
+class TExportObserver {
+public:
+  virtual ~TExportObserver() = default;
+  // done of total messages; false stops before the next message.
+  virtual bool Progress(uint64_t done, uint64_t total) { return true; }
+  // A file of that name was there before the export: true replaces it, false keeps it and skips.
+  virtual bool Overwrite(const std::string& path) { return false; }
+  // The file system refused a message's name: another name (UTF-8, same folder), or "" for
+  // "message-<index>.eml".
+  virtual std::string NewName(const TMessageEntry& entry, const std::string& refused) { return {}; }
+  virtual void Written(const std::string& path) {}
+};
+
+struct TExportResult {
+  uint32_t Messages = 0;    // written, or with their attachments written
+  uint32_t Attachments = 0; // attachment files written
+  uint32_t Skipped = 0;     // messages not written (reason in the mailbox's Memo)
+  bool Cancelled = false;
+};
+
+// Writes the rows (positions in box.Entries()) in the order given to target: a folder for .eml
+// files and attachments, a file for the mailbox file. A message that cannot be read or whose file
+// may not be written is skipped with a line in box's Memo; a target that cannot be written
+// raises EPelloraError and leaves no partial file (files already complete stay).
+TExportResult ExportMessages(TMailbox& box, const std::vector<uint32_t>& rows,
+                             TExportFormat format, const std::string& target,
+                             TExportObserver* observer = nullptr);
+
+} // namespace pellora
