@@ -10,8 +10,11 @@
 #include "stores/mbx_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <numeric>
+#include <unistd.h>
 #include <utility>
 
 namespace pellora {
@@ -320,12 +323,13 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   int64_t lineCounter = 0, startLine = 1, startOffset = 0;
   int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
   int32_t messageCount = 0;
-  auto addEntry = [&] {
+  auto addEntry = [&](int64_t endOffset) {
     TMessageEntry& entry = FEntries.emplace_back();
     scanner.Finish(entry.Header);
     entry.Header.Size = byteCount;
     entry.StartLine = startLine;
     entry.StartOffset = startOffset;
+    entry.EndOffset = endOffset;
     entry.Index = messageCount;
     entry.Kind = ekMailbox;
     entry.Path = path;
@@ -333,7 +337,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   // Ends the message before, if any, and starts one at a separator line.
   auto startMessage = [&](std::string_view separator, int64_t number, int64_t offset) {
     if (byteCount >= 0) {
-      addEntry();
+      addEntry(offset);
       ++messageCount;
       Progress(static_cast<uint64_t>(offset), stamp.size);
     }
@@ -386,7 +390,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     FMailboxRule = mrClassic;
     startMessage(previous, previousLine, previousOffset);
   }
-  if (byteCount >= 0) addEntry();
+  if (byteCount >= 0) addEntry(static_cast<int64_t>(stamp.size));
   // The stamp taken before reading: a file written meanwhile will not match it later.
   TFileStamp after;
   FMailboxStamp = GetFileStamp(path, after) && after == stamp ? stamp : TFileStamp{};
@@ -460,6 +464,74 @@ std::string TMailbox::GetEntryText(const TMessageEntry& entry) {
   std::string text;
   ReadEntryText(entry, text);
   return text;
+}
+
+TEntryTextPieces::~TEntryTextPieces() {
+  if (FHandle >= 0) close(FHandle);
+}
+
+bool TEntryTextPieces::Visit(const TMessageEntry& entry, const TTextPieceVisitor& piece) {
+  switch (entry.Kind) {
+  case ekDatabase:
+    if (FBox.FReader) FBox.FReader->VisitMessageText(entry.Index, piece);
+    return true;
+  case ekMessageFile:
+    FFileText = ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path);
+    piece(FFileText);
+    return true;
+  case ekMailbox:
+    return VisitMailboxBytes(entry, piece);
+  default:
+    return true;
+  }
+}
+
+bool TEntryTextPieces::VisitMailboxBytes(const TMessageEntry& entry,
+                                         const TTextPieceVisitor& piece) {
+  // The bytes are the message only while the file is the one the load read, unchanged.
+  const TFileStamp& loaded = FBox.FMailboxStamp;
+  if (loaded.size == 0 || entry.StartOffset < 0 || entry.EndOffset <= entry.StartOffset ||
+      static_cast<uint64_t>(entry.EndOffset) > loaded.size)
+    return false;
+  TFileStamp now;
+  if (!GetFileStamp(entry.Path, now) || !(now == loaded)) return false;
+  if (FHandle < 0 || FHandlePath != entry.Path) {
+    if (FHandle >= 0) close(FHandle);
+    FHandle = open(entry.Path.c_str(), O_RDONLY | O_CLOEXEC);
+    FHandlePath = entry.Path;
+    if (FHandle >= 0 && !(GetOpenFileStamp(FHandle, now) && now == loaded)) {
+      close(FHandle);
+      FHandle = -1;
+    }
+  }
+  if (FHandle < 0) return false;
+  // Large blocks, each read with the byte after it: a CR is a line end only before an LF.
+  constexpr int64_t BlockSize = 1 << 20;
+  for (int64_t at = entry.StartOffset; at < entry.EndOffset;) {
+    const int64_t count = std::min(BlockSize, entry.EndOffset - at);
+    const bool last = at + count == entry.EndOffset;
+    const size_t wanted = static_cast<size_t>(count) + (last ? 0 : 1);
+    if (FBuffer.size() < wanted) FBuffer.resize(wanted);
+    size_t got = 0;
+    while (got < wanted) {
+      ssize_t n = pread(FHandle, FBuffer.data() + got, wanted - got, at + static_cast<int64_t>(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false; // the lines' reader says what went wrong
+      got += static_cast<size_t>(n);
+    }
+    const char* data = FBuffer.data();
+    const auto size = static_cast<size_t>(count);
+    if (at == entry.StartOffset && !IsSeparatorLine(std::string_view(data, size))) return false;
+    if (std::memchr(data, '\x1A', size)) return false;
+    for (auto cr = static_cast<const char*>(std::memchr(data, '\r', size)); cr;
+         cr = static_cast<const char*>(std::memchr(cr + 1, '\r', size - (cr + 1 - data)))) {
+      const size_t after = static_cast<size_t>(cr - data) + 1;
+      if (after >= wanted || data[after] != '\n') return false;
+    }
+    if (!piece(std::string_view(data, size))) return true;
+    at += count;
+  }
+  return true;
 }
 
 const TMessageEntry* TMailbox::FindEntry(int32_t index) const {

@@ -28,6 +28,11 @@ void TOEReader::GetMessageInfo(int32_t index, TMessageInfo& info) {
     info = TMessageInfo();
 }
 
+void TOEReader::VisitMessageText(int32_t index, const TTextPieceVisitor& piece) {
+  std::string text = GetMessageText(index);
+  piece(std::string_view(text.c_str())); // up to the first zero byte
+}
+
 void TOEReader::Open(const std::string& path) {
   FOpened = false;
   FFileName = path;
