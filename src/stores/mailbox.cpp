@@ -181,14 +181,14 @@ void TMailbox::ListReaderMessages() {
   TMessageInfo info;
   for (int32_t i = 0; i < count; ++i) {
     Progress(static_cast<uint64_t>(i), static_cast<uint64_t>(count));
-    FReader->GetMessageInfo(i, info);
+    FReader->TakeMessageInfo(i, info);
     TMessageEntry& entry = FEntries.emplace_back();
     entry.Index = i;
     entry.Kind = ekDatabase;
     TEMLHeader& h = entry.Header;
-    h.From = info.From;
-    h.Sender = info.Sender;
-    h.Subject = info.Subject;
+    h.From = std::move(info.From);
+    h.Sender = std::move(info.Sender);
+    h.Subject = std::move(info.Subject);
     h.To = JoinRecipients(info.ToNames, info.ToAddresses);
     h.Priority = info.Priority;
     h.Date = info.Date != 0 ? info.Date : ScanMailDate(info.DateText);
@@ -287,6 +287,7 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
   }
   FMemo.clear();
   FEntries.clear();
+  FEntries.reserve(files.size());
   for (size_t i = 0; i < files.size(); ++i) {
     Progress(i, files.size());
     const std::string& file = files[i];
@@ -314,6 +315,9 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   FMailboxRule = mrMarked;
   TFileStamp stamp;
   GetFileStamp(path, stamp);
+  // Room for rows of 4 KB messages on average: pages of the room no row takes are never
+  // touched, while growing by copying would hold the rows twice at the moment of the copy.
+  FEntries.reserve(static_cast<size_t>(std::min<uint64_t>(stamp.size / 4096, 1u << 20)));
   TMailboxLineReader reader(path);
   THeaderScanner scanner;
   std::string previous; // kept only when it is a separator line

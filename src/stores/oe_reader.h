@@ -82,6 +82,9 @@ public:
   virtual void VisitMessageText(int32_t index, const TTextPieceVisitor& piece);
   virtual int32_t GetMessageCount() { return 0; }
   virtual void GetMessageInfo(int32_t index, TMessageInfo& info);
+  // GetMessageInfo for a caller that keeps the texts itself (the list's rows): they move out
+  // of the reader, which keeps only what reading the message and its flags needs.
+  void TakeMessageInfo(int32_t index, TMessageInfo& info);
   // The flags of one message without copying its record; 0 out of range.
   uint32_t MessageFlags(int32_t index) const {
     return index >= 0 && static_cast<size_t>(index) < FMessages.size()
