@@ -288,13 +288,17 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
   FMemo.clear();
   FEntries.clear();
   FEntries.reserve(files.size());
+  THeaderScanner scanner;
   for (size_t i = 0; i < files.size(); ++i) {
     Progress(i, files.size());
     const std::string& file = files[i];
     try {
-      SplitTextLines(ReadWholeFile(file), FLines);
+      // The scanner takes the lines where the file's text holds them, as ScanHeader would.
+      const std::string text = ReadWholeFile(file);
+      scanner.Reset();
+      ForEachLine(text, [&](std::string_view line) { scanner.Feed(line); });
       TMessageEntry entry;
-      ScanHeader(FLines, entry.Header);
+      scanner.Finish(entry.Header);
       TFileStamp stamp;
       entry.Header.Size = GetFileStamp(file, stamp) ? static_cast<int64_t>(stamp.size) : -1;
       entry.Index = static_cast<int32_t>(i);
