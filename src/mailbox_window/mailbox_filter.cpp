@@ -170,7 +170,7 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilte
     });
     return found;
   }
-  FMailbox.ReadEntryText(entry, FText);
+  pieces.ReadText(entry, FText);
   if (field == ffSource) return matcher.In(FText);
   FMessage.ResetMessage();
   FMessage.ReadFromText(FText);

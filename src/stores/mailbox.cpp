@@ -494,6 +494,37 @@ bool TEntryTextPieces::Visit(const TMessageEntry& entry, const TTextPieceVisitor
   }
 }
 
+void TEntryTextPieces::ReadText(const TMessageEntry& entry, std::string& text) {
+  text.clear();
+  if (entry.Kind == ekMailbox) {
+    // The bytes hold no CR but before an LF: a line end is an LF, given a CR where it has none.
+    bool afterCR = false;
+    const bool read = VisitMailboxBytes(entry, [&](std::string_view piece) {
+      const char* p = piece.data();
+      const char* end = p + piece.size();
+      while (p < end) {
+        auto lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (!lf) {
+          text.append(p, end);
+          afterCR = end[-1] == '\r';
+          break;
+        }
+        const bool hasCR = lf > p ? lf[-1] == '\r' : afterCR;
+        text.append(p, lf);
+        text += hasCR ? "\n" : "\r\n";
+        p = lf + 1;
+        afterCR = false;
+      }
+      return true;
+    });
+    if (read) {
+      if (!text.empty() && text.back() != '\n') text += "\r\n"; // a last line without its LF
+      return;
+    }
+  }
+  FBox.ReadEntryText(entry, text);
+}
+
 bool TEntryTextPieces::VisitMailboxBytes(const TMessageEntry& entry,
                                          const TTextPieceVisitor& piece) {
   // The bytes are the message only while the file is the one the load read, unchanged.

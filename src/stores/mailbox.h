@@ -123,6 +123,9 @@ public:
   // the load, or the message's bytes differ from its lines by more than line ends (a CR inside a
   // line, a Ctrl-Z). What piece was given before such a false lies within the message's lines.
   bool Visit(const TMessageEntry& entry, const TTextPieceVisitor& piece);
+  // The row's lines, each followed by CR LF, into text: what TMailbox::ReadEntryText gives,
+  // taken from a mailbox file's bytes in large blocks where Visit can give them.
+  void ReadText(const TMessageEntry& entry, std::string& text);
 
 private:
   bool VisitMailboxBytes(const TMessageEntry& entry, const TTextPieceVisitor& piece);

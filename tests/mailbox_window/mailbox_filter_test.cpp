@@ -323,6 +323,14 @@ std::vector<int32_t> PlainSourceMatches(TMailbox& box, const std::vector<uint32_
 void ExpectSourceAsPlain(TMailbox& box, const std::vector<std::string>& values,
                          const std::string& store) {
   const std::vector<uint32_t> order = ByIndex(box);
+  // The text the Body filter parses, read from the bytes where it can be, is the rows' lines.
+  TEntryTextPieces pieces(box);
+  std::string fast, plain;
+  for (const auto& entry : box.Entries()) {
+    pieces.ReadText(entry, fast);
+    box.ReadEntryText(entry, plain);
+    EXPECT_EQ(fast, plain) << store << ": row " << entry.Index;
+  }
   TMailboxFilter filter(box);
   for (const auto& value : values) {
     std::vector<uint8_t> hidden;
@@ -392,6 +400,18 @@ TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
   EXPECT_EQ(PlainSourceMatches(box, order, "needle"), (std::vector<int32_t>{0, 1, 3}));
   EXPECT_EQ(PlainSourceMatches(box, order, "n\xE9"), (std::vector<int32_t>{}));
   EXPECT_EQ(PlainSourceMatches(box, order, "tail end"), (std::vector<int32_t>{5}));
+
+  // CR LF line ends around the first block's edge (the CR the last byte of a block, the LF the
+  // first of the next, and nearby), and a file whose last line has no line end.
+  for (size_t shift = 0; shift < 4; ++shift) {
+    std::string crlf = "From - Mon Jan 01 10:00:00 2010\r\nX-Mozilla-Status: 0001\r\n\r\n";
+    while (crlf.size() < (1u << 20) - 200)
+      crlf += std::string(98, 'x') + "\r\n";
+    crlf += std::string((1u << 20) - 2 - crlf.size() + shift, 'y') + "\r\nneedle\r\nlast line";
+    TMailbox box;
+    LoadStoreChecked(box, dir.Write("CRLF", crlf), okMailboxFile);
+    ExpectSourceAsPlain(box, values, "CR LF mailbox file " + std::to_string(shift));
+  }
 
   // A DBX: "needle" at every position across a 512-byte block edge, and a zero byte that ends
   // its block's text.
