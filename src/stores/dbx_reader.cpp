@@ -250,11 +250,13 @@ uint64_t TDBXReader::ChainSize(uint32_t first, TReadBudget& budget) {
   return total;
 }
 
-void TDBXReader::VisitChain(uint32_t offset, uint64_t textSize, const TTextPieceVisitor& piece) {
+void TDBXReader::VisitChain(uint32_t offset, uint64_t textSize, const TTextPieceVisitor& piece,
+                            size_t gather) {
   // Blocks that overlap (damage) could read the file many times over.
   uint64_t unread = FStream->Size();
   // A chain's blocks mostly follow one another: its data, their heads and a little more.
   auto ahead = static_cast<size_t>(std::min<uint64_t>(textSize + textSize / 16 + 1024, SIZE_MAX));
+  size_t gathered = 0; // bytes of FBlockData not yet given
   StartChain();
   while (offset != 0 && unread > 0) {
     if (SeenBlock(offset)) break;
@@ -263,12 +265,17 @@ void TDBXReader::VisitChain(uint32_t offset, uint64_t textSize, const TTextPiece
     uint64_t left = std::min(FStream->Size() - (uint64_t(offset) + 16), unread);
     size_t count = static_cast<size_t>(std::min<uint64_t>(GetU32(&head[0x08]), left));
     unread -= count;
-    if (FBlockData.size() < count) FBlockData.resize(count);
-    if (!FStream->ReadAt(uint64_t(offset) + 16, FBlockData.data(), count, ahead)) break;
-    if (count > 0 && !piece(std::string_view(FBlockData.data(), strnlen(FBlockData.data(), count))))
-      break;
+    if (FBlockData.size() < gathered + count) FBlockData.resize(gathered + count);
+    char* data = FBlockData.data() + gathered;
+    if (!FStream->ReadAt(uint64_t(offset) + 16, data, count, ahead)) break;
+    gathered += strnlen(data, count);
+    if (gathered > 0 && gathered >= gather) {
+      if (!piece(std::string_view(FBlockData.data(), gathered))) return;
+      gathered = 0;
+    }
     offset = GetU32(&head[0x0C]);
   }
+  if (gathered > 0) piece(std::string_view(FBlockData.data(), gathered));
 }
 
 std::string TDBXReader::ReadChain(uint32_t offset, uint64_t textSize, bool headerOnly) {
@@ -303,7 +310,7 @@ std::string TDBXReader::GetMessageText(int32_t index) {
 
 void TDBXReader::VisitMessageText(int32_t index, const TTextPieceVisitor& piece) {
   const TMessageInfo& info = TextRecordOf(index);
-  VisitChain(info.TextOffset, info.TextSize, piece);
+  VisitChain(info.TextOffset, info.TextSize, piece, 64 * 1024);
 }
 
 std::string TDBXReader::GetMessageHeader(int32_t index) {

@@ -41,8 +41,10 @@ private:
   // at a block already visited, at a block that cannot be read, once it has read as many bytes
   // as the file holds, and when piece returns false.
   // textSize, the chain's size as its record gives it, tells how much of the file to read ahead:
-  // rows are read in the list's order, seldom in the file's.
-  void VisitChain(uint32_t offset, uint64_t textSize, const TTextPieceVisitor& piece);
+  // rows are read in the list's order, seldom in the file's. With gather, the data of
+  // consecutive blocks is given together once it reaches that many bytes (and at the end).
+  void VisitChain(uint32_t offset, uint64_t textSize, const TTextPieceVisitor& piece,
+                  size_t gather = 0);
   // The chain's text; with headerOnly, up to the header's blank line (empty when there is none).
   std::string ReadChain(uint32_t offset, uint64_t textSize, bool headerOnly);
   // The record of a message with text; raises SNoText for one without.

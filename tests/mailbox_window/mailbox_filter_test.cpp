@@ -413,10 +413,13 @@ TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
     ExpectSourceAsPlain(box, values, "CR LF mailbox file " + std::to_string(shift));
   }
 
-  // A DBX: "needle" at every position across a 512-byte block edge, and a zero byte that ends
-  // its block's text.
+  // A DBX: "needle" at every position across a 512-byte block edge and across the 64 KiB at
+  // which blocks are searched together, and a zero byte that ends its block's text.
   std::vector<test::TDbxTestMessage> messages;
-  for (size_t at = 500; at < 515; ++at) {
+  std::vector<size_t> positions = {65531, 65532, 65533, 65534, 65535};
+  for (size_t at = 500; at < 515; ++at)
+    positions.push_back(at);
+  for (size_t at : positions) {
     test::TDbxTestMessage m;
     m.Text = "Subject: m\r\n\r\n";
     m.Text += std::string(at - m.Text.size(), 'x') + "needle\r\nnext\r\n";
