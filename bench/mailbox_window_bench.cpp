@@ -152,9 +152,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: not found\n", path.c_str());
     return 1;
   }
-  const double fileBytes = kind == okMessageFolder
-                               ? static_cast<double>(FindFiles(path, "*.eml", faAnyFile, false, nullptr))
-                               : static_cast<double>(stamp.size);
+  const double fileBytes =
+      kind == okMessageFolder
+          ? static_cast<double>(FindFiles(path, "*.eml", faAnyFile, false, nullptr))
+          : static_cast<double>(stamp.size);
   const double gb = fileBytes / 1e9, mb = fileBytes / 1e6;
 
   TMailbox box;
@@ -193,8 +194,8 @@ int main(int argc, char** argv) {
   double onlySeconds =
       BestSeconds(runs, [&] { shown = filter.ApplyFilter(order, ffBody, missing, hidden); });
   std::printf("  Body filter (field 5): %.3f s, %.1f MB/s\n", onlySeconds, mb / onlySeconds);
-  double bodySeconds =
-      BestSeconds(1, [&] { shown = filter.ApplyFilter(order, ffFromSubjectToBody, missing, hidden); });
+  double bodySeconds = BestSeconds(
+      1, [&] { shown = filter.ApplyFilter(order, ffFromSubjectToBody, missing, hidden); });
   std::printf("  Body filter (field 0, From+Subject+To+Body): %.3f s, %.1f MB/s\n", bodySeconds,
               mb / bodySeconds);
   double gmimeSeconds = 0;

@@ -217,10 +217,10 @@ int main(int argc, char** argv) {
   if (mode == "mailbox" && argc == 3) return Mailbox(argv[2]);
   if (mode == "gmime" && argc == 3) return Gmime(argv[2]);
   if (mode == "dbx" && argc == 4) return Dbx(std::atoi(argv[2]), argv[3]);
-  if (mode == "list" && argc == 4)
-    return List(argv[3], static_cast<TOpenKind>(std::atoi(argv[2])));
+  if (mode == "list" && argc == 4) return List(argv[3], static_cast<TOpenKind>(std::atoi(argv[2])));
   if (mode == "dbx-from" && argc == 5) return DbxFrom(argv[2], std::atoi(argv[3]), argv[4]);
-  std::fprintf(stderr, "usage: bench_stores mailbox FILE | list KIND PATH | gmime FILE | dbx COUNT FILE |\n"
-                       "       dbx-from MAILBOX COUNT FILE\n");
+  std::fprintf(stderr,
+               "usage: bench_stores mailbox FILE | list KIND PATH | gmime FILE | dbx COUNT FILE |\n"
+               "       dbx-from MAILBOX COUNT FILE\n");
   return 2;
 }

@@ -553,7 +553,8 @@ bool TEntryTextPieces::VisitMailboxBytes(const TMessageEntry& entry,
     if (FBuffer.size() < wanted) FBuffer.resize(wanted);
     size_t got = 0;
     while (got < wanted) {
-      ssize_t n = pread(FHandle, FBuffer.data() + got, wanted - got, at + static_cast<int64_t>(got));
+      ssize_t n =
+          pread(FHandle, FBuffer.data() + got, wanted - got, at + static_cast<int64_t>(got));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) return false; // the lines' reader says what went wrong
       got += static_cast<size_t>(n);

@@ -345,9 +345,10 @@ TEST(MailboxFilter, SourceOnRealStoresFindsWhatTheLinesHold) {
   if (data.empty()) GTEST_SKIP() << "../shared/data is absent";
   // Words some rows hold, header texts, 8-bit bytes, texts across line ends, and nothing.
   const std::vector<std::string> values = {
-      "B210",        "rfnoc",    "REGARDS",          "content-type: IMAGE", "\xC3\xA9",
-      "=?utf-8?",    "boundary", "ettus.com>\r\nTo:", "\r\n\r\n--",          "From ",
-      "no such q7z", "\t",       "=\r\n",            "Subject"};
+      "B210",       "rfnoc",    "REGARDS",     "content-type: IMAGE",
+      "\xC3\xA9",   "=?utf-8?", "boundary",    "ettus.com>\r\nTo:",
+      "\r\n\r\n--", "From ",    "no such q7z", "\t",
+      "=\r\n",      "Subject"};
   // The MIME test messages as a folder of .eml files.
   test::TTempDir dir;
   for (const auto& item : std::filesystem::recursive_directory_iterator(data + "/eml/enmime"))
@@ -374,9 +375,9 @@ TEST(MailboxFilter, SourceOnRealStoresFindsWhatTheLinesHold) {
 // Where a store's bytes and its lines differ, and where a match lies across the edge of a block.
 TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
   test::TTempDir dir;
-  const std::vector<std::string> values = {
-      "needle", "NEEDLE", "n\xE9", "N\xC9", "nee\rdle", "abc\x1A", "abc", "dle\r\nnext",
-      "\xE9", "needle\r\n", "tail end", "From -"};
+  const std::vector<std::string> values = {"needle",   "NEEDLE",     "n\xE9",    "N\xC9",
+                                           "nee\rdle", "abc\x1A",    "abc",      "dle\r\nnext",
+                                           "\xE9",     "needle\r\n", "tail end", "From -"};
   // A mailbox file read in blocks of 1 MiB: "needle" across the first block's edge, a CR inside
   // a line (dropped from it), a Ctrl-Z ending a line's text and one starting a line (discarded),
   // CR LF line ends, 8-bit letters (compared exactly), and a last line ending in a lone CR.
@@ -389,7 +390,8 @@ TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
   file += separator + "Subject: stray CR\n\nnee\rdle\n\n";
   file += separator + "Subject: Ctrl-Z\n\nabc\x1Aneedle\n\x1Aneedle too\n\n";
   file += separator + "Subject: CR LF\r\n\r\nneedle\r\nnext\r\n\r\n";
-  file += separator + "Subject: 8-bit\n\nN\xC9" "EDLE\n\n";
+  file += separator + "Subject: 8-bit\n\nN\xC9"
+                      "EDLE\n\n";
   file += separator + "Subject: last\n\ntail end\r";
   TMailbox box;
   LoadStoreChecked(box, dir.Write("Inbox", file), okMailboxFile);
@@ -426,7 +428,8 @@ TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
     messages.push_back(m);
   }
   test::TDbxTestMessage zero;
-  zero.Text = std::string("Subject: z\r\n\r\nabc\0needle ", 27) + std::string(600, 'y') + "needle\r\n";
+  zero.Text =
+      std::string("Subject: z\r\n\r\nabc\0needle ", 27) + std::string(600, 'y') + "needle\r\n";
   messages.push_back(zero);
   TMailbox database;
   LoadStoreChecked(database, dir.Write("Inbox.dbx", test::BuildDbx(messages)), okOEDatabase);
