@@ -75,7 +75,7 @@ int RunMessage(const TArgs& args) {
   out["attachments"] = attachments;
   TJson headers = TJson::array();
   for (const auto& line : m.HeaderLines())
-    headers.push_back(Text(line));
+    headers.push_back(Text(UndeclaredToAnsi(line))); // the lines as stored: no charset
   out["headers"] = headers;
 
   std::string text = out.dump(2, ' ', false, TJson::error_handler_t::replace);

@@ -2,6 +2,7 @@
 
 #include "platform/ascii.h"
 #include "platform/files.h"
+#include "platform/unicode.h"
 
 namespace pellora {
 namespace {
@@ -38,8 +39,11 @@ void TPrefsJS::LoadFromText(std::string_view text) {
       pref.Name = Unquote(line.substr(UserPref.size(), comma - UserPref.size()));
       value = line.substr(comma + 1);
     }
-    value = TrimControls(value.substr(0, 1024));
-    value = value.size() >= 2 ? Unquote(value.substr(0, value.size() - 2)) : std::string_view();
+    // The file is UTF-8: its cuts count characters, so that none is split.
+    value = TrimControls(value.substr(0, Utf8PrefixSize(value, 1024)));
+    const size_t length = Utf8Length(value);
+    value = length >= 2 ? Unquote(value.substr(0, Utf8PrefixSize(value, length - 2)))
+                        : std::string_view();
     pref.Value = value;
     FPrefs.push_back(std::move(pref));
   }

@@ -49,6 +49,7 @@ constexpr TBuiltIn builtIns[] = {
     {"lc_Saving", "Saving messages..."},
     {"lc_Selected", "Selected"},
     {"lc_SelectFolder", "Select folder"},
+    {"lc_SettingsNotSaved", "Settings could not be saved to %s."},
     {"lc_Size", "Size [B]"},
     {"lc_Subject", "Subject"},
     {"lc_TextNotFound", "Text not found."},
@@ -57,6 +58,7 @@ constexpr TBuiltIn builtIns[] = {
     {"lc_Total", "Total"},
     {"lc_Visible", "Visible"},
     {"lc_Warning", "Warning"},
+    {"lc_WindowsProfile", "Windows profile..."},
 };
 
 constexpr size_t BlockSize() {

@@ -1,5 +1,7 @@
 #include "i18n/qt_language_controller.h"
 
+#include "platform/qt_platform.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
@@ -33,19 +35,7 @@ QTabWidget* TabOf(QObject* component, int& index) {
   return index >= 0 ? tabs : nullptr;
 }
 
-// "Name|*.a;*.b|All|*.*" and Qt's "Name (*.a *.b)", "All (*)".
-QStringList QtFilters(const QString& filter) {
-  QStringList parts = filter.split('|');
-  QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QStringList masks = parts[i + 1].split(';', Qt::SkipEmptyParts);
-    for (QString& mask : masks)
-      if (mask == "*.*") mask = "*";
-    filters << QString("%1 (%2)").arg(parts[i], masks.join(' '));
-  }
-  return filters;
-}
-
+// Qt's name filters back as "Name|*.a;*.b|All|*.*".
 QString WindowsFilter(const QStringList& filters) {
   static const QRegularExpression pattern(R"(^(.*) \(([^()]*)\)$)");
   QStringList parts;
@@ -186,7 +176,7 @@ bool Access(QObject* component, const QString& path, bool root, QString* read,
     }
   } else if (path == "Filter") {
     if (auto* dialog = qobject_cast<QFileDialog*>(component)) {
-      if (write) dialog->setNameFilters(QtFilters(*write));
+      if (write) dialog->setNameFilters(FileDialogFilters(*write));
       return get(WindowsFilter(dialog->nameFilters()));
     }
   } else if (int dot = path.indexOf('.'); dot > 0) {

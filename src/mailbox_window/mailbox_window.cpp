@@ -10,6 +10,7 @@
 #include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/qt_locale.h"
+#include "settings/qt_form_storage.h"
 #include "shell/busy_cursor.h"
 #include "shell/error_report.h"
 #include "shell/message_boxes.h"
@@ -207,6 +208,10 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
 
   CreateActions();
   FormCreate();
+  FFormStorage = new TQtFormStorage(this, "mdi_pl_Viewer\\", {.KeepPlacement = true});
+  FFormStorage->AddInteger(
+      "HeaderPanel.Height", [this] { return HeaderPanel->height(); },
+      [this](int height) { SetHeaderPanelHeight(height); });
   auto* language = new TQtLanguageController(this, "mdi_pl_Viewer");
   connect(language, &TQtLanguageController::OnLanguageChanged, this,
           &Tmdi_pl_Viewer::SetColumnCaptions);
@@ -312,7 +317,12 @@ void Tmdi_pl_Viewer::BuildStatusBar() {
   sb->addWidget(sbPanel1, 1);
 }
 
-Tmdi_pl_Viewer::~Tmdi_pl_Viewer() = default;
+Tmdi_pl_Viewer::~Tmdi_pl_Viewer() { FFormStorage->SaveUnlessSaved(); }
+
+void Tmdi_pl_Viewer::SetHeaderPanelHeight(int height) {
+  const int total = Splitter->sizes().value(0) + Splitter->sizes().value(1);
+  Splitter->setSizes({std::max(total - height, 1), height});
+}
 
 void Tmdi_pl_Viewer::FormCreate() {
   Tree->header()->setSortIndicator(FMailbox.SortColumn(), FMailbox.SortDescending()

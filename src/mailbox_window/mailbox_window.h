@@ -61,6 +61,7 @@ public:
   ~Tmdi_pl_Viewer() override;
   const char* ClassName() const override { return "Tmdi_pl_Viewer"; }
   QMenu* ChildMenu() const override { return MessagesMenu; }
+  TQtFormStorage* FormStorage() const override { return FFormStorage; }
 
   // Loads a store; on failure shows the error box and returns false.
   bool LoadMailbox(const std::string& path, TOpenKind kind);
@@ -90,6 +91,8 @@ private:
   void FormCreate();
   // Columns 4 to 8 take their titles from the constants of the language applied.
   void SetColumnCaptions();
+  // The information area's height, the list taking what is left.
+  void SetHeaderPanelHeight(int height);
   size_t ApplyFilter();
   void ShowAllRows();
   void UpdateStatusBar();
@@ -125,6 +128,7 @@ private:
   QAction* acFilter = nullptr;
   QAction* acView = nullptr;
   QAction* acCollect = nullptr;
+  TQtFormStorage* FFormStorage = nullptr;
 
   TMailbox FMailbox;
   TMailboxFilter FFilter{FMailbox};

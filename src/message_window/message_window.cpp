@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
+#include "settings/qt_form_storage.h"
 #include "shell/busy_cursor.h"
 #include "shell/error_report.h"
 #include "shell/message_boxes.h"
@@ -153,6 +154,17 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   sd->setObjectName("sd");
   sd->setProperty("Title", QString("Save attachment..."));
   FormCreate();
+  FFormStorage = new TQtFormStorage(this, "mdi_pl_Msg\\", {.KeepPlacement = true});
+  FFormStorage->AddBoolean(
+      "FlipPanel.Expanded", [this] { return FlipButton->isChecked(); },
+      [this](bool expanded) { FlipButton->setChecked(expanded); });
+  FFormStorage->AddInteger(
+      "List.Height", [this] { return ListHeight(); }, [this](int height) { SetListHeight(height); });
+  FFormStorage->AddInteger(
+      "pcBody.ActivePageIndex", [this] { return pcBody->currentIndex(); },
+      [this](int index) {
+        if (index >= 0 && index < pcBody->count()) pcBody->setCurrentIndex(index);
+      });
   (new TQtLanguageController(this, "mdi_pl_Msg"))->Attach();
 }
 
@@ -269,8 +281,9 @@ void Tmdi_pl_Msg::BuildBodyPanel() {
   Splitter->addWidget(List);
   Splitter->setStretchFactor(0, 1);
   Splitter->setStretchFactor(1, 0);
-  Splitter->setSizes({400, 78});
+  Splitter->setSizes({400, FListHeight});
   List->hide();
+  connect(Splitter, &QSplitter::splitterMoved, this, [this] { FListHeight = ListHeight(); });
 
   lInfo = new QLabel;
   lInfo->setObjectName("lInfo");
@@ -303,7 +316,16 @@ void Tmdi_pl_Msg::BuildSourcePanel() {
   sourceLayout->addWidget(eSource);
 }
 
-Tmdi_pl_Msg::~Tmdi_pl_Msg() = default;
+Tmdi_pl_Msg::~Tmdi_pl_Msg() { FFormStorage->SaveUnlessSaved(); }
+
+int Tmdi_pl_Msg::ListHeight() const { return List->isHidden() ? FListHeight : List->height(); }
+
+void Tmdi_pl_Msg::SetListHeight(int height) {
+  FListHeight = height;
+  if (List->isHidden()) return;
+  const int total = Splitter->sizes().value(0) + Splitter->sizes().value(1);
+  Splitter->setSizes({std::max(total - height, 1), height});
+}
 
 void Tmdi_pl_Msg::FormCreate() {
   pc->setCurrentWidget(tsBody);
@@ -392,9 +414,11 @@ void Tmdi_pl_Msg::DisplayMessage() {
   eSent->setText(FormatMessageDate(FMessage.MessageDate()));
   eSize->setText(FormatNumber0(static_cast<double>(FSize)) + " B");
   List->setVisible(FMessage.Attachments().Count() > 0);
+  SetListHeight(FListHeight);
   FillAttachments();
   ShowBodies();
-  QString text = AnsiToQString(FMessage.SourceText());
+  // The stored text declares no charset as a whole: each line is shown as it reads best.
+  QString text = AnsiToQString(UndeclaredToAnsi(FMessage.SourceText()));
   text.replace("\r\n", "\n");
   SynMemo->setPlainText(text);
   FillHops();

@@ -38,6 +38,7 @@ public:
   explicit Tmdi_pl_Msg(QWidget* parent = nullptr);
   ~Tmdi_pl_Msg() override;
   const char* ClassName() const override { return "Tmdi_pl_Msg"; }
+  TQtFormStorage* FormStorage() const override { return FFormStorage; }
 
   // Parses a message file and shows it; a failure reaches the caller.
   bool LoadMessageFile(const std::string& path, uint64_t size);
@@ -89,6 +90,9 @@ private:
   std::string PrintJobTitle() const;
   void PrintHtml();
   bool PreparePrinter(QPrinter& printer, bool askSetup);
+  // The attachment list's height, kept while the list is hidden (a message without attachments).
+  int ListHeight() const;
+  void SetListHeight(int height);
 
   QTabWidget* pc = nullptr;
   QWidget* tsBody = nullptr;
@@ -126,6 +130,8 @@ private:
   QAction* Saveall1 = nullptr;
   TFindDialog* fd = nullptr;
   QObject* sd = nullptr; // the save dialog's settings
+  TQtFormStorage* FFormStorage = nullptr;
+  int FListHeight = 78;
 
   TMailMessage FMessage;
   uint64_t FSize = 0;

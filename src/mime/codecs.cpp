@@ -3,6 +3,7 @@
 #include "mime/codec_tables.h"
 #include "mime/date_zones.h"
 #include "platform/ascii.h"
+#include "platform/charset.h"
 #include "platform/codepage.h"
 #include "platform/pellora_error.h"
 
@@ -66,10 +67,11 @@ void SplitLongLine(std::string_view line, std::string& out) {
 
 std::string PadLeftTo(std::string_view text, size_t width, std::string_view pad) {
   std::string_view t = TrimBlanksLeft(text);
-  if (t.size() > width) return std::string(t.substr(t.size() - width));
+  size_t length = AnsiLength(t);
+  if (length > width) return std::string(t.substr(AnsiPrefixSize(t, length - width)));
   std::string result(t);
   if (pad.empty()) return result;
-  while (result.size() < width)
+  for (const size_t padLength = AnsiLength(pad); length < width; length += padLength)
     result.insert(0, pad);
   return result;
 }
@@ -352,9 +354,13 @@ std::string ReplaceEncodedWords(std::string_view value, const TWordDecoder& deco
   std::string decoded;
   size_t p = 0;                       // the value is out + s[p..]
   size_t lastEnd = std::string::npos; // in s: where the last decoded word's text ends
-  TEncodedWord word;
+  TEncodedWord word, next;
   while (FindEncodedWord(s, p, word)) {
     const size_t w = word.Start;
+    word.JoinsNext =
+        FindEncodedWord(s, word.End, next) &&
+        IsLinearWhiteSpace(std::string_view(s).substr(word.End, next.Start - word.End)) &&
+        SameTextAscii(next.Charset, word.Charset);
     decoded.clear();
     decode(word, decoded);
 
@@ -396,9 +402,36 @@ std::string ReplaceEncodedWords(std::string_view value, const TWordDecoder& deco
   return out;
 }
 
+std::string DecodeEncodedWords(std::string_view value, const TWordDecoder& bytes) {
+  // Encoded words are ASCII, which every code page keeps: the text around them can be read
+  // before the words are.
+  std::string undeclared;
+  if (!IsAscii(value)) {
+    undeclared = UndeclaredToAnsi(value);
+    value = undeclared;
+  }
+  if (value.find("=?") == std::string_view::npos) return std::string(TrimBlanks(value));
+  std::string raw, carry, carryCharset;
+  return ReplaceEncodedWords(value, [&](const TEncodedWord& word, std::string& decoded) {
+    raw.clear();
+    if (!carry.empty()) {
+      // The start of a character that the word before began; a word of another charset
+      // leaves it incomplete.
+      if (SameTextAscii(carryCharset, word.Charset))
+        raw = carry;
+      else
+        decoded += '?';
+      carry.clear();
+    }
+    bytes(word, raw);
+    AppendCharsetToAnsi(raw, word.Charset, decoded, word.JoinsNext ? &carry : nullptr);
+    carryCharset.assign(word.Charset);
+  });
+}
+
 std::string DecodeHeaderWords(std::string_view value) {
-  const bool utf8 = FindText(TrimBlanks(value), "=?UTF-8?") != std::string_view::npos;
-  std::string out = ReplaceEncodedWords(value, [](const TEncodedWord& word, std::string& decoded) {
+  return DecodeEncodedWords(value, [](const TEncodedWord& word, std::string& decoded) {
+    const size_t start = decoded.size();
     if (word.Encoding == 'B') {
       DecodeBase64Chunk(word.Text, decoded);
     } else if (word.Encoding == 'U') {
@@ -408,10 +441,9 @@ std::string DecodeHeaderWords(std::string_view value) {
       std::replace(spaced.begin(), spaced.end(), '_', ' ');
       QPDecodeAppend(spaced, decoded);
     }
-    size_t zero = decoded.find('\0');
+    size_t zero = decoded.find('\0', start);
     if (zero != std::string::npos) decoded.resize(zero);
   });
-  return utf8 ? Utf8ToAnsi(out) : out;
 }
 
 std::string EncodeHeaderWordQ(std::string_view text, std::string_view charset) {
@@ -595,6 +627,138 @@ std::string WithFieldParam(std::string_view line, std::string_view paramName,
   return r;
 }
 
+namespace {
+
+// Calls visit(name, value) for each parameter after the value of a header line: names trimmed,
+// values trimmed and without their double quotes.
+template <class F> void ForEachParam(std::string_view line, F&& visit) {
+  size_t start, end;
+  if (!FindValueRange(line, start, end)) return;
+  size_t i = end;
+  while (i < line.size()) {
+    const size_t nameStart = ++i; // past the ";"
+    while (i < line.size() && line[i] != '=' && line[i] != ';')
+      ++i;
+    if (i >= line.size() || line[i] == ';') continue; // no value
+    std::string_view name = TrimBlanks(line.substr(nameStart, i - nameStart));
+    ++i;
+    while (i < line.size() && IsBlank(line[i]))
+      ++i;
+    std::string value;
+    if (i < line.size() && line[i] == '"') {
+      for (++i; i < line.size() && line[i] != '"'; ++i) {
+        if (line[i] == '\\' && i + 1 < line.size()) ++i;
+        value += line[i];
+      }
+      while (i < line.size() && line[i] != ';')
+        ++i;
+    } else {
+      const size_t valueStart = i;
+      while (i < line.size() && line[i] != ';')
+        ++i;
+      value.assign(TrimBlanks(line.substr(valueStart, i - valueStart)));
+    }
+    visit(name, value);
+  }
+}
+
+// %XX escapes of an RFC 2231 value, either case of hex digits; a "%" that begins none stays.
+void AppendPercentDecoded(std::string_view text, std::string& out) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    int hi, lo;
+    if (text[i] == '%' && i + 2 < text.size() && (hi = HexDigitValue(text[i + 1])) >= 0 &&
+        (lo = HexDigitValue(text[i + 2])) >= 0) {
+      out += static_cast<char>(hi * 16 + lo);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+}
+
+} // namespace
+
+bool ExtendedParamOf(std::string_view line, std::string_view paramName, std::string& text) {
+  const std::string_view wanted = TrimBlanks(paramName);
+  struct TPiece {
+    std::string value;
+    bool encoded = false;
+  };
+  std::vector<TPiece> pieces; // by number; only the run from 0 on counts
+  std::string whole;
+  bool hasWhole = false;
+  ForEachParam(line, [&](std::string_view name, const std::string& value) {
+    if (name.size() <= wanted.size() || !StartsWithText(name, wanted) || name[wanted.size()] != '*')
+      return;
+    std::string_view rest = name.substr(wanted.size() + 1);
+    if (rest.empty()) {
+      if (!hasWhole) whole = value;
+      hasWhole = true;
+      return;
+    }
+    const bool encoded = rest.back() == '*';
+    if (encoded) rest.remove_suffix(1);
+    if (rest.empty() || rest.size() > 3 ||
+        rest.find_first_not_of("0123456789") != std::string_view::npos)
+      return;
+    const size_t number = static_cast<size_t>(ParseInt32Or(rest, 0));
+    if (number >= pieces.size()) pieces.resize(number + 1);
+    pieces[number] = {value, encoded};
+  });
+  if (!hasWhole && (pieces.empty() || (pieces[0].value.empty() && !pieces[0].encoded)))
+    return false;
+  if (hasWhole) pieces.assign(1, {whole, true});
+  // The charset and language lead the first piece when it is encoded: charset'language'text.
+  std::string_view charset;
+  std::string bytes;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    std::string_view value = pieces[i].value;
+    if (i > 0 && value.empty() && !pieces[i].encoded) break; // the pieces end at a gap
+    if (i == 0 && pieces[0].encoded) {
+      size_t first = value.find('\'');
+      size_t second = first == std::string_view::npos ? first : value.find('\'', first + 1);
+      if (second != std::string_view::npos) {
+        charset = value.substr(0, first);
+        value.remove_prefix(second + 1);
+      }
+    }
+    if (pieces[i].encoded)
+      AppendPercentDecoded(value, bytes);
+    else
+      bytes += value;
+  }
+  text.clear();
+  AppendCharsetToAnsi(bytes, charset, text);
+  return true;
+}
+
+std::string HtmlMetaCharset(std::string_view html) {
+  // Where browsers look for it: the first bytes, in a meta element's charset attribute or in
+  // the charset of its content ("text/html; charset=...").
+  html = html.substr(0, 8192);
+  for (size_t meta = FindText(html, "<meta"); meta != std::string_view::npos;
+       meta = FindText(html, "<meta", meta + 5)) {
+    size_t close = html.find('>', meta);
+    std::string_view tag =
+        html.substr(meta, close == std::string_view::npos ? html.size() - meta : close - meta);
+    size_t at = FindText(tag, "charset");
+    if (at == std::string_view::npos) continue;
+    at += 7;
+    while (at < tag.size() && (IsBlank(tag[at]) || tag[at] == '\r' || tag[at] == '\n'))
+      ++at;
+    if (at >= tag.size() || tag[at] != '=') continue;
+    ++at;
+    while (at < tag.size() && (IsBlank(tag[at]) || tag[at] == '"' || tag[at] == '\''))
+      ++at;
+    size_t stop = at;
+    while (stop < tag.size() && !IsBlank(tag[stop]) &&
+           std::strchr("\"';/>\r\n", tag[stop]) == nullptr)
+      ++stop;
+    if (stop > at) return std::string(tag.substr(at, stop - at));
+  }
+  return {};
+}
+
 // --- Dates --------------------------------------------------------------------------------
 
 TDateTime ParseMailDate(std::string_view text) {
@@ -657,7 +821,8 @@ std::string NewBoundary() {
 }
 
 std::string CleanFileName(std::string_view name) {
-  std::string r(TrimBlanks(name).substr(0, 254));
+  std::string_view trimmed = TrimBlanks(name);
+  std::string r(trimmed.substr(0, AnsiPrefixSize(trimmed, 254)));
   for (auto& c : r) {
     unsigned char u = static_cast<unsigned char>(c);
     if (u < 32 || std::strchr(":\\/*?\"<>|'", c) != nullptr) c = '_';

@@ -15,7 +15,8 @@ namespace pellora {
 
 // --- Text ---------------------------------------------------------------------------------
 
-// Left-trimmed text, cut to its last width characters or padded on the left to width.
+// Left-trimmed text, cut to its last width characters or padded on the left to width
+// (characters as the code page counts them: a UTF-8 sequence is never split).
 std::string PadLeftTo(std::string_view text, size_t width, std::string_view pad);
 
 // One line from a 1-based position, its CR LF included; the position moves to the next line
@@ -84,6 +85,9 @@ struct TEncodedWord {
   std::string_view Charset;
   char Encoding = 'Q'; // "B", "Q" or "U", upper case; "Q" for any other letter
   std::string_view Text;
+  // Another word of the same charset follows with only blanks between: a character that a
+  // mailer split over the two reads whole.
+  bool JoinsNext = false;
 };
 // The first encoded word at or after from; false when there is none. A "?=" that a further
 // "?=" follows ends the word at the later one's "?", as mailers that put "?=" in a Q text expect.
@@ -96,6 +100,11 @@ using TWordDecoder = std::function<void(const TEncodedWord& word, std::string& d
 // word), and blanks between two adjacent encoded words are dropped, as RFC 2047 says.
 std::string ReplaceEncodedWords(std::string_view value, const TWordDecoder& decode);
 
+// The value's encoded words decoded into the code page: bytes gives the bytes of a word's text,
+// which are read in the word's charset (a character split over adjacent words read whole); the
+// text around the words is read as undeclared 8-bit text. The one conversion of both decoders.
+std::string DecodeEncodedWords(std::string_view value, const TWordDecoder& bytes);
+
 // The message model's decoding of encoded words. The list's quick scanner has its own
 // (ScanDecodeWords): rows show what the lists always showed, so the two differ on purpose where
 // the scanner reads Latin words and bad base64 bytes its own way (see the scanner's tests).
@@ -106,6 +115,12 @@ std::string NormalizeHeaderLine(std::string_view line);
 std::string FieldValueOf(std::string_view line);
 std::string WithFieldValue(std::string_view line, std::string_view value);
 std::string FieldParamOf(std::string_view line, std::string_view paramName);
+// A parameter in the form of RFC 2231 ("name*=utf-8''%E2%82%AC.txt", or numbered pieces
+// "name*0*=", "name*1=", ...) decoded into the code page; false when the line has it in no
+// such form.
+bool ExtendedParamOf(std::string_view line, std::string_view paramName, std::string& text);
+// The charset an HTML text declares in a meta element near its start; empty when none.
+std::string HtmlMetaCharset(std::string_view html);
 std::string WithFieldParam(std::string_view line, std::string_view paramName,
                            std::string_view value);
 
@@ -116,6 +131,7 @@ std::string WithFieldParam(std::string_view line, std::string_view paramName,
 TDateTime ParseMailDate(std::string_view text);
 // "boundary" and eight upper-case hexadecimal digits.
 std::string NewBoundary();
+// Trimmed, cut to 254 characters (never inside a UTF-8 sequence), forbidden characters "_".
 std::string CleanFileName(std::string_view name);
 
 } // namespace pellora

@@ -2,6 +2,7 @@
 
 #include "mime/codecs.h"
 #include "platform/ascii.h"
+#include "platform/charset.h"
 #include "platform/codepage.h"
 
 #include <algorithm>
@@ -19,10 +20,10 @@ void ParseRecipientValue(std::string_view value, std::vector<std::string>& names
   auto endRecipient = [&] {
     if (!address.empty()) {
       names.push_back(DecodeHeaderWords(TrimBlanks(pending)));
-      addresses.emplace_back(TrimBlanks(address));
+      addresses.push_back(UndeclaredToAnsi(TrimBlanks(address)));
     } else {
       names.emplace_back();
-      addresses.emplace_back(TrimBlanks(pending));
+      addresses.push_back(UndeclaredToAnsi(TrimBlanks(pending)));
     }
     pending.clear();
     address.clear();
@@ -294,16 +295,17 @@ TReceived TMailMessage::ReceivedHop(int index) const {
 
 namespace {
 
-void FillLines(const TMailPart& part, std::vector<std::string>& lines) {
+// The body in the code page: by its charset, an HTML body without one by its meta element,
+// a body that declares none as undeclared 8-bit text.
+void FillLines(const TMailPart& part, std::string_view type, std::vector<std::string>& lines) {
   std::string_view bytes = part.DecodedBody();
-  const void* zero = std::memchr(bytes.data(), '\0', bytes.size());
-  if (zero)
-    bytes = bytes.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - bytes.data()));
-  auto add = [&](std::string_view line) { lines.emplace_back(line); };
-  if (SameTextAscii(part.BodyCharset(), "UTF-8"))
-    ForEachLine(Utf8ToAnsi(bytes), add);
-  else
-    ForEachLine(bytes, add);
+  std::string charset = part.BodyCharset();
+  if (charset.empty() && type == "text/html") charset = HtmlMetaCharset(bytes);
+  // Converted before the cut at a zero byte: UTF-16 text holds zero bytes.
+  std::string text = CharsetToAnsi(bytes, charset);
+  std::string_view shown = text;
+  shown = shown.substr(0, shown.find('\0'));
+  ForEachLine(shown, [&](std::string_view line) { lines.emplace_back(line); });
 }
 
 } // namespace
@@ -313,7 +315,7 @@ bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
     part->DecodeBody();
     if (!part->DecodedBody().empty()) {
       FTextPart = part;
-      FillLines(*part, FTextLines);
+      FillLines(*part, type, FTextLines);
       return true;
     }
   }
@@ -321,7 +323,7 @@ bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
     part->DecodeBody();
     if (!part->DecodedBody().empty()) {
       FHtmlPart = part;
-      FillLines(*part, FHtmlLines);
+      FillLines(*part, type, FHtmlLines);
       return true;
     }
   }

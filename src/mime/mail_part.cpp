@@ -2,8 +2,10 @@
 
 #include "mime/codecs.h"
 #include "mime/mail_message.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/pellora_error.h"
+#include "platform/unicode.h"
 
 #include <cstring>
 
@@ -196,7 +198,11 @@ void TMailPart::ParsePlain(std::string_view body) {
   }
   FEncodedBody.assign(body.substr(0, first));
 
-  const std::string& charset = FOwnerMessage->Charset();
+  // The text and the file names declare no charset: UTF-8 ones are labelled so, others with the
+  // message's charset.
+  auto labelOf = [this](std::string_view text) {
+    return !IsAscii(text) && IsValidUtf8(text) ? std::string("utf-8") : FOwnerMessage->Charset();
+  };
   std::string newBoundary;
   std::string fileName;
   bool inside = false;
@@ -213,7 +219,7 @@ void TMailPart::ParsePlain(std::string_view body) {
         text->ParseText(QPEncodeText(UpToZero(FEncodedBody), false), false);
         text->FParentBoundary = newBoundary;
         text->SetFieldValue("Content-Type", "text/plain");
-        text->SetFieldParam("Content-Type", "charset", "\"" + charset + "\"");
+        text->SetFieldParam("Content-Type", "charset", "\"" + labelOf(FEncodedBody) + "\"");
         text->SetFieldValue("Content-Transfer-Encoding", "quoted-printable");
         FSubParts.Add(text);
         SetFieldValue("Content-Type", "");
@@ -231,7 +237,7 @@ void TMailPart::ParsePlain(std::string_view body) {
       UUDecodeBlock(region, file->FDecodedBody);
       file->ReencodeAsBase64();
       file->FParentBoundary = newBoundary;
-      const std::string quoted = "\"" + EncodeHeaderWordQ(fileName, charset) + "\"";
+      const std::string quoted = "\"" + EncodeHeaderWordQ(fileName, labelOf(fileName)) + "\"";
       file->SetFieldValue("Content-Type", ContentTypeForFile(fileName));
       file->SetFieldValue("Content-Transfer-Encoding", "base64");
       file->SetFieldValue("Content-Disposition", "attachment");
@@ -345,10 +351,19 @@ void TMailPart::ReencodeAsBase64() {
 
 std::string TMailPart::AttachmentFileName() const {
   const bool hasType = HasField("Content-Type");
-  std::string raw;
+  std::string raw, name;
+  // The RFC 2231 form of a name is decoded on reading; the other sources hold encoded words.
+  auto extended = [&](std::string_view field, std::string_view param) {
+    int i = FindField(field);
+    return i >= 0 && ExtendedParamOf(FHeaderLines[static_cast<size_t>(i)], param, name) &&
+           !name.empty();
+  };
+  bool decoded = false;
   if (HasField("X-Pellora-Attachment"))
     raw = FieldValue("X-Pellora-Attachment");
-  else if (!(raw = FieldParam("Content-Type", "name")).empty()) {
+  else if ((decoded = extended("Content-Type", "name"))) {
+  } else if (!(raw = FieldParam("Content-Type", "name")).empty()) {
+  } else if ((decoded = extended("Content-Disposition", "filename"))) {
   } else if (!(raw = FieldParam("Content-Disposition", "filename")).empty()) {
   } else if (HasField("Content-ID"))
     raw = FieldValue("Content-ID");
@@ -358,7 +373,7 @@ std::string TMailPart::AttachmentFileName() const {
     raw = FieldValue("Content-Type") + ExtensionForContentType(MimeType());
   else
     raw = "unknown";
-  std::string name = DecodeHeaderWords(raw);
+  if (!decoded) name = DecodeHeaderWords(raw);
   if (name.find('.') == std::string::npos && hasType) name += ExtensionForContentType(MimeType());
   return CleanFileName(name);
 }

@@ -5,7 +5,9 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -75,17 +77,59 @@ const TCodePageTable& TableFor(int codePage) {
 }
 
 int overrideCodePage = 0;
+int overrideLegacyCodePage = 0;
 
-int CodePageFromEnvironment() {
-  if (const char* forced = std::getenv("PELLORA_CODEPAGE"); forced && *forced) {
-    int value = std::atoi(forced);
-    if (value > 0) return value;
-  }
+int PositiveFromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value && std::atoi(value) > 0 ? std::atoi(value) : 0;
+}
+
+// The locale that decides the character type: the first of LC_ALL, LC_CTYPE and LANG set.
+const char* LocaleFromEnvironment() {
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char* value = std::getenv(name);
-    if (value && *value) return CodePageForLocaleName(value);
+    if (value && *value) return value;
   }
-  return 1252;
+  return "";
+}
+
+int CodePageFromEnvironment() {
+  if (int forced = PositiveFromEnvironment("PELLORA_CODEPAGE")) return forced;
+  return AnsiCodePageForLocaleName(LocaleFromEnvironment());
+}
+
+bool Utf8Codeset(std::string_view localeName) {
+  size_t dot = localeName.find('.');
+  if (dot == std::string_view::npos) return false;
+  std::string codeset;
+  for (char ch : localeName.substr(dot + 1)) {
+    if (ch == '@') break;
+    if (ch != '-' && ch != '_') codeset += AsciiLower(ch);
+  }
+  return codeset == "utf8";
+}
+
+// Under 65001: valid sequences are copied, each other byte becomes bad.
+void CopyValidUtf8(std::string_view text, std::string& out, std::string_view bad) {
+  out.reserve(out.size() + text.size());
+  size_t i = 0, n = text.size();
+  while (i < n) {
+    size_t run = i;
+    while (run < n && static_cast<unsigned char>(text[run]) < 0x80)
+      ++run;
+    out.append(text.substr(i, run - i));
+    i = run;
+    if (i >= n) break;
+    char32_t c;
+    size_t len = DecodeUtf8(text, i, c);
+    if (len == 0) {
+      out.append(bad);
+      ++i;
+    } else {
+      out.append(text.substr(i, len));
+      i += len;
+    }
+  }
 }
 
 } // namespace
@@ -105,6 +149,10 @@ int CodePageForLocaleName(std::string_view localeName) {
   return it == languages.end() ? 1252 : it->second;
 }
 
+int AnsiCodePageForLocaleName(std::string_view localeName) {
+  return Utf8Codeset(localeName) ? CodePageUtf8 : CodePageForLocaleName(localeName);
+}
+
 int AnsiCodePage() {
   if (overrideCodePage) return overrideCodePage;
   static const int fromEnvironment = CodePageFromEnvironment();
@@ -113,18 +161,52 @@ int AnsiCodePage() {
 
 void SetAnsiCodePage(int codePage) { overrideCodePage = codePage; }
 
+int LegacyCodePage() {
+  if (overrideLegacyCodePage) return overrideLegacyCodePage;
+  static const int forced = PositiveFromEnvironment("PELLORA_LEGACY_CODEPAGE");
+  if (forced) return forced;
+  if (int ansi = AnsiCodePage(); ansi != CodePageUtf8) return ansi;
+  static const int ofLanguage = CodePageForLocaleName(LocaleFromEnvironment());
+  return ofLanguage;
+}
+
+void SetLegacyCodePage(int codePage) {
+  overrideLegacyCodePage = codePage;
+}
+
 bool IsAscii(std::string_view text) {
-  for (unsigned char c : text)
-    if (c >= 0x80) return false;
+  // Eight bytes at a time: the list load asks this of every header value.
+  const char* p = text.data();
+  size_t n = text.size(), i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    if (word & 0x8080808080808080ull) return false;
+  }
+  for (; i < n; ++i)
+    if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
   return true;
+}
+
+size_t AnsiPrefixSize(std::string_view text, size_t count) {
+  return AnsiCodePage() == CodePageUtf8 ? Utf8PrefixSize(text, count)
+                                        : std::min(count, text.size());
+}
+
+size_t AnsiLength(std::string_view text) {
+  return AnsiCodePage() == CodePageUtf8 ? Utf8Length(text) : text.size();
 }
 
 std::string Utf8ToAnsi(std::string_view utf8) { return Utf8ToAnsi(utf8, AnsiCodePage()); }
 
 std::string Utf8ToAnsi(std::string_view utf8, int codePage) {
   if (IsAscii(utf8)) return std::string(utf8);
-  const TCodePageTable& table = TableFor(codePage);
   std::string out;
+  if (codePage == CodePageUtf8) {
+    CopyValidUtf8(utf8, out, "?");
+    return out;
+  }
+  const TCodePageTable& table = TableFor(codePage);
   out.reserve(utf8.size());
   auto p = reinterpret_cast<const unsigned char*>(utf8.data());
   size_t i = 0, n = utf8.size();
@@ -151,10 +233,36 @@ std::string AnsiToUtf8(std::string_view ansi) { return AnsiToUtf8(ansi, AnsiCode
 
 std::string AnsiToUtf8(std::string_view ansi, int codePage) {
   if (IsAscii(ansi)) return std::string(ansi);
-  const TCodePageTable& table = TableFor(codePage);
   std::string out;
+  if (codePage == CodePageUtf8) {
+    CopyValidUtf8(ansi, out, "\xEF\xBF\xBD");
+    return out;
+  }
+  const TCodePageTable& table = TableFor(codePage);
   out.reserve(ansi.size() + ansi.size() / 2);
   for (unsigned char c : ansi) AppendUtf8(out, table.toUnicode[c]);
+  return out;
+}
+
+std::string UndeclaredToAnsi(std::string_view text) {
+  if (IsAscii(text)) return std::string(text);
+  const int ansi = AnsiCodePage(), legacy = LegacyCodePage();
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  // Line by line: a message may hold a UTF-8 part beside one in the legacy code page.
+  while (!text.empty()) {
+    size_t lf = text.find('\n');
+    std::string_view line = text.substr(0, lf == std::string_view::npos ? text.size() : lf + 1);
+    text.remove_prefix(line.size());
+    if (IsAscii(line))
+      out.append(line);
+    else if (IsValidUtf8(line))
+      out += Utf8ToAnsi(line, ansi);
+    else if (legacy == ansi)
+      out.append(line);
+    else
+      out += Utf8ToAnsi(AnsiToUtf8(line, legacy), ansi);
+  }
   return out;
 }
 

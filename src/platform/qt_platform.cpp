@@ -13,7 +13,7 @@ TMessageBoxHook messageBoxHook;
 TOpenFileHook openFileHook;
 TPickHook pickFolderHook;
 TPickHook pickSaveFileHook;
-TPickHook pickOpenFileHook;
+TPickOpenHook pickOpenFileHook;
 } // namespace
 
 void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook = std::move(hook); }
@@ -47,9 +47,7 @@ namespace pellora {
 
 void SetPickFolderHook(TPickHook hook) { pickFolderHook = std::move(hook); }
 void SetPickSaveFileHook(TPickHook hook) { pickSaveFileHook = std::move(hook); }
-void SetPickOpenFileHook(TPickHook hook) {
-  pickOpenFileHook = std::move(hook);
-}
+void SetPickOpenFileHook(TPickOpenHook hook) { pickOpenFileHook = std::move(hook); }
 
 QString PickFolder(QWidget* owner, const QString& title, const QString& start) {
   if (pickFolderHook) return pickFolderHook(title, start);
@@ -63,9 +61,23 @@ QString PickSaveFile(QWidget* owner, const QString& title, const QString& preset
   return QFileDialog::getSaveFileName(owner, title, presetName);
 }
 
-QString PickOpenFile(QWidget* owner, const QString& title, const QString& filters) {
-  if (pickOpenFileHook) return pickOpenFileHook(title, filters);
-  return QFileDialog::getOpenFileName(owner, title, QString(), filters);
+QString PickOpenFile(QWidget* owner, const QString& filter, const QString& start) {
+  if (pickOpenFileHook) return pickOpenFileHook(filter, start);
+  // One existing file; the dialog is resizable and has no read-only choice.
+  return QFileDialog::getOpenFileName(owner, QString(), QDir(start).exists() ? start : QString(),
+                                      FileDialogFilters(filter).join(";;"));
+}
+
+QStringList FileDialogFilters(const QString& filter) {
+  QStringList parts = filter.split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList masks = parts[i + 1].split(';', Qt::SkipEmptyParts);
+    for (QString& mask : masks)
+      if (mask == "*.*") mask = "*";
+    filters << QString("%1 (%2)").arg(parts[i], masks.join(' '));
+  }
+  return filters;
 }
 
 } // namespace pellora

@@ -1,6 +1,7 @@
 #pragma once
 // Qt side of the shell services: message boxes and the system's programs.
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -25,12 +26,16 @@ void SetOpenFileHook(TOpenFileHook hook);
 QString PickFolder(QWidget* owner, const QString& title, const QString& start = {});
 // The save dialog: asks before overwriting, needs an existing folder; "" on Cancel.
 QString PickSaveFile(QWidget* owner, const QString& title, const QString& presetName);
-// The open dialog for one existing file, with name filters ("Messages (*.eml);;..."); "" on Cancel.
-QString PickOpenFile(QWidget* owner, const QString& title, const QString& filters);
+// The open dialog for one existing file, starting in the folder start; filter as the program's
+// forms write it ("Email files|*.eml|All files|*.*"); "" on Cancel.
+QString PickOpenFile(QWidget* owner, const QString& filter, const QString& start);
+// "Name|*.a;*.b|All|*.*" as Qt's name filters "Name (*.a *.b)", "All (*)".
+QStringList FileDialogFilters(const QString& filter);
 // Tests answer the pickers through these seams.
 using TPickHook = std::function<QString(const QString& title, const QString& preset)>;
 void SetPickFolderHook(TPickHook hook);
 void SetPickSaveFileHook(TPickHook hook);
-void SetPickOpenFileHook(TPickHook hook); // given the title and the filters
+using TPickOpenHook = std::function<QString(const QString& filter, const QString& start)>;
+void SetPickOpenFileHook(TPickOpenHook hook);
 
 } // namespace pellora

@@ -55,6 +55,63 @@ size_t DecodeUtf8(std::string_view text, size_t at, char32_t& c) {
   return len;
 }
 
+size_t Utf8PrefixSize(std::string_view text, size_t count) {
+  size_t at = 0;
+  char32_t c;
+  for (; count > 0 && at < text.size(); --count) {
+    size_t len = DecodeUtf8(text, at, c);
+    at += len == 0 ? 1 : len;
+  }
+  return at;
+}
+
+size_t Utf8Length(std::string_view text) {
+  size_t count = 0;
+  char32_t c;
+  for (size_t at = 0; at < text.size(); ++count) {
+    size_t len = DecodeUtf8(text, at, c);
+    at += len == 0 ? 1 : len;
+  }
+  return count;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  char32_t c;
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len = DecodeUtf8(text, i, c);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+size_t Utf8IncompleteTail(std::string_view text) {
+  // The lead byte of the last sequence lies at most three bytes back.
+  for (size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+    auto b = static_cast<unsigned char>(text[text.size() - back]);
+    if ((b & 0xC0) == 0x80) continue; // a continuation byte: look further back
+    size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    if (need <= back) return 0;
+    // Cut short only if what there is could still begin a well-formed sequence.
+    std::string_view tail = text.substr(text.size() - back);
+    std::string probe(tail);
+    probe.append(need - back, static_cast<char>(0x80));
+    char32_t c;
+    // The continuation bytes chosen may be below the range a lead byte allows (E0, F0).
+    for (unsigned char fill : {0x80, 0x90, 0xA0}) {
+      for (size_t k = back; k < need; ++k)
+        probe[k] = static_cast<char>(fill);
+      if (DecodeUtf8(probe, 0, c) == need) return back;
+    }
+    return 0;
+  }
+  return 0;
+}
+
 void AppendUtf16Le(std::string& out, char32_t c) {
   auto put = [&out](char32_t u) {
     out += static_cast<char>(u & 0xFF);

@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "discovery/open_wizard.h"
 #include "i18n/language_manager.h"
 #include "i18n/localized_text.h"
 #include "i18n/language_setup.h"
@@ -8,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
+#include "settings/qt_form_storage.h"
 #include "shell/about_dialog.h"
 #include "shell/app_instances.h"
 #include "shell/error_report.h"
@@ -51,6 +53,11 @@ std::map<TOpenKind, TOpener>& Openers() {
 
 void RegisterOpener(TOpenKind kind, TOpener opener) { Openers()[kind] = std::move(opener); }
 
+void TMdiChild::closeEvent(QCloseEvent* event) {
+  if (TQtFormStorage* storage = FormStorage()) storage->Save();
+  QWidget::closeEvent(event);
+}
+
 Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
     : QMainWindow(parent), FArguments(std::move(arguments)) {
   instance = this;
@@ -85,6 +92,7 @@ Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
 }
 
 Twnd_pl_Main::~Twnd_pl_Main() {
+  FormStorage->SaveUnlessSaved();
   // Closing children while the frame goes must not reach its half-destroyed menus.
   disconnect(FMdi, nullptr, this, nullptr);
   if (instance == this) instance = nullptr;
@@ -171,7 +179,15 @@ void Twnd_pl_Main::FormCreate() {
   WebUpdate->OnBeforeShowInfo = [this](bool& showInfo) { WebUpdateBeforeShowInfo(showInfo); };
   StartLanguages();
   UpdateMessageBoxCaptions();
+  FormStorage = new TQtFormStorage(this, "%FORM_NAME%\\",
+                                   {.KeepState = true, .KeepPlacement = true,
+                                    .DefaultState = TWindowState::Maximized});
   UpdateActions();
+}
+
+void Twnd_pl_Main::setVisible(bool visible) {
+  if (visible && !FormStorage->Restored()) FormStorage->Restore();
+  QMainWindow::setVisible(visible);
 }
 
 void Twnd_pl_Main::StartLanguages() {
@@ -250,6 +266,8 @@ void Twnd_pl_Main::AddChild(TMdiChild* window, const QString& caption, int image
   window->setStatusTip(hint);
   QMdiSubWindow* sub = FMdi->addSubWindow(window);
   sub->setAttribute(Qt::WA_DeleteOnClose);
+  // Its size and position for when it is restored, and its stored properties.
+  if (TQtFormStorage* storage = window->FormStorage()) storage->Restore();
   connect(sub, &QObject::destroyed, this,
           [this] { QTimer::singleShot(0, this, Guarded([this] { UpdateActions(); })); });
   sub->showMaximized();
@@ -285,19 +303,8 @@ void Twnd_pl_Main::UpdateActions() {
 }
 
 void Twnd_pl_Main::acOpenExecute() {
-  // Until the open wizard exists: pick a file by hand and open it by its kind.
-  QString chosen = PickOpenFile(
-      this, "Open",
-      "Mail files (*.eml *.dbx *.mbx *);;Messages (*.eml);;Databases (*.dbx *.mbx);;All files (*)");
-  if (chosen.isEmpty()) return;
-  std::string path = QFile::encodeName(chosen).toStdString();
-  TOpenKind kind = KindOfPath(path);
-  // The user chose this file: say why nothing opens.
-  if (kind == okUnknown) {
-    ErrorBox(GetLocalizedText("lc_FileNotSupported"));
-    return;
-  }
-  OpenPath(path, kind);
+  TOpenChoice choice = RunOpenWizard(this);
+  if (choice.Confirmed) OpenPath(choice.Path, choice.Kind);
 }
 
 void Twnd_pl_Main::acCloseChildExecute() {
@@ -388,6 +395,7 @@ void Twnd_pl_Main::dropEvent(QDropEvent* event) {
 
 void Twnd_pl_Main::closeEvent(QCloseEvent* event) {
   RunGuarded([this] { FormClose(); });
+  FormStorage->Save();
   QMainWindow::closeEvent(event);
 }
 

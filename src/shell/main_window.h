@@ -17,6 +17,7 @@ namespace pellora {
 
 class TAppInstances;
 class TMDIButtonGroup;
+class TQtFormStorage;
 class TQtLanguageController;
 class TWebUpdate;
 
@@ -31,6 +32,11 @@ public:
   int ImageIndex() const { return FImageIndex; }
   // The window's own menu, shown in the frame's menu bar before "&Windows" while it is active.
   virtual QMenu* ChildMenu() const { return nullptr; }
+  // The window's settings: restored when the frame first shows it, saved when it closes.
+  virtual TQtFormStorage* FormStorage() const { return nullptr; }
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
 
 private:
   friend class Twnd_pl_Main;
@@ -89,6 +95,10 @@ public:
   TMDIButtonGroup* mdibg = nullptr;
   TWebUpdate* WebUpdate = nullptr;
   TQtLanguageController* LanguageController = nullptr;
+  TQtFormStorage* FormStorage = nullptr;
+
+  // The stored placement and state are applied before the frame first shows.
+  void setVisible(bool visible) override;
 
 protected:
   void showEvent(QShowEvent* event) override;

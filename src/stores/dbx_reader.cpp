@@ -1,5 +1,7 @@
 #include "stores/dbx_reader.h"
 
+#include "platform/codepage.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
@@ -103,7 +105,7 @@ std::string TDBXReader::GetStoreName() {
   if (FFolderBlock.size() < FolderBlockSize) return {};
   const char* start = reinterpret_cast<const char*>(&FFolderBlock[261]);
   size_t limit = FolderBlockSize - 261;
-  return std::string(start, strnlen(start, limit));
+  return UndeclaredToAnsi(std::string_view(start, strnlen(start, limit)));
 }
 
 void TDBXReader::ReadMessageInfos() {

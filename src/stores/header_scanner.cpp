@@ -4,7 +4,6 @@
 #include "mime/codecs.h"
 #include "mime/date_zones.h"
 #include "platform/ascii.h"
-#include "platform/codepage.h"
 
 #include <cstring>
 
@@ -94,6 +93,7 @@ std::string DecodeWordQ(std::string_view w) {
   return out;
 }
 
+// A malformed escape gives "@".
 std::string DecodeWordQLatin(std::string_view w) {
   std::string out;
   out.reserve(w.size());
@@ -116,10 +116,7 @@ std::string DecodeWordQLatin(std::string_view w) {
     }
     if (w.size() - i - 1 < 2) break;
     int hi = HexDigitValue(w[i + 1]), lo = HexDigitValue(w[i + 2]);
-    int byte = hi >= 0 && lo >= 0 ? hi * 16 + lo : 64;
-    if (byte == 0xB9) byte = 0x9A;
-    if (byte == 0xBE) byte = 0x9E;
-    out += static_cast<char>(byte);
+    out += static_cast<char>(hi >= 0 && lo >= 0 ? hi * 16 + lo : 64);
     i += 3;
   }
   return out;
@@ -283,24 +280,20 @@ void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header) {
 }
 
 std::string ScanDecodeWords(std::string_view text) {
-  const bool utf8 = ContainsUpper(text, "=?UTF-8?");
-  const bool latin = ContainsUpper(text, "=?ISO-8859-1?") || ContainsUpper(text, "=?ISO-8859-2?");
-  std::string r =
-      ReplaceEncodedWords(text, [latin](const TEncodedWord& word, std::string& decoded) {
-        if (word.Encoding == 'B') {
-          decoded = DecodeWordB(word.Text);
-        } else if (word.Encoding == 'U') {
-          decoded = DecodeWordU(word.Text);
-        } else {
-          std::string spaced(word.Text);
-          for (auto& c : spaced)
-            if (c == '_') c = ' ';
-          decoded = latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
-        }
-      });
-  // The platform's conversion keeps the rest of a value when one byte is not UTF-8.
-  if (utf8) r = Utf8ToAnsi(r);
-  return r;
+  const bool latin = text.find("=?") != std::string_view::npos &&
+                     (ContainsUpper(text, "=?ISO-8859-1?") || ContainsUpper(text, "=?ISO-8859-2?"));
+  return DecodeEncodedWords(text, [latin](const TEncodedWord& word, std::string& decoded) {
+    if (word.Encoding == 'B') {
+      decoded += DecodeWordB(word.Text);
+    } else if (word.Encoding == 'U') {
+      decoded += DecodeWordU(word.Text);
+    } else {
+      std::string spaced(word.Text);
+      for (auto& c : spaced)
+        if (c == '_') c = ' ';
+      decoded += latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
+    }
+  });
 }
 
 TDateTime ScanMailDate(std::string_view text) {

@@ -13,9 +13,9 @@ void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header);
 // The local time of a mail date, or 0. Unlike the message model's ParseMailDate, full month
 // names ("June", "Sept") are read: the list's dates stay as they always were.
 TDateTime ScanMailDate(std::string_view text);
-// Decodes the encoded words of a header value for a list row. It differs on purpose from the
-// message model's DecodeHeaderWords: in Latin-1/2 Q words a malformed escape gives "@" and
-// ISO-8859-2 B9/BE become their 1250 bytes; a byte outside the base64 alphabet counts as "A".
+// Decodes the encoded words of a header value for a list row, into the code page as the message
+// model's DecodeHeaderWords does. Its word decoders differ on purpose: in a value with Latin-1/2
+// words a malformed Q escape gives "@"; a byte outside the base64 alphabet counts as "A".
 std::string ScanDecodeWords(std::string_view text);
 
 // ScanHeader fed one line at a time, so that a store loader need not keep a message's lines:

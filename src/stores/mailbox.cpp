@@ -185,11 +185,12 @@ void TMailbox::ListReaderMessages() {
     TMessageEntry& entry = FEntries.emplace_back();
     entry.Index = i;
     entry.Kind = ekDatabase;
+    // A database keeps its texts in the code page of the system that wrote it.
     TEMLHeader& h = entry.Header;
-    h.From = std::move(info.From);
-    h.Sender = std::move(info.Sender);
-    h.Subject = std::move(info.Subject);
-    h.To = JoinRecipients(info.ToNames, info.ToAddresses);
+    h.From = UndeclaredToAnsi(info.From);
+    h.Sender = UndeclaredToAnsi(info.Sender);
+    h.Subject = UndeclaredToAnsi(info.Subject);
+    h.To = UndeclaredToAnsi(JoinRecipients(info.ToNames, info.ToAddresses));
     h.Priority = info.Priority;
     h.Date = info.Date != 0 ? info.Date : ScanMailDate(info.DateText);
     h.Size = static_cast<int64_t>(info.TextSize);

@@ -1,6 +1,7 @@
 #include "stores/mbx_reader.h"
 
 #include "platform/ascii.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -90,7 +91,7 @@ int32_t TMBXReader::GetMessageCount() {
 std::string TMBXReader::GetStoreName() {
   std::string name = ExtractFileName(FFileName);
   std::string ext = ExtractFileExt(name);
-  return name.substr(0, name.size() - ext.size());
+  return Utf8ToAnsi(name.substr(0, name.size() - ext.size())); // a path's name is UTF-8
 }
 
 std::string TMBXReader::GetMessageHeader(int32_t index) {

@@ -1,5 +1,6 @@
 // pellora-cli as scripts use it: the real binary, its output, its exit codes.
 #include "support/discovery_builders.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,58 @@ TEST(Cli, ListTextFilterAndAddresses) {
   TRun addresses = Cli({"addresses", "--kind", "0", samples + "/Archive.dbx"});
   EXPECT_EQ(addresses.code, 0);
   EXPECT_NE(addresses.out.find("ERIN@EXAMPLE.COM = ERIN"), std::string::npos);
+}
+
+// Mail in Japanese, Russian and Greek as a user of a UTF-8 locale reads it, and as users of
+// legacy code pages do (the output is UTF-8 either way).
+TEST(Cli, MessagesInEveryCharset) {
+  const std::string world = samples + "/World/";
+  const std::string jp = "\xE4\xBC\x9A\xE8\xAD\xB0\xE3\x81\xAE\xE8\xB3\x87\xE6\x96\x99"
+                         "\xE3\x81\xAB\xE3\x81\xA4\xE3\x81\x84\xE3\x81\xA6";
+  const std::string ru = "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xD0\xB7\xD0\xB0 "
+                         "\xD0\xBA\xD0\xB2\xD0\xB0\xD1\x80\xD1\x82\xD0\xB0\xD0\xBB";
+  const std::string gr = "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1 "
+                         "\xCE\xB1\xCF\x80\xCF\x8C \xCF\x84\xCE\xB7\xCE\xBD "
+                         "\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1";
+  struct {
+    const char* codePage; // nullptr: the locale's
+    std::string japanese, russian, greek;
+  } cases[] = {
+      {nullptr, jp, ru, gr},
+      {"1251", "?????????", ru, "???????? ??? ??? ?????"},
+      {"1253", "?????????", "????? ?? ???????", gr},
+  };
+  for (const auto& c : cases) {
+    pellora::test::TScopedEnv codePage("PELLORA_CODEPAGE", c.codePage);
+    pellora::test::TScopedEnv locale("LC_ALL", "en_US.UTF-8");
+    TRun list = Cli({"list", world});
+    ASSERT_EQ(list.code, 0);
+    for (const std::string* subject : {&c.japanese, &c.russian, &c.greek})
+      EXPECT_NE(list.out.find("\t" + *subject + "\t"), std::string::npos)
+          << *subject << " in " << list.out;
+  }
+  pellora::test::TScopedEnv codePage("PELLORA_CODEPAGE", nullptr);
+  pellora::test::TScopedEnv locale("LC_ALL", "en_US.UTF-8");
+  struct {
+    std::string file, subject, body, attachment;
+  } messages[] = {
+      {"japanese.eml", jp, "\xE5\xB1\xB1\xE7\x94\xB0\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82",
+       "\xE8\xB3\x87\xE6\x96\x99.pdf"},
+      {"russian.eml", ru,
+       "\xD0\x94\xD0\xBE\xD0\xB1\xD1\x80\xD1\x8B\xD0\xB9 \xD0\xB4\xD0\xB5\xD0\xBD\xD1\x8C!",
+       ru + ".txt"},
+      {"greek.eml", gr, gr + "!",
+       "\xCE\xA0\xCF\x81\xCF\x8C\xCE\xB3\xCF\x81\xCE\xB1\xCE\xBC\xCE\xBC\xCE\xB1 "
+       "\xCE\xB5\xCE\xBA\xCE\xB4\xCF\x81\xCE\xBF\xCE\xBC\xCE\xAE\xCF\x82.txt"},
+  };
+  for (const auto& m : messages) {
+    TRun run = Cli({"message", world + m.file});
+    ASSERT_EQ(run.code, 0) << m.file;
+    auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json["subject"], m.subject);
+    EXPECT_EQ(json["text"].get<std::string>().substr(0, m.body.size()), m.body);
+    EXPECT_EQ(json["attachments"][0]["name"], m.attachment);
+  }
 }
 
 TEST(Cli, MailboxFilesOfOtherProgramsWithoutKind) {

@@ -49,6 +49,12 @@ TEST(PrefsJS, ValueIsCutAfter1024Characters) {
   prefs.LoadFromText("user_pref(\"long\", \"" + value + "\");");
   // 1,024 characters after the comma: a blank, the quote, 1,022 characters; then the last two go.
   EXPECT_EQ(prefs.Prefs()[0].Value, "\"" + std::string(1020, 'v'));
+  // The file is UTF-8: characters, not bytes, and none of them split.
+  std::string wide;
+  for (int i = 0; i < 1100; ++i)
+    wide += "\xC3\xA9";
+  prefs.LoadFromText("user_pref(\"wide\", \"" + wide + "\");");
+  EXPECT_EQ(prefs.Prefs()[1].Value, "\"" + wide.substr(0, 2 * 1020));
 }
 
 TEST(PrefsJS, FileLoadingAndLookUp) {

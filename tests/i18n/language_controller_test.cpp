@@ -1,4 +1,6 @@
 // Windows take the texts of the selected language, and give their own back.
+#include "discovery/open_wizard.h"
+#include "discovery/store_browser.h"
 #include "i18n/language_manager.h"
 #include "i18n/qt_language_controller.h"
 #include "i18n/window_texts.h"
@@ -7,6 +9,7 @@
 #include "message_window/message_window.h"
 #include <QApplication>
 #include "shell/main_window.h"
+#include "support/settings_folder.h"
 #include "support/temp_dir.h"
 #include "update/qt_web_update.h"
 #include "window_bar/mdi_button_group.h"
@@ -190,6 +193,61 @@ private slots:
                   .startsWith(QString::fromUtf8("\xC2\xAB")));
   }
 
+  void WizardAndStoreBrowserAreTranslatedAndSwitchedBack() {
+    Twiz_pl_Open wizard;
+    Tdlg_pl_Files browser;
+    const QAbstractItemModel* columns = browser.findChild<QTreeView*>("Tree")->model();
+    manager.SelectLanguage(1031);
+    QCOMPARE(wizard.windowTitle(), QString("Öffnen-Assistent"));
+    QCOMPARE(wizard.findChild<QAbstractButton*>("rb2")->text(),
+             QString("Ordner mit E-Mail-Dateien (EML)"));
+    QCOMPARE(wizard.findChild<QWidget*>("feTB")->toolTip(), QString("Doppelklick zum Durchsuchen"));
+    QCOMPARE(wizard.findChild<QObject*>("odEML")->property("Filter").toString(),
+             QString("E-Mail-Dateien|*.eml|Alle Dateien|*.*"));
+    QCOMPARE(browser.windowTitle(), QString("Nachrichtendatenbanken der aktuellen Sitzung"));
+    QCOMPARE(browser.findChild<QAbstractButton*>("bLoad")->text(), QString("Abbrechen"));
+    QCOMPARE(columns->headerData(0, Qt::Horizontal).toString(), QString("Identität/Ordner"));
+    QCOMPARE(columns->headerData(2, Qt::Horizontal).toString(), QString("Zeitstempel"));
+    QCOMPARE(browser.findChild<QAbstractButton*>("bProfile")->text(), QString("Windows-Profil..."));
+
+    manager.SelectLanguage(LangEnglishUS);
+    QCOMPARE(wizard.findChild<QAbstractButton*>("bEML")->text(),
+             QString("Browse current Win/Live Mail store"));
+    QCOMPARE(wizard.findChild<QObject*>("odEML")->property("Filter").toString(),
+             QString("Email files|*.eml|All files|*.*"));
+    QCOMPARE(columns->headerData(0, Qt::Horizontal).toString(), QString("Identity / Folder"));
+  }
+
+  void EveryTextOfTheWizardAndStoreBrowserIsTranslated() {
+    Twiz_pl_Open wizard;
+    Tdlg_pl_Files browser;
+    manager.SelectLanguage(1034);
+    QCOMPARE(Untranslated(&wizard), QStringList{});
+    QCOMPARE(Untranslated(&browser), QStringList{});
+    const QAbstractItemModel* columns = browser.findChild<QTreeView*>("Tree")->model();
+    for (int column = 0; column < columns->columnCount(); ++column)
+      QVERIFY(columns->headerData(column, Qt::Horizontal)
+                  .toString()
+                  .startsWith(QString::fromUtf8("\xC2\xAB")));
+    for (const char* name : {"odOE", "odEML", "odTB"})
+      QVERIFY(wizard.findChild<QObject*>(name)->property("Filter").toString().startsWith(
+          QString::fromUtf8("\xC2\xAB")));
+  }
+
+  // Longer texts widen the wizard: no caption is cut.
+  void WizardFitsItsTextsInEveryLanguage() {
+    for (TLanguageId language : {LangEnglishUS, TLanguageId(1031), TLanguageId(1049)}) {
+      manager.SelectLanguage(language);
+      Twiz_pl_Open wizard;
+      wizard.show();
+      for (QAbstractButton* button : wizard.findChildren<QAbstractButton*>())
+        QVERIFY2(button->width() >= button->sizeHint().width(),
+                 qPrintable(QString("%1 in %2").arg(button->objectName()).arg(language)));
+      auto* group = wizard.findChild<QGroupBox*>("GroupBox1");
+      QVERIFY(group->width() >= group->fontMetrics().horizontalAdvance(group->title()));
+    }
+  }
+
   void PropertyKindsAndTextsTheWindowChanged() {
     // A stand-in window with one component of each kind, named as a real window names them.
     QWidget window;
@@ -267,6 +325,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+  pellora::test::TSettingsFolder settings;
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   THtmlView::RegisterSchemes();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -5,6 +5,7 @@
 #include "platform/qt_platform.h"
 #include "support/qt_frame.h"
 #include "support/scoped_env.h"
+#include "support/settings_folder.h"
 #include "support/temp_dir.h"
 
 #include <QAbstractButton>
@@ -499,6 +500,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+  pellora::test::TSettingsFolder settings;
   if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   THtmlView::RegisterSchemes();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -193,7 +193,7 @@ TEST(Codecs, DecodeHeaderWords) {
       {"=?x?Q?a?= b =?x?Q?c?=", "a b c"},
       {"a =?x?Q?b?= c", "a b c"},
       {"=?x?Q?a?= =?broken", "a =?broken"},
-      {"=?x?Q?N=c3=bcrnberger?=", "N\xC3\xBCrnberger"}, // lower-case hex
+      {"=?iso-8859-1?Q?N=fcrnberger?=", "N\xFCrnberger"}, // lower-case hex
       {"  plain text  ", "plain text"},
       {"=?x?Q?a", "=?x?Q?a"}, // incomplete word left alone
       {"=?x?B?TWFu?=!", "Man!"},
@@ -210,8 +210,10 @@ TEST(Codecs, DecodeHeaderWords) {
 }
 
 TEST(Codecs, DecodeHeaderWordsConvertsUtf8Leniently) {
-  // A stray byte costs one "?", not the whole value.
-  EXPECT_EQ(DecodeHeaderWords("=?utf-8?Q?Caf=C3=A9?= \xE9t\xE9"), "Caf\xE9 ?t?");
+  // Raw bytes beside a UTF-8 word are read on their own (in the legacy code page, 1252 here).
+  EXPECT_EQ(DecodeHeaderWords("=?utf-8?Q?Caf=C3=A9?= \xE9t\xE9"), "Caf\xE9 \xE9t\xE9");
+  // A stray byte in the word costs one "?", not the whole value.
+  EXPECT_EQ(DecodeHeaderWords("=?utf-8?Q?Caf=C3=A9_=E9t=E9?="), "Caf\xE9 ?t?");
   EXPECT_EQ(DecodeHeaderWords("=?UTF-8?Q?=F0=9F=98=80_x?="), "? x"); // four bytes, one char
   EXPECT_EQ(DecodeHeaderWords("=?UTF-8?Q?=C5=99?="), "?");           // not in the code page
   EXPECT_EQ(DecodeHeaderWords("=?iso-8859-1?Q?=E9?="), "\xE9");      // others pass unchanged

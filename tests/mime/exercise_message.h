@@ -49,6 +49,9 @@ inline void ExerciseMessage(std::string_view data) {
   ParseMailDate(head);
   NormalizeHeaderLine(head);
   FieldParamOf(head, "boundary");
+  std::string param;
+  ExtendedParamOf(head, "filename", param);
+  HtmlMetaCharset(head);
   WithFieldParam(head, "name", "x");
   QPEncodeText(head, false);
   QPEncodeText(head, true);

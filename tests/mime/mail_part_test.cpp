@@ -210,6 +210,19 @@ TEST(MailPart, UuencodedFilesBecomeAttachments) {
   EXPECT_EQ(second->AttachmentFileName(), "second file.txt");
 }
 
+// The text and names of a uuencoded message declare no charset: UTF-8 ones are labelled so.
+TEST(MailPart, UuencodedUtf8TextKeepsItsCharacters) {
+  TMailMessage m;
+  m.ReadFromText(Crlf("Subject: photos\n\nCaf\xC3\xA9\nbegin 644 caf\xC3\xA9.txt\n#0V%T\nend\n"
+                      "begin 644 na\xEFve.txt\n#0V%T\nend\n"));
+  ASSERT_EQ(m.SubParts().Count(), 3);
+  EXPECT_EQ(m.SubParts()[0]->FieldParam("Content-Type", "charset"), "utf-8");
+  m.FindBodies();
+  EXPECT_EQ(m.TextLines(), std::vector<std::string>{"Caf\xE9"}); // in 1252
+  EXPECT_EQ(m.SubParts()[1]->AttachmentFileName(), "caf\xE9.txt");
+  EXPECT_EQ(m.SubParts()[2]->AttachmentFileName(), "na\xEFve.txt");
+}
+
 TEST(MailPart, DecodeBodyByTransferEncoding) {
   std::string data;
   for (int i = 0; i < 1000; ++i)

@@ -1,14 +1,20 @@
+#include "discovery/open_wizard.h"
 #include "platform/qt_platform.h"
 #include "shell/app_instances.h"
 #include "shell/main_window.h"
 #include "shell/message_boxes.h"
+#include "support/qt_frame.h"
+#include "support/settings_folder.h"
 #include "support/temp_dir.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QMdiArea>
 #include <QMimeData>
 #include <QMenuBar>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -56,6 +62,15 @@ class FrameTest : public QObject {
 
   std::vector<TOpened> opened;
   QList<QPair<QString, QString>> boxes; // caption, text
+
+  // Chooses a radio button, types a path and confirms the wizard that File > Open shows next.
+  static void AnswerWizard(const char* radio, const char* field, const QString& path) {
+    test::WhenModal<Twiz_pl_Open>([=](Twiz_pl_Open* wizard) {
+      test::Child<QRadioButton>(wizard, radio)->click();
+      test::Child<QComboBox>(wizard, field)->setEditText(path);
+      test::Child<QPushButton>(wizard, "Button2")->click();
+    });
+  }
 
 private slots:
   void init() {
@@ -184,9 +199,8 @@ private slots:
     QCOMPARE(opened.size(), size_t(1));
 
     boxes.clear();
-    SetPickOpenFileHook([&](const QString&, const QString&) { return first; });
+    AnswerWizard("rb4", "feEML", first);
     frame.menuBar()->actions().first()->menu()->actions().first()->trigger(); // File > Open...
-    SetPickOpenFileHook(nullptr);
     QCOMPARE(boxes, report);
     loopGoesOn();
 
@@ -208,18 +222,23 @@ private slots:
     loopGoesOn();
   }
 
-  void OpenOfAFileOfUnknownKindSaysSo() {
-    pellora::test::TTempDir dir;
+  // File > Open runs the wizard and opens what it confirms, under the kind chosen there: the
+  // wizard checks nothing, the opener reports a path that does not exist.
+  void OpenRunsTheWizardAndOpensItsChoice() {
     Twnd_pl_Main frame;
     frame.show();
-    const QString notes = QString::fromStdString(dir.Write("notes.txt", "x"));
-    SetPickOpenFileHook([&](const QString&, const QString&) { return notes; });
+    AnswerWizard("rb3", "feTB", "/mail/Local Folders/Inbox.txt");
     frame.acOpen->trigger();
-    SetPickOpenFileHook(nullptr);
-    QCOMPARE(boxes,
-             (QList<QPair<QString, QString>>{{"Error", "File is not in supported format."}}));
-    QVERIFY(opened.empty());
-    QVERIFY(frame.Children().isEmpty());
+    QCOMPARE(opened.size(), size_t(1));
+    QCOMPARE(opened[0].kind, okMailboxFile);
+    QCOMPARE(opened[0].path, std::string("/mail/Local Folders/Inbox.txt"));
+
+    test::WhenModal<Twiz_pl_Open>([](Twiz_pl_Open* wizard) {
+      test::Child<QComboBox>(wizard, "feOE")->setEditText("/mail/Inbox.dbx");
+      test::Child<QPushButton>(wizard, "Button1")->click(); // Cancel
+    });
+    frame.acOpen->trigger();
+    QCOMPARE(opened.size(), size_t(1));
   }
 
   void CaptionsOfTheBoxes() {
@@ -349,6 +368,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+  pellora::test::TSettingsFolder settings;
   QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   FrameTest test;

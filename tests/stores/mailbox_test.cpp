@@ -1,5 +1,6 @@
 #include "stores/mailbox.h"
 
+#include "support/scoped_env.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
@@ -454,6 +455,51 @@ TEST(MessageEntries, JoinRecipients) {
       {";Bob", "a1;b1", "a1;Bob b1"},        {"Ann", "", ""},        {"", "a1;;b1", "a1;;b1"}};
   for (const auto& c : cases)
     EXPECT_EQ(JoinRecipients(c.names, c.addresses), c.expected) << c.names << "|" << c.addresses;
+}
+
+// Texts without a charset in a list: a database keeps its texts in the code page of the system
+// that wrote it, and raw header bytes are UTF-8 or in that code page.
+TEST(UndeclaredTexts, DatabaseRecordsAndRawHeaders) {
+  const std::string privet1251 = "\xCF\xF0\xE8\xE2\xE5\xF2", mir1251 = "\xEC\xE8\xF0";
+  const std::string privetUtf8 = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
+  const std::string mirUtf8 = "\xD0\xBC\xD0\xB8\xD1\x80";
+  test::TTempDir dir;
+  test::TDbxTestMessage m{
+      "Subject: x\r\n\r\nbody\r\n", privet1251, mir1251, "", mir1251, "m@example.ru"};
+  test::TDbxTestMessage utf8{"Subject: y\r\n\r\nbody\r\n", privetUtf8, "Ann"};
+  m.UnixTime = 1262347200;
+  utf8.UnixTime = 1262350800;
+  const std::string dbx = dir.Write("Inbox.dbx", test::BuildDbx({m, utf8}, "\xC2\xF5\xEE\xE4"));
+  const std::string mailbox = dir.Write(
+      "Inbox", "From - Mon Jan 01 10:00:00 2010\nX-Mozilla-Status: 0001\nSubject: " + privet1251 +
+                   "\nFrom: " + privetUtf8 + " <p@example.ru>\n\nbody\n");
+  struct {
+    int ansi, legacy;
+    std::string subject, to, store, utf8Subject;
+  } cases[] = {
+      {CodePageUtf8, 1251, privetUtf8, mirUtf8 + " m@example.ru",
+       "\xD0\x92\xD1\x85\xD0\xBE\xD0\xB4", privetUtf8},
+      {1251, 1251, privet1251, mir1251 + " m@example.ru", "\xC2\xF5\xEE\xE4", privet1251},
+      // As the list always showed them on a Western system; UTF-8 is read as such.
+      {1252, 1252, privet1251, mir1251 + " m@example.ru", "\xC2\xF5\xEE\xE4", "??????"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ansi);
+    test::TScopedCodePages pages(c.ansi, c.legacy);
+    TMailbox box;
+    ASSERT_TRUE(box.Load(dbx, okOEDatabase).Loaded);
+    const TMessageEntry& first = *box.FindEntry(0);
+    EXPECT_EQ(first.Header.Subject, c.subject);
+    EXPECT_EQ(first.Header.From, c.to.substr(0, c.to.find(' ')));
+    EXPECT_EQ(first.Header.To, c.to);
+    EXPECT_EQ(box.FindEntry(1)->Header.Subject, c.utf8Subject);
+    EXPECT_EQ(box.Reader()->GetStoreName(), c.store);
+
+    ASSERT_TRUE(box.Load(mailbox, okMailboxFile).Loaded);
+    ASSERT_EQ(box.Entries().size(), 1u);
+    EXPECT_EQ(box.Entries()[0].Header.Subject, c.subject);
+    EXPECT_EQ(box.Entries()[0].Header.From, c.utf8Subject + " <p@example.ru>");
+  }
 }
 
 } // namespace

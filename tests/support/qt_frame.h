@@ -4,9 +4,12 @@
 #include "platform/qt_platform.h"
 #include "shell/main_window.h"
 
+#include <QApplication>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -61,6 +64,22 @@ template <class T> T* Child(const QObject* window, const char* name) {
     std::abort();
   }
   return child;
+}
+
+// Answers the next modal dialog of class T once it shows, from the event loop while its caller
+// waits in exec(); answer must close it. Gives up after some seconds, so that a dialog that
+// never comes fails the test instead of leaving the answer behind for a later one.
+template <class T> void WhenModal(std::function<void(T*)> answer) {
+  auto* timer = new QTimer;
+  auto tries = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, tries, answer] {
+    auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (!dialog && ++*tries < 1000) return;
+    timer->stop();
+    timer->deleteLater();
+    if (dialog) answer(dialog);
+  });
+  timer->start(10);
 }
 
 } // namespace pellora::test

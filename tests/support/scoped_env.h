@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/codepage.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -40,6 +42,21 @@ private:
     ~TReload() { tzset(); }
   } FReload; // destroyed after FEnv has put the old zone back
   TScopedEnv FEnv;
+};
+
+// The ANSI and legacy code pages for a scope; the environment's come back afterwards.
+class TScopedCodePages {
+public:
+  TScopedCodePages(int ansi, int legacy) {
+    SetAnsiCodePage(ansi);
+    SetLegacyCodePage(legacy);
+  }
+  ~TScopedCodePages() {
+    SetAnsiCodePage(0);
+    SetLegacyCodePage(0);
+  }
+  TScopedCodePages(const TScopedCodePages&) = delete;
+  TScopedCodePages& operator=(const TScopedCodePages&) = delete;
 };
 
 } // namespace pellora::test

@@ -2,6 +2,7 @@
 #include "platform/qt_platform.h"
 #include <QApplication>
 #include "shell/main_window.h"
+#include "support/settings_folder.h"
 #include "update/qt_web_update.h"
 
 #include <QDesktopServices>
@@ -249,6 +250,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+  pellora::test::TSettingsFolder settings;
   QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   // The pages are on this machine: no proxy of the environment stands between.

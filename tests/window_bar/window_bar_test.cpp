@@ -1,6 +1,7 @@
 #include "platform/pellora_error.h"
 #include <QApplication>
 #include "shell/main_window.h"
+#include "support/settings_folder.h"
 #include "window_bar/mdi_button_group.h"
 
 #include <QAction>
@@ -215,6 +216,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+  pellora::test::TSettingsFolder settings;
   QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   WindowBarTest test;
