@@ -179,6 +179,10 @@ void TMailbox::ListReaderMessages() {
   int32_t count = FReader->GetMessageCount();
   FEntries.reserve(static_cast<size_t>(std::max(count, 0)));
   TMessageInfo info;
+  // ASCII texts (most) move from the reader into the row as they are.
+  auto ToAnsi = [](std::string& text) {
+    return IsAscii(text) ? std::move(text) : UndeclaredToAnsi(text);
+  };
   for (int32_t i = 0; i < count; ++i) {
     Progress(static_cast<uint64_t>(i), static_cast<uint64_t>(count));
     FReader->TakeMessageInfo(i, info);
@@ -187,9 +191,9 @@ void TMailbox::ListReaderMessages() {
     entry.Kind = ekDatabase;
     // A database keeps its texts in the code page of the system that wrote it.
     TEMLHeader& h = entry.Header;
-    h.From = UndeclaredToAnsi(info.From);
-    h.Sender = UndeclaredToAnsi(info.Sender);
-    h.Subject = UndeclaredToAnsi(info.Subject);
+    h.From = ToAnsi(info.From);
+    h.Sender = ToAnsi(info.Sender);
+    h.Subject = ToAnsi(info.Subject);
     h.To = UndeclaredToAnsi(JoinRecipients(info.ToNames, info.ToAddresses));
     h.Priority = info.Priority;
     h.Date = info.Date != 0 ? info.Date : ScanMailDate(info.DateText);
