@@ -270,7 +270,7 @@ void TDBXReader::VisitChain(uint32_t offset, uint64_t textSize, const TTextPiece
     if (FBlockData.size() < gathered + count) FBlockData.resize(gathered + count);
     char* data = FBlockData.data() + gathered;
     if (!FStream->ReadAt(uint64_t(offset) + 16, data, count, ahead)) break;
-    gathered += strnlen(data, count);
+    if (count > 0) gathered += strnlen(data, count); // an empty block may have no buffer
     if (gathered > 0 && gathered >= gather) {
       if (!piece(std::string_view(FBlockData.data(), gathered))) return;
       gathered = 0;

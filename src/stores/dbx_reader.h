@@ -59,7 +59,7 @@ private:
   std::vector<unsigned char> FFolderBlock;
   std::vector<uint32_t> FRecordOffsets;
   uint32_t FCount = 0; // the header's count, limited to what the file can hold
-  std::vector<char> FBlockData; // one block's data at a time
+  std::vector<char> FBlockData; // the data of the blocks given next
   std::vector<uint32_t> FChainSeen;
   std::unordered_set<uint32_t> FChainSeenMany;
 };

@@ -429,7 +429,7 @@ TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
   }
   test::TDbxTestMessage zero;
   zero.Text =
-      std::string("Subject: z\r\n\r\nabc\0needle ", 27) + std::string(600, 'y') + "needle\r\n";
+      std::string("Subject: z\r\n\r\nabc\0needle ", 25) + std::string(600, 'y') + "needle\r\n";
   messages.push_back(zero);
   TMailbox database;
   LoadStoreChecked(database, dir.Write("Inbox.dbx", test::BuildDbx(messages)), okOEDatabase);
