@@ -419,21 +419,21 @@ TMailboxPosition PositionOf(const TMessageEntry& entry, const TFileStamp& stamp)
 }
 } // namespace
 
+std::string TMailbox::StoredText(const TMessageEntry& entry) {
+  if (entry.Kind == ekMessageFile)
+    return ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path);
+  if (entry.Kind != ekDatabase || !FReader) return {};
+  std::string text = FReader->GetMessageText(entry.Index);
+  text.resize(std::strlen(text.c_str())); // a zero byte ends the text
+  return text;
+}
+
 const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& entry) {
   switch (entry.Kind) {
-  case ekDatabase: {
-    if (!FReader) {
-      FLines.clear(); // no earlier message's lines stand in for this one
-      break;
-    }
-    std::string text = FReader->GetMessageText(entry.Index);
-    text.resize(std::strlen(text.c_str())); // a zero byte ends the text
-    SplitTextLines(text, FLines);
-    break;
-  }
+  case ekDatabase:
   case ekMessageFile:
-    SplitTextLines(ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path),
-                   FLines);
+    // A database without its reader gives no lines: no earlier message's stand in.
+    SplitTextLines(StoredText(entry), FLines);
     break;
   case ekMailbox: {
     TMailboxPosition position = PositionOf(entry, FMailboxStamp);
@@ -455,9 +455,11 @@ void TMailbox::VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& v
                         visit);
     return;
   }
-  LoadEntryLines(entry);
-  for (const auto& line : FLines)
-    if (!visit(line)) return;
+  // Lines split where the text lies, not copied one by one.
+  bool more = true;
+  ForEachLine(StoredText(entry), [&](std::string_view line) {
+    if (more) more = visit(line);
+  });
 }
 
 void TMailbox::ReadEntryText(const TMessageEntry& entry, std::string& text) {
@@ -489,7 +491,7 @@ bool TEntryTextPieces::Visit(const TMessageEntry& entry, const TTextPieceVisitor
     if (FBox.FReader) FBox.FReader->VisitMessageText(entry.Index, piece);
     return true;
   case ekMessageFile:
-    FFileText = ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path);
+    FFileText = FBox.StoredText(entry);
     piece(FFileText);
     return true;
   case ekMailbox:

@@ -81,6 +81,9 @@ private:
   bool LoadMessageFolder(const std::string& path);
   bool LoadMailboxFile(const std::string& path);
   void ListReaderMessages();
+  // The whole text of a database or message-file row as the store holds it, up to a zero byte
+  // in a database; empty for other rows.
+  std::string StoredText(const TMessageEntry& entry);
   // Puts the entries in the order of the sort column; the order becomes the identity.
   void SortEntries();
   void Repaint() {
