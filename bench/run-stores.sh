@@ -71,7 +71,6 @@ list_row "Real mail, folder of 20,000 .eml files" "$real_folder" 1
 
 cat "$mailbox" > /dev/null # into the page cache
 
-
 ours=$(best_of "$build/bench_stores" mailbox "$mailbox")
 peer=$(best_of "$build/bench_stores" gmime "$mailbox")
 wc_best=$(wc_seconds "$mailbox")

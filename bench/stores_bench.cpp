@@ -1,7 +1,7 @@
 // Store benchmarks; each prints "key value" lines that bench/run-stores.sh puts side by side.
 //   bench_stores mailbox FILE      load a mailbox file (either rule) into entries, read back its
 //                                  last message
-//   bench_stores list KIND PATH    load a store of kind 0 or 1 into entries (time, peak memory)
+//   bench_stores list KIND PATH    load a store of any kind into entries (time, peak memory)
 //   bench_stores gmime FILE        the peer: GMime's mbox parser over the same file
 //   bench_stores dbx COUNT FILE    build a DBX of COUNT messages, open it, read every text
 //   bench_stores dbx-from MAILBOX COUNT FILE
