@@ -305,8 +305,8 @@ TEST(MailboxFilter, ReadErrorStopsThePassAtThatRow) {
   }
 }
 
-// The Source filter searches a store's bytes where it can; it must find exactly what the plain
-// path finds: every row's lines as LoadEntryLines gives them, joined with CR LF, searched whole.
+// The Source and Body filters read a store's bytes where they can; they must find exactly what the
+// plain path finds: every row's lines as LoadEntryLines gives them, joined with CR LF.
 std::vector<int32_t> PlainSourceMatches(TMailbox& box, const std::vector<uint32_t>& order,
                                         std::string_view value) {
   std::vector<int32_t> shown;
@@ -320,7 +320,7 @@ std::vector<int32_t> PlainSourceMatches(TMailbox& box, const std::vector<uint32_
   return shown;
 }
 
-void ExpectSourceAsPlain(TMailbox& box, const std::vector<std::string>& values,
+void ExpectFastPathAsPlain(TMailbox& box, const std::vector<std::string>& values,
                          const std::string& store) {
   const std::vector<uint32_t> order = ByIndex(box);
   // The text the Body filter parses, read from the bytes where it can be, is the rows' lines.
@@ -368,7 +368,7 @@ TEST(MailboxFilter, SourceOnRealStoresFindsWhatTheLinesHold) {
     TMailbox box;
     LoadStoreChecked(box, store.path, store.kind);
     ASSERT_FALSE(box.Entries().empty()) << store.path;
-    ExpectSourceAsPlain(box, values, store.path);
+    ExpectFastPathAsPlain(box, values, store.path);
   }
 }
 
@@ -396,7 +396,7 @@ TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
   TMailbox box;
   LoadStoreChecked(box, dir.Write("Inbox", file), okMailboxFile);
   ASSERT_EQ(box.Entries().size(), 6u);
-  ExpectSourceAsPlain(box, values, "mailbox file");
+  ExpectFastPathAsPlain(box, values, "mailbox file");
   // The plain path's answers, spelled out for the cases that matter most.
   const std::vector<uint32_t> order = ByIndex(box);
   EXPECT_EQ(PlainSourceMatches(box, order, "needle"), (std::vector<int32_t>{0, 1, 3}));
@@ -412,7 +412,7 @@ TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
     crlf += std::string((1u << 20) - 2 - crlf.size() + shift, 'y') + "\r\nneedle\r\nlast line";
     TMailbox box;
     LoadStoreChecked(box, dir.Write("CRLF", crlf), okMailboxFile);
-    ExpectSourceAsPlain(box, values, "CR LF mailbox file " + std::to_string(shift));
+    ExpectFastPathAsPlain(box, values, "CR LF mailbox file " + std::to_string(shift));
   }
 
   // A DBX: "needle" at every position across a 512-byte block edge and across the 64 KiB at
@@ -433,14 +433,14 @@ TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
   messages.push_back(zero);
   TMailbox database;
   LoadStoreChecked(database, dir.Write("Inbox.dbx", test::BuildDbx(messages)), okOEDatabase);
-  ExpectSourceAsPlain(database, values, "DBX");
+  ExpectFastPathAsPlain(database, values, "DBX");
 
   // Message files with lone CR line ends.
   dir.Write("folder/a.eml", "Subject: a\r\rnee\rdle\rnext\r");
   dir.Write("folder/b.eml", "Subject: b\n\nabc\x1Aneedle\n");
   TMailbox folder;
   LoadStoreChecked(folder, dir / "folder", okMessageFolder);
-  ExpectSourceAsPlain(folder, values, "message folder");
+  ExpectFastPathAsPlain(folder, values, "message folder");
 }
 
 } // namespace
