@@ -321,7 +321,7 @@ std::vector<int32_t> PlainSourceMatches(TMailbox& box, const std::vector<uint32_
 }
 
 void ExpectFastPathAsPlain(TMailbox& box, const std::vector<std::string>& values,
-                         const std::string& store) {
+                           const std::string& store) {
   const std::vector<uint32_t> order = ByIndex(box);
   // The text the Body filter parses, read from the bytes where it can be, is the rows' lines.
   TEntryTextPieces pieces(box);
