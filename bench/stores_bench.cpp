@@ -1,8 +1,13 @@
 // Store benchmarks; each prints "key value" lines that bench/run-stores.sh puts side by side.
 //   bench_stores mailbox FILE      load a mailbox file (either rule) into entries, read back its
 //                                  last message
+//   bench_stores list KIND PATH    load a store of any kind into entries (time, peak memory)
 //   bench_stores gmime FILE        the peer: GMime's mbox parser over the same file
 //   bench_stores dbx COUNT FILE    build a DBX of COUNT messages, open it, read every text
+//   bench_stores dbx-from MAILBOX COUNT FILE
+//                                  build a DBX of COUNT messages taken in turn from a mailbox
+//                                  file's messages of at most 16 KB (a DBX's offsets are 32-bit:
+//                                  100,000 messages of every size would not fit)
 #include "platform/files.h"
 #include "stores/dbx_reader.h"
 #include "stores/mailbox.h"
@@ -39,6 +44,32 @@ long CurrentRssKb() {
   long pages = 0, resident = 0;
   status >> pages >> resident;
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Bytes of a store: the file, or the files of a folder.
+uint64_t StoreBytes(const std::string& path, TOpenKind kind) {
+  if (kind != okMessageFolder) {
+    TFileStamp stamp;
+    GetFileStamp(path, stamp);
+    return stamp.size;
+  }
+  return FindFiles(path, "*.eml", faAnyFile, false, nullptr);
+}
+
+int List(const std::string& path, TOpenKind kind) {
+  const uint64_t bytes = StoreBytes(path, kind);
+  long before = CurrentRssKb();
+  TMailbox box;
+  auto start = std::chrono::steady_clock::now();
+  LoadStoreChecked(box, path, kind);
+  double load = Seconds(start);
+  long peak = PeakRssKb();
+  size_t count = box.Entries().size();
+  std::printf("bytes %llu\nmessages %zu\nload_s %.3f\nload_mb_s %.1f\n",
+              static_cast<unsigned long long>(bytes), count, load, bytes / 1e6 / load);
+  std::printf("peak_rss_kb %ld\nbytes_per_message %.0f\n", peak,
+              count ? (peak - before) * 1024.0 / count : 0.0);
+  return 0;
 }
 
 int Mailbox(const std::string& path) {
@@ -146,6 +177,39 @@ int Dbx(int count, const std::string& path) {
   return 0;
 }
 
+int DbxFrom(const std::string& mailbox, int count, const std::string& path) {
+  TMailbox box;
+  LoadStoreChecked(box, mailbox, okMailboxFile);
+  std::vector<const TMessageEntry*> inFileOrder(box.Entries().size());
+  for (const auto& entry : box.Entries())
+    inFileOrder.at(static_cast<size_t>(entry.Index)) = &entry;
+  std::vector<test::TDbxTestMessage> taken;
+  for (const TMessageEntry* entry : inFileOrder) {
+    test::TDbxTestMessage m;
+    m.Text = box.GetEntryText(*entry);
+    if (m.Text.size() > 16 * 1024) continue;
+    m.Subject = entry->Header.Subject;
+    m.From = entry->Header.From;
+    m.Sender = entry->Header.Sender;
+    m.ToAddresses = entry->Header.To;
+    m.UnixTime = entry->Header.Date != 0
+                     ? static_cast<int64_t>((entry->Header.Date - 25569.0) * 86400.0)
+                     : 0;
+    taken.push_back(std::move(m));
+  }
+  if (taken.empty()) return 1;
+  std::vector<test::TDbxTestMessage> messages;
+  messages.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i)
+    messages.push_back(taken[static_cast<size_t>(i) % taken.size()]);
+  std::string bytes = test::BuildDbx(messages);
+  messages.clear();
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+  std::printf("dbx_bytes %zu\ndbx_messages %d\ndistinct_messages %zu\n", bytes.size(), count,
+              taken.size());
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -153,6 +217,10 @@ int main(int argc, char** argv) {
   if (mode == "mailbox" && argc == 3) return Mailbox(argv[2]);
   if (mode == "gmime" && argc == 3) return Gmime(argv[2]);
   if (mode == "dbx" && argc == 4) return Dbx(std::atoi(argv[2]), argv[3]);
-  std::fprintf(stderr, "usage: bench_stores mailbox FILE | gmime FILE | dbx COUNT FILE\n");
+  if (mode == "list" && argc == 4) return List(argv[3], static_cast<TOpenKind>(std::atoi(argv[2])));
+  if (mode == "dbx-from" && argc == 5) return DbxFrom(argv[2], std::atoi(argv[3]), argv[4]);
+  std::fprintf(stderr,
+               "usage: bench_stores mailbox FILE | list KIND PATH | gmime FILE | dbx COUNT FILE |\n"
+               "       dbx-from MAILBOX COUNT FILE\n");
   return 2;
 }

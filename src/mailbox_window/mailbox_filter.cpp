@@ -115,10 +115,12 @@ bool AddToHistory(std::vector<std::string>& history, std::string_view value) {
 }
 
 bool TMailboxFilter::RowMatches(const TMessageEntry& entry, int field, std::string_view value) {
-  return Matches(entry, field, TFilterMatcher(value));
+  TEntryTextPieces pieces(FMailbox);
+  return Matches(entry, field, TFilterMatcher(value), pieces);
 }
 
-bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilterMatcher& matcher) {
+bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilterMatcher& matcher,
+                             TEntryTextPieces& pieces) {
   bool matched = false;
   switch (field) {
   case ffFromSubjectToBody:
@@ -142,15 +144,33 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilte
   // The message is read (and for a body parsed) even after a header hit: a row that cannot
   // be read stops the pass whatever its columns hold.
   if (field == ffSource && !matcher.CrossesLines()) {
-    // Each line is searched where the store holds it, until one matches.
+    // No match can span a line end, so the store's bytes are searched as they lie, in large
+    // pieces; the last bytes of a piece that could begin a match are searched with the next.
+    const size_t keep = matcher.Searched().empty() ? 0 : matcher.Searched().size() - 1;
     bool found = false;
+    FCarry.clear();
+    if (pieces.Visit(entry, [&](std::string_view piece) {
+          if (!FCarry.empty()) {
+            FCarry += piece.substr(0, keep);
+            if (matcher.In(FCarry)) return !(found = true);
+          }
+          if (matcher.In(piece)) return !(found = true);
+          if (piece.size() >= keep)
+            FCarry.assign(piece.substr(piece.size() - keep));
+          else if (FCarry.empty())
+            FCarry.assign(piece);
+          if (FCarry.size() > keep) FCarry.erase(0, FCarry.size() - keep);
+          return true;
+        }))
+      return found;
+    // Where the bytes differ from the lines, each line is searched until one matches.
     FMailbox.VisitEntryLines(entry, [&](std::string_view line) {
       found = matcher.In(line);
       return !found;
     });
     return found;
   }
-  FMailbox.ReadEntryText(entry, FText);
+  pieces.ReadText(entry, FText);
   if (field == ffSource) return matcher.In(FText);
   FMessage.ResetMessage();
   FMessage.ReadFromText(FText);
@@ -164,10 +184,11 @@ size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, int field
   const std::vector<TMessageEntry>& entries = FMailbox.Entries();
   if (hidden.size() < entries.size()) hidden.resize(entries.size(), 0);
   TFilterMatcher matcher(value);
+  TEntryTextPieces pieces(FMailbox);
   size_t count = 0;
   for (size_t i = 0; i < order.size(); ++i) {
     const uint32_t row = order[i];
-    const bool match = Matches(entries.at(row), field, matcher);
+    const bool match = Matches(entries.at(row), field, matcher, pieces);
     hidden[row] = match ? 0 : 1;
     if (match) ++count;
     if (progress) progress(i + 1, order.size());

@@ -32,6 +32,7 @@ class TFilterMatcher {
 public:
   explicit TFilterMatcher(std::string_view searched);
   bool In(std::string_view text) const;
+  std::string_view Searched() const { return FSearched; }
   // Whether a match can span a line end (the searched text holds CR or LF).
   bool CrossesLines() const { return FHasLineEnd; }
   // Whether the lines, each followed by CR LF, contain the searched text. joined is scratch
@@ -68,11 +69,13 @@ public:
   TMailMessage& MailMessage() { return FMessage; }
 
 private:
-  bool Matches(const TMessageEntry& entry, int field, const TFilterMatcher& matcher);
+  bool Matches(const TMessageEntry& entry, int field, const TFilterMatcher& matcher,
+               TEntryTextPieces& pieces);
 
   TMailbox& FMailbox;
   TMailMessage FMessage;
-  std::string FText; // one row's joined text, reused from row to row
+  std::string FText;  // one row's joined text, reused from row to row
+  std::string FCarry; // the end of one piece of a row's text, searched with the next
 };
 
 } // namespace pellora

@@ -252,48 +252,72 @@ uint64_t TDBXReader::ChainSize(uint32_t first, TReadBudget& budget) {
   return total;
 }
 
-std::string TDBXReader::ReadChain(uint32_t offset, bool headerOnly) {
-  std::string result;
-  std::vector<char> data;
+void TDBXReader::VisitChain(uint32_t offset, uint64_t textSize, const TTextPieceVisitor& piece,
+                            size_t gather) {
   // Blocks that overlap (damage) could read the file many times over.
   uint64_t unread = FStream->Size();
+  // A chain's blocks mostly follow one another: its data, their heads and a little more.
+  auto ahead = static_cast<size_t>(std::min<uint64_t>(textSize + textSize / 16 + 1024, SIZE_MAX));
+  size_t gathered = 0; // bytes of FBlockData not yet given
   StartChain();
   while (offset != 0 && unread > 0) {
     if (SeenBlock(offset)) break;
     unsigned char head[16];
-    if (!FStream->ReadAt(offset, head, 16)) break;
+    if (!FStream->ReadAt(offset, head, 16, ahead)) break;
     uint64_t left = std::min(FStream->Size() - (uint64_t(offset) + 16), unread);
     size_t count = static_cast<size_t>(std::min<uint64_t>(GetU32(&head[0x08]), left));
     unread -= count;
-    data.resize(count);
-    if (!FStream->ReadAt(uint64_t(offset) + 16, data.data(), count)) break;
-    size_t before = result.size();
-    if (count > 0) result.append(data.data(), strnlen(data.data(), count));
-    if (headerOnly) {
-      size_t from = before >= 3 ? before - 3 : 0;
-      size_t blank = result.find("\r\n\r\n", from);
-      if (blank != std::string::npos) {
-        result.resize(blank + 1);
-        return result;
-      }
+    if (FBlockData.size() < gathered + count) FBlockData.resize(gathered + count);
+    char* data = FBlockData.data() + gathered;
+    if (!FStream->ReadAt(uint64_t(offset) + 16, data, count, ahead)) break;
+    if (count > 0) gathered += strnlen(data, count); // an empty block may have no buffer
+    if (gathered > 0 && gathered >= gather) {
+      if (!piece(std::string_view(FBlockData.data(), gathered))) return;
+      gathered = 0;
     }
     offset = GetU32(&head[0x0C]);
   }
-  return headerOnly ? std::string() : result;
+  if (gathered > 0) piece(std::string_view(FBlockData.data(), gathered));
+}
+
+std::string TDBXReader::ReadChain(uint32_t offset, uint64_t textSize, bool headerOnly) {
+  std::string result;
+  bool blankFound = false;
+  VisitChain(offset, textSize, [&](std::string_view piece) {
+    size_t before = result.size();
+    result += piece;
+    if (!headerOnly) return true;
+    size_t from = before >= 3 ? before - 3 : 0;
+    size_t blank = result.find("\r\n\r\n", from);
+    if (blank == std::string::npos) return true;
+    result.resize(blank + 1);
+    blankFound = true;
+    return false;
+  });
+  return headerOnly && !blankFound ? std::string() : result;
+}
+
+const TMessageInfo& TDBXReader::TextRecordOf(int32_t index) const {
+  // The record itself, not a copy of it with all its texts.
+  const bool known = index >= 0 && static_cast<size_t>(index) < FMessages.size();
+  if (!known || FMessages[static_cast<size_t>(index)].TextSize == 0)
+    throw EOEReaderException(SNoText);
+  return FMessages[static_cast<size_t>(index)];
 }
 
 std::string TDBXReader::GetMessageText(int32_t index) {
-  TMessageInfo info;
-  GetMessageInfo(index, info);
-  if (info.TextSize == 0) throw EOEReaderException(SNoText);
-  return ReadChain(info.TextOffset, false);
+  const TMessageInfo& info = TextRecordOf(index);
+  return ReadChain(info.TextOffset, info.TextSize, false);
+}
+
+void TDBXReader::VisitMessageText(int32_t index, const TTextPieceVisitor& piece) {
+  const TMessageInfo& info = TextRecordOf(index);
+  VisitChain(info.TextOffset, info.TextSize, piece, 64 * 1024);
 }
 
 std::string TDBXReader::GetMessageHeader(int32_t index) {
-  TMessageInfo info;
-  GetMessageInfo(index, info);
-  if (info.TextSize == 0) throw EOEReaderException(SNoText);
-  return ReadChain(info.TextOffset, true);
+  const TMessageInfo& info = TextRecordOf(index);
+  return ReadChain(info.TextOffset, info.TextSize, true);
 }
 
 } // namespace pellora

@@ -17,6 +17,8 @@ public:
   std::string GetStoreName() override;
   std::string GetMessageHeader(int32_t index) override;
   std::string GetMessageText(int32_t index) override;
+  // Block by block as the chain is read.
+  void VisitMessageText(int32_t index, const TTextPieceVisitor& piece) override;
   int32_t GetMessageCount() override;
   void Open(const std::string& path) override;
   void ReadMessageInfos() override;
@@ -35,10 +37,18 @@ private:
 
   void WalkTree(uint32_t root);
   void ReadRecord(uint32_t offset, TMessageInfo& info, TReadBudget& budget);
-  // Follows a text chain; stops at a block already visited, at a block that cannot be read,
-  // once it has read as many bytes as the file holds, and, with headerOnly, once the header's
-  // blank line has been read.
-  std::string ReadChain(uint32_t offset, bool headerOnly);
+  // Follows a text chain, calling piece with each block's data up to its first zero byte; stops
+  // at a block already visited, at a block that cannot be read, once it has read as many bytes
+  // as the file holds, and when piece returns false.
+  // textSize, the chain's size as its record gives it, tells how much of the file to read ahead:
+  // rows are read in the list's order, seldom in the file's. With gather, the data of
+  // consecutive blocks is given together once it reaches that many bytes (and at the end).
+  void VisitChain(uint32_t offset, uint64_t textSize, const TTextPieceVisitor& piece,
+                  size_t gather = 0);
+  // The chain's text; with headerOnly, up to the header's blank line (empty when there is none).
+  std::string ReadChain(uint32_t offset, uint64_t textSize, bool headerOnly);
+  // The record of a message with text; raises SNoText for one without.
+  const TMessageInfo& TextRecordOf(int32_t index) const;
   // A chain's first LongChain blocks are always counted; the blocks after them come out of the
   // budget, and once it is spent a chain counts no further.
   uint64_t ChainSize(uint32_t first, TReadBudget& budget);
@@ -49,6 +59,7 @@ private:
   std::vector<unsigned char> FFolderBlock;
   std::vector<uint32_t> FRecordOffsets;
   uint32_t FCount = 0; // the header's count, limited to what the file can hold
+  std::vector<char> FBlockData; // the data of the blocks given next
   std::vector<uint32_t> FChainSeen;
   std::unordered_set<uint32_t> FChainSeenMany;
 };

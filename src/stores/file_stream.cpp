@@ -2,6 +2,7 @@
 
 #include "platform/pellora_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -40,14 +41,14 @@ size_t TFileStream::ReadSomeAt(uint64_t offset, void* buffer, size_t count) cons
   return done;
 }
 
-bool TFileStream::ReadAt(uint64_t offset, void* buffer, size_t count) const {
+bool TFileStream::ReadAt(uint64_t offset, void* buffer, size_t count, size_t readAhead) const {
   if (offset > FSize || count > FSize - offset) return false;
   if (count == 0) return true; // buffer may be null then
   if (count > WindowSize / 4) return ReadSomeAt(offset, buffer, count) == count;
   if (offset < FWindowStart || offset + count > FWindowStart + FWindowLength) {
     if (!FWindow) FWindow = std::make_unique_for_overwrite<char[]>(WindowSize);
     FWindowStart = offset;
-    FWindowLength = ReadSomeAt(offset, FWindow.get(), WindowSize);
+    FWindowLength = ReadSomeAt(offset, FWindow.get(), std::clamp(readAhead, count, WindowSize));
     if (count > FWindowLength) return false;
   }
   std::memcpy(buffer, FWindow.get() + (offset - FWindowStart), count);

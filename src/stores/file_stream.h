@@ -18,8 +18,10 @@ public:
 
   uint64_t Size() const { return FSize; }
   const std::string& Path() const { return FPath; }
-  // True when all count bytes at offset were read.
-  bool ReadAt(uint64_t offset, void* buffer, size_t count) const;
+  // True when all count bytes at offset were read. A read outside the window refills it from
+  // offset with readAhead bytes (at least count, at most the window): a caller that knows how
+  // far it will read spares the file's other bytes.
+  bool ReadAt(uint64_t offset, void* buffer, size_t count, size_t readAhead = WindowSize) const;
   // As many bytes as the file holds at offset, at most count.
   size_t ReadSomeAt(uint64_t offset, void* buffer, size_t count) const;
   // Raises the platform's read error for this file.

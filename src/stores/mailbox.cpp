@@ -10,8 +10,11 @@
 #include "stores/mbx_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <numeric>
+#include <unistd.h>
 #include <utility>
 
 namespace pellora {
@@ -177,17 +180,21 @@ void TMailbox::ListReaderMessages() {
   int32_t count = FReader->GetMessageCount();
   FEntries.reserve(static_cast<size_t>(std::max(count, 0)));
   TMessageInfo info;
+  // ASCII texts (most) move from the reader into the row as they are.
+  auto ToAnsi = [](std::string& text) {
+    return IsAscii(text) ? std::move(text) : UndeclaredToAnsi(text);
+  };
   for (int32_t i = 0; i < count; ++i) {
     Progress(static_cast<uint64_t>(i), static_cast<uint64_t>(count));
-    FReader->GetMessageInfo(i, info);
+    FReader->TakeMessageInfo(i, info);
     TMessageEntry& entry = FEntries.emplace_back();
     entry.Index = i;
     entry.Kind = ekDatabase;
     // A database keeps its texts in the code page of the system that wrote it.
     TEMLHeader& h = entry.Header;
-    h.From = UndeclaredToAnsi(info.From);
-    h.Sender = UndeclaredToAnsi(info.Sender);
-    h.Subject = UndeclaredToAnsi(info.Subject);
+    h.From = ToAnsi(info.From);
+    h.Sender = ToAnsi(info.Sender);
+    h.Subject = ToAnsi(info.Subject);
     h.To = UndeclaredToAnsi(JoinRecipients(info.ToNames, info.ToAddresses));
     h.Priority = info.Priority;
     h.Date = info.Date != 0 ? info.Date : ScanMailDate(info.DateText);
@@ -286,13 +293,18 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
   }
   FMemo.clear();
   FEntries.clear();
+  FEntries.reserve(files.size());
+  THeaderScanner scanner;
   for (size_t i = 0; i < files.size(); ++i) {
     Progress(i, files.size());
     const std::string& file = files[i];
     try {
-      SplitTextLines(ReadWholeFile(file), FLines);
+      // The scanner takes the lines where the file's text holds them, as ScanHeader would.
+      const std::string text = ReadWholeFile(file);
+      scanner.Reset();
+      ForEachLine(text, [&](std::string_view line) { scanner.Feed(line); });
       TMessageEntry entry;
-      ScanHeader(FLines, entry.Header);
+      scanner.Finish(entry.Header);
       TFileStamp stamp;
       entry.Header.Size = GetFileStamp(file, stamp) ? static_cast<int64_t>(stamp.size) : -1;
       entry.Index = static_cast<int32_t>(i);
@@ -313,6 +325,9 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   FMailboxRule = mrMarked;
   TFileStamp stamp;
   GetFileStamp(path, stamp);
+  // Room for rows of 4 KB messages on average: pages of the room no row takes are never
+  // touched, while growing by copying would hold the rows twice at the moment of the copy.
+  FEntries.reserve(static_cast<size_t>(std::min<uint64_t>(stamp.size / 4096, 1u << 20)));
   TMailboxLineReader reader(path);
   THeaderScanner scanner;
   std::string previous; // kept only when it is a separator line
@@ -322,12 +337,13 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   int64_t lineCounter = 0, startLine = 1, startOffset = 0;
   int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
   int32_t messageCount = 0;
-  auto addEntry = [&] {
+  auto addEntry = [&](int64_t endOffset) {
     TMessageEntry& entry = FEntries.emplace_back();
     scanner.Finish(entry.Header);
     entry.Header.Size = byteCount;
     entry.StartLine = startLine;
     entry.StartOffset = startOffset;
+    entry.EndOffset = endOffset;
     entry.Index = messageCount;
     entry.Kind = ekMailbox;
     entry.Path = path;
@@ -335,7 +351,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   // Ends the message before, if any, and starts one at a separator line.
   auto startMessage = [&](std::string_view separator, int64_t number, int64_t offset) {
     if (byteCount >= 0) {
-      addEntry();
+      addEntry(offset);
       ++messageCount;
       Progress(static_cast<uint64_t>(offset), stamp.size);
     }
@@ -388,7 +404,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     FMailboxRule = mrClassic;
     startMessage(previous, previousLine, previousOffset);
   }
-  if (byteCount >= 0) addEntry();
+  if (byteCount >= 0) addEntry(static_cast<int64_t>(stamp.size));
   // The stamp taken before reading: a file written meanwhile will not match it later.
   TFileStamp after;
   FMailboxStamp = GetFileStamp(path, after) && after == stamp ? stamp : TFileStamp{};
@@ -404,21 +420,21 @@ TMailboxPosition PositionOf(const TMessageEntry& entry, const TFileStamp& stamp)
 }
 } // namespace
 
+std::string TMailbox::StoredText(const TMessageEntry& entry) {
+  if (entry.Kind == ekMessageFile)
+    return ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path);
+  if (entry.Kind != ekDatabase || !FReader) return {};
+  std::string text = FReader->GetMessageText(entry.Index);
+  text.resize(std::strlen(text.c_str())); // a zero byte ends the text
+  return text;
+}
+
 const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& entry) {
   switch (entry.Kind) {
-  case ekDatabase: {
-    if (!FReader) {
-      FLines.clear(); // no earlier message's lines stand in for this one
-      break;
-    }
-    std::string text = FReader->GetMessageText(entry.Index);
-    text.resize(std::strlen(text.c_str())); // a zero byte ends the text
-    SplitTextLines(text, FLines);
-    break;
-  }
+  case ekDatabase:
   case ekMessageFile:
-    SplitTextLines(ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path),
-                   FLines);
+    // A database without its reader gives no lines: no earlier message's stand in.
+    SplitTextLines(StoredText(entry), FLines);
     break;
   case ekMailbox: {
     TMailboxPosition position = PositionOf(entry, FMailboxStamp);
@@ -440,9 +456,11 @@ void TMailbox::VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& v
                         visit);
     return;
   }
-  LoadEntryLines(entry);
-  for (const auto& line : FLines)
-    if (!visit(line)) return;
+  // Lines split where the text lies, not copied one by one.
+  bool more = true;
+  ForEachLine(StoredText(entry), [&](std::string_view line) {
+    if (more) more = visit(line);
+  });
 }
 
 void TMailbox::ReadEntryText(const TMessageEntry& entry, std::string& text) {
@@ -478,6 +496,106 @@ bool TMailbox::MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t
   auto next = std::upper_bound(FMailboxStarts.begin(), FMailboxStarts.end(), entry.StartOffset);
   begin = entry.StartOffset;
   end = next == FMailboxStarts.end() ? static_cast<int64_t>(FMailboxStamp.size) : *next;
+  return true;
+}
+
+TEntryTextPieces::~TEntryTextPieces() {
+  if (FHandle >= 0) close(FHandle);
+}
+
+bool TEntryTextPieces::Visit(const TMessageEntry& entry, const TTextPieceVisitor& piece) {
+  switch (entry.Kind) {
+  case ekDatabase:
+    if (FBox.FReader) FBox.FReader->VisitMessageText(entry.Index, piece);
+    return true;
+  case ekMessageFile:
+    FFileText = FBox.StoredText(entry);
+    piece(FFileText);
+    return true;
+  case ekMailbox:
+    return VisitMailboxBytes(entry, piece);
+  default:
+    return true;
+  }
+}
+
+void TEntryTextPieces::ReadText(const TMessageEntry& entry, std::string& text) {
+  text.clear();
+  if (entry.Kind == ekMailbox) {
+    // The bytes hold no CR but before an LF: a line end is an LF, given a CR where it has none.
+    bool afterCR = false;
+    const bool read = VisitMailboxBytes(entry, [&](std::string_view piece) {
+      const char* p = piece.data();
+      const char* end = p + piece.size();
+      while (p < end) {
+        auto lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (!lf) {
+          text.append(p, end);
+          afterCR = end[-1] == '\r';
+          break;
+        }
+        const bool hasCR = lf > p ? lf[-1] == '\r' : afterCR;
+        text.append(p, lf);
+        text += hasCR ? "\n" : "\r\n";
+        p = lf + 1;
+        afterCR = false;
+      }
+      return true;
+    });
+    if (read) {
+      if (!text.empty() && text.back() != '\n') text += "\r\n"; // a last line without its LF
+      return;
+    }
+  }
+  FBox.ReadEntryText(entry, text);
+}
+
+bool TEntryTextPieces::VisitMailboxBytes(const TMessageEntry& entry,
+                                         const TTextPieceVisitor& piece) {
+  // The bytes are the message only while the file is the one the load read, unchanged.
+  const TFileStamp& loaded = FBox.FMailboxStamp;
+  if (loaded.size == 0 || entry.StartOffset < 0 || entry.EndOffset <= entry.StartOffset ||
+      static_cast<uint64_t>(entry.EndOffset) > loaded.size)
+    return false;
+  TFileStamp now;
+  if (!GetFileStamp(entry.Path, now) || !(now == loaded)) return false;
+  if (FHandle < 0 || FHandlePath != entry.Path) {
+    if (FHandle >= 0) close(FHandle);
+    FHandle = open(entry.Path.c_str(), O_RDONLY | O_CLOEXEC);
+    FHandlePath = entry.Path;
+    if (FHandle >= 0 && !(GetOpenFileStamp(FHandle, now) && now == loaded)) {
+      close(FHandle);
+      FHandle = -1;
+    }
+  }
+  if (FHandle < 0) return false;
+  // Large blocks, each read with the byte after it: a CR is a line end only before an LF.
+  constexpr int64_t BlockSize = 1 << 20;
+  for (int64_t at = entry.StartOffset; at < entry.EndOffset;) {
+    const int64_t count = std::min(BlockSize, entry.EndOffset - at);
+    const bool last = at + count == entry.EndOffset;
+    const size_t wanted = static_cast<size_t>(count) + (last ? 0 : 1);
+    if (FBuffer.size() < wanted) FBuffer.resize(wanted);
+    size_t got = 0;
+    while (got < wanted) {
+      ssize_t n =
+          pread(FHandle, FBuffer.data() + got, wanted - got, at + static_cast<int64_t>(got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false; // the lines' reader says what went wrong
+      got += static_cast<size_t>(n);
+    }
+    const char* data = FBuffer.data();
+    const auto size = static_cast<size_t>(count);
+    if (at == entry.StartOffset && !IsSeparatorLine(std::string_view(data, size))) return false;
+    if (std::memchr(data, '\x1A', size)) return false;
+    for (auto cr = static_cast<const char*>(std::memchr(data, '\r', size)); cr;
+         cr = static_cast<const char*>(std::memchr(cr + 1, '\r', size - (cr + 1 - data)))) {
+      const size_t after = static_cast<size_t>(cr - data) + 1;
+      if (after >= wanted || data[after] != '\n') return false;
+    }
+    if (!piece(std::string_view(data, size))) return true;
+    at += count;
+  }
   return true;
 }
 

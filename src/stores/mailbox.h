@@ -12,6 +12,7 @@
 namespace pellora {
 
 class TMailbox;
+class TEntryTextPieces;
 
 // What a load tells the window that shows it, as the load goes on.
 class TLoadObserver {
@@ -79,10 +80,15 @@ public:
   uint32_t Flags(const TMessageEntry& entry) const { return EntryFlags(entry, FReader.get()); }
 
 private:
+  friend class TEntryTextPieces;
+
   bool LoadOEDatabase(const std::string& path);
   bool LoadMessageFolder(const std::string& path);
   bool LoadMailboxFile(const std::string& path);
   void ListReaderMessages();
+  // The whole text of a database or message-file row as the store holds it, up to a zero byte
+  // in a database; empty for other rows.
+  std::string StoredText(const TMessageEntry& entry);
   // Puts the entries in the order of the sort column; the order becomes the identity.
   void SortEntries();
   void Repaint() {
@@ -107,6 +113,37 @@ private:
   TFileStamp FMailboxStamp;           // of the mailbox file at load time
   std::vector<int64_t> FMailboxStarts; // separator offsets in file order, made on first use
   TMailboxRule FMailboxRule = mrMarked;
+};
+
+// Gives the raw texts of many rows in one pass (a filter) in consecutive pieces without splitting
+// them into lines: a mailbox file's message as the bytes it spans, a database's text block by
+// block, a message file whole. The pieces keep the store's own line ends (LF, CR LF or a lone
+// CR), so only a search that cannot span a line end may use them. A mailbox file stays open for
+// the pass, that is for the life of this object.
+class TEntryTextPieces {
+public:
+  explicit TEntryTextPieces(TMailbox& box) : FBox(box) {}
+  ~TEntryTextPieces();
+  TEntryTextPieces(const TEntryTextPieces&) = delete;
+  TEntryTextPieces& operator=(const TEntryTextPieces&) = delete;
+
+  // Calls piece with the row's text until it returns false; raises as LoadEntryLines does. False
+  // when the text cannot be given so and must be read as lines: the mailbox file changed since
+  // the load, or the message's bytes differ from its lines by more than line ends (a CR inside a
+  // line, a Ctrl-Z). What piece was given before such a false lies within the message's lines.
+  bool Visit(const TMessageEntry& entry, const TTextPieceVisitor& piece);
+  // The row's lines, each followed by CR LF, into text: what TMailbox::ReadEntryText gives,
+  // taken from a mailbox file's bytes in large blocks where Visit can give them.
+  void ReadText(const TMessageEntry& entry, std::string& text);
+
+private:
+  bool VisitMailboxBytes(const TMessageEntry& entry, const TTextPieceVisitor& piece);
+
+  TMailbox& FBox;
+  int FHandle = -1; // the mailbox file, opened at its first message
+  std::string FHandlePath;
+  std::vector<char> FBuffer;
+  std::string FFileText; // a message file's text
 };
 
 // Raises the text the error box shows when a path cannot be opened as a store of its kind:

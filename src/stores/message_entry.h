@@ -22,6 +22,9 @@ struct TMessageEntry {
   // Kind 2: byte offset of the separator line, so that the message is read back without
   // counting lines from the file's start while the file is unchanged; -1 when unknown.
   int64_t StartOffset = -1;
+  // Kind 2: byte offset where the message's bytes end (the next message's separator line or the
+  // end of the file); -1 when unknown.
+  int64_t EndOffset = -1;
   // Kind 1 rows of a Maildir: the flags the file name's info gives, in a database row's bits.
   std::optional<uint32_t> MaildirFlags;
 };

@@ -28,6 +28,29 @@ void TOEReader::GetMessageInfo(int32_t index, TMessageInfo& info) {
     info = TMessageInfo();
 }
 
+void TOEReader::TakeMessageInfo(int32_t index, TMessageInfo& info) {
+  if (index < 0 || static_cast<size_t>(index) >= FMessages.size()) {
+    info = TMessageInfo();
+    return;
+  }
+  TMessageInfo& kept = FMessages[static_cast<size_t>(index)];
+  info = std::move(kept);
+  kept = TMessageInfo();
+  kept.InfoOffset = info.InfoOffset;
+  kept.Number = info.Number;
+  kept.Flags = info.Flags;
+  kept.TextOffset = info.TextOffset;
+  kept.Date = info.Date;
+  kept.TextSize = info.TextSize;
+  kept.Priority = info.Priority;
+  kept.Spare = info.Spare;
+}
+
+void TOEReader::VisitMessageText(int32_t index, const TTextPieceVisitor& piece) {
+  std::string text = GetMessageText(index);
+  piece(std::string_view(text.c_str())); // up to the first zero byte
+}
+
 void TOEReader::Open(const std::string& path) {
   FOpened = false;
   FFileName = path;

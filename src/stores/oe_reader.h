@@ -4,8 +4,10 @@
 #include "stores/file_stream.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pellora {
@@ -60,6 +62,10 @@ enum : uint32_t {
 // 0 when it is no date.
 TDateTime FileTimeToDateTime(uint32_t low, uint32_t high, bool localTime);
 
+// Called with consecutive pieces of one text, each a view valid during the call only; false
+// stops.
+using TTextPieceVisitor = std::function<bool(std::string_view piece)>;
+
 // The reader of an Outlook Express database. The base class only recognises the format.
 class TOEReader {
 public:
@@ -71,8 +77,14 @@ public:
   virtual std::string GetStoreName() { return {}; }
   virtual std::string GetMessageHeader(int32_t index) { return {}; }
   virtual std::string GetMessageText(int32_t index) { return {}; }
+  // The message's text as GetMessageText gives it, up to its first zero byte, in consecutive
+  // pieces until piece returns false; raises as GetMessageText does.
+  virtual void VisitMessageText(int32_t index, const TTextPieceVisitor& piece);
   virtual int32_t GetMessageCount() { return 0; }
   virtual void GetMessageInfo(int32_t index, TMessageInfo& info);
+  // GetMessageInfo for a caller that keeps the texts itself (the list's rows): they move out
+  // of the reader, which keeps only what reading the message and its flags needs.
+  void TakeMessageInfo(int32_t index, TMessageInfo& info);
   // The flags of one message without copying its record; 0 out of range.
   uint32_t MessageFlags(int32_t index) const {
     return index >= 0 && static_cast<size_t>(index) < FMessages.size()

@@ -305,5 +305,143 @@ TEST(MailboxFilter, ReadErrorStopsThePassAtThatRow) {
   }
 }
 
+// The Source and Body filters read a store's bytes where they can; they must find exactly what the
+// plain path finds: every row's lines as LoadEntryLines gives them, joined with CR LF.
+std::vector<int32_t> PlainSourceMatches(TMailbox& box, const std::vector<uint32_t>& order,
+                                        std::string_view value) {
+  std::vector<int32_t> shown;
+  std::string text;
+  for (uint32_t row : order) {
+    text.clear();
+    for (const auto& line : box.LoadEntryLines(box.Entries()[row]))
+      text.append(line).append("\r\n");
+    if (FilterContains(value, text)) shown.push_back(box.Entries()[row].Index);
+  }
+  return shown;
+}
+
+void ExpectFastPathAsPlain(TMailbox& box, const std::vector<std::string>& values,
+                           const std::string& store) {
+  const std::vector<uint32_t> order = ByIndex(box);
+  // The text the Body filter parses, read from the bytes where it can be, is the rows' lines.
+  TEntryTextPieces pieces(box);
+  std::string fast, plain;
+  for (const auto& entry : box.Entries()) {
+    pieces.ReadText(entry, fast);
+    box.ReadEntryText(entry, plain);
+    EXPECT_EQ(fast, plain) << store << ": row " << entry.Index;
+  }
+  TMailboxFilter filter(box);
+  for (const auto& value : values) {
+    std::vector<uint8_t> hidden;
+    filter.ApplyFilter(order, ffSource, value, hidden);
+    EXPECT_EQ(ShownIndexes(box, order, hidden), PlainSourceMatches(box, order, value))
+        << store << ": " << testing::PrintToString(value);
+  }
+}
+
+TEST(MailboxFilter, SourceOnRealStoresFindsWhatTheLinesHold) {
+  const std::string data = test::SharedDataDir();
+  if (data.empty()) GTEST_SKIP() << "../shared/data is absent";
+  // Words some rows hold, header texts, 8-bit bytes, texts across line ends, and nothing.
+  const std::vector<std::string> values = {
+      "B210",       "rfnoc",    "REGARDS",     "content-type: IMAGE",
+      "\xC3\xA9",   "=?utf-8?", "boundary",    "ettus.com>\r\nTo:",
+      "\r\n\r\n--", "From ",    "no such q7z", "\t",
+      "=\r\n",      "Subject"};
+  // The MIME test messages as a folder of .eml files.
+  test::TTempDir dir;
+  for (const auto& item : std::filesystem::recursive_directory_iterator(data + "/eml/enmime"))
+    if (item.is_regular_file())
+      std::filesystem::copy_file(item.path(), dir / (item.path().parent_path().filename().string() +
+                                                     "-" + item.path().stem().string() + ".eml"));
+  struct {
+    std::string path;
+    TOpenKind kind;
+  } stores[] = {
+      {data + "/mbox/usrp-users.mbox", okMailboxFile},
+      {data + "/dbx/test_OutlookDBX.dbx", okOEDatabase},
+      {data + "/dbx/single-message.dbx", okOEDatabase},
+      {dir.Path(), okMessageFolder},
+  };
+  for (const auto& store : stores) {
+    TMailbox box;
+    LoadStoreChecked(box, store.path, store.kind);
+    ASSERT_FALSE(box.Entries().empty()) << store.path;
+    ExpectFastPathAsPlain(box, values, store.path);
+  }
+}
+
+// Where a store's bytes and its lines differ, and where a match lies across the edge of a block.
+TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
+  test::TTempDir dir;
+  const std::vector<std::string> values = {"needle",   "NEEDLE",     "n\xE9",    "N\xC9",
+                                           "nee\rdle", "abc\x1A",    "abc",      "dle\r\nnext",
+                                           "\xE9",     "needle\r\n", "tail end", "From -"};
+  // A mailbox file read in blocks of 1 MiB: "needle" across the first block's edge, a CR inside
+  // a line (dropped from it), a Ctrl-Z ending a line's text and one starting a line (discarded),
+  // CR LF line ends, 8-bit letters (compared exactly), and a last line ending in a lone CR.
+  const std::string separator = "From - Mon Jan 01 10:00:00 2010\nX-Mozilla-Status: 0001\n";
+  std::string big = separator + "Subject: big\n\n";
+  while (big.size() < (1u << 20) - 200)
+    big += std::string(99, 'x') + "\n";
+  big += std::string((1u << 20) - 3 - big.size(), 'y') + "needle\nnext\n\n";
+  std::string file = big;
+  file += separator + "Subject: stray CR\n\nnee\rdle\n\n";
+  file += separator + "Subject: Ctrl-Z\n\nabc\x1Aneedle\n\x1Aneedle too\n\n";
+  file += separator + "Subject: CR LF\r\n\r\nneedle\r\nnext\r\n\r\n";
+  file += separator + "Subject: 8-bit\n\nN\xC9"
+                      "EDLE\n\n";
+  file += separator + "Subject: last\n\ntail end\r";
+  TMailbox box;
+  LoadStoreChecked(box, dir.Write("Inbox", file), okMailboxFile);
+  ASSERT_EQ(box.Entries().size(), 6u);
+  ExpectFastPathAsPlain(box, values, "mailbox file");
+  // The plain path's answers, spelled out for the cases that matter most.
+  const std::vector<uint32_t> order = ByIndex(box);
+  EXPECT_EQ(PlainSourceMatches(box, order, "needle"), (std::vector<int32_t>{0, 1, 3}));
+  EXPECT_EQ(PlainSourceMatches(box, order, "n\xE9"), (std::vector<int32_t>{}));
+  EXPECT_EQ(PlainSourceMatches(box, order, "tail end"), (std::vector<int32_t>{5}));
+
+  // CR LF line ends around the first block's edge (the CR the last byte of a block, the LF the
+  // first of the next, and nearby), and a file whose last line has no line end.
+  for (size_t shift = 0; shift < 4; ++shift) {
+    std::string crlf = "From - Mon Jan 01 10:00:00 2010\r\nX-Mozilla-Status: 0001\r\n\r\n";
+    while (crlf.size() < (1u << 20) - 200)
+      crlf += std::string(98, 'x') + "\r\n";
+    crlf += std::string((1u << 20) - 2 - crlf.size() + shift, 'y') + "\r\nneedle\r\nlast line";
+    TMailbox box;
+    LoadStoreChecked(box, dir.Write("CRLF", crlf), okMailboxFile);
+    ExpectFastPathAsPlain(box, values, "CR LF mailbox file " + std::to_string(shift));
+  }
+
+  // A DBX: "needle" at every position across a 512-byte block edge and across the 64 KiB at
+  // which blocks are searched together, and a zero byte that ends its block's text.
+  std::vector<test::TDbxTestMessage> messages;
+  std::vector<size_t> positions = {65531, 65532, 65533, 65534, 65535};
+  for (size_t at = 500; at < 515; ++at)
+    positions.push_back(at);
+  for (size_t at : positions) {
+    test::TDbxTestMessage m;
+    m.Text = "Subject: m\r\n\r\n";
+    m.Text += std::string(at - m.Text.size(), 'x') + "needle\r\nnext\r\n";
+    messages.push_back(m);
+  }
+  test::TDbxTestMessage zero;
+  zero.Text =
+      std::string("Subject: z\r\n\r\nabc\0needle ", 25) + std::string(600, 'y') + "needle\r\n";
+  messages.push_back(zero);
+  TMailbox database;
+  LoadStoreChecked(database, dir.Write("Inbox.dbx", test::BuildDbx(messages)), okOEDatabase);
+  ExpectFastPathAsPlain(database, values, "DBX");
+
+  // Message files with lone CR line ends.
+  dir.Write("folder/a.eml", "Subject: a\r\rnee\rdle\rnext\r");
+  dir.Write("folder/b.eml", "Subject: b\n\nabc\x1Aneedle\n");
+  TMailbox folder;
+  LoadStoreChecked(folder, dir / "folder", okMessageFolder);
+  ExpectFastPathAsPlain(folder, values, "message folder");
+}
+
 } // namespace
 } // namespace pellora
