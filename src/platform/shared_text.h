@@ -37,9 +37,6 @@ public:
   std::string_view view() const noexcept { return {data(), size()}; }
   operator std::string_view() const noexcept { return view(); }
   std::string str() const { return std::string(view()); }
-  char operator[](size_t i) const noexcept { return data()[i]; }
-  const char* begin() const noexcept { return data(); }
-  const char* end() const noexcept { return data() + size(); }
 
   // Whether both hold the same storage.
   bool SharesWith(const TSharedText& other) const noexcept { return FBlock == other.FBlock; }
