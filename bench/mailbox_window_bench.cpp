@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
   double collectQt = CollectFigure(rows, "Qt collator, en_US");
   // The ranks' worst case: no two rows share a subject, so every text is collated.
   for (size_t i = 0; i < rows.size(); ++i)
-    rows[i].Header.Subject += " " + std::to_string(i);
+    rows[i].Header.Subject = rows[i].Header.Subject.str() + " " + std::to_string(i);
   std::vector<uint32_t> distinctOrder(rows.size());
   std::iota(distinctOrder.begin(), distinctOrder.end(), 0u);
   TEntrySorter distinctSorter(rows, nullptr);

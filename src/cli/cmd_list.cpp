@@ -11,7 +11,7 @@ namespace pellora::cli {
 namespace {
 
 std::string ReceivedText(const TMessageEntry& entry) {
-  return entry.Header.Date != 0 ? FormatIsoDateTime(entry.Header.Date) : entry.Header.DateText;
+  return entry.Header.Date != 0 ? FormatIsoDateTime(entry.Header.Date) : entry.Header.DateText.str();
 }
 
 std::string FlagsText(const TMailbox& box, const TMessageEntry& entry) {

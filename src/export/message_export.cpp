@@ -24,8 +24,8 @@ namespace {
 
 constexpr size_t BlockSize = 4 << 20;
 
-[[noreturn]] void RaiseReadError(const std::string& path, int err) {
-  throw EPelloraError("Cannot read file \"" + path + "\". " + std::strerror(err));
+[[noreturn]] void RaiseReadError(std::string_view path, int err) {
+  throw EPelloraError("Cannot read file \"" + std::string(path) + "\". " + std::strerror(err));
 }
 
 } // namespace
@@ -47,7 +47,7 @@ void TRawTextReader::Read(const TMessageEntry& entry, const TByteSink& sink) {
     return;
   }
   case ekMessageFile:
-    ReadFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path, sink);
+    ReadFile(entry.MaildirFlags ? MaildirFileNow(entry.Path.str()) : entry.Path.str(), sink);
     return;
   case ekMailbox: {
     int64_t begin, end;
@@ -81,14 +81,17 @@ std::string TRawTextReader::ReadAll(const TMessageEntry& entry) {
   return text;
 }
 
-std::string_view TRawTextReader::ReadAt(int64_t offset, size_t size, const std::string& path) {
+std::string_view TRawTextReader::ReadAt(int64_t offset, size_t size, std::string_view path) {
   if (FBlock.size() < size) FBlock.resize(size); // never shrunk: no refill of zeros per message
   size_t done = 0;
   while (done < size) {
-    ssize_t n = pread(FHandle, FBlock.data() + done, size - done, static_cast<off_t>(offset + done));
+    ssize_t n =
+        pread(FHandle, FBlock.data() + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) RaiseReadError(path, errno);
-    if (n == 0) throw EPelloraError("Cannot read file \"" + path + "\". The file is shorter than it was.");
+    if (n == 0)
+      throw EPelloraError("Cannot read file \"" + std::string(path) +
+                          "\". The file is shorter than it was.");
     done += static_cast<size_t>(n);
   }
   return std::string_view(FBlock.data(), size);
@@ -237,7 +240,7 @@ void TMboxrdQuoter::Finish() {
 std::string MboxSeparatorLine(const TEMLHeader& header) {
   // The envelope sender: an address without blanks, as readers split the line at blanks.
   std::string sender;
-  for (const std::string* field : {&header.ReturnPath, &header.Sender, &header.From}) {
+  for (const TSharedText* field : {&header.ReturnPath, &header.Sender, &header.From}) {
     std::string_view text = *field;
     size_t open = text.rfind('<'), close = text.rfind('>');
     if (open != std::string_view::npos && close != std::string_view::npos && close > open + 1)
@@ -435,7 +438,8 @@ public:
       TMailMessage message;
       try {
         if (entry.Kind == ekMessageFile)
-          message.ReadFromFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path);
+          message.ReadFromFile(entry.MaildirFlags ? MaildirFileNow(entry.Path.str())
+                                                  : entry.Path.str());
         else
           message.ReadFromText(FBox.GetEntryText(entry));
         message.FindBodies();
@@ -475,16 +479,16 @@ private:
 
 } // namespace
 
-TExportResult ExportMessages(TMailbox& box, const std::vector<uint32_t>& rows,
-                             TExportFormat format, const std::string& target,
-                             TExportObserver* observer) {
+TExportResult ExportMessages(TMailbox& box, const std::vector<uint32_t>& rows, TExportFormat format,
+                             const std::string& target, TExportObserver* observer) {
   if (format == efMbox) {
     TExport run(box, observer, ExtractFilePath(target));
     run.ExportMbox(rows, target);
     return run.Result();
   }
   if (!DirectoryExists(target))
-    throw EPelloraError("Cannot write to folder \"" + Utf8ToAnsi(target) + "\". " + std::strerror(ENOENT));
+    throw EPelloraError("Cannot write to folder \"" + Utf8ToAnsi(target) + "\". " +
+                        std::strerror(ENOENT));
   TExport run(box, observer, target);
   if (format == efEml)
     run.ExportEml(rows);

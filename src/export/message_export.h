@@ -32,7 +32,7 @@ private:
   void ReadMailboxRange(const TMessageEntry& entry, int64_t begin, int64_t end,
                         const TByteSink& sink);
   void ReadFile(const std::string& path, const TByteSink& sink);
-  std::string_view ReadAt(int64_t offset, size_t size, const std::string& path);
+  std::string_view ReadAt(int64_t offset, size_t size, std::string_view path);
 
   TMailbox& FBox;
   int FHandle = -1; // the mailbox file, kept open from message to message

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/shared_text.h"
+
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -10,6 +12,7 @@ struct TFormatArg {
   TFormatArg(std::string_view text) : text(text), isText(true) {}
   TFormatArg(const std::string& text) : text(text), isText(true) {}
   TFormatArg(const char* text) : text(text), isText(true) {}
+  TFormatArg(const TSharedText& text) : text(text.view()), isText(true) {}
   TFormatArg(long long value) : number(static_cast<double>(value)) {}
   TFormatArg(int value) : number(value) {}
   TFormatArg(unsigned value) : number(value) {}

@@ -38,8 +38,8 @@ void MakeKey(std::string_view item, std::string& key) {
 class TCollector {
 public:
   void AddEntry(const TMessageEntry& entry) {
-    const std::string& from = entry.Header.From;
-    FItem.assign(entry.Header.Sender);
+    const std::string_view from = entry.Header.From;
+    FItem.assign(entry.Header.Sender.view());
     if (from.find('<') == std::string::npos) {
       FItem += '<';
       FItem += from;

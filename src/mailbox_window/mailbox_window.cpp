@@ -623,7 +623,7 @@ void Tmdi_pl_Viewer::cmMessageView() {
     std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(entry.StartLine));
     source += hex;
   } else {
-    caption = FormatText("%s: %d", {Utf8ToAnsi(NameWithoutExtension(entry.Path)), entry.Index});
+    caption = FormatText("%s: %d", {Utf8ToAnsi(NameWithoutExtension(entry.Path.str())), entry.Index});
     source = Utf8ToAnsi(entry.Path);
     if (entry.Kind == ekMailbox) {
       char hex[32];
@@ -631,7 +631,7 @@ void Tmdi_pl_Viewer::cmMessageView() {
       source += hex;
     }
   }
-  const std::string hint(TrimControls(entry.Header.From + "\r\n" + entry.Header.Subject));
+  const std::string hint(TrimControls(entry.Header.From.str() + "\r\n" + entry.Header.Subject.str()));
   SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
   Twnd_pl_Main* frame = Twnd_pl_Main::Instance();
   if (!frame) return;

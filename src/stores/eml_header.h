@@ -1,29 +1,39 @@
 #pragma once
 #include "platform/date_time.h"
+#include "platform/shared_text.h"
 
 #include <cstdint>
-#include <string>
 
 namespace pellora {
 
 // The quick-scan header of one message: the fields a list row shows. (The record's three reserved
 // fields are always empty: a row keeps no room for them.)
 struct TEMLHeader {
-  std::string DateText;
+  TSharedText DateText;
   TDateTime Date = 0;
-  std::string From;
-  std::string Sender;
-  std::string ReplyTo;
-  std::string ReturnPath;
-  std::string To;
-  std::string Cc;
-  std::string Subject;
+  TSharedText From;
+  TSharedText Sender;
+  TSharedText ReplyTo;
+  TSharedText ReturnPath;
+  TSharedText To;
+  TSharedText Cc;
+  TSharedText Subject;
   int32_t Priority = 0;
-  std::string ContentTransferEncoding;
-  std::string MessageID;
-  std::string ContentType;
+  TSharedText ContentTransferEncoding;
+  TSharedText MessageID;
+  TSharedText ContentType;
   int64_t Size = 0;
-  std::string DocumentID;
+  TSharedText DocumentID;
 };
+
+// Texts equal to the row before's take its storage: lists repeat their senders, return paths
+// and types from message to message, and a big store lists hundreds of thousands of rows.
+inline void ShareRepeatedTexts(TEMLHeader& header, const TEMLHeader& before) {
+  for (auto field : {&TEMLHeader::DateText, &TEMLHeader::From, &TEMLHeader::Sender,
+                     &TEMLHeader::ReplyTo, &TEMLHeader::ReturnPath, &TEMLHeader::To,
+                     &TEMLHeader::Cc, &TEMLHeader::Subject, &TEMLHeader::ContentTransferEncoding,
+                     &TEMLHeader::MessageID, &TEMLHeader::ContentType, &TEMLHeader::DocumentID})
+    (header.*field).ShareIfEqual(before.*field);
+}
 
 } // namespace pellora

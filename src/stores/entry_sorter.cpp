@@ -19,7 +19,7 @@ const std::vector<uint32_t>& TEntrySorter::RanksOf(int column) {
   ranks.resize(FEntries.size());
   for (size_t row = 0; row < FEntries.size(); ++row) {
     const TMessageEntry& e = FEntries[row];
-    const std::string& text =
+    const std::string_view text =
         column == lcFrom ? EntryFromText(e) : column == lcSubject ? e.Header.Subject : e.Header.To;
     auto [it, added] = ids.try_emplace(text, static_cast<uint32_t>(texts.size()));
     if (added) texts.push_back(text);

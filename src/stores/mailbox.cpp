@@ -19,6 +19,15 @@
 
 namespace pellora {
 
+namespace {
+
+// Called as each row is added.
+void ShareWithRowBefore(std::vector<TMessageEntry>& rows) {
+  if (rows.size() >= 2) ShareRepeatedTexts(rows.back().Header, rows[rows.size() - 2].Header);
+}
+
+} // namespace
+
 void SplitTextLines(std::string_view text, std::vector<std::string>& lines) {
   lines.clear();
   ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
@@ -53,7 +62,8 @@ std::string JoinRecipients(std::string_view names, std::string_view addresses) {
 
 void CheckStorePath(const std::string& path, TOpenKind kind) {
   bool exists = kind == okMessageFolder ? DirectoryExists(path) : FileExists(path);
-  if (!exists) throw EPelloraError(FormatText(GetLocalizedText("lc_FileNotExists"), {Utf8ToAnsi(path)}));
+  if (!exists)
+    throw EPelloraError(FormatText(GetLocalizedText("lc_FileNotExists"), {Utf8ToAnsi(path)}));
   if (kind != okOEDatabase && kind != okMessageFolder && kind != okMailboxFile)
     throw EPelloraError(GetLocalizedText("lc_FileNotSupported"));
 }
@@ -73,7 +83,6 @@ TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserve
   FObserver = observer;
   FKind = kind;
   FSorter.reset(); // its ranks belong to the entries of the last load
-  FMailboxStarts.clear();
   TLoadResult result;
   try {
     switch (kind) {
@@ -143,8 +152,9 @@ bool TMailbox::LoadOEDatabase(const std::string& path) {
     ~TDescribe() {
       if (!box.FReader) return;
       box.FDetailCaption = "   " + GetLocalizedText("lc_FileProps");
-      box.FMemo.push_back(FormatText(
-          format == fmtMbx ? "%s: Outlook Express 4" : "%s: Outlook Express 5/6", {GetLocalizedText("lc_Format")}));
+      box.FMemo.push_back(
+          FormatText(format == fmtMbx ? "%s: Outlook Express 4" : "%s: Outlook Express 5/6",
+                     {GetLocalizedText("lc_Format")}));
     }
   } describe{*this, format};
   try {
@@ -199,6 +209,7 @@ void TMailbox::ListReaderMessages() {
     h.Priority = info.Priority;
     h.Date = info.Date != 0 ? info.Date : ScanMailDate(info.DateText);
     h.Size = static_cast<int64_t>(info.TextSize);
+    ShareWithRowBefore(FEntries);
   }
   Repaint();
 }
@@ -312,9 +323,11 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
       entry.Path = file;
       if (maildir) entry.MaildirFlags = MaildirFlagsOf(ExtractFileName(file));
       FEntries.push_back(std::move(entry));
+      ShareWithRowBefore(FEntries);
     } catch (const std::exception& e) {
       FMemo.push_back(ExtractFileName(file) + ": " + e.what());
     }
+    std::string().swap(files[i]); // the row holds its own copy: the list is not kept twice
   }
   Repaint();
   return true;
@@ -337,6 +350,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   int64_t lineCounter = 0, startLine = 1, startOffset = 0;
   int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
   int32_t messageCount = 0;
+  const TSharedText sharedPath(path);
   auto addEntry = [&](int64_t endOffset) {
     TMessageEntry& entry = FEntries.emplace_back();
     scanner.Finish(entry.Header);
@@ -346,7 +360,8 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     entry.EndOffset = endOffset;
     entry.Index = messageCount;
     entry.Kind = ekMailbox;
-    entry.Path = path;
+    entry.Path = sharedPath;
+    ShareWithRowBefore(FEntries);
   };
   // Ends the message before, if any, and starts one at a separator line.
   auto startMessage = [&](std::string_view separator, int64_t number, int64_t offset) {
@@ -422,7 +437,7 @@ TMailboxPosition PositionOf(const TMessageEntry& entry, const TFileStamp& stamp)
 
 std::string TMailbox::StoredText(const TMessageEntry& entry) {
   if (entry.Kind == ekMessageFile)
-    return ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path) : entry.Path);
+    return ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path.str()) : entry.Path.str());
   if (entry.Kind != ekDatabase || !FReader) return {};
   std::string text = FReader->GetMessageText(entry.Index);
   text.resize(std::strlen(text.c_str())); // a zero byte ends the text
@@ -438,7 +453,7 @@ const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& en
     break;
   case ekMailbox: {
     TMailboxPosition position = PositionOf(entry, FMailboxStamp);
-    ReadMailboxMessage(entry.Path, FLines, entry.Header.Size, entry.StartLine, FMailboxRule,
+    ReadMailboxMessage(entry.Path.str(), FLines, entry.Header.Size, entry.StartLine, FMailboxRule,
                        &position);
     break;
   }
@@ -452,8 +467,8 @@ const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& en
 void TMailbox::VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& visit) {
   if (entry.Kind == ekMailbox) {
     TMailboxPosition position = PositionOf(entry, FMailboxStamp);
-    VisitMailboxMessage(entry.Path, entry.Header.Size, entry.StartLine, FMailboxRule, &position,
-                        visit);
+    VisitMailboxMessage(entry.Path.str(), entry.Header.Size, entry.StartLine, FMailboxRule,
+                        &position, visit);
     return;
   }
   // Lines split where the text lies, not copied one by one.
@@ -482,20 +497,16 @@ std::string TMailbox::GetEntryText(const TMessageEntry& entry) {
   return text;
 }
 
-bool TMailbox::MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end) {
-  if (entry.Kind != ekMailbox || entry.StartOffset < 0 || FMailboxStamp.size == 0) return false;
+bool TMailbox::MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end) const {
+  // The bytes are the message only while the file is the one the load read, unchanged.
+  if (entry.Kind != ekMailbox || FMailboxStamp.size == 0 || entry.StartOffset < 0 ||
+      entry.EndOffset <= entry.StartOffset ||
+      static_cast<uint64_t>(entry.EndOffset) > FMailboxStamp.size)
+    return false;
   TFileStamp now;
-  if (!GetFileStamp(entry.Path, now) || now != FMailboxStamp) return false;
-  if (FMailboxStarts.empty()) {
-    for (const auto& e : FEntries)
-      if (e.Kind == ekMailbox && e.StartOffset >= 0) FMailboxStarts.push_back(e.StartOffset);
-    std::sort(FMailboxStarts.begin(), FMailboxStarts.end());
-  }
-  // A message runs to the next one's separator: under the marker rule a separator line that no
-  // marker follows is part of the message before.
-  auto next = std::upper_bound(FMailboxStarts.begin(), FMailboxStarts.end(), entry.StartOffset);
+  if (!GetFileStamp(entry.Path.str(), now) || now != FMailboxStamp) return false;
   begin = entry.StartOffset;
-  end = next == FMailboxStarts.end() ? static_cast<int64_t>(FMailboxStamp.size) : *next;
+  end = entry.EndOffset;
   return true;
 }
 
@@ -552,13 +563,10 @@ void TEntryTextPieces::ReadText(const TMessageEntry& entry, std::string& text) {
 
 bool TEntryTextPieces::VisitMailboxBytes(const TMessageEntry& entry,
                                          const TTextPieceVisitor& piece) {
-  // The bytes are the message only while the file is the one the load read, unchanged.
+  int64_t begin, end;
+  if (!FBox.MailboxExtent(entry, begin, end)) return false;
   const TFileStamp& loaded = FBox.FMailboxStamp;
-  if (loaded.size == 0 || entry.StartOffset < 0 || entry.EndOffset <= entry.StartOffset ||
-      static_cast<uint64_t>(entry.EndOffset) > loaded.size)
-    return false;
   TFileStamp now;
-  if (!GetFileStamp(entry.Path, now) || !(now == loaded)) return false;
   if (FHandle < 0 || FHandlePath != entry.Path) {
     if (FHandle >= 0) close(FHandle);
     FHandle = open(entry.Path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -571,9 +579,9 @@ bool TEntryTextPieces::VisitMailboxBytes(const TMessageEntry& entry,
   if (FHandle < 0) return false;
   // Large blocks, each read with the byte after it: a CR is a line end only before an LF.
   constexpr int64_t BlockSize = 1 << 20;
-  for (int64_t at = entry.StartOffset; at < entry.EndOffset;) {
-    const int64_t count = std::min(BlockSize, entry.EndOffset - at);
-    const bool last = at + count == entry.EndOffset;
+  for (int64_t at = begin; at < end;) {
+    const int64_t count = std::min(BlockSize, end - at);
+    const bool last = at + count == end;
     const size_t wanted = static_cast<size_t>(count) + (last ? 0 : 1);
     if (FBuffer.size() < wanted) FBuffer.resize(wanted);
     size_t got = 0;
@@ -586,7 +594,7 @@ bool TEntryTextPieces::VisitMailboxBytes(const TMessageEntry& entry,
     }
     const char* data = FBuffer.data();
     const auto size = static_cast<size_t>(count);
-    if (at == entry.StartOffset && !IsSeparatorLine(std::string_view(data, size))) return false;
+    if (at == begin && !IsSeparatorLine(std::string_view(data, size))) return false;
     if (std::memchr(data, '\x1A', size)) return false;
     for (auto cr = static_cast<const char*>(std::memchr(data, '\r', size)); cr;
          cr = static_cast<const char*>(std::memchr(cr + 1, '\r', size - (cr + 1 - data)))) {

@@ -74,7 +74,7 @@ public:
   std::string GetEntryText(const TMessageEntry& entry);
   // A mailbox file row's bytes in the file, [begin, end), its separator line first, as the load
   // found them; false for other rows and when the file is no longer as it was loaded.
-  bool MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end);
+  bool MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end) const;
   // The row whose entry has Index; null when there is none.
   const TMessageEntry* FindEntry(int32_t index) const;
   uint32_t Flags(const TMessageEntry& entry) const { return EntryFlags(entry, FReader.get()); }
@@ -111,7 +111,6 @@ private:
   std::string FStatusText;
   TLoadObserver* FObserver = nullptr; // during a load only
   TFileStamp FMailboxStamp;           // of the mailbox file at load time
-  std::vector<int64_t> FMailboxStarts; // separator offsets in file order, made on first use
   TMailboxRule FMailboxRule = mrMarked;
 };
 

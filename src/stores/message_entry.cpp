@@ -4,7 +4,7 @@
 
 namespace pellora {
 
-const std::string& EntryFromText(const TMessageEntry& entry) {
+const TSharedText& EntryFromText(const TMessageEntry& entry) {
   return entry.Header.Sender.empty() ? entry.Header.From : entry.Header.Sender;
 }
 

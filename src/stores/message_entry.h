@@ -18,7 +18,7 @@ struct TMessageEntry {
   int64_t StartLine = 0; // kind 2: line of the "From " separator, from 1
   int32_t Kind = ekDatabase;
   TEMLHeader Header;
-  std::string Path;
+  TSharedText Path; // shared by the rows of one store
   // Kind 2: byte offset of the separator line, so that the message is read back without
   // counting lines from the file's start while the file is unchanged; -1 when unknown.
   int64_t StartOffset = -1;
@@ -43,7 +43,7 @@ enum TListColumn : int {
 };
 
 // The text the "From" column shows.
-const std::string& EntryFromText(const TMessageEntry& entry);
+const TSharedText& EntryFromText(const TMessageEntry& entry);
 
 // Whether the row's store keeps flags: a database's rows and a Maildir's. Rows without show
 // neither read state nor flags.

@@ -52,8 +52,8 @@ TEST(MailboxFile, TwelveLineExample) {
     EXPECT_EQ(b.StartLine, 7);
     EXPECT_EQ(b.Header.Subject, "B");
     EXPECT_EQ(b.Header.Size, Length(TwelveLines, 7, 12));
-        EXPECT_EQ(box.LoadEntryLines(a), Range(TwelveLines, 1, 6));
-        EXPECT_EQ(box.LoadEntryLines(b), Range(TwelveLines, 7, 11));
+    EXPECT_EQ(box.LoadEntryLines(a), Range(TwelveLines, 1, 6));
+    EXPECT_EQ(box.LoadEntryLines(b), Range(TwelveLines, 7, 11));
     EXPECT_EQ(box.GetEntryText(b), Join(Range(TwelveLines, 7, 11), "\r\n"));
   }
 }
@@ -91,7 +91,7 @@ TEST(MailboxFile, SeparatorsAndMarkers) {
   ASSERT_EQ(box.Entries().size(), 1u);
   EXPECT_EQ(box.Entries()[0].StartLine, 3);
   EXPECT_EQ(box.Entries()[0].Header.Subject, "one");
-    EXPECT_EQ(box.LoadEntryLines(box.Entries()[0]), Range(lines, 3, 8));
+  EXPECT_EQ(box.LoadEntryLines(box.Entries()[0]), Range(lines, 3, 8));
 }
 
 TEST(MailboxFile, ControlBytesAndCarriageReturns) {
@@ -110,7 +110,8 @@ TEST(MailboxFile, ControlBytesAndCarriageReturns) {
   EXPECT_EQ(b.StartLine, 7); // the separator's line, not the Ctrl-Z line after it
   EXPECT_EQ(box.LoadEntryLines(a),
             (std::vector<std::string>{"From - a", "X-UIDL: 1", "Subject: st", "To: x", "body"}));
-  EXPECT_EQ(box.LoadEntryLines(b), (std::vector<std::string>{"From - b", "X-UIDL: 2", "Subject: u"}));
+  EXPECT_EQ(box.LoadEntryLines(b),
+            (std::vector<std::string>{"From - b", "X-UIDL: 2", "Subject: u"}));
 }
 
 TEST(MailboxFile, LinesLongerThanTheReadBuffer) {
@@ -125,8 +126,8 @@ TEST(MailboxFile, LinesLongerThanTheReadBuffer) {
     const TMessageEntry* first = box.FindEntry(0);
     EXPECT_EQ(first->Header.Subject, huge);
     EXPECT_EQ(first->Header.Size, Length(lines, 1, 6));
-        EXPECT_EQ(box.LoadEntryLines(*first), Range(lines, 1, 5));
-        EXPECT_EQ(box.LoadEntryLines(*box.FindEntry(1)), Range(lines, 6, 8));
+    EXPECT_EQ(box.LoadEntryLines(*first), Range(lines, 1, 5));
+    EXPECT_EQ(box.LoadEntryLines(*box.FindEntry(1)), Range(lines, 6, 8));
   }
 }
 
@@ -142,14 +143,14 @@ TEST(MailboxFile, ReadBackUsesTheOffsetOnlyWhileTheFileIsUnchanged) {
   // A wrong offset with a matching stamp is not trusted blindly: the separator must be there.
   TMessageEntry moved = *second;
   moved.StartOffset = 3;
-    EXPECT_EQ(box.LoadEntryLines(moved), Range(TwelveLines, 7, 11));
+  EXPECT_EQ(box.LoadEntryLines(moved), Range(TwelveLines, 7, 11));
 
   // Rewritten file: the offset no longer counts; lines are counted from the start.
   std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) +
                                              std::chrono::seconds(5));
   TMessageEntry stale = *second;
   stale.StartOffset = 0; // would give the first message if trusted
-    EXPECT_EQ(box.LoadEntryLines(stale), Range(TwelveLines, 7, 11));
+  EXPECT_EQ(box.LoadEntryLines(stale), Range(TwelveLines, 7, 11));
 
   std::vector<std::string> lines;
   ReadMailboxMessage(path, lines, second->Header.Size, second->StartLine);
@@ -328,6 +329,31 @@ TEST(Maildir, FlagsOfFileNames) {
     EXPECT_EQ(MaildirFlagsOf(c.name), c.flags) << c.name;
 }
 
+// A big store lists hundreds of thousands of rows: texts that repeat from row to row are held
+// once, and no row changes for it.
+TEST(MailboxFile, RowsShareThePathAndRepeatedTexts) {
+  test::TTempDir dir;
+  const std::string text = Join(
+      {"From - Mon Jan 01 10:00:00 2010", "X-Mozilla-Status: 0001", "Sender: list@example.org",
+       "Subject: one", "", "body", "From - Tue Jan 02 10:00:00 2010", "X-Mozilla-Status: 0001",
+       "Sender: list@example.org", "Subject: two", "", "body", "From - Wed Jan 03 10:00:00 2010",
+       "X-Mozilla-Status: 0001", "Sender: other@example.org", "Subject: two", "", "body"});
+  TMailbox box;
+  ASSERT_TRUE(box.Load(dir.Write("Inbox", text), okMailboxFile).Loaded);
+  ASSERT_EQ(box.Entries().size(), 3u);
+  const TEMLHeader& one = box.FindEntry(0)->Header;
+  const TEMLHeader& two = box.FindEntry(1)->Header;
+  const TEMLHeader& three = box.FindEntry(2)->Header;
+  EXPECT_TRUE(box.FindEntry(0)->Path.SharesWith(box.FindEntry(2)->Path));
+  EXPECT_EQ(box.FindEntry(0)->Path, dir / "Inbox");
+  EXPECT_TRUE(two.Sender.SharesWith(one.Sender));
+  EXPECT_FALSE(three.Sender.SharesWith(two.Sender));
+  EXPECT_TRUE(three.Subject.SharesWith(two.Subject));
+  EXPECT_EQ(std::vector<std::string>({one.Subject.str(), two.Subject.str(), three.Subject.str()}),
+            std::vector<std::string>({"one", "two", "two"}));
+  EXPECT_EQ(three.Sender, "other@example.org");
+}
+
 TEST(MailboxFile, EmptyAndMissingFiles) {
   test::TTempDir dir;
   TMailbox box;
@@ -401,7 +427,7 @@ TEST(OEDatabase, LoadsThroughTheRightReader) {
   EXPECT_EQ(box.Entries()[1].Header.To, "Ann a1;b1");
   EXPECT_EQ(box.Entries()[1].Header.Size, 22);
   EXPECT_EQ(box.GetEntryText(newest), "Subject: two\r\n\r\nbody\r\n");
-    EXPECT_EQ(box.LoadEntryLines(newest), (std::vector<std::string>{"Subject: two", "", "body"}));
+  EXPECT_EQ(box.LoadEntryLines(newest), (std::vector<std::string>{"Subject: two", "", "body"}));
 
   // MBX without index: the date comes from the Date line; one that does not parse leaves the
   // row without a date (the text is not kept).
