@@ -78,11 +78,15 @@ public:
   void RebuildBody();
 
   const TMailPartList& Attachments() const { return FAttachments; }
-  const std::vector<std::string>& TextLines() const { return FTextLines; }
-  const std::vector<std::string>& HtmlLines() const { return FHtmlLines; }
+  // A body's text in the code page, up to its first zero byte, with its line ends as written;
+  // its lines are the pieces between the line ends (CR LF, CR or LF).
+  const std::string& TextBodyText() const { return FTextBody.Text(); }
+  const std::string& HtmlBodyText() const { return FHtmlBody.Text(); }
+  const std::vector<std::string>& TextLines() const { return FTextBody.Lines(); }
+  const std::vector<std::string>& HtmlLines() const { return FHtmlBody.Lines(); }
   // The lines shown as plain text: the text body, or the HTML body's when there is no text body.
   const std::vector<std::string>& PlainViewLines() const {
-    return FTextPart ? FTextLines : FHtmlLines;
+    return FTextPart ? TextLines() : HtmlLines();
   }
   // The document the HTML tab renders: the HTML body, or the text body as preformatted text
   // (escaped, line breaks kept, long lines wrapped) when there is no HTML body.
@@ -117,10 +121,24 @@ private:
   void ClearDerived();
   bool TakeBody(TMailPart* part, std::string_view type);
 
+  // A body's text, split into lines only when they are asked for (a search needs the text).
+  class TBodyText {
+  public:
+    std::string& Text() { return FText; }
+    const std::string& Text() const { return FText; }
+    const std::vector<std::string>& Lines() const;
+    void Clear();
+
+  private:
+    std::string FText;
+    mutable std::vector<std::string> FLines;
+    mutable bool FSplit = false;
+  };
+
   std::string FSourceText;
   TMailPartList FAttachments;
-  std::vector<std::string> FTextLines;
-  std::vector<std::string> FHtmlLines;
+  TBodyText FTextBody;
+  TBodyText FHtmlBody;
   TMailPart* FTextPart = nullptr;
   TMailPart* FHtmlPart = nullptr;
   TMailPart* FMixedPart = nullptr;
