@@ -191,6 +191,12 @@ void TMailMessage::ResetMessage() {
   FAnalysisPending = false;
 }
 
+void TMailMessage::AdoptText(std::string& text) {
+  ParseText(text, true); // the parts keep copies, never views of text
+  FSourceText.swap(text);
+  text.clear();
+}
+
 void TMailMessage::ParseAddressField(std::string_view fieldName, std::string& name,
                                      std::string& address) const {
   const std::string value = DecodeHeaderWords(TrimBlanks(FieldValue(fieldName)));

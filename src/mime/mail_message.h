@@ -54,6 +54,9 @@ public:
 
   // Releases every part and everything derived from the last parse.
   void ResetMessage();
+  // As ReadFromText, but takes text's bytes as the source text instead of a copy; text is left
+  // empty, holding the memory of the source text before.
+  void AdoptText(std::string& text);
 
   // Display name and address of a field such as "From".
   void ParseAddressField(std::string_view fieldName, std::string& name, std::string& address) const;
@@ -78,10 +81,9 @@ public:
   void RebuildBody();
 
   const TMailPartList& Attachments() const { return FAttachments; }
-  // A body's text in the code page, up to its first zero byte, with its line ends as written;
-  // its lines are the pieces between the line ends (CR LF, CR or LF).
+  // The text body in the code page, up to its first zero byte, with its line ends as written;
+  // TextLines are the pieces between those line ends (CR LF, CR or LF).
   const std::string& TextBodyText() const { return FTextBody.Text(); }
-  const std::string& HtmlBodyText() const { return FHtmlBody.Text(); }
   const std::vector<std::string>& TextLines() const { return FTextBody.Lines(); }
   const std::vector<std::string>& HtmlLines() const { return FHtmlBody.Lines(); }
   // The lines shown as plain text: the text body, or the HTML body's when there is no text body.

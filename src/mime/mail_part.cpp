@@ -114,16 +114,6 @@ void TMailPart::ReadFromText(std::string_view text) {
   if (FOwnerMessage == this) FOwnerMessage->FSourceText = std::move(stored);
 }
 
-void TMailPart::AdoptText(std::string& text) {
-  if (FOwnerMessage != this) {
-    ReadFromText(text);
-    return;
-  }
-  ParseText(text, true); // the parts keep copies, never views of text
-  FOwnerMessage->FSourceText.swap(text);
-  text.clear();
-}
-
 void TMailPart::ParseText(std::string_view text, bool withHeader) {
   if (FOwnerMessage == nullptr)
     throw EPelloraError(FName + ": TMailPart must be owned by a TMailMessage");

@@ -63,9 +63,6 @@ public:
   void ReadFromFile(const std::string& path);
   // Parses text with header as it is (only CR LF ends a line).
   void ReadFromText(std::string_view text);
-  // As ReadFromText, but a message takes text's bytes as its source text instead of a copy;
-  // text is left empty, holding the memory of the source text before.
-  void AdoptText(std::string& text);
 
   std::string FieldValue(std::string_view name) const;
   std::string FieldParam(std::string_view name, std::string_view param) const;
