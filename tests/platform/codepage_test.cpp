@@ -67,7 +67,9 @@ TEST(CodePage, AnsiToUtf8RoundTrips) {
   // Runs of ASCII longer than a word, between and after other bytes.
   EXPECT_EQ(AnsiToUtf8("abcdefghij\xE0klmnopqrstu\xE0v", 1251),
             "abcdefghij\xD0\xB0klmnopqrstu\xD0\xB0v");
-  EXPECT_EQ(Utf8ToAnsi("0123456789\xFF" "abcdefgh\xC3\xA9xyz", 65001),
+  EXPECT_EQ(Utf8ToAnsi("0123456789\xFF"
+                       "abcdefgh\xC3\xA9xyz",
+                       65001),
             "0123456789?abcdefgh\xC3\xA9xyz");
 }
 
