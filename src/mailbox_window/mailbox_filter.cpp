@@ -173,9 +173,13 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilte
   pieces.ReadText(entry, FText);
   if (field == ffSource) return matcher.In(FText);
   FMessage.ResetMessage();
-  FMessage.ReadFromText(FText);
+  FMessage.AdoptText(FText);
   FMessage.FindBodies();
-  return matched || matcher.InLines(FMessage.TextLines(), FText);
+  if (matched) return true;
+  // Without CR or LF in the searched text no match can span a line end: the body's text is
+  // searched as it lies, never split into lines.
+  if (!matcher.CrossesLines()) return matcher.In(FMessage.TextBodyText());
+  return matcher.InLines(FMessage.TextLines(), FText);
 }
 
 size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, int field,

@@ -480,23 +480,30 @@ std::string NormalizeHeaderLine(std::string_view line) {
   std::string value;
   value.reserve(valueView.size());
   std::string blanks;
-  for (size_t i = 0; i < valueView.size(); ++i) {
+  const size_t n = valueView.size();
+  for (size_t i = 0; i < n;) {
     char c = valueView[i];
     if (c == '\t') {
       blanks += c;
+      ++i;
     } else if (c == ' ') {
       blanks.assign(1, ' ');
-    } else if (c == '"') {
-      value += blanks;
-      blanks.clear();
-      size_t close = valueView.find('"', i + 1);
-      size_t stop = close == std::string_view::npos ? valueView.size() : close + 1;
-      value.append(valueView.substr(i, stop - i));
-      i = stop - 1;
+      ++i;
     } else {
       value += blanks;
       blanks.clear();
-      value += c;
+      // A quoted string is kept as written; other text up to the next blank or quote is too.
+      size_t stop = i + 1;
+      if (c == '"') {
+        size_t close = valueView.find('"', i + 1);
+        stop = close == std::string_view::npos ? n : close + 1;
+      } else {
+        while (stop < n && valueView[stop] != ' ' && valueView[stop] != '\t' &&
+               valueView[stop] != '"')
+          ++stop;
+      }
+      value.append(valueView.substr(i, stop - i));
+      i = stop;
     }
   }
   value += blanks;

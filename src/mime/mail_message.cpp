@@ -172,8 +172,8 @@ void TMailMessage::ClearDerived() {
   FContentIds.clear();
   FContentIdsKnown = false;
   FAttachments.Clear();
-  FTextLines.clear();
-  FHtmlLines.clear();
+  FTextBody.Clear();
+  FHtmlBody.Clear();
   FTextPart = FHtmlPart = FMixedPart = FRelatedPart = FAlternativePart = nullptr;
 }
 
@@ -189,6 +189,12 @@ void TMailMessage::ResetMessage() {
   ClearDerived();
   FRebuildPending = false;
   FAnalysisPending = false;
+}
+
+void TMailMessage::AdoptText(std::string& text) {
+  ParseText(text, true); // the parts keep copies, never views of text
+  FSourceText.swap(text);
+  text.clear();
 }
 
 void TMailMessage::ParseAddressField(std::string_view fieldName, std::string& name,
@@ -297,25 +303,38 @@ namespace {
 
 // The body in the code page: by its charset, an HTML body without one by its meta element,
 // a body that declares none as undeclared 8-bit text.
-void FillLines(const TMailPart& part, std::string_view type, std::vector<std::string>& lines) {
+void FillText(const TMailPart& part, std::string_view type, std::string& text) {
   std::string_view bytes = part.DecodedBody();
   std::string charset = part.BodyCharset();
   if (charset.empty() && type == "text/html") charset = HtmlMetaCharset(bytes);
   // Converted before the cut at a zero byte: UTF-16 text holds zero bytes.
-  std::string text = CharsetToAnsi(bytes, charset);
-  std::string_view shown = text;
-  shown = shown.substr(0, shown.find('\0'));
-  ForEachLine(shown, [&](std::string_view line) { lines.emplace_back(line); });
+  text.clear();
+  AppendCharsetToAnsi(bytes, charset, text);
+  if (size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
 }
 
 } // namespace
+
+const std::vector<std::string>& TMailMessage::TBodyText::Lines() const {
+  if (!FSplit) {
+    ForEachLine(FText, [&](std::string_view line) { FLines.emplace_back(line); });
+    FSplit = true;
+  }
+  return FLines;
+}
+
+void TMailMessage::TBodyText::Clear() {
+  FText.clear();
+  FLines.clear();
+  FSplit = false;
+}
 
 bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
   if (FTextPart == nullptr && (type == "text/plain" || type == "text")) {
     part->DecodeBody();
     if (!part->DecodedBody().empty()) {
       FTextPart = part;
-      FillLines(*part, type, FTextLines);
+      FillText(*part, type, FTextBody.Text());
       return true;
     }
   }
@@ -323,7 +342,7 @@ bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
     part->DecodeBody();
     if (!part->DecodedBody().empty()) {
       FHtmlPart = part;
-      FillLines(*part, type, FHtmlLines);
+      FillText(*part, type, FHtmlBody.Text());
       return true;
     }
   }
@@ -440,17 +459,19 @@ TMailPart* TMailMessage::ContentIdPart(std::string_view id) {
 std::string TMailMessage::HtmlViewDocument() const {
   std::string document;
   if (FHtmlPart || !FTextPart) {
-    for (size_t i = 0; i < FHtmlLines.size(); ++i) {
+    const std::vector<std::string>& lines = HtmlLines();
+    for (size_t i = 0; i < lines.size(); ++i) {
       if (i) document += "\r\n";
-      document += FHtmlLines[i];
+      document += lines[i];
     }
     return document;
   }
   // Text is no markup: "<" and "&" in it must show as written.
   document = "<pre style=\"white-space: pre-wrap; overflow-wrap: anywhere\">";
-  for (size_t i = 0; i < FTextLines.size(); ++i) {
+  const std::vector<std::string>& lines = TextLines();
+  for (size_t i = 0; i < lines.size(); ++i) {
     if (i) document += "\r\n";
-    for (char c : FTextLines[i]) {
+    for (char c : lines[i]) {
       switch (c) {
       case '&':
         document += "&amp;";

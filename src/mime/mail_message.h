@@ -54,6 +54,9 @@ public:
 
   // Releases every part and everything derived from the last parse.
   void ResetMessage();
+  // As ReadFromText, but takes text's bytes as the source text instead of a copy; text is left
+  // empty, holding the memory of the source text before.
+  void AdoptText(std::string& text);
 
   // Display name and address of a field such as "From".
   void ParseAddressField(std::string_view fieldName, std::string& name, std::string& address) const;
@@ -78,11 +81,14 @@ public:
   void RebuildBody();
 
   const TMailPartList& Attachments() const { return FAttachments; }
-  const std::vector<std::string>& TextLines() const { return FTextLines; }
-  const std::vector<std::string>& HtmlLines() const { return FHtmlLines; }
+  // The text body in the code page, up to its first zero byte, with its line ends as written;
+  // TextLines are the pieces between those line ends (CR LF, CR or LF).
+  const std::string& TextBodyText() const { return FTextBody.Text(); }
+  const std::vector<std::string>& TextLines() const { return FTextBody.Lines(); }
+  const std::vector<std::string>& HtmlLines() const { return FHtmlBody.Lines(); }
   // The lines shown as plain text: the text body, or the HTML body's when there is no text body.
   const std::vector<std::string>& PlainViewLines() const {
-    return FTextPart ? FTextLines : FHtmlLines;
+    return FTextPart ? TextLines() : HtmlLines();
   }
   // The document the HTML tab renders: the HTML body, or the text body as preformatted text
   // (escaped, line breaks kept, long lines wrapped) when there is no HTML body.
@@ -117,10 +123,24 @@ private:
   void ClearDerived();
   bool TakeBody(TMailPart* part, std::string_view type);
 
+  // A body's text, split into lines only when they are asked for (a search needs the text).
+  class TBodyText {
+  public:
+    std::string& Text() { return FText; }
+    const std::string& Text() const { return FText; }
+    const std::vector<std::string>& Lines() const;
+    void Clear();
+
+  private:
+    std::string FText;
+    mutable std::vector<std::string> FLines;
+    mutable bool FSplit = false;
+  };
+
   std::string FSourceText;
   TMailPartList FAttachments;
-  std::vector<std::string> FTextLines;
-  std::vector<std::string> FHtmlLines;
+  TBodyText FTextBody;
+  TBodyText FHtmlBody;
   TMailPart* FTextPart = nullptr;
   TMailPart* FHtmlPart = nullptr;
   TMailPart* FMixedPart = nullptr;

@@ -7,6 +7,7 @@
 #include "platform/pellora_error.h"
 #include "platform/unicode.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace pellora {
@@ -22,14 +23,21 @@ std::string_view UpToZero(std::string_view text) {
 // npos when there is none.
 size_t FindLineStartingWith(std::string_view body, size_t from, std::string_view marker) {
   if (from == 0 && body.substr(0, marker.size()) == marker) return 0;
-  size_t searchFrom = from >= 2 ? from - 2 : 0;
-  for (;;) {
-    size_t cr = body.find("\r\n", searchFrom);
-    if (cr == std::string_view::npos) return std::string_view::npos;
-    size_t lineStart = cr + 2;
-    if (lineStart >= from && body.substr(lineStart, marker.size()) == marker) return lineStart;
-    searchFrom = cr + 1;
+  if (marker.empty()) {
+    size_t cr = body.find("\r\n", from >= 2 ? from - 2 : 0);
+    return cr == std::string_view::npos ? cr : cr + 2;
   }
+  // The marker is rare where lines are many: its occurrences are found first, then the one at
+  // a line start is kept.
+  for (size_t at = std::max<size_t>(from, 2); at < body.size();) {
+    auto hit = static_cast<const char*>(
+        memmem(body.data() + at, body.size() - at, marker.data(), marker.size()));
+    if (hit == nullptr) return std::string_view::npos;
+    size_t start = static_cast<size_t>(hit - body.data());
+    if (body[start - 2] == '\r' && body[start - 1] == '\n') return start;
+    at = start + 1;
+  }
+  return std::string_view::npos;
 }
 
 // Start of the first delimiter line at or after from: "--" + boundary, then only an optional

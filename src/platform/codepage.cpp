@@ -109,14 +109,26 @@ bool Utf8Codeset(std::string_view localeName) {
   return codeset == "utf8";
 }
 
+// The end of the run of ASCII bytes that starts at i; eight bytes at a time, as bodies are
+// mostly ASCII.
+size_t AsciiRunEnd(std::string_view text, size_t i) {
+  const size_t n = text.size();
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ull) break;
+  }
+  while (i < n && static_cast<unsigned char>(text[i]) < 0x80)
+    ++i;
+  return i;
+}
+
 // Under 65001: valid sequences are copied, each other byte becomes bad.
 void CopyValidUtf8(std::string_view text, std::string& out, std::string_view bad) {
   out.reserve(out.size() + text.size());
   size_t i = 0, n = text.size();
   while (i < n) {
-    size_t run = i;
-    while (run < n && static_cast<unsigned char>(text[run]) < 0x80)
-      ++run;
+    size_t run = AsciiRunEnd(text, i);
     out.append(text.substr(i, run - i));
     i = run;
     if (i >= n) break;
@@ -240,7 +252,12 @@ std::string AnsiToUtf8(std::string_view ansi, int codePage) {
   }
   const TCodePageTable& table = TableFor(codePage);
   out.reserve(ansi.size() + ansi.size() / 2);
-  for (unsigned char c : ansi) AppendUtf8(out, table.toUnicode[c]);
+  for (size_t i = 0; i < ansi.size();) {
+    size_t run = AsciiRunEnd(ansi, i);
+    out.append(ansi.substr(i, run - i));
+    for (i = run; i < ansi.size() && static_cast<unsigned char>(ansi[i]) >= 0x80; ++i)
+      AppendUtf8(out, table.toUnicode[static_cast<unsigned char>(ansi[i])]);
+  }
   return out;
 }
 

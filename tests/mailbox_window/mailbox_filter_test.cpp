@@ -320,6 +320,23 @@ std::vector<int32_t> PlainSourceMatches(TMailbox& box, const std::vector<uint32_
   return shown;
 }
 
+// The Body filter searches the text body as it lies; the plain path joins its lines with CR LF.
+std::vector<int32_t> PlainBodyMatches(TMailbox& box, const std::vector<uint32_t>& order,
+                                      std::string_view value) {
+  std::vector<int32_t> shown;
+  std::string text;
+  for (uint32_t row : order) {
+    TMailMessage message;
+    message.ReadFromText(box.GetEntryText(box.Entries()[row]));
+    message.FindBodies();
+    text.clear();
+    for (const auto& line : message.TextLines())
+      text.append(line).append("\r\n");
+    if (FilterContains(value, text)) shown.push_back(box.Entries()[row].Index);
+  }
+  return shown;
+}
+
 void ExpectFastPathAsPlain(TMailbox& box, const std::vector<std::string>& values,
                            const std::string& store) {
   const std::vector<uint32_t> order = ByIndex(box);
@@ -337,10 +354,13 @@ void ExpectFastPathAsPlain(TMailbox& box, const std::vector<std::string>& values
     filter.ApplyFilter(order, ffSource, value, hidden);
     EXPECT_EQ(ShownIndexes(box, order, hidden), PlainSourceMatches(box, order, value))
         << store << ": " << testing::PrintToString(value);
+    filter.ApplyFilter(order, ffBody, value, hidden);
+    EXPECT_EQ(ShownIndexes(box, order, hidden), PlainBodyMatches(box, order, value))
+        << store << ", Body: " << testing::PrintToString(value);
   }
 }
 
-TEST(MailboxFilter, SourceOnRealStoresFindsWhatTheLinesHold) {
+TEST(MailboxFilter, SourceAndBodyOnRealStoresFindWhatTheLinesHold) {
   const std::string data = test::SharedDataDir();
   if (data.empty()) GTEST_SKIP() << "../shared/data is absent";
   // Words some rows hold, header texts, 8-bit bytes, texts across line ends, and nothing.
@@ -373,7 +393,7 @@ TEST(MailboxFilter, SourceOnRealStoresFindsWhatTheLinesHold) {
 }
 
 // Where a store's bytes and its lines differ, and where a match lies across the edge of a block.
-TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
+TEST(MailboxFilter, SourceAndBodyEdgeCasesFindWhatTheLinesHold) {
   test::TTempDir dir;
   const std::vector<std::string> values = {"needle",   "NEEDLE",     "n\xE9",    "N\xC9",
                                            "nee\rdle", "abc\x1A",    "abc",      "dle\r\nnext",
@@ -434,6 +454,23 @@ TEST(MailboxFilter, SourceEdgeCasesFindWhatTheLinesHold) {
   TMailbox database;
   LoadStoreChecked(database, dir.Write("Inbox.dbx", test::BuildDbx(messages)), okOEDatabase);
   ExpectFastPathAsPlain(database, values, "DBX");
+
+  // Bodies whose decoded text holds its own line ends (lone CR, lone LF, CR LF) and a zero byte:
+  // "nee\rdle\nneedle\r\nnext\0needle" in base64, and the same in quoted-printable.
+  std::string bodies;
+  for (const char* encoded :
+       {"Content-Transfer-Encoding: base64\n\nbmVlDWRsZQpuZWVkbGUNCm5leHQAbmVlZGxl\n",
+        "Content-Transfer-Encoding: quoted-printable\n\nnee=0Ddle=0Aneedle=0D=0Anext=00needle\n"})
+    bodies += separator + "Content-Type: text/plain\n" + encoded;
+  TMailbox withBodies;
+  LoadStoreChecked(withBodies, dir.Write("Bodies", bodies), okMailboxFile);
+  ASSERT_EQ(withBodies.Entries().size(), 2u);
+  ExpectFastPathAsPlain(withBodies, values, "bodies with their own line ends");
+  // A text across a line end matches the lines joined with CR LF, never the line ends written.
+  EXPECT_EQ(PlainBodyMatches(withBodies, ByIndex(withBodies), "dle\r\nneedle"),
+            (std::vector<int32_t>{0, 1}));
+  EXPECT_EQ(PlainBodyMatches(withBodies, ByIndex(withBodies), "nee\rdle"),
+            (std::vector<int32_t>{}));
 
   // Message files with lone CR line ends.
   dir.Write("folder/a.eml", "Subject: a\r\rnee\rdle\rnext\r");

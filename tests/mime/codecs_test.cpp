@@ -232,6 +232,10 @@ TEST(Codecs, NormalizeHeaderLine) {
       {"Subject: a \t  b\t c", "Subject: a b c"},
       {"Subject: a\tb", "Subject: a\tb"},
       {"Subject: \"a   b\"  c", "Subject: \"a   b\" c"},
+      {"Subject: a\t\"b  c\"\td ", "Subject: a\t\"b  c\"\td"},
+      {"Subject: x \"open  end", "Subject: x \"open  end"}, // a quote never closed
+      {"Subject:  \t", "Subject: "},
+      {"To: a@b.c,d@e.f;x=\"y\"z", "To: a@b.c,d@e.f;x=\"y\"z"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(NormalizeHeaderLine(c.in), c.out) << c.in;

@@ -353,10 +353,12 @@ TEST(MailMessage, Utf8BodiesAreConvertedLeniently) {
   TMailMessage m;
   Parse(m, "Content-Type: text/plain; charset=utf-8\n\nCaf\xC3\xA9 \xF0\x9F\x98\x80\n\xE9t\xE9\n");
   EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"Caf\xE9 ?", "?t?"}));
+  EXPECT_EQ(m.TextBodyText(), "Caf\xE9 ?\r\n?t?\r\n");
   Parse(m, "Content-Type: text/plain; charset=iso-8859-1\n\nCaf\xC3\xA9\n");
   EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"Caf\xC3\xA9"}));
   Parse(m, std::string("Content-Type: text/plain\n\nbefore\0after", 38));
   EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"before"}));
+  EXPECT_EQ(m.TextBodyText(), "before");
 }
 
 TEST(MailMessage, ParsingAgainDropsWhatWasDerived) {
@@ -393,6 +395,13 @@ TEST(MailMessage, SourceTextIsTheTextAsStored) {
   EXPECT_EQ(m.SourceText(), text);
   m.ReadFromText(m.SourceText());
   EXPECT_EQ(m.SourceText(), text);
+  // Adopted text parses alike and becomes the source without a copy.
+  std::string adopted = text;
+  m.AdoptText(adopted);
+  EXPECT_TRUE(adopted.empty());
+  EXPECT_EQ(m.SourceText(), text);
+  m.FindBodies();
+  EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"x"}));
 
   pellora::test::TTempDir dir;
   const std::string stored = std::string("Subject: lf\n\nbefore") + '\0' + "after\n";

@@ -118,6 +118,14 @@ TEST(MailPart, MultipartRegions) {
   EXPECT_EQ(m.SubParts()[0]->SubParts()[0]->EncodedBody(), "t");
   EXPECT_EQ(m.SubParts()[1]->EncodedBody(), "%PDF\r\n--bx");
 
+  // Only a delimiter at a line's start (after CR LF) counts: not one inside a line, nor one after
+  // a lone LF.
+  m.ReadFromText("Content-Type: multipart/mixed; boundary=B\r\n\r\n"
+                 "x --B\r\ny\n--B\r\n--B\r\nA: b\r\n\r\nz\r\n--B--\r\n");
+  EXPECT_EQ(m.EncodedBody(), "x --B\r\ny\n--B\r\n");
+  ASSERT_EQ(m.SubParts().Count(), 1);
+  EXPECT_EQ(m.SubParts()[0]->EncodedBody(), "z");
+
   // A boundary that never occurs keeps the whole body as the preamble.
   m.ReadFromText(Crlf("Content-Type: multipart/mixed; boundary=ZZ\n\n--XX\nA: b\n\nx\n--XX--\n"));
   EXPECT_EQ(m.SubParts().Count(), 0);
@@ -208,6 +216,10 @@ TEST(MailPart, UuencodedFilesBecomeAttachments) {
   TMailPart* second = m.SubParts()[2];
   EXPECT_EQ(second->FieldParam("Content-Type", "name"), "=?iso-8859-1?Q?second=20file.txt?=");
   EXPECT_EQ(second->AttachmentFileName(), "second file.txt");
+
+  // "begin 6" starts a file only at a line's start.
+  m.ReadFromText(Crlf("Subject: s\n\nsay begin 644 a.txt\n#0V%T\nend\n"));
+  EXPECT_EQ(m.SubParts().Count(), 0);
 }
 
 // The text and names of a uuencoded message declare no charset: UTF-8 ones are labelled so.

@@ -64,6 +64,13 @@ TEST(CodePage, AnsiToUtf8RoundTrips) {
   EXPECT_EQ(AnsiToUtf8("\xE0", 1251), "\xD0\xB0"); // Cyrillic a
   EXPECT_EQ(AnsiToUtf8("\xD0\xB0", 65001), "\xD0\xB0");
   EXPECT_EQ(AnsiToUtf8("a\xE0z", 65001), "a\xEF\xBF\xBDz"); // never invalid UTF-8 out
+  // Runs of ASCII longer than a word, between and after other bytes.
+  EXPECT_EQ(AnsiToUtf8("abcdefghij\xE0klmnopqrstu\xE0v", 1251),
+            "abcdefghij\xD0\xB0klmnopqrstu\xD0\xB0v");
+  EXPECT_EQ(Utf8ToAnsi("0123456789\xFF"
+                       "abcdefgh\xC3\xA9xyz",
+                       65001),
+            "0123456789?abcdefgh\xC3\xA9xyz");
 }
 
 TEST(CodePage, EnvironmentOverrideAndSetter) {
