@@ -555,6 +555,12 @@ void TEntryTextPieces::ReadText(const TMessageEntry& entry, std::string& text) {
     });
     if (read) {
       if (!text.empty() && text.back() != '\n') text += "\r\n"; // a last line without its LF
+      // Under the marker rule the last message ends with its last counted byte: the empty lines
+      // after it at the file's end are not its lines.
+      if (FBox.FMailboxRule == mrMarked &&
+          static_cast<uint64_t>(entry.EndOffset) == FBox.FMailboxStamp.size)
+        while (text.ends_with("\r\n\r\n"))
+          text.resize(text.size() - 2);
       return;
     }
   }

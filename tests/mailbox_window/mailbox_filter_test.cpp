@@ -93,8 +93,9 @@ TEST(FilterHistory, KeepsOneItemPerTextIgnoringAsciiCase) {
 std::vector<uint32_t> ByIndex(const TMailbox& box) {
   std::vector<uint32_t> order(box.Entries().size());
   std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(),
-            [&](uint32_t a, uint32_t b) { return box.Entries()[a].Index < box.Entries()[b].Index; });
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    return box.Entries()[a].Index < box.Entries()[b].Index;
+  });
   return order;
 }
 
@@ -466,6 +467,21 @@ TEST(MailboxFilter, SourceAndBodyEdgeCasesFindWhatTheLinesHold) {
   LoadStoreChecked(withBodies, dir.Write("Bodies", bodies), okMailboxFile);
   ASSERT_EQ(withBodies.Entries().size(), 2u);
   ExpectFastPathAsPlain(withBodies, values, "bodies with their own line ends");
+  // Empty lines at the file's end: the last message's lines under the classic rule, not under
+  // the marker rule.
+  for (const char* end : {"\n\n", "\r\n\r\n", "\n\n\n", "\n\r\n"}) {
+    for (const std::string first :
+         {separator, std::string("From ann@example.org Mon Jan 01 10:00:00 2010\n")}) {
+      const std::string text =
+          first + "Subject: one\n\nneedle\n\n" + first + "Subject: two\n\nneedle" + end;
+      TMailbox box;
+      LoadStoreChecked(box, dir.Write("Ending", text), okMailboxFile);
+      ASSERT_EQ(box.Entries().size(), 2u);
+      ExpectFastPathAsPlain(box, {"needle\r\n\r\n", "needle\r\n", "needle"},
+                            "empty lines at the end " + testing::PrintToString(end) + " after " +
+                                first);
+    }
+  }
   // A text across a line end matches the lines joined with CR LF, never the line ends written.
   EXPECT_EQ(PlainBodyMatches(withBodies, ByIndex(withBodies), "dle\r\nneedle"),
             (std::vector<int32_t>{0, 1}));
