@@ -1,6 +1,7 @@
 #include "export/message_export.h"
 #include "platform/files.h"
 #include "platform/safe_files.h"
+#include "platform/unicode.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
@@ -43,18 +44,6 @@ std::multiset<std::string> Texts(const std::map<std::string, std::string>& files
 // What a reader of mboxrd gets back from a stored line: one ">" less before "From ".
 std::string Unquote(const std::string& text) {
   return std::regex_replace(text, std::regex("(^|\n)>(>*From )"), "$1$2");
-}
-
-bool IsUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = s[i];
-    size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
 }
 
 class TRecorder : public TExportObserver {
@@ -348,10 +337,10 @@ TEST(MessageExport, FileNames) {
     name = MessageFileName(entry);
     EXPECT_LE(name.size(), 254u);
     EXPECT_GE(name.size(), 250u);
-    EXPECT_TRUE(IsUtf8(name)) << shift;
+    EXPECT_TRUE(IsValidUtf8(name)) << shift;
     numbered = NumberedFileName(name, 2);
     EXPECT_LE(numbered.size(), 254u);
-    EXPECT_TRUE(IsUtf8(numbered)) << shift;
+    EXPECT_TRUE(IsValidUtf8(numbered)) << shift;
   }
 }
 

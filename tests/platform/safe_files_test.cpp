@@ -1,6 +1,7 @@
 #include "platform/safe_files.h"
 #include "platform/files.h"
 #include "platform/pellora_error.h"
+#include "platform/unicode.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -14,18 +15,6 @@
 using namespace pellora;
 
 namespace {
-
-bool IsUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = s[i];
-    size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
 
 std::string Repeat(std::string_view piece, int times) {
   std::string s;
@@ -124,7 +113,7 @@ TEST(AttachmentFiles, SafeFileNames) {
     std::string safe = SafeFileName(c.in);
     EXPECT_EQ(safe, c.out) << c.in;
     EXPECT_LE(safe.size(), 254u);
-    EXPECT_TRUE(IsUtf8(safe)) << c.in;
+    EXPECT_TRUE(IsValidUtf8(safe)) << c.in;
   }
   // A name of 254 two-byte characters is written, not refused as too long.
   pellora::test::TTempDir tmp;
