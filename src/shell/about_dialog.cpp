@@ -1,6 +1,7 @@
 #include "shell/about_dialog.h"
 
 #include "i18n/qt_language_controller.h"
+#include "pellora_version.h"
 #include "platform/system_info.h"
 #include "shell/window_images.h"
 
@@ -25,7 +26,8 @@ void ShowAboutDialog(QWidget* owner) {
   icon->setAlignment(Qt::AlignTop);
   top->addWidget(icon);
   auto* text = new QVBoxLayout;
-  auto* name = new QLabel(QString("<b>Pellora</b> %1").arg(QApplication::applicationVersion()));
+  auto* name = new QLabel(QString("<b>Pellora</b> %1 (commit %2)")
+                              .arg(QApplication::applicationVersion(), PELLORA_COMMIT));
   name->setObjectName("lName");
   text->addWidget(name);
   auto* summary = new QLabel("A viewer for e-mail stored on disk.");

@@ -3,6 +3,7 @@
 #include "platform/safe_files.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
+#include "pellora_version.h"
 #include "platform/qt_locale.h"
 #include "shell/app_instances.h"
 #include "i18n/format_text.h"
@@ -19,10 +20,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
-
-#ifndef PELLORA_VERSION
-#define PELLORA_VERSION "0.0.0"
-#endif
 
 namespace {
 
@@ -65,6 +62,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Pellora");
   QApplication::setApplicationVersion(PELLORA_VERSION);
   QApplication::setOrganizationName("Vantrel");
+  // The installed desktop entry: its icon and name for the window on Wayland.
+  QGuiApplication::setDesktopFileName("com.vantrel.Pellora");
   QApplication::setWindowIcon(ProgramIcon());
   // Formats and collation follow the user's locale.
   QLocale::setDefault(QLocale::system());
