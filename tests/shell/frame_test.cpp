@@ -139,20 +139,24 @@ private slots:
         QString::fromStdString(dir.Write("one.eml", "Subject: x\r\n\r\n")),
         QString::fromStdString(dir.Write("Inbox.dbx", "x")),
         QString::fromStdString(dir.Write("Inbox", "From - x\r\n")),
+        QString::fromStdString(dir.Write("Old.idx", "JMF9")), // stands for its database
         QString::fromStdString(dir.MakeDir("folder")),
         QString::fromStdString(dir.Write("notes.txt", "x")),
         QString::fromStdString(dir / "missing.eml"),
     };
+    const std::string database = dir.Write("Old.mbx", "JMF6");
     Twnd_pl_Main frame(args);
     frame.show();
-    QTRY_COMPARE(opened.size(), size_t(3));
+    QTRY_COMPARE(opened.size(), size_t(4));
     QCOMPARE(opened[0].kind, okMessageFile);
     QCOMPARE(opened[1].kind, okOEDatabase);
     QCOMPARE(opened[2].kind, okMailboxFile);
+    QCOMPARE(opened[3].kind, okOEDatabase);
+    QCOMPARE(opened[3].path, database);
     QVERIFY(boxes.isEmpty()); // skipped arguments say nothing
 
     frame.AppInstancesCmdLineReceived({args[0]});
-    QCOMPARE(opened.size(), size_t(4));
+    QCOMPARE(opened.size(), size_t(5));
   }
 
   void DroppedFilesAndFoldersOpenByKind() {
