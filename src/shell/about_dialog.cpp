@@ -1,7 +1,6 @@
 #include "shell/about_dialog.h"
 
 #include "i18n/qt_language_controller.h"
-#include "pellora_version.h"
 #include "platform/system_info.h"
 #include "shell/window_images.h"
 
@@ -15,6 +14,11 @@
 #include <QVBoxLayout>
 
 namespace pellora {
+namespace {
+QString buildCommit;
+}
+
+void SetBuildCommit(const QString& commit) { buildCommit = commit; }
 
 void ShowAboutDialog(QWidget* owner) {
   QDialog dialog(owner);
@@ -27,7 +31,7 @@ void ShowAboutDialog(QWidget* owner) {
   top->addWidget(icon);
   auto* text = new QVBoxLayout;
   auto* name = new QLabel(QString("<b>Pellora</b> %1 (commit %2)")
-                              .arg(QApplication::applicationVersion(), PELLORA_COMMIT));
+                              .arg(QApplication::applicationVersion(), buildCommit));
   name->setObjectName("lName");
   text->addWidget(name);
   auto* summary = new QLabel("A viewer for e-mail stored on disk.");

@@ -5,6 +5,7 @@
 #include "message_window/message_window.h"
 #include "pellora_version.h"
 #include "platform/qt_locale.h"
+#include "shell/about_dialog.h"
 #include "shell/app_instances.h"
 #include "i18n/format_text.h"
 #include "shell/main_window.h"
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   QApplication::setApplicationVersion(PELLORA_VERSION);
+  SetBuildCommit(PELLORA_COMMIT);
   QApplication::setOrganizationName("Vantrel");
   // The installed desktop entry: its icon and name for the window on Wayland.
   QGuiApplication::setDesktopFileName("com.vantrel.Pellora");

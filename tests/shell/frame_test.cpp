@@ -1,5 +1,6 @@
 #include "discovery/open_wizard.h"
 #include "platform/qt_platform.h"
+#include "shell/about_dialog.h"
 #include "shell/app_instances.h"
 #include "shell/main_window.h"
 #include "shell/message_boxes.h"
@@ -9,6 +10,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMimeData>
 #include <QMenuBar>
@@ -243,6 +246,19 @@ private slots:
     });
     frame.acOpen->trigger();
     QCOMPARE(opened.size(), size_t(1));
+  }
+
+  void AboutShowsTheVersionAndTheCommit() {
+    QCoreApplication::setApplicationVersion("1.2.3");
+    SetBuildCommit("0123456789ab");
+    Twnd_pl_Main frame;
+    QString name;
+    test::WhenModal<QDialog>([&](QDialog* about) {
+      name = test::Child<QLabel>(about, "lName")->text();
+      about->accept();
+    });
+    frame.acAbout->trigger();
+    QCOMPARE(name, QString("<b>Pellora</b> 1.2.3 (commit 0123456789ab)"));
   }
 
   void CaptionsOfTheBoxes() {
