@@ -50,6 +50,7 @@ install: build
 
 # The Debian package $(BUILD)/pellora_<version>_<arch>.deb, from the build as it is.
 package: build
+	rm -f $(BUILD)/pellora_*.deb
 	cd $(BUILD) && cpack -G DEB
 	@ls $(BUILD)/pellora_*.deb
 
