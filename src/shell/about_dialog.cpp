@@ -18,7 +18,9 @@ namespace {
 QString buildCommit;
 }
 
-void SetBuildCommit(const QString& commit) { buildCommit = commit; }
+void SetBuildCommit(const QString& commit) {
+  buildCommit = commit;
+}
 
 void ShowAboutDialog(QWidget* owner) {
   QDialog dialog(owner);

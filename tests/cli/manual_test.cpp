@@ -1,10 +1,10 @@
 // The manual and the bash completion against pellora-cli --help: each command the program
 // offers is documented with the same synopsis, and completed with the same options.
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <map>
 #include <set>
@@ -14,32 +14,33 @@
 
 namespace {
 
+using pellora::test::ShellQuote;
+
 std::string Run(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
+  return pellora::test::RunCommand(command).out;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
   return lines;
 }
 
-std::string FirstWord(const std::string& text) { return text.substr(0, text.find(' ')); }
+std::string FirstWord(const std::string& text) {
+  return text.substr(0, text.find(' '));
+}
 
 // Command name to synopsis, from the "Commands:" lines of --help ("  SYNOPSIS   what it does").
 std::map<std::string, std::string> HelpSynopses() {
   std::map<std::string, std::string> synopses;
   bool inCommands = false;
   for (const std::string& line : Lines(Run(std::string(PELLORA_CLI) + " --help"))) {
-    if (line == "Commands:") inCommands = true;
-    else if (line.empty()) inCommands = false;
+    if (line == "Commands:")
+      inCommands = true;
+    else if (line.empty())
+      inCommands = false;
     else if (inCommands && line.starts_with("  ")) {
       std::string synopsis = line.substr(2, line.find("   ", 2) - 2);
       synopses[FirstWord(synopsis)] = synopsis;
@@ -54,7 +55,8 @@ std::map<std::string, std::string> ManualSynopses() {
   std::map<std::string, std::string> synopses;
   bool inCommands = false;
   for (std::string line; std::getline(in, line);) {
-    if (line.starts_with("# ")) inCommands = line == "# COMMANDS";
+    if (line.starts_with("# "))
+      inCommands = line == "# COMMANDS";
     else if (inCommands && line.starts_with("*")) {
       std::string synopsis;
       for (char c : line)
@@ -65,23 +67,19 @@ std::map<std::string, std::string> ManualSynopses() {
   return synopses;
 }
 
-std::string Quote(const std::string& arg) {
-  std::string q = "'";
-  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 // What the completion offers for the words after "pellora-cli", the last being completed,
 // in folder.
 std::set<std::string> Complete(const std::vector<std::string>& words, const std::string& folder) {
   std::string array = "pellora-cli";
-  for (const auto& w : words) array += " " + Quote(w);
-  std::string script = "source " + Quote(PELLORA_CLI_COMPLETION) + " && cd " + Quote(folder) +
-                       " && COMP_WORDS=(" + array + ") && COMP_CWORD=" +
-                       std::to_string(words.size()) +
+  for (const auto& w : words)
+    array += " " + ShellQuote(w);
+  std::string script = "source " + ShellQuote(PELLORA_CLI_COMPLETION) + " && cd " +
+                       ShellQuote(folder) + " && COMP_WORDS=(" + array +
+                       ") && COMP_CWORD=" + std::to_string(words.size()) +
                        " && _pellora_cli && printf '%s\\n' \"${COMPREPLY[@]}\"";
   std::set<std::string> offered;
-  for (const std::string& line : Lines(Run("bash --norc -c " + Quote(script) + " 2>/dev/null")))
+  for (const std::string& line :
+       Lines(Run("bash --norc -c " + ShellQuote(script) + " 2>/dev/null")))
     if (!line.empty()) offered.insert(line);
   return offered;
 }
@@ -144,7 +142,8 @@ TEST(Completion, OffersValuesAndFilesByKind) {
   };
   for (const auto& c : cases) {
     std::string shown;
-    for (const auto& w : c.words) shown += " [" + w + "]";
+    for (const auto& w : c.words)
+      shown += " [" + w + "]";
     EXPECT_EQ(Complete(c.words, dir.Path()), c.offered) << shown;
   }
 }
