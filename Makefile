@@ -3,7 +3,10 @@ BUILD   ?= build
 JOBS    ?= 2
 PACKAGES := qt6-base-dev qt6-webengine-dev qt6-pdf-dev qt6-tools-dev-tools libqt6svg6 libgl1-mesa-dri \
             cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev \
-            media-types xvfb xauth poppler-utils fonts-noto-core fonts-dejavu-core libhivex-dev
+            media-types xvfb xauth poppler-utils fonts-noto-core fonts-dejavu-core libhivex-dev \
+            scdoc dpkg-dev
+# What the package's checks need (.ci/run): validators, lintian, the desktop's type databases.
+PACKAGE_CHECK_PACKAGES := lintian desktop-file-utils appstream xdg-utils shared-mime-info libglib2.0-bin
 BENCH_PACKAGES := libgmime-3.0-dev pkg-config
 FUZZ_PACKAGES  := clang libclang-rt-14-dev
 
@@ -11,7 +14,9 @@ FUZZ_PACKAGES  := clang libclang-rt-14-dev
 SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
                  UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 
-.PHONY: all setup build test scaling sanitize run bench fuzz fuzz-run clean
+PREFIX  ?= /usr/local
+
+.PHONY: all setup build test scaling sanitize run install package package-check bench fuzz fuzz-run clean
 
 all: build
 
@@ -32,6 +37,28 @@ setup:
 build: setup
 	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	tools/build-lock cmake --build $(BUILD) -j $(JOBS)
+
+# Into PREFIX (under DESTDIR when given, for staging). Installed straight into the system, the
+# desktop's file-type, menu and icon caches learn the new files.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+	@if [ -z "$(DESTDIR)" ]; then \
+	  ! command -v update-mime-database >/dev/null || update-mime-database $(PREFIX)/share/mime; \
+	  ! command -v update-desktop-database >/dev/null || update-desktop-database -q $(PREFIX)/share/applications; \
+	  ! command -v gtk-update-icon-cache >/dev/null || gtk-update-icon-cache -q -t $(PREFIX)/share/icons/hicolor || true; \
+	fi
+
+# The Debian package $(BUILD)/pellora_<version>_<arch>.deb, from the build as it is.
+package: build
+	rm -f $(BUILD)/pellora_*.deb
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/pellora_*.deb
+
+# CI's checks of the package: the validators and lintian, then, as root, the package installed
+# into this machine, its programs run, and the package removed again.
+package-check: package
+	$(call install_missing,$(PACKAGE_CHECK_PACKAGES))
+	dist/check-package $(BUILD)
 
 # The growth checks (label "scaling") time their work: they run on their own, one at a time.
 test: build

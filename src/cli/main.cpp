@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "pellora_version.h"
 #include "platform/codepage.h"
 #include "platform/qt_locale.h"
 #include "stores/mailbox.h"
@@ -10,10 +11,6 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
-
-#ifndef PELLORA_VERSION
-#define PELLORA_VERSION "0.0.0"
-#endif
 
 namespace pellora::cli {
 namespace {
@@ -102,7 +99,7 @@ int main(int argc, char** argv) {
     return args.empty() ? 2 : 0;
   }
   if (args[0] == "--version") {
-    std::printf("pellora-cli %s\n", PELLORA_VERSION);
+    std::printf("pellora-cli %s (commit %s)\n", PELLORA_VERSION, PELLORA_COMMIT);
     return 0;
   }
   auto it = Commands().find(args[0]);

@@ -14,6 +14,13 @@
 #include <QVBoxLayout>
 
 namespace pellora {
+namespace {
+QString buildCommit;
+}
+
+void SetBuildCommit(const QString& commit) {
+  buildCommit = commit;
+}
 
 void ShowAboutDialog(QWidget* owner) {
   QDialog dialog(owner);
@@ -25,7 +32,8 @@ void ShowAboutDialog(QWidget* owner) {
   icon->setAlignment(Qt::AlignTop);
   top->addWidget(icon);
   auto* text = new QVBoxLayout;
-  auto* name = new QLabel(QString("<b>Pellora</b> %1").arg(QApplication::applicationVersion()));
+  auto* name = new QLabel(QString("<b>Pellora</b> %1 (commit %2)")
+                              .arg(QApplication::applicationVersion(), buildCommit));
   name->setObjectName("lName");
   text->addWidget(name);
   auto* summary = new QLabel("A viewer for e-mail stored on disk.");

@@ -3,7 +3,9 @@
 #include "platform/safe_files.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
+#include "pellora_version.h"
 #include "platform/qt_locale.h"
+#include "shell/about_dialog.h"
 #include "shell/app_instances.h"
 #include "i18n/format_text.h"
 #include "shell/main_window.h"
@@ -19,10 +21,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
-
-#ifndef PELLORA_VERSION
-#define PELLORA_VERSION "0.0.0"
-#endif
 
 namespace {
 
@@ -64,7 +62,10 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Pellora");
   QApplication::setApplicationVersion(PELLORA_VERSION);
+  SetBuildCommit(PELLORA_COMMIT);
   QApplication::setOrganizationName("Vantrel");
+  // The installed desktop entry: its icon and name for the window on Wayland.
+  QGuiApplication::setDesktopFileName("com.vantrel.Pellora");
   QApplication::setWindowIcon(ProgramIcon());
   // Formats and collation follow the user's locale.
   QLocale::setDefault(QLocale::system());

@@ -29,6 +29,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -43,6 +44,10 @@ namespace pellora {
 namespace {
 
 Twnd_pl_Main* instance = nullptr;
+
+// QT_LOGGING_RULES="pellora.windows.debug=true" names each child window as it is shown: a check
+// of an installed program sees it open what it was given.
+Q_LOGGING_CATEGORY(lcWindows, "pellora.windows", QtWarningMsg)
 
 std::map<TOpenKind, TOpener>& Openers() {
   static std::map<TOpenKind, TOpener> openers;
@@ -244,7 +249,7 @@ void Twnd_pl_Main::OpenArguments(const QStringList& arguments) {
     if (IsNoUpdateSwitch(argument.toStdString())) continue; // a switch, never a path
     QFileInfo info(argument);
     if (!info.exists() || info.isDir()) continue;
-    std::string path = QFile::encodeName(argument).toStdString();
+    std::string path = DatabaseOfIndex(QFile::encodeName(argument).toStdString());
     TOpenKind kind = KindOfPath(path);
     if (kind != okUnknown) OpenPath(path, kind);
   }
@@ -271,6 +276,7 @@ void Twnd_pl_Main::AddChild(TMdiChild* window, const QString& caption, int image
   connect(sub, &QObject::destroyed, this,
           [this] { QTimer::singleShot(0, this, Guarded([this] { UpdateActions(); })); });
   sub->showMaximized();
+  qCDebug(lcWindows) << "shown" << window->ClassName() << caption;
   mdibg->AddWindow(window, imageIndex, hint);
   UpdateActions();
 }
@@ -387,6 +393,7 @@ void Twnd_pl_Main::dropEvent(QDropEvent* event) {
       if (!url.isLocalFile()) continue;
       std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
       if (path.size() > 1 && path.back() == '/') path.pop_back();
+      path = DatabaseOfIndex(path);
       TOpenKind kind = KindOfPath(path);
       if (kind != okUnknown && PathExists(path)) OpenPath(path, kind);
     }

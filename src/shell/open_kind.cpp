@@ -77,4 +77,13 @@ TOpenKind KindOfPath(const std::string& path) {
   return ext.empty() ? okMailboxFile : okUnknown;
 }
 
+std::string DatabaseOfIndex(const std::string& path) {
+  std::string ext = ExtractFileExt(path);
+  if (!SameTextAscii(ext, ".idx")) return path;
+  std::string stem = path.substr(0, path.size() - ext.size());
+  for (const char* databaseExt : {".mbx", ".MBX"})
+    if (FileExists(stem + databaseExt)) return stem + databaseExt;
+  return path;
+}
+
 } // namespace pellora

@@ -10,4 +10,9 @@ namespace pellora {
 // lines ended by an empty line; otherwise a name without extension is a mailbox file.
 TOpenKind KindOfPath(const std::string& path);
 
+// An Outlook Express 4 index (".idx") stands for the database (".mbx") of the same name beside
+// it: a file manager hands over whichever of the two the user clicked. Any other path, or an index
+// without its database, comes back as it is.
+std::string DatabaseOfIndex(const std::string& path);
+
 } // namespace pellora

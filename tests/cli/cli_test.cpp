@@ -1,14 +1,13 @@
 // pellora-cli as scripts use it: the real binary, its output, its exit codes.
 #include "platform/files.h"
 #include "support/discovery_builders.h"
+#include "support/run_command.h"
 #include "support/scoped_env.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,29 +17,14 @@
 
 namespace {
 
-struct TRun {
-  int code = -1;
-  std::string out;
-};
-
-std::string Quote(const std::string& arg) {
-  std::string q = "'";
-  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using TRun = pellora::test::TCommandRun;
+using pellora::test::ShellQuote;
 
 TRun Cli(const std::vector<std::string>& args, bool withStderr = false) {
   std::string command = PELLORA_CLI;
-  for (const auto& a : args) command += " " + Quote(a);
+  for (const auto& a : args) command += " " + ShellQuote(a);
   command += withStderr ? " 2>&1" : " 2>/dev/null";
-  TRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int status = pclose(pipe);
-  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return pellora::test::RunCommand(command);
 }
 
 const std::string samples = PELLORA_SAMPLES;
@@ -362,7 +346,7 @@ files = glob.glob(sys.argv[2] + '/*.eml')
 from_files = sorted(str(email.message_from_bytes(open(f, 'rb').read(), policy=p)['subject']) for f in files)
 sys.exit(0 if len(from_box) == 28 and from_box == from_files else 1)
 )");
-  EXPECT_EQ(std::system(("python3 " + Quote(script) + " " + Quote(dir / "all.mbox") + " " +
-                         Quote(dir / "eml")).c_str()),
+  EXPECT_EQ(std::system(("python3 " + ShellQuote(script) + " " + ShellQuote(dir / "all.mbox") + " " +
+                         ShellQuote(dir / "eml")).c_str()),
             0);
 }

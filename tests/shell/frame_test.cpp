@@ -1,5 +1,6 @@
 #include "discovery/open_wizard.h"
 #include "platform/qt_platform.h"
+#include "shell/about_dialog.h"
 #include "shell/app_instances.h"
 #include "shell/main_window.h"
 #include "shell/message_boxes.h"
@@ -9,6 +10,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMimeData>
 #include <QMenuBar>
@@ -139,20 +142,24 @@ private slots:
         QString::fromStdString(dir.Write("one.eml", "Subject: x\r\n\r\n")),
         QString::fromStdString(dir.Write("Inbox.dbx", "x")),
         QString::fromStdString(dir.Write("Inbox", "From - x\r\n")),
+        QString::fromStdString(dir.Write("Old.idx", "JMF9")), // stands for its database
         QString::fromStdString(dir.MakeDir("folder")),
         QString::fromStdString(dir.Write("notes.txt", "x")),
         QString::fromStdString(dir / "missing.eml"),
     };
+    const std::string database = dir.Write("Old.mbx", "JMF6");
     Twnd_pl_Main frame(args);
     frame.show();
-    QTRY_COMPARE(opened.size(), size_t(3));
+    QTRY_COMPARE(opened.size(), size_t(4));
     QCOMPARE(opened[0].kind, okMessageFile);
     QCOMPARE(opened[1].kind, okOEDatabase);
     QCOMPARE(opened[2].kind, okMailboxFile);
+    QCOMPARE(opened[3].kind, okOEDatabase);
+    QCOMPARE(opened[3].path, database);
     QVERIFY(boxes.isEmpty()); // skipped arguments say nothing
 
     frame.AppInstancesCmdLineReceived({args[0]});
-    QCOMPARE(opened.size(), size_t(4));
+    QCOMPARE(opened.size(), size_t(5));
   }
 
   void DroppedFilesAndFoldersOpenByKind() {
@@ -239,6 +246,19 @@ private slots:
     });
     frame.acOpen->trigger();
     QCOMPARE(opened.size(), size_t(1));
+  }
+
+  void AboutShowsTheVersionAndTheCommit() {
+    QCoreApplication::setApplicationVersion("1.2.3");
+    SetBuildCommit("0123456789ab");
+    Twnd_pl_Main frame;
+    QString name;
+    test::WhenModal<QDialog>([&](QDialog* about) {
+      name = test::Child<QLabel>(about, "lName")->text();
+      about->accept();
+    });
+    frame.acAbout->trigger();
+    QCOMPARE(name, QString("<b>Pellora</b> 1.2.3 (commit 0123456789ab)"));
   }
 
   void CaptionsOfTheBoxes() {

@@ -65,6 +65,22 @@ TEST(Shell, KindOfPathByContent) {
   EXPECT_EQ(KindOfPath(dir / "absent.txt"), okUnknown);
 }
 
+TEST(Shell, IndexStandsForItsDatabase) {
+  pellora::test::TTempDir dir;
+  const std::string inbox = dir.Write("Inbox.mbx", "JMF6");
+  dir.Write("Inbox.idx", "JMF9");
+  const std::string sent = dir.Write("Sent.MBX", "JMF6");
+  dir.Write("Sent.IDX", "JMF9");
+  struct Case { std::string path, opened; } cases[] = {
+      {dir / "Inbox.idx", inbox},
+      {dir / "Sent.IDX", sent},
+      {dir / "Lonely.idx", dir / "Lonely.idx"}, // no database beside it
+      {inbox, inbox},
+      {dir / "notes.txt", dir / "notes.txt"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DatabaseOfIndex(c.path), c.opened) << c.path;
+}
+
 TEST(Shell, MessageBoxCaptionsFollowTheConstants) {
   TLanguageManager& manager = TLanguageManager::Instance();
   pellora::test::TTempDir dir;
