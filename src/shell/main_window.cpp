@@ -1,6 +1,8 @@
 #include "shell/main_window.h"
 
 #include "discovery/open_wizard.h"
+#include "discovery/store_browser.h"
+#include "i18n/format_text.h"
 #include "i18n/language_manager.h"
 #include "i18n/localized_text.h"
 #include "i18n/language_setup.h"
@@ -9,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
+#include "platform/codepage.h"
 #include "settings/qt_form_storage.h"
 #include "shell/about_dialog.h"
 #include "shell/app_instances.h"
@@ -16,6 +19,7 @@
 #include "shell/message_box_texts.h"
 #include "shell/message_boxes.h"
 #include "shell/window_images.h"
+#include "stores/mailbox.h"
 #include "update/qt_web_update.h"
 #include "window_bar/mdi_button_group.h"
 
@@ -29,6 +33,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -56,6 +61,11 @@ void RegisterOpener(TOpenKind kind, TOpener opener) { Openers()[kind] = std::mov
 void TMdiChild::closeEvent(QCloseEvent* event) {
   if (TQtFormStorage* storage = FormStorage()) storage->Save();
   QWidget::closeEvent(event);
+  // After the frame has activated the next window of its own choice.
+  if (event->isAccepted() && FOrigin)
+    QTimer::singleShot(0, FOrigin.data(), [origin = FOrigin] {
+      if (Twnd_pl_Main* frame = Twnd_pl_Main::Instance(); frame && origin) frame->ActivateChild(origin);
+    });
 }
 
 Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
@@ -88,6 +98,15 @@ Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
             ShowChildMenu();
           }));
   setAcceptDrops(true);
+  EmptyHint = new QLabel(FMdi->viewport());
+  EmptyHint->setObjectName("EmptyHint");
+  EmptyHint->setAlignment(Qt::AlignCenter);
+  EmptyHint->setTextFormat(Qt::RichText);
+  EmptyHint->setStyleSheet("color: rgb(225, 228, 232); font-size: 11pt;");
+  EmptyHint->hide();
+  connect(EmptyHint, &QLabel::linkActivated, this,
+          Guarded([this](const QString& link) { EmptyHintLinkActivated(link); }));
+  FMdi->viewport()->installEventFilter(this); // the hint stays in the middle
   FormCreate();
 }
 
@@ -114,6 +133,7 @@ void Twnd_pl_Main::CreateActions() {
   connect(acOpen, &QAction::triggered, this, Guarded([this] { acOpenExecute(); }));
 
   acCloseChild = make("acCloseChild", "Close", "Close");
+  acCloseChild->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)});
   connect(acCloseChild, &QAction::triggered, this, Guarded([this] { acCloseChildExecute(); }));
 
   acExit = make("acExit", "Exit", "Exit");
@@ -142,7 +162,7 @@ void Twnd_pl_Main::CreateActions() {
 }
 
 void Twnd_pl_Main::CreateMenus() {
-  File1 = menuBar()->addMenu("File");
+  File1 = menuBar()->addMenu("&File");
   File1->setObjectName("File1");
   File1->addAction(acOpen);
   File1->addAction(acCloseChild);
@@ -197,6 +217,8 @@ void Twnd_pl_Main::StartLanguages() {
     std::string programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
     pellora::StartLanguages(TLanguageManager::Instance(), LanguageFolders(programFolder),
                             UserLanguageId());
+    // Qt's own buttons and dialogs speak the same language.
+    InstallQtTranslations(TLanguageManager::Instance().CurrentLanguage());
   } catch (const std::exception& e) {
     // A broken language file leaves the built-in texts; say so once the frame is there.
     QTimer::singleShot(0, this,
@@ -225,7 +247,61 @@ void Twnd_pl_Main::showEvent(QShowEvent* event) {
   if (!FNoUpdateCheck) QTimer::singleShot(0, WebUpdate, Guarded([this] { WebUpdate->RunUpdateCheck(); }));
 }
 
-void Twnd_pl_Main::FormShow() { OpenArguments(FArguments); }
+void Twnd_pl_Main::FormShow() {
+  OpenArguments(FArguments);
+  if (Children().isEmpty()) {
+    // What the store browser would list: shown as places to start from.
+    try {
+      FStoresFound = DiscoverStores(CurrentUserPlaces(CommandLineProfiles()));
+    } catch (const std::exception&) {
+      // Nothing found is nothing to list; the open dialog's browser says why.
+    }
+    FStoresLooked = true;
+  }
+  UpdateEmptyHint();
+}
+
+void Twnd_pl_Main::UpdateEmptyHint() {
+  const bool empty = FShown && FMdi->subWindowList().isEmpty();
+  if (empty) {
+    QString html = QString("<p><a href='open:' style='color: white;'>%1</a></p>")
+                       .arg(AnsiToQString(GetLocalizedText("lc_OpenHint")).toHtmlEscaped());
+    if (!FStoresFound.empty()) {
+      html += QString("<p>%1</p>").arg(AnsiToQString(GetLocalizedText("lc_StoresFound")).toHtmlEscaped());
+      static const char* const kinds[] = {"Outlook Express", "Windows Mail", "Windows Live Mail", "Thunderbird"};
+      for (size_t i = 0; i < FStoresFound.size(); ++i) {
+        const TDiscoveredStore& store = FStoresFound[i];
+        const QString label = QString("%1: %2").arg(kinds[store.Kind], QString::fromStdString(store.DisplayLabel));
+        html += QString("<a href='store:%1' style='color: white;'>%2</a><br>").arg(i).arg(label.toHtmlEscaped());
+      }
+    }
+    EmptyHint->setText(html);
+    EmptyHint->adjustSize();
+    EmptyHint->move(FMdi->viewport()->rect().center() - EmptyHint->rect().center());
+  }
+  EmptyHint->setVisible(empty);
+}
+
+void Twnd_pl_Main::EmptyHintLinkActivated(const QString& link) {
+  if (link == "open:") {
+    acOpenExecute();
+    return;
+  }
+  const size_t index = link.mid(6).toULongLong();
+  if (!link.startsWith("store:") || index >= FStoresFound.size()) return;
+  // The store browser of the store's kind, as the open dialog's store buttons show it.
+  static const int storeKinds[] = {skOutlookExpress, skWindowsMail, skWindowsMail, skThunderbird};
+  static const TOpenKind openKinds[] = {okOEDatabase, okMessageFolder, okMailboxFile};
+  const int storeKind = storeKinds[FStoresFound[index].Kind];
+  const std::string path = BrowseCurrentStore(storeKind, this);
+  if (!path.empty()) OpenPath(path, openKinds[storeKind]);
+}
+
+bool Twnd_pl_Main::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == FMdi->viewport() && event->type() == QEvent::Resize && EmptyHint->isVisible())
+    EmptyHint->move(FMdi->viewport()->rect().center() - EmptyHint->rect().center());
+  return QMainWindow::eventFilter(watched, event);
+}
 
 void Twnd_pl_Main::AppInstancesCmdLineReceived(const QStringList& lines) { OpenArguments(lines); }
 
@@ -240,14 +316,26 @@ void Twnd_pl_Main::TakeHandOvers(TAppInstances& instances) {
 }
 
 void Twnd_pl_Main::OpenArguments(const QStringList& arguments) {
+  std::string withoutMessages; // folders named that hold no messages, one a line
   for (const QString& argument : arguments) {
     if (IsNoUpdateSwitch(argument.toStdString())) continue; // a switch, never a path
     QFileInfo info(argument);
-    if (!info.exists() || info.isDir()) continue;
+    if (!info.exists()) continue;
     std::string path = QFile::encodeName(argument).toStdString();
+    // A folder opens as File > Open opens a folder of messages, when it holds some.
+    if (info.isDir()) {
+      if (path.size() > 1 && path.back() == '/') path.pop_back();
+      if (FolderHoldsMessages(path))
+        OpenPath(path, okMessageFolder);
+      else
+        withoutMessages += (withoutMessages.empty() ? "" : "\r\n") + Utf8ToAnsi(path);
+      continue;
+    }
     TOpenKind kind = KindOfPath(path);
     if (kind != okUnknown) OpenPath(path, kind);
   }
+  if (!withoutMessages.empty())
+    InfoBox(FormatText(GetLocalizedText("lc_NoMessagesInFolder"), {withoutMessages}));
 }
 
 void Twnd_pl_Main::OpenPath(const std::string& path, TOpenKind kind) {
@@ -287,6 +375,15 @@ TMdiChild* Twnd_pl_Main::ActiveChild() const {
   return sub ? qobject_cast<TMdiChild*>(sub->widget()) : nullptr;
 }
 
+void Twnd_pl_Main::ActivateChild(TMdiChild* child) {
+  for (QMdiSubWindow* sub : FMdi->subWindowList())
+    if (sub->widget() == child) {
+      if (sub->isMinimized() || sub->isHidden()) mdibg->RestoreWindow(sub);
+      FMdi->setActiveSubWindow(sub);
+      child->setFocus();
+    }
+}
+
 void Twnd_pl_Main::CloseChild(TMdiChild* child) {
   for (QMdiSubWindow* sub : FMdi->subWindowList())
     if (sub->widget() == child) sub->close();
@@ -300,6 +397,7 @@ void Twnd_pl_Main::UpdateActions() {
   acWinTileHorizontal->setEnabled(any);
   acWinTileVertical->setEnabled(any);
   mdibg->UpdateActions();
+  UpdateEmptyHint();
 }
 
 void Twnd_pl_Main::acOpenExecute() {
@@ -353,7 +451,7 @@ void Twnd_pl_Main::FillWindowList() {
     action->setCheckable(true);
     action->setChecked(sub == FMdi->activeSubWindow());
     connect(action, &QAction::triggered, this, [this, sub] {
-      if (sub->isMinimized()) sub->showNormal();
+      if (sub->isMinimized() || sub->isHidden()) mdibg->RestoreWindow(sub);
       FMdi->setActiveSubWindow(sub);
     });
     FWindowListActions << action;
