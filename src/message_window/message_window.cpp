@@ -319,6 +319,7 @@ void Tmdi_pl_Msg::BuildBodyPanel() {
   barLayout->addWidget(load);
   RemoteBar->hide();
   tsHTML = new QWidget;
+  tsHTML->setObjectName("tsHTML");
   auto* htmlLayout = new QVBoxLayout(tsHTML);
   htmlLayout->setContentsMargins(0, 0, 0, 0);
   htmlLayout->setSpacing(0);

@@ -109,7 +109,7 @@ private slots:
     QCOMPARE(frame.acOpen->text(), QString("Ö&ffnen..."));
     QCOMPARE(frame.acOpen->toolTip(), QString("Öffnen"));
     QCOMPARE(frame.acOpen->statusTip(), QString("Öffnet eine vorhandene Datei"));
-    QCOMPARE(frame.menuBar()->actions()[0]->text(), QString("Datei"));
+    QCOMPARE(frame.menuBar()->actions()[0]->text(), QString("&Datei"));
     QCOMPARE(frame.mdibg->wacAutoSize->text(), QString("Automatische Größe"));
     QCOMPARE(frame.mdibg->wacTitle->text(), QString("<keins>"));
     QCOMPARE(captions->property("CancelButton").toString(), QString("&Abbrechen"));
@@ -163,7 +163,7 @@ private slots:
     QCOMPARE(message.findChild<QAction*>("pmImg")->text(), QString("Bilder laden"));
     QCOMPARE(message.findChild<QWidget*>("fd")->windowTitle(), QString("Suchen"));
     QCOMPARE(mailbox.findChild<QComboBox*>("cbFilter")->currentText(), QString("Von+Betreff+An"));
-    QCOMPARE(mailbox.ChildMenu()->title(), QString("Nachrichten"));
+    QCOMPARE(mailbox.ChildMenu()->title(), QString("&Nachrichten"));
     QCOMPARE(tree->model()->headerData(4, Qt::Horizontal).toString(), QString("Von"));
     QCOMPARE(tree->model()->headerData(8, Qt::Horizontal).toString(), QString("Größe [B]"));
     QCOMPARE(tree->model()->headerData(0, Qt::Horizontal).toString(), QString("#"));
@@ -175,7 +175,7 @@ private slots:
 
     manager.SelectLanguage(LangEnglishUS);
     QCOMPARE(message.findChild<QLabel*>("Label1")->text(), QString("Subject:"));
-    QCOMPARE(mailbox.ChildMenu()->title(), QString("Messages"));
+    QCOMPARE(mailbox.ChildMenu()->title(), QString("&Messages"));
     QCOMPARE(tree->model()->headerData(4, Qt::Horizontal).toString(), QString("From"));
   }
 

@@ -299,14 +299,16 @@ private slots:
     QVERIFY(w);
     w->PopupMenu1Popup();
     QVERIFY(Child<QAction>(w, "pmFind")->isVisible() && Child<QAction>(w, "pmFindnext")->isVisible() && !Child<QAction>(w, "pmImg")->isVisible());
-    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "HTML"));
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     w->PopupMenu1Popup();
-    QVERIFY(!Child<QAction>(w, "pmFind")->isVisible() && !Child<QAction>(w, "pmFindnext")->isVisible() && Child<QAction>(w, "pmImg")->isVisible());
-    QVERIFY(!Child<QAction>(w, "pmFind")->isEnabled());
+    // The HTML view finds with its own search, and copies the link under the mouse.
+    QVERIFY(Child<QAction>(w, "pmFind")->isVisible() && Child<QAction>(w, "pmFindnext")->isVisible() && Child<QAction>(w, "pmImg")->isVisible());
+    QVERIFY(Child<QAction>(w, "pmFind")->isEnabled() && Child<QAction>(w, "SaveAs1")->isEnabled());
+    QVERIFY(Child<QAction>(w, "CopyLink")->isVisible() && !Child<QAction>(w, "CopyLink")->isEnabled());
     Child<QTabWidget>(w, "pc")->setCurrentWidget(Child<QWidget>(w, "tsSource"));
     w->PopupMenu1Popup();
     QVERIFY(Child<QAction>(w, "pmFind")->isVisible() && !Child<QAction>(w, "pmImg")->isVisible());
-    QVERIFY(Child<QAction>(w, "pmFind")->isEnabled());
+    QVERIFY(Child<QAction>(w, "pmFind")->isEnabled() && !Child<QAction>(w, "CopyLink")->isVisible());
   }
 
   void FindSearchesTheActiveEditor() {
@@ -330,6 +332,17 @@ private slots:
     Child<QPlainTextEdit>(w, "Memo")->moveCursor(QTextCursor::Start);
     QVERIFY(w->fdFind());
     QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->textCursor().selectionStart(), 11);
+    // Past the last one the search goes round, and says so.
+    Child<QPlainTextEdit>(w, "Memo")->moveCursor(QTextCursor::End);
+    QVERIFY(w->fdFind());
+    QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->textCursor().selectionStart(), 11);
+    QCOMPARE(Child<QLabel>(w, "lInfo")->text(), QString("Reached the end; continued from the top."));
+    Child<TFindDialog>(w, "fd")->SetDown(false);
+    Child<QPlainTextEdit>(w, "Memo")->moveCursor(QTextCursor::Start);
+    QVERIFY(w->fdFind());
+    QCOMPARE(Child<QLabel>(w, "lInfo")->text(), QString("Reached the top; continued from the end."));
+    QVERIFY(frame->Boxes.isEmpty());
+    Child<TFindDialog>(w, "fd")->SetFindText("gamma");
     QVERIFY(!w->fdFind());
     QCOMPARE(frame->Boxes, QStringList{"Text not found."});
   }
@@ -341,7 +354,7 @@ private slots:
                        std::to_string(server.serverPort()) + "/a.png\">\n";
     Tmdi_pl_Msg* w = Open(dir, "img.eml", html);
     QVERIFY(w);
-    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "HTML"));
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     QSignalSpy loaded(Child<THtmlView>(w, "HTML"), &QWebEngineView::loadFinished);
     QVERIFY(loaded.wait(20000));
     QTest::qWait(300);
@@ -366,8 +379,8 @@ private slots:
     QVERIFY2(frame->Boxes[0].contains("gone/figures.pdf"), qPrintable(frame->Boxes[0]));
   }
 
-  // Opening the context menu on the HTML tab hides Find and Find next; Ctrl+F and F3 must still
-  // work once the plain text is shown again.
+  // The context menu opened on the HTML tab; Ctrl+F and F3 must work once the plain text is shown
+  // again.
   void FindKeysWorkAfterTheHtmlContextMenu() {
     TTempDir dir;
     Tmdi_pl_Msg* w = Open(dir, "find.eml", "Subject: f\n\nalpha beta\nbeta again\n");
@@ -376,12 +389,12 @@ private slots:
     QVERIFY(QTest::qWaitForWindowActive(&frame->Frame()));
     auto* pcBody = Child<QTabWidget>(w, "pcBody");
     auto* html = Child<QWidget>(w, "HTML");
-    pcBody->setCurrentWidget(html);
+    pcBody->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     QTimer::singleShot(100, [] {
       if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
     });
     emit html->customContextMenuRequested(QPoint(5, 5)); // how the view reports a right-click
-    QVERIFY(!Child<QAction>(w, "pmFind")->isVisible());  // the menu was prepared for the HTML tab
+    QVERIFY(Child<QAction>(w, "pmImg")->isVisible());    // the menu was prepared for the HTML tab
 
     pcBody->setCurrentWidget(Child<QWidget>(w, "Memo"));
     auto* memo = Child<QPlainTextEdit>(w, "Memo");
@@ -431,7 +444,7 @@ private slots:
     QVERIFY(w);
     auto* html = Child<THtmlView>(w, "HTML");
     QSignalSpy loaded(html, &QWebEngineView::loadFinished);
-    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(html);
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     QVERIFY(loaded.wait(20000));
     QString shown;
     bool done = false;
@@ -468,7 +481,7 @@ private slots:
     TTempDir dir;
     Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
     QVERIFY(w);
-    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "HTML"));
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     QSignalSpy loaded(Child<THtmlView>(w, "HTML"), &QWebEngineView::loadFinished);
     QVERIFY(loaded.wait(20000));
     std::string pdf = dir / "html.pdf";

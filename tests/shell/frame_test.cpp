@@ -94,7 +94,7 @@ private slots:
     QCOMPARE(frame.MdiArea()->background().color(), QColor(79, 82, 87));
     QStringList menus;
     for (QAction* a : frame.menuBar()->actions()) menus << a->text();
-    QCOMPARE(menus, QStringList({"File", "&Windows"}));
+    QCOMPARE(menus, QStringList({"&File", "&Windows"}));
     QStringList fileItems;
     for (QAction* a : frame.menuBar()->actions().first()->menu()->actions())
       fileItems << (a->isSeparator() ? "-" : a->text());
@@ -142,17 +142,31 @@ private slots:
         QString::fromStdString(dir.MakeDir("folder")),
         QString::fromStdString(dir.Write("notes.txt", "x")),
         QString::fromStdString(dir / "missing.eml"),
+        QString::fromStdString(dir.MakeDir("World") + "/"),
+        QString::fromStdString(dir.MakeDir("Maildir")),
+        QString::fromStdString(dir.MakeDir("nothing")),
     };
+    dir.Write("World/a.eml", "Subject: x\r\n\r\n");
+    dir.MakeDir("Maildir/cur");
+    dir.MakeDir("Maildir/new");
     Twnd_pl_Main frame(args);
     frame.show();
-    QTRY_COMPARE(opened.size(), size_t(3));
+    QTRY_COMPARE(opened.size(), size_t(5));
     QCOMPARE(opened[0].kind, okMessageFile);
     QCOMPARE(opened[1].kind, okOEDatabase);
     QCOMPARE(opened[2].kind, okMailboxFile);
-    QVERIFY(boxes.isEmpty()); // skipped arguments say nothing
+    // Folders open as File > Open opens a folder of messages, when they hold messages.
+    QCOMPARE(opened[3].kind, okMessageFolder);
+    QCOMPARE(opened[3].path, dir / "World");
+    QCOMPARE(opened[4].kind, okMessageFolder);
+    QCOMPARE(opened[4].path, dir / "Maildir");
+    // Other arguments are skipped without a word; the folders without messages are named at once.
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].second, QString::fromStdString("No messages were found in:\r\n" + (dir / "folder") +
+                                                     "\r\n" + (dir / "nothing")));
 
     frame.AppInstancesCmdLineReceived({args[0]});
-    QCOMPARE(opened.size(), size_t(4));
+    QCOMPARE(opened.size(), size_t(6));
   }
 
   void DroppedFilesAndFoldersOpenByKind() {
