@@ -129,7 +129,7 @@ TSaveTarget PickSaveTarget(QWidget* owner, const QString& title, const QString& 
                            const QStringList& types, const QStringList& presets, int folderType) {
   if (pickSaveTargetHook) return pickSaveTargetHook(title, types, presets);
   TSaveTargetDialog dialog(owner, title, types, presets, folderType);
-  if (QDir(startFolder).exists()) dialog.setDirectory(startFolder);
+  dialog.setDirectory(!startFolder.isEmpty() && QDir(startFolder).exists() ? startFolder : QDir::homePath());
   if (dialog.exec() != QDialog::Accepted) return {};
   const int type = dialog.Type();
   if (type == folderType) return {dialog.Folder(), type};

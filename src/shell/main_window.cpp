@@ -186,6 +186,9 @@ void Twnd_pl_Main::FormCreate() {
   setWindowState(Qt::WindowNoState);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
+    // On a large screen at least two thirds of its height: a message and a list need the room.
+    const int height = area.height() * 2 / 3;
+    if (height > 600) resize(std::min(area.width(), height * 4 / 3), height);
     move(area.center() - rect().center());
   }
   // The update check is set up here and runs once the frame is on screen.
@@ -354,6 +357,10 @@ void Twnd_pl_Main::AddChild(TMdiChild* window, const QString& caption, int image
   window->setStatusTip(hint);
   QMdiSubWindow* sub = FMdi->addSubWindow(window);
   sub->setAttribute(Qt::WA_DeleteOnClose);
+  // Ctrl+W and Ctrl+F4 are the frame's "Close": each window's own menu taking them as well made
+  // the keys ambiguous, and so dead, once two windows were open.
+  if (QMenu* menu = sub->systemMenu())
+    for (QAction* action : menu->actions()) action->setShortcuts({});
   // Its size and position for when it is restored, and its stored properties.
   if (TQtFormStorage* storage = window->FormStorage()) storage->Restore();
   connect(sub, &QObject::destroyed, this,

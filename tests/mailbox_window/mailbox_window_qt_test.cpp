@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QtTest>
 
@@ -581,6 +582,94 @@ private slots:
     QVERIFY(message);
     QCOMPARE(message->windowTitle(), QString("Inbox: 0"));
     QCOMPARE(Text(message, "eSource"), QString::fromStdString(path + ": Inbox: 0x0"));
+  }
+
+  // A mailbox file's X-Mozilla-Status tells read from unread, as a database's flags do; a
+  // classic mailbox file keeps no flags.
+  void MailboxFileRowsShowTheirReadFlag() {
+    TTempDir dir;
+    std::string path = dir.Write(
+        "Inbox", "From - Mon Jan 02 10:00:00 2023\r\nX-Mozilla-Status: 0001\r\n" +
+                     Message("x@example.org", "read", "Mon, 02 Jan 2023 10:00:00 +0000") +
+                     "From - Tue Jan 03 10:00:00 2023\r\nX-Mozilla-Status: 0004\r\n" +
+                     Message("y@example.org", "unread", "Tue, 03 Jan 2023 10:00:00 +0000"));
+    Tmdi_pl_Viewer* w = Open(path, okMailboxFile);
+    QVERIFY(w);
+    QCOMPARE(Column(w, lcSubject), QStringList({"unread", "read"}));
+    auto bold = [&](int row) { return Rows(w)->index(row, lcSubject).data(Qt::FontRole).value<QFont>().bold(); };
+    auto icon = [&](int row, int column) { return Rows(w)->index(row, column).data(Qt::DecorationRole).value<QIcon>(); };
+    QVERIFY(bold(0) && !bold(1));
+    QCOMPARE(icon(0, lcFrom).cacheKey(), ListImage(5).cacheKey());
+    QCOMPARE(icon(1, lcFrom).cacheKey(), ListImage(4).cacheKey());
+    QVERIFY(!icon(0, lcFlag).isNull() && icon(1, lcFlag).isNull()); // "marked"
+
+    std::string classic = dir.Write("list.mbox", "From a@example.org Mon Jan  2 10:00:00 2023\n" +
+                                                     Message("a@example.org", "plain", "Mon, 02 Jan 2023 10:00:00 +0000"));
+    Tmdi_pl_Viewer* plain = Open(classic, okMailboxFile);
+    QVERIFY(plain);
+    QVERIFY(!Rows(plain)->index(0, lcSubject).data(Qt::FontRole).value<QFont>().bold());
+  }
+
+  // Space checks the focused row; a sort shows the top of the list unless the focused row was in
+  // view, which keeps its height.
+  void SpaceChecksAndSortShowsTheTop() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(LongFolder(dir, 80), okMessageFolder);
+    QVERIFY(w);
+    QTreeView* tree = Tree(w);
+    frame->Frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame->Frame()));
+    tree->setFocus();
+    QTRY_VERIFY(tree->hasFocus());
+    tree->setCurrentIndex(Rows(w)->index(3, 0));
+    QTest::keyClick(tree, Qt::Key_Space);
+    QCOMPARE(w->StatusText(0), QString("Total: 80   Selected: 1"));
+    QCOMPARE(Rows(w)->index(3, lcIndex).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QTest::keyClick(tree, Qt::Key_Space);
+    QCOMPARE(w->StatusText(0), QString("Total: 80"));
+
+    // The focused row scrolled out of view: after the sort the list shows its top.
+    tree->scrollToBottom();
+    QVERIFY(!tree->viewport()->rect().intersects(tree->visualRect(tree->currentIndex())));
+    w->TreeHeaderClick(lcSubject);
+    QCOMPARE(tree->verticalScrollBar()->value(), 0);
+    // In view, it stays where it was.
+    tree->setCurrentIndex(Rows(w)->index(60, 0));
+    tree->scrollTo(tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+    const int top = tree->visualRect(tree->currentIndex()).top();
+    w->TreeHeaderClick(lcSubject);
+    QCOMPARE(tree->visualRect(tree->currentIndex()).top(), top);
+  }
+
+  // "Received" is wide enough for the dates it shows at first.
+  void ReceivedColumnFitsTheDates() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    const int width = Tree(w)->header()->sectionSize(lcReceived);
+    for (const QString& date : Column(w, lcReceived))
+      QVERIFY2(Tree(w)->fontMetrics().horizontalAdvance(date) + 8 < width, qPrintable(date));
+  }
+
+  // Closing a message returns to the mailbox window it came from; Ctrl+F4 and Ctrl+W close the
+  // active window.
+  void ClosingAMessageReturnsToItsMailbox() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    Tmdi_pl_Viewer* other = Open(LongFolder(dir, 3), okMessageFolder);
+    QVERIFY(other);
+    Tree(w)->setCurrentIndex(Rows(w)->index(0, 0));
+    w->cmMessageView();
+    Tmdi_pl_Msg* m = LastMessage();
+    QVERIFY(m);
+    QCOMPARE(frame->Frame().ActiveChild(), m);
+    frame->Frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame->Frame()));
+    QTest::keyClick(m, Qt::Key_W, Qt::ControlModifier);
+    QTRY_COMPARE(frame->Frame().ActiveChild(), static_cast<TMdiChild*>(w));
+    QTest::keyClick(w, Qt::Key_F4, Qt::ControlModifier);
+    QTRY_VERIFY(!frame->Frame().Children().contains(w));
   }
 
   void MaildirRowsShowTheirFlags() {
