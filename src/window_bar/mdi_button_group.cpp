@@ -190,9 +190,17 @@ void TMDIButtonGroup::CloseAll() {
 }
 
 void TMDIButtonGroup::MinimizeAll() {
+  // While the active window is maximized, every window shows maximized when it comes forward:
+  // so each comes back.
+  QMdiSubWindow* active = FArea->activeSubWindow();
+  const bool maximizedView = active && active->isMaximized();
   QList<QMdiSubWindow*> windows = FArea->subWindowList(QMdiArea::CreationOrder);
-  for (auto it = windows.rbegin(); it != windows.rend(); ++it)
-    if (!(*it)->isMinimized()) (*it)->showMinimized();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    if ((*it)->isMinimized()) continue;
+    const bool maximized = maximizedView || (*it)->isMaximized();
+    (*it)->showMinimized();
+    (*it)->setProperty("restoreMaximized", maximized);
+  }
 }
 
 void TMDIButtonGroup::mousePressEvent(QMouseEvent* event) {
