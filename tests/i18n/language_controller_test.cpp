@@ -5,6 +5,9 @@
 #include "i18n/qt_language_controller.h"
 #include "i18n/window_texts.h"
 #include "mailbox_window/mailbox_window.h"
+#include "platform/system_info.h"
+#include "shell/about_dialog.h"
+#include "support/qt_frame.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
 #include <QApplication>
@@ -17,7 +20,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -100,7 +105,10 @@ private slots:
     manager.AddLanguageFile(PELLORA_LANGUAGES "/russian.lng");
     manager.AddLanguageFile(dir.Write("pseudo.lng", PseudoLanguage()));
   }
-  void cleanup() { manager.SelectLanguage(LangEnglishUS); }
+  void cleanup() {
+    manager.SelectLanguage(LangEnglishUS);
+    InstallQtTranslations(LangEnglishUS);
+  }
 
   void FrameIsTranslatedAndSwitchedBack() {
     Twnd_pl_Main frame({"-nuc"});
@@ -131,6 +139,26 @@ private slots:
     qunsetenv("PELLORA_LANGUAGE");
     QCOMPARE(manager.CurrentLanguage(), 1049);
     QCOMPARE(frame.acCloseChild->text(), QString("Закрыть"));
+    // Qt's own buttons and dialogs too, from the translations of the Qt installation.
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ru.qm"))
+      QSKIP("Qt's Russian translations are not installed");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString("&Да"));
+    InstallQtTranslations(LangEnglishUS);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString("&Yes"));
+  }
+
+  // Every text of the About box comes from the language, the count of cores with its plural.
+  void AboutBoxSpeaksTheLanguage() {
+    manager.SelectLanguage(1031);
+    QString processor;
+    pellora::test::WhenModal<QDialog>([&](QDialog* dialog) {
+      processor = dialog->findChild<QLabel*>("lProcessor")->text();
+      dialog->accept();
+    });
+    ShowAboutDialog(nullptr);
+    const int cores = ProcessorCount();
+    QVERIFY2(processor.endsWith(QString("(%1 %2)").arg(cores).arg(cores == 1 ? "Kern" : "Kerne")),
+             qPrintable(processor));
   }
 
   void AWindowMadeLaterTakesTheCurrentLanguage() {

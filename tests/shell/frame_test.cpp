@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QLabel>
 #include <QtTest>
 
 #include <stdexcept>
@@ -167,6 +168,21 @@ private slots:
 
     frame.AppInstancesCmdLineReceived({args[0]});
     QCOMPARE(opened.size(), size_t(6));
+  }
+
+  // The empty frame says how to open a store; a window over it takes its place.
+  void EmptyFrameSaysWhatToDo() {
+    Twnd_pl_Main frame({"-nuc"});
+    frame.show();
+    auto* hint = frame.findChild<QLabel*>("EmptyHint");
+    QVERIFY(hint);
+    QTRY_VERIFY(hint->isVisible());
+    QVERIFY2(hint->text().contains("Open a mail store (Ctrl+O)"), qPrintable(hint->text()));
+    QVERIFY(frame.MdiArea()->viewport()->rect().contains(hint->geometry()));
+    frame.OpenPath("/m/a.eml", okMessageFile);
+    QVERIFY(!hint->isVisible());
+    frame.acCloseChild->trigger();
+    QTRY_VERIFY(hint->isVisible());
   }
 
   void DroppedFilesAndFoldersOpenByKind() {
