@@ -3,7 +3,8 @@ BUILD   ?= build
 JOBS    ?= 2
 PACKAGES := qt6-base-dev qt6-webengine-dev qt6-pdf-dev qt6-tools-dev-tools libqt6svg6 libgl1-mesa-dri \
             cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev \
-            media-types xvfb xauth poppler-utils fonts-noto-core fonts-dejavu-core libhivex-dev
+            media-types xvfb xauth poppler-utils fonts-noto-core fonts-dejavu-core libhivex-dev \
+            qt6-translations-l10n
 BENCH_PACKAGES := libgmime-3.0-dev pkg-config
 FUZZ_PACKAGES  := clang libclang-rt-14-dev
 

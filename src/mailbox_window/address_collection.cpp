@@ -14,12 +14,12 @@ namespace pellora {
 namespace {
 
 // An addr-spec as the list needs it: text before and after one "@", nothing that would show
-// the parser met something else (blanks, brackets, separators, quotes).
+// the parser met something else (blanks, brackets, separators, quotes, a "mailto:").
 bool IsAddress(std::string_view text) {
   const size_t at = text.find('@');
   if (at == 0 || at == std::string_view::npos || at + 1 == text.size()) return false;
   for (unsigned char c : text)
-    if (c <= ' ' || std::string_view("<>,;\"()[]\\").find(static_cast<char>(c)) != std::string_view::npos)
+    if (c <= ' ' || std::string_view("<>,;:\"()[]\\").find(static_cast<char>(c)) != std::string_view::npos)
       return false;
   return text.find('@', at + 1) == std::string_view::npos;
 }

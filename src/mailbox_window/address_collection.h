@@ -23,9 +23,9 @@ std::string AddressKey(std::string_view address, std::string_view name);
 
 // The distinct senders (From, Sender) and recipients (To, Cc) of the rows in list order
 // (indexes into entries), read with the message model's address parser; only texts that are
-// addresses (an "@" between other characters, no blanks or brackets) are kept. Sorted by their
-// keys with the user's locale without regard to case; of keys that the locale holds equal, the
-// one met first stands for all.
+// addresses (an "@" between other characters, no blanks, brackets or colons) are kept. Sorted
+// by their keys with the user's locale without regard to case; of keys that the locale holds
+// equal, the one met first stands for all.
 std::vector<TCollectedAddress> CollectAddresses(const std::vector<TMessageEntry>& entries,
                                                 const std::vector<uint32_t>& order);
 

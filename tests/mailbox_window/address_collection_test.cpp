@@ -53,7 +53,7 @@ TEST(CollectAddresses, OnlyAddressesOfTheAddressFields) {
       {"cc too", {Entry("", "", "", "Cy <c@z.org>;d@z.org")}, {"c@z.org = Cy", "d@z.org"}},
       {"empty parts", {Entry("", "", ";;a@x.org;;", ";")}, {"a@x.org"}},
       // What the text search of brackets made of such lines: no junk now.
-      {"junk", {Entry("", "", "<not an address>, x@, @y, a@b@c, <dash.btrfs@inix.me>")},
+      {"junk", {Entry("", "", "<not an address>, x@, @y, a@b@c, <mailto:l@x.org>, <dash.btrfs@inix.me>")},
        {"dash.btrfs@inix.me"}},
       {"with and without a name", {Entry("Ann <ann@x.org>"), Entry("ann@x.org")},
        {"ann@x.org", "ann@x.org = Ann"}},
