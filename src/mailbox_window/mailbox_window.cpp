@@ -388,12 +388,11 @@ void Tmdi_pl_Viewer::BuildInformationArea() {
   Memo->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(Memo, &QWidget::customContextMenuRequested, this, Guarded([this](const QPoint& pos) {
             std::unique_ptr<QMenu> menu(Memo->createStandardContextMenu());
+            // Right after Qt's "Copy" ("edit-copy").
             QList<QAction*> actions = menu->actions();
-            // After "Copy": Qt's menu has no names, so find it by its shortcut.
             QAction* after = nullptr;
-            for (int i = 0; i < actions.size(); ++i)
-              if (actions[i]->shortcut() == QKeySequence::Copy && i + 1 < actions.size())
-                after = actions[i + 1];
+            for (int i = 0; i + 1 < actions.size(); ++i)
+              if (actions[i]->objectName() == "edit-copy") after = actions[i + 1];
             menu->insertAction(after, acSaveAddresses);
             menu->exec(Memo->mapToGlobal(pos));
           }));
