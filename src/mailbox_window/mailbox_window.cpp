@@ -938,6 +938,7 @@ void Tmdi_pl_Viewer::cmSaveMessages() {
     name = ExtractFileName(first.Path);
   else {
     std::string folderOf = ExcludeTrailingPathDelimiter(ExtractFilePath(first.Path));
+    // A Maildir's message lies in its cur/ or new/.
     if (first.Flags) folderOf = ExcludeTrailingPathDelimiter(ExtractFilePath(folderOf));
     name = ExtractFileName(folderOf);
   }
@@ -953,10 +954,10 @@ void Tmdi_pl_Viewer::cmSaveMessages() {
     std::error_code error;
     std::filesystem::create_directories(path, error);
     FSaveFolder = path;
-    RunExport(rows, efEml, path, path);
+    RunExport(rows, efEml, path);
   } else {
     FSaveFolder = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
-    RunExport(rows, efMbox, path, path);
+    RunExport(rows, efMbox, path);
   }
 }
 
@@ -966,11 +967,11 @@ void Tmdi_pl_Viewer::cmSaveAttachments() {
   const QString folder = PickFolder(this, Localized("lc_SelectFolder"), QString::fromStdString(FSaveFolder));
   if (folder.isEmpty()) return;
   FSaveFolder = QFile::encodeName(folder).toStdString();
-  RunExport(rows, efAttachments, FSaveFolder, FSaveFolder);
+  RunExport(rows, efAttachments, FSaveFolder);
 }
 
 void Tmdi_pl_Viewer::RunExport(const std::vector<uint32_t>& rows, TExportFormat format,
-                               const std::string& target, const std::string& folder) {
+                               const std::string& target) {
   bool cancelled = false;
   TSavingInputFilter filter(sbCancel, cancelled);
   auto cancel = connect(sbCancel, &QToolButton::clicked, this, [&cancelled] { cancelled = true; });
@@ -998,7 +999,7 @@ void Tmdi_pl_Viewer::RunExport(const std::vector<uint32_t>& rows, TExportFormat 
   TExportResult result = ExportMessages(FMailbox, rows, format, target, &observer);
   SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
   qApp->removeEventFilter(&filter); // the boxes below take input
-  const std::string where = Utf8ToAnsi(folder);
+  const std::string where = Utf8ToAnsi(target);
   if (format == efAttachments)
     InfoBox(FormatText(GetLocalizedText("lc_AttSaved"),
                        {static_cast<long long>(result.Attachments), static_cast<long long>(result.Messages), where}));

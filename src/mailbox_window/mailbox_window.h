@@ -131,9 +131,8 @@ private:
   // Positions of the checked entries in the list's order; the focused row's when none is checked.
   std::vector<uint32_t> RowsToSave() const;
   // Runs an export with its progress in panel 1, the user able to cancel only, then shows the
-  // skipped messages in the information lines and the result in a box.
-  void RunExport(const std::vector<uint32_t>& rows, TExportFormat format, const std::string& target,
-                 const std::string& folder);
+  // skipped messages in the information lines and the result, naming the target, in a box.
+  void RunExport(const std::vector<uint32_t>& rows, TExportFormat format, const std::string& target);
   void ResetRows();
   // Rebuilds the rows after a sort or a filter change: the focused row (or the nearest one still
   // shown) stays focused, and the focused row keeps its height in the view when it was in view.

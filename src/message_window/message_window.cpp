@@ -168,7 +168,6 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   connect(fd, &TFindDialog::Find, this, Guarded([this] { fdFind(); }));
   CreateMenus();
   connect(pcBody, &QTabWidget::currentChanged, this, Guarded([this] { pcBodyChange(); }));
-  connect(pc, &QTabWidget::currentChanged, this, Guarded([this] { UpdateFindState(); }));
   // The save dialog is made when needed; its title is kept here, where a language can reach it.
   sd = new QObject(this);
   sd->setObjectName("sd");
@@ -304,7 +303,8 @@ void Tmdi_pl_Msg::BuildBodyPanel() {
   connect(HTML, &THtmlView::RemoteContentBlocked, this, [this] { RemoteBar->show(); });
   RemoteBar = new QFrame;
   RemoteBar->setObjectName("RemoteBar");
-  RemoteBar->setStyleSheet("#RemoteBar { background: rgb(255, 244, 206); border-bottom: 1px solid rgb(218, 196, 126); }");
+  RemoteBar->setStyleSheet(
+      "#RemoteBar { background: rgb(255, 244, 206); border-bottom: 1px solid rgb(218, 196, 126); }");
   auto* remoteText = new QLabel("Remote content was blocked.");
   remoteText->setObjectName("lRemote");
   auto* load = new QPushButton("Load");
@@ -551,14 +551,14 @@ void Tmdi_pl_Msg::FillHops() {
     // The rows stop where the failure occurred.
   }
   // Whole rows, up to eight before the list scrolls.
-  const int rows = std::min(lvHops->topLevelItemCount(), 8);
-  const int rowHeight = lvHops->topLevelItemCount() ? lvHops->visualItemRect(lvHops->topLevelItem(0)).height() : 0;
-  lvHops->setFixedHeight(lvHops->header()->sizeHint().height() + rows * std::max(rowHeight, lvHops->fontMetrics().height() + 4) +
+  const int count = lvHops->topLevelItemCount();
+  const int rowHeight = std::max(count ? lvHops->visualItemRect(lvHops->topLevelItem(0)).height() : 0,
+                                 lvHops->fontMetrics().height() + 4);
+  lvHops->setFixedHeight(lvHops->header()->sizeHint().height() + std::min(count, 8) * rowHeight +
                          2 * lvHops->frameWidth() + 2);
-  RouteButton->setText(AnsiToQString(FormatText(GetLocalizedText("lc_HopCount"),
-                                                {static_cast<long long>(lvHops->topLevelItemCount())})));
-  RouteButton->setEnabled(lvHops->topLevelItemCount() > 0);
-  lvHops->setVisible(RouteButton->isChecked() && lvHops->topLevelItemCount() > 0);
+  RouteButton->setText(AnsiToQString(FormatText(GetLocalizedText("lc_HopCount"), {count})));
+  RouteButton->setEnabled(count > 0);
+  lvHops->setVisible(RouteButton->isChecked() && count > 0);
 }
 
 void Tmdi_pl_Msg::ShowBodies() {
@@ -587,16 +587,6 @@ void Tmdi_pl_Msg::pcBodyChange() {
                                                                         : FMessage.HtmlLines();
   const size_t lines = pcBody->currentWidget() == tsPlain ? FMessage.PlainViewLines().size() : html.size();
   lInfo->setText(AnsiToQString(FormatText(GetLocalizedText("lc_LineCount"), {static_cast<long long>(lines)})));
-  UpdateFindState();
-}
-
-void Tmdi_pl_Msg::UpdateFindState() {
-  // Find, Find next and Save work on every page; the menu may have hidden them.
-  for (QAction* action : {pmFind, pmFindnext, SaveAs1}) {
-    action->setVisible(true);
-    action->setEnabled(true);
-  }
-  CopyLink->setEnabled(HtmlVisible() && !FHoveredLink.isEmpty());
 }
 
 void Tmdi_pl_Msg::PopupMenu1Popup() {

@@ -82,7 +82,6 @@ private:
   void DisplayMessage();
   void ShowBodies();
   void pcBodyChange();
-  void UpdateFindState();
   // In the information line: the search went on from the top (down) or from the end.
   void ShowWrapped(bool down);
   // The HTML view's answer to a search.

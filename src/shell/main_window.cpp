@@ -259,7 +259,6 @@ void Twnd_pl_Main::FormShow() {
     } catch (const std::exception&) {
       // Nothing found is nothing to list; the open dialog's browser says why.
     }
-    FStoresLooked = true;
   }
   UpdateEmptyHint();
 }
@@ -290,8 +289,9 @@ void Twnd_pl_Main::EmptyHintLinkActivated(const QString& link) {
     acOpenExecute();
     return;
   }
+  if (!link.startsWith("store:")) return;
   const size_t index = link.mid(6).toULongLong();
-  if (!link.startsWith("store:") || index >= FStoresFound.size()) return;
+  if (index >= FStoresFound.size()) return;
   // The store browser of the store's kind, as the open dialog's store buttons show it.
   static const int storeKinds[] = {skOutlookExpress, skWindowsMail, skWindowsMail, skThunderbird};
   static const TOpenKind openKinds[] = {okOEDatabase, okMessageFolder, okMailboxFile};

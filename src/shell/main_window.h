@@ -146,7 +146,6 @@ private:
   QPointer<QAction> FChildMenuAction; // goes with the child's menu
   QLabel* EmptyHint = nullptr;
   std::vector<TDiscoveredStore> FStoresFound; // listed in the empty frame
-  bool FStoresLooked = false;
   QStringList FArguments;
   bool FShown = false;
   bool FNoUpdateCheck = false; // the command line holds "/NUC" or "-NUC"
