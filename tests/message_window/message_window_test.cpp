@@ -499,6 +499,7 @@ private slots:
     auto* fd = Child<TFindDialog>(w, "fd");
     QTRY_VERIFY(fd->isVisible());
     QCOMPARE(fd->FindText(), QString("beta"));
+    QCOMPARE(fd->findChild<QLineEdit*>()->selectedText(), QString("beta")); // typing replaces it
     fd->hide();
     memo->setFocus();
     QTRY_VERIFY(memo->hasFocus());
