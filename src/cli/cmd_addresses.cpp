@@ -11,8 +11,8 @@ namespace {
 int RunAddresses(const TArgs& args) {
   TMailbox box;
   LoadStoreArgs(args, 1, "addresses needs a path", box);
-  for (const auto& key : CollectAddresses(box.Entries(), box.Order())) {
-    PrintAnsi(key);
+  for (const auto& address : CollectAddresses(box.Entries(), box.Order())) {
+    PrintAnsi(AddressLine(address));
     std::printf("\n");
   }
   return 0;
@@ -20,7 +20,7 @@ int RunAddresses(const TArgs& args) {
 
 const TCliCommand addressesCommand(
     "addresses",
-    "addresses [--kind K] PATH   the store's distinct sender and recipient keys, sorted",
+    "addresses [--kind K] PATH   the store's distinct senders and recipients, sorted",
     RunAddresses);
 
 } // namespace

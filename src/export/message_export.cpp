@@ -47,7 +47,7 @@ void TRawTextReader::Read(const TMessageEntry& entry, const TByteSink& sink) {
     return;
   }
   case ekMessageFile:
-    ReadFile(entry.MaildirFlags ? MaildirFileNow(entry.Path.str()) : entry.Path.str(), sink);
+    ReadFile(entry.Flags ? MaildirFileNow(entry.Path.str()) : entry.Path.str(), sink);
     return;
   case ekMailbox: {
     int64_t begin, end;
@@ -438,7 +438,7 @@ public:
       TMailMessage message;
       try {
         if (entry.Kind == ekMessageFile)
-          message.ReadFromFile(entry.MaildirFlags ? MaildirFileNow(entry.Path.str())
+          message.ReadFromFile(entry.Flags ? MaildirFileNow(entry.Path.str())
                                                   : entry.Path.str());
         else
           message.ReadFromText(FBox.GetEntryText(entry));

@@ -3,11 +3,31 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <vector>
 
 namespace pellora {
 namespace {
 
 std::string thousandSeparator = ",";
+uint16_t pluralLanguage = 1033;
+
+// The form of "{one|few|many}" (or "{one|many}") that a count takes: forms is the text between
+// the braces.
+std::string_view PluralForm(std::string_view forms, double count) {
+  std::vector<std::string_view> list;
+  for (size_t start = 0;;) {
+    size_t bar = forms.find('|', start);
+    list.push_back(forms.substr(start, bar == std::string_view::npos ? bar : bar - start));
+    if (bar == std::string_view::npos) break;
+    start = bar + 1;
+  }
+  // Two forms are one and many: a few takes the last.
+  switch (PluralCategory(pluralLanguage, static_cast<long long>(count))) {
+  case 0: return list.front();
+  case 1: return list[std::min<size_t>(1, list.size() - 1)];
+  default: return list.back();
+  }
+}
 
 std::string GroupThousands(const std::string& digits) {
   std::string out;
@@ -29,10 +49,55 @@ void SetThousandSeparator(std::string separator) {
   thousandSeparator = std::move(separator);
 }
 
+void SetPluralLanguage(uint16_t languageId) { pluralLanguage = languageId; }
+
+int PluralCategory(uint16_t languageId, long long count) {
+  const unsigned long long n = count < 0 ? 0ULL - static_cast<unsigned long long>(count)
+                                         : static_cast<unsigned long long>(count);
+  const unsigned long long last = n % 10, lastTwo = n % 100;
+  const bool fewEnding = last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14);
+  switch (languageId & 0x3FF) {
+  case 0x19: // Russian
+  case 0x22: // Ukrainian
+  case 0x23: // Belarusian
+  case 0x1A: // Croatian, Serbian, Bosnian
+    if (last == 1 && lastTwo != 11) return 0;
+    return fewEnding ? 1 : 2;
+  case 0x15: // Polish
+    if (n == 1) return 0;
+    return fewEnding ? 1 : 2;
+  case 0x05: // Czech
+  case 0x1B: // Slovak
+    if (n == 1) return 0;
+    return n >= 2 && n <= 4 ? 1 : 2;
+  case 0x0C: // French
+    return n <= 1 ? 0 : 2;
+  default:
+    return n == 1 ? 0 : 2;
+  }
+}
+
 std::string FormatText(std::string_view format, std::initializer_list<TFormatArg> args) {
   std::string out;
   auto next = args.begin();
+  // The count a plural group follows: the last numeric argument used, at first the first one.
+  double count = 0;
+  for (const TFormatArg& arg : args)
+    if (!arg.isText) {
+      count = arg.number;
+      break;
+    }
   for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '{') {
+      const size_t close = format.find('}', i);
+      const std::string_view group =
+          close == std::string_view::npos ? std::string_view() : format.substr(i + 1, close - i - 1);
+      if (group.find('|') != std::string_view::npos && group.find('{') == std::string_view::npos) {
+        out += PluralForm(group, count);
+        i = close;
+        continue;
+      }
+    }
     if (format[i] != '%' || i + 1 >= format.size()) {
       out += format[i];
       continue;
@@ -59,6 +124,7 @@ std::string FormatText(std::string_view format, std::initializer_list<TFormatArg
     i = j;
     if (next == args.end()) continue;
     const TFormatArg& arg = *next++;
+    if (!arg.isText && kind != 's') count = arg.number;
     char buffer[400];
     switch (kind) {
     case 's':

@@ -75,12 +75,17 @@ TLanguageId UserLanguageId() {
   return LangEnglishUS;
 }
 
+std::string_view LanguageCodeOf(TLanguageId id) {
+  for (const auto& l : languages)
+    if (l.primary == PrimaryLanguage(id)) return l.code;
+  return {};
+}
+
 int CodePageOfLanguage(TLanguageId id) {
   // Serbian in Cyrillic writes in 1251, its Latin forms and Croatian in 1250.
   if (id == 0x0C1A || id == 0x1C1A) return 1251;
-  for (const auto& l : languages)
-    if (l.primary == PrimaryLanguage(id)) return CodePageForLocaleName(l.code);
-  return 1252;
+  const std::string_view code = LanguageCodeOf(id);
+  return code.empty() ? 1252 : CodePageForLocaleName(code);
 }
 
 } // namespace pellora

@@ -20,6 +20,8 @@ TLanguageId LanguageIdOfLocaleName(std::string_view localeName);
 // The user's language: PELLORA_LANGUAGE (an identifier in decimal) when set, otherwise the
 // first of LC_ALL, LC_MESSAGES and LANG that is set.
 TLanguageId UserLanguageId();
+// The ISO 639-1 code of a language ("de" for 1031); "" for one not known here.
+std::string_view LanguageCodeOf(TLanguageId id);
 // The ANSI code page of a language, as the platform maps languages to code pages.
 int CodePageOfLanguage(TLanguageId id);
 

@@ -143,6 +143,7 @@ void TLanguageManager::SelectLanguage(TLanguageId id) {
     if (id == FCurrent) return;
     FCurrent = id;
     FCodePage = CodePageOfLanguage(id);
+    SetPluralLanguage(id); // counts in the texts follow the language's plural forms
     FFile = file;
     for (TConstant& constant : FConstants) {
       if (!file) {

@@ -3,6 +3,9 @@
 #include "platform/qt_platform.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
 #include <QAction>
@@ -19,6 +22,7 @@
 #include <QTreeWidget>
 
 #include <deque>
+#include <memory>
 
 namespace pellora {
 namespace {
@@ -193,6 +197,24 @@ bool Access(QObject* component, const QString& path, bool root, QString* read,
 }
 
 } // namespace
+
+bool InstallQtTranslations(TLanguageId language) {
+  static QTranslator* installed = nullptr;
+  if (installed) {
+    QCoreApplication::removeTranslator(installed);
+    delete installed;
+    installed = nullptr;
+  }
+  const std::string_view code = LanguageCodeOf(language);
+  if (code.empty() || code == "en") return false;
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(QString("qtbase_") + QString::fromLatin1(code.data(), qsizetype(code.size())),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  installed = translator.release();
+  QCoreApplication::installTranslator(installed);
+  return true;
+}
 
 bool ReadTranslatableText(QObject* component, const QString& path, bool root, QString& text) {
   return component && Access(component, path, root, &text, nullptr);

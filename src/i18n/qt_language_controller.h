@@ -43,6 +43,10 @@ private:
   std::vector<QString> FWritten;              // per entry: the text as last written or captured
 };
 
+// Loads Qt's own translations (the buttons of message boxes, the file dialogs) for a language
+// from the Qt installation, replacing those of a language before; false when it has none.
+bool InstallQtTranslations(TLanguageId language);
+
 // The text of a property path of a component, and setting it; false when the component has no
 // such text. root tells the window itself, whose Caption is its window title.
 bool ReadTranslatableText(QObject* component, const QString& path, bool root, QString& text);

@@ -2,113 +2,179 @@
 
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
+#include "mime/mail_message.h"
 #include "platform/ascii.h"
+#include "platform/codepage.h"
 #include "platform/collation.h"
 
 #include <algorithm>
-#include <deque>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace pellora {
 namespace {
 
-void AppendUpper(std::string& out, std::string_view text) {
-  for (char c : text)
-    out += AsciiUpper(c);
-}
-
-void MakeKey(std::string_view item, std::string& key) {
-  key.clear();
-  const size_t open = item.find('<');
-  if (open == std::string_view::npos) {
-    AppendUpper(key, item); // untrimmed, as written
-    key += " = ";
-    return;
-  }
-  // The first ">" of the whole item, even when it stands before the "<".
-  const size_t close = item.find('>');
-  std::string_view address;
-  if (close != std::string_view::npos && close > open)
-    address = TrimControls(item.substr(open + 1, close - open - 1));
-  AppendUpper(key, address);
-  key += " = ";
-  AppendUpper(key, TrimControls(item.substr(0, open)));
+// An addr-spec as the list needs it: text before and after one "@", nothing that would show
+// the parser met something else (blanks, brackets, separators, quotes, a "mailto:").
+bool IsAddress(std::string_view text) {
+  const size_t at = text.find('@');
+  if (at == 0 || at == std::string_view::npos || at + 1 == text.size()) return false;
+  for (unsigned char c : text)
+    if (c <= ' ' || std::string_view("<>,;:\"()[]\\").find(static_cast<char>(c)) != std::string_view::npos)
+      return false;
+  return text.find('@', at + 1) == std::string_view::npos;
 }
 
 class TCollector {
 public:
   void AddEntry(const TMessageEntry& entry) {
-    const std::string_view from = entry.Header.From;
-    FItem.assign(entry.Header.Sender.view());
-    if (from.find('<') == std::string::npos) {
-      FItem += '<';
-      FItem += from;
-      FItem += '>';
-    } else {
-      FItem += from;
-    }
-    AddItem(FItem);
-    AddParts(entry.Header.To);
-    AddParts(entry.Header.Cc);
+    AddField(entry.Header.From);
+    AddField(entry.Header.Sender);
+    AddField(entry.Header.To);
+    AddField(entry.Header.Cc);
   }
 
-  std::vector<std::string> Finish() {
-    std::vector<std::string> keys(std::make_move_iterator(FKeys.begin()),
-                                  std::make_move_iterator(FKeys.end()));
-    FSeen.clear();
-    FKeys.clear();
-    std::stable_sort(keys.begin(), keys.end(), [](const std::string& a, const std::string& b) {
-      return LocaleCompare(a, b, true) < 0;
+  std::vector<TCollectedAddress> Finish() {
+    std::vector<TCollectedAddress> result;
+    result.reserve(FGroups.size());
+    for (TGroup& group : FGroups) {
+      // The spelling met most often; of equal ones the first, as they stand in order found.
+      const auto best = std::max_element(group.spellings.begin(), group.spellings.end(),
+                                         [](const TSpelling& a, const TSpelling& b) {
+                                           return a.count < b.count;
+                                         });
+      size_t count = 0;
+      for (const TSpelling& spelling : group.spellings) count += spelling.count;
+      result.push_back({std::move(best->address), std::move(best->name), count});
+      FKeys.push_back(std::move(group.key));
+    }
+    std::vector<size_t> order(result.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
+      return LocaleCompare(FKeys[a], FKeys[b], true) < 0;
     });
     // Keys that differ in their bytes but that the locale holds equal are now neighbours in the
     // order they were found; the first of them stands for all.
-    std::vector<std::string> result;
-    result.reserve(keys.size());
-    for (auto& key : keys)
-      if (result.empty() || LocaleCompare(result.back(), key, true) != 0)
-        result.push_back(std::move(key));
-    return result;
+    std::vector<TCollectedAddress> sorted;
+    sorted.reserve(order.size());
+    const std::string* last = nullptr;
+    for (size_t i : order) {
+      if (last && LocaleCompare(*last, FKeys[i], true) == 0) {
+        sorted.back().Count += result[i].Count;
+        continue;
+      }
+      sorted.push_back(std::move(result[i]));
+      last = &FKeys[i];
+    }
+    return sorted;
   }
 
 private:
-  void AddItem(std::string_view item) {
-    MakeKey(item, FKey);
-    // A key with "@" is never the bare "=" of an item without address and name.
-    if (FKey.find('@') == std::string::npos) return;
-    if (FSeen.find(FKey) != FSeen.end()) return;
-    FSeen.insert(FKeys.emplace_back(FKey)); // a deque keeps its strings in place
-  }
+  struct TSpelling {
+    std::string address, name;
+    size_t count = 0;
+  };
+  struct TGroup {
+    std::string key;
+    std::vector<TSpelling> spellings;
+  };
 
-  // Only ";" separates; blanks around it belong to the parts.
-  void AddParts(std::string_view list) {
+  // Outlook's lists and a database's recipients separate by ";": each part is parsed alone.
+  void AddField(std::string_view value) {
     size_t start = 0;
-    while (start < list.size()) {
-      size_t semi = list.find(';', start);
-      if (semi == std::string_view::npos) semi = list.size();
-      if (semi > start) AddItem(list.substr(start, semi - start));
+    while (start < value.size()) {
+      size_t semi = value.find(';', start);
+      if (semi == std::string_view::npos) semi = value.size();
+      FNames.clear();
+      FAddresses.clear();
+      if (!TrimBlanks(value.substr(start, semi - start)).empty())
+        ParseRecipientValue(value.substr(start, semi - start), FNames, FAddresses);
+      for (size_t i = 0; i < FAddresses.size(); ++i) Add(FAddresses[i], FNames[i]);
       start = semi + 1;
     }
   }
 
-  std::deque<std::string> FKeys;
-  std::unordered_set<std::string_view> FSeen;
-  std::string FKey, FItem;
+  void Add(std::string_view address, std::string_view name) {
+    address = TrimControls(address);
+    name = TrimControls(name);
+    // A database writes a recipient as its name, a blank and its address.
+    if (const size_t blank = address.rfind(' '); blank != std::string_view::npos && name.empty() &&
+                                                 IsAddress(address.substr(blank + 1))) {
+      name = TrimControls(address.substr(0, blank));
+      address = address.substr(blank + 1);
+    }
+    if (!IsAddress(address)) return;
+    std::string key = AddressKey(address, name);
+    auto [it, added] = FIndex.try_emplace(key, FGroups.size());
+    if (added) FGroups.push_back({std::move(key), {}});
+    std::vector<TSpelling>& spellings = FGroups[it->second].spellings;
+    auto same = std::find_if(spellings.begin(), spellings.end(), [&](const TSpelling& s) {
+      return s.address == address && s.name == name;
+    });
+    if (same == spellings.end())
+      same = spellings.insert(spellings.end(), {std::string(address), std::string(name), 0});
+    ++same->count;
+  }
+
+  std::vector<TGroup> FGroups; // in order found
+  std::unordered_map<std::string, size_t> FIndex;
+  std::vector<std::string> FKeys;
+  std::vector<std::string> FNames, FAddresses;
 };
+
+// A CSV field: quoted when it holds a comma, a quote or a line break, its quotes doubled.
+std::string CsvField(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string field = "\"";
+  for (char c : text) {
+    if (c == '"') field += '"';
+    field += c;
+  }
+  return field + '"';
+}
+
+std::string AddressFile(const std::vector<TCollectedAddress>& addresses, bool csv) {
+  std::string out;
+  for (const TCollectedAddress& a : addresses) {
+    const std::string name = AnsiToUtf8(a.Name), address = AnsiToUtf8(a.Address);
+    const std::string count = std::to_string(a.Count);
+    if (csv)
+      out += CsvField(address) + ',' + CsvField(name) + ',' + count;
+    else
+      out += address + '\t' + name + '\t' + count;
+    out += "\r\n";
+  }
+  return out;
+}
 
 } // namespace
 
-std::string AddressKey(std::string_view item) {
+std::string AddressKey(std::string_view address, std::string_view name) {
   std::string key;
-  MakeKey(item, key);
+  key.reserve(address.size() + name.size() + 3);
+  for (char c : address) key += AsciiUpper(c);
+  key += " = ";
+  for (char c : name) key += AsciiUpper(c);
   return key;
 }
 
-std::vector<std::string> CollectAddresses(const std::vector<TMessageEntry>& entries,
-                                          const std::vector<uint32_t>& order) {
+std::vector<TCollectedAddress> CollectAddresses(const std::vector<TMessageEntry>& entries,
+                                                const std::vector<uint32_t>& order) {
   TCollector collector;
   for (uint32_t row : order)
     collector.AddEntry(entries.at(row));
   return collector.Finish();
+}
+
+std::string AddressLine(const TCollectedAddress& address) {
+  return address.Name.empty() ? address.Address : address.Address + " = " + address.Name;
+}
+
+std::string AddressesAsText(const std::vector<TCollectedAddress>& addresses) {
+  return AddressFile(addresses, false);
+}
+
+std::string AddressesAsCsv(const std::vector<TCollectedAddress>& addresses) {
+  return AddressFile(addresses, true);
 }
 
 std::string AddressCollectionTitle(size_t count) {

@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -33,11 +34,15 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 namespace pellora {
 namespace {
@@ -215,6 +220,15 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   FFormStorage->AddInteger(
       "HeaderPanel.Height", [this] { return HeaderPanel->height(); },
       [this](int height) { SetHeaderPanelHeight(height); });
+  FFormStorage->AddList(
+      "Tree.Columns", [this] { return ColumnLayout(); },
+      [this](const std::vector<std::string>& layout) { SetColumnLayout(layout); });
+  FFormStorage->AddInteger(
+      "Tree.SortColumn", [this] { return FMailbox.SortColumn(); },
+      [this](int column) { SetSort(column, FMailbox.SortDescending()); });
+  FFormStorage->AddBoolean(
+      "Tree.SortDescending", [this] { return FMailbox.SortDescending(); },
+      [this](bool descending) { SetSort(FMailbox.SortColumn(), descending); });
   auto* language = new TQtLanguageController(this, "mdi_pl_Viewer");
   connect(language, &TQtLanguageController::OnLanguageChanged, this,
           &Tmdi_pl_Viewer::SetColumnCaptions);
@@ -241,6 +255,20 @@ void Tmdi_pl_Viewer::BuildFilterBar() {
   cbValue->setInsertPolicy(QComboBox::NoInsert); // the history is kept by ApplyFilter
   cbValue->setMinimumWidth(220);
   cbValue->installEventFilter(this); // it has the focus and passes keys on to its line edit
+  // The header fields are searched in memory in a moment: they filter as the user types, once
+  // typing pauses. Body and Source read every message and wait for Enter.
+  FTypingTimer = new QTimer(this);
+  FTypingTimer->setSingleShot(true);
+  FTypingTimer->setInterval(300);
+  connect(FTypingTimer, &QTimer::timeout, this, Guarded([this] {
+            if (HeaderFieldChosen()) RunFilter(true, false);
+          }));
+  connect(cbValue, &QComboBox::editTextChanged, this, [this] {
+    if (HeaderFieldChosen()) FTypingTimer->start();
+  });
+  connect(cbFilter, &QComboBox::currentIndexChanged, this, [this] {
+    if (FilterOn() && HeaderFieldChosen()) FTypingTimer->start();
+  });
   sbFilter = new QToolButton;
   sbFilter->setObjectName("sbFilter");
   sbFilter->setAutoRaise(true);
@@ -276,11 +304,67 @@ void Tmdi_pl_Viewer::BuildList() {
   header->setSortIndicatorShown(true);
   header->setStretchLastSection(false);
   header->setMinimumSectionSize(20);
-  for (int c = 0; c < ColumnCount; ++c) header->resizeSection(c, columnWidths[c]);
+  header->setSectionsMovable(true);
+  for (int c = 0; c < ColumnCount; ++c)
+    header->resizeSection(c, c == lcReceived ? ReceivedColumnWidth() : columnWidths[c]);
   connect(header, &QHeaderView::sectionClicked, this,
           Guarded([this](int column) { TreeHeaderClick(column); }));
   connect(Tree, &QTreeView::doubleClicked, this, Guarded([this] { cmMessageView(); }));
-  Tree->installEventFilter(this); // Enter opens the focused row
+  Tree->installEventFilter(this); // Enter opens the focused row, Space checks it
+}
+
+int Tmdi_pl_Viewer::ReceivedColumnWidth() const {
+  // The widest of dates whose digits and month names take the most room in the locale's format.
+  const QFontMetrics metrics(Tree->font());
+  const int margins = 2 * Tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Tree) + 12;
+  int widest = columnWidths[lcReceived];
+  for (int month = 1; month <= 12; ++month)
+    for (int hour : {10, 22}) {
+      TDateTime date = 0, time = 0;
+      TryEncodeDate(2028, month, 28, date);
+      TryEncodeTime(hour, 58, 58, 0, time);
+      const QString text = FormatMessageDate(ComposeDateTime(date, time));
+      widest = std::max(widest, metrics.horizontalAdvance(text) + margins);
+    }
+  return widest;
+}
+
+std::vector<std::string> Tmdi_pl_Viewer::ColumnLayout() const {
+  std::vector<std::string> layout;
+  const QHeaderView* header = Tree->header();
+  for (int visual = 0; visual < header->count(); ++visual) {
+    const int column = header->logicalIndex(visual);
+    layout.push_back(std::to_string(column) + "," + std::to_string(header->sectionSize(column)));
+  }
+  return layout;
+}
+
+void Tmdi_pl_Viewer::SetColumnLayout(const std::vector<std::string>& layout) {
+  // Only a whole layout of this window's columns is taken: each once, with a usable width.
+  std::vector<std::pair<int, int>> columns;
+  std::vector<bool> seen(ColumnCount, false);
+  for (const std::string& item : layout) {
+    int column = -1, width = 0;
+    char comma = 0;
+    if (std::sscanf(item.c_str(), "%d%c%d", &column, &comma, &width) != 3 || comma != ',' ||
+        column < 0 || column >= ColumnCount || seen[column] || width < 1 || width > 10000)
+      return;
+    seen[column] = true;
+    columns.emplace_back(column, width);
+  }
+  if (columns.size() != ColumnCount) return;
+  QHeaderView* header = Tree->header();
+  for (int visual = 0; visual < ColumnCount; ++visual) {
+    const auto [column, width] = columns[visual];
+    header->moveSection(header->visualIndex(column), visual);
+    header->resizeSection(column, width);
+  }
+}
+
+void Tmdi_pl_Viewer::SetSort(int column, bool descending) {
+  if (column < 0 || column >= ColumnCount) return;
+  FMailbox.Sort(column, descending);
+  Tree->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void Tmdi_pl_Viewer::BuildInformationArea() {
@@ -300,6 +384,18 @@ void Tmdi_pl_Viewer::BuildInformationArea() {
   QPalette tip = Memo->palette();
   tip.setColor(QPalette::Base, QPalette().color(QPalette::ToolTipBase));
   Memo->setPalette(tip);
+  // The area's own menu, and the collected addresses saved as a file beside its Copy.
+  Memo->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Memo, &QWidget::customContextMenuRequested, this, Guarded([this](const QPoint& pos) {
+            std::unique_ptr<QMenu> menu(Memo->createStandardContextMenu());
+            // Right after Qt's "Copy" ("edit-copy").
+            QList<QAction*> actions = menu->actions();
+            QAction* after = nullptr;
+            for (int i = 0; i + 1 < actions.size(); ++i)
+              if (actions[i]->objectName() == "edit-copy") after = actions[i + 1];
+            menu->insertAction(after, acSaveAddresses);
+            menu->exec(Memo->mapToGlobal(pos));
+          }));
   auto* info = new QVBoxLayout(HeaderPanel);
   info->setContentsMargins(0, 0, 0, 0);
   info->setSpacing(0);
@@ -381,7 +477,14 @@ void Tmdi_pl_Viewer::CreateActions() {
   acSaveAttachments->setToolTip("Save the attachments of the checked messages");
   connect(acSaveAttachments, &QAction::triggered, this, Guarded([this] { cmSaveAttachments(); }));
 
-  MessagesMenu = new QMenu("Messages", this);
+  acSaveAddresses = new QAction("Save as...", this);
+  acSaveAddresses->setObjectName("acSaveAddresses");
+  acSaveAddresses->setStatusTip("Save the collected addresses as a text or CSV file");
+  acSaveAddresses->setToolTip("Save the collected addresses as a text or CSV file");
+  acSaveAddresses->setEnabled(false);
+  connect(acSaveAddresses, &QAction::triggered, this, Guarded([this] { cmSaveAddresses(); }));
+
+  MessagesMenu = new QMenu("&Messages", this);
   MessagesMenu->setObjectName("Messages");
   MessagesMenu->setProperty("componentName", "File1");
   MessagesMenu->addAction(acFilter);
@@ -440,7 +543,15 @@ void Tmdi_pl_Viewer::ShowStoreState() {
   SetStatus(1, AnsiToQString(FMailbox.StatusText()), true);
 }
 
+void Tmdi_pl_Viewer::ShowSkipped() {
+  const std::string& caption = FMailbox.DetailCaption();
+  DetailPanel->setText(AnsiToQString(caption.empty() ? "  " + GetLocalizedText("lc_Information") : caption));
+  ShowMemo();
+}
+
 void Tmdi_pl_Viewer::ShowMemo() {
+  FAddresses.clear();
+  acSaveAddresses->setEnabled(false);
   std::string memo;
   for (const auto& line : FMailbox.Memo()) memo += line + "\n";
   if (!memo.empty()) memo.pop_back();
@@ -472,13 +583,14 @@ bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   return result.Loaded;
 }
 
-void Tmdi_pl_Viewer::RefreshRows() {
+void Tmdi_pl_Viewer::RefreshRows(bool sorted) {
   const QModelIndex current = Tree->currentIndex();
   const int64_t focused = current.isValid() ? FModel->EntryOfRow(current.row()) : -1;
-  // The row that keeps its height in the view: the focused one when it is in sight.
+  // The row that keeps its height in the view: the focused one when it is in sight; else after
+  // a filter change the top row, while a sort, which scatters the rows, shows the list's top.
   QModelIndex anchor = current;
   if (!anchor.isValid() || !Tree->viewport()->rect().intersects(Tree->visualRect(anchor)))
-    anchor = Tree->indexAt(QPoint(0, 0));
+    anchor = sorted ? QModelIndex() : Tree->indexAt(QPoint(0, 0));
   const int64_t anchorEntry = anchor.isValid() ? FModel->EntryOfRow(anchor.row()) : -1;
   const int anchorY = anchor.isValid() ? Tree->visualRect(anchor).top() : 0;
 
@@ -493,14 +605,24 @@ void Tmdi_pl_Viewer::RefreshRows() {
   if (height > 0) {
     const bool perPixel = Tree->verticalScrollMode() == QAbstractItemView::ScrollPerPixel;
     Tree->verticalScrollBar()->setValue(perPixel ? row * height - anchorY : row - anchorY / height);
+  } else if (sorted) {
+    Tree->scrollToTop();
   }
 }
 
 void Tmdi_pl_Viewer::TreeHeaderClick(int column) {
   const bool descending = column == FMailbox.SortColumn() && !FMailbox.SortDescending();
   FMailbox.Sort(column, descending);
-  RefreshRows();
+  RefreshRows(true);
   Tree->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void Tmdi_pl_Viewer::ToggleFocusedCheck() {
+  const QModelIndex current = Tree->currentIndex();
+  if (!current.isValid()) return;
+  const QModelIndex box = current.siblingAtColumn(lcIndex);
+  FModel->setData(box, box.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked,
+                  Qt::CheckStateRole);
 }
 
 void Tmdi_pl_Viewer::CheckAll1Click() {
@@ -545,9 +667,14 @@ bool Tmdi_pl_Viewer::eventFilter(QObject* watched, QEvent* event) {
     const bool enter =
         (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
         !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
-    // Enter in the value box switches the filter, as the button does.
+    // Enter in the value box applies its text.
     if (enter && watched == cbValue && !press && !key->isAutoRepeat())
-      RunGuarded([this] { acFilterExecute(); });
+      RunGuarded([this] { ApplyValue(); });
+    // Space checks or unchecks the focused row, as a click on its box does.
+    if (watched == Tree && key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+      if (press) RunGuarded([this] { ToggleFocusedCheck(); });
+      return true;
+    }
     // Enter on the list opens the focused row, as a double-click does.
     if (enter && watched == Tree && press) {
       if (!key->isAutoRepeat()) RunGuarded([this] { cmMessageView(); });
@@ -557,7 +684,17 @@ bool Tmdi_pl_Viewer::eventFilter(QObject* watched, QEvent* event) {
   return TMdiChild::eventFilter(watched, event);
 }
 
-void Tmdi_pl_Viewer::acFilterExecute() {
+void Tmdi_pl_Viewer::acFilterExecute() { RunFilter(!FilterOn(), true); }
+
+void Tmdi_pl_Viewer::ApplyValue() { RunFilter(true, true); }
+
+bool Tmdi_pl_Viewer::HeaderFieldChosen() const {
+  const int field = cbFilter->currentIndex();
+  return field >= ffFromSubjectTo && field <= ffTo;
+}
+
+void Tmdi_pl_Viewer::RunFilter(bool on, bool remember) {
+  FTypingTimer->stop();
   const QString operation = Localized("lc_Filtering");
   SetStatus(1, operation, true);
   TBusyCursor busy;
@@ -567,10 +704,11 @@ void Tmdi_pl_Viewer::acFilterExecute() {
                                           {(TickCount() - start) / 1000.0})), false);
     UpdateStatusBar();
   };
-  acFilter->setChecked(!acFilter->isChecked());
+  // An empty value is in every text and hides nothing: the filter is off.
+  acFilter->setChecked(on && !cbValue->currentText().isEmpty());
   try {
     if (acFilter->isChecked())
-      ApplyFilter();
+      ApplyFilter(remember);
     else
       ShowAllRows();
   } catch (...) {
@@ -580,10 +718,11 @@ void Tmdi_pl_Viewer::acFilterExecute() {
   finish();
 }
 
-size_t Tmdi_pl_Viewer::ApplyFilter() {
+size_t Tmdi_pl_Viewer::ApplyFilter(bool remember) {
   const std::string value = QStringToAnsi(cbValue->currentText());
-  if (AddToHistory(FHistory, value)) {
+  if (remember && AddToHistory(FHistory, value)) {
     const QString text = cbValue->currentText();
+    const QSignalBlocker quiet(cbValue); // the text stays: no typing to react to
     cbValue->addItem(text);
     cbValue->setCurrentText(text);
   }
@@ -636,6 +775,7 @@ void Tmdi_pl_Viewer::cmMessageView() {
   Twnd_pl_Main* frame = Twnd_pl_Main::Instance();
   if (!frame) return;
   auto* window = frame->CreateChild<Tmdi_pl_Msg>(AnsiToQString(caption), 5, AnsiToQString(hint));
+  window->SetOrigin(this); // closing the message comes back here
   window->LoadMessageText(source, text, static_cast<uint32_t>(entry.Header.Size));
   // The view reads a file's lines with CR LF; saving the message keeps its bytes as stored.
   if (entry.Kind != ekDatabase) window->SetRawText(TRawTextReader(FMailbox).ReadAll(entry));
@@ -643,12 +783,26 @@ void Tmdi_pl_Viewer::cmMessageView() {
 
 void Tmdi_pl_Viewer::cmGatherEmail() {
   TBusyCursor busy;
-  std::vector<std::string> keys = CollectAddresses(FMailbox.Entries(), FMailbox.Order());
+  std::vector<TCollectedAddress> addresses = CollectAddresses(FMailbox.Entries(), FMailbox.Order());
   std::string memo;
-  for (const auto& key : keys) memo += key + "\n";
+  for (const auto& address : addresses) memo += AddressLine(address) + "\n";
   if (!memo.empty()) memo.pop_back();
   Memo->setPlainText(AnsiToQString(memo));
-  DetailPanel->setText(AnsiToQString(AddressCollectionTitle(keys.size())));
+  DetailPanel->setText(AnsiToQString(AddressCollectionTitle(addresses.size())));
+  FAddresses = std::move(addresses);
+  acSaveAddresses->setEnabled(true);
+}
+
+void Tmdi_pl_Viewer::cmSaveAddresses() {
+  if (!acSaveAddresses->isEnabled()) return;
+  const TSaveTarget target = PickSaveTarget(
+      this, acSaveAddresses->text().remove('&'), PathText(FSaveFolder),
+      {Localized("lc_SaveTextFile"), Localized("lc_SaveCsvFile")},
+      {Localized("lc_EA") + ".txt", Localized("lc_EA") + ".csv"});
+  if (target.Path.isEmpty()) return;
+  const std::string path = QFile::encodeName(target.Path).toStdString();
+  WriteWholeFile(path, target.Type == 1 ? AddressesAsCsv(FAddresses) : AddressesAsText(FAddresses));
+  FSaveFolder = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -775,14 +929,7 @@ std::vector<uint32_t> Tmdi_pl_Viewer::RowsToSave() const {
 void Tmdi_pl_Viewer::cmSaveMessages() {
   const std::vector<uint32_t> rows = RowsToSave();
   if (rows.empty()) return;
-  const QString folder = PickFolder(this, Localized("lc_SelectFolder"), QString::fromStdString(FSaveFolder));
-  if (folder.isEmpty()) return;
-  FSaveFolder = QFile::encodeName(folder).toStdString();
-  if (ConfirmBox(GetLocalizedText("lc_SaveFormat"))) {
-    RunExport(rows, efEml, FSaveFolder, FSaveFolder);
-    return;
-  }
-  // One mailbox file named after the store.
+  // The store's name: of the folder the .eml files go to, or of the mailbox file.
   std::string name;
   const TMessageEntry& first = FMailbox.Entries()[rows.front()];
   if (first.Kind == ekDatabase && FMailbox.Reader())
@@ -791,11 +938,27 @@ void Tmdi_pl_Viewer::cmSaveMessages() {
     name = ExtractFileName(first.Path);
   else {
     std::string folderOf = ExcludeTrailingPathDelimiter(ExtractFilePath(first.Path));
-    if (first.MaildirFlags) folderOf = ExcludeTrailingPathDelimiter(ExtractFilePath(folderOf));
+    // A Maildir's message lies in its cur/ or new/.
+    if (first.Flags) folderOf = ExcludeTrailingPathDelimiter(ExtractFilePath(folderOf));
     name = ExtractFileName(folderOf);
   }
-  RunExport(rows, efMbox, IncludeTrailingPathDelimiter(FSaveFolder) + SafeFileName(name + ".mbox"),
-            FSaveFolder);
+  const QString store = PathText(SafeFileName(name));
+  const TSaveTarget target =
+      PickSaveTarget(this, acSaveMessages->text().remove('&'), PathText(FSaveFolder),
+                     {Localized("lc_SaveEmlFiles"), Localized("lc_SaveMboxFile")},
+                     {store, store + ".mbox"}, 0);
+  if (target.Path.isEmpty()) return;
+  const std::string path = QFile::encodeName(target.Path).toStdString();
+  if (target.Type == 0) {
+    // A new folder is made; its messages are named by their dates and subjects.
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    FSaveFolder = path;
+    RunExport(rows, efEml, path);
+  } else {
+    FSaveFolder = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
+    RunExport(rows, efMbox, path);
+  }
 }
 
 void Tmdi_pl_Viewer::cmSaveAttachments() {
@@ -804,11 +967,11 @@ void Tmdi_pl_Viewer::cmSaveAttachments() {
   const QString folder = PickFolder(this, Localized("lc_SelectFolder"), QString::fromStdString(FSaveFolder));
   if (folder.isEmpty()) return;
   FSaveFolder = QFile::encodeName(folder).toStdString();
-  RunExport(rows, efAttachments, FSaveFolder, FSaveFolder);
+  RunExport(rows, efAttachments, FSaveFolder);
 }
 
 void Tmdi_pl_Viewer::RunExport(const std::vector<uint32_t>& rows, TExportFormat format,
-                               const std::string& target, const std::string& folder) {
+                               const std::string& target) {
   bool cancelled = false;
   TSavingInputFilter filter(sbCancel, cancelled);
   auto cancel = connect(sbCancel, &QToolButton::clicked, this, [&cancelled] { cancelled = true; });
@@ -816,13 +979,15 @@ void Tmdi_pl_Viewer::RunExport(const std::vector<uint32_t>& rows, TExportFormat 
     Tmdi_pl_Viewer* window;
     TSavingInputFilter* filter;
     QMetaObject::Connection cancel;
+    size_t memoLines;
     ~TRestore() {
       qApp->removeEventFilter(filter);
       QObject::disconnect(cancel);
       window->sbCancel->hide();
-      window->ShowMemo();
+      // The messages skipped are named in the information area; else it stays as it was.
+      if (window->FMailbox.Memo().size() != memoLines) window->ShowSkipped();
     }
-  } restore{this, &filter, cancel};
+  } restore{this, &filter, cancel, FMailbox.Memo().size()};
   qApp->installEventFilter(&filter);
   sbCancel->show();
   const QString operation = Localized("lc_Saving");
@@ -834,7 +999,7 @@ void Tmdi_pl_Viewer::RunExport(const std::vector<uint32_t>& rows, TExportFormat 
   TExportResult result = ExportMessages(FMailbox, rows, format, target, &observer);
   SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
   qApp->removeEventFilter(&filter); // the boxes below take input
-  const std::string where = Utf8ToAnsi(folder);
+  const std::string where = Utf8ToAnsi(target);
   if (format == efAttachments)
     InfoBox(FormatText(GetLocalizedText("lc_AttSaved"),
                        {static_cast<long long>(result.Attachments), static_cast<long long>(result.Messages), where}));

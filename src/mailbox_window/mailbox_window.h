@@ -1,5 +1,6 @@
 #pragma once
 #include "export/message_export.h"
+#include "mailbox_window/address_collection.h"
 #include "mailbox_window/mailbox_filter.h"
 #include "shell/main_window.h"
 #include "stores/mailbox.h"
@@ -19,6 +20,7 @@ class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 class QStatusBar;
+class QTimer;
 class QToolButton;
 class QTreeView;
 
@@ -55,7 +57,7 @@ private:
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
 // DetailPanel, Memo, sb, sbPanel0, sbPanel1, sbCancel, Messages, PopupMenu1, acFilter, acView,
-// acCollect, acSaveMessages, acSaveAttachments).
+// acCollect, acSaveMessages, acSaveAttachments, acSaveAddresses).
 class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
@@ -72,10 +74,17 @@ public:
   void CheckAll1Click();
   void UncheckAll1Click();
   void InvertSelection1Click();
+  // The filter button, Ctrl+F and the menu item: switches the filter on (with the value box's
+  // text) or off. An empty value never hides rows: the filter stays off.
   void acFilterExecute();
+  // Enter in the value box: the filter on with the box's text, or off when the box is empty.
+  void ApplyValue();
   void cmMessageView();
   void cmGatherEmail();
-  // Saves the checked rows (or the focused one) as .eml files or one mailbox file.
+  // Writes the collected addresses to a text or CSV file the user names.
+  void cmSaveAddresses();
+  // Saves the checked rows (or the focused one) as .eml files into a folder or as one mailbox
+  // file, as the save dialog's file type says.
   void cmSaveMessages();
   // Saves every attachment of the checked rows (or the focused one).
   void cmSaveAttachments();
@@ -99,21 +108,36 @@ private:
   void SetColumnCaptions();
   // The information area's height, the list taking what is left.
   void SetHeaderPanelHeight(int height);
-  size_t ApplyFilter();
+  // Switches the filter with its progress and timing in the status bar; remember puts the value
+  // into the box's history.
+  void RunFilter(bool on, bool remember);
+  size_t ApplyFilter(bool remember);
   void ShowAllRows();
+  // The fields searched in the list's own texts, which filter as the user types.
+  bool HeaderFieldChosen() const;
+  // "Tree.Columns": per column shown from left to right, "column,width".
+  std::vector<std::string> ColumnLayout() const;
+  void SetColumnLayout(const std::vector<std::string>& layout);
+  // The sort the next load starts with.
+  void SetSort(int column, bool descending);
+  // The first width of "Received": the locale's longest date fits.
+  int ReceivedColumnWidth() const;
+  void ToggleFocusedCheck();
   void UpdateStatusBar();
   void ShowStoreState();
   void ShowMemo();
+  // The information lines after an export that skipped messages, under the store's title.
+  void ShowSkipped();
   // Positions of the checked entries in the list's order; the focused row's when none is checked.
   std::vector<uint32_t> RowsToSave() const;
   // Runs an export with its progress in panel 1, the user able to cancel only, then shows the
-  // skipped messages in the information lines and the result in a box.
-  void RunExport(const std::vector<uint32_t>& rows, TExportFormat format, const std::string& target,
-                 const std::string& folder);
+  // skipped messages in the information lines and the result, naming the target, in a box.
+  void RunExport(const std::vector<uint32_t>& rows, TExportFormat format, const std::string& target);
   void ResetRows();
   // Rebuilds the rows after a sort or a filter change: the focused row (or the nearest one still
-  // shown) stays focused, and the focused row, or else the top row, keeps its height in the view.
-  void RefreshRows();
+  // shown) stays focused, and the focused row keeps its height in the view when it was in view.
+  // Otherwise a filter change keeps the top row where it was, and a sort shows the list's top.
+  void RefreshRows(bool sorted = false);
   // Shows an operation's progress in panel 1, at most ten times a second, without letting
   // user input in.
   void ShowProgress(const QString& operation, uint64_t done, uint64_t total);
@@ -144,6 +168,8 @@ private:
   QAction* acCollect = nullptr;
   QAction* acSaveMessages = nullptr;
   QAction* acSaveAttachments = nullptr;
+  QAction* acSaveAddresses = nullptr;
+  QTimer* FTypingTimer = nullptr; // the pause after typing in the value box
   TQtFormStorage* FFormStorage = nullptr;
 
   TMailbox FMailbox;
@@ -155,6 +181,7 @@ private:
   QString FOperation; // what the progress of a long operation is shown as
   uint64_t FLastProgress = 0;
   std::string FSaveFolder; // where messages were saved last (UTF-8)
+  std::vector<TCollectedAddress> FAddresses; // what the information area shows, after a collection
 };
 
 // The openers of databases, message folders and mailbox files.

@@ -67,7 +67,12 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent) {
 }
 
 QString TFindDialog::FindText() const { return FText->text(); }
-void TFindDialog::SetFindText(const QString& text) { FText->setText(text); }
+void TFindDialog::SetFindText(const QString& text) {
+  // Selected and in focus: typing replaces the word taken from the text.
+  FText->setText(text);
+  FText->selectAll();
+  FText->setFocus();
+}
 bool TFindDialog::Down() const { return FDown->isChecked(); }
 void TFindDialog::SetDown(bool down) { (down ? FDown : FUp)->setChecked(true); }
 bool TFindDialog::MatchCase() const { return FMatchCase->isChecked(); }

@@ -19,40 +19,76 @@ const QByteArray cidScheme = "cid";
 } // namespace
 
 // Lets through the view's own schemes; remote addresses only for images, and only when allowed.
+// Runs on the user-interface thread.
 class TRemoteRequestFilter : public QWebEngineUrlRequestInterceptor {
 public:
-  using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+  explicit TRemoteRequestFilter(THtmlView* view) : QWebEngineUrlRequestInterceptor(view), FView(view) {}
   bool FImagesAllowed = false;
+  bool FBlockedRemote = false; // in the rendering on view
 
   void interceptRequest(QWebEngineUrlRequestInfo& info) override {
     const QString scheme = info.requestUrl().scheme();
     if (scheme == documentScheme || scheme == cidScheme || scheme == "data" || scheme == "about")
       return;
-    bool remoteImage = FImagesAllowed &&
-                       (scheme == "http" || scheme == "https") &&
+    const bool remote = scheme == "http" || scheme == "https";
+    bool remoteImage = FImagesAllowed && remote &&
                        info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage;
-    if (!remoteImage) info.block(true);
+    if (remoteImage) return;
+    info.block(true);
+    // What "Download images" would bring: remote content the user may want.
+    if (remote && !FImagesAllowed && !FBlockedRemote) {
+      FBlockedRemote = true;
+      QMetaObject::invokeMethod(FView, &THtmlView::RemoteContentBlocked, Qt::QueuedConnection);
+    }
   }
+
+private:
+  THtmlView* FView;
+};
+
+// A page that only catches the address of a link meant for a new window, hands it on and goes.
+class TLinkCatcher : public QWebEnginePage {
+public:
+  TLinkCatcher(QWebEngineProfile* profile, THtmlView* view) : QWebEnginePage(profile, view), FView(view) {}
+
+protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+    if (!FDone) {
+      FDone = true;
+      emit FView->LinkActivated(url);
+      deleteLater();
+    }
+    return false;
+  }
+
+private:
+  THtmlView* FView;
+  bool FDone = false;
 };
 
 class THtmlPage : public QWebEnginePage {
 public:
-  THtmlPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
+  THtmlPage(QWebEngineProfile* profile, THtmlView* view) : QWebEnginePage(profile, view), FView(view) {}
   QUrl FDocumentUrl;
   int FRefused = 0;
 
 protected:
-  // Only the document's own load: a click on a link does nothing.
-  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+  // Only the document's own load; a clicked link goes to the window, the view stays.
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
     if (isMainFrame && url == FDocumentUrl) return true;
     if (!isMainFrame && (url.scheme() == "about" || url.scheme() == "data")) return true;
     ++FRefused;
+    if (type == NavigationTypeLinkClicked) emit FView->LinkActivated(url);
     return false;
   }
+  // A link that would open a new window: its address comes to a page of its own first.
   QWebEnginePage* createWindow(WebWindowType) override {
     ++FRefused;
-    return nullptr;
+    return new TLinkCatcher(profile(), FView);
   }
+
+private:
+  THtmlView* FView;
 };
 
 // Serves the document itself (any size) and the message's inline parts.
@@ -123,6 +159,7 @@ THtmlView::THtmlView(QWidget* parent) : QWebEngineView(parent) {
   s->setAttribute(QWebEngineSettings::AutoLoadImages, true); // inline parts; remote ones are filtered
   setPage(FPage);
   setContextMenuPolicy(Qt::CustomContextMenu); // the window shows its own menu
+  connect(FPage, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit LinkHovered(QUrl(url)); });
 }
 
 THtmlView::~THtmlView() {
@@ -131,6 +168,7 @@ THtmlView::~THtmlView() {
   // while its document still loaded.
   setPage(nullptr);
   delete FPage;
+  qDeleteAll(findChildren<QWebEnginePage*>(Qt::FindDirectChildrenOnly)); // link catchers
   delete FProfile;
 }
 
@@ -138,6 +176,7 @@ void THtmlView::SetDocument(const QByteArray& html) {
   FDocument = html;
   // A new address per rendering, so nothing comes from the cache.
   FPage->FDocumentUrl = QUrl(QString("%1:document/%2").arg(QString::fromLatin1(documentScheme)).arg(++FDocumentNumber));
+  FFilter->FBlockedRemote = false;
   FPage->load(FPage->FDocumentUrl);
 }
 

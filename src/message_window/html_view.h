@@ -1,7 +1,8 @@
 #pragma once
 // The HTML view of a message: renders an HTML text offline. JavaScript is off, no remote request
 // of any kind leaves the view unless images are allowed (then images only), every navigation but
-// the document's own load is refused and no new window opens. cid: addresses are answered from
+// the document's own load is refused and no new window opens: a link the user clicks is handed
+// to the window (LinkActivated), which may open it elsewhere. cid: addresses are answered from
 // the message's own parts.
 #include <QByteArray>
 #include <QWebEngineView>
@@ -45,8 +46,18 @@ public:
   // Requests refused so far: navigations and new windows (for the window's own checks).
   int RefusedNavigations() const;
 
+signals:
+  // The user clicked a link (in this view or one that would open a new window).
+  void LinkActivated(const QUrl& url);
+  // The mouse came onto a link, or left it (an empty address).
+  void LinkHovered(const QUrl& url);
+  // The document asked for remote content that was not loaded (once per rendering).
+  void RemoteContentBlocked();
+
 private:
   friend class TDocumentSchemeHandler;
+  friend class THtmlPage;
+  friend class TRemoteRequestFilter;
   QWebEngineProfile* FProfile = nullptr;
   THtmlPage* FPage = nullptr;
   TRemoteRequestFilter* FFilter = nullptr;

@@ -19,11 +19,14 @@
 #include "shell/message_boxes.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +39,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -43,6 +47,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWebEngineFindTextResult>
 #include <QWebEnginePage>
 
 #include <memory>
@@ -91,31 +96,45 @@ QIcon IconForFileName(const QString& name) {
   return QIcon(pm);
 }
 
+// "12,345 B": the unit in the words of the language.
+QString ByteSize(uint64_t bytes) {
+  return AnsiToQString(FormatText(GetLocalizedText("lc_ByteSize"),
+                                  {QStringToAnsi(FormatNumber0(static_cast<double>(bytes)))}));
+}
+
 QLineEdit* ReadOnlyLine() {
   auto* edit = new QLineEdit;
   edit->setReadOnly(true);
   return edit;
 }
 
-// A list box of four columns: the column width follows the box's width.
+// The recipients side by side, as many rows as they take: one line for one recipient, up to
+// four lines before the box scrolls.
 class TRecipientBox : public QListWidget {
+public:
+  TRecipientBox() {
+    setFlow(QListView::LeftToRight);
+    setWrapping(true);
+    setResizeMode(QListView::Adjust);
+    setSpacing(2);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    FitHeight();
+  }
+  void FitHeight() {
+    doItemsLayout();
+    const int line = fontMetrics().height() + 2 * spacing() + 2;
+    const int content = count() == 0 ? line : std::min(contentsSize().height(), 4 * line);
+    setFixedHeight(std::max(content, line) + 2 * frameWidth());
+  }
+
 protected:
   void resizeEvent(QResizeEvent* event) override {
     QListWidget::resizeEvent(event);
-    setGridSize(QSize(std::max(60, viewport()->width() / 4), fontMetrics().height() + 2));
+    FitHeight(); // the rows the recipients take at this width
   }
 };
-
-QListWidget* RecipientBox() {
-  auto* box = new TRecipientBox;
-  box->setFlow(QListView::TopToBottom);
-  box->setGridSize(QSize(60, box->fontMetrics().height() + 2));
-  box->setWrapping(true);
-  box->setResizeMode(QListView::Adjust);
-  box->setFixedHeight(50);
-  box->setSelectionMode(QAbstractItemView::SingleSelection);
-  return box;
-}
 
 QLabel* Caption(const char* text, const char* name) {
   auto* label = new QLabel(text);
@@ -149,7 +168,6 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   connect(fd, &TFindDialog::Find, this, Guarded([this] { fdFind(); }));
   CreateMenus();
   connect(pcBody, &QTabWidget::currentChanged, this, Guarded([this] { pcBodyChange(); }));
-  connect(pc, &QTabWidget::currentChanged, this, Guarded([this] { UpdateFindState(); }));
   // The save dialog is made when needed; its title is kept here, where a language can reach it.
   sd = new QObject(this);
   sd->setObjectName("sd");
@@ -159,6 +177,9 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   FFormStorage->AddBoolean(
       "FlipPanel.Expanded", [this] { return FlipButton->isChecked(); },
       [this](bool expanded) { FlipButton->setChecked(expanded); });
+  FFormStorage->AddBoolean(
+      "lvHops.Expanded", [this] { return RouteButton->isChecked(); },
+      [this](bool expanded) { RouteButton->setChecked(expanded); });
   FFormStorage->AddInteger(
       "List.Height", [this] { return ListHeight(); }, [this](int height) { SetListHeight(height); });
   FFormStorage->AddInteger(
@@ -177,11 +198,11 @@ void Tmdi_pl_Msg::BuildHeaderPanel() {
   eSubject->setObjectName("eSubject");
   eFrom = ReadOnlyLine();
   eFrom->setObjectName("eFrom");
-  eTo = RecipientBox();
+  eTo = new TRecipientBox;
   eTo->setObjectName("eTo");
-  eCC = RecipientBox();
+  eCC = new TRecipientBox;
   eCC->setObjectName("eCC");
-  eBC = RecipientBox();
+  eBC = new TRecipientBox;
   eBC->setObjectName("eBC");
   eSent = ReadOnlyLine();
   eSent->setObjectName("eSent");
@@ -195,6 +216,19 @@ void Tmdi_pl_Msg::BuildHeaderPanel() {
   lvHops->setSortingEnabled(false);
   for (auto [column, width] : {std::pair{0, 120}, {1, 150}, {2, 150}, {3, 150}})
     lvHops->setColumnWidth(column, width);
+  lvHops->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  // The route is folded away at first: the body gets the room.
+  RouteButton = new QToolButton;
+  RouteButton->setObjectName("RouteButton");
+  RouteButton->setCheckable(true);
+  RouteButton->setArrowType(Qt::RightArrow);
+  RouteButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  RouteButton->setAutoRaise(true);
+  connect(RouteButton, &QToolButton::toggled, this, [this](bool expanded) {
+    lvHops->setVisible(expanded && lvHops->topLevelItemCount() > 0);
+    RouteButton->setArrowType(expanded ? Qt::DownArrow : Qt::RightArrow);
+  });
+  lvHops->hide();
 
   FlipButton = new QToolButton;
   FlipButton->setObjectName("FlipButton");
@@ -211,21 +245,22 @@ void Tmdi_pl_Msg::BuildHeaderPanel() {
   auto* details = new QWidget;
   auto* grid = new QGridLayout(details);
   grid->setContentsMargins(0, 0, 0, 0);
+  grid->setVerticalSpacing(2);
   grid->addWidget(Caption("To:", "Label8"), 0, 0, Qt::AlignTop);
   grid->addWidget(eTo, 0, 1, 1, 3);
   grid->addWidget(Caption("CC:", "Label9"), 1, 0, Qt::AlignTop);
   grid->addWidget(eCC, 1, 1, 1, 3);
-  grid->addWidget(Caption("BCC:", "Label10"), 2, 0, Qt::AlignTop);
+  grid->addWidget(Label10 = Caption("BCC:", "Label10"), 2, 0, Qt::AlignTop);
   grid->addWidget(eBC, 2, 1, 1, 3);
   grid->addWidget(Caption("Timestamp:", "Label11"), 3, 0);
   grid->addWidget(eSent, 3, 1);
   grid->addWidget(Caption("Size:", "Label12"), 3, 2);
   grid->addWidget(eSize, 3, 3);
-  grid->addWidget(Caption("Trace:", "Label13"), 4, 0, Qt::AlignTop);
-  grid->addWidget(lvHops, 4, 1, 1, 3);
+  grid->addWidget(Caption("Trace:", "Label13"), 4, 0);
+  grid->addWidget(RouteButton, 4, 1, 1, 3, Qt::AlignLeft);
+  grid->addWidget(lvHops, 5, 1, 1, 3);
   grid->setColumnStretch(1, 2);
   grid->setColumnStretch(3, 1);
-  lvHops->setFixedHeight(90);
   auto* flipLayout = new QVBoxLayout(FlipPanel);
   flipLayout->setContentsMargins(4, 4, 4, 4);
   flipLayout->addLayout(strip);
@@ -257,8 +292,40 @@ void Tmdi_pl_Msg::BuildBodyPanel() {
     return TInlineResource{QByteArray::fromStdString(part->MimeType()),
                            QByteArray::fromStdString(part->DecodedBody())};
   });
+  connect(HTML, &THtmlView::LinkActivated, this, Guarded([](const QUrl& url) { OpenLink(url); }));
+  connect(HTML, &THtmlView::LinkHovered, this, [this](const QUrl& url) {
+    FHoveredLink = url;
+    if (url.isEmpty())
+      pcBodyChange();
+    else
+      lInfo->setText(url.toDisplayString());
+  });
+  connect(HTML, &THtmlView::RemoteContentBlocked, this, [this] { RemoteBar->show(); });
+  RemoteBar = new QFrame;
+  RemoteBar->setObjectName("RemoteBar");
+  RemoteBar->setStyleSheet(
+      "#RemoteBar { background: rgb(255, 244, 206); border-bottom: 1px solid rgb(218, 196, 126); }");
+  auto* remoteText = new QLabel("Remote content was blocked.");
+  remoteText->setObjectName("lRemote");
+  auto* load = new QPushButton("Load");
+  load->setObjectName("bLoadRemote");
+  connect(load, &QPushButton::clicked, this, Guarded([this] {
+            pmImg->setChecked(true);
+            pmImgClick();
+          }));
+  auto* barLayout = new QHBoxLayout(RemoteBar);
+  barLayout->setContentsMargins(6, 2, 6, 2);
+  barLayout->addWidget(remoteText, 1);
+  barLayout->addWidget(load);
+  RemoteBar->hide();
+  tsHTML = new QWidget;
+  tsHTML->setObjectName("tsHTML");
+  auto* htmlLayout = new QVBoxLayout(tsHTML);
+  htmlLayout->setContentsMargins(0, 0, 0, 0);
+  htmlLayout->setSpacing(0);
+  htmlLayout->addWidget(RemoteBar);
+  htmlLayout->addWidget(HTML, 1);
   tsPlain = Memo;
-  tsHTML = HTML;
   tsPlain->setProperty("componentName", "tsPlain");
   tsHTML->setProperty("componentName", "tsHTML");
   pcBody->addTab(tsPlain, " Plain ");
@@ -351,6 +418,12 @@ void Tmdi_pl_Msg::CreateMenus() {
   PopupMenu1->addSeparator();
   pmImg = PopupMenu1->addAction("Download images", this, Guarded([this] { pmImgClick(); }));
   pmImg->setCheckable(true);
+  CopyLink = new QAction("Copy link address", this);
+  CopyLink->setObjectName("CopyLink");
+  PopupMenu1->insertAction(PopupMenu1->actions().value(1), CopyLink); // beside Copy
+  connect(CopyLink, &QAction::triggered, this, [this] {
+    if (!FMenuLink.isEmpty()) QGuiApplication::clipboard()->setText(FMenuLink.toString());
+  });
   for (QAction* action : {pmFind, pmFindnext, SaveAs1}) {
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(action);
@@ -415,10 +488,13 @@ void Tmdi_pl_Msg::DisplayMessage() {
   FillRecipients(eTo, FMessage.ToList());
   FillRecipients(eCC, FMessage.CcList());
   FillRecipients(eBC, FMessage.BccList());
+  // Blind copies are rare: their row shows only when there are some.
+  eBC->setVisible(eBC->count() > 0);
+  Label10->setVisible(eBC->count() > 0);
   eSubject->setText(AnsiToQString(FMessage.SubjectText()));
   eSubject->setCursorPosition(0);
   eSent->setText(FormatMessageDate(FMessage.MessageDate()));
-  eSize->setText(FormatNumber0(static_cast<double>(FSize)) + " B");
+  eSize->setText(ByteSize(FSize));
   List->setVisible(FMessage.Attachments().Count() > 0);
   SetListHeight(FListHeight);
   FillAttachments();
@@ -438,6 +514,7 @@ void Tmdi_pl_Msg::FillRecipients(QListWidget* box, const TMailRecipients& list) 
   } catch (const std::exception&) {
     // The list stays as far as it got.
   }
+  static_cast<TRecipientBox*>(box)->FitHeight();
 }
 
 void Tmdi_pl_Msg::FillAttachments() {
@@ -454,7 +531,7 @@ void Tmdi_pl_Msg::FillAttachments() {
     }
     auto* item = new QListWidgetItem(IconForFileName(caption), caption);
     item->setData(Qt::UserRole, QString::fromStdString(part->MimeType()));
-    item->setData(Qt::UserRole + 1, FormatNumber0(static_cast<double>(part->DecodedBody().size())) + " B");
+    item->setData(Qt::UserRole + 1, ByteSize(part->DecodedBody().size()));
     item->setData(Qt::UserRole + 2, i);
     List->addItem(item);
   }
@@ -473,10 +550,20 @@ void Tmdi_pl_Msg::FillHops() {
   } catch (const std::exception&) {
     // The rows stop where the failure occurred.
   }
+  // Whole rows, up to eight before the list scrolls.
+  const int count = lvHops->topLevelItemCount();
+  const int rowHeight = std::max(count ? lvHops->visualItemRect(lvHops->topLevelItem(0)).height() : 0,
+                                 lvHops->fontMetrics().height() + 4);
+  lvHops->setFixedHeight(lvHops->header()->sizeHint().height() + std::min(count, 8) * rowHeight +
+                         2 * lvHops->frameWidth() + 2);
+  RouteButton->setText(AnsiToQString(FormatText(GetLocalizedText("lc_HopCount"), {count})));
+  RouteButton->setEnabled(count > 0);
+  lvHops->setVisible(RouteButton->isChecked() && count > 0);
 }
 
 void Tmdi_pl_Msg::ShowBodies() {
   Memo->setPlainText(JoinLines(FMessage.PlainViewLines()));
+  RemoteBar->hide(); // until the new rendering meets remote content
   HTML->SetImagesAllowed(pmImg->isChecked());
   HTML->SetDocument(QByteArray::fromStdString(AnsiToUtf8(FMessage.HtmlViewDocument())));
   pcBodyChange();
@@ -495,29 +582,18 @@ QPlainTextEdit* Tmdi_pl_Msg::ActiveEditor() const {
 }
 
 void Tmdi_pl_Msg::pcBodyChange() {
-  const size_t lines = pcBody->currentWidget() == tsPlain ? FMessage.PlainViewLines().size()
-                                                         : FMessage.HtmlLines().size();
-  lInfo->setText(AnsiToQString(FormatText("%d %s", {static_cast<long long>(lines), GetLocalizedText("lc_Lines")})));
-  UpdateFindState();
-}
-
-bool Tmdi_pl_Msg::FindAvailable() const {
-  return pcBody->currentWidget() == tsPlain || pc->currentWidget() == tsSource;
-}
-
-void Tmdi_pl_Msg::UpdateFindState() {
-  // The context menu hides them on the HTML tab, and a hidden action takes no shortcut: shown
-  // again here, Ctrl+F and F3 work whenever the page allows them.
-  for (QAction* action : {pmFind, pmFindnext, SaveAs1}) {
-    action->setVisible(true);
-    action->setEnabled(FindAvailable());
-  }
+  // The HTML tab renders the plain text of a message without an HTML body.
+  const std::vector<std::string>& html = FMessage.HtmlLines().empty() ? FMessage.TextLines()
+                                                                        : FMessage.HtmlLines();
+  const size_t lines = pcBody->currentWidget() == tsPlain ? FMessage.PlainViewLines().size() : html.size();
+  lInfo->setText(AnsiToQString(FormatText(GetLocalizedText("lc_LineCount"), {static_cast<long long>(lines)})));
 }
 
 void Tmdi_pl_Msg::PopupMenu1Popup() {
-  pmFind->setVisible(FindAvailable());
-  pmFindnext->setVisible(FindAvailable());
   pmImg->setVisible(HtmlVisible());
+  CopyLink->setVisible(HtmlVisible());
+  CopyLink->setEnabled(HtmlVisible() && !FHoveredLink.isEmpty());
+  FMenuLink = FHoveredLink; // the link under the mouse as the menu opens
 }
 
 TMailPart* Tmdi_pl_Msg::SelectedAttachment() const {
@@ -593,27 +669,73 @@ void Tmdi_pl_Msg::cmSelectAll() {
 }
 
 void Tmdi_pl_Msg::pmFindClick() {
-  QTextCursor cursor = ActiveEditor()->textCursor();
-  if (!cursor.hasSelection()) cursor.select(QTextCursor::WordUnderCursor);
-  fd->SetFindText(cursor.selectedText());
+  if (HtmlVisible()) {
+    fd->SetFindText(HTML->selectedText());
+  } else {
+    QTextCursor cursor = ActiveEditor()->textCursor();
+    if (!cursor.hasSelection()) cursor.select(QTextCursor::WordUnderCursor);
+    fd->SetFindText(cursor.selectedText());
+  }
   fd->show();
   fd->raise();
   fd->activateWindow();
 }
 
+void Tmdi_pl_Msg::ShowWrapped(bool down) {
+  lInfo->setText(AnsiToQString(GetLocalizedText(down ? "lc_FindWrappedTop" : "lc_FindWrappedEnd")));
+}
+
 bool Tmdi_pl_Msg::fdFind() {
+  const QString text = fd->FindText();
+  if (text.isEmpty()) {
+    InfoBox(GetLocalizedText("lc_TextNotFound"));
+    return false;
+  }
+  if (HtmlVisible()) {
+    if (text != FHtmlFindText) FHtmlMatch = 0; // a new search starts counting anew
+    FHtmlFindText = text;
+    // The view finds on its own time; the answer comes back to the window.
+    QWebEnginePage::FindFlags flags;
+    if (!fd->Down()) flags |= QWebEnginePage::FindBackward;
+    if (fd->MatchCase()) flags |= QWebEnginePage::FindCaseSensitively;
+    const bool down = fd->Down();
+    QPointer<Tmdi_pl_Msg> self(this);
+    HTML->findText(text, flags, [self, down](const QWebEngineFindTextResult& result) {
+      if (!self) return;
+      RunGuarded([&] { self->HtmlFound(result.numberOfMatches(), result.activeMatch(), down); });
+    });
+    return true;
+  }
   QPlainTextEdit* editor = ActiveEditor();
   QTextDocument::FindFlags flags;
   if (!fd->Down()) flags |= QTextDocument::FindBackward;
   if (fd->MatchCase()) flags |= QTextDocument::FindCaseSensitively;
   if (fd->WholeWord()) flags |= QTextDocument::FindWholeWords;
-  QTextCursor found = editor->document()->find(fd->FindText(), editor->textCursor(), flags);
-  if (found.isNull() || fd->FindText().isEmpty()) {
-    InfoBox(GetLocalizedText("lc_TextNotFound"));
-    return false;
+  QTextCursor found = editor->document()->find(text, editor->textCursor(), flags);
+  if (found.isNull()) {
+    // Past the end (or the top), the search goes on from the other end, and says so.
+    QTextCursor from(editor->document());
+    if (!fd->Down()) from.movePosition(QTextCursor::End);
+    found = editor->document()->find(text, from, flags);
+    if (found.isNull()) {
+      InfoBox(GetLocalizedText("lc_TextNotFound"));
+      return false;
+    }
+    ShowWrapped(fd->Down());
   }
   editor->setTextCursor(found);
   return true;
+}
+
+void Tmdi_pl_Msg::HtmlFound(int matches, int active, bool down) {
+  if (matches == 0) {
+    FHtmlMatch = 0;
+    InfoBox(GetLocalizedText("lc_TextNotFound"));
+    return;
+  }
+  // The view goes round by itself: a step against the direction tells it did.
+  if (FHtmlMatch > 0 && (down ? active <= FHtmlMatch : active >= FHtmlMatch)) ShowWrapped(down);
+  FHtmlMatch = active;
 }
 
 void Tmdi_pl_Msg::pmFindnextClick() {

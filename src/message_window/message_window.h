@@ -3,6 +3,7 @@
 #include "shell/main_window.h"
 
 #include <QString>
+#include <QUrl>
 
 #include <cstdint>
 #include <string>
@@ -30,8 +31,9 @@ class TFindDialog;
 // The message window: one message, its fields, route, bodies, attachments and source. Its
 // components carry the object names of the window's layout (pc, tsBody, tsSource, FlipPanel,
 // eSubject, eFrom, eTo, eCC, eBC, eSent, eSize, lvHops, pcBody, tsPlain (the Memo), tsHTML (the
-// HTML view), List, lInfo, SynMemo, eSource, PopupMenu1, PopupMenu2, the menu items Copy1, pmFind,
-// pmFindnext, SelectAll1, mmPrint, SaveAs1, pmImg, Open1, Save1, Saveall1, and the find dialog fd).
+// HTML view and the bar RemoteBar above it), List, lInfo, SynMemo, eSource, PopupMenu1, PopupMenu2,
+// the menu items Copy1, CopyLink, pmFind, pmFindnext, SelectAll1, mmPrint, SaveAs1, pmImg, Open1,
+// Save1, Saveall1, the route's RouteButton, and the find dialog fd).
 class Tmdi_pl_Msg : public TMdiChild {
   Q_OBJECT
 public:
@@ -80,9 +82,10 @@ private:
   void DisplayMessage();
   void ShowBodies();
   void pcBodyChange();
-  void UpdateFindState();
-  // Find works on the plain text and on the source, not on the HTML view.
-  bool FindAvailable() const;
+  // In the information line: the search went on from the top (down) or from the end.
+  void ShowWrapped(bool down);
+  // The HTML view's answer to a search.
+  void HtmlFound(int matches, int active, bool down);
   void FillRecipients(QListWidget* box, const TMailRecipients& list);
   void FillAttachments();
   void FillHops();
@@ -110,12 +113,15 @@ private:
   QListWidget* eBC = nullptr;
   QLineEdit* eSent = nullptr;
   QLineEdit* eSize = nullptr;
+  QLabel* Label10 = nullptr; // "BCC:"
   QTreeWidget* lvHops = nullptr;
+  QToolButton* RouteButton = nullptr; // folds the route in and out
   QTabWidget* pcBody = nullptr;
   QWidget* tsPlain = nullptr;
   QWidget* tsHTML = nullptr;
   QPlainTextEdit* Memo = nullptr;
   THtmlView* HTML = nullptr;
+  QFrame* RemoteBar = nullptr; // above the HTML view: remote content was blocked
   QSplitter* Splitter = nullptr;
   QListWidget* List = nullptr;
   QLabel* lInfo = nullptr;
@@ -130,6 +136,7 @@ private:
   QAction* mmPrint = nullptr;
   QAction* SaveAs1 = nullptr;
   QAction* pmImg = nullptr;
+  QAction* CopyLink = nullptr;
   QAction* Open1 = nullptr;
   QAction* Save1 = nullptr;
   QAction* Saveall1 = nullptr;
@@ -142,6 +149,10 @@ private:
   std::string FRawText;
   uint64_t FSize = 0;
   QString FPrintFile;
+  QUrl FHoveredLink; // the link under the mouse in the HTML view
+  QUrl FMenuLink;    // the one under it when the menu opened
+  QString FHtmlFindText;
+  int FHtmlMatch = 0; // the HTML view's active match of the last search, from 1
 };
 
 // The opener of single message files.

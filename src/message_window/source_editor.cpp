@@ -34,8 +34,8 @@ TSourceEditor::TSourceEditor(QWidget* parent) : QPlainTextEdit(parent), FGutter(
 }
 
 QString TSourceEditor::GutterText(int blockNumber) const {
-  int digits = static_cast<int>(QString::number(std::max(0, blockCount() - 1)).size());
-  return QString("%1").arg(blockNumber, digits, 10, QChar('0'));
+  int digits = static_cast<int>(QString::number(std::max(1, blockCount())).size());
+  return QString("%1").arg(blockNumber + 1, digits, 10, QChar('0'));
 }
 
 int TSourceEditor::GutterWidth() const {

@@ -4,8 +4,13 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QSpacerItem>
 #include <QUrl>
 
 namespace pellora {
@@ -15,6 +20,69 @@ TOpenFileHook openFileHook;
 TPickHook pickFolderHook;
 TPickHook pickSaveFileHook;
 TPickOpenHook pickOpenFileHook;
+TPickTargetHook pickSaveTargetHook;
+
+// A box as wide as its caption needs: a short text would cut the title bar's words.
+bool RunMessageBox(QMessageBox::Icon icon, const QString& text, const QString& caption,
+                   QMessageBox::StandardButtons buttons, QMessageBox::StandardButton answer) {
+  QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
+  box.setDefaultButton(answer);
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const int width = box.fontMetrics().horizontalAdvance(caption) + 160; // icon and title buttons
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  return box.exec() == answer;
+}
+
+// The save dialog of PickSaveTarget: a folder type's name is taken as the dialog shows it,
+// without the dialog stepping into an existing folder of that name.
+class TSaveTargetDialog : public QFileDialog {
+public:
+  TSaveTargetDialog(QWidget* owner, const QString& title, const QStringList& types,
+                    const QStringList& presets, int folderType)
+      : QFileDialog(owner, title), FTypes(types), FPresets(presets), FFolderType(folderType) {
+    setOption(QFileDialog::DontUseNativeDialog); // the folder type needs this dialog's accept
+    setAcceptMode(QFileDialog::AcceptSave);
+    setFileMode(QFileDialog::AnyFile);
+    setOption(QFileDialog::DontConfirmOverwrite); // the save itself asks, file by file
+    setNameFilters(types);
+    connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) { ShowType(filter); });
+    ShowType(types.value(0));
+  }
+  int Type() const { return static_cast<int>(FTypes.indexOf(selectedNameFilter())); }
+  QString Folder() const { return FFolder; }
+
+  void accept() override {
+    if (Type() != FFolderType) {
+      QFileDialog::accept();
+      return;
+    }
+    auto* edit = findChild<QLineEdit*>("fileNameEdit");
+    const QString name = edit ? edit->text().trimmed() : QString();
+    FFolder = name.isEmpty() ? directory().absolutePath() : directory().absoluteFilePath(name);
+    QDialog::accept();
+  }
+
+private:
+  // A type is written as the user reads it ("Mailbox file (.mbox)"): its extension, the first
+  // ".xyz" in it, chooses the files listed and completes a name typed without one.
+  void ShowType(const QString& filter) {
+    const int type = static_cast<int>(FTypes.indexOf(filter));
+    static const QRegularExpression extension(R"(\.(\w+))");
+    const QString ext = extension.match(filter).captured(1);
+    setDefaultSuffix(type != FFolderType ? ext : QString());
+    if (auto* model = findChild<QFileSystemModel*>(); model && !ext.isEmpty()) {
+      model->setNameFilterDisables(false);
+      model->setNameFilters({"*." + ext});
+    }
+    if (type >= 0 && type < FPresets.size()) selectFile(FPresets[type]);
+  }
+
+  QStringList FTypes, FPresets;
+  int FFolderType;
+  QString FFolder;
+};
 } // namespace
 
 void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook = std::move(hook); }
@@ -22,16 +90,15 @@ void SetOpenFileHook(TOpenFileHook hook) { openFileHook = std::move(hook); }
 
 bool ShowMessageBox(TBoxKind kind, const QString& text, const QString& caption) {
   if (messageBoxHook) return messageBoxHook(kind, text, caption);
-  QWidget* owner = QApplication::activeWindow();
   switch (kind) {
   case TBoxKind::Question:
-    return QMessageBox::question(owner, caption, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    return RunMessageBox(QMessageBox::Question, text, caption, QMessageBox::Yes | QMessageBox::No,
+                         QMessageBox::Yes);
   case TBoxKind::Error:
-    QMessageBox::critical(owner, caption, text);
+    RunMessageBox(QMessageBox::Critical, text, caption, QMessageBox::Ok, QMessageBox::Ok);
     return true;
   case TBoxKind::Information:
-    QMessageBox::information(owner, caption, text);
+    RunMessageBox(QMessageBox::Information, text, caption, QMessageBox::Ok, QMessageBox::Ok);
     return true;
   }
   return false;
@@ -42,6 +109,13 @@ bool OpenWithSystemProgram(const QString& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+bool OpenLink(const QUrl& url) {
+  const QString scheme = url.scheme().toLower();
+  if (scheme != "http" && scheme != "https" && scheme != "mailto") return false;
+  if (openFileHook) return openFileHook(url.toString());
+  return QDesktopServices::openUrl(url);
+}
+
 } // namespace pellora
 
 namespace pellora {
@@ -49,6 +123,18 @@ namespace pellora {
 void SetPickFolderHook(TPickHook hook) { pickFolderHook = std::move(hook); }
 void SetPickSaveFileHook(TPickHook hook) { pickSaveFileHook = std::move(hook); }
 void SetPickOpenFileHook(TPickOpenHook hook) { pickOpenFileHook = std::move(hook); }
+void SetPickSaveTargetHook(TPickTargetHook hook) { pickSaveTargetHook = std::move(hook); }
+
+TSaveTarget PickSaveTarget(QWidget* owner, const QString& title, const QString& startFolder,
+                           const QStringList& types, const QStringList& presets, int folderType) {
+  if (pickSaveTargetHook) return pickSaveTargetHook(title, types, presets);
+  TSaveTargetDialog dialog(owner, title, types, presets, folderType);
+  dialog.setDirectory(!startFolder.isEmpty() && QDir(startFolder).exists() ? startFolder : QDir::homePath());
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const int type = dialog.Type();
+  if (type == folderType) return {dialog.Folder(), type};
+  return {dialog.selectedFiles().value(0), type};
+}
 
 QString PickFolder(QWidget* owner, const QString& title, const QString& start) {
   if (pickFolderHook) return pickFolderHook(title, start);

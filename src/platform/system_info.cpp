@@ -35,17 +35,18 @@ std::string OperatingSystemName() {
 
 std::string ProcessorName() {
   std::ifstream info("/proc/cpuinfo");
-  std::string model;
+  for (std::string line; std::getline(info, line);)
+    if (line.rfind("model name", 0) == 0) return ValueAfter(line, ':');
+  struct utsname u{};
+  return uname(&u) == 0 ? u.machine : "";
+}
+
+int ProcessorCount() {
+  std::ifstream info("/proc/cpuinfo");
   int count = 0;
-  for (std::string line; std::getline(info, line);) {
-    if (line.rfind("model name", 0) == 0 && model.empty()) model = ValueAfter(line, ':');
+  for (std::string line; std::getline(info, line);)
     if (line.rfind("processor", 0) == 0) ++count;
-  }
-  if (model.empty()) {
-    struct utsname u{};
-    model = uname(&u) == 0 ? u.machine : "unknown";
-  }
-  return count > 1 ? model + " (" + std::to_string(count) + " cores)" : model;
+  return count;
 }
 
 uint64_t PhysicalMemoryBytes() {

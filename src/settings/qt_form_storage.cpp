@@ -31,23 +31,31 @@ void TQtFormStorage::AddBoolean(std::string prop, std::function<bool()> get,
                     [set](const TPropertyValue& value) { set(std::get<bool>(value)); }});
 }
 
+void TQtFormStorage::AddList(std::string prop, std::function<std::vector<std::string>()> get,
+                             std::function<void(const std::vector<std::string>&)> set) {
+  FProps.push_back({std::move(prop), [get] { return TPropertyValue(get()); },
+                    [set](const TPropertyValue& value) {
+                      set(std::get<std::vector<std::string>>(value));
+                    }});
+}
+
 void TQtFormStorage::AddItems(std::string prop, QComboBox* combo) {
   auto get = [combo] {
     std::vector<std::string> items;
     for (int i = 0; i < combo->count(); ++i)
       items.push_back(combo->itemText(i).toStdString());
-    return TPropertyValue(std::move(items));
+    return items;
   };
-  auto set = [combo](const TPropertyValue& value) {
+  auto set = [combo](const std::vector<std::string>& items) {
     // The field's text is not an item: it stays as it is.
     const QString text = combo->currentText();
     combo->clear();
-    for (const std::string& item : std::get<std::vector<std::string>>(value))
+    for (const std::string& item : items)
       combo->addItem(QString::fromStdString(item));
     combo->setCurrentIndex(-1);
     combo->setEditText(text);
   };
-  FProps.push_back({std::move(prop), get, set});
+  AddList(std::move(prop), get, set);
 }
 
 TFormStorage TQtFormStorage::Storage() const {

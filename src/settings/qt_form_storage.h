@@ -25,6 +25,8 @@ public:
   // Stored properties, in the order they are written.
   void AddInteger(std::string prop, std::function<int()> get, std::function<void(int)> set);
   void AddBoolean(std::string prop, std::function<bool()> get, std::function<void(bool)> set);
+  void AddList(std::string prop, std::function<std::vector<std::string>()> get,
+               std::function<void(const std::vector<std::string>&)> set);
   // A combo box's items as a list of texts.
   void AddItems(std::string prop, QComboBox* combo);
 

@@ -1,6 +1,10 @@
 #include "shell/about_dialog.h"
 
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
 #include "i18n/qt_language_controller.h"
+#include "platform/codepage.h"
+#include "platform/qt_locale.h"
 #include "platform/system_info.h"
 #include "shell/window_images.h"
 
@@ -42,7 +46,9 @@ void ShowAboutDialog(QWidget* owner) {
   auto* facts = new QFormLayout;
   auto* os = new QLabel(QString::fromStdString(OperatingSystemName()));
   os->setObjectName("lSystem");
-  auto* cpu = new QLabel(QString::fromStdString(ProcessorName()));
+  // The count of cores in the words of the language.
+  auto* cpu = new QLabel(AnsiToQString(FormatText(GetLocalizedText("lc_ProcessorCores"),
+                                                  {Utf8ToAnsi(ProcessorName()), ProcessorCount()})));
   cpu->setObjectName("lProcessor");
   auto* memory = new QLabel(QLocale().formattedDataSize(
       static_cast<qint64>(PhysicalMemoryBytes()), 1, QLocale::DataSizeTraditionalFormat));

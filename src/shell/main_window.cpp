@@ -1,6 +1,8 @@
 #include "shell/main_window.h"
 
 #include "discovery/open_wizard.h"
+#include "discovery/store_browser.h"
+#include "i18n/format_text.h"
 #include "i18n/language_manager.h"
 #include "i18n/localized_text.h"
 #include "i18n/language_setup.h"
@@ -9,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
+#include "platform/codepage.h"
 #include "settings/qt_form_storage.h"
 #include "shell/about_dialog.h"
 #include "shell/app_instances.h"
@@ -16,6 +19,7 @@
 #include "shell/message_box_texts.h"
 #include "shell/message_boxes.h"
 #include "shell/window_images.h"
+#include "stores/mailbox.h"
 #include "update/qt_web_update.h"
 #include "window_bar/mdi_button_group.h"
 
@@ -30,6 +34,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -61,6 +66,11 @@ void RegisterOpener(TOpenKind kind, TOpener opener) { Openers()[kind] = std::mov
 void TMdiChild::closeEvent(QCloseEvent* event) {
   if (TQtFormStorage* storage = FormStorage()) storage->Save();
   QWidget::closeEvent(event);
+  // After the frame has activated the next window of its own choice.
+  if (event->isAccepted() && FOrigin)
+    QTimer::singleShot(0, FOrigin.data(), [origin = FOrigin] {
+      if (Twnd_pl_Main* frame = Twnd_pl_Main::Instance(); frame && origin) frame->ActivateChild(origin);
+    });
 }
 
 Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
@@ -93,6 +103,15 @@ Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
             ShowChildMenu();
           }));
   setAcceptDrops(true);
+  EmptyHint = new QLabel(FMdi->viewport());
+  EmptyHint->setObjectName("EmptyHint");
+  EmptyHint->setAlignment(Qt::AlignCenter);
+  EmptyHint->setTextFormat(Qt::RichText);
+  EmptyHint->setStyleSheet("color: rgb(225, 228, 232); font-size: 11pt;");
+  EmptyHint->hide();
+  connect(EmptyHint, &QLabel::linkActivated, this,
+          Guarded([this](const QString& link) { EmptyHintLinkActivated(link); }));
+  FMdi->viewport()->installEventFilter(this); // the hint stays in the middle
   FormCreate();
 }
 
@@ -119,6 +138,7 @@ void Twnd_pl_Main::CreateActions() {
   connect(acOpen, &QAction::triggered, this, Guarded([this] { acOpenExecute(); }));
 
   acCloseChild = make("acCloseChild", "Close", "Close");
+  acCloseChild->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)});
   connect(acCloseChild, &QAction::triggered, this, Guarded([this] { acCloseChildExecute(); }));
 
   acExit = make("acExit", "Exit", "Exit");
@@ -147,7 +167,7 @@ void Twnd_pl_Main::CreateActions() {
 }
 
 void Twnd_pl_Main::CreateMenus() {
-  File1 = menuBar()->addMenu("File");
+  File1 = menuBar()->addMenu("&File");
   File1->setObjectName("File1");
   File1->addAction(acOpen);
   File1->addAction(acCloseChild);
@@ -171,6 +191,9 @@ void Twnd_pl_Main::FormCreate() {
   setWindowState(Qt::WindowNoState);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
+    // On a large screen at least two thirds of its height: a message and a list need the room.
+    const int height = area.height() * 2 / 3;
+    if (height > 600) resize(std::min(area.width(), height * 4 / 3), height);
     move(area.center() - rect().center());
   }
   // The update check is set up here and runs once the frame is on screen.
@@ -202,6 +225,8 @@ void Twnd_pl_Main::StartLanguages() {
     std::string programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
     pellora::StartLanguages(TLanguageManager::Instance(), LanguageFolders(programFolder),
                             UserLanguageId());
+    // Qt's own buttons and dialogs speak the same language.
+    InstallQtTranslations(TLanguageManager::Instance().CurrentLanguage());
   } catch (const std::exception& e) {
     // A broken language file leaves the built-in texts; say so once the frame is there.
     QTimer::singleShot(0, this,
@@ -230,7 +255,61 @@ void Twnd_pl_Main::showEvent(QShowEvent* event) {
   if (!FNoUpdateCheck) QTimer::singleShot(0, WebUpdate, Guarded([this] { WebUpdate->RunUpdateCheck(); }));
 }
 
-void Twnd_pl_Main::FormShow() { OpenArguments(FArguments); }
+void Twnd_pl_Main::FormShow() {
+  OpenArguments(FArguments);
+  if (Children().isEmpty()) {
+    // What the store browser would list: shown as places to start from.
+    try {
+      FStoresFound = DiscoverStores(CurrentUserPlaces(CommandLineProfiles()));
+    } catch (const std::exception&) {
+      // Nothing found is nothing to list; the open dialog's browser says why.
+    }
+  }
+  UpdateEmptyHint();
+}
+
+void Twnd_pl_Main::UpdateEmptyHint() {
+  const bool empty = FShown && FMdi->subWindowList().isEmpty();
+  if (empty) {
+    QString html = QString("<p><a href='open:' style='color: white;'>%1</a></p>")
+                       .arg(AnsiToQString(GetLocalizedText("lc_OpenHint")).toHtmlEscaped());
+    if (!FStoresFound.empty()) {
+      html += QString("<p>%1</p>").arg(AnsiToQString(GetLocalizedText("lc_StoresFound")).toHtmlEscaped());
+      static const char* const kinds[] = {"Outlook Express", "Windows Mail", "Windows Live Mail", "Thunderbird"};
+      for (size_t i = 0; i < FStoresFound.size(); ++i) {
+        const TDiscoveredStore& store = FStoresFound[i];
+        const QString label = QString("%1: %2").arg(kinds[store.Kind], QString::fromStdString(store.DisplayLabel));
+        html += QString("<a href='store:%1' style='color: white;'>%2</a><br>").arg(i).arg(label.toHtmlEscaped());
+      }
+    }
+    EmptyHint->setText(html);
+    EmptyHint->adjustSize();
+    EmptyHint->move(FMdi->viewport()->rect().center() - EmptyHint->rect().center());
+  }
+  EmptyHint->setVisible(empty);
+}
+
+void Twnd_pl_Main::EmptyHintLinkActivated(const QString& link) {
+  if (link == "open:") {
+    acOpenExecute();
+    return;
+  }
+  if (!link.startsWith("store:")) return;
+  const size_t index = link.mid(6).toULongLong();
+  if (index >= FStoresFound.size()) return;
+  // The store browser of the store's kind, as the open dialog's store buttons show it.
+  static const int storeKinds[] = {skOutlookExpress, skWindowsMail, skWindowsMail, skThunderbird};
+  static const TOpenKind openKinds[] = {okOEDatabase, okMessageFolder, okMailboxFile};
+  const int storeKind = storeKinds[FStoresFound[index].Kind];
+  const std::string path = BrowseCurrentStore(storeKind, this);
+  if (!path.empty()) OpenPath(path, openKinds[storeKind]);
+}
+
+bool Twnd_pl_Main::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == FMdi->viewport() && event->type() == QEvent::Resize && EmptyHint->isVisible())
+    EmptyHint->move(FMdi->viewport()->rect().center() - EmptyHint->rect().center());
+  return QMainWindow::eventFilter(watched, event);
+}
 
 void Twnd_pl_Main::AppInstancesCmdLineReceived(const QStringList& lines) { OpenArguments(lines); }
 
@@ -245,14 +324,27 @@ void Twnd_pl_Main::TakeHandOvers(TAppInstances& instances) {
 }
 
 void Twnd_pl_Main::OpenArguments(const QStringList& arguments) {
+  std::string withoutMessages; // folders named that hold no messages, one a line
   for (const QString& argument : arguments) {
     if (IsNoUpdateSwitch(argument.toStdString())) continue; // a switch, never a path
     QFileInfo info(argument);
-    if (!info.exists() || info.isDir()) continue;
-    std::string path = DatabaseOfIndex(QFile::encodeName(argument).toStdString());
+    if (!info.exists()) continue;
+    std::string path = QFile::encodeName(argument).toStdString();
+    // A folder opens as File > Open opens a folder of messages, when it holds some.
+    if (info.isDir()) {
+      if (path.size() > 1 && path.back() == '/') path.pop_back();
+      if (FolderHoldsMessages(path))
+        OpenPath(path, okMessageFolder);
+      else
+        withoutMessages += (withoutMessages.empty() ? "" : "\r\n") + Utf8ToAnsi(path);
+      continue;
+    }
+    path = DatabaseOfIndex(path);
     TOpenKind kind = KindOfPath(path);
     if (kind != okUnknown) OpenPath(path, kind);
   }
+  if (!withoutMessages.empty())
+    InfoBox(FormatText(GetLocalizedText("lc_NoMessagesInFolder"), {withoutMessages}));
 }
 
 void Twnd_pl_Main::OpenPath(const std::string& path, TOpenKind kind) {
@@ -271,6 +363,10 @@ void Twnd_pl_Main::AddChild(TMdiChild* window, const QString& caption, int image
   window->setStatusTip(hint);
   QMdiSubWindow* sub = FMdi->addSubWindow(window);
   sub->setAttribute(Qt::WA_DeleteOnClose);
+  // Ctrl+W and Ctrl+F4 are the frame's "Close": each window's own menu taking them as well made
+  // the keys ambiguous, and so dead, once two windows were open.
+  if (QMenu* menu = sub->systemMenu())
+    for (QAction* action : menu->actions()) action->setShortcuts({});
   // Its size and position for when it is restored, and its stored properties.
   if (TQtFormStorage* storage = window->FormStorage()) storage->Restore();
   connect(sub, &QObject::destroyed, this,
@@ -293,6 +389,15 @@ TMdiChild* Twnd_pl_Main::ActiveChild() const {
   return sub ? qobject_cast<TMdiChild*>(sub->widget()) : nullptr;
 }
 
+void Twnd_pl_Main::ActivateChild(TMdiChild* child) {
+  for (QMdiSubWindow* sub : FMdi->subWindowList())
+    if (sub->widget() == child) {
+      if (sub->isMinimized() || sub->isHidden()) mdibg->RestoreWindow(sub);
+      FMdi->setActiveSubWindow(sub);
+      child->setFocus();
+    }
+}
+
 void Twnd_pl_Main::CloseChild(TMdiChild* child) {
   for (QMdiSubWindow* sub : FMdi->subWindowList())
     if (sub->widget() == child) sub->close();
@@ -306,6 +411,7 @@ void Twnd_pl_Main::UpdateActions() {
   acWinTileHorizontal->setEnabled(any);
   acWinTileVertical->setEnabled(any);
   mdibg->UpdateActions();
+  UpdateEmptyHint();
 }
 
 void Twnd_pl_Main::acOpenExecute() {
@@ -359,7 +465,7 @@ void Twnd_pl_Main::FillWindowList() {
     action->setCheckable(true);
     action->setChecked(sub == FMdi->activeSubWindow());
     connect(action, &QAction::triggered, this, [this, sub] {
-      if (sub->isMinimized()) sub->showNormal();
+      if (sub->isMinimized() || sub->isHidden()) mdibg->RestoreWindow(sub);
       FMdi->setActiveSubWindow(sub);
     });
     FWindowListActions << action;

@@ -1,4 +1,5 @@
 #pragma once
+#include "discovery/store_discovery.h"
 #include "shell/open_kind.h"
 
 #include <QMainWindow>
@@ -7,10 +8,12 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QMdiArea;
 class QMdiSubWindow;
+class QLabel;
 class QMenu;
 
 namespace pellora {
@@ -34,6 +37,10 @@ public:
   virtual QMenu* ChildMenu() const { return nullptr; }
   // The window's settings: restored when the frame first shows it, saved when it closes.
   virtual TQtFormStorage* FormStorage() const { return nullptr; }
+  // The window this one was opened from (a message's mailbox window): it comes to the front
+  // again when this one closes.
+  void SetOrigin(TMdiChild* origin) { FOrigin = origin; }
+  TMdiChild* Origin() const { return FOrigin; }
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -42,6 +49,7 @@ private:
   friend class Twnd_pl_Main;
   QString FHint;
   int FImageIndex = -1;
+  QPointer<TMdiChild> FOrigin;
 };
 
 class Twnd_pl_Main;
@@ -72,6 +80,8 @@ public:
   QList<TMdiChild*> Children() const;
   TMdiChild* ActiveChild() const;
   void CloseChild(TMdiChild* child);
+  // Brings a child window to the front, restored when it was minimized.
+  void ActivateChild(TMdiChild* child);
 
   QMdiArea* MdiArea() const { return FMdi; }
   QMenuBar* MainMenu() const;
@@ -103,6 +113,7 @@ public:
 protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -114,6 +125,9 @@ private:
   void CreateMenus();
   void AddChild(TMdiChild* window, const QString& caption, int imageIndex, const QString& hint);
   void OpenArguments(const QStringList& arguments);
+  // While no window is open, the frame tells how to open one and lists the stores found.
+  void UpdateEmptyHint();
+  void EmptyHintLinkActivated(const QString& link);
   void acOpenExecute();
   void acCloseChildExecute();
   void acAboutExecute();
@@ -130,6 +144,8 @@ private:
   QMenu* Windows1 = nullptr;
   QList<QAction*> FWindowListActions;
   QPointer<QAction> FChildMenuAction; // goes with the child's menu
+  QLabel* EmptyHint = nullptr;
+  std::vector<TDiscoveredStore> FStoresFound; // listed in the empty frame
   QStringList FArguments;
   bool FShown = false;
   bool FNoUpdateCheck = false; // the command line holds "/NUC" or "-NUC"

@@ -249,6 +249,14 @@ bool IsMaildir(const std::string& path) {
   return DirectoryExists(folder + "cur") && DirectoryExists(folder + "new");
 }
 
+bool FolderHoldsMessages(const std::string& path) {
+  if (!DirectoryExists(path)) return false;
+  if (IsMaildir(path)) return true;
+  std::vector<std::string> files;
+  FindFiles(path, "*.eml", faAnyFile, false, &files);
+  return !files.empty();
+}
+
 uint32_t MaildirFlagsOf(std::string_view name) {
   std::string_view info = name.substr(MaildirInfoStart(name));
   if (info.size() < 3 || info.substr(1, 2) != "2,") return 0;
@@ -271,6 +279,23 @@ uint32_t MaildirFlagsOf(std::string_view name) {
       break;
     }
   }
+  return flags;
+}
+
+std::optional<uint32_t> MozillaStatusFlags(std::string_view value) {
+  value = TrimBlanks(value);
+  if (value.empty() || value.size() > 8) return std::nullopt;
+  uint32_t status = 0;
+  for (char c : value) {
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return std::nullopt;
+    status = status << 4 | static_cast<uint32_t>(digit);
+  }
+  uint32_t flags = 0;
+  if (status & 0x0001) flags |= mfRead;
+  if (status & 0x0002) flags |= mfReplied;
+  if (status & 0x0004) flags |= mfFlagged; // "marked"
+  if (status & 0x1000) flags |= mfForwarded;
   return flags;
 }
 
@@ -321,7 +346,7 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
       entry.Index = static_cast<int32_t>(i);
       entry.Kind = ekMessageFile;
       entry.Path = file;
-      if (maildir) entry.MaildirFlags = MaildirFlagsOf(ExtractFileName(file));
+      if (maildir) entry.Flags = MaildirFlagsOf(ExtractFileName(file));
       FEntries.push_back(std::move(entry));
       ShareWithRowBefore(FEntries);
     } catch (const std::exception& e) {
@@ -351,9 +376,12 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
   int32_t messageCount = 0;
   const TSharedText sharedPath(path);
+  bool inHeader = false;                 // before the message's first empty line
+  std::optional<uint32_t> statusFlags; // of its X-Mozilla-Status field
   auto addEntry = [&](int64_t endOffset) {
     TMessageEntry& entry = FEntries.emplace_back();
     scanner.Finish(entry.Header);
+    entry.Flags = statusFlags;
     entry.Header.Size = byteCount;
     entry.StartLine = startLine;
     entry.StartOffset = startOffset;
@@ -375,6 +403,17 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     scanner.Reset();
     scanner.Feed(separator);
     byteCount = static_cast<int64_t>(separator.size());
+    inHeader = true;
+    statusFlags.reset();
+  };
+  // A line of the message after its separator.
+  auto feed = [&](std::string_view line) {
+    scanner.Feed(line);
+    byteCount += static_cast<int64_t>(line.size());
+    if (!inHeader) return;
+    if (line.empty()) inHeader = false;
+    else if (!statusFlags && line.size() > 17 && SameTextAscii(line.substr(0, 17), "X-Mozilla-Status:"))
+      statusFlags = MozillaStatusFlags(line.substr(17));
   };
   std::string_view line;
   bool discarded;
@@ -392,8 +431,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
       if (previousIsEmpty && IsSeparatorLine(line)) {
         startMessage(line, lineCounter, reader.LineOffset());
       } else {
-        scanner.Feed(line);
-        byteCount += static_cast<int64_t>(line.size());
+        feed(line);
       }
       previousIsEmpty = line.empty();
       continue;
@@ -401,11 +439,9 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     if (previousIsSeparator && IsMailboxMarkerLine(line)) {
       // The separator's own number: a Ctrl-Z line between it and the marker still counts.
       startMessage(previous, previousLine, previousOffset);
-      scanner.Feed(line);
-      byteCount += static_cast<int64_t>(line.size());
+      feed(line);
     } else if (byteCount >= 0) {
-      scanner.Feed(line);
-      byteCount += static_cast<int64_t>(line.size());
+      feed(line);
     }
     previousIsSeparator = IsSeparatorLine(line);
     if (previousIsSeparator) {
@@ -437,7 +473,7 @@ TMailboxPosition PositionOf(const TMessageEntry& entry, const TFileStamp& stamp)
 
 std::string TMailbox::StoredText(const TMessageEntry& entry) {
   if (entry.Kind == ekMessageFile)
-    return ReadWholeFile(entry.MaildirFlags ? MaildirFileNow(entry.Path.str()) : entry.Path.str());
+    return ReadWholeFile(entry.Flags ? MaildirFileNow(entry.Path.str()) : entry.Path.str());
   if (entry.Kind != ekDatabase || !FReader) return {};
   std::string text = FReader->GetMessageText(entry.Index);
   text.resize(std::strlen(text.c_str())); // a zero byte ends the text

@@ -6,6 +6,7 @@
 #include "stores/oe_reader.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -154,8 +155,13 @@ void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind,
 
 // A folder holding cur/ and new/: its messages are the files in them.
 bool IsMaildir(const std::string& path);
+// Whether a folder opens as a folder of messages with any: a Maildir, or ".eml" files in it.
+bool FolderHoldsMessages(const std::string& path);
 // The flags a Maildir file name's info ("...:2,FRS") gives, in a database row's bits.
 uint32_t MaildirFlagsOf(std::string_view name);
+// The flags an X-Mozilla-Status field's value ("0001") gives, in a database row's bits; none
+// when the value is not four hexadecimal digits.
+std::optional<uint32_t> MozillaStatusFlags(std::string_view value);
 // Where a Maildir message file is now: another program renames it when it changes its flags or
 // moves it from new/ to cur/, keeping the part of its name before the info.
 std::string MaildirFileNow(const std::string& path);

@@ -9,12 +9,12 @@ const TSharedText& EntryFromText(const TMessageEntry& entry) {
 }
 
 bool EntryHasFlags(const TMessageEntry& entry) {
-  return entry.Kind == ekDatabase || entry.MaildirFlags.has_value();
+  return entry.Kind == ekDatabase || entry.Flags.has_value();
 }
 
 uint32_t EntryFlags(const TMessageEntry& entry, const TOEReader* reader) {
   if (entry.Kind == ekDatabase) return reader ? reader->MessageFlags(entry.Index) : 0;
-  return entry.MaildirFlags.value_or(0);
+  return entry.Flags.value_or(0);
 }
 
 } // namespace pellora

@@ -25,8 +25,9 @@ struct TMessageEntry {
   // Kind 2: byte offset where the message's bytes end (the next message's separator line or the
   // end of the file); -1 when unknown.
   int64_t EndOffset = -1;
-  // Kind 1 rows of a Maildir: the flags the file name's info gives, in a database row's bits.
-  std::optional<uint32_t> MaildirFlags;
+  // The flags, in a database row's bits, that kind 1 rows of a Maildir have in their file names'
+  // info, and kind 2 rows in their X-Mozilla-Status field; none for other rows.
+  std::optional<uint32_t> Flags;
 };
 
 // List columns in their default order.
@@ -45,8 +46,8 @@ enum TListColumn : int {
 // The text the "From" column shows.
 const TSharedText& EntryFromText(const TMessageEntry& entry);
 
-// Whether the row's store keeps flags: a database's rows and a Maildir's. Rows without show
-// neither read state nor flags.
+// Whether the row's store keeps flags: a database's rows, a Maildir's, and a mailbox file's rows
+// with an X-Mozilla-Status field. Rows without show neither read state nor flags.
 bool EntryHasFlags(const TMessageEntry& entry);
 // The flags of a row that has them (mfFlagged, mfRead, mfAttachment, ...); 0 for other rows and
 // for a database row without its reader.

@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace pellora {
 namespace {
 
@@ -112,6 +114,16 @@ void TMDIButtonGroup::AddWindow(QWidget* window, int imageIndex, const QString& 
   // The caption as it is now: later changes are not followed.
   int index = AddItem({window->windowTitle(), hint, imageIndex, window});
   window->setStatusTip(hint);
+  if (QMdiSubWindow* sub = SubWindowOf(window))
+    connect(sub, &QMdiSubWindow::windowStateChanged, this,
+            [sub](Qt::WindowStates before, Qt::WindowStates now) {
+              if (!(now & Qt::WindowMinimized) || (before & Qt::WindowMinimized)) return;
+              // The bar's button is the minimized window: no second title bar in the area.
+              sub->setProperty("restoreMaximized", bool(before & Qt::WindowMaximized));
+              QTimer::singleShot(0, sub, [sub] {
+                if (sub->isMinimized()) sub->hide();
+              });
+            });
   connect(window, &QObject::destroyed, this, &TMDIButtonGroup::WindowDestroyed);
   SetItemIndex(index);
   ScrollIntoView(index);
@@ -149,10 +161,26 @@ void TMDIButtonGroup::ButtonClick(int index) {
   QWidget* window = WindowOfButton(index);
   QMdiSubWindow* sub = SubWindowOf(window);
   if (!sub) return;
-  if (sub->isMinimized()) sub->showNormal();
+  if (sub->isMinimized() || sub->isHidden()) RestoreWindow(sub);
   FArea->setActiveSubWindow(sub);
   sub->raise();
   window->setFocus();
+}
+
+void TMDIButtonGroup::RestoreWindow(QMdiSubWindow* sub) {
+  sub->show();
+  if (sub->property("restoreMaximized").toBool()) {
+    sub->showMaximized();
+    return;
+  }
+  sub->showNormal();
+  // Inside the area, however it was left or the area has shrunk since.
+  const QRect area = FArea->viewport()->rect();
+  QRect place = sub->geometry();
+  place.setSize(place.size().boundedTo(area.size()));
+  place.moveLeft(std::clamp(place.left(), area.left(), area.right() + 1 - place.width()));
+  place.moveTop(std::clamp(place.top(), area.top(), area.bottom() + 1 - place.height()));
+  sub->setGeometry(place);
 }
 
 void TMDIButtonGroup::CloseAll() {
@@ -162,9 +190,17 @@ void TMDIButtonGroup::CloseAll() {
 }
 
 void TMDIButtonGroup::MinimizeAll() {
+  // While the active window is maximized, every window shows maximized when it comes forward:
+  // so each comes back.
+  QMdiSubWindow* active = FArea->activeSubWindow();
+  const bool maximizedView = active && active->isMaximized();
   QList<QMdiSubWindow*> windows = FArea->subWindowList(QMdiArea::CreationOrder);
-  for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    if ((*it)->isMinimized()) continue;
+    const bool maximized = maximizedView || (*it)->isMaximized();
     (*it)->showMinimized();
+    (*it)->setProperty("restoreMaximized", maximized);
+  }
 }
 
 void TMDIButtonGroup::mousePressEvent(QMouseEvent* event) {
@@ -205,7 +241,8 @@ void TMDIButtonGroup::wacStateExecute(QAction* action) {
   if (!sub) return;
   switch (action->property("Tag").toInt()) {
   case 0:
-    sub->showNormal();
+    sub->setProperty("restoreMaximized", false);
+    RestoreWindow(sub);
     break;
   case 1:
     // A window in the background would come forward maximized while another is maximized.
@@ -213,6 +250,7 @@ void TMDIButtonGroup::wacStateExecute(QAction* action) {
     sub->showMinimized();
     break;
   case 2:
+    sub->show();
     sub->showMaximized();
     break;
   default:

@@ -28,6 +28,9 @@ public:
   // Closes every child window, last to first; minimizes them the same way.
   void CloseAll();
   void MinimizeAll();
+  // A minimized window leaves the area (its button stands for it) and comes back as it was
+  // before: maximized, or at its place and size, inside the area.
+  void RestoreWindow(QMdiSubWindow* sub);
 
   // The button under the mouse at the last press on the bar; -1 when that hit no button.
   int PressedIndex() const { return FPressedIndex; }

@@ -49,9 +49,9 @@ protected:
 
 TEST(ConstantBlock, BuiltInTableReadsBackAndRoundTrips) {
   auto records = ReadConstantBlock(BuiltInConstantBlock());
-  ASSERT_EQ(records.size(), 42u);
+  ASSERT_EQ(records.size(), 54u);
   EXPECT_EQ(records[0].name, "lc_AttSaved");
-  EXPECT_EQ(records[0].text, "%d attachments from %d messages saved to %s.");
+  EXPECT_EQ(records[0].text, "%d {attachment|attachments} from %d {message|messages} saved to %s.");
   EXPECT_EQ(BuiltInConstantBlock()[0], '\x02'); // version 2: UTF-16 texts
 
   std::vector<TConstantRecord> own = {{"lc_A", "Stra\xC3\x9F"
@@ -115,6 +115,48 @@ TEST(FormatText, FillsTheProgramsFormats) {
                                              "234\xA0"
                                              "567");
   SetThousandSeparator(",");
+}
+
+// Counts take the plural form of the language: one, few or many ("{one|few|many}"), or one and
+// many ("{one|many}").
+TEST(FormatText, PluralForms) {
+  struct {
+    uint16_t language;
+    const char* format;
+    long long count;
+    const char* text;
+  } cases[] = {
+      {1033, "%d {line|lines}", 1, "1 line"},
+      {1033, "%d {line|lines}", 0, "0 lines"},
+      {1033, "%d {line|lines}", 21, "21 lines"},
+      {1031, "%d {Zeile|Zeilen}", 1, "1 Zeile"},
+      {1031, "%d {Zeile|Zeilen}", 3, "3 Zeilen"},
+      {1049, "%d {a|b|c}", 1, "1 a"},
+      {1049, "%d {a|b|c}", 3, "3 b"},
+      {1049, "%d {a|b|c}", 5, "5 c"},
+      {1049, "%d {a|b|c}", 11, "11 c"},
+      {1049, "%d {a|b|c}", 12, "12 c"},
+      {1049, "%d {a|b|c}", 21, "21 a"},
+      {1049, "%d {a|b|c}", 22, "22 b"},
+      {1049, "%d {a|b|c}", 111, "111 c"},
+      {1049, "%d {a|b|c}", 0, "0 c"},
+      {1049, "%d {a|b}", 3, "3 b"},       // two forms: a few takes the many form
+      {1045, "%d {a|b|c}", 1, "1 a"},     // Polish: one is 1 alone
+      {1045, "%d {a|b|c}", 21, "21 c"},
+      {1045, "%d {a|b|c}", 24, "24 b"},
+      {1029, "%d {a|b|c}", 4, "4 b"},     // Czech
+      {1029, "%d {a|b|c}", 24, "24 c"},
+      {1033, "{one|all}: %d", 1, "one: 1"}, // before any number, the first one counts
+      {1033, "{x} %d {y", 2, "{x} 2 {y"}, // braces without forms stay as written
+  };
+  for (const auto& c : cases) {
+    SetPluralLanguage(c.language);
+    EXPECT_EQ(FormatText(c.format, {c.count}), c.text) << c.language << " " << c.format << " " << c.count;
+  }
+  SetPluralLanguage(1033);
+  // Each group follows the count before it.
+  EXPECT_EQ(FormatText("%d {attachment|attachments} from %d {message|messages} saved to %s.", {1, 3, "/tmp"}),
+            "1 attachment from 3 messages saved to /tmp.");
 }
 
 TEST(LanguageFile, UnescapesValues) {

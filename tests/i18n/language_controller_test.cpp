@@ -5,6 +5,9 @@
 #include "i18n/qt_language_controller.h"
 #include "i18n/window_texts.h"
 #include "mailbox_window/mailbox_window.h"
+#include "platform/system_info.h"
+#include "shell/about_dialog.h"
+#include "support/qt_frame.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
 #include <QApplication>
@@ -17,7 +20,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -100,7 +105,10 @@ private slots:
     manager.AddLanguageFile(PELLORA_LANGUAGES "/russian.lng");
     manager.AddLanguageFile(dir.Write("pseudo.lng", PseudoLanguage()));
   }
-  void cleanup() { manager.SelectLanguage(LangEnglishUS); }
+  void cleanup() {
+    manager.SelectLanguage(LangEnglishUS);
+    InstallQtTranslations(LangEnglishUS);
+  }
 
   void FrameIsTranslatedAndSwitchedBack() {
     Twnd_pl_Main frame({"-nuc"});
@@ -109,7 +117,7 @@ private slots:
     QCOMPARE(frame.acOpen->text(), QString("Ö&ffnen..."));
     QCOMPARE(frame.acOpen->toolTip(), QString("Öffnen"));
     QCOMPARE(frame.acOpen->statusTip(), QString("Öffnet eine vorhandene Datei"));
-    QCOMPARE(frame.menuBar()->actions()[0]->text(), QString("Datei"));
+    QCOMPARE(frame.menuBar()->actions()[0]->text(), QString("&Datei"));
     QCOMPARE(frame.mdibg->wacAutoSize->text(), QString("Automatische Größe"));
     QCOMPARE(frame.mdibg->wacTitle->text(), QString("<keins>"));
     QCOMPARE(captions->property("CancelButton").toString(), QString("&Abbrechen"));
@@ -131,6 +139,26 @@ private slots:
     qunsetenv("PELLORA_LANGUAGE");
     QCOMPARE(manager.CurrentLanguage(), 1049);
     QCOMPARE(frame.acCloseChild->text(), QString("Закрыть"));
+    // Qt's own buttons and dialogs too, from the translations of the Qt installation.
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ru.qm"))
+      QSKIP("Qt's Russian translations are not installed");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString("&Да"));
+    InstallQtTranslations(LangEnglishUS);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString("&Yes"));
+  }
+
+  // Every text of the About box comes from the language, the count of cores with its plural.
+  void AboutBoxSpeaksTheLanguage() {
+    manager.SelectLanguage(1031);
+    QString processor;
+    pellora::test::WhenModal<QDialog>([&](QDialog* dialog) {
+      processor = dialog->findChild<QLabel*>("lProcessor")->text();
+      dialog->accept();
+    });
+    ShowAboutDialog(nullptr);
+    const int cores = ProcessorCount();
+    QVERIFY2(processor.endsWith(QString("(%1 %2)").arg(cores).arg(cores == 1 ? "Kern" : "Kerne")),
+             qPrintable(processor));
   }
 
   void AWindowMadeLaterTakesTheCurrentLanguage() {
@@ -163,7 +191,7 @@ private slots:
     QCOMPARE(message.findChild<QAction*>("pmImg")->text(), QString("Bilder laden"));
     QCOMPARE(message.findChild<QWidget*>("fd")->windowTitle(), QString("Suchen"));
     QCOMPARE(mailbox.findChild<QComboBox*>("cbFilter")->currentText(), QString("Von+Betreff+An"));
-    QCOMPARE(mailbox.ChildMenu()->title(), QString("Nachrichten"));
+    QCOMPARE(mailbox.ChildMenu()->title(), QString("&Nachrichten"));
     QCOMPARE(tree->model()->headerData(4, Qt::Horizontal).toString(), QString("Von"));
     QCOMPARE(tree->model()->headerData(8, Qt::Horizontal).toString(), QString("Größe [B]"));
     QCOMPARE(tree->model()->headerData(0, Qt::Horizontal).toString(), QString("#"));
@@ -175,7 +203,7 @@ private slots:
 
     manager.SelectLanguage(LangEnglishUS);
     QCOMPARE(message.findChild<QLabel*>("Label1")->text(), QString("Subject:"));
-    QCOMPARE(mailbox.ChildMenu()->title(), QString("Messages"));
+    QCOMPARE(mailbox.ChildMenu()->title(), QString("&Messages"));
     QCOMPARE(tree->model()->headerData(4, Qt::Horizontal).toString(), QString("From"));
   }
 

@@ -10,26 +10,6 @@
 namespace pellora {
 namespace {
 
-TEST(AddressKey, Items) {
-  struct {
-    std::string item, key;
-  } cases[] = {
-      {"John Doe <john@x.org>", "JOHN@X.ORG = JOHN DOE"},
-      {"john@x.org", "JOHN@X.ORG = "},
-      {" john@x.org ", " JOHN@X.ORG  = "}, // without angle brackets nothing is trimmed
-      {"<a@x>", "A@X = "},
-      {"\"Doe, John\" <j@x>", "J@X = \"DOE, JOHN\""}, // quotes stay
-      {" \tAnn\t< \ta@x\t >  ", "A@X = ANN"},
-      {"J\xF6rg <j@x>", "J@X = J\xF6RG"}, // only ASCII letters are upper-cased
-      {"Name <a@x", " = NAME"},           // no ">": no address
-      {"x> Name <a@x>", " = X> NAME"},    // the first ">" stands before the "<"
-      {"Ann <a@x>, Bob <b@y>", "A@X = ANN"},
-      {"", " = "},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(AddressKey(c.item), c.key) << c.item;
-}
-
 TMessageEntry Entry(std::string from, std::string sender = {}, std::string to = {},
                     std::string cc = {}) {
   TMessageEntry entry;
@@ -41,41 +21,60 @@ TMessageEntry Entry(std::string from, std::string sender = {}, std::string to = 
   return entry;
 }
 
-using TKeys = std::vector<std::string>;
+using TLines = std::vector<std::string>;
 
-// The rows in load order.
-TKeys Collect(const std::vector<TMessageEntry>& entries) {
-  std::vector<uint32_t> order(entries.size());
-  std::iota(order.begin(), order.end(), 0u);
-  return CollectAddresses(entries, order);
+// The information lines of the rows in load order.
+TLines Collect(const std::vector<TMessageEntry>& entries,
+               std::vector<uint32_t> order = {}) {
+  if (order.empty()) {
+    order.resize(entries.size());
+    std::iota(order.begin(), order.end(), 0u);
+  }
+  TLines lines;
+  for (const auto& address : CollectAddresses(entries, order)) lines.push_back(AddressLine(address));
+  return lines;
 }
 
-TEST(CollectAddresses, SendersAndRecipients) {
+TEST(CollectAddresses, OnlyAddressesOfTheAddressFields) {
   struct {
     const char* name;
     std::vector<TMessageEntry> entries;
-    TKeys keys;
+    TLines lines;
   } cases[] = {
-      {"name and address", {Entry("Ann Lee <ann@x>")}, {"ANN@X = ANN LEE"}},
-      {"bare address", {Entry("ann@x")}, {"ANN@X = "}},
-      // The sender item is the Sender text followed by From: N alone becomes the address.
-      {"name with sender", {Entry("Ann Lee", "ann@x")}, {"ANN LEE = ANN@X"}},
-      {"sender before a bracketed from", {Entry("Ann <ann@x>", "s@y")}, {"ANN@X = S@YANN"}},
-      {"no at anywhere", {Entry("Ann", "", "Bob;Carl <carl>", "team")}, {}},
-      {"two recipients", {Entry("", "", "a@x;b@y")}, {"A@X = ", "B@Y = "}},
-      {"blank after semicolon", {Entry("", "", "a@x; b@y")}, {" B@Y = ", "A@X = "}},
-      {"comma is no separator", {Entry("", "", "Ann <a@x>, Bob <b@y>")}, {"A@X = ANN"}},
-      {"empty parts", {Entry("", "", ";;a@x;;", ";")}, {"A@X = "}},
-      {"cc too", {Entry("", "", "", "Cy <c@z>;d@z")}, {"C@Z = CY", "D@Z = "}},
-      {"with and without a name",
-       {Entry("Ann <ann@x>"), Entry("ann@x")},
-       {"ANN@X = ", "ANN@X = ANN"}},
-      {"case and repeats",
-       {Entry("ann@X", "", "ANN@x;ann@x"), Entry("Ann@x", "", "b@y", "ann@x")},
-       {"ANN@X = ", "B@Y = "}},
+      {"name and address", {Entry("Ann Lee <ann@x.org>")}, {"ann@x.org = Ann Lee"}},
+      {"bare address", {Entry("ann@x.org")}, {"ann@x.org"}},
+      {"quoted name with a comma", {Entry("\"Doe, John\" <j@x.org>")}, {"j@x.org = Doe, John"}},
+      {"sender and from both", {Entry("Ann <ann@x.org>", "list@x.org")}, {"ann@x.org = Ann", "list@x.org"}},
+      {"name without address", {Entry("Ann", "", "Bob", "team")}, {}},
+      {"comma separated", {Entry("", "", "Ann <a@x.org>, Bob <b@y.org>")}, {"a@x.org = Ann", "b@y.org = Bob"}},
+      {"semicolon separated", {Entry("", "", "a@x.org; b@y.org")}, {"a@x.org", "b@y.org"}},
+      {"a database's name and address", {Entry("", "", "Ann a@x.org;Bob b@y.org")},
+       {"a@x.org = Ann", "b@y.org = Bob"}},
+      {"cc too", {Entry("", "", "", "Cy <c@z.org>;d@z.org")}, {"c@z.org = Cy", "d@z.org"}},
+      {"empty parts", {Entry("", "", ";;a@x.org;;", ";")}, {"a@x.org"}},
+      // What the text search of brackets made of such lines: no junk now.
+      {"junk", {Entry("", "", "<not an address>, x@, @y, a@b@c, <mailto:l@x.org>, <dash.btrfs@inix.me>")},
+       {"dash.btrfs@inix.me"}},
+      {"with and without a name", {Entry("Ann <ann@x.org>"), Entry("ann@x.org")},
+       {"ann@x.org", "ann@x.org = Ann"}},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(Collect(c.entries), c.keys) << c.name;
+    EXPECT_EQ(Collect(c.entries), c.lines) << c.name;
+}
+
+// Spellings that differ in case are one address, shown as written most often and counted
+// together.
+TEST(CollectAddresses, MostFrequentSpellingAndCount) {
+  std::vector<TMessageEntry> entries{Entry("ANN@X.ORG"), Entry("Ann@x.org", "", "ann@x.org"),
+                                     Entry("b@y.org", "", "Ann@x.org; B@Y.org")};
+  std::vector<uint32_t> order{0, 1, 2};
+  auto addresses = CollectAddresses(entries, order);
+  ASSERT_EQ(addresses.size(), 2u);
+  EXPECT_EQ(addresses[0].Address, "Ann@x.org");
+  EXPECT_EQ(addresses[0].Count, 4u);
+  EXPECT_EQ(addresses[1].Address, "b@y.org"); // equally often: the first met
+  EXPECT_EQ(addresses[1].Count, 2u);
+  EXPECT_EQ(AddressKey("Ann@x.org", "J\xF6rg"), "ANN@X.ORG = J\xF6RG"); // ASCII letters only
 }
 
 // A locale that holds two bytes equal without regard to case, as a collator does with letters
@@ -95,12 +94,18 @@ int FoldingCompare(std::string_view a, std::string_view b, bool ignoreCase) {
 
 TEST(CollectAddresses, KeysTheLocaleHoldsEqualCountOnceFirstFoundKept) {
   SetLocaleCompare(FoldingCompare);
-  std::vector<TMessageEntry> entries{Entry("z@x"), Entry("J\xE4n <j@x>"), Entry("a@x"),
-                                     Entry("J\xC4n <j@x>")};
-  EXPECT_EQ(Collect(entries), (TKeys{"A@X = ", "J@X = J\xE4N", "Z@X = "}));
-  EXPECT_EQ(CollectAddresses(entries, {3, 2, 1, 0}), (TKeys{"A@X = ", "J@X = J\xC4N", "Z@X = "}));
-  EXPECT_EQ(CollectAddresses(entries, {0}), (TKeys{"Z@X = "}));
+  std::vector<TMessageEntry> entries{Entry("z@x.org"), Entry("J\xE4n <j@x.org>"), Entry("a@x.org"),
+                                     Entry("J\xC4n <j@x.org>")};
+  EXPECT_EQ(Collect(entries), (TLines{"a@x.org", "j@x.org = J\xE4n", "z@x.org"}));
+  EXPECT_EQ(Collect(entries, {3, 2, 1, 0}), (TLines{"a@x.org", "j@x.org = J\xC4n", "z@x.org"}));
+  EXPECT_EQ(CollectAddresses(entries, {1, 3})[0].Count, 2u);
   SetLocaleCompare(nullptr);
+}
+
+TEST(CollectAddresses, Files) {
+  const std::vector<TCollectedAddress> addresses{{"ann@x.org", "Lee, Ann \"A\"", 3}, {"b@y.org", "", 1}};
+  EXPECT_EQ(AddressesAsText(addresses), "ann@x.org\tLee, Ann \"A\"\t3\r\nb@y.org\t\t1\r\n");
+  EXPECT_EQ(AddressesAsCsv(addresses), "ann@x.org,\"Lee, Ann \"\"A\"\"\",3\r\nb@y.org,,1\r\n");
 }
 
 TEST(CollectAddresses, Title) {

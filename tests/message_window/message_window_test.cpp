@@ -22,6 +22,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QClipboard>
+#include <QPushButton>
+#include <QToolButton>
 #include <QtTest>
 
 #include <cstdlib>
@@ -141,10 +144,19 @@ private slots:
     QCOMPARE(Text(Child<QListWidget>(w, "eTo")), QString("Bob <bob@example.org>| <carol@example.org>"));
     QCOMPARE(Text(Child<QListWidget>(w, "eCC")), QString::fromUtf8("Zoë <zoe@example.org>"));
     QCOMPARE(Child<QListWidget>(w, "eBC")->count(), 0);
+    QVERIFY(!Child<QListWidget>(w, "eBC")->isVisibleTo(w) && !Child<QLabel>(w, "Label10")->isVisibleTo(w));
+    // One line for the two recipients, as wide as the window is.
+    QVERIFY(Child<QListWidget>(w, "eTo")->height() < 2 * Child<QListWidget>(w, "eTo")->fontMetrics().height() + 12);
     QCOMPARE(Child<QLineEdit>(w, "eSent")->text(), QString("3/14/23 9:14:58 AM"));
     QVERIFY(Child<QLineEdit>(w, "eSize")->text().endsWith(" B"));
 
-    // The oldest hop first.
+    // The route is folded away until asked for; the oldest hop first.
+    auto* route = Child<QToolButton>(w, "RouteButton");
+    QCOMPARE(route->text(), QString("3 hops"));
+    QVERIFY(!Child<QTreeWidget>(w, "lvHops")->isVisibleTo(w));
+    route->click();
+    QVERIFY(Child<QTreeWidget>(w, "lvHops")->isVisibleTo(w));
+    route->click();
     QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItemCount(), 3);
     QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItem(0)->text(1), QString("origin.example.com"));
     QCOMPARE(Child<QTreeWidget>(w, "lvHops")->topLevelItem(0)->text(2), QString("laptop"));
@@ -174,6 +186,10 @@ private slots:
     QCOMPARE(Child<QPlainTextEdit>(plain, "Memo")->toPlainText(), QString("one\ntwo\nthree"));
     QVERIFY(Child<THtmlView>(plain, "HTML")->Document().contains(">one\r\ntwo\r\nthree</pre>"));
     QCOMPARE(Child<QLabel>(plain, "lInfo")->text(), QString("3 lines"));
+    // The HTML tab shows the same three lines.
+    Child<QTabWidget>(plain, "pcBody")->setCurrentWidget(Child<QWidget>(plain, "tsHTML"));
+    QCOMPARE(Child<QLabel>(plain, "lInfo")->text(), QString("3 lines"));
+    Child<QTabWidget>(plain, "pcBody")->setCurrentWidget(Child<QWidget>(plain, "Memo"));
     QCOMPARE(Child<QLineEdit>(plain, "eFrom")->text(), QString(" <a@example.com>")); // a missing name as a blank
     QVERIFY(!Child<QListWidget>(plain, "List")->isVisibleTo(plain));
     QCOMPARE(Child<QLineEdit>(plain, "eSent")->text(), QString());
@@ -299,14 +315,93 @@ private slots:
     QVERIFY(w);
     w->PopupMenu1Popup();
     QVERIFY(Child<QAction>(w, "pmFind")->isVisible() && Child<QAction>(w, "pmFindnext")->isVisible() && !Child<QAction>(w, "pmImg")->isVisible());
-    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "HTML"));
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     w->PopupMenu1Popup();
-    QVERIFY(!Child<QAction>(w, "pmFind")->isVisible() && !Child<QAction>(w, "pmFindnext")->isVisible() && Child<QAction>(w, "pmImg")->isVisible());
-    QVERIFY(!Child<QAction>(w, "pmFind")->isEnabled());
+    // The HTML view finds with its own search, and copies the link under the mouse.
+    QVERIFY(Child<QAction>(w, "pmFind")->isVisible() && Child<QAction>(w, "pmFindnext")->isVisible() && Child<QAction>(w, "pmImg")->isVisible());
+    QVERIFY(Child<QAction>(w, "pmFind")->isEnabled() && Child<QAction>(w, "SaveAs1")->isEnabled());
+    QVERIFY(Child<QAction>(w, "CopyLink")->isVisible() && !Child<QAction>(w, "CopyLink")->isEnabled());
     Child<QTabWidget>(w, "pc")->setCurrentWidget(Child<QWidget>(w, "tsSource"));
     w->PopupMenu1Popup();
     QVERIFY(Child<QAction>(w, "pmFind")->isVisible() && !Child<QAction>(w, "pmImg")->isVisible());
-    QVERIFY(Child<QAction>(w, "pmFind")->isEnabled());
+    QVERIFY(Child<QAction>(w, "pmFind")->isEnabled() && !Child<QAction>(w, "CopyLink")->isVisible());
+  }
+
+  // A clicked link goes to the desktop's handler, the view staying as it is; its address shows
+  // while the mouse is on it and can be copied.
+  void LinksOpenElsewhere() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "link.eml",
+                          "Subject: l\nContent-Type: text/html\n\n<body style='margin:0'><a "
+                          "href='https://example.org/page' style='display:block;width:300px;height:100px'>go</a>"
+                          "<a href='mailto:ann@example.org' target='_blank' "
+                          "style='display:block;width:300px;height:100px'>mail</a>"
+                          "<a href='file:///etc/passwd' style='display:block;width:300px;height:100px'>f</a></body>\n");
+    QVERIFY(w);
+    auto* html = Child<THtmlView>(w, "HTML");
+    QSignalSpy loaded(html, &QWebEngineView::loadFinished);
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
+    QVERIFY(loaded.wait(20000));
+    QStringList opened;
+    SetOpenFileHook([&](const QString& link) {
+      opened << link;
+      return true;
+    });
+    const QUrl before = html->url();
+    QWidget* target = html->focusProxy() ? html->focusProxy() : html;
+    QTest::mouseMove(target, QPoint(50, 50));
+    QTRY_COMPARE(Child<QLabel>(w, "lInfo")->text(), QString("https://example.org/page"));
+    w->PopupMenu1Popup();
+    QVERIFY(Child<QAction>(w, "CopyLink")->isEnabled());
+    Child<QAction>(w, "CopyLink")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("https://example.org/page"));
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 150)); // would open a new window
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 250)); // no scheme for a handler
+    QTRY_COMPARE_WITH_TIMEOUT(opened, QStringList({"https://example.org/page", "mailto:ann@example.org"}), 10000);
+    QTest::qWait(300);
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(html->url(), before);
+    SetOpenFileHook(nullptr);
+  }
+
+  // Remote content that was kept out is said in a bar whose button loads it.
+  void RemoteContentBar() {
+    TImageServer server;
+    TTempDir dir;
+    std::string html = "Subject: img\nContent-Type: text/html\n\n<img src=\"http://127.0.0.1:" +
+                       std::to_string(server.serverPort()) + "/a.png\">\n";
+    Tmdi_pl_Msg* w = Open(dir, "img.eml", html);
+    QVERIFY(w);
+    auto* bar = Child<QWidget>(w, "RemoteBar");
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
+    QTRY_VERIFY_WITH_TIMEOUT(bar->isVisibleTo(w), 20000);
+    QCOMPARE(Child<QLabel>(w, "lRemote")->text(), QString("Remote content was blocked."));
+    QCOMPARE(server.requests, 0);
+    Child<QPushButton>(w, "bLoadRemote")->click();
+    QVERIFY(Child<QAction>(w, "pmImg")->isChecked());
+    QVERIFY(!bar->isVisibleTo(w));
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests, 1, 10000);
+    QTest::qWait(300);
+    QVERIFY(!bar->isVisibleTo(w));
+
+    // A message without remote content shows no bar.
+    Tmdi_pl_Msg* local = Open(dir, "local.eml", "Subject: l\nContent-Type: text/html\n\n<p>x</p>\n");
+    auto* view = Child<THtmlView>(local, "HTML");
+    QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+    QVERIFY(loaded.wait(20000));
+    QTest::qWait(200);
+    QVERIFY(!Child<QWidget>(local, "RemoteBar")->isVisibleTo(local));
+  }
+
+  void SourceLinesAreNumberedFromOne() {
+    TTempDir dir;
+    Tmdi_pl_Msg* w = Open(dir, "lines.eml", "Subject: s\n\n1\n2\n3\n4\n5\n6\n7\n8\n9\n");
+    QVERIFY(w);
+    auto* source = Child<TSourceEditor>(w, "SynMemo");
+    QCOMPARE(source->blockCount(), 12);
+    QCOMPARE(source->GutterText(0), QString("01"));
+    QCOMPARE(source->GutterText(11), QString("12"));
   }
 
   void FindSearchesTheActiveEditor() {
@@ -330,6 +425,17 @@ private slots:
     Child<QPlainTextEdit>(w, "Memo")->moveCursor(QTextCursor::Start);
     QVERIFY(w->fdFind());
     QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->textCursor().selectionStart(), 11);
+    // Past the last one the search goes round, and says so.
+    Child<QPlainTextEdit>(w, "Memo")->moveCursor(QTextCursor::End);
+    QVERIFY(w->fdFind());
+    QCOMPARE(Child<QPlainTextEdit>(w, "Memo")->textCursor().selectionStart(), 11);
+    QCOMPARE(Child<QLabel>(w, "lInfo")->text(), QString("Reached the end; continued from the top."));
+    Child<TFindDialog>(w, "fd")->SetDown(false);
+    Child<QPlainTextEdit>(w, "Memo")->moveCursor(QTextCursor::Start);
+    QVERIFY(w->fdFind());
+    QCOMPARE(Child<QLabel>(w, "lInfo")->text(), QString("Reached the top; continued from the end."));
+    QVERIFY(frame->Boxes.isEmpty());
+    Child<TFindDialog>(w, "fd")->SetFindText("gamma");
     QVERIFY(!w->fdFind());
     QCOMPARE(frame->Boxes, QStringList{"Text not found."});
   }
@@ -341,7 +447,7 @@ private slots:
                        std::to_string(server.serverPort()) + "/a.png\">\n";
     Tmdi_pl_Msg* w = Open(dir, "img.eml", html);
     QVERIFY(w);
-    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "HTML"));
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     QSignalSpy loaded(Child<THtmlView>(w, "HTML"), &QWebEngineView::loadFinished);
     QVERIFY(loaded.wait(20000));
     QTest::qWait(300);
@@ -366,8 +472,8 @@ private slots:
     QVERIFY2(frame->Boxes[0].contains("gone/figures.pdf"), qPrintable(frame->Boxes[0]));
   }
 
-  // Opening the context menu on the HTML tab hides Find and Find next; Ctrl+F and F3 must still
-  // work once the plain text is shown again.
+  // The context menu opened on the HTML tab; Ctrl+F and F3 must work once the plain text is shown
+  // again.
   void FindKeysWorkAfterTheHtmlContextMenu() {
     TTempDir dir;
     Tmdi_pl_Msg* w = Open(dir, "find.eml", "Subject: f\n\nalpha beta\nbeta again\n");
@@ -376,12 +482,12 @@ private slots:
     QVERIFY(QTest::qWaitForWindowActive(&frame->Frame()));
     auto* pcBody = Child<QTabWidget>(w, "pcBody");
     auto* html = Child<QWidget>(w, "HTML");
-    pcBody->setCurrentWidget(html);
+    pcBody->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     QTimer::singleShot(100, [] {
       if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
     });
     emit html->customContextMenuRequested(QPoint(5, 5)); // how the view reports a right-click
-    QVERIFY(!Child<QAction>(w, "pmFind")->isVisible());  // the menu was prepared for the HTML tab
+    QVERIFY(Child<QAction>(w, "pmImg")->isVisible());    // the menu was prepared for the HTML tab
 
     pcBody->setCurrentWidget(Child<QWidget>(w, "Memo"));
     auto* memo = Child<QPlainTextEdit>(w, "Memo");
@@ -393,6 +499,7 @@ private slots:
     auto* fd = Child<TFindDialog>(w, "fd");
     QTRY_VERIFY(fd->isVisible());
     QCOMPARE(fd->FindText(), QString("beta"));
+    QCOMPARE(fd->findChild<QLineEdit*>()->selectedText(), QString("beta")); // typing replaces it
     fd->hide();
     memo->setFocus();
     QTRY_VERIFY(memo->hasFocus());
@@ -431,7 +538,7 @@ private slots:
     QVERIFY(w);
     auto* html = Child<THtmlView>(w, "HTML");
     QSignalSpy loaded(html, &QWebEngineView::loadFinished);
-    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(html);
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     QVERIFY(loaded.wait(20000));
     QString shown;
     bool done = false;
@@ -468,7 +575,7 @@ private slots:
     TTempDir dir;
     Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
     QVERIFY(w);
-    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "HTML"));
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
     QSignalSpy loaded(Child<THtmlView>(w, "HTML"), &QWebEngineView::loadFinished);
     QVERIFY(loaded.wait(20000));
     std::string pdf = dir / "html.pdf";

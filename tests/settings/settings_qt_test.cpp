@@ -8,7 +8,9 @@
 #include "support/temp_dir.h"
 
 #include <QFile>
+#include <QHeaderView>
 #include <QMdiSubWindow>
+#include <QTreeView>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
@@ -101,6 +103,49 @@ private slots:
 
     auto* next = frame.Open<Tmdi_pl_Viewer>(folderStore, okMessageFolder);
     QTRY_COMPARE(Child<QWidget>(next, "HeaderPanel")->height(), 200);
+  }
+
+  // The list's columns (their order and widths) and its sort are kept as the pane heights are.
+  void MailboxColumnsAndSortAreStoredAndRestored() {
+    TTestFrame frame;
+    const std::string store = dir.MakeDir("Sorted");
+    dir.Write("Sorted/m1.eml", "From: a@example.org\r\nSubject: Beta\r\nDate: Mon, 2 Jan 2023 10:00:00 +0000\r\n\r\nx\r\n");
+    dir.Write("Sorted/m2.eml", "From: b@example.org\r\nSubject: Alpha\r\nDate: Tue, 3 Jan 2023 10:00:00 +0000\r\n\r\nx\r\n");
+    auto* mailbox = frame.Open<Tmdi_pl_Viewer>(store, okMessageFolder);
+    QVERIFY(mailbox);
+    QHeaderView* header = Child<QTreeView>(mailbox, "Tree")->header();
+    header->resizeSection(lcSubject, 321);
+    header->moveSection(header->visualIndex(lcSubject), 0); // as the user drags it
+    mailbox->TreeHeaderClick(lcFrom);
+    mailbox->TreeHeaderClick(lcFrom); // descending
+    SubWindow(mailbox)->close();
+    QCOMPARE(Stored("mdi_pl_Viewer/Tree_Columns/Count").toInt(), 9);
+    QCOMPARE(Stored("mdi_pl_Viewer/Tree_Columns/Item0").toString(), QString("5,321"));
+    QCOMPARE(Stored("mdi_pl_Viewer/Tree_SortColumn").toInt(), int(lcFrom));
+    QCOMPARE(Stored("mdi_pl_Viewer/Tree_SortDescending").toString(), QString("TRUE"));
+
+    auto rows = [](Tmdi_pl_Viewer* w) {
+      QStringList subjects;
+      auto* model = Child<QTreeView>(w, "Tree")->model();
+      for (int row = 0; row < model->rowCount(); ++row) subjects << model->index(row, lcSubject).data().toString();
+      return subjects;
+    };
+    auto* next = frame.Open<Tmdi_pl_Viewer>(store, okMessageFolder);
+    header = Child<QTreeView>(next, "Tree")->header();
+    QCOMPARE(header->logicalIndex(0), int(lcSubject));
+    QCOMPARE(header->sectionSize(lcSubject), 321);
+    QCOMPARE(header->sortIndicatorSection(), int(lcFrom));
+    QCOMPARE(rows(next), QStringList({"Alpha", "Beta"})); // b@ before a@: loaded in that order
+    SubWindow(next)->close();
+
+    // A layout that is not the window's columns leaves the form's.
+    Store("mdi_pl_Viewer/Tree_Columns/Item3", "5,100");
+    Store("mdi_pl_Viewer/Tree_SortColumn", 42);
+    auto* third = frame.Open<Tmdi_pl_Viewer>(store, okMessageFolder);
+    header = Child<QTreeView>(third, "Tree")->header();
+    QCOMPARE(header->logicalIndex(0), 0);
+    QCOMPARE(header->sectionSize(lcSubject), 200);
+    QCOMPARE(header->sortIndicatorSection(), int(lcReceived));
   }
 
   // A child opens maximized; its stored rectangle is where it goes when restored, unless it was

@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QLabel>
 #include <QtTest>
 
 #include <stdexcept>
@@ -97,7 +98,7 @@ private slots:
     QCOMPARE(frame.MdiArea()->background().color(), QColor(79, 82, 87));
     QStringList menus;
     for (QAction* a : frame.menuBar()->actions()) menus << a->text();
-    QCOMPARE(menus, QStringList({"File", "&Windows"}));
+    QCOMPARE(menus, QStringList({"&File", "&Windows"}));
     QStringList fileItems;
     for (QAction* a : frame.menuBar()->actions().first()->menu()->actions())
       fileItems << (a->isSeparator() ? "-" : a->text());
@@ -146,20 +147,49 @@ private slots:
         QString::fromStdString(dir.MakeDir("folder")),
         QString::fromStdString(dir.Write("notes.txt", "x")),
         QString::fromStdString(dir / "missing.eml"),
+        QString::fromStdString(dir.MakeDir("World") + "/"),
+        QString::fromStdString(dir.MakeDir("Maildir")),
+        QString::fromStdString(dir.MakeDir("nothing")),
     };
     const std::string database = dir.Write("Old.mbx", "JMF6");
+    dir.Write("World/a.eml", "Subject: x\r\n\r\n");
+    dir.MakeDir("Maildir/cur");
+    dir.MakeDir("Maildir/new");
     Twnd_pl_Main frame(args);
     frame.show();
-    QTRY_COMPARE(opened.size(), size_t(4));
+    QTRY_COMPARE(opened.size(), size_t(6));
     QCOMPARE(opened[0].kind, okMessageFile);
     QCOMPARE(opened[1].kind, okOEDatabase);
     QCOMPARE(opened[2].kind, okMailboxFile);
     QCOMPARE(opened[3].kind, okOEDatabase);
     QCOMPARE(opened[3].path, database);
-    QVERIFY(boxes.isEmpty()); // skipped arguments say nothing
+    // Folders open as File > Open opens a folder of messages, when they hold messages.
+    QCOMPARE(opened[4].kind, okMessageFolder);
+    QCOMPARE(opened[4].path, dir / "World");
+    QCOMPARE(opened[5].kind, okMessageFolder);
+    QCOMPARE(opened[5].path, dir / "Maildir");
+    // Other arguments are skipped without a word; the folders without messages are named at once.
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].second, QString::fromStdString("No messages were found in:\r\n" + (dir / "folder") +
+                                                     "\r\n" + (dir / "nothing")));
 
     frame.AppInstancesCmdLineReceived({args[0]});
-    QCOMPARE(opened.size(), size_t(5));
+    QCOMPARE(opened.size(), size_t(7));
+  }
+
+  // The empty frame says how to open a store; a window over it takes its place.
+  void EmptyFrameSaysWhatToDo() {
+    Twnd_pl_Main frame({"-nuc"});
+    frame.show();
+    auto* hint = frame.findChild<QLabel*>("EmptyHint");
+    QVERIFY(hint);
+    QTRY_VERIFY(hint->isVisible());
+    QVERIFY2(hint->text().contains("Open a mail store (Ctrl+O)"), qPrintable(hint->text()));
+    QVERIFY(frame.MdiArea()->viewport()->rect().contains(hint->geometry()));
+    frame.OpenPath("/m/a.eml", okMessageFile);
+    QVERIFY(!hint->isVisible());
+    frame.acCloseChild->trigger();
+    QTRY_VERIFY(hint->isVisible());
   }
 
   void DroppedFilesAndFoldersOpenByKind() {

@@ -329,6 +329,51 @@ TEST(Maildir, FlagsOfFileNames) {
     EXPECT_EQ(MaildirFlagsOf(c.name), c.flags) << c.name;
 }
 
+TEST(MailboxFile, MozillaStatusFlags) {
+  struct {
+    const char* value;
+    std::optional<uint32_t> flags;
+  } cases[] = {{"0001", mfRead},
+               {" 0000 ", 0u},
+               {"0007", mfRead | mfReplied | mfFlagged},
+               {"1000", mfForwarded},
+               {"000g", std::nullopt},
+               {"", std::nullopt},
+               {"123456789", std::nullopt}};
+  for (const auto& c : cases)
+    EXPECT_EQ(MozillaStatusFlags(c.value), c.flags) << c.value;
+}
+
+// The status field counts only in a message's header, and only its first one.
+TEST(MailboxFile, RowsTakeTheirStatusFromTheHeader) {
+  test::TTempDir dir;
+  std::string path = dir.Write("Inbox",
+                               "From - Mon Jan 02 10:00:00 2023\nX-Mozilla-Status: 0001\nSubject: a\n\n"
+                               "X-Mozilla-Status: 0000\n\n"
+                               "From - Mon Jan 02 11:00:00 2023\nX-Mozilla-Status: 0000\n"
+                               "X-Mozilla-Status: 0001\nSubject: b\n\nbody\n\n");
+  TMailbox box;
+  ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
+  ASSERT_EQ(box.Entries().size(), 2u);
+  EXPECT_EQ(box.FindEntry(0)->Flags, std::optional<uint32_t>(mfRead));
+  EXPECT_EQ(box.FindEntry(1)->Flags, std::optional<uint32_t>(0u));
+  EXPECT_TRUE(EntryHasFlags(*box.FindEntry(1)));
+}
+
+TEST(MessageFolder, HoldsMessages) {
+  test::TTempDir dir;
+  dir.MakeDir("empty");
+  dir.Write("other/readme.txt", "x");
+  dir.Write("eml/a.eml", "Subject: a\n\nx\n");
+  dir.MakeDir("Maildir/cur");
+  dir.MakeDir("Maildir/new");
+  EXPECT_FALSE(FolderHoldsMessages(dir / "empty"));
+  EXPECT_FALSE(FolderHoldsMessages(dir / "other"));
+  EXPECT_FALSE(FolderHoldsMessages(dir / "missing"));
+  EXPECT_TRUE(FolderHoldsMessages(dir / "eml"));
+  EXPECT_TRUE(FolderHoldsMessages(dir / "Maildir"));
+}
+
 // A big store lists hundreds of thousands of rows: texts that repeat from row to row are held
 // once, and no row changes for it.
 TEST(MailboxFile, RowsShareThePathAndRepeatedTexts) {

@@ -194,6 +194,28 @@ private slots:
     QCOMPARE(bar->ItemIndex(), -1);
   }
 
+  // A minimized window leaves the area, its button standing for it, and its button brings it
+  // back as it was: maximized as they all showed, or, restored, at its place inside the area.
+  void MinimizedWindowsComeBackAsTheyWere() {
+    TMdiChild* a = Open("a.eml");
+    TMdiChild* b = Open("b.eml");
+    SubOf(b)->showNormal();
+    SubOf(b)->setGeometry(500, 400, 300, 200);
+    SubOf(b)->showMaximized();
+    bar->MinimizeAll();
+    QTRY_VERIFY(SubOf(a)->isHidden() && SubOf(b)->isHidden()); // no title bars in the area
+    Click(0);
+    QVERIFY(SubOf(a)->isVisible() && SubOf(a)->isMaximized());
+    QCOMPARE(frame->MdiArea()->activeSubWindow(), SubOf(a));
+    // The area has shrunk meanwhile: b, restored, comes back inside it.
+    frame->resize(700, 500);
+    QTRY_VERIFY(frame->MdiArea()->viewport()->width() < 790);
+    QTest::mousePress(bar->viewport(), Qt::RightButton, {}, bar->ButtonRect(1).center());
+    bar->wacRestore->trigger();
+    QVERIFY(SubOf(b)->isVisible() && !SubOf(b)->isMinimized() && !SubOf(b)->isMaximized());
+    QVERIFY(frame->MdiArea()->viewport()->rect().contains(SubOf(b)->geometry()));
+  }
+
   void PlacedOnceOnAFrameWithChildWindows() {
     struct Case {
       bool frame, area;
