@@ -297,44 +297,7 @@ std::string ScanDecodeWords(std::string_view text) {
 }
 
 TDateTime ScanMailDate(std::string_view text) {
-  std::string_view t = TrimControls(text);
-  if (t.empty()) return 0;
-  std::string parts[8];
-  int s = t[0] >= '0' && t[0] <= '9' ? 1 : 0;
-  for (size_t i = 0; i < t.size(); ++i) {
-    const char c = t[i];
-    // A run of blanks is one separator, as in "Fri,  3 May 2019" (a one-digit day aligned).
-    if (c == ' ' && i > 0 && t[i - 1] == ' ') continue;
-    if (c == ' ' || c == '/' || c == ':') {
-      ++s;
-      if (s == 6 && c == ' ') s = 7; // no seconds: straight on to the zone
-    } else if (s >= 1 && s <= 7) {
-      parts[s] += c;
-    }
-  }
-  int day = ParseInt32Or(parts[1], 0);
-  int year = ParseInt32Or(parts[3], 0);
-  int hour = ParseInt32Or(parts[4], 0);
-  int minute = ParseInt32Or(parts[5], 0);
-  int second = ParseInt32Or(parts[6], 0);
-  const std::string& monthPart = parts[2];
-  if (monthPart.empty()) return 0;
-  int month = monthPart[0] >= '0' && monthPart[0] <= '9' ? ParseInt32Or(monthPart, 0)
-                                                         : MonthOfName(monthPart);
-  if (year < 50)
-    year += 2000;
-  else if (year >= 50 && year <= 99)
-    year += 1900;
-  if (month == 0 || year == 0) return 0;
-
-  int zoneMinutes;
-  if (!MailZoneMinutes(TrimControls(parts[7]), zoneMinutes)) return 0;
-  const double zone = zoneMinutes / 1440.0;
-  TDateTime date;
-  if (!TryEncodeDate(year, month, day, date)) return 0;
-  TDateTime value = date + hour / 24.0 + minute / 1440.0 + second / 86400.0;
-  // The rules in force on the date itself, not today's offset.
-  return UtcToLocal(value - zone);
+  return MailDateToLocal(text, MonthOfName);
 }
 
 } // namespace pellora

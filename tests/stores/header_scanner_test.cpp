@@ -244,6 +244,9 @@ TEST(ScannerAgainstMessageModel, SameInputsBothDecoders) {
       {"12 June 2010 10:00:00 +0000", "2010-06-12T12:00:00", "0"},
       {"12 Sept 2010 10:00:00 +0000", "2010-09-12T12:00:00", "0"},
       {"Fri,  3 May 2019 10:00:00 +0000", "2019-05-03T12:00:00", "2019-05-03T12:00:00"},
+      // No blank after the weekday's comma (RFC 5322 needs none), in both.
+      {"Thu,29 Apr 2012 10:00:00 +0000", "2012-04-29T12:00:00", "2012-04-29T12:00:00"},
+      {"Thu ,29 Apr 2012 10:00 +0000", "2012-04-29T12:00:00", "2012-04-29T12:00:00"},
   };
   for (const auto& c : dates) {
     EXPECT_EQ(Iso(ScanMailDate(c.input)), c.scanner) << c.input;
