@@ -1,5 +1,6 @@
 #include "mime/mail_message.h"
 
+#include "mime/address_list.h"
 #include "mime/codecs.h"
 #include "platform/ascii.h"
 #include "platform/charset.h"
@@ -12,56 +13,6 @@ namespace pellora {
 
 // --- Recipients ---------------------------------------------------------------------------
 
-void ParseRecipientValue(std::string_view value, std::vector<std::string>& names,
-                         std::vector<std::string>& addresses) {
-  std::string pending, address;
-  bool collectingName = true;
-  char closing = 0; // the character that leaves quoted mode, 0 outside
-  auto endRecipient = [&] {
-    if (!address.empty()) {
-      names.push_back(DecodeHeaderWords(TrimBlanks(pending)));
-      addresses.push_back(UndeclaredToAnsi(TrimBlanks(address)));
-    } else {
-      names.emplace_back();
-      addresses.push_back(UndeclaredToAnsi(TrimBlanks(pending)));
-    }
-    pending.clear();
-    address.clear();
-    collectingName = true;
-  };
-  for (char c : value) {
-    if (closing == 0 && (c == '"' || c == '(')) {
-      if (collectingName && !pending.empty() && address.empty()) {
-        address.assign(TrimBlanks(pending));
-        pending.clear();
-      }
-      closing = c == '"' ? '"' : ')';
-      continue;
-    }
-    if (closing != 0) {
-      if (c == closing) {
-        closing = 0;
-        continue;
-      }
-      if (!address.empty()) collectingName = true;
-      if (collectingName) pending += c;
-      continue;
-    }
-    if (c == ',') {
-      endRecipient();
-    } else if (c == '<') {
-      collectingName = false;
-    } else if (c == '>') {
-      collectingName = true;
-    } else if (collectingName) {
-      pending += c;
-    } else if (c != ' ') {
-      address += c;
-    }
-  }
-  if (!value.empty()) endRecipient();
-}
-
 TMailRecipients::TMailRecipients(const TMailMessage* message, std::string fieldName)
     : FMessage(message), FFieldName(std::move(fieldName)) {}
 
@@ -70,8 +21,13 @@ void TMailRecipients::Refresh() const {
   FNames.clear();
   FAddresses.clear();
   const std::string prefix = FFieldName + ":";
-  for (const auto& line : FMessage->HeaderLines())
-    if (StartsWithText(line, prefix)) ParseRecipientValue(FieldValueOf(line), FNames, FAddresses);
+  for (const auto& line : FMessage->HeaderLines()) {
+    if (!StartsWithText(line, prefix)) continue;
+    for (TMailAddress& item : ParseAddressList(std::string_view(line).substr(prefix.size()))) {
+      FNames.push_back(std::move(item.Name));
+      FAddresses.push_back(std::move(item.Address));
+    }
+  }
   FVersion = FMessage->HeaderVersion();
 }
 
@@ -199,41 +155,16 @@ void TMailMessage::AdoptText(std::string& text) {
 
 void TMailMessage::ParseAddressField(std::string_view fieldName, std::string& name,
                                      std::string& address) const {
-  const std::string value = DecodeHeaderWords(TrimBlanks(FieldValue(fieldName)));
-  enum { Undecided, InName, InAddress } state = Undecided;
-  std::string pending;
   name.clear();
   address.clear();
-  char closing = 0;
-  auto target = [&]() -> std::string& {
-    return state == InName ? name : state == InAddress ? address : pending;
-  };
-  for (char c : value) {
-    if (closing != 0) {
-      if (c == closing) {
-        closing = 0;
-        state = InAddress;
-      } else {
-        target() += c;
-      }
-      continue;
-    }
-    if (c == '"' || c == '(') {
-      if (state == Undecided) address = pending;
-      state = InName;
-      closing = c == '"' ? '"' : ')';
-    } else if (c == '<') {
-      if (state == Undecided) name = pending;
-      state = InAddress;
-    } else if (c == '>') {
-      state = InName;
-    } else {
-      target() += c;
-    }
-  }
-  if (state == Undecided) address = pending;
-  name = std::string(TrimBlanks(name));
-  address = std::string(TrimBlanks(address));
+  const int i = FindField(fieldName);
+  if (i < 0) return;
+  // The whole value: a ";" in a display name or a group's is no parameter separator.
+  std::string_view line = HeaderLines()[static_cast<size_t>(i)];
+  std::vector<TMailAddress> list = ParseAddressList(line.substr(fieldName.size() + 1));
+  if (list.empty()) return;
+  name = std::move(list[0].Name);
+  address = std::move(list[0].Address);
 }
 
 std::string TMailMessage::FromName() const {

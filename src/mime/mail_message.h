@@ -41,9 +41,6 @@ private:
   mutable uint64_t FVersion = ~uint64_t{0};
 };
 
-// Appends the recipients of one field value (display names decoded).
-void ParseRecipientValue(std::string_view value, std::vector<std::string>& names,
-                         std::vector<std::string>& addresses);
 // One route hop from a whole "Received:" header line.
 TReceived ParseReceivedLine(std::string_view line);
 

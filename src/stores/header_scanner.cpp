@@ -1,5 +1,6 @@
 #include "stores/header_scanner.h"
 
+#include "mime/address_list.h"
 #include "mime/codec_tables.h"
 #include "mime/codecs.h"
 #include "mime/date_zones.h"
@@ -249,13 +250,17 @@ void THeaderScanner::Finish(TEMLHeader& header) const {
   auto value = [&](TField f, bool cut = true) {
     return FieldValue(FLines[f], FieldNames[f].size(), cut);
   };
-  if (has(fFrom)) header.From = ScanDecodeWords(value(fFrom));
-  if (has(fSender)) header.Sender = ScanDecodeWords(value(fSender));
+  // Address lists are not cut at ";": it may stand in a display name or close a group.
+  auto addresses = [&](TField f) {
+    return DecodeAddressListWords(value(f, false), ScanDecodeWords);
+  };
+  if (has(fFrom)) header.From = addresses(fFrom);
+  if (has(fSender)) header.Sender = addresses(fSender);
   if (has(fMessageID)) header.MessageID = value(fMessageID);
   if (has(fReturnPath)) header.ReturnPath = value(fReturnPath);
   if (has(fReplyTo)) header.ReplyTo = value(fReplyTo);
-  if (has(fTo)) header.To = ScanDecodeWords(value(fTo));
-  if (has(fCc)) header.Cc = ScanDecodeWords(value(fCc));
+  if (has(fTo)) header.To = addresses(fTo);
+  if (has(fCc)) header.Cc = addresses(fCc);
   if (has(fDate)) {
     header.DateText = value(fDate);
     header.Date = ScanMailDate(header.DateText);

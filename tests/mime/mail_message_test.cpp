@@ -64,6 +64,22 @@ TEST(MailMessage, AddressFields) {
       {"=?iso-8859-1?Q?J=F6rg?= <j@example.com>", "J\xF6rg", "j@example.com"},
       {"<only@example.com>", "", "only@example.com"},
       {"", "", ""},
+      // A ";" in a quoted name or a comment is no separator.
+      {"\"Ann (lists; read only)\" <ann@example.com>", "Ann (lists; read only)",
+       "ann@example.com"},
+      {"ann@example.com (Ann; lists)", "Ann; lists", "ann@example.com"},
+      // Encoded words are no part of an address (RFC 2047 section 5): shown as written.
+      {"=?utf-8?Q?caf=C3=A9?=@example.com", "", "=?utf-8?Q?caf=C3=A9?=@example.com"},
+      {"Ann <=?utf-8?Q?a?=@example.com>", "Ann", "=?utf-8?Q?a?=@example.com"},
+      // The address is parsed first and the name's words decoded after: their parentheses are
+      // the name's.
+      {"=?utf-8?q?Ann_=28ACME=29_via_List?= <list@example.com>", "Ann (ACME) via List",
+       "list@example.com"},
+      // A quoted local part is the address's.
+      {"<\"System Administrator\"@example.com>", "", "\"System Administrator\"@example.com"},
+      {"Admin <\"sys admin\"@example.com>", "Admin", "\"sys admin\"@example.com"},
+      {"\"Ann \\\"A.\\\" Smith\" <ann@example.com>", "Ann \"A.\" Smith", "ann@example.com"},
+      {"Ann (ACME) <ann@example.com> (work)", "Ann", "ann@example.com"},
   };
   for (const auto& c : cases) {
     TMailMessage m;
@@ -84,8 +100,16 @@ TEST(MailMessage, RecipientLists) {
   } cases[] = {
       {"To: a@x, b@y\n", {{"", "a@x"}, {"", "b@y"}}},
       {"To: =?iso-8859-1?Q?J=F6rg?= <j@x>\n", {{"J\xF6rg", "j@x"}}},
-      {"To: a@x; b@y\n", {{"", "a@x"}}}, // the value ends at the ";"
-      {"To: a@x,\n", {{"", "a@x"}, {"", ""}}},
+      // A ";" that closes no group separates, as some mailers write lists.
+      {"To: a@x; b@y\n", {{"", "a@x"}, {"", "b@y"}}},
+      {"To: a@x,\n", {{"", "a@x"}}},
+      // Groups (RFC 5322 section 3.4): their members, and none for an empty one.
+      {"To: undisclosed-recipients:;\n", {}},
+      {"To: Team: a@x, \"B; b\" <b@y>;, c@z\n", {{"", "a@x"}, {"B; b", "b@y"}, {"", "c@z"}}},
+      {"To: \"Ann (lists; read only)\" <ann@x>, b@y\n",
+       {{"Ann (lists; read only)", "ann@x"}, {"", "b@y"}}},
+      {"To: =?utf-8?q?Ann_=28ACME=29=2C_Inc?= <a@x>, <\"q, d\"@y>\n",
+       {{"Ann (ACME), Inc", "a@x"}, {"", "\"q, d\"@y"}}},
       {"To: \"Doe, John\" <j@x>, Ann <a@x>\n", {{"Doe, John", "j@x"}, {"Ann", "a@x"}}},
       {"To: j@x (John Doe)\n", {{"John Doe", "j@x"}}},
       {"To: A <a@x>\nCc: c@x\nto: B <b@x>\n", {{"A", "a@x"}, {"B", "b@x"}}},

@@ -89,9 +89,9 @@ TEST(ScanHeader, FieldsAndTheirTreatment) {
        "X-Quorin-DocumentID: doc", "X-Quorin-RevisionID: rev", "", "body"});
   EXPECT_EQ(h.From, "J\xE9r\xF4me <j@x.org>");
   EXPECT_EQ(h.Sender, "s@x.org");
-  EXPECT_EQ(h.To, "Ann <a@x.org>"); // structured fields stop at ";"
+  EXPECT_EQ(h.To, "Ann <a@x.org>; Bob <b@x.org>"); // an address list is not cut at ";"
   EXPECT_EQ(h.Cc, "c@x.org");
-  EXPECT_EQ(h.ReplyTo, "r@x.org");
+  EXPECT_EQ(h.ReplyTo, "r@x.org"); // other structured fields stop at ";"
   EXPECT_EQ(h.ReturnPath, "<rp@x.org>");
   EXPECT_EQ(h.MessageID, "<1@x.org>");
   EXPECT_EQ(h.Subject, "Re: a; b"); // a subject keeps its ";"
@@ -100,6 +100,28 @@ TEST(ScanHeader, FieldsAndTheirTreatment) {
   EXPECT_EQ(h.ContentTransferEncoding, "QUOTED-PRINTABLE");
   EXPECT_EQ(h.DocumentID, "DOC"); // the document id wins over the revision id
   EXPECT_EQ(h.Size, 0);
+}
+
+// Address fields show as written, with encoded words decoded where RFC 2047 allows them: in
+// display names and comments, not in addresses.
+TEST(ScanHeader, AddressFields) {
+  SetAnsiCodePage(1252);
+  struct {
+    const char* line;
+    std::string from;
+  } cases[] = {
+      {"From: \"Ann (lists; read only)\" <ann@example.com>",
+       "\"Ann (lists; read only)\" <ann@example.com>"},
+      {"From: ann@example.com (Ann; lists)", "ann@example.com (Ann; lists)"},
+      {"From: =?utf-8?Q?caf=C3=A9?=@example.com", "=?utf-8?Q?caf=C3=A9?=@example.com"},
+      {"From: =?utf-8?Q?Caf=C3=A9?= <=?utf-8?Q?a?=@example.com>",
+       "Caf\xE9 <=?utf-8?Q?a?=@example.com>"},
+      {"From: =?utf-8?q?Ann_=28ACME=29_via_List?= <list@example.com>",
+       "Ann (ACME) via List <list@example.com>"},
+      {"From: undisclosed-recipients:;", "undisclosed-recipients:;"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Scan({c.line}).From, c.from) << c.line;
 }
 
 TEST(ScanHeader, LineRules) {
