@@ -38,8 +38,11 @@ void MakeKey(std::string_view item, std::string& key) {
 class TCollector {
 public:
   void AddEntry(const TMessageEntry& entry) {
-    const std::string_view from = entry.Header.From;
-    FItem.assign(entry.Header.Sender.view());
+    // A database row keeps the From name and, as its sender text, the From address; a message's
+    // own Sender field is not its author.
+    const bool database = entry.Kind == ekDatabase;
+    const std::string_view from = database ? entry.Header.From : EntryFromText(entry);
+    FItem.assign(database ? entry.Header.Sender.view() : std::string_view());
     if (from.find('<') == std::string::npos) {
       FItem += '<';
       FItem += from;

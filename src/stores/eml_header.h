@@ -22,6 +22,7 @@ struct TEMLHeader {
   TSharedText ContentTransferEncoding;
   TSharedText MessageID;
   TSharedText ContentType;
+  TSharedText ContentDisposition;
   int64_t Size = 0;
   TSharedText DocumentID;
 };
@@ -32,7 +33,8 @@ inline void ShareRepeatedTexts(TEMLHeader& header, const TEMLHeader& before) {
   for (auto field : {&TEMLHeader::DateText, &TEMLHeader::From, &TEMLHeader::Sender,
                      &TEMLHeader::ReplyTo, &TEMLHeader::ReturnPath, &TEMLHeader::To,
                      &TEMLHeader::Cc, &TEMLHeader::Subject, &TEMLHeader::ContentTransferEncoding,
-                     &TEMLHeader::MessageID, &TEMLHeader::ContentType, &TEMLHeader::DocumentID})
+                     &TEMLHeader::MessageID, &TEMLHeader::ContentType, &TEMLHeader::ContentDisposition,
+                     &TEMLHeader::DocumentID})
     (header.*field).ShareIfEqual(before.*field);
 }
 

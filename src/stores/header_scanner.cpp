@@ -26,6 +26,7 @@ enum TField {
   fContentTransferEncoding,
   fRevisionID,
   fDocumentID,
+  fContentDisposition,
 };
 
 constexpr std::string_view FieldNames[THeaderScanner::FieldCount] = {"FROM:",
@@ -41,14 +42,17 @@ constexpr std::string_view FieldNames[THeaderScanner::FieldCount] = {"FROM:",
                                                                      "CONTENT-TYPE:",
                                                                      "CONTENT-TRANSFER-ENCODING:",
                                                                      "X-QUORIN-REVISIONID:",
-                                                                     "X-QUORIN-DOCUMENTID:"};
+                                                                     "X-QUORIN-DOCUMENTID:",
+                                                                     "CONTENT-DISPOSITION:"};
 
 constexpr uint32_t AllFields = (1u << THeaderScanner::FieldCount) - 1;
 
 // Candidate fields by the upper-cased first character of a line, so that one look at a line
 // decides which names can match it.
+constexpr int MaxSameFirstChar = 4; // "CC:" and three "CONTENT-" names
+
 struct TFirstCharTable {
-  int8_t fields[256][3];
+  int8_t fields[256][MaxSameFirstChar];
   constexpr TFirstCharTable() : fields{} {
     for (auto& row : fields)
       for (auto& f : row)
@@ -230,7 +234,7 @@ void THeaderScanner::FeedLine(std::string_view line) {
     FOpen = -1;
   }
   const int8_t* candidates = FirstChar.fields[static_cast<unsigned char>(line[0])];
-  for (int slot = 0; slot < 3 && candidates[slot] >= 0; ++slot) {
+  for (int slot = 0; slot < MaxSameFirstChar && candidates[slot] >= 0; ++slot) {
     int field = candidates[slot];
     if (!StartsWithUpper(line, FieldNames[field])) continue;
     if (!(FFound & (1u << field))) {
@@ -273,15 +277,17 @@ void THeaderScanner::Finish(TEMLHeader& header) const {
       has(fContentTransferEncoding) ? UpperCaseAscii(value(fContentTransferEncoding)) : "7BIT";
   if (has(fRevisionID)) header.DocumentID = UpperCaseAscii(value(fRevisionID));
   if (has(fDocumentID)) header.DocumentID = UpperCaseAscii(value(fDocumentID));
+  if (has(fContentDisposition))
+    header.ContentDisposition = UpperCaseAscii(value(fContentDisposition));
 }
 
 void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header) {
-  std::erase_if(lines, [](const std::string& line) { return line.empty(); });
   THeaderScanner scanner;
   scanner.Reset();
   for (const auto& line : lines)
     scanner.Feed(line);
   scanner.Finish(header);
+  std::erase_if(lines, [](const std::string& line) { return line.empty(); });
 }
 
 std::string ScanDecodeWords(std::string_view text) {

@@ -31,9 +31,9 @@ TEST(AddressKey, Items) {
 }
 
 TMessageEntry Entry(std::string from, std::string sender = {}, std::string to = {},
-                    std::string cc = {}) {
+                    std::string cc = {}, TEntryKind kind = ekMessageFile) {
   TMessageEntry entry;
-  entry.Kind = ekMessageFile;
+  entry.Kind = kind;
   entry.Header.From = std::move(from);
   entry.Header.Sender = std::move(sender);
   entry.Header.To = std::move(to);
@@ -58,9 +58,16 @@ TEST(CollectAddresses, SendersAndRecipients) {
   } cases[] = {
       {"name and address", {Entry("Ann Lee <ann@x>")}, {"ANN@X = ANN LEE"}},
       {"bare address", {Entry("ann@x")}, {"ANN@X = "}},
-      // The sender item is the Sender text followed by From: N alone becomes the address.
-      {"name with sender", {Entry("Ann Lee", "ann@x")}, {"ANN LEE = ANN@X"}},
-      {"sender before a bracketed from", {Entry("Ann <ann@x>", "s@y")}, {"ANN@X = S@YANN"}},
+      // A database row's sender item is its sender text followed by From: N alone becomes the
+      // address.
+      {"database name with sender", {Entry("Ann Lee", "ann@x", "", "", ekDatabase)},
+       {"ANN LEE = ANN@X"}},
+      {"database sender before a bracketed from",
+       {Entry("Ann <ann@x>", "s@y", "", "", ekDatabase)},
+       {"ANN@X = S@YANN"}},
+      // A message's sender item is its From, its Sender only where From is missing.
+      {"from over sender", {Entry("Ann <ann@x>", "list-bounces@y")}, {"ANN@X = ANN"}},
+      {"sender without from", {Entry("", "list@y")}, {"LIST@Y = "}},
       {"no at anywhere", {Entry("Ann", "", "Bob;Carl <carl>", "team")}, {}},
       {"two recipients", {Entry("", "", "a@x;b@y")}, {"A@X = ", "B@Y = "}},
       {"blank after semicolon", {Entry("", "", "a@x; b@y")}, {" B@Y = ", "A@X = "}},

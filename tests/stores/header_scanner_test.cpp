@@ -133,9 +133,12 @@ TEST(ScanHeader, LineRules) {
       // Unfolding keeps one blank where the line was broken.
       {{"Subject: Hello", "  World"}, "Hello World", ""},
       {{"Subject: Hello ", "\t World "}, "Hello World", ""},
-      {{"Subject: Hello", "", "\tWorld", "X: y", " z"}, "Hello World", ""},
-      // The first line with the name wins, body included.
-      {{"From: a", "", "body", "Subject: forwarded"}, "forwarded", ""},
+      // Fields are looked for in the header only: the first empty line ends it.
+      {{"Subject: Hello", "", "\tWorld", "X: y", " z"}, "Hello", ""},
+      {{"From: a", "", "body", "Subject: forwarded"}, "", ""},
+      {{"Cc: c@x", "", "<a href=\"mailto:x@y\">", "to:x@y\">x</a>"}, "", ""},
+      {{"", "Subject: after leading empty lines"}, "after leading empty lines", ""},
+      {{"From - Mon Jan 01 10:00:00 2010", "", "Subject: in the body"}, "", ""},
       {{"Subject: first", "Subject: second"}, "first", ""},
       {{"Tone: x", "TO: real"}, "", "real"},
       {{"sUbJeCt: mixed"}, "mixed", ""},
