@@ -131,12 +131,26 @@ void QPDecodeAppend(std::string_view text, std::string& out) {
       p = stop;
       continue;
     }
-    if (end - p < 3) break; // a cut escape at the end is dropped
     // Lower-case digits too: mailers write them, and dropping them loses letters.
-    int hi = HexDigitValue(p[1]), lo = HexDigitValue(p[2]);
-    if (hi >= 0 && lo >= 0) out += static_cast<char>(hi * 16 + lo);
-    // a soft line break and a malformed escape are both dropped whole
-    p += 3;
+    int hi = end - p >= 3 ? HexDigitValue(p[1]) : -1, lo = hi >= 0 ? HexDigitValue(p[2]) : -1;
+    if (hi >= 0 && lo >= 0) {
+      out += static_cast<char>(hi * 16 + lo);
+      p += 3;
+      continue;
+    }
+    // A soft line break: "=", blanks a writer left, the line end (or the text's end).
+    const char* q = p + 1;
+    while (q < end && (*q == ' ' || *q == '\t'))
+      ++q;
+    if (q == end || *q == '\r' || *q == '\n') {
+      if (q < end && *q == '\r') ++q;
+      if (q < end && *q == '\n') ++q;
+      p = q;
+      continue;
+    }
+    // Any other "=" stands for itself (RFC 2045 section 6.7, note 1): "charset="us-ascii"".
+    out += '=';
+    ++p;
   }
 }
 

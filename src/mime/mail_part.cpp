@@ -173,7 +173,8 @@ void TMailPart::ParseMultipart(std::string_view body) {
     FSubParts.Add(part);
   };
   size_t current = first;
-  for (;;) {
+  // After the closing delimiter comes the epilogue, which holds no parts, delimiter lines or not.
+  while (!closing) {
     size_t lineEnd = body.find("\r\n", current);
     if (lineEnd == std::string_view::npos) break;
     size_t start = lineEnd + 2;
@@ -185,9 +186,8 @@ void TMailPart::ParseMultipart(std::string_view body) {
     bool nextClosing = false;
     size_t next = FindDelimiterLine(body, start, delimiter, nextClosing);
     if (next == std::string_view::npos) {
-      // Without its closing delimiter (a message cut short) the last part runs to the end;
-      // after the closing delimiter comes the epilogue, which is no part.
-      if (!closing && start < body.size()) addPart(body.substr(start));
+      // Without its closing delimiter (a message cut short) the last part runs to the end.
+      if (start < body.size()) addPart(body.substr(start));
       break;
     }
     if (next > start) addPart(body.substr(start, next - 2 - start));
@@ -287,7 +287,12 @@ std::string TMailPart::FieldValue(std::string_view name) const {
 
 std::string TMailPart::FieldParam(std::string_view name, std::string_view param) const {
   int i = FindField(name);
-  return i < 0 ? std::string() : Unquote(FieldParamOf(FHeaderLines[static_cast<size_t>(i)], param));
+  if (i < 0) return {};
+  const std::string& line = FHeaderLines[static_cast<size_t>(i)];
+  std::string value = Unquote(FieldParamOf(line, param));
+  // Written only in the form of RFC 2231 ("boundary*=", or numbered pieces "boundary*0=").
+  if (value.empty()) ExtendedParamOf(line, param, value);
+  return value;
 }
 
 void TMailPart::SetFieldValue(std::string_view name, std::string_view value) {
@@ -367,12 +372,13 @@ std::string TMailPart::AttachmentFileName() const {
            !name.empty();
   };
   bool decoded = false;
+  // The disposition's file name before the type's name (RFC 2183).
   if (HasField("X-Pellora-Attachment"))
     raw = FieldValue("X-Pellora-Attachment");
-  else if ((decoded = extended("Content-Type", "name"))) {
-  } else if (!(raw = FieldParam("Content-Type", "name")).empty()) {
-  } else if ((decoded = extended("Content-Disposition", "filename"))) {
+  else if ((decoded = extended("Content-Disposition", "filename"))) {
   } else if (!(raw = FieldParam("Content-Disposition", "filename")).empty()) {
+  } else if ((decoded = extended("Content-Type", "name"))) {
+  } else if (!(raw = FieldParam("Content-Type", "name")).empty()) {
   } else if (HasField("Content-ID"))
     raw = FieldValue("Content-ID");
   else if (HasField("Content-Location"))

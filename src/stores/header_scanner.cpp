@@ -79,25 +79,6 @@ std::string FieldValue(std::string_view lineText, size_t nameLength, bool cutAtS
   return std::string(value);
 }
 
-std::string DecodeWordQ(std::string_view w) {
-  std::string out;
-  out.reserve(w.size());
-  size_t i = 0;
-  while (i < w.size()) {
-    char c = w[i];
-    if (c != '=') {
-      out += c;
-      ++i;
-      continue;
-    }
-    if (w.size() - i - 1 < 2) break;
-    int hi = HexDigitValue(w[i + 1]), lo = HexDigitValue(w[i + 2]); // either case
-    if (hi >= 0 && lo >= 0) out += static_cast<char>(hi * 16 + lo);
-    i += 3; // soft line breaks and malformed escapes are dropped alike
-  }
-  return out;
-}
-
 // A malformed escape gives "@".
 std::string DecodeWordQLatin(std::string_view w) {
   std::string out;
@@ -302,7 +283,10 @@ std::string ScanDecodeWords(std::string_view text) {
       std::string spaced(word.Text);
       for (auto& c : spaced)
         if (c == '_') c = ' ';
-      decoded += latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
+      if (latin)
+        decoded += DecodeWordQLatin(spaced);
+      else
+        QPDecodeAppend(spaced, decoded);
     }
   });
 }
