@@ -426,6 +426,7 @@ void Tmdi_pl_Msg::DisplayMessage() {
   // The stored text declares no charset as a whole: each line is shown as it reads best.
   QString text = AnsiToQString(UndeclaredToAnsi(FMessage.SourceText()));
   text.replace("\r\n", "\n");
+  text.replace(QChar(0), QChar(QChar::ReplacementCharacter)); // shown, not taken as an end
   SynMemo->setPlainText(text);
   FillHops();
 }

@@ -238,10 +238,11 @@ void FillText(const TMailPart& part, std::string_view type, std::string& text) {
   std::string_view bytes = part.DecodedBody();
   std::string charset = part.BodyCharset();
   if (charset.empty() && type == "text/html") charset = HtmlMetaCharset(bytes);
-  // Converted before the cut at a zero byte: UTF-16 text holds zero bytes.
+  // A zero byte left after the conversion (UTF-16 text holds many before) is a character like any
+  // other: shown as a blank, it cuts no text short.
   text.clear();
   AppendCharsetToAnsi(bytes, charset, text);
-  if (size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
+  std::replace(text.begin(), text.end(), '\0', ' ');
 }
 
 } // namespace

@@ -78,7 +78,7 @@ public:
   void RebuildBody();
 
   const TMailPartList& Attachments() const { return FAttachments; }
-  // The text body in the code page, up to its first zero byte, with its line ends as written;
+  // The text body in the code page (a zero byte as a blank), with its line ends as written;
   // TextLines are the pieces between those line ends (CR LF, CR or LF).
   const std::string& TextBodyText() const { return FTextBody.Text(); }
   const std::vector<std::string>& TextLines() const { return FTextBody.Lines(); }

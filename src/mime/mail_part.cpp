@@ -13,12 +13,6 @@
 namespace pellora {
 namespace {
 
-std::string_view UpToZero(std::string_view text) {
-  const void* zero = std::memchr(text.data(), '\0', text.size());
-  return zero ? text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()))
-              : text;
-}
-
 // Start of the first line at or after from (a line start) that begins with marker;
 // npos when there is none.
 size_t FindLineStartingWith(std::string_view body, size_t from, std::string_view marker) {
@@ -65,7 +59,6 @@ std::string_view TrimLine(std::string_view line) {
 } // namespace
 
 std::string NormalizeLineEnds(std::string_view text) {
-  text = UpToZero(text);
   std::string out;
   out.reserve(text.size() + text.size() / 32 + 2);
   ForEachLine(text, [&](std::string_view line) {
@@ -119,7 +112,6 @@ void TMailPart::ParseText(std::string_view text, bool withHeader) {
     throw EPelloraError(FName + ": TMailPart must be owned by a TMailMessage");
   ClearPart();
   FOwnerMessage->MarkParsed();
-  text = UpToZero(text);
   if (FOwnerMessage == this) FOwnerMessage->StartPartCount(text.size());
   size_t bodyStart = withHeader ? ParseHeader(text) : 0;
   std::string_view body = text.substr(bodyStart);
@@ -151,8 +143,11 @@ size_t TMailPart::ParseHeader(std::string_view text) {
       FHeaderLines.emplace_back(line);
     }
   }
-  for (auto& header : FHeaderLines)
+  for (auto& header : FHeaderLines) {
+    // A zero byte is a character like any other, shown as a blank: it ends no field.
+    std::replace(header.begin(), header.end(), '\0', ' ');
     header = NormalizeHeaderLine(header);
+  }
   return walker.Position();
 }
 
@@ -224,7 +219,7 @@ void TMailPart::ParsePlain(std::string_view body) {
       if (newBoundary.empty()) {
         newBoundary = NewBoundary();
         TMailPart* text = NewSubPart();
-        text->ParseText(QPEncodeText(UpToZero(FEncodedBody), false), false);
+        text->ParseText(QPEncodeText(FEncodedBody, false), false);
         text->FParentBoundary = newBoundary;
         text->SetFieldValue("Content-Type", "text/plain");
         text->SetFieldParam("Content-Type", "charset", "\"" + labelOf(FEncodedBody) + "\"");
@@ -334,9 +329,8 @@ void TMailPart::DecodeBody() {
   FBodyCharset = FieldParam("Content-Type", "charset");
   FDecodedBody.clear();
   if (FTransferEncoding == "quoted-printable") {
-    std::string_view text = UpToZero(FEncodedBody);
-    FDecodedBody.reserve(text.size());
-    QPDecodeAppend(text, FDecodedBody);
+    FDecodedBody.reserve(FEncodedBody.size());
+    QPDecodeAppend(FEncodedBody, FDecodedBody);
   } else if (FTransferEncoding == "base64") {
     FDecodedBody.reserve(FEncodedBody.size() / 4 * 3 + 3);
     TBase64Decoder decoder;

@@ -57,7 +57,7 @@ public:
   // Changes whenever the header lines change.
   uint64_t HeaderVersion() const { return FHeaderVersion; }
 
-  // Replaces the content by the parse of text (used up to its first zero byte).
+  // Replaces the content by the parse of text (all of it: a zero byte is a character).
   void ParseText(std::string_view text, bool withHeader);
   // Reads a file, makes every line end CR LF and parses it with header.
   void ReadFromFile(const std::string& path);
@@ -109,7 +109,7 @@ private:
   uint64_t FHeaderVersion = 0;
 };
 
-// A file's bytes with every line ending in CR LF, up to its first zero byte.
+// A file's bytes with every line ending in CR LF.
 std::string NormalizeLineEnds(std::string_view text);
 
 } // namespace pellora

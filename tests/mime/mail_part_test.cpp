@@ -354,14 +354,27 @@ TEST(MailPart, ReadFromFileNormalizesLineEnds) {
   TMailMessage m;
   m.ReadFromFile(path);
   EXPECT_EQ(m.FieldValue("Subject"), "x");
-  EXPECT_EQ(m.EncodedBody(), "line1\r\nline2\r\nline3\r\n");
+  EXPECT_EQ(m.EncodedBody(), "line1\r\nline2\r\nline3\0rest\r\n"s);
   EXPECT_EQ(NormalizeLineEnds(""), "");
   EXPECT_EQ(NormalizeLineEnds("a\r\n\n"), "a\r\n\r\n");
   EXPECT_THROW(m.ReadFromFile(dir / "missing.eml"), EPelloraError);
 }
 
-TEST(MailPart, TextIsUsedUpToItsFirstZeroByte) {
+// A zero byte is a character like any other: it cuts neither a field nor the text short.
+TEST(MailPart, ZeroBytesEndNothing) {
   TMailMessage m;
-  m.ReadFromText("Subject: a\r\n\r\nbody\0hidden"s);
-  EXPECT_EQ(m.EncodedBody(), "body");
+  m.ReadFromText("Subject: a\0b\r\nTo: t@x\r\nContent-Transfer-Encoding: quoted-printable\r\n"
+                 "\r\nbody\0more=41\r\n"s);
+  EXPECT_EQ(m.SubjectText(), "a b");
+  EXPECT_EQ(m.ToList().Address(0), "t@x");
+  EXPECT_EQ(m.EncodedBody(), "body\0more=41\r\n"s);
+  m.FindBodies();
+  EXPECT_EQ(m.TextBodyText(), "body moreA\r\n");
+  // An attachment keeps its zero bytes.
+  m.ReadFromText("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+                 "Content-Type: application/octet-stream\r\n\r\n\0\x01\0\r\n--b--\r\n"s);
+  m.FindBodies();
+  ASSERT_EQ(m.Attachments().Count(), 1);
+  m.Attachments()[0]->DecodeBody();
+  EXPECT_EQ(m.Attachments()[0]->DecodedBody(), "\0\x01\0"s);
 }
