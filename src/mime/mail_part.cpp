@@ -321,6 +321,14 @@ std::string TMailPart::MimeType() const {
   return LowerCaseAscii(FieldValue("Content-Type"));
 }
 
+std::string TMailPart::EffectiveType() const {
+  std::string type = MimeType();
+  if (type == "text") return "text/plain"; // as mailers that write the type alone mean it
+  if (!type.empty()) return type;
+  if (FParentPart && FParentPart->MimeType() == "multipart/digest") return "message/rfc822";
+  return "text/plain";
+}
+
 void TMailPart::DecodeBody() {
   if (FDecoded) return;
   FDecoded = true;

@@ -74,6 +74,10 @@ public:
   }
   // Content-Type value in lower case, such as "text/plain".
   std::string MimeType() const;
+  // The type the part's content has by the rules of MIME: its MimeType, or, when it names none,
+  // text/plain (RFC 2045 section 5.2) and in a multipart/digest message/rfc822 (RFC 2046
+  // section 5.1.5).
+  std::string EffectiveType() const;
   std::string Boundary() const { return FieldParam("Content-Type", "boundary"); }
 
   // Fills DecodedBody once per parse.

@@ -69,6 +69,20 @@ TEST(Cli, MessageAsJson) {
   EXPECT_TRUE(json["text"].get<std::string>().rfind("Hello,\n", 0) == 0);
 }
 
+// A message without a text body gives the text its HTML shows, and says so.
+TEST(Cli, MessageWithoutTextGivesItsHtmlsText) {
+  pellora::test::TTempDir dir;
+  TRun run = Cli({"message", dir.Write("h.eml", "Content-Type: text/html\r\n\r\n"
+                                                "<p>Hi &amp; <a href=\"x\">bye</a></p><p>two</p>\r\n")});
+  ASSERT_EQ(run.code, 0);
+  auto json = nlohmann::json::parse(run.out);
+  EXPECT_EQ(json["text"], "Hi & bye\ntwo");
+  EXPECT_EQ(json["text_from_html"], true);
+  EXPECT_EQ(json["html"], "<p>Hi &amp; <a href=\"x\">bye</a></p><p>two</p>");
+  json = nlohmann::json::parse(Cli({"message", samples + "/welcome.eml"}).out);
+  EXPECT_EQ(json["text_from_html"], false);
+}
+
 TEST(Cli, ListTextFilterAndAddresses) {
   TRun list = Cli({"list", samples + "/Inbox"});
   ASSERT_EQ(list.code, 0);
