@@ -25,9 +25,8 @@ int RunText(const TArgs& input) {
     std::string text = box.GetEntryText(*entry);
     std::fwrite(text.data(), 1, text.size(), stdout);
   } else {
-    TRawTextReader(box).Read(*entry, [](std::string_view bytes) {
-      std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    });
+    TRawTextReader(box).Read(
+        *entry, [](std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); });
   }
   return 0;
 }

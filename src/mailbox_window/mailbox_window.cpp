@@ -623,7 +623,8 @@ void Tmdi_pl_Viewer::cmMessageView() {
     std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(entry.StartLine));
     source += hex;
   } else {
-    caption = FormatText("%s: %d", {Utf8ToAnsi(NameWithoutExtension(entry.Path.str())), entry.Index + 1LL});
+    caption = FormatText("%s: %d",
+                         {Utf8ToAnsi(NameWithoutExtension(entry.Path.str())), entry.Index + 1LL});
     source = Utf8ToAnsi(entry.Path);
     if (entry.Kind == ekMailbox) {
       char hex[32];

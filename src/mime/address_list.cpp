@@ -164,8 +164,7 @@ std::string DecodeAddressListWords(std::string_view value,
     const TRange& r = m.AddressRange();
     if (r.Empty()) return;
     std::string_view address = value.substr(r.Begin, r.End - r.Begin);
-    if (address.find('@') != std::string_view::npos &&
-        address.find("=?") != std::string_view::npos)
+    if (address.find('@') != std::string_view::npos && address.find("=?") != std::string_view::npos)
       kept.push_back(r);
   });
   if (kept.empty()) return decode(value);

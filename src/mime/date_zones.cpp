@@ -58,8 +58,7 @@ TDateTime MailDateToLocal(std::string_view text, TMonthOfName monthOfName) {
 
   const std::string_view monthField = fields[2];
   if (monthField.empty()) return 0;
-  const int month =
-      IsDigit(monthField[0]) ? ParseInt32Or(monthField, 0) : monthOfName(monthField);
+  const int month = IsDigit(monthField[0]) ? ParseInt32Or(monthField, 0) : monthOfName(monthField);
   if (month == 0) return 0;
   const int day = ParseInt32Or(fields[1], 0);
   int year = ParseInt32Or(fields[3], 0);

@@ -2,6 +2,7 @@
 
 #include "platform/ascii.h"
 #include "platform/codepage.h"
+#include "platform/unicode.h"
 
 #include <algorithm>
 
@@ -26,16 +27,16 @@ constexpr struct {
   std::string_view name;
   char32_t code;
 } OtherNames[] = {
-    {"amp", '&'},        {"lt", '<'},         {"gt", '>'},         {"quot", '"'},
-    {"apos", '\''},      {"OElig", 0x152},    {"oelig", 0x153},    {"Scaron", 0x160},
-    {"scaron", 0x161},   {"Yuml", 0x178},     {"fnof", 0x192},     {"circ", 0x2C6},
-    {"tilde", 0x2DC},    {"ensp", 0x2002},    {"emsp", 0x2003},    {"thinsp", 0x2009},
-    {"zwnj", 0x200C},    {"zwj", 0x200D},     {"ndash", 0x2013},   {"mdash", 0x2014},
-    {"lsquo", 0x2018},   {"rsquo", 0x2019},   {"sbquo", 0x201A},   {"ldquo", 0x201C},
-    {"rdquo", 0x201D},   {"bdquo", 0x201E},   {"dagger", 0x2020},  {"Dagger", 0x2021},
-    {"bull", 0x2022},    {"hellip", 0x2026},  {"permil", 0x2030},  {"lsaquo", 0x2039},
-    {"rsaquo", 0x203A},  {"euro", 0x20AC},    {"trade", 0x2122},   {"larr", 0x2190},
-    {"rarr", 0x2192},    {"uarr", 0x2191},    {"darr", 0x2193},
+    {"amp", '&'},       {"lt", '<'},        {"gt", '>'},        {"quot", '"'},
+    {"apos", '\''},     {"OElig", 0x152},   {"oelig", 0x153},   {"Scaron", 0x160},
+    {"scaron", 0x161},  {"Yuml", 0x178},    {"fnof", 0x192},    {"circ", 0x2C6},
+    {"tilde", 0x2DC},   {"ensp", 0x2002},   {"emsp", 0x2003},   {"thinsp", 0x2009},
+    {"zwnj", 0x200C},   {"zwj", 0x200D},    {"ndash", 0x2013},  {"mdash", 0x2014},
+    {"lsquo", 0x2018},  {"rsquo", 0x2019},  {"sbquo", 0x201A},  {"ldquo", 0x201C},
+    {"rdquo", 0x201D},  {"bdquo", 0x201E},  {"dagger", 0x2020}, {"Dagger", 0x2021},
+    {"bull", 0x2022},   {"hellip", 0x2026}, {"permil", 0x2030}, {"lsaquo", 0x2039},
+    {"rsaquo", 0x203A}, {"euro", 0x20AC},   {"trade", 0x2122},  {"larr", 0x2190},
+    {"rarr", 0x2192},   {"uarr", 0x2191},   {"darr", 0x2193},
 };
 
 char32_t EntityCode(std::string_view name) {
@@ -54,17 +55,7 @@ std::string CodePointText(char32_t c) {
   if (c < 0x80) return std::string(1, static_cast<char>(c));
   if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return "?";
   std::string utf8;
-  if (c < 0x800) {
-    utf8 += static_cast<char>(0xC0 | (c >> 6));
-  } else if (c < 0x10000) {
-    utf8 += static_cast<char>(0xE0 | (c >> 12));
-    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  } else {
-    utf8 += static_cast<char>(0xF0 | (c >> 18));
-    utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-  }
-  utf8 += static_cast<char>(0x80 | (c & 0x3F));
+  AppendUtf8(utf8, c);
   return Utf8ToAnsi(utf8);
 }
 
@@ -100,17 +91,18 @@ bool IsHtmlSpace(char c) {
 
 bool IsBlockTag(std::string_view name) {
   static constexpr std::string_view blocks[] = {
-      "address", "article", "aside",  "blockquote", "body",   "caption", "center", "dd",
-      "div",     "dl",      "dt",     "fieldset",   "figure", "footer",  "form",   "h1",
-      "h2",      "h3",      "h4",     "h5",         "h6",     "header",  "hr",     "li",
-      "main",    "nav",     "ol",     "p",          "section", "table",  "tr",     "ul"};
+      "address", "article", "aside", "blockquote", "body",    "caption", "center", "dd",
+      "div",     "dl",      "dt",    "fieldset",   "figure",  "footer",  "form",   "h1",
+      "h2",      "h3",      "h4",    "h5",         "h6",      "header",  "hr",     "li",
+      "main",    "nav",     "ol",    "p",          "section", "table",   "tr",     "ul"};
   return std::find(std::begin(blocks), std::end(blocks), name) != std::end(blocks);
 }
 
 // Where the element whose start tag ends at from is closed ("</name" ... ">"); npos when never.
 size_t ElementEnd(std::string_view html, size_t from, std::string_view name) {
   const std::string closing = "</" + std::string(name);
-  for (size_t at = html.find("</", from); at != std::string_view::npos; at = html.find("</", at + 2)) {
+  for (size_t at = html.find("</", from); at != std::string_view::npos;
+       at = html.find("</", at + 2)) {
     if (!StartsWithText(html.substr(at), closing)) continue;
     size_t close = html.find('>', at);
     return close == std::string_view::npos ? html.size() : close + 1;
@@ -208,9 +200,10 @@ std::string HtmlToText(std::string_view html) {
         const std::string name = LowerCaseAscii(html.substr(nameStart, nameEnd - nameStart));
         i = end;
         if (declaration) continue;
-        if (!closing && (name == "head" || name == "style" || name == "script" ||
-                         name == "title" || name == "noscript")) {
-          // What a page holds for the browser, not for the reader.
+        if (!closing &&
+            (name == "style" || name == "script" || name == "title" || name == "noscript")) {
+          // What a page holds for the browser, not for the reader. (Text in the head shows, as
+          // a browser shows it.)
           size_t skip = ElementEnd(html, end, name);
           if (skip != std::string_view::npos) i = skip;
           continue;
@@ -220,6 +213,9 @@ std::string HtmlToText(std::string_view html) {
         } else if (name == "pre") {
           pre = !closing;
           out.BlockBreak();
+          // A line end right after the start tag is no line of the text.
+          if (pre && i < html.size() && html[i] == '\n') ++i;
+          if (pre && i + 1 < html.size() && html[i] == '\r' && html[i + 1] == '\n') i += 2;
         } else if (name == "td" || name == "th") {
           out.Space();
         } else if (IsBlockTag(name)) {

@@ -5,7 +5,7 @@
 
 namespace pellora {
 
-// The text of an HTML document (in the code page) as a reader sees it: tags, comments, the head,
+// The text of an HTML document (in the code page) as a reader sees it: tags, comments, the title,
 // styles and scripts left out; character references decoded into the code page (a character it
 // lacks becomes "?"); blanks and line ends collapsed as a browser does, except in "<pre>"; a line
 // break where a block ends (paragraph, division, list item, table row, heading) and at "<br>";

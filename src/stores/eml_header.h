@@ -30,11 +30,11 @@ struct TEMLHeader {
 // Texts equal to the row before's take its storage: lists repeat their senders, return paths
 // and types from message to message, and a big store lists hundreds of thousands of rows.
 inline void ShareRepeatedTexts(TEMLHeader& header, const TEMLHeader& before) {
-  for (auto field : {&TEMLHeader::DateText, &TEMLHeader::From, &TEMLHeader::Sender,
-                     &TEMLHeader::ReplyTo, &TEMLHeader::ReturnPath, &TEMLHeader::To,
-                     &TEMLHeader::Cc, &TEMLHeader::Subject, &TEMLHeader::ContentTransferEncoding,
-                     &TEMLHeader::MessageID, &TEMLHeader::ContentType, &TEMLHeader::ContentDisposition,
-                     &TEMLHeader::DocumentID})
+  for (auto field :
+       {&TEMLHeader::DateText, &TEMLHeader::From, &TEMLHeader::Sender, &TEMLHeader::ReplyTo,
+        &TEMLHeader::ReturnPath, &TEMLHeader::To, &TEMLHeader::Cc, &TEMLHeader::Subject,
+        &TEMLHeader::ContentTransferEncoding, &TEMLHeader::MessageID, &TEMLHeader::ContentType,
+        &TEMLHeader::ContentDisposition, &TEMLHeader::DocumentID})
     (header.*field).ShareIfEqual(before.*field);
 }
 

@@ -47,10 +47,10 @@ constexpr std::string_view FieldNames[THeaderScanner::FieldCount] = {"FROM:",
 
 constexpr uint32_t AllFields = (1u << THeaderScanner::FieldCount) - 1;
 
-// Candidate fields by the upper-cased first character of a line, so that one look at a line
-// decides which names can match it.
 constexpr int MaxSameFirstChar = 4; // "CC:" and three "CONTENT-" names
 
+// Candidate fields by the upper-cased first character of a line, so that one look at a line
+// decides which names can match it.
 struct TFirstCharTable {
   int8_t fields[256][MaxSameFirstChar];
   constexpr TFirstCharTable() : fields{} {

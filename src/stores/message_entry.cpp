@@ -6,7 +6,8 @@ namespace pellora {
 
 const TSharedText& EntryFromText(const TMessageEntry& entry) {
   // A message's Sender field names whoever sent it for the author: a list, a secretary.
-  if (entry.Kind != ekDatabase) return entry.Header.From.empty() ? entry.Header.Sender : entry.Header.From;
+  if (entry.Kind != ekDatabase)
+    return entry.Header.From.empty() ? entry.Header.Sender : entry.Header.From;
   return entry.Header.Sender.empty() ? entry.Header.From : entry.Header.Sender;
 }
 

@@ -72,8 +72,9 @@ TEST(Cli, MessageAsJson) {
 // A message without a text body gives the text its HTML shows, and says so.
 TEST(Cli, MessageWithoutTextGivesItsHtmlsText) {
   pellora::test::TTempDir dir;
-  TRun run = Cli({"message", dir.Write("h.eml", "Content-Type: text/html\r\n\r\n"
-                                                "<p>Hi &amp; <a href=\"x\">bye</a></p><p>two</p>\r\n")});
+  TRun run =
+      Cli({"message", dir.Write("h.eml", "Content-Type: text/html\r\n\r\n"
+                                         "<p>Hi &amp; <a href=\"x\">bye</a></p><p>two</p>\r\n")});
   ASSERT_EQ(run.code, 0);
   auto json = nlohmann::json::parse(run.out);
   EXPECT_EQ(json["text"], "Hi & bye\ntwo");
@@ -108,7 +109,8 @@ TEST(Cli, ListTextFilterAndAddresses) {
   EXPECT_EQ(text.out, pellora::ReadWholeFile(files[0]));
   TRun lines = Cli({"text", "--lines", samples + "/Inbox", "1"});
   ASSERT_EQ(lines.code, 0);
-  EXPECT_EQ(lines.out.rfind("From - Wed Jan 04 16:30:01 2023\r\nX-Mozilla-Status: 0001\r\n", 0), 0u);
+  EXPECT_EQ(lines.out.rfind("From - Wed Jan 04 16:30:01 2023\r\nX-Mozilla-Status: 0001\r\n", 0),
+            0u);
 
   TRun filter = Cli({"filter", samples + "/Messages", "3", "friday"});
   EXPECT_EQ(filter.code, 0);

@@ -273,7 +273,7 @@ TEST(MessageExport, MailboxLinesEndWithLfWhereverBlocksSplit) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"a\r\nb\r\n", "a\nb\n"}, {"a\nb", "a\nb"},   {"a\rb\r", "a\rb\r"},
+      {"a\r\nb\r\n", "a\nb\n"}, {"a\nb", "a\nb"},     {"a\rb\r", "a\rb\r"},
       {"\r\r\n\r", "\r\n\r"},   {"\r\n\r\n", "\n\n"}, {"", ""},
   };
   for (const auto& c : cases) {

@@ -60,7 +60,8 @@ TEST(CollectAddresses, SendersAndRecipients) {
       {"bare address", {Entry("ann@x")}, {"ANN@X = "}},
       // A database row's sender item is its sender text followed by From: N alone becomes the
       // address.
-      {"database name with sender", {Entry("Ann Lee", "ann@x", "", "", ekDatabase)},
+      {"database name with sender",
+       {Entry("Ann Lee", "ann@x", "", "", ekDatabase)},
        {"ANN LEE = ANN@X"}},
       {"database sender before a bracketed from",
        {Entry("Ann <ann@x>", "s@y", "", "", ekDatabase)},

@@ -15,10 +15,11 @@ TEST(HtmlToText, WhatAReaderSees) {
     std::string text;
   } cases[] = {
       {"tags go, text stays", "<html><body><p>Hello <b>Bob</b>,</p></body></html>", "Hello Bob,"},
-      {"head, styles, scripts and comments go",
+      {"title, styles, scripts and comments go",
        "<head><title>T</title><style>p{color:red}</style></head><script>x<1</script>"
        "<!-- <p>hidden</p> --><p>shown</p><noscript>n</noscript>",
        "shown"},
+      {"text in the head shows, as in a browser", "<html><head>in head</head></html>", "in head"},
       {"a style outside the head goes too", "<p>a</p><STYLE type=\"text/css\">.c{}</STYLE><p>b</p>",
        "a\r\nb"},
       {"blanks collapse as in a browser", "  one \r\n\t two  ", "one two"},
@@ -34,7 +35,7 @@ TEST(HtmlToText, WhatAReaderSees) {
       {"unknown references stay", "a & b &nosuch; &#xZZ; &", "a & b &nosuch; &#xZZ; &"},
       {"a character the code page lacks", "&#x4E2D;", "?"},
       {"a no-break space is a blank that stays", "a&nbsp;&nbsp;b", "a  b"},
-      {"preformatted text keeps its lines", "<pre>  a\n\n  b</pre>c", "  a\r\n\r\n  b\r\nc"},
+      {"preformatted text keeps its lines", "<pre>\r\n  a\n\n  b</pre>c", "  a\r\n\r\n  b\r\nc"},
       {"a lone < is text", "1 < 2 <3", "1 < 2 <3"},
       {"a tag cut short ends the text", "a<p class=\"x", "a"},
       {"declarations go", "<!DOCTYPE html><?xml version=\"1.0\"?>x", "x"},

@@ -65,8 +65,7 @@ TEST(MailMessage, AddressFields) {
       {"<only@example.com>", "", "only@example.com"},
       {"", "", ""},
       // A ";" in a quoted name or a comment is no separator.
-      {"\"Ann (lists; read only)\" <ann@example.com>", "Ann (lists; read only)",
-       "ann@example.com"},
+      {"\"Ann (lists; read only)\" <ann@example.com>", "Ann (lists; read only)", "ann@example.com"},
       {"ann@example.com (Ann; lists)", "Ann; lists", "ann@example.com"},
       // Encoded words are no part of an address (RFC 2047 section 5): shown as written.
       {"=?utf-8?Q?caf=C3=A9?=@example.com", "", "=?utf-8?Q?caf=C3=A9?=@example.com"},
@@ -510,7 +509,8 @@ TEST(MailMessage, HtmlViewDocument) {
       {"text after the html shown after the page",
        "Content-Type: multipart/mixed; boundary=M\n\n--M\nContent-Type: text/html\n\n<p>h</p>\n"
        "--M\nContent-Type: text/plain\n\n<footer>\n--M--\n",
-       "<p>h</p><pre style=\"white-space: pre-wrap; overflow-wrap: anywhere\">&lt;footer&gt;</pre>"},
+       "<p>h</p><pre style=\"white-space: pre-wrap; overflow-wrap: "
+       "anywhere\">&lt;footer&gt;</pre>"},
   };
   for (const auto& c : cases) {
     TMailMessage m;
@@ -531,7 +531,8 @@ TEST(MailMessage, PlainTextOfAnHtmlOnlyMessage) {
   EXPECT_EQ(m.AppendedParts().Count(), 1);
   EXPECT_EQ(m.Attachments().Count(), 0);
   EXPECT_EQ(m.PlainViewText(), "Hi & bye\r\ntwo\r\n____\r\nList footer");
-  EXPECT_EQ(m.PlainViewLines(), (std::vector<std::string>{"Hi & bye", "two", "____", "List footer"}));
+  EXPECT_EQ(m.PlainViewLines(),
+            (std::vector<std::string>{"Hi & bye", "two", "____", "List footer"}));
 
   Parse(m, "Subject: t\n\ntext\n");
   EXPECT_FALSE(m.PlainFromHtml());
