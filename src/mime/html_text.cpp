@@ -5,6 +5,7 @@
 #include "platform/unicode.h"
 
 #include <algorithm>
+#include <set>
 
 namespace pellora {
 namespace {
@@ -62,8 +63,9 @@ std::string CodePointText(char32_t c) {
 // The character reference at html[at] ("&..."): its text and where it ends; false when it is
 // none, and the "&" is text.
 bool ReadReference(std::string_view html, size_t at, std::string& text, size_t& end) {
-  size_t semi = html.find(';', at + 1);
-  if (semi == std::string_view::npos || semi - at > 32) return false;
+  // Looked for nearby only: a text of many "&" stays linear.
+  size_t semi = html.substr(0, at + 33).find(';', at + 1);
+  if (semi == std::string_view::npos) return false;
   std::string_view name = html.substr(at + 1, semi - at - 1);
   char32_t code = 0;
   if (name.size() >= 2 && name[0] == '#') {
@@ -165,6 +167,7 @@ private:
 
 std::string HtmlToText(std::string_view html) {
   TTextOut out;
+  std::set<std::string> unclosed; // elements with no end tag after the last one looked for
   bool pre = false;
   std::string reference;
   size_t i = 0;
@@ -203,9 +206,14 @@ std::string HtmlToText(std::string_view html) {
         if (!closing &&
             (name == "style" || name == "script" || name == "title" || name == "noscript")) {
           // What a page holds for the browser, not for the reader. (Text in the head shows, as
-          // a browser shows it.)
-          size_t skip = ElementEnd(html, end, name);
-          if (skip != std::string_view::npos) i = skip;
+          // a browser shows it.) An element never closed is looked for once.
+          if (unclosed.count(name) == 0) {
+            size_t skip = ElementEnd(html, end, name);
+            if (skip != std::string_view::npos)
+              i = skip;
+            else
+              unclosed.insert(name);
+          }
           continue;
         }
         if (name == "br") {

@@ -38,6 +38,7 @@ TEST(HtmlToText, WhatAReaderSees) {
       {"preformatted text keeps its lines", "<pre>\r\n  a\n\n  b</pre>c", "  a\r\n\r\n  b\r\nc"},
       {"a lone < is text", "1 < 2 <3", "1 < 2 <3"},
       {"a tag cut short ends the text", "a<p class=\"x", "a"},
+      {"a style never closed hides nothing", "a<style>b<p>c", "ab\r\nc"},
       {"declarations go", "<!DOCTYPE html><?xml version=\"1.0\"?>x", "x"},
   };
   for (const auto& c : cases)
