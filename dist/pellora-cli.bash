@@ -35,7 +35,8 @@ _pellora_cli() {
 
   local options=
   case $command in
-  addresses | filter | text) options="--kind" ;;
+  addresses | filter) options="--kind" ;;
+  text) options="--kind --lines" ;;
   list) options="--kind --json" ;;
   export) options="--kind --eml --mbox --attachments --index --filter --overwrite" ;;
   stores) options="--profile --json" ;;

@@ -63,7 +63,9 @@ int RunMessage(const TArgs& args) {
                         {"date", Date(hop.Date)}});
   }
   out["received"] = received;
-  out["text"] = Lines(m.TextPart(), m.TextLines());
+  // A message without a text body gives the text its HTML shows.
+  out["text"] = Lines(m.PlainFromHtml() ? m.HtmlPart() : m.TextPart(), m.PlainViewLines());
+  out["text_from_html"] = m.PlainFromHtml();
   out["html"] = Lines(m.HtmlPart(), m.HtmlLines());
   TJson attachments = TJson::array();
   for (TMailPart* part : m.Attachments()) {

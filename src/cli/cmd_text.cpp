@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "export/message_export.h"
 #include "platform/ascii.h"
 #include "stores/mailbox.h"
 
@@ -8,7 +9,9 @@
 namespace pellora::cli {
 namespace {
 
-int RunText(const TArgs& args) {
+int RunText(const TArgs& input) {
+  TArgs args = input;
+  const bool lines = TakeFlag(args, "--lines");
   const TArgs positionals = Positionals(args);
   int32_t index = -1;
   if (positionals.size() == 2 && (!TryParseInt32(positionals[1], index) || index < 0))
@@ -17,15 +20,23 @@ int RunText(const TArgs& args) {
   const TArgs rest = LoadStoreArgs(args, 2, "text needs a path and an index", box);
   const TMessageEntry* entry = box.FindEntry(index);
   if (!entry) throw EPelloraError("There is no message with index " + rest[1] + ".");
-  std::string text = box.GetEntryText(*entry);
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  // The bytes as the store holds them (what export --eml writes), or the lines the viewer reads.
+  if (lines) {
+    std::string text = box.GetEntryText(*entry);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  } else {
+    TRawTextReader(box).Read(
+        *entry, [](std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); });
+  }
   return 0;
 }
 
-const TCliCommand
-    textCommand("text",
-                "text [--kind K] PATH INDEX   the raw text of the message whose Index is INDEX",
-                RunText);
+const TCliCommand textCommand(
+    "text",
+    "text [--kind K] [--lines] PATH INDEX   the message whose Index is INDEX as the store holds "
+    "it (--lines: its lines as the viewer reads them, a mailbox file's separator line first, "
+    "each ending CR LF)",
+    RunText);
 
 } // namespace
 } // namespace pellora::cli

@@ -235,6 +235,33 @@ void TMboxrdQuoter::Finish() {
   FLineStart = true;
 }
 
+void TCrLfToLf::Feed(std::string_view bytes) {
+  if (bytes.empty()) return;
+  FBuffer.clear();
+  if (FHeldCr && bytes.front() != '\n') FBuffer += '\r';
+  FHeldCr = false;
+  for (size_t from = 0;;) {
+    const size_t cr = bytes.find('\r', from);
+    if (cr == std::string_view::npos) {
+      FBuffer.append(bytes.substr(from));
+      break;
+    }
+    FBuffer.append(bytes.substr(from, cr - from));
+    if (cr + 1 == bytes.size()) {
+      FHeldCr = true;
+      break;
+    }
+    if (bytes[cr + 1] != '\n') FBuffer += '\r';
+    from = cr + 1;
+  }
+  if (!FBuffer.empty()) FOut(FBuffer);
+}
+
+void TCrLfToLf::Finish() {
+  if (FHeldCr) FOut("\r");
+  FHeldCr = false;
+}
+
 // --- Names --------------------------------------------------------------------------------
 
 std::string MboxSeparatorLine(const TEMLHeader& header) {
@@ -412,7 +439,9 @@ public:
       try {
         writer.Write(MboxSeparatorLine(entry.Header));
         writer.Write("\n");
-        FReader.Read(entry, [&](std::string_view bytes) { quoter.Feed(bytes); });
+        TCrLfToLf lines([&](std::string_view bytes) { quoter.Feed(bytes); });
+        FReader.Read(entry, [&](std::string_view bytes) { lines.Feed(bytes); });
+        lines.Finish();
         quoter.Finish();
         if (quoter.LastByte() != '\n') writer.Write("\n");
         writer.Write("\n"); // the empty line before the next separator

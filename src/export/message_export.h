@@ -61,6 +61,21 @@ private:
   char FLast = 0;
 };
 
+// Passes bytes on with every CR LF made LF, as a mailbox file on this system has its lines (RFC
+// 4155); a CR that ends a block waits for the next. Other CRs pass unchanged.
+class TCrLfToLf {
+public:
+  explicit TCrLfToLf(TByteSink out) : FOut(std::move(out)) {}
+  void Feed(std::string_view bytes);
+  // Passes on a CR still held back.
+  void Finish();
+
+private:
+  TByteSink FOut;
+  std::string FBuffer;
+  bool FHeldCr = false;
+};
+
 // "From sender Www Mmm dd hh:mm:ss yyyy": the envelope line of a row in an exported mailbox file.
 std::string MboxSeparatorLine(const TEMLHeader& header);
 // "YYYY-MM-DD HHMM - Subject.eml" (UTF-8), cleaned for the file system and cut to a safe length;

@@ -2,7 +2,7 @@
 
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
-#include "mime/mail_message.h"
+#include "mime/address_list.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/collation.h"
@@ -27,8 +27,12 @@ bool IsAddress(std::string_view text) {
 class TCollector {
 public:
   void AddEntry(const TMessageEntry& entry) {
-    AddField(entry.Header.From);
-    AddField(entry.Header.Sender);
+    // A database row keeps the From name and, as its sender text, the From address; a message's
+    // own Sender field is not its author and counts only where the message has no From.
+    if (entry.Kind != ekDatabase)
+      AddField(EntryFromText(entry));
+    else if (!AddField(entry.Header.From))
+      Add(entry.Header.Sender, entry.Header.From);
     AddField(entry.Header.To);
     AddField(entry.Header.Cc);
   }
@@ -78,22 +82,14 @@ private:
     std::vector<TSpelling> spellings;
   };
 
-  // Outlook's lists and a database's recipients separate by ";": each part is parsed alone.
-  void AddField(std::string_view value) {
-    size_t start = 0;
-    while (start < value.size()) {
-      size_t semi = value.find(';', start);
-      if (semi == std::string_view::npos) semi = value.size();
-      FNames.clear();
-      FAddresses.clear();
-      if (!TrimBlanks(value.substr(start, semi - start)).empty())
-        ParseRecipientValue(value.substr(start, semi - start), FNames, FAddresses);
-      for (size_t i = 0; i < FAddresses.size(); ++i) Add(FAddresses[i], FNames[i]);
-      start = semi + 1;
-    }
+  // Whether the value held an address.
+  bool AddField(std::string_view value) {
+    bool any = false;
+    for (const TMailAddress& mailbox : ParseAddressList(value)) any |= Add(mailbox.Address, mailbox.Name);
+    return any;
   }
 
-  void Add(std::string_view address, std::string_view name) {
+  bool Add(std::string_view address, std::string_view name) {
     address = TrimControls(address);
     name = TrimControls(name);
     // A database writes a recipient as its name, a blank and its address.
@@ -102,7 +98,7 @@ private:
       name = TrimControls(address.substr(0, blank));
       address = address.substr(blank + 1);
     }
-    if (!IsAddress(address)) return;
+    if (!IsAddress(address)) return false;
     std::string key = AddressKey(address, name);
     auto [it, added] = FIndex.try_emplace(key, FGroups.size());
     if (added) FGroups.push_back({std::move(key), {}});
@@ -113,12 +109,12 @@ private:
     if (same == spellings.end())
       same = spellings.insert(spellings.end(), {std::string(address), std::string(name), 0});
     ++same->count;
+    return true;
   }
 
   std::vector<TGroup> FGroups; // in order found
   std::unordered_map<std::string, size_t> FIndex;
   std::vector<std::string> FKeys;
-  std::vector<std::string> FNames, FAddresses;
 };
 
 // A CSV field: quoted when it holds a comma, a quote or a line break, its quotes doubled.

@@ -127,7 +127,7 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
       if (e.Header.Priority == 5) return FWindow->ImageList(2);
       return {};
     case lcAttachment:
-      return flags & mfAttachment ? FWindow->ImageList(0) : QVariant();
+      return FWindow->FMailbox.HasAttachment(e) ? FWindow->ImageList(0) : QVariant();
     case lcFlag:
       return flags & mfFlagged ? FWindow->ImageList(3) : QVariant();
     case lcFrom:
@@ -756,13 +756,14 @@ void Tmdi_pl_Viewer::cmMessageView() {
   std::string caption, source;
   if (entry.Kind == ekDatabase && FMailbox.Reader()) {
     std::string store = FMailbox.Reader()->GetStoreName();
-    caption = FormatText("%s: %d", {store, entry.Index});
+    caption = FormatText("%s: %d", {store, entry.Index + 1LL}); // the row's "#"
     source = FormatText("%s: %s: 0x", {Utf8ToAnsi(FMailbox.Reader()->FileName()), store});
     char hex[32];
     std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(entry.StartLine));
     source += hex;
   } else {
-    caption = FormatText("%s: %d", {Utf8ToAnsi(NameWithoutExtension(entry.Path.str())), entry.Index});
+    caption = FormatText("%s: %d",
+                         {Utf8ToAnsi(NameWithoutExtension(entry.Path.str())), entry.Index + 1LL});
     source = Utf8ToAnsi(entry.Path);
     if (entry.Kind == ekMailbox) {
       char hex[32];

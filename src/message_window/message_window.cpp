@@ -182,8 +182,11 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
       [this](bool expanded) { RouteButton->setChecked(expanded); });
   FFormStorage->AddInteger(
       "List.Height", [this] { return ListHeight(); }, [this](int height) { SetListHeight(height); });
+  // A page the window chose for its message is no choice of the reader's: the one before stays.
+  connect(pcBody, &QTabWidget::currentChanged, this, [this] { FStoredBodyPage = -1; });
   FFormStorage->AddInteger(
-      "pcBody.ActivePageIndex", [this] { return pcBody->currentIndex(); },
+      "pcBody.ActivePageIndex",
+      [this] { return FStoredBodyPage >= 0 ? FStoredBodyPage : pcBody->currentIndex(); },
       [this](int index) {
         if (index >= 0 && index < pcBody->count()) pcBody->setCurrentIndex(index);
       });
@@ -499,9 +502,16 @@ void Tmdi_pl_Msg::DisplayMessage() {
   SetListHeight(FListHeight);
   FillAttachments();
   ShowBodies();
+  // A message without a text body opens on its HTML page.
+  if (FMessage.PlainFromHtml() && pcBody->currentWidget() != tsHTML) {
+    const int stored = pcBody->currentIndex();
+    pcBody->setCurrentWidget(tsHTML);
+    FStoredBodyPage = stored;
+  }
   // The stored text declares no charset as a whole: each line is shown as it reads best.
   QString text = AnsiToQString(UndeclaredToAnsi(FMessage.SourceText()));
   text.replace("\r\n", "\n");
+  text.replace(QChar(0), QChar(QChar::ReplacementCharacter)); // shown, not taken as an end
   SynMemo->setPlainText(text);
   FillHops();
 }

@@ -144,6 +144,7 @@ private:
   QObject* sd = nullptr; // the save dialog's settings
   TQtFormStorage* FFormStorage = nullptr;
   int FListHeight = 78;
+  int FStoredBodyPage = -1; // the body page to store while the window shows another of its choice
 
   TMailMessage FMessage;
   std::string FRawText;

@@ -131,12 +131,26 @@ void QPDecodeAppend(std::string_view text, std::string& out) {
       p = stop;
       continue;
     }
-    if (end - p < 3) break; // a cut escape at the end is dropped
     // Lower-case digits too: mailers write them, and dropping them loses letters.
-    int hi = HexDigitValue(p[1]), lo = HexDigitValue(p[2]);
-    if (hi >= 0 && lo >= 0) out += static_cast<char>(hi * 16 + lo);
-    // a soft line break and a malformed escape are both dropped whole
-    p += 3;
+    int hi = end - p >= 3 ? HexDigitValue(p[1]) : -1, lo = hi >= 0 ? HexDigitValue(p[2]) : -1;
+    if (hi >= 0 && lo >= 0) {
+      out += static_cast<char>(hi * 16 + lo);
+      p += 3;
+      continue;
+    }
+    // A soft line break: "=", blanks a writer left, the line end (or the text's end).
+    const char* q = p + 1;
+    while (q < end && (*q == ' ' || *q == '\t'))
+      ++q;
+    if (q == end || *q == '\r' || *q == '\n') {
+      if (q < end && *q == '\r') ++q;
+      if (q < end && *q == '\n') ++q;
+      p = q;
+      continue;
+    }
+    // Any other "=" stands for itself (RFC 2045 section 6.7, note 1): "charset="us-ascii"".
+    out += '=';
+    ++p;
   }
 }
 
@@ -769,55 +783,10 @@ std::string HtmlMetaCharset(std::string_view html) {
 // --- Dates --------------------------------------------------------------------------------
 
 TDateTime ParseMailDate(std::string_view text) {
-  text = TrimControls(text);
-  if (text.empty()) return 0;
-
-  std::string fields[8];
-  int counter = IsDigit(text[0]) ? 1 : 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == ' ') {
-      // A run of spaces is one separator, as in "Fri,  1 Mar 2002".
-      if (i > 0 && text[i - 1] == ' ') continue;
-      counter = counter + 1 == 6 ? 7 : std::min(counter + 1, 8);
-    } else if (c == '/' || c == ':') {
-      counter = std::min(counter + 1, 8);
-    } else if (counter >= 1 && counter <= 7) {
-      fields[counter] += c;
-    }
-  }
-
-  const std::string& monthField = fields[2];
-  if (monthField.empty()) return 0;
-  int month = 0;
-  if (IsDigit(monthField[0])) {
-    month = ParseInt32Or(monthField, 0);
-  } else {
-    size_t pos = FindText("Jan,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec,", monthField);
-    if (pos == std::string_view::npos) return 0;
-    month = static_cast<int>(pos / 4) + 1;
-  }
-  if (month == 0) return 0;
-
-  int day = ParseInt32Or(fields[1], 0);
-  int year = ParseInt32Or(fields[3], 0);
-  int hour = ParseInt32Or(fields[4], 0);
-  int minute = ParseInt32Or(fields[5], 0);
-  int second = ParseInt32Or(fields[6], 0);
-  if (year < 50)
-    year += 2000;
-  else if (year < 100)
-    year += 1900;
-
-  int zoneMinutes; // east positive
-  if (!MailZoneMinutes(TrimBlanks(fields[7]), zoneMinutes)) return 0;
-
-  TDateTime date;
-  if (!TryEncodeDate(year, month, day, date)) return 0;
-  int64_t seconds = (static_cast<int64_t>(date) - static_cast<int64_t>(UnixDateDelta)) * 86400 +
-                    static_cast<int64_t>(hour) * 3600 + static_cast<int64_t>(minute) * 60 + second -
-                    static_cast<int64_t>(zoneMinutes) * 60;
-  return UtcToLocal(UnixToDateTime(seconds));
+  return MailDateToLocal(text, [](std::string_view name) {
+    size_t pos = FindText("Jan,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec,", name);
+    return pos == std::string_view::npos ? 0 : static_cast<int>(pos / 4) + 1;
+  });
 }
 
 std::string NewBoundary() {

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/date_time.h"
+
 #include <string_view>
 
 namespace pellora {
@@ -7,5 +9,13 @@ namespace pellora {
 // ("GMT", "EST", ...) or five characters, a sign and HHMM (a sign other than "-" counts as "+").
 // Any other text is no zone (offset 0, true); false only for a numeric zone out of range.
 bool MailZoneMinutes(std::string_view zone, int& minutes);
+
+// The month (1-12) a month name stands for; 0 when it names none.
+using TMonthOfName = int (*)(std::string_view name);
+
+// A mail date ("Tue, 12 Jan 2010 10:00:00 +0100", "12/01/99 08:30") as local time, 0 when the
+// text is no date: the one reading of both date parsers, which differ only in the month names
+// they know.
+TDateTime MailDateToLocal(std::string_view text, TMonthOfName monthOfName);
 
 } // namespace pellora

@@ -1,6 +1,8 @@
 #include "mime/mail_message.h"
 
+#include "mime/address_list.h"
 #include "mime/codecs.h"
+#include "mime/html_text.h"
 #include "platform/ascii.h"
 #include "platform/charset.h"
 #include "platform/codepage.h"
@@ -12,56 +14,6 @@ namespace pellora {
 
 // --- Recipients ---------------------------------------------------------------------------
 
-void ParseRecipientValue(std::string_view value, std::vector<std::string>& names,
-                         std::vector<std::string>& addresses) {
-  std::string pending, address;
-  bool collectingName = true;
-  char closing = 0; // the character that leaves quoted mode, 0 outside
-  auto endRecipient = [&] {
-    if (!address.empty()) {
-      names.push_back(DecodeHeaderWords(TrimBlanks(pending)));
-      addresses.push_back(UndeclaredToAnsi(TrimBlanks(address)));
-    } else {
-      names.emplace_back();
-      addresses.push_back(UndeclaredToAnsi(TrimBlanks(pending)));
-    }
-    pending.clear();
-    address.clear();
-    collectingName = true;
-  };
-  for (char c : value) {
-    if (closing == 0 && (c == '"' || c == '(')) {
-      if (collectingName && !pending.empty() && address.empty()) {
-        address.assign(TrimBlanks(pending));
-        pending.clear();
-      }
-      closing = c == '"' ? '"' : ')';
-      continue;
-    }
-    if (closing != 0) {
-      if (c == closing) {
-        closing = 0;
-        continue;
-      }
-      if (!address.empty()) collectingName = true;
-      if (collectingName) pending += c;
-      continue;
-    }
-    if (c == ',') {
-      endRecipient();
-    } else if (c == '<') {
-      collectingName = false;
-    } else if (c == '>') {
-      collectingName = true;
-    } else if (collectingName) {
-      pending += c;
-    } else if (c != ' ') {
-      address += c;
-    }
-  }
-  if (!value.empty()) endRecipient();
-}
-
 TMailRecipients::TMailRecipients(const TMailMessage* message, std::string fieldName)
     : FMessage(message), FFieldName(std::move(fieldName)) {}
 
@@ -70,8 +22,13 @@ void TMailRecipients::Refresh() const {
   FNames.clear();
   FAddresses.clear();
   const std::string prefix = FFieldName + ":";
-  for (const auto& line : FMessage->HeaderLines())
-    if (StartsWithText(line, prefix)) ParseRecipientValue(FieldValueOf(line), FNames, FAddresses);
+  for (const auto& line : FMessage->HeaderLines()) {
+    if (!StartsWithText(line, prefix)) continue;
+    for (TMailAddress& item : ParseAddressList(std::string_view(line).substr(prefix.size()))) {
+      FNames.push_back(std::move(item.Name));
+      FAddresses.push_back(std::move(item.Address));
+    }
+  }
   FVersion = FMessage->HeaderVersion();
 }
 
@@ -172,8 +129,12 @@ void TMailMessage::ClearDerived() {
   FContentIds.clear();
   FContentIdsKnown = false;
   FAttachments.Clear();
+  FAppendedParts.Clear();
   FTextBody.Clear();
+  FAppendedFrom = 0;
   FHtmlBody.Clear();
+  FHtmlShownText.Clear();
+  FHtmlShownTextMade = false;
   FTextPart = FHtmlPart = FMixedPart = FRelatedPart = FAlternativePart = nullptr;
 }
 
@@ -199,41 +160,16 @@ void TMailMessage::AdoptText(std::string& text) {
 
 void TMailMessage::ParseAddressField(std::string_view fieldName, std::string& name,
                                      std::string& address) const {
-  const std::string value = DecodeHeaderWords(TrimBlanks(FieldValue(fieldName)));
-  enum { Undecided, InName, InAddress } state = Undecided;
-  std::string pending;
   name.clear();
   address.clear();
-  char closing = 0;
-  auto target = [&]() -> std::string& {
-    return state == InName ? name : state == InAddress ? address : pending;
-  };
-  for (char c : value) {
-    if (closing != 0) {
-      if (c == closing) {
-        closing = 0;
-        state = InAddress;
-      } else {
-        target() += c;
-      }
-      continue;
-    }
-    if (c == '"' || c == '(') {
-      if (state == Undecided) address = pending;
-      state = InName;
-      closing = c == '"' ? '"' : ')';
-    } else if (c == '<') {
-      if (state == Undecided) name = pending;
-      state = InAddress;
-    } else if (c == '>') {
-      state = InName;
-    } else {
-      target() += c;
-    }
-  }
-  if (state == Undecided) address = pending;
-  name = std::string(TrimBlanks(name));
-  address = std::string(TrimBlanks(address));
+  const int i = FindField(fieldName);
+  if (i < 0) return;
+  // The whole value: a ";" in a display name or a group's is no parameter separator.
+  std::string_view line = HeaderLines()[static_cast<size_t>(i)];
+  std::vector<TMailAddress> list = ParseAddressList(line.substr(fieldName.size() + 1));
+  if (list.empty()) return;
+  name = std::move(list[0].Name);
+  address = std::move(list[0].Address);
 }
 
 std::string TMailMessage::FromName() const {
@@ -307,10 +243,11 @@ void FillText(const TMailPart& part, std::string_view type, std::string& text) {
   std::string_view bytes = part.DecodedBody();
   std::string charset = part.BodyCharset();
   if (charset.empty() && type == "text/html") charset = HtmlMetaCharset(bytes);
-  // Converted before the cut at a zero byte: UTF-16 text holds zero bytes.
+  // A zero byte left after the conversion (UTF-16 text holds many before) is a character like any
+  // other: shown as a blank, it cuts no text short.
   text.clear();
   AppendCharsetToAnsi(bytes, charset, text);
-  if (size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
+  std::replace(text.begin(), text.end(), '\0', ' ');
 }
 
 } // namespace
@@ -330,11 +267,13 @@ void TMailMessage::TBodyText::Clear() {
 }
 
 bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
-  if (FTextPart == nullptr && (type == "text/plain" || type == "text")) {
+  // Text appended after an HTML body stays where it is: no later text part takes its place.
+  if (FTextPart == nullptr && type == "text/plain" && FAppendedParts.Count() == 0) {
     part->DecodeBody();
     if (!part->DecodedBody().empty()) {
       FTextPart = part;
       FillText(*part, type, FTextBody.Text());
+      FAppendedFrom = FTextBody.Text().size();
       return true;
     }
   }
@@ -349,12 +288,38 @@ bool TMailMessage::TakeBody(TMailPart* part, std::string_view type) {
   return false;
 }
 
+void TMailMessage::AppendText(TMailPart* part) {
+  FAppendedParts.Add(part);
+  part->DecodeBody();
+  std::string text;
+  FillText(*part, "text/plain", text);
+  if (text.empty()) return;
+  std::string& body = FTextBody.Text();
+  if (!body.empty() && body.back() != '\n' && body.back() != '\r') body += "\r\n";
+  if (FAppendedParts.Count() == 1) FAppendedFrom = body.size();
+  body += text;
+}
+
 namespace {
 
-// Signed and report parts only wrap what they carry (the signature and the machine-readable
-// report are parts of their own): when bodies are looked for, their parts stand in their place.
-bool IsWrapperType(std::string_view type) {
-  return type == "multipart/signed" || type == "multipart/report";
+enum TContainer { ctNone, ctMixed, ctRelated, ctAlternative, ctWrapper };
+
+TContainer ContainerOf(std::string_view type) {
+  if (!type.starts_with("multipart/")) return ctNone;
+  if (type == "multipart/alternative") return ctAlternative;
+  if (type == "multipart/related") return ctRelated;
+  // Signed and report parts only wrap what they carry (the signature and the machine-readable
+  // report are parts of their own).
+  if (type == "multipart/signed" || type == "multipart/report") return ctWrapper;
+  // Digests, parallel parts and subtypes unknown here are read as mixed (RFC 2046 5.1.3-5.1.7).
+  return ctMixed;
+}
+
+// A text part that is part of what was sent: not an attachment, and without a file name.
+bool IsInlineText(const TMailPart& part) {
+  return !SameTextAscii(part.FieldValue("Content-Disposition"), "attachment") &&
+         part.FieldParam("Content-Disposition", "filename").empty() &&
+         part.FieldParam("Content-Type", "name").empty();
 }
 
 } // namespace
@@ -373,32 +338,42 @@ void TMailMessage::FindBodies() {
   while (!stack.empty()) {
     auto [part, parent] = stack.back();
     stack.pop_back();
-    const std::string type = part->MimeType();
-    TMailPart* subParent = IsWrapperType(type) ? parent : part;
+    const std::string type = part->EffectiveType();
+    const TContainer container = ContainerOf(type);
+    // A wrapper's parts, and those of a mixed part within the mixed part that holds the body (a
+    // signed message's usual shape), stand in its place.
+    const bool transparent =
+        container == ctWrapper ||
+        (container == ctMixed && FMixedPart != nullptr && parent == FMixedPart);
+    TMailPart* subParent = transparent ? parent : part;
     const TMailPartList& subs = part->SubParts();
     for (int i = subs.Count() - 1; i >= 0; --i)
       stack.push_back({subs[i], subParent});
 
-    if (FMixedPart == nullptr && type == "multipart/mixed") {
+    if (FMixedPart == nullptr && container == ctMixed) {
       FMixedPart = part;
       continue;
     }
-    if (FRelatedPart == nullptr && type == "multipart/related") {
+    if (FRelatedPart == nullptr && container == ctRelated) {
       FRelatedPart = part;
       continue;
     }
-    if (FAlternativePart == nullptr && type == "multipart/alternative") {
+    if (FAlternativePart == nullptr && container == ctAlternative) {
       FAlternativePart = part;
       continue;
     }
     const bool leaf = subs.Count() == 0;
-    const bool inMessagePlace = parent == nullptr;
     bool taken = false;
-    if (inMessagePlace && leaf && (type.rfind("text/", 0) == 0 || type == "text"))
-      taken = TakeBody(part, type);
-    if (!taken && inMessagePlace && leaf && type.empty()) taken = TakeBody(part, "text/plain");
-    if (!taken && FMixedPart != nullptr && parent == FMixedPart && FAlternativePart == nullptr)
-      taken = TakeBody(part, type);
+    if (parent == nullptr && leaf && type.starts_with("text/")) taken = TakeBody(part, type);
+    if (!taken && FMixedPart != nullptr && parent == FMixedPart) {
+      // A text part after the body (a list's footer) is more of what was sent.
+      if ((FTextPart || FHtmlPart) && leaf && type == "text/plain" && IsInlineText(*part)) {
+        AppendText(part);
+        taken = true;
+      } else if (FAlternativePart == nullptr) {
+        taken = TakeBody(part, type);
+      }
+    }
     if (!taken && FRelatedPart != nullptr && parent == FRelatedPart) taken = TakeBody(part, type);
     if (!taken && FAlternativePart != nullptr && parent == FAlternativePart)
       taken = TakeBody(part, type);
@@ -456,22 +431,16 @@ TMailPart* TMailMessage::ContentIdPart(std::string_view id) {
   return found == FContentIds.end() ? nullptr : found->second;
 }
 
-std::string TMailMessage::HtmlViewDocument() const {
-  std::string document;
-  if (FHtmlPart || !FTextPart) {
-    const std::vector<std::string>& lines = HtmlLines();
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (i) document += "\r\n";
-      document += lines[i];
-    }
-    return document;
-  }
-  // Text is no markup: "<" and "&" in it must show as written.
-  document = "<pre style=\"white-space: pre-wrap; overflow-wrap: anywhere\">";
-  const std::vector<std::string>& lines = TextLines();
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i) document += "\r\n";
-    for (char c : lines[i]) {
+namespace {
+
+// Text is no markup: "<" and "&" in it must show as written.
+void AppendTextAsHtml(std::string_view text, std::string& document) {
+  document += "<pre style=\"white-space: pre-wrap; overflow-wrap: anywhere\">";
+  bool first = true;
+  ForEachLine(text, [&](std::string_view line) {
+    if (!first) document += "\r\n";
+    first = false;
+    for (char c : line) {
       switch (c) {
       case '&':
         document += "&amp;";
@@ -486,8 +455,47 @@ std::string TMailMessage::HtmlViewDocument() const {
         document += c;
       }
     }
-  }
+  });
   document += "</pre>";
+}
+
+} // namespace
+
+const std::string& TMailMessage::PlainViewText() const {
+  if (!PlainFromHtml()) return FTextBody.Text();
+  if (!FHtmlShownTextMade) {
+    std::string& text = FHtmlShownText.Text();
+    text = HtmlToText(FHtmlBody.Text());
+    std::string_view appended = std::string_view(FTextBody.Text()).substr(FAppendedFrom);
+    if (!appended.empty()) {
+      if (!text.empty()) text += "\r\n";
+      text += appended;
+    }
+    FHtmlShownTextMade = true;
+  }
+  return FHtmlShownText.Text();
+}
+
+const std::vector<std::string>& TMailMessage::PlainViewLines() const {
+  if (!PlainFromHtml()) return TextLines();
+  PlainViewText();
+  return FHtmlShownText.Lines();
+}
+
+std::string TMailMessage::HtmlViewDocument() const {
+  std::string document;
+  if (FHtmlPart || !FTextPart) {
+    const std::vector<std::string>& lines = HtmlLines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (i) document += "\r\n";
+      document += lines[i];
+    }
+    // The parts appended to the text are shown after the page, as they are after the text.
+    std::string_view appended = std::string_view(FTextBody.Text()).substr(FAppendedFrom);
+    if (FHtmlPart && !appended.empty()) AppendTextAsHtml(appended, document);
+    return document;
+  }
+  AppendTextAsHtml(FTextBody.Text(), document);
   return document;
 }
 

@@ -41,9 +41,6 @@ private:
   mutable uint64_t FVersion = ~uint64_t{0};
 };
 
-// Appends the recipients of one field value (display names decoded).
-void ParseRecipientValue(std::string_view value, std::vector<std::string>& names,
-                         std::vector<std::string>& addresses);
 // One route hop from a whole "Received:" header line.
 TReceived ParseReceivedLine(std::string_view line);
 
@@ -81,17 +78,24 @@ public:
   void RebuildBody();
 
   const TMailPartList& Attachments() const { return FAttachments; }
-  // The text body in the code page, up to its first zero byte, with its line ends as written;
-  // TextLines are the pieces between those line ends (CR LF, CR or LF).
+  // Inline text parts that follow the body in a multipart/mixed part (a list's footer): part of
+  // what was sent, their text is appended to the text body's.
+  const TMailPartList& AppendedParts() const { return FAppendedParts; }
+  // The text body in the code page (a zero byte as a blank), with its line ends as written, and
+  // the appended parts' texts after it; TextLines are the pieces between those line ends (CR LF,
+  // CR or LF).
   const std::string& TextBodyText() const { return FTextBody.Text(); }
   const std::vector<std::string>& TextLines() const { return FTextBody.Lines(); }
   const std::vector<std::string>& HtmlLines() const { return FHtmlBody.Lines(); }
-  // The lines shown as plain text: the text body, or the HTML body's when there is no text body.
-  const std::vector<std::string>& PlainViewLines() const {
-    return FTextPart ? TextLines() : HtmlLines();
-  }
-  // The document the HTML tab renders: the HTML body, or the text body as preformatted text
-  // (escaped, line breaks kept, long lines wrapped) when there is no HTML body.
+  // Whether the text shown as plain text is the HTML body's: the message has no text body.
+  bool PlainFromHtml() const { return FTextPart == nullptr && FHtmlPart != nullptr; }
+  // The text shown as plain text: the text body, or the text that the HTML body shows (with the
+  // appended parts after it) when there is no text body.
+  const std::string& PlainViewText() const;
+  const std::vector<std::string>& PlainViewLines() const;
+  // The document the HTML tab renders: the HTML body (the appended parts after it), or the text
+  // body as preformatted text (escaped, line breaks kept, long lines wrapped) when there is no
+  // HTML body.
   std::string HtmlViewDocument() const;
   // The part whose Content-ID (without its angle brackets) is id, anywhere in the tree.
   TMailPart* ContentIdPart(std::string_view id);
@@ -122,6 +126,7 @@ private:
   bool PartsLeft() const { return FPartCount < FPartBudget; }
   void ClearDerived();
   bool TakeBody(TMailPart* part, std::string_view type);
+  void AppendText(TMailPart* part);
 
   // A body's text, split into lines only when they are asked for (a search needs the text).
   class TBodyText {
@@ -139,8 +144,12 @@ private:
 
   std::string FSourceText;
   TMailPartList FAttachments;
+  TMailPartList FAppendedParts;
   TBodyText FTextBody;
+  size_t FAppendedFrom = 0; // where the appended parts' text begins in FTextBody
   TBodyText FHtmlBody;
+  mutable TBodyText FHtmlShownText; // of PlainViewText, made when first asked for
+  mutable bool FHtmlShownTextMade = false;
   TMailPart* FTextPart = nullptr;
   TMailPart* FHtmlPart = nullptr;
   TMailPart* FMixedPart = nullptr;

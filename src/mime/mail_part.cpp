@@ -13,12 +13,6 @@
 namespace pellora {
 namespace {
 
-std::string_view UpToZero(std::string_view text) {
-  const void* zero = std::memchr(text.data(), '\0', text.size());
-  return zero ? text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()))
-              : text;
-}
-
 // Start of the first line at or after from (a line start) that begins with marker;
 // npos when there is none.
 size_t FindLineStartingWith(std::string_view body, size_t from, std::string_view marker) {
@@ -65,7 +59,6 @@ std::string_view TrimLine(std::string_view line) {
 } // namespace
 
 std::string NormalizeLineEnds(std::string_view text) {
-  text = UpToZero(text);
   std::string out;
   out.reserve(text.size() + text.size() / 32 + 2);
   ForEachLine(text, [&](std::string_view line) {
@@ -119,7 +112,6 @@ void TMailPart::ParseText(std::string_view text, bool withHeader) {
     throw EPelloraError(FName + ": TMailPart must be owned by a TMailMessage");
   ClearPart();
   FOwnerMessage->MarkParsed();
-  text = UpToZero(text);
   if (FOwnerMessage == this) FOwnerMessage->StartPartCount(text.size());
   size_t bodyStart = withHeader ? ParseHeader(text) : 0;
   std::string_view body = text.substr(bodyStart);
@@ -151,8 +143,11 @@ size_t TMailPart::ParseHeader(std::string_view text) {
       FHeaderLines.emplace_back(line);
     }
   }
-  for (auto& header : FHeaderLines)
+  for (auto& header : FHeaderLines) {
+    // A zero byte is a character like any other, shown as a blank: it ends no field.
+    std::replace(header.begin(), header.end(), '\0', ' ');
     header = NormalizeHeaderLine(header);
+  }
   return walker.Position();
 }
 
@@ -173,7 +168,8 @@ void TMailPart::ParseMultipart(std::string_view body) {
     FSubParts.Add(part);
   };
   size_t current = first;
-  for (;;) {
+  // After the closing delimiter comes the epilogue, which holds no parts, delimiter lines or not.
+  while (!closing) {
     size_t lineEnd = body.find("\r\n", current);
     if (lineEnd == std::string_view::npos) break;
     size_t start = lineEnd + 2;
@@ -185,9 +181,8 @@ void TMailPart::ParseMultipart(std::string_view body) {
     bool nextClosing = false;
     size_t next = FindDelimiterLine(body, start, delimiter, nextClosing);
     if (next == std::string_view::npos) {
-      // Without its closing delimiter (a message cut short) the last part runs to the end;
-      // after the closing delimiter comes the epilogue, which is no part.
-      if (!closing && start < body.size()) addPart(body.substr(start));
+      // Without its closing delimiter (a message cut short) the last part runs to the end.
+      if (start < body.size()) addPart(body.substr(start));
       break;
     }
     if (next > start) addPart(body.substr(start, next - 2 - start));
@@ -224,7 +219,7 @@ void TMailPart::ParsePlain(std::string_view body) {
       if (newBoundary.empty()) {
         newBoundary = NewBoundary();
         TMailPart* text = NewSubPart();
-        text->ParseText(QPEncodeText(UpToZero(FEncodedBody), false), false);
+        text->ParseText(QPEncodeText(FEncodedBody, false), false);
         text->FParentBoundary = newBoundary;
         text->SetFieldValue("Content-Type", "text/plain");
         text->SetFieldParam("Content-Type", "charset", "\"" + labelOf(FEncodedBody) + "\"");
@@ -287,7 +282,12 @@ std::string TMailPart::FieldValue(std::string_view name) const {
 
 std::string TMailPart::FieldParam(std::string_view name, std::string_view param) const {
   int i = FindField(name);
-  return i < 0 ? std::string() : Unquote(FieldParamOf(FHeaderLines[static_cast<size_t>(i)], param));
+  if (i < 0) return {};
+  const std::string& line = FHeaderLines[static_cast<size_t>(i)];
+  std::string value = Unquote(FieldParamOf(line, param));
+  // Written only in the form of RFC 2231 ("boundary*=", or numbered pieces "boundary*0=").
+  if (value.empty()) ExtendedParamOf(line, param, value);
+  return value;
 }
 
 void TMailPart::SetFieldValue(std::string_view name, std::string_view value) {
@@ -321,6 +321,14 @@ std::string TMailPart::MimeType() const {
   return LowerCaseAscii(FieldValue("Content-Type"));
 }
 
+std::string TMailPart::EffectiveType() const {
+  std::string type = MimeType();
+  if (type == "text") return "text/plain"; // as mailers that write the type alone mean it
+  if (!type.empty()) return type;
+  if (FParentPart && FParentPart->MimeType() == "multipart/digest") return "message/rfc822";
+  return "text/plain";
+}
+
 void TMailPart::DecodeBody() {
   if (FDecoded) return;
   FDecoded = true;
@@ -329,9 +337,8 @@ void TMailPart::DecodeBody() {
   FBodyCharset = FieldParam("Content-Type", "charset");
   FDecodedBody.clear();
   if (FTransferEncoding == "quoted-printable") {
-    std::string_view text = UpToZero(FEncodedBody);
-    FDecodedBody.reserve(text.size());
-    QPDecodeAppend(text, FDecodedBody);
+    FDecodedBody.reserve(FEncodedBody.size());
+    QPDecodeAppend(FEncodedBody, FDecodedBody);
   } else if (FTransferEncoding == "base64") {
     FDecodedBody.reserve(FEncodedBody.size() / 4 * 3 + 3);
     TBase64Decoder decoder;
@@ -367,12 +374,13 @@ std::string TMailPart::AttachmentFileName() const {
            !name.empty();
   };
   bool decoded = false;
+  // The disposition's file name before the type's name (RFC 2183).
   if (HasField("X-Pellora-Attachment"))
     raw = FieldValue("X-Pellora-Attachment");
-  else if ((decoded = extended("Content-Type", "name"))) {
-  } else if (!(raw = FieldParam("Content-Type", "name")).empty()) {
-  } else if ((decoded = extended("Content-Disposition", "filename"))) {
+  else if ((decoded = extended("Content-Disposition", "filename"))) {
   } else if (!(raw = FieldParam("Content-Disposition", "filename")).empty()) {
+  } else if ((decoded = extended("Content-Type", "name"))) {
+  } else if (!(raw = FieldParam("Content-Type", "name")).empty()) {
   } else if (HasField("Content-ID"))
     raw = FieldValue("Content-ID");
   else if (HasField("Content-Location"))

@@ -57,7 +57,7 @@ public:
   // Changes whenever the header lines change.
   uint64_t HeaderVersion() const { return FHeaderVersion; }
 
-  // Replaces the content by the parse of text (used up to its first zero byte).
+  // Replaces the content by the parse of text (all of it: a zero byte is a character).
   void ParseText(std::string_view text, bool withHeader);
   // Reads a file, makes every line end CR LF and parses it with header.
   void ReadFromFile(const std::string& path);
@@ -74,6 +74,10 @@ public:
   }
   // Content-Type value in lower case, such as "text/plain".
   std::string MimeType() const;
+  // The type the part's content has by the rules of MIME: its MimeType, or, when it names none,
+  // text/plain (RFC 2045 section 5.2) and in a multipart/digest message/rfc822 (RFC 2046
+  // section 5.1.5).
+  std::string EffectiveType() const;
   std::string Boundary() const { return FieldParam("Content-Type", "boundary"); }
 
   // Fills DecodedBody once per parse.
@@ -109,7 +113,7 @@ private:
   uint64_t FHeaderVersion = 0;
 };
 
-// A file's bytes with every line ending in CR LF, up to its first zero byte.
+// A file's bytes with every line ending in CR LF.
 std::string NormalizeLineEnds(std::string_view text);
 
 } // namespace pellora

@@ -22,6 +22,7 @@ struct TEMLHeader {
   TSharedText ContentTransferEncoding;
   TSharedText MessageID;
   TSharedText ContentType;
+  TSharedText ContentDisposition;
   int64_t Size = 0;
   TSharedText DocumentID;
 };
@@ -29,10 +30,11 @@ struct TEMLHeader {
 // Texts equal to the row before's take its storage: lists repeat their senders, return paths
 // and types from message to message, and a big store lists hundreds of thousands of rows.
 inline void ShareRepeatedTexts(TEMLHeader& header, const TEMLHeader& before) {
-  for (auto field : {&TEMLHeader::DateText, &TEMLHeader::From, &TEMLHeader::Sender,
-                     &TEMLHeader::ReplyTo, &TEMLHeader::ReturnPath, &TEMLHeader::To,
-                     &TEMLHeader::Cc, &TEMLHeader::Subject, &TEMLHeader::ContentTransferEncoding,
-                     &TEMLHeader::MessageID, &TEMLHeader::ContentType, &TEMLHeader::DocumentID})
+  for (auto field :
+       {&TEMLHeader::DateText, &TEMLHeader::From, &TEMLHeader::Sender, &TEMLHeader::ReplyTo,
+        &TEMLHeader::ReturnPath, &TEMLHeader::To, &TEMLHeader::Cc, &TEMLHeader::Subject,
+        &TEMLHeader::ContentTransferEncoding, &TEMLHeader::MessageID, &TEMLHeader::ContentType,
+        &TEMLHeader::ContentDisposition, &TEMLHeader::DocumentID})
     (header.*field).ShareIfEqual(before.*field);
 }
 

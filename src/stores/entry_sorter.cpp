@@ -54,12 +54,12 @@ void TEntrySorter::Sort(std::vector<uint32_t>& order, int column, bool descendin
     sortBy([&](uint32_t row) { return entry(row).Header.Priority; });
     break;
   case lcAttachment:
-  case lcFlag: {
-    // Rows without flags (message files, mailbox files) all weigh nothing.
-    const uint32_t mask = column == lcAttachment ? mfAttachment : mfFlagged;
-    sortBy([&](uint32_t row) { return EntryFlags(entry(row), FReader) & mask; });
+    sortBy([&](uint32_t row) { return EntryHasAttachment(entry(row), FReader); });
     break;
-  }
+  case lcFlag:
+    // Rows without flags (message files, mailbox files) all weigh nothing.
+    sortBy([&](uint32_t row) { return EntryFlags(entry(row), FReader) & mfFlagged; });
+    break;
   case lcReceived:
     sortBy([&](uint32_t row) { return entry(row).Header.Date; });
     break;

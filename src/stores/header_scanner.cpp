@@ -1,5 +1,6 @@
 #include "stores/header_scanner.h"
 
+#include "mime/address_list.h"
 #include "mime/codec_tables.h"
 #include "mime/codecs.h"
 #include "mime/date_zones.h"
@@ -25,6 +26,7 @@ enum TField {
   fContentTransferEncoding,
   fRevisionID,
   fDocumentID,
+  fContentDisposition,
 };
 
 constexpr std::string_view FieldNames[THeaderScanner::FieldCount] = {"FROM:",
@@ -40,14 +42,17 @@ constexpr std::string_view FieldNames[THeaderScanner::FieldCount] = {"FROM:",
                                                                      "CONTENT-TYPE:",
                                                                      "CONTENT-TRANSFER-ENCODING:",
                                                                      "X-QUORIN-REVISIONID:",
-                                                                     "X-QUORIN-DOCUMENTID:"};
+                                                                     "X-QUORIN-DOCUMENTID:",
+                                                                     "CONTENT-DISPOSITION:"};
 
 constexpr uint32_t AllFields = (1u << THeaderScanner::FieldCount) - 1;
+
+constexpr int MaxSameFirstChar = 4; // "CC:" and three "CONTENT-" names
 
 // Candidate fields by the upper-cased first character of a line, so that one look at a line
 // decides which names can match it.
 struct TFirstCharTable {
-  int8_t fields[256][3];
+  int8_t fields[256][MaxSameFirstChar];
   constexpr TFirstCharTable() : fields{} {
     for (auto& row : fields)
       for (auto& f : row)
@@ -72,25 +77,6 @@ std::string FieldValue(std::string_view lineText, size_t nameLength, bool cutAtS
     if (semi != std::string_view::npos) value = TrimControls(value.substr(0, semi));
   }
   return std::string(value);
-}
-
-std::string DecodeWordQ(std::string_view w) {
-  std::string out;
-  out.reserve(w.size());
-  size_t i = 0;
-  while (i < w.size()) {
-    char c = w[i];
-    if (c != '=') {
-      out += c;
-      ++i;
-      continue;
-    }
-    if (w.size() - i - 1 < 2) break;
-    int hi = HexDigitValue(w[i + 1]), lo = HexDigitValue(w[i + 2]); // either case
-    if (hi >= 0 && lo >= 0) out += static_cast<char>(hi * 16 + lo);
-    i += 3; // soft line breaks and malformed escapes are dropped alike
-  }
-  return out;
 }
 
 // A malformed escape gives "@".
@@ -229,7 +215,7 @@ void THeaderScanner::FeedLine(std::string_view line) {
     FOpen = -1;
   }
   const int8_t* candidates = FirstChar.fields[static_cast<unsigned char>(line[0])];
-  for (int slot = 0; slot < 3 && candidates[slot] >= 0; ++slot) {
+  for (int slot = 0; slot < MaxSameFirstChar && candidates[slot] >= 0; ++slot) {
     int field = candidates[slot];
     if (!StartsWithUpper(line, FieldNames[field])) continue;
     if (!(FFound & (1u << field))) {
@@ -249,13 +235,17 @@ void THeaderScanner::Finish(TEMLHeader& header) const {
   auto value = [&](TField f, bool cut = true) {
     return FieldValue(FLines[f], FieldNames[f].size(), cut);
   };
-  if (has(fFrom)) header.From = ScanDecodeWords(value(fFrom));
-  if (has(fSender)) header.Sender = ScanDecodeWords(value(fSender));
+  // Address lists are not cut at ";": it may stand in a display name or close a group.
+  auto addresses = [&](TField f) {
+    return DecodeAddressListWords(value(f, false), ScanDecodeWords);
+  };
+  if (has(fFrom)) header.From = addresses(fFrom);
+  if (has(fSender)) header.Sender = addresses(fSender);
   if (has(fMessageID)) header.MessageID = value(fMessageID);
   if (has(fReturnPath)) header.ReturnPath = value(fReturnPath);
   if (has(fReplyTo)) header.ReplyTo = value(fReplyTo);
-  if (has(fTo)) header.To = ScanDecodeWords(value(fTo));
-  if (has(fCc)) header.Cc = ScanDecodeWords(value(fCc));
+  if (has(fTo)) header.To = addresses(fTo);
+  if (has(fCc)) header.Cc = addresses(fCc);
   if (has(fDate)) {
     header.DateText = value(fDate);
     header.Date = ScanMailDate(header.DateText);
@@ -268,15 +258,17 @@ void THeaderScanner::Finish(TEMLHeader& header) const {
       has(fContentTransferEncoding) ? UpperCaseAscii(value(fContentTransferEncoding)) : "7BIT";
   if (has(fRevisionID)) header.DocumentID = UpperCaseAscii(value(fRevisionID));
   if (has(fDocumentID)) header.DocumentID = UpperCaseAscii(value(fDocumentID));
+  if (has(fContentDisposition))
+    header.ContentDisposition = UpperCaseAscii(value(fContentDisposition));
 }
 
 void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header) {
-  std::erase_if(lines, [](const std::string& line) { return line.empty(); });
   THeaderScanner scanner;
   scanner.Reset();
   for (const auto& line : lines)
     scanner.Feed(line);
   scanner.Finish(header);
+  std::erase_if(lines, [](const std::string& line) { return line.empty(); });
 }
 
 std::string ScanDecodeWords(std::string_view text) {
@@ -291,50 +283,16 @@ std::string ScanDecodeWords(std::string_view text) {
       std::string spaced(word.Text);
       for (auto& c : spaced)
         if (c == '_') c = ' ';
-      decoded += latin ? DecodeWordQLatin(spaced) : DecodeWordQ(spaced);
+      if (latin)
+        decoded += DecodeWordQLatin(spaced);
+      else
+        QPDecodeAppend(spaced, decoded);
     }
   });
 }
 
 TDateTime ScanMailDate(std::string_view text) {
-  std::string_view t = TrimControls(text);
-  if (t.empty()) return 0;
-  std::string parts[8];
-  int s = t[0] >= '0' && t[0] <= '9' ? 1 : 0;
-  for (size_t i = 0; i < t.size(); ++i) {
-    const char c = t[i];
-    // A run of blanks is one separator, as in "Fri,  3 May 2019" (a one-digit day aligned).
-    if (c == ' ' && i > 0 && t[i - 1] == ' ') continue;
-    if (c == ' ' || c == '/' || c == ':') {
-      ++s;
-      if (s == 6 && c == ' ') s = 7; // no seconds: straight on to the zone
-    } else if (s >= 1 && s <= 7) {
-      parts[s] += c;
-    }
-  }
-  int day = ParseInt32Or(parts[1], 0);
-  int year = ParseInt32Or(parts[3], 0);
-  int hour = ParseInt32Or(parts[4], 0);
-  int minute = ParseInt32Or(parts[5], 0);
-  int second = ParseInt32Or(parts[6], 0);
-  const std::string& monthPart = parts[2];
-  if (monthPart.empty()) return 0;
-  int month = monthPart[0] >= '0' && monthPart[0] <= '9' ? ParseInt32Or(monthPart, 0)
-                                                         : MonthOfName(monthPart);
-  if (year < 50)
-    year += 2000;
-  else if (year >= 50 && year <= 99)
-    year += 1900;
-  if (month == 0 || year == 0) return 0;
-
-  int zoneMinutes;
-  if (!MailZoneMinutes(TrimControls(parts[7]), zoneMinutes)) return 0;
-  const double zone = zoneMinutes / 1440.0;
-  TDateTime date;
-  if (!TryEncodeDate(year, month, day, date)) return 0;
-  TDateTime value = date + hour / 24.0 + minute / 1440.0 + second / 86400.0;
-  // The rules in force on the date itself, not today's offset.
-  return UtcToLocal(value - zone);
+  return MailDateToLocal(text, MonthOfName);
 }
 
 } // namespace pellora

@@ -8,7 +8,8 @@
 
 namespace pellora {
 
-// Deletes every empty line of lines and fills header from the rest; never raises.
+// Fills header from the header lines of lines (up to the first empty line after some text: a
+// body line is never a field) and deletes every empty line of lines; never raises.
 void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header);
 // The local time of a mail date, or 0. Unlike the message model's ParseMailDate, full month
 // names ("June", "Sept") are read: the list's dates stay as they always were.
@@ -22,13 +23,16 @@ std::string ScanDecodeWords(std::string_view text);
 // every field is found in the same single pass, with the results of ScanHeader.
 class THeaderScanner {
 public:
-  static constexpr int FieldCount = 14;
+  static constexpr int FieldCount = 15;
 
   void Reset();
-  // Empty lines are skipped, as ScanHeader deletes them.
+  // The first empty line after some text ends the header; the lines after it are not looked at.
   void Feed(std::string_view line) {
-    if (line.empty() || FDone) return;
-    FeedLine(line);
+    if (FDone) return;
+    if (line.empty())
+      FDone = FAnyLine;
+    else
+      FeedLine(line);
   }
   // Resets header and fills it from the lines fed since the last Reset.
   void Finish(TEMLHeader& header) const;

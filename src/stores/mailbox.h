@@ -79,6 +79,9 @@ public:
   // The row whose entry has Index; null when there is none.
   const TMessageEntry* FindEntry(int32_t index) const;
   uint32_t Flags(const TMessageEntry& entry) const { return EntryFlags(entry, FReader.get()); }
+  bool HasAttachment(const TMessageEntry& entry) const {
+    return EntryHasAttachment(entry, FReader.get());
+  }
 
 private:
   friend class TEntryTextPieces;

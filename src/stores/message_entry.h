@@ -43,7 +43,8 @@ enum TListColumn : int {
   lcSize = 8,
 };
 
-// The text the "From" column shows.
+// The text the "From" column shows: a database row's sender text (the From address its record
+// keeps), else the message's From; Sender only where From is missing.
 const TSharedText& EntryFromText(const TMessageEntry& entry);
 
 // Whether the row's store keeps flags: a database's rows, a Maildir's, and a mailbox file's rows
@@ -52,5 +53,8 @@ bool EntryHasFlags(const TMessageEntry& entry);
 // The flags of a row that has them (mfFlagged, mfRead, mfAttachment, ...); 0 for other rows and
 // for a database row without its reader.
 uint32_t EntryFlags(const TMessageEntry& entry, const TOEReader* reader);
+// Whether the row shows the attachment icon: a database's flag, else what the header says (a
+// multipart/mixed or multipart/related message, or a whole message sent as an attachment).
+bool EntryHasAttachment(const TMessageEntry& entry, const TOEReader* reader);
 
 } // namespace pellora

@@ -53,6 +53,21 @@ TEST(Cli, MessageAsJson) {
   EXPECT_TRUE(json["text"].get<std::string>().rfind("Hello,\n", 0) == 0);
 }
 
+// A message without a text body gives the text its HTML shows, and says so.
+TEST(Cli, MessageWithoutTextGivesItsHtmlsText) {
+  pellora::test::TTempDir dir;
+  TRun run =
+      Cli({"message", dir.Write("h.eml", "Content-Type: text/html\r\n\r\n"
+                                         "<p>Hi &amp; <a href=\"x\">bye</a></p><p>two</p>\r\n")});
+  ASSERT_EQ(run.code, 0);
+  auto json = nlohmann::json::parse(run.out);
+  EXPECT_EQ(json["text"], "Hi & bye\ntwo");
+  EXPECT_EQ(json["text_from_html"], true);
+  EXPECT_EQ(json["html"], "<p>Hi &amp; <a href=\"x\">bye</a></p><p>two</p>");
+  json = nlohmann::json::parse(Cli({"message", samples + "/welcome.eml"}).out);
+  EXPECT_EQ(json["text_from_html"], false);
+}
+
 TEST(Cli, ListTextFilterAndAddresses) {
   TRun list = Cli({"list", samples + "/Inbox"});
   ASSERT_EQ(list.code, 0);
@@ -66,9 +81,20 @@ TEST(Cli, ListTextFilterAndAddresses) {
   EXPECT_EQ(rows[0]["Subject"], "Holiday photos");
   EXPECT_EQ(rows[0]["Flags"], "4000");
 
+  // The message as the store holds it, as export --eml writes it; its lines with --lines.
   TRun text = Cli({"text", samples + "/Inbox", "1"});
   ASSERT_EQ(text.code, 0);
-  EXPECT_EQ(text.out.rfind("From - Wed Jan 04 16:30:01 2023\r\n", 0), 0u);
+  EXPECT_EQ(text.out.rfind("X-Mozilla-Status: 0001\r\n", 0), 0u);
+  pellora::test::TTempDir exported;
+  ASSERT_EQ(Cli({"export", samples + "/Inbox", "--eml", exported.Path(), "--index", "1"}).code, 0);
+  std::vector<std::string> files;
+  pellora::FindFiles(exported.Path(), "*.eml", pellora::faAnyFile, false, &files);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(text.out, pellora::ReadWholeFile(files[0]));
+  TRun lines = Cli({"text", "--lines", samples + "/Inbox", "1"});
+  ASSERT_EQ(lines.code, 0);
+  EXPECT_EQ(lines.out.rfind("From - Wed Jan 04 16:30:01 2023\r\nX-Mozilla-Status: 0001\r\n", 0),
+            0u);
 
   TRun filter = Cli({"filter", samples + "/Messages", "3", "friday"});
   EXPECT_EQ(filter.code, 0);
@@ -152,6 +178,9 @@ TEST(Cli, MailboxFilesOfOtherProgramsWithoutKind) {
     EXPECT_NE(list.out.find("\n1\tAnn <ann@example.org>\tFirst\t"), std::string::npos);
     TRun text = Cli({"text", path, "0"});
     ASSERT_EQ(text.code, 0);
+    EXPECT_EQ(text.out, classic.substr(classic.find("From: Ann"),
+                                       classic.find("\nFrom bob") - classic.find("From: Ann")));
+    text = Cli({"text", "--lines", path, "0"});
     EXPECT_EQ(text.out.substr(text.out.find("\r\n\r\nHello")),
               "\r\n\r\nHello\r\n>From here on\r\n\r\n");
     EXPECT_EQ(Cli({"filter", path, "5", "friday"}).out, "1\n");
@@ -291,9 +320,9 @@ TEST(Cli, ExportWritesFilesAndReportsSkippedMessages) {
   run = Cli({"export", "--kind", "0", dbx, "--mbox", dir / "all.mbox", "--filter", "3", "m0"});
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.out, dir / "all.mbox\n");
+  // A database's CR LF lines are LF lines in a mailbox file.
   EXPECT_EQ(pellora::ReadWholeFile(dir / "all.mbox"),
-            "From ann@example.org Mon Jan  4 10:00:00 2010\nSubject: m0\r\n\r\n>From the body "
-            "0\r\n\n");
+            "From ann@example.org Mon Jan  4 10:00:00 2010\nSubject: m0\n\n>From the body 0\n\n");
   run = Cli({"export", dbx, "--mbox", dir / "all.mbox"});
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.out, "");

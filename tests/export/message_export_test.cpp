@@ -46,6 +46,11 @@ std::string Unquote(const std::string& text) {
   return std::regex_replace(text, std::regex("(^|\n)>(>*From )"), "$1$2");
 }
 
+// A text as a mailbox file holds its lines: every CR LF made LF.
+std::string LfLines(const std::string& text) {
+  return std::regex_replace(text, std::regex("\r\n"), "\n");
+}
+
 class TRecorder : public TExportObserver {
 public:
   bool Progress(uint64_t done, uint64_t total) override {
@@ -195,10 +200,10 @@ TEST(MessageExport, RoundTripsEveryStoreKind) {
     TRawTextReader reader(back);
     for (const auto& entry : back.Entries())
       readBack.insert(Unquote(reader.ReadAll(entry)));
-    // A text without a last line end gets one: a mailbox file's line needs it.
+    // A mailbox file's lines end with LF, the last one too.
     std::multiset<std::string> withLineEnds;
     for (const auto& text : expected)
-      withLineEnds.insert(text.ends_with('\n') ? text : text + "\n");
+      withLineEnds.insert(LfLines(text.ends_with('\n') ? text : text + "\n"));
     EXPECT_EQ(readBack, withLineEnds);
   }
 }
@@ -219,7 +224,7 @@ TEST(MessageExport, MailboxFileReadsBackInPython) {
   std::vector<std::string> texts;
   for (uint32_t row : box.Order()) {
     std::string text = reader.ReadAll(box.Entries()[row]);
-    texts.push_back(text.ends_with('\n') ? text : text + "\n");
+    texts.push_back(LfLines(text.ends_with('\n') ? text : text + "\n"));
   }
   for (size_t i = 0; i < texts.size(); ++i)
     dir.Write("expected/" + std::to_string(i), texts[i]);
@@ -259,6 +264,29 @@ TEST(MessageExport, QuotesFromLinesWhereverBlocksSplit) {
         quoter.Feed(std::string_view(in).substr(cut2));
         quoter.Finish();
         EXPECT_EQ(out, c.out) << "in " << c.in << " cut at " << cut1 << ", " << cut2;
+      }
+  }
+}
+
+TEST(MessageExport, MailboxLinesEndWithLfWhereverBlocksSplit) {
+  struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"a\r\nb\r\n", "a\nb\n"}, {"a\nb", "a\nb"},     {"a\rb\r", "a\rb\r"},
+      {"\r\r\n\r", "\r\n\r"},   {"\r\n\r\n", "\n\n"}, {"", ""},
+  };
+  for (const auto& c : cases) {
+    std::string in = c.in;
+    for (size_t cut1 = 0; cut1 <= in.size(); ++cut1)
+      for (size_t cut2 = cut1; cut2 <= in.size(); ++cut2) {
+        std::string out;
+        TCrLfToLf lines([&](std::string_view bytes) { out += bytes; });
+        lines.Feed(std::string_view(in).substr(0, cut1));
+        lines.Feed(std::string_view(in).substr(cut1, cut2 - cut1));
+        lines.Feed(std::string_view(in).substr(cut2));
+        lines.Finish();
+        EXPECT_EQ(out, c.out) << "cut at " << cut1 << ", " << cut2;
       }
   }
 }

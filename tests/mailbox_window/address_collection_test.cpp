@@ -11,9 +11,9 @@ namespace pellora {
 namespace {
 
 TMessageEntry Entry(std::string from, std::string sender = {}, std::string to = {},
-                    std::string cc = {}) {
+                    std::string cc = {}, TEntryKind kind = ekMessageFile) {
   TMessageEntry entry;
-  entry.Kind = ekMessageFile;
+  entry.Kind = kind;
   entry.Header.From = std::move(from);
   entry.Header.Sender = std::move(sender);
   entry.Header.To = std::move(to);
@@ -44,7 +44,12 @@ TEST(CollectAddresses, OnlyAddressesOfTheAddressFields) {
       {"name and address", {Entry("Ann Lee <ann@x.org>")}, {"ann@x.org = Ann Lee"}},
       {"bare address", {Entry("ann@x.org")}, {"ann@x.org"}},
       {"quoted name with a comma", {Entry("\"Doe, John\" <j@x.org>")}, {"j@x.org = Doe, John"}},
-      {"sender and from both", {Entry("Ann <ann@x.org>", "list@x.org")}, {"ann@x.org = Ann", "list@x.org"}},
+      // A message's sender item is its From, its Sender only where From is missing.
+      {"from over sender", {Entry("Ann <ann@x.org>", "list-bounces@y.org")}, {"ann@x.org = Ann"}},
+      {"sender without from", {Entry("", "list@y.org")}, {"list@y.org"}},
+      // A database row keeps the From name, and the From address as its sender text.
+      {"database name and sender", {Entry("Ann Lee", "ann@x.org", "", "", ekDatabase)},
+       {"ann@x.org = Ann Lee"}},
       {"name without address", {Entry("Ann", "", "Bob", "team")}, {}},
       {"comma separated", {Entry("", "", "Ann <a@x.org>, Bob <b@y.org>")}, {"a@x.org = Ann", "b@y.org = Bob"}},
       {"semicolon separated", {Entry("", "", "a@x.org; b@y.org")}, {"a@x.org", "b@y.org"}},

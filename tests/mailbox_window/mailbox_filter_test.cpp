@@ -159,8 +159,8 @@ TEST(MailboxFilter, FieldsOverAMailboxFile) {
       {ffSource, "htmlonlyword", {3}},
       {ffSource, "UNIQUE-ID-77", {4}},
       {ffFromSubjectToBody, "unique-id-77", {}},
-      {ffFrom, "alice", {}}, // the column shows the sender
-      {ffFrom, "sam", {6}},
+      {ffFrom, "alice", {6}}, // the column shows the author, not a Sender field
+      {ffFrom, "sam", {}},
       {ffTo, "zed", {6}},
       {ffTo, "ann", {}},
       {ffFromSubjectTo, "bob", {0, 1}},

@@ -380,7 +380,7 @@ private slots:
     w->cmMessageView();
     auto* message = LastMessage();
     QVERIFY(message);
-    QCOMPARE(message->windowTitle(), QString("m5: 4"));
+    QCOMPARE(message->windowTitle(), QString("m5: 5")); // the row's number as the list shows it
     QCOMPARE(Text(message, "eSource"), QString::fromStdString(dir / "Store/m5.eml"));
     QCOMPARE(message->Hint(), QString("e@example.org\r\nYour INVOICE 42"));
     QCOMPARE(Text(message, "eSubject"), QString("Your INVOICE 42"));
@@ -580,7 +580,7 @@ private slots:
     w->cmMessageView();
     auto* message = LastMessage();
     QVERIFY(message);
-    QCOMPARE(message->windowTitle(), QString("Inbox: 0"));
+    QCOMPARE(message->windowTitle(), QString("Inbox: 1"));
     QCOMPARE(Text(message, "eSource"), QString::fromStdString(path + ": Inbox: 0x0"));
   }
 
@@ -679,7 +679,8 @@ private slots:
     dir.Write("Mail/cur/1672653600.M2P2.host:2,F",
               Message("b@example.org", "flagged", "Mon, 02 Jan 2023 10:00:00 +0000"));
     dir.Write("Mail/new/1672740000.M3P3.host",
-              Message("c@example.org", "new", "Tue, 03 Jan 2023 10:00:00 +0000"));
+              "Content-Type: multipart/mixed; boundary=b\r\n" +
+                  Message("c@example.org", "new", "Tue, 03 Jan 2023 10:00:00 +0000"));
     Tmdi_pl_Viewer* w = Open(dir / "Mail", okMessageFolder);
     QVERIFY(w);
     QCOMPARE(Column(w, lcSubject), QStringList({"new", "flagged", "read"}));
@@ -691,6 +692,8 @@ private slots:
     };
     QVERIFY(bold(0) && bold(1) && !bold(2));
     QVERIFY(icon(0, lcFlag).isNull() && !icon(1, lcFlag).isNull() && icon(2, lcFlag).isNull());
+    // Their flags hold no attachment mark: the message's type tells.
+    QVERIFY(!icon(0, lcAttachment).isNull() && icon(1, lcAttachment).isNull());
     QCOMPARE(icon(0, lcFrom).cacheKey(), ListImage(5).cacheKey());
     QCOMPARE(icon(2, lcFrom).cacheKey(), ListImage(4).cacheKey());
   }

@@ -194,11 +194,15 @@ private slots:
     QVERIFY(!Child<QListWidget>(plain, "List")->isVisibleTo(plain));
     QCOMPARE(Child<QLineEdit>(plain, "eSent")->text(), QString());
 
-    Tmdi_pl_Msg* html = Open(dir, "html.eml",
-                             "Reply-To: Replies <r@example.com>\nSubject: h\nContent-Type: text/html\n\n"
-                             "<p>Hi</p>\n");
+    // Without a text body the Plain tab shows the HTML's text, and the window opens on the HTML.
+    Tmdi_pl_Msg* html =
+        Open(dir, "html.eml",
+             "Reply-To: Replies <r@example.com>\nSubject: h\nContent-Type: text/html\n\n"
+             "<html><head><style>p {}</style></head><p>Hi &amp; <a href=x>bye</a></p>\n"
+             "<div>two</div></html>\n");
     QVERIFY(html);
-    QCOMPARE(Child<QPlainTextEdit>(html, "Memo")->toPlainText(), QString("<p>Hi</p>"));
+    QCOMPARE(Child<QPlainTextEdit>(html, "Memo")->toPlainText(), QString("Hi & bye\ntwo"));
+    QCOMPARE(Child<QTabWidget>(html, "pcBody")->currentWidget(), Child<QWidget>(html, "tsHTML"));
     QCOMPARE(Child<QLineEdit>(html, "eFrom")->text(), QString("Replies <r@example.com>")); // the Reply-To fallback
   }
 

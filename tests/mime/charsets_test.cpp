@@ -150,10 +150,10 @@ TEST(Charsets, Rfc2231Parameters) {
       // The extended form wins over the plain one that old readers get.
       {"Content-Type: text/plain; name=\"fallback.txt\"; name*=utf-8''r%C3%A9al.txt", "r\xC3\xA9"
                                                                                       "al.txt"},
-      // Content-Type's name comes before Content-Disposition's filename, as ever.
+      // Content-Disposition's filename comes before Content-Type's name (RFC 2183).
       {"Content-Type: text/plain; name*=utf-8''a.txt\r\nContent-Disposition: attachment; "
        "filename*=utf-8''b.txt",
-       "a.txt"},
+       "b.txt"},
       {"Content-Disposition: attachment; filename*0=\"a\"; filename*2=\"c\"; filename*1*=b%2E",
        "ab.c"},
       // A piece missing: the pieces end before it.

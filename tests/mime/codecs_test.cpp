@@ -80,13 +80,17 @@ TEST(Codecs, QuotedPrintableDecoding) {
       {"a=3db", "a=b"},
       {"N=c3=bcrnberger", "N\xC3\xBCrnberger"},
       {"=e9t=E9", "\xE9t\xE9"},
-      {"=gg=3g", ""}, // not hex: dropped with the "="
+      // An "=" that begins no escape stands for itself (RFC 2045 section 6.7, note 1).
+      {"=gg=3g", "=gg=3g"},
+      {"charset=\"us-ascii\"", "charset=\"us-ascii\""},
+      {"x=4", "x=4"},
+      {"==41", "=A"},
+      // A soft line break, blanks before its line end included, and an "=" that ends the text.
       {"abc=", "abc"},
-      {"x=4", "x"},
+      {"a=  \r\nb=\nc", "abc"},
+      {"=\r", ""},
       {"=E9t=E9", "\xE9t\xE9"},
       {"trail  \r\nx", "trail  \r\nx"},
-      {"=\r", ""},
-      {"==41", "1"}, // "==4" is dropped whole, then "1"
   };
   for (const auto& c : cases)
     EXPECT_EQ(QPDecodeText(c.in), c.out) << c.in;

@@ -64,6 +64,21 @@ TEST(MailMessage, AddressFields) {
       {"=?iso-8859-1?Q?J=F6rg?= <j@example.com>", "J\xF6rg", "j@example.com"},
       {"<only@example.com>", "", "only@example.com"},
       {"", "", ""},
+      // A ";" in a quoted name or a comment is no separator.
+      {"\"Ann (lists; read only)\" <ann@example.com>", "Ann (lists; read only)", "ann@example.com"},
+      {"ann@example.com (Ann; lists)", "Ann; lists", "ann@example.com"},
+      // Encoded words are no part of an address (RFC 2047 section 5): shown as written.
+      {"=?utf-8?Q?caf=C3=A9?=@example.com", "", "=?utf-8?Q?caf=C3=A9?=@example.com"},
+      {"Ann <=?utf-8?Q?a?=@example.com>", "Ann", "=?utf-8?Q?a?=@example.com"},
+      // The address is parsed first and the name's words decoded after: their parentheses are
+      // the name's.
+      {"=?utf-8?q?Ann_=28ACME=29_via_List?= <list@example.com>", "Ann (ACME) via List",
+       "list@example.com"},
+      // A quoted local part is the address's.
+      {"<\"System Administrator\"@example.com>", "", "\"System Administrator\"@example.com"},
+      {"Admin <\"sys admin\"@example.com>", "Admin", "\"sys admin\"@example.com"},
+      {"\"Ann \\\"A.\\\" Smith\" <ann@example.com>", "Ann \"A.\" Smith", "ann@example.com"},
+      {"Ann (ACME) <ann@example.com> (work)", "Ann", "ann@example.com"},
   };
   for (const auto& c : cases) {
     TMailMessage m;
@@ -84,8 +99,16 @@ TEST(MailMessage, RecipientLists) {
   } cases[] = {
       {"To: a@x, b@y\n", {{"", "a@x"}, {"", "b@y"}}},
       {"To: =?iso-8859-1?Q?J=F6rg?= <j@x>\n", {{"J\xF6rg", "j@x"}}},
-      {"To: a@x; b@y\n", {{"", "a@x"}}}, // the value ends at the ";"
-      {"To: a@x,\n", {{"", "a@x"}, {"", ""}}},
+      // A ";" that closes no group separates, as some mailers write lists.
+      {"To: a@x; b@y\n", {{"", "a@x"}, {"", "b@y"}}},
+      {"To: a@x,\n", {{"", "a@x"}}},
+      // Groups (RFC 5322 section 3.4): their members, and none for an empty one.
+      {"To: undisclosed-recipients:;\n", {}},
+      {"To: Team: a@x, \"B; b\" <b@y>;, c@z\n", {{"", "a@x"}, {"B; b", "b@y"}, {"", "c@z"}}},
+      {"To: \"Ann (lists; read only)\" <ann@x>, b@y\n",
+       {{"Ann (lists; read only)", "ann@x"}, {"", "b@y"}}},
+      {"To: =?utf-8?q?Ann_=28ACME=29=2C_Inc?= <a@x>, <\"q, d\"@y>\n",
+       {{"Ann (ACME), Inc", "a@x"}, {"", "\"q, d\"@y"}}},
       {"To: \"Doe, John\" <j@x>, Ann <a@x>\n", {{"Doe, John", "j@x"}, {"Ann", "a@x"}}},
       {"To: j@x (John Doe)\n", {{"John Doe", "j@x"}}},
       {"To: A <a@x>\nCc: c@x\nto: B <b@x>\n", {{"A", "a@x"}, {"B", "b@x"}}},
@@ -217,20 +240,69 @@ TEST(MailMessage, FindBodiesOverTrees) {
        {"bytes"}},
       {"no type at all", "Subject: x\n\nhello\r\rworld", "hello||world", nullptr, {}},
       {"text/html root", "Content-Type: text/html\n\n<b>x</b>", nullptr, "<b>x</b>", {}},
-      {"html attachment of mixed without alternative becomes the body",
+      // Inline text parts after the body of a mixed part are more of its text, not attachments
+      // (an empty one adds nothing); with a file name or as an attachment they stay attachments.
+      {"html of mixed without alternative becomes the body, later texts are appended",
        "Content-Type: multipart/mixed; boundary=M\n\n--M\nContent-Type: text/plain\n\nt\n"
        "--M\nContent-Type: text/html\n\nh\n--M\nContent-Type: text/plain\n\nsecond\n"
        "--M\nContent-Type: text/plain\n\n\n--M--\n",
-       "t",
+       "t|second",
        "h",
-       {"second", ""}},
-      {"parts of a nested mixed are attachments",
+       {}},
+      {"named and attached texts stay attachments",
        "Content-Type: multipart/mixed; boundary=M\n\n--M\nContent-Type: text/plain\n\nt\n"
-       "--M\nContent-Type: multipart/mixed; boundary=N\n\n--N\nContent-Type: text/plain\n\nn\n"
-       "--N--\n--M--\n",
+       "--M\nContent-Type: text/plain; name=notes.txt\n\nnotes\n"
+       "--M\nContent-Type: text/plain\nContent-Disposition: attachment\n\nattached\n"
+       "--M\nContent-Type: text/plain\nContent-Disposition: inline; filename=log.txt\n\nlog\n"
+       "--M--\n",
        "t",
        nullptr,
-       {"n"}},
+       {"notes", "attached", "log"}},
+      // The body is looked for through nested mixed parts.
+      {"a nested mixed part's text is found",
+       "Content-Type: multipart/mixed; boundary=M\n\n"
+       "--M\nContent-Type: multipart/mixed; boundary=N\n\n--N\nContent-Type: text/plain\n\nn\n"
+       "--N--\n--M\nContent-Type: application/pdf\n\n%PDF\n--M--\n",
+       "n",
+       nullptr,
+       {"%PDF"}},
+      {"mixed(signed(mixed(text, pdf), signature), footer)",
+       "Content-Type: multipart/mixed; boundary=M\n\n"
+       "--M\nContent-Type: multipart/signed; boundary=S\n\n"
+       "--S\nContent-Type: multipart/mixed; boundary=N\n\n--N\nContent-Type: text/plain\n\ntext\n"
+       "--N\nContent-Type: application/pdf\n\n%PDF\n--N--\n"
+       "--S\nContent-Type: application/pgp-signature\n\nSIG\n--S--\n"
+       "--M\nContent-Type: text/plain\n\nfooter\n--M--\n",
+       "text|footer",
+       nullptr,
+       {"%PDF", "SIG"}},
+      // A part without a type is text/plain (RFC 2045 section 5.2).
+      {"untyped part is text",
+       "Content-Type: multipart/mixed; boundary=M\n\n--M\n\nhello\n"
+       "--M\nContent-Type: image/gif\n\nGIF\n--M--\n",
+       "hello",
+       nullptr,
+       {"GIF"}},
+      // Digests and unknown multipart subtypes are read as mixed; in a digest an untyped part is
+      // a message.
+      {"digest",
+       "Content-Type: multipart/digest; boundary=D\n\n--D\nContent-Type: text/plain\n\nintro\n"
+       "--D\n\nSubject: first\n\none\n--D--\n",
+       "intro",
+       nullptr,
+       {"Subject: first\r\n\r\none"}},
+      {"unknown multipart subtype",
+       "Content-Type: multipart/x-unknown; boundary=U\n\n--U\nContent-Type: text/plain\n\nu\n"
+       "--U\nContent-Type: image/gif\n\nGIF\n--U--\n",
+       "u",
+       nullptr,
+       {"GIF"}},
+      {"parallel",
+       "Content-Type: multipart/parallel; boundary=P\n\n--P\nContent-Type: text/plain\n\np\n"
+       "--P\nContent-Type: audio/basic\n\nAU\n--P--\n",
+       "p",
+       nullptr,
+       {"AU"}},
       // Signed and report parts wrap the message: their first text part is its body, the
       // signature and the machine-readable report are attachments.
       {"signed(text, signature)",
@@ -254,9 +326,9 @@ TEST(MailMessage, FindBodiesOverTrees) {
        "--A\nContent-Type: text/plain\n\nt\n--A\nContent-Type: text/html\n\nh\n--A--\n"
        "--S\nContent-Type: application/pgp-signature\n\nSIG\n--S--\n"
        "--M\nContent-Type: text/plain\n\nfooter\n--M--\n",
-       "t",
+       "t|footer",
        "h",
-       {"SIG", "footer"}},
+       {"SIG"}},
       {"report(text, delivery-status, rfc822)",
        "Content-Type: multipart/report; report-type=delivery-status; boundary=R\n\n"
        "--R\nContent-Type: text/plain\n\nnot delivered\n"
@@ -346,7 +418,10 @@ TEST(MailMessage, PartsBeyondTheCountAreKeptWhole) {
   EXPECT_EQ(static_cast<int>(xs), parts - split + 1); // nothing is lost
   EXPECT_TRUE(rest.ends_with("--b--\r\n"));
   m.FindBodies();
-  EXPECT_EQ(m.Attachments().Count(), split);
+  // Untyped parts are text: the first is the body, the others follow it.
+  EXPECT_NE(m.TextPart(), nullptr);
+  EXPECT_EQ(m.AppendedParts().Count(), split - 1);
+  EXPECT_EQ(m.Attachments().Count(), 0);
 }
 
 TEST(MailMessage, Utf8BodiesAreConvertedLeniently) {
@@ -357,8 +432,8 @@ TEST(MailMessage, Utf8BodiesAreConvertedLeniently) {
   Parse(m, "Content-Type: text/plain; charset=iso-8859-1\n\nCaf\xC3\xA9\n");
   EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"Caf\xC3\xA9"}));
   Parse(m, std::string("Content-Type: text/plain\n\nbefore\0after", 38));
-  EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"before"}));
-  EXPECT_EQ(m.TextBodyText(), "before");
+  EXPECT_EQ(m.TextLines(), (std::vector<std::string>{"before after"})); // a zero byte ends nothing
+  EXPECT_EQ(m.TextBodyText(), "before after");
 }
 
 TEST(MailMessage, ParsingAgainDropsWhatWasDerived) {
@@ -431,12 +506,40 @@ TEST(MailMessage, HtmlViewDocument) {
        "--A\nContent-Type: text/html\n\n<i>h</i>\n--A--\n",
        "<i>h</i>"},
       {"no body", "Content-Type: image/gif\n\nGIF\n", ""},
+      {"text after the html shown after the page",
+       "Content-Type: multipart/mixed; boundary=M\n\n--M\nContent-Type: text/html\n\n<p>h</p>\n"
+       "--M\nContent-Type: text/plain\n\n<footer>\n--M--\n",
+       "<p>h</p><pre style=\"white-space: pre-wrap; overflow-wrap: "
+       "anywhere\">&lt;footer&gt;</pre>"},
   };
   for (const auto& c : cases) {
     TMailMessage m;
     Parse(m, c.message);
     EXPECT_EQ(m.HtmlViewDocument(), c.document) << c.name;
   }
+}
+
+// Without a text body the plain text is the HTML's text, with what follows the body after it.
+TEST(MailMessage, PlainTextOfAnHtmlOnlyMessage) {
+  TMailMessage m;
+  Parse(m, "Content-Type: multipart/mixed; boundary=M\n\n"
+           "--M\nContent-Type: text/html\n\n<html><head><title>t</title></head>"
+           "<body><p>Hi &amp; bye</p><p>two</p></body></html>\n"
+           "--M\nContent-Type: text/plain\n\n____\nList footer\n--M--\n");
+  EXPECT_EQ(m.TextPart(), nullptr);
+  EXPECT_TRUE(m.PlainFromHtml());
+  EXPECT_EQ(m.AppendedParts().Count(), 1);
+  EXPECT_EQ(m.Attachments().Count(), 0);
+  EXPECT_EQ(m.PlainViewText(), "Hi & bye\r\ntwo\r\n____\r\nList footer");
+  EXPECT_EQ(m.PlainViewLines(),
+            (std::vector<std::string>{"Hi & bye", "two", "____", "List footer"}));
+
+  Parse(m, "Subject: t\n\ntext\n");
+  EXPECT_FALSE(m.PlainFromHtml());
+  EXPECT_EQ(m.PlainViewText(), "text\r\n");
+  Parse(m, "Content-Type: image/gif\n\nGIF\n");
+  EXPECT_FALSE(m.PlainFromHtml());
+  EXPECT_EQ(m.PlainViewText(), "");
 }
 
 TEST(MailMessage, RebuildBody) {

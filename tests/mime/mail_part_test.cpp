@@ -131,10 +131,30 @@ TEST(MailPart, MultipartRegions) {
   EXPECT_EQ(m.SubParts().Count(), 0);
   EXPECT_EQ(m.EncodedBody(), Crlf("--XX\nA: b\n\nx\n--XX--\n"));
 
+  // Delimiter lines in the epilogue make no parts.
+  m.ReadFromText(Crlf("Content-Type: multipart/mixed; boundary=B\n\n--B\n\nx\n--B--\n"
+                      "--B\nContent-Type: text/plain\n\nghost\n--B--\n"));
+  ASSERT_EQ(m.SubParts().Count(), 1);
+  EXPECT_EQ(m.SubParts()[0]->EncodedBody(), "x");
+
   // Adjacent delimiter lines hold no line between them and make no part; one empty line does.
   m.ReadFromText(Crlf("Content-Type: multipart/mixed; boundary=B\n\n--B\n--B\n\n--B--\n"));
   ASSERT_EQ(m.SubParts().Count(), 1);
   EXPECT_EQ(m.SubParts()[0]->EncodedBody(), "");
+}
+
+// Parameters written only in the form of RFC 2231 are read: a boundary so written splits the body.
+TEST(MailPart, ParametersInTheFormOfRfc2231) {
+  for (const char* type : {"multipart/mixed; boundary*=us-ascii''B",
+                           "multipart/mixed;\n boundary*0=\"B\"; boundary*1=\"2\""}) {
+    const std::string boundary = std::string(type).find("*0") != std::string::npos ? "B2" : "B";
+    TMailMessage m;
+    m.ReadFromText(Crlf(std::string("Content-Type: ") + type + "\n\n--" + boundary +
+                        "\nContent-Type: text/plain\n\nhello\n--" + boundary + "--\n"));
+    EXPECT_EQ(m.Boundary(), boundary) << type;
+    m.FindBodies();
+    EXPECT_EQ(m.TextLines(), std::vector<std::string>{"hello"}) << type;
+  }
 }
 
 TEST(MailPart, NestedTreeAndBoundaryWithoutQuotes) {
@@ -302,6 +322,14 @@ TEST(MailPart, AttachmentFileName) {
       {"Content-Location: http://x/y\n", "http___x_y"},
       {"X-Pellora-Attachment: \"f.txt\"; embedded=no\nContent-Type: text/plain; name=g.txt\n",
        "f.txt"},
+      // The disposition's file name comes before the type's name (RFC 2183), in either form.
+      {"Content-Type: application/pdf; name=type.pdf\n"
+       "Content-Disposition: attachment; filename=disposition.pdf\n",
+       "disposition.pdf"},
+      {"Content-Type: application/pdf; name*=utf-8''type.pdf\n"
+       "Content-Disposition: attachment; filename=disposition.pdf\n",
+       "disposition.pdf"},
+      {"Content-Type: application/pdf; name=type.pdf\nContent-Disposition: inline\n", "type.pdf"},
   };
   for (const auto& c : cases) {
     TMailMessage m;
@@ -326,14 +354,27 @@ TEST(MailPart, ReadFromFileNormalizesLineEnds) {
   TMailMessage m;
   m.ReadFromFile(path);
   EXPECT_EQ(m.FieldValue("Subject"), "x");
-  EXPECT_EQ(m.EncodedBody(), "line1\r\nline2\r\nline3\r\n");
+  EXPECT_EQ(m.EncodedBody(), "line1\r\nline2\r\nline3\0rest\r\n"s);
   EXPECT_EQ(NormalizeLineEnds(""), "");
   EXPECT_EQ(NormalizeLineEnds("a\r\n\n"), "a\r\n\r\n");
   EXPECT_THROW(m.ReadFromFile(dir / "missing.eml"), EPelloraError);
 }
 
-TEST(MailPart, TextIsUsedUpToItsFirstZeroByte) {
+// A zero byte is a character like any other: it cuts neither a field nor the text short.
+TEST(MailPart, ZeroBytesEndNothing) {
   TMailMessage m;
-  m.ReadFromText("Subject: a\r\n\r\nbody\0hidden"s);
-  EXPECT_EQ(m.EncodedBody(), "body");
+  m.ReadFromText("Subject: a\0b\r\nTo: t@x\r\nContent-Transfer-Encoding: quoted-printable\r\n"
+                 "\r\nbody\0more=41\r\n"s);
+  EXPECT_EQ(m.SubjectText(), "a b");
+  EXPECT_EQ(m.ToList().Address(0), "t@x");
+  EXPECT_EQ(m.EncodedBody(), "body\0more=41\r\n"s);
+  m.FindBodies();
+  EXPECT_EQ(m.TextBodyText(), "body moreA\r\n");
+  // An attachment keeps its zero bytes.
+  m.ReadFromText("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+                 "Content-Type: application/octet-stream\r\n\r\n\0\x01\0\r\n--b--\r\n"s);
+  m.FindBodies();
+  ASSERT_EQ(m.Attachments().Count(), 1);
+  m.Attachments()[0]->DecodeBody();
+  EXPECT_EQ(m.Attachments()[0]->DecodedBody(), "\0\x01\0"s);
 }

@@ -1,5 +1,6 @@
 // Growth of the message model's entry points on inputs that once took time growing with the
 // square of their size (label "scaling").
+#include "mime/html_text.h"
 #include "mime/mail_message.h"
 #include "support/scaling.h"
 
@@ -53,6 +54,19 @@ TEST(Scaling, UuencodeAfterLongLine) {
         for (int i = 0; i < message->Attachments().Count(); ++i)
           message->Attachments()[i]->DecodeBody();
       });
+}
+
+// The text of an HTML body whose elements are never closed and whose "&"s begin no reference.
+TEST(Scaling, HtmlText) {
+  ExpectLinearGrowth(
+      "HTML text, N unclosed elements", 1000, 1 << 24,
+      [](size_t n) {
+        std::string html;
+        for (size_t i = 0; i < n; ++i)
+          html += "<script>a & b <style><p class=\"x\">";
+        return html;
+      },
+      [](const std::string& html) { HtmlToText(html); });
 }
 
 // Parts of a few bytes each: what the part tree keeps stays within 20 times the message.

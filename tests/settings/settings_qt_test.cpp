@@ -226,6 +226,20 @@ private slots:
     QTRY_COMPARE(Child<QWidget>(next, "List")->height(), 120);
   }
 
+  // A message without a text body opens on its HTML page; the page stored stays the reader's.
+  void HtmlOnlyMessageOpensOnItsHtmlPage() {
+    Store("mdi_pl_Msg/pcBody_ActivePageIndex", 0);
+    TTestFrame frame;
+    auto* html = frame.Open<Tmdi_pl_Msg>(
+        dir.Write("html.eml", "Content-Type: text/html\r\n\r\n<p>Hi</p>\r\n"), okMessageFile);
+    QVERIFY(html);
+    QCOMPARE(Child<QTabWidget>(html, "pcBody")->currentIndex(), 1);
+    SubWindow(html)->close();
+    QCOMPARE(Stored("mdi_pl_Msg/pcBody_ActivePageIndex").toInt(), 0);
+    auto* plain = frame.Open<Tmdi_pl_Msg>(messageFile, okMessageFile);
+    QCOMPARE(Child<QTabWidget>(plain, "pcBody")->currentIndex(), 0);
+  }
+
   // The list's height is kept while a message without attachments hides it.
   void HiddenAttachmentListKeepsItsStoredHeight() {
     Store("mdi_pl_Msg/List_Height", 110);

@@ -89,9 +89,9 @@ TEST(ScanHeader, FieldsAndTheirTreatment) {
        "X-Quorin-DocumentID: doc", "X-Quorin-RevisionID: rev", "", "body"});
   EXPECT_EQ(h.From, "J\xE9r\xF4me <j@x.org>");
   EXPECT_EQ(h.Sender, "s@x.org");
-  EXPECT_EQ(h.To, "Ann <a@x.org>"); // structured fields stop at ";"
+  EXPECT_EQ(h.To, "Ann <a@x.org>; Bob <b@x.org>"); // an address list is not cut at ";"
   EXPECT_EQ(h.Cc, "c@x.org");
-  EXPECT_EQ(h.ReplyTo, "r@x.org");
+  EXPECT_EQ(h.ReplyTo, "r@x.org"); // other structured fields stop at ";"
   EXPECT_EQ(h.ReturnPath, "<rp@x.org>");
   EXPECT_EQ(h.MessageID, "<1@x.org>");
   EXPECT_EQ(h.Subject, "Re: a; b"); // a subject keeps its ";"
@@ -100,6 +100,28 @@ TEST(ScanHeader, FieldsAndTheirTreatment) {
   EXPECT_EQ(h.ContentTransferEncoding, "QUOTED-PRINTABLE");
   EXPECT_EQ(h.DocumentID, "DOC"); // the document id wins over the revision id
   EXPECT_EQ(h.Size, 0);
+}
+
+// Address fields show as written, with encoded words decoded where RFC 2047 allows them: in
+// display names and comments, not in addresses.
+TEST(ScanHeader, AddressFields) {
+  SetAnsiCodePage(1252);
+  struct {
+    const char* line;
+    std::string from;
+  } cases[] = {
+      {"From: \"Ann (lists; read only)\" <ann@example.com>",
+       "\"Ann (lists; read only)\" <ann@example.com>"},
+      {"From: ann@example.com (Ann; lists)", "ann@example.com (Ann; lists)"},
+      {"From: =?utf-8?Q?caf=C3=A9?=@example.com", "=?utf-8?Q?caf=C3=A9?=@example.com"},
+      {"From: =?utf-8?Q?Caf=C3=A9?= <=?utf-8?Q?a?=@example.com>",
+       "Caf\xE9 <=?utf-8?Q?a?=@example.com>"},
+      {"From: =?utf-8?q?Ann_=28ACME=29_via_List?= <list@example.com>",
+       "Ann (ACME) via List <list@example.com>"},
+      {"From: undisclosed-recipients:;", "undisclosed-recipients:;"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Scan({c.line}).From, c.from) << c.line;
 }
 
 TEST(ScanHeader, LineRules) {
@@ -111,9 +133,12 @@ TEST(ScanHeader, LineRules) {
       // Unfolding keeps one blank where the line was broken.
       {{"Subject: Hello", "  World"}, "Hello World", ""},
       {{"Subject: Hello ", "\t World "}, "Hello World", ""},
-      {{"Subject: Hello", "", "\tWorld", "X: y", " z"}, "Hello World", ""},
-      // The first line with the name wins, body included.
-      {{"From: a", "", "body", "Subject: forwarded"}, "forwarded", ""},
+      // Fields are looked for in the header only: the first empty line ends it.
+      {{"Subject: Hello", "", "\tWorld", "X: y", " z"}, "Hello", ""},
+      {{"From: a", "", "body", "Subject: forwarded"}, "", ""},
+      {{"Cc: c@x", "", "<a href=\"mailto:x@y\">", "to:x@y\">x</a>"}, "", ""},
+      {{"", "Subject: after leading empty lines"}, "after leading empty lines", ""},
+      {{"From - Mon Jan 01 10:00:00 2010", "", "Subject: in the body"}, "", ""},
       {{"Subject: first", "Subject: second"}, "first", ""},
       {{"Tone: x", "TO: real"}, "", "real"},
       {{"sUbJeCt: mixed"}, "mixed", ""},
@@ -223,8 +248,10 @@ TEST(ScannerAgainstMessageModel, SameInputsBothDecoders) {
       {"=?x?B?QUIA?=", "AB", "AB"},
       {"=?iso-8859-1?q?Caf=e9?=", "Caf\xE9", "Caf\xE9"},
       {"=?ISO-8859-2?Q?=B9koda?=", "\x9Akoda", "\x9Akoda"},
-      // Where Latin-1/2 words stand, the scanner reads a malformed escape as "@".
-      {"=?iso-8859-1?Q?a=ZZb?=", "a@b", "ab"},
+      // Where Latin-1/2 words stand, the scanner reads a malformed escape as "@"; elsewhere an
+      // "=" that begins no escape stands for itself in both.
+      {"=?iso-8859-1?Q?a=ZZb?=", "a@b", "a=ZZb"},
+      {"=?utf-8?Q?a=ZZb?=", "a=ZZb", "a=ZZb"},
       // A byte outside the base64 alphabet counts as "A" in the scanner; in the model its slot
       // keeps the value it had.
       {"=?x?B?QUJDQU*J?=", "ABCA@\t", "ABCABI"},
@@ -244,6 +271,9 @@ TEST(ScannerAgainstMessageModel, SameInputsBothDecoders) {
       {"12 June 2010 10:00:00 +0000", "2010-06-12T12:00:00", "0"},
       {"12 Sept 2010 10:00:00 +0000", "2010-09-12T12:00:00", "0"},
       {"Fri,  3 May 2019 10:00:00 +0000", "2019-05-03T12:00:00", "2019-05-03T12:00:00"},
+      // No blank after the weekday's comma (RFC 5322 needs none), in both.
+      {"Thu,29 Apr 2012 10:00:00 +0000", "2012-04-29T12:00:00", "2012-04-29T12:00:00"},
+      {"Thu ,29 Apr 2012 10:00 +0000", "2012-04-29T12:00:00", "2012-04-29T12:00:00"},
   };
   for (const auto& c : dates) {
     EXPECT_EQ(Iso(ScanMailDate(c.input)), c.scanner) << c.input;

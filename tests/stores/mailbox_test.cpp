@@ -399,6 +399,70 @@ TEST(MailboxFile, RowsShareThePathAndRepeatedTexts) {
   EXPECT_EQ(three.Sender, "other@example.org");
 }
 
+// A row shows what its message's own header says: the author in "From" (a list's Sender is not
+// the author), the header's fields only, and an attachment icon from the message's type.
+TEST(MailboxFile, RowsShowTheAuthorTheHeaderAndAttachments) {
+  test::TTempDir dir;
+  struct {
+    std::vector<std::string> header;
+    std::string from, to;
+    bool attachment;
+  } cases[] = {
+      {{"From: Ann <ann@example.org>", "Sender: list-bounces@example.org",
+        "Content-Type: multipart/mixed; boundary=b"},
+       "Ann <ann@example.org>",
+       "",
+       true},
+      {{"Sender: list@example.org", "Content-Type: multipart/related; boundary=b"},
+       "list@example.org",
+       "",
+       true},
+      {{"From: b@example.org", "Content-Type: text/plain",
+        "Content-Disposition: attachment; filename=notes.txt"},
+       "b@example.org",
+       "",
+       true},
+      {{"From: c@example.org", "Content-Type: multipart/alternative; boundary=b"},
+       "c@example.org",
+       "",
+       false},
+      // A body line is never a header field.
+      {{"From: d@example.org", "Cc: e@example.org"}, "d@example.org", "", false},
+  };
+  std::vector<std::string> lines;
+  for (const auto& c : cases) {
+    lines.push_back("From - Mon Jan 01 10:00:00 2010");
+    lines.push_back("X-Mozilla-Status: 0001");
+    lines.insert(lines.end(), c.header.begin(), c.header.end());
+    lines.insert(lines.end(), {"", "<a href=\"mailto:x@example.org\">", "To: x@example.org",
+                               "Content-Disposition: attachment", ""});
+  }
+  TMailbox box;
+  ASSERT_TRUE(box.Load(dir.Write("Inbox", Join(lines)), okMailboxFile).Loaded);
+  ASSERT_EQ(box.Entries().size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const TMessageEntry& entry = *box.FindEntry(static_cast<int32_t>(i));
+    EXPECT_EQ(EntryFromText(entry), cases[i].from) << i;
+    EXPECT_EQ(entry.Header.To, cases[i].to) << i;
+    EXPECT_EQ(box.HasAttachment(entry), cases[i].attachment) << i;
+  }
+  box.Sort(lcAttachment, true);
+  EXPECT_TRUE(box.HasAttachment(box.Entries()[box.Order()[2]]));
+  EXPECT_FALSE(box.HasAttachment(box.Entries()[box.Order()[3]]));
+}
+
+// In a database the record's sender text is the From address the database keeps (beside the From
+// name), not a Sender field: its rows keep showing it.
+TEST(MessageEntry, DatabaseRowsShowTheirSenderText) {
+  TMessageEntry row;
+  row.Kind = ekDatabase;
+  row.Header.From = "Ann";
+  row.Header.Sender = "ann@example.org";
+  EXPECT_EQ(EntryFromText(row), "ann@example.org");
+  row.Header.Sender = TSharedText();
+  EXPECT_EQ(EntryFromText(row), "Ann");
+}
+
 TEST(MailboxFile, EmptyAndMissingFiles) {
   test::TTempDir dir;
   TMailbox box;

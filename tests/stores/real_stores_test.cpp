@@ -38,6 +38,11 @@ TEST(RealStores, OutlookExpressDatabases) {
       TMailMessage message;
       message.ParseText(text, true);
       EXPECT_FALSE(message.FromAddress().empty()) << c.file << " " << entry.Index;
+      // The record's sender text is the address of the message's own From (these messages have
+      // no Sender field), so the "From" column shows the author.
+      EXPECT_FALSE(message.HasField("Sender")) << entry.Index;
+      EXPECT_EQ(entry.Header.Sender, message.FromAddress()) << c.file << " " << entry.Index;
+      EXPECT_EQ(entry.Header.From, message.FromName()) << c.file << " " << entry.Index;
       std::string header = box.Reader()->GetMessageHeader(entry.Index);
       EXPECT_EQ(text.compare(0, header.size(), header), 0) << entry.Index;
       EXPECT_EQ(header.back(), '\r');
@@ -102,9 +107,14 @@ TEST(RealStores, ClassicMailboxFile) {
     const TMessageEntry* entry = box.FindEntry(sample.index);
     ASSERT_NE(entry, nullptr) << sample.index;
     EXPECT_EQ(entry->Header.From, sample.from) << sample.index;
-    EXPECT_EQ(EntryFromText(*entry), "\"USRP-users\" <usrp-users-bounces@lists.ettus.com>");
+    EXPECT_EQ(entry->Header.Sender, "\"USRP-users\" <usrp-users-bounces@lists.ettus.com>");
     EXPECT_EQ(entry->Header.Subject, sample.subject) << sample.index;
     EXPECT_EQ(FormatIsoDateTime(entry->Header.Date), sample.date) << sample.index;
+  }
+  // Every message has a From and a Sender (the list's): the "From" column shows the author.
+  for (const auto& entry : box.Entries()) {
+    ASSERT_FALSE(entry.Header.From.empty()) << entry.Index;
+    EXPECT_EQ(EntryFromText(entry), entry.Header.From) << entry.Index;
   }
 
   // Every message reads back as its stored bytes from its separator up to the next message's,
