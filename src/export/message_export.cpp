@@ -14,7 +14,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -323,10 +324,12 @@ public:
   }
 
   // A name in the folder that this export has not used yet: " (2)", " (3)", ... after clashes.
+  // Each name goes on from the number it reached, so many clashes cost no more than one each.
   std::string FreeName(const std::string& name) {
     std::string chosen = name;
-    for (int n = 2; FUsed.count(chosen); ++n)
-      chosen = NumberedFileName(name, n);
+    int& next = FNextNumber.try_emplace(name, 2).first->second;
+    while (FUsed.count(chosen))
+      chosen = NumberedFileName(name, next++);
     FUsed.insert(chosen);
     return chosen;
   }
@@ -473,7 +476,8 @@ private:
   TExportObserver* FObserver;
   TRawTextReader FReader;
   std::string FFolder;
-  std::set<std::string> FUsed;
+  std::unordered_set<std::string> FUsed;
+  std::unordered_map<std::string, int> FNextNumber; // by the name wanted
   TExportResult FResult;
 };
 

@@ -387,6 +387,35 @@ TEST(MessageExport, NameClashesAndExistingFiles) {
   EXPECT_EQ(FolderFiles(out).size(), 3u); // no temporary file is left
 }
 
+// The next number of a clashing name skips names the export gave already, a subject that holds
+// a number of its own included.
+TEST(MessageExport, NumberedNamesSkipNamesTaken) {
+  test::TTempDir dir;
+  std::vector<test::TDbxTestMessage> messages;
+  for (const char* subject : {"same", "same (2)", "same", "same", "same (2)"}) {
+    test::TDbxTestMessage m{std::string("Subject: ") + subject + "\r\n\r\nbody\r\n", subject};
+    m.UnixTime = 1262595600;
+    messages.push_back(m);
+  }
+  TMailbox box;
+  ASSERT_TRUE(box.Load(dir.Write("Inbox.dbx", test::BuildDbx(messages)), okOEDatabase).Loaded);
+  std::vector<uint32_t> rows;
+  for (int32_t i = 0; i < 5; ++i)
+    rows.push_back(static_cast<uint32_t>(box.FindEntry(i) - box.Entries().data()));
+  std::string out = dir.MakeDir("out");
+  TExportResult result = ExportMessages(box, rows, efEml, out);
+  EXPECT_EQ(result.Messages, 5u);
+  std::map<std::string, std::string> subjects;
+  for (const auto& [name, bytes] : FolderFiles(out))
+    subjects[name] = bytes.substr(9, bytes.find('\r') - 9);
+  const std::string d = "2010-01-04 1000 - ";
+  EXPECT_EQ(subjects, (std::map<std::string, std::string>{{d + "same.eml", "same"},
+                                                          {d + "same (2).eml", "same (2)"},
+                                                          {d + "same (3).eml", "same"},
+                                                          {d + "same (4).eml", "same"},
+                                                          {d + "same (2) (2).eml", "same (2)"}}));
+}
+
 // A damaged message is skipped with its row number; the others are written all the same.
 TEST(MessageExport, UnreadableMessageInTheMiddle) {
   test::TTempDir dir;
