@@ -40,35 +40,18 @@ TRawTextReader::~TRawTextReader() {
 void TRawTextReader::Read(const TMessageEntry& entry, const TByteSink& sink) {
   switch (entry.Kind) {
   case ekDatabase: {
-    if (!FBox.Reader()) throw EOEReaderException(SNoText);
-    std::string text = FBox.Reader()->GetMessageText(entry.Index);
-    text.resize(std::strlen(text.c_str())); // a zero byte ends the text
+    std::string text = FBox.StoredText(entry);
     if (text.empty()) throw EOEReaderException(SNoText);
     sink(text);
     return;
   }
   case ekMessageFile:
-    ReadFile(entry.MaildirFlags ? MaildirFileNow(entry.Path.str()) : entry.Path.str(), sink);
+    ReadFile(FBox.EntryFile(entry), sink);
     return;
   case ekMailbox: {
     int64_t begin, end;
-    if (FBox.MailboxExtent(entry, begin, end)) {
-      ReadMailboxRange(entry, begin, end, sink);
-      return;
-    }
-    // The file changed since the load: the message is found again line by line.
-    std::string text;
-    bool separator = true;
-    FBox.VisitEntryLines(entry, [&](std::string_view line) {
-      if (!separator) {
-        text += line;
-        text += '\n';
-      }
-      separator = false;
-      return true;
-    });
-    if (text.ends_with("\n\n")) text.pop_back();
-    sink(text);
+    FBox.MailboxExtent(entry, begin, end); // raises when the bytes are no longer the message's
+    ReadMailboxRange(entry, begin, end, sink);
     return;
   }
   default:
@@ -441,8 +424,7 @@ public:
       TMailMessage message;
       try {
         if (entry.Kind == ekMessageFile)
-          message.ReadFromFile(entry.MaildirFlags ? MaildirFileNow(entry.Path.str())
-                                                  : entry.Path.str());
+          message.ReadFromFile(FBox.EntryFile(entry));
         else
           message.ReadFromText(FBox.GetEntryText(entry));
         message.FindBodies();

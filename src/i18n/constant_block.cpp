@@ -53,6 +53,7 @@ constexpr TBuiltIn builtIns[] = {
     {"lc_SelectFolder", "Select folder"},
     {"lc_SettingsNotSaved", "Settings could not be saved to %s."},
     {"lc_Size", "Size [B]"},
+    {"lc_StoreChanged", "the mailbox file changed on disk: reload it"},
     {"lc_Subject", "Subject"},
     {"lc_TextNotFound", "Text not found."},
     {"lc_Timestamp", "Timestamp"},

@@ -380,6 +380,14 @@ void Tmdi_pl_Viewer::CreateActions() {
   acSaveAttachments->setStatusTip("Save the attachments of the checked messages");
   acSaveAttachments->setToolTip("Save the attachments of the checked messages");
   connect(acSaveAttachments, &QAction::triggered, this, Guarded([this] { cmSaveAttachments(); }));
+  acReload = new QAction("Reload", this);
+  acReload->setObjectName("acReload");
+  acReload->setStatusTip("Load the store again as it is on disk now");
+  acReload->setToolTip("Load the store again as it is on disk now");
+  acReload->setShortcut(QKeySequence(Qt::Key_F5));
+  acReload->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(acReload);
+  connect(acReload, &QAction::triggered, this, Guarded([this] { acReloadExecute(); }));
 
   MessagesMenu = new QMenu("Messages", this);
   MessagesMenu->setObjectName("Messages");
@@ -391,6 +399,8 @@ void Tmdi_pl_Viewer::CreateActions() {
   MessagesMenu->addAction(acSaveAttachments);
   MessagesMenu->addSeparator();
   MessagesMenu->addAction(acCollect);
+  MessagesMenu->addSeparator();
+  MessagesMenu->addAction(acReload);
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
@@ -457,6 +467,12 @@ void Tmdi_pl_Viewer::ResetRows() {
 void Tmdi_pl_Viewer::Repaint(const TMailbox&) { ShowStoreState(); }
 
 void Tmdi_pl_Viewer::Progress(uint64_t done, uint64_t total) { ShowProgress(FOperation, done, total); }
+
+void Tmdi_pl_Viewer::acReloadExecute() {
+  acFilter->setChecked(false); // the hidden flags belonged to the rows before
+  LoadMailbox(FMailbox.Path(), FMailbox.Kind());
+  UpdateStatusBar(); // also after a failure, which leaves no rows
+}
 
 bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   TBusyCursor busy;
@@ -566,6 +582,7 @@ void Tmdi_pl_Viewer::acFilterExecute() {
     SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"),
                                           {(TickCount() - start) / 1000.0})), false);
     UpdateStatusBar();
+    ShowMemo(); // rows that could not be read, a store changed on disk
   };
   acFilter->setChecked(!acFilter->isChecked());
   try {
@@ -613,7 +630,13 @@ void Tmdi_pl_Viewer::cmMessageView() {
   TBusyCursor busy;
   SetStatus(1, Localized("lc_Reading"), true);
   const uint64_t start = TickCount();
-  std::string text = FMailbox.GetEntryText(entry);
+  std::string text;
+  try {
+    text = FMailbox.GetEntryText(entry);
+  } catch (...) {
+    ShowMemo(); // a store changed on disk says so there too
+    throw;
+  }
   std::string caption, source;
   if (entry.Kind == ekDatabase && FMailbox.Reader()) {
     std::string store = FMailbox.Reader()->GetStoreName();

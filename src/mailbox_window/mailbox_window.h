@@ -55,7 +55,7 @@ private:
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
 // DetailPanel, Memo, sb, sbPanel0, sbPanel1, sbCancel, Messages, PopupMenu1, acFilter, acView,
-// acCollect, acSaveMessages, acSaveAttachments).
+// acCollect, acSaveMessages, acSaveAttachments, acReload).
 class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
@@ -79,6 +79,8 @@ public:
   void cmSaveMessages();
   // Saves every attachment of the checked rows (or the focused one).
   void cmSaveAttachments();
+  // Loads the store again in this window, as it is on disk now; the filter goes off.
+  void acReloadExecute();
 
   TMailbox& Mailbox() { return FMailbox; }
   bool FilterOn() const;
@@ -144,6 +146,7 @@ private:
   QAction* acCollect = nullptr;
   QAction* acSaveMessages = nullptr;
   QAction* acSaveAttachments = nullptr;
+  QAction* acReload = nullptr;
   TQtFormStorage* FFormStorage = nullptr;
 
   TMailbox FMailbox;

@@ -28,8 +28,9 @@ public:
   bool Next(std::string_view& line, bool& discarded);
   // File offset of the line that Next returned last.
   int64_t LineOffset() const { return FLineOffset; }
-  // Makes the line that Next returned last the next one again; only directly after Next.
-  void Unread();
+  // File offset just after the line that Next returned last: once Next returned false, the
+  // bytes the reader read.
+  int64_t EndOffset() const { return FBufferOffset + static_cast<int64_t>(FPos); }
   // Size and modification time of the file when it was opened; false when it could not be
   // examined.
   bool Stamp(TFileStamp& stamp) const {
@@ -71,24 +72,34 @@ enum TMailboxRule : uint8_t {
   mrClassic = 1,
 };
 
-// Where a message was found at load time: used while the file is unchanged.
-struct TMailboxPosition {
-  int64_t Offset = -1;
-  TFileStamp Stamp;
-};
-
 // Called with each line of a message, a view valid during the call only; false stops reading.
 using TLineVisitor = std::function<bool(std::string_view line)>;
 
 // Visits the lines of the message of size bytes whose separator is on startLine, in a file
-// loaded by rule. With a position whose stamp still matches the file, reading starts at its
-// offset; otherwise lines are counted from the start of the file.
+// loaded by rule, counting lines from the start of the file.
 void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLine,
-                         TMailboxRule rule, const TMailboxPosition* position,
-                         const TLineVisitor& visit);
+                         TMailboxRule rule, const TLineVisitor& visit);
 // The same lines as strings.
 void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
-                        int64_t startLine, TMailboxRule rule = mrMarked,
-                        const TMailboxPosition* position = nullptr);
+                        int64_t startLine, TMailboxRule rule = mrMarked);
+
+// Where a message's bytes lie in its mailbox file as the load found them: from its separator
+// line at Begin up to End, the next message's separator line or the end of the file as loaded
+// (LastInFile).
+struct TMailboxExtent {
+  int64_t Begin = 0;
+  int64_t End = 0;
+  bool LastInFile = false;
+};
+// Visits the lines of the message whose bytes are extent in a file loaded by rule: the lines
+// VisitMailboxMessage gives while the file is as loaded, read where they lie. False, with nothing
+// visited, when no separator line begins the extent.
+bool VisitMailboxExtent(const std::string& path, const TMailboxExtent& extent, TMailboxRule rule,
+                        const TLineVisitor& visit);
+
+// Calls read with a visitor that puts each line it is given into lines, reusing the strings
+// lines holds from an earlier message.
+void CollectLines(std::vector<std::string>& lines,
+                  const std::function<void(const TLineVisitor& visit)>& read);
 
 } // namespace pellora

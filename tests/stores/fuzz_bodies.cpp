@@ -7,11 +7,13 @@
 #include "stores/mbx_reader.h"
 #include "support/fuzz_scratch.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
+#include <vector>
 #include <unistd.h>
 
 namespace pellora::fuzz {
@@ -29,6 +31,31 @@ void Exercise(TOEReader& reader) {
       reader.GetMessageHeader(i);
       reader.GetMessageText(i);
     } catch (const EPelloraError&) {
+    }
+  }
+}
+
+// Another program changes the mailbox file after the load. Mail appended at its end changes no
+// row; cut in the middle, the file keeps the rows that end before the cut and refuses the
+// others with an error, never looking for them again from its start.
+void ChangeAfterLoad(TMailbox& box, const std::string& path, size_t size) {
+  const size_t rows = std::min<size_t>(box.Entries().size(), 32);
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < rows; ++i)
+    texts.push_back(box.GetEntryText(box.Entries()[i]));
+  std::ofstream(path, std::ios::binary | std::ios::app)
+      << "From - Tue Jan 05 10:00:00 2010\nX-Mozilla-Status: 0001\nSubject: new\n\nx\n";
+  for (size_t i = 0; i < rows; ++i)
+    if (box.GetEntryText(box.Entries()[i]) != texts[i]) std::abort();
+  if (!box.Memo().empty()) std::abort(); // appended mail is no change of the store
+  const auto cut = static_cast<int64_t>(size / 2);
+  std::filesystem::resize_file(path, static_cast<uintmax_t>(cut));
+  for (size_t i = 0; i < rows; ++i) {
+    const TMessageEntry& entry = box.Entries()[i];
+    try {
+      if (box.GetEntryText(entry) != texts[i] || entry.EndOffset > cut) std::abort();
+    } catch (const EPelloraError&) {
+      if (entry.EndOffset <= cut) std::abort();
     }
   }
 }
@@ -87,6 +114,7 @@ void RunMailboxFile(const uint8_t* data, size_t size) {
       joined += line + "\r\n";
     if (byOffset != joined || byOffset.rfind("From ", 0) != 0) std::abort();
   }
+  ChangeAfterLoad(box, path, size);
   // Classic messages follow each other without gap or overlap: together they are the file's
   // lines from the first separator on.
   if (box.MailboxRule() != mrClassic || box.Entries().empty() || box.Entries().size() > 256) return;
