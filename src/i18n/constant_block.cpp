@@ -27,6 +27,7 @@ constexpr TBuiltIn builtIns[] = {
     {"lc_FileNotSupported", "File is not in supported format."},
     {"lc_FileProps", "File Properties"},
     {"lc_Filtering", "Filtering..."},
+    {"lc_FilterUnreadable", "Messages the filter could not read: %d"},
     {"lc_FolderNotExists", "Folder %s does not exist."},
     {"lc_Format", "Format"},
     {"lc_From", "From"},

@@ -21,6 +21,7 @@ namespace {
 struct TRun {
   int code = -1;
   std::string out;
+  std::string err; // when asked for apart from out
 };
 
 std::string Quote(const std::string& arg) {
@@ -29,10 +30,14 @@ std::string Quote(const std::string& arg) {
   return q + "'";
 }
 
-TRun Cli(const std::vector<std::string>& args, bool withStderr = false) {
+enum TStderr { seDropped, seWithOut, seApart };
+
+TRun Cli(const std::vector<std::string>& args, TStderr stderrTo) {
   std::string command = PELLORA_CLI;
   for (const auto& a : args) command += " " + Quote(a);
-  command += withStderr ? " 2>&1" : " 2>/dev/null";
+  pellora::test::TTempDir errDir;
+  const std::string errFile = errDir / "stderr";
+  command += stderrTo == seWithOut ? " 2>&1" : stderrTo == seApart ? " 2>" + Quote(errFile) : " 2>/dev/null";
   TRun run;
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[4096];
@@ -40,7 +45,12 @@ TRun Cli(const std::vector<std::string>& args, bool withStderr = false) {
   while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
   int status = pclose(pipe);
   run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (stderrTo == seApart) run.err = pellora::ReadWholeFile(errFile);
   return run;
+}
+
+TRun Cli(const std::vector<std::string>& args, bool withStderr = false) {
+  return Cli(args, withStderr ? seWithOut : seDropped);
 }
 
 const std::string samples = PELLORA_SAMPLES;
@@ -337,6 +347,21 @@ TEST(Cli, ExportWritesFilesAndReportsSkippedMessages) {
       {{"export", dir / "none.dbx", "--eml", dir / "a"}, 1},
   };
   for (const auto& u : usage) EXPECT_EQ(Cli(u.args).code, u.code) << u.args.back();
+}
+
+// A damaged database whose count word lists rows without text: a Source filter goes past them,
+// prints the row that holds the value and exits 0, and says on stderr how many it could not read.
+TEST(Cli, FilterGoesOnPastRowsWithoutText) {
+  pellora::test::TTempDir dir;
+  std::vector<pellora::test::TDbxTestMessage> messages(2);
+  messages[0].Text = "Subject: one\r\n\r\nthe needle\r\n";
+  messages[1].Text = "Subject: two\r\n\r\nhay\r\n";
+  std::string bytes = pellora::test::BuildDbx(messages);
+  pellora::test::PutU32(bytes, 0xC4, 5);
+  TRun run = Cli({"filter", dir.Write("Damaged.dbx", bytes), "6", "NEEDLE"}, seApart);
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "0\n");
+  EXPECT_EQ(run.err, "Messages the filter could not read: 3\n");
 }
 
 // The done-when of the real database: 28 messages out as files and as one mailbox file, and
