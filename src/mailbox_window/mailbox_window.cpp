@@ -578,11 +578,13 @@ void Tmdi_pl_Viewer::acFilterExecute() {
   SetStatus(1, operation, true);
   TBusyCursor busy;
   const uint64_t start = TickCount();
+  const size_t memoLines = FMailbox.Memo().size();
   auto finish = [&] {
     SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"),
                                           {(TickCount() - start) / 1000.0})), false);
     UpdateStatusBar();
-    ShowMemo(); // rows that could not be read, a store changed on disk
+    // Rows that could not be read, a store changed on disk; collected addresses stay otherwise.
+    if (FMailbox.Memo().size() != memoLines) ShowMemo();
   };
   acFilter->setChecked(!acFilter->isChecked());
   try {
@@ -631,12 +633,18 @@ void Tmdi_pl_Viewer::cmMessageView() {
   SetStatus(1, Localized("lc_Reading"), true);
   const uint64_t start = TickCount();
   std::string text;
+  // A store changed on disk says so in the information lines, whether the row reads or not.
+  const size_t memoLines = FMailbox.Memo().size();
+  auto showNotes = [&] {
+    if (FMailbox.Memo().size() != memoLines) ShowMemo();
+  };
   try {
     text = FMailbox.GetEntryText(entry);
   } catch (...) {
-    ShowMemo(); // a store changed on disk says so there too
+    showNotes();
     throw;
   }
+  showNotes();
   std::string caption, source;
   if (entry.Kind == ekDatabase && FMailbox.Reader()) {
     std::string store = FMailbox.Reader()->GetStoreName();

@@ -509,6 +509,14 @@ private slots:
     w->acReloadExecute();
     QCOMPARE(Rows(w)->rowCount(), 3);
     QCOMPARE(frame->Boxes.size(), 1);
+
+    // A filter that reads every row leaves collected addresses where they are.
+    w->cmGatherEmail();
+    const QString addresses = Text(w, "Memo");
+    Box(w, "cbValue")->setCurrentText("Subject: ");
+    w->acFilterExecute();
+    QCOMPARE(Rows(w)->rowCount(), 3);
+    QCOMPARE(Text(w, "Memo"), addresses);
   }
 
   // The collection walks the rows in the list's order: of two keys that the locale holds equal,
