@@ -26,8 +26,13 @@ void ShareWithRowBefore(std::vector<TMessageEntry>& rows) {
   if (rows.size() >= 2) ShareRepeatedTexts(rows.back().Header, rows[rows.size() - 2].Header);
 }
 
+// Of the start of a separator line: a line a few hundred bytes long says all that tells it apart,
+// and so a row is checked with a short read.
+constexpr size_t FingerprintedBytes = 256;
+
 uint32_t SeparatorFingerprint(std::string_view separator) {
-  return static_cast<uint32_t>(std::hash<std::string_view>{}(separator));
+  return static_cast<uint32_t>(
+      std::hash<std::string_view>{}(separator.substr(0, FingerprintedBytes)));
 }
 
 uint32_t FileFingerprint(const TFileStamp& stamp) {
@@ -488,14 +493,20 @@ bool TMailbox::StillInPlace(const TMessageEntry& entry, const TFileStamp& now, b
   if (entry.StartOffset < 0 || static_cast<uint64_t>(entry.EndOffset) > now.size) return false;
   std::string_view line;
   bool discarded;
-  TMailboxLineReader at(entry.Path.str(), entry.StartOffset, 512);
+  const auto shortRead = static_cast<int64_t>(4 * FingerprintedBytes); // stray CRs are no text
+  TMailboxLineReader at(entry.Path.str(), entry.StartOffset,
+                        std::min(shortRead, entry.EndOffset - entry.StartOffset));
   if (!at.Next(line, discarded) || discarded || !IsSeparatorLine(line) ||
       SeparatorFingerprint(line) != entry.Fingerprint)
     return false;
   if (static_cast<uint64_t>(entry.EndOffset) == now.size || (grewAtEnd && LastInFile(entry)))
     return true;
-  TMailboxLineReader next(entry.Path.str(), entry.EndOffset, 512);
-  return next.Next(line, discarded) && !discarded && IsSeparatorLine(line);
+  // The file may now end inside the next separator line, cut short.
+  TMailboxLineReader next(entry.Path.str(), entry.EndOffset, shortRead);
+  return next.Next(line, discarded) && !discarded &&
+         (IsSeparatorLine(line) ||
+          (static_cast<uint64_t>(next.EndOffset()) == now.size &&
+           std::string_view("From ").starts_with(line)));
 }
 
 std::string TMailbox::MaildirFileNow(const std::string& path) {

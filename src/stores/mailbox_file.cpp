@@ -20,7 +20,7 @@ constexpr size_t ChunkSize = 1 << 20;
 } // namespace
 
 TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOffset,
-                                       int64_t expectedBytes)
+                                       int64_t length)
     : FPath(path) {
   FHandle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (FHandle < 0) RaiseFileError("Cannot open", path, errno);
@@ -34,7 +34,10 @@ TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOff
   // A small file needs no whole chunk: read-backs open the file once per message.
   FStamped = GetOpenFileStamp(FHandle, FStamp);
   int64_t left = FStamped ? static_cast<int64_t>(FStamp.size) - startOffset : 0;
-  if (expectedBytes >= 0) left = std::min(left, expectedBytes);
+  if (length >= 0) {
+    FLimit = startOffset + length;
+    left = std::min(left, length);
+  }
   FBuffer.resize(static_cast<size_t>(std::clamp<int64_t>(left + 1, 256, ChunkSize)));
 }
 
@@ -53,7 +56,12 @@ void TMailboxLineReader::Refill() {
   if (FEnd == FBuffer.size()) FBuffer.resize(FBuffer.size() * 2); // one line longer than a chunk
   FNextKnown = false;
   for (;;) {
-    ssize_t got = read(FHandle, FBuffer.data() + FEnd, FBuffer.size() - FEnd);
+    size_t wanted = FBuffer.size() - FEnd;
+    if (FLimit >= 0)
+      wanted = static_cast<size_t>(
+          std::clamp<int64_t>(FLimit - FBufferOffset - static_cast<int64_t>(FEnd), 0,
+                              static_cast<int64_t>(wanted)));
+    ssize_t got = wanted > 0 ? read(FHandle, FBuffer.data() + FEnd, wanted) : 0;
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) RaiseFileError("Cannot read", FPath, errno);
     if (got == 0) FEof = true;
@@ -186,7 +194,8 @@ void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines
 
 bool VisitMailboxExtent(const std::string& path, const TMailboxExtent& extent, TMailboxRule rule,
                         const TLineVisitor& visit) {
-  // One read sized by the message: a filter reads every message back.
+  // The message's bytes alone, in one read: what follows them (mail appended after a last line
+  // without its line end, say) is no part of it.
   TMailboxLineReader reader(path, extent.Begin, extent.End - extent.Begin);
   std::string_view line;
   bool discarded;
@@ -196,7 +205,7 @@ bool VisitMailboxExtent(const std::string& path, const TMailboxExtent& extent, T
   const bool holdEmpty = rule == mrMarked && extent.LastInFile;
   size_t held = 0;
   bool more = visit(line);
-  while (more && reader.Next(line, discarded) && reader.LineOffset() < extent.End) {
+  while (more && reader.Next(line, discarded)) {
     if (discarded) continue;
     if (holdEmpty && line.empty()) {
       ++held;

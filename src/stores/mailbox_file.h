@@ -15,10 +15,10 @@ namespace pellora {
 // Lines are views into the reader's buffer, valid until the next call.
 class TMailboxLineReader {
 public:
-  // Raises the platform's error when the file cannot be opened. expectedBytes, when not negative,
-  // sizes the first read for a caller that needs only that much (it still reads on as asked).
+  // Raises the platform's error when the file cannot be opened. Reads from startOffset on, and
+  // with a length that is not negative only that many bytes, as if the file ended there.
   explicit TMailboxLineReader(const std::string& path, int64_t startOffset = 0,
-                              int64_t expectedBytes = -1);
+                              int64_t length = -1);
   ~TMailboxLineReader();
   TMailboxLineReader(const TMailboxLineReader&) = delete;
   TMailboxLineReader& operator=(const TMailboxLineReader&) = delete;
@@ -46,6 +46,7 @@ private:
   std::vector<char> FBuffer;
   size_t FPos = 0, FEnd = 0;
   int64_t FBufferOffset = 0; // file offset of FBuffer[0]
+  int64_t FLimit = -1;       // file offset where reading ends; -1 at the end of the file
   int64_t FLineOffset = 0;
   bool FEof = false;
   size_t FNextCR = 0, FNextSub = 0; // next CR / Ctrl-Z at or after FPos, FEnd when none

@@ -35,6 +35,31 @@ void Exercise(TOEReader& reader) {
   }
 }
 
+// Classic messages follow each other without gap or overlap: together they are the file's
+// lines from the first separator on.
+void CheckClassicCover(TMailbox& box, const std::string& path) {
+  std::vector<const TMessageEntry*> byIndex(box.Entries().size());
+  for (const auto& entry : box.Entries())
+    byIndex.at(static_cast<size_t>(entry.Index)) = &entry;
+  std::vector<std::string> fileLines, messageLines;
+  TMailboxLineReader reader(path);
+  std::string_view line;
+  bool discarded;
+  for (int64_t number = 1; reader.Next(line, discarded); ++number)
+    if (!discarded && number >= byIndex[0]->StartLine) fileLines.emplace_back(line);
+  for (const TMessageEntry* entry : byIndex) {
+    int64_t total = 0;
+    box.VisitEntryLines(*entry, [&](std::string_view messageLine) {
+      messageLines.emplace_back(messageLine);
+      total += static_cast<int64_t>(messageLine.size());
+      return true;
+    });
+    if (total != entry->Header.Size) std::abort();
+  }
+  if (messageLines != fileLines) std::abort();
+}
+
+
 // Another program changes the mailbox file after the load. Mail appended at its end changes no
 // row; cut in the middle, the file keeps the rows that end before the cut and refuses the
 // others with an error, never looking for them again from its start.
@@ -114,30 +139,11 @@ void RunMailboxFile(const uint8_t* data, size_t size) {
       joined += line + "\r\n";
     if (byOffset != joined || byOffset.rfind("From ", 0) != 0) std::abort();
   }
+  if (box.MailboxRule() == mrClassic && !box.Entries().empty() && box.Entries().size() <= 256)
+    CheckClassicCover(box, path);
   ChangeAfterLoad(box, path, size);
-  // Classic messages follow each other without gap or overlap: together they are the file's
-  // lines from the first separator on.
-  if (box.MailboxRule() != mrClassic || box.Entries().empty() || box.Entries().size() > 256) return;
-  std::vector<const TMessageEntry*> byIndex(box.Entries().size());
-  for (const auto& entry : box.Entries())
-    byIndex.at(static_cast<size_t>(entry.Index)) = &entry;
-  std::vector<std::string> fileLines, messageLines;
-  TMailboxLineReader reader(path);
-  std::string_view line;
-  bool discarded;
-  for (int64_t number = 1; reader.Next(line, discarded); ++number)
-    if (!discarded && number >= byIndex[0]->StartLine) fileLines.emplace_back(line);
-  for (const TMessageEntry* entry : byIndex) {
-    int64_t total = 0;
-    box.VisitEntryLines(*entry, [&](std::string_view messageLine) {
-      messageLines.emplace_back(messageLine);
-      total += static_cast<int64_t>(messageLine.size());
-      return true;
-    });
-    if (total != entry->Header.Size) std::abort();
-  }
-  if (messageLines != fileLines) std::abort();
 }
+
 
 void RunHeaderScanner(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -175,6 +175,7 @@ TEST(MailboxFile, ChangedAfterTheLoad) {
       {"a status rewritten in place", flagged, true, {true, true, true}},
       {"cut inside the second message", text.substr(0, second + 40), true, {true, false, false}},
       {"cut before the third message", text.substr(0, third), true, {true, true, false}},
+      {"cut inside the third separator", text.substr(0, third + 2), true, {true, true, false}},
       {"the first message deleted", text.substr(second), true, {false, false, false}},
       {"removed", "", true, {false, false, false}},
   };
