@@ -172,7 +172,6 @@ TEST(DamagedStores, LoadOrFailCleanly) {
   EXPECT_GT(cases, 300);
 }
 
-
 enum TChange { chAppended, chCut, chRewritten };
 const char* const ChangeNames[] = {"appended", "cut", "rewritten"};
 

@@ -59,7 +59,6 @@ void CheckClassicCover(TMailbox& box, const std::string& path) {
   if (messageLines != fileLines) std::abort();
 }
 
-
 // Another program changes the mailbox file after the load. Mail appended at its end changes no
 // row; cut in the middle, the file keeps the rows that end before the cut and refuses the
 // others with an error, never looking for them again from its start.
