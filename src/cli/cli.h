@@ -39,5 +39,8 @@ bool TakeFlag(TArgs& args, const std::string& flag);
 std::string TsvCell(std::string text);
 // Writes 8-bit program text as UTF-8 to stdout.
 void PrintAnsi(const std::string& text);
+// Writes the information lines the store gained from the line numbered from on (messages that
+// could not be read or were skipped, a store changed on disk) to stderr, as UTF-8.
+void PrintMemoSince(const TMailbox& box, size_t from);
 
 } // namespace pellora::cli

@@ -76,6 +76,7 @@ int RunExport(const TArgs& given) {
 
   TMailbox box;
   LoadStoreArgs(args, 1, "export needs one store path", box);
+  const size_t memoBefore = box.Memo().size();
   std::vector<uint8_t> hidden(box.Entries().size(), 0);
   if (field >= 0) TMailboxFilter(box).ApplyFilter(box.Order(), field, filterValue, hidden);
   for (int32_t index : indexes)
@@ -91,13 +92,9 @@ int RunExport(const TArgs& given) {
   if (format == efMbox && EntryExists(target) && !overwrite)
     throw EPelloraError("File already exists \"" + Utf8ToAnsi(target) + "\". Use --overwrite to replace it.");
   if (format != efMbox) std::filesystem::create_directories(target);
-  const size_t memoBefore = box.Memo().size();
   TCliExportObserver observer(overwrite);
   TExportResult result = ExportMessages(box, rows, format, target, &observer);
-  for (size_t i = memoBefore; i < box.Memo().size(); ++i) {
-    std::string line = AnsiToUtf8(box.Memo()[i]);
-    std::fprintf(stderr, "%s\n", line.c_str());
-  }
+  PrintMemoSince(box, memoBefore);
   return result.Skipped > 0 ? 1 : 0;
 }
 

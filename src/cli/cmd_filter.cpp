@@ -20,16 +20,21 @@ int RunFilter(const TArgs& args) {
   std::vector<uint8_t> hidden;
   const std::string value = Utf8ToAnsi(rest[2]);
   TMailboxFilter filter(box);
+  const size_t memoBefore = box.Memo().size();
   filter.ApplyFilter(box.Order(), rest[1][0] - '0', value, hidden);
   for (uint32_t row : box.Order())
     if (!hidden[row]) std::printf("%d\n", box.Entries()[row].Index);
+  // Rows that could not be read are a warning: the rows found are the answer.
+  std::fflush(stdout);
+  PrintMemoSince(box, memoBefore);
   return 0;
 }
 
 const TCliCommand filterCommand(
     "filter",
     "filter [--kind K] PATH FIELD VALUE   the Index of every row that contains VALUE in FIELD "
-    "(0 From+Subject+To+Body, 1 From+Subject+To, 2 From, 3 Subject, 4 To, 5 Body, 6 Source)",
+    "(0 From+Subject+To+Body, 1 From+Subject+To, 2 From, 3 Subject, 4 To, 5 Body, 6 Source); "
+    "rows that cannot be read match none and are counted on stderr",
     RunFilter);
 
 } // namespace

@@ -87,6 +87,13 @@ void PrintAnsi(const std::string& text) {
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
+void PrintMemoSince(const TMailbox& box, size_t from) {
+  for (size_t i = from; i < box.Memo().size(); ++i) {
+    std::string line = AnsiToUtf8(box.Memo()[i]);
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
+}
+
 } // namespace pellora::cli
 
 int main(int argc, char** argv) {

@@ -69,28 +69,27 @@ bool HasDrive(std::string_view path) {
   return path.size() >= 2 && path[1] == ':';
 }
 
-// folder/name, with name spelled as the folder's entry that matches it without regard to ASCII
-// case when there is no exact match (a Linux file system tells letter case apart, Windows not).
-std::string ResolveCase(const std::string& folder, const std::string& name) {
+} // namespace
+
+std::string TFolderNames::Resolve(const std::string& folder, const std::string& name) {
   std::string exact = IncludeTrailingPathDelimiter(folder) + name;
   struct stat st {};
   if (lstat(exact.c_str(), &st) == 0) return exact;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return exact;
-  std::string found = exact;
-  while (dirent* entry = readdir(dir))
-    if (SameTextAscii(entry->d_name, name)) {
-      found = IncludeTrailingPathDelimiter(folder) + entry->d_name;
-      break;
+  auto [listing, added] = FListings.try_emplace(folder);
+  if (added) {
+    if (DIR* dir = opendir(folder.c_str())) {
+      while (dirent* entry = readdir(dir))
+        listing->second.try_emplace(UpperCaseAscii(entry->d_name), entry->d_name);
+      closedir(dir);
     }
-  closedir(dir);
-  return found;
+  }
+  auto found = listing->second.find(UpperCaseAscii(name));
+  return found == listing->second.end() ? exact
+                                        : IncludeTrailingPathDelimiter(folder) + found->second;
 }
 
-} // namespace
-
 std::string MapWindowsPath(const std::vector<TPathMount>& mounts, std::string_view systemDrive,
-                           std::string_view windowsPath) {
+                           std::string_view windowsPath, TFolderNames* names) {
   TWindowsPath path;
   if (!ParseWindowsPath(windowsPath, systemDrive, path)) return {};
   const TPathMount* best = nullptr;
@@ -108,9 +107,11 @@ std::string MapWindowsPath(const std::vector<TPathMount>& mounts, std::string_vi
     }
   }
   if (!best) return {};
+  TFolderNames ownNames;
+  if (!names) names = &ownNames;
   std::string local = ExcludeTrailingPathDelimiter(best->LocalFolder);
   for (size_t i = bestDepth; i < path.Names.size(); ++i)
-    local = ResolveCase(local, path.Names[i]);
+    local = names->Resolve(local, path.Names[i]);
   return local;
 }
 
@@ -194,7 +195,7 @@ std::string TWindowsSession::SpecialFolder(int csidl) const {
 }
 
 std::string TWindowsSession::LocalPath(const std::string& sessionPath) const {
-  return MapWindowsPath(FSetup.Mounts, FSystemDrive, sessionPath);
+  return MapWindowsPath(FSetup.Mounts, FSystemDrive, sessionPath, &FNames);
 }
 
 namespace {
@@ -300,16 +301,17 @@ std::unique_ptr<TWindowsSession> OpenMountedProfile(const std::string& profileFo
   if (SameTextAscii(parentName, "Users") || SameTextAscii(parentName, "Documents and Settings"))
     disk = ExcludeTrailingPathDelimiter(ExtractFilePath(parent));
 
+  TFolderNames names;
   TWindowsSessionSetup setup;
-  setup.UserHive = THiveFile::Open(ResolveCase(profile, "NTUSER.DAT"));
+  setup.UserHive = THiveFile::Open(names.Resolve(profile, "NTUSER.DAT"));
   setup.MachineHiveKey = "SOFTWARE";
   std::string windowsFolder = "Windows";
   for (const char* candidate : {"Windows", "WINNT"}) {
-    std::string folder = disk.empty() ? std::string() : ResolveCase(disk, candidate);
+    std::string folder = disk.empty() ? std::string() : names.Resolve(disk, candidate);
     if (!DirectoryExists(folder)) continue;
     windowsFolder = ExtractFileName(folder);
-    std::string config = ResolveCase(ResolveCase(folder, "System32"), "config");
-    setup.MachineHive = THiveFile::Open(ResolveCase(config, "SOFTWARE"));
+    std::string config = names.Resolve(names.Resolve(folder, "System32"), "config");
+    setup.MachineHive = THiveFile::Open(names.Resolve(config, "SOFTWARE"));
     break;
   }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pellora {
@@ -18,13 +19,28 @@ struct TPathMount {
   std::string LocalFolder;
 };
 
+// Names of this machine's folders spelled as Windows would find them, without regard to ASCII
+// case (a Linux file system tells letter case apart, Windows not). A folder is listed once, the
+// first time a name in it is not found as spelled; the listing is kept for the object's life.
+class TFolderNames {
+public:
+  // folder/name, with name spelled as the folder's entry that matches it when there is no exact
+  // match; folder/name as given when no entry matches.
+  std::string Resolve(const std::string& folder, const std::string& name);
+
+private:
+  // Per folder: its entries by upper-case name, the first of names that differ only in case.
+  std::unordered_map<std::string, std::unordered_map<std::string, std::string>> FListings;
+};
+
 // windowsPath ("\" or "/" between names) as a path of this machine, without trailing delimiter:
 // "." and ".." are resolved first, never above the drive's root, so a value cannot lead out of
 // its mount; then the mount with the longest matching prefix is taken and each further name is
-// matched to the letter case found on disk. A path without drive is on systemDrive; a relative
-// or UNC path, or one that no mount holds, gives "".
+// matched to the letter case found on disk, through names when given (its listings are kept
+// for the next paths). A path without drive is on systemDrive; a relative or UNC path, or one
+// that no mount holds, gives "".
 std::string MapWindowsPath(const std::vector<TPathMount>& mounts, std::string_view systemDrive,
-                           std::string_view windowsPath);
+                           std::string_view windowsPath, TFolderNames* names = nullptr);
 
 struct TWindowsSessionSetup {
   std::shared_ptr<const THive> UserHive;    // the user's branch (NTUSER.DAT, user.reg)
@@ -61,6 +77,7 @@ private:
   TRegistry FRegistry;
   std::vector<std::string> FEnvironment;
   std::map<int, std::string> FFolders;
+  mutable TFolderNames FNames; // a session lives for one pass of discovery
 };
 
 // The session of a Wine prefix: user.reg shown as the user's branch, system.reg as the machine,

@@ -14,7 +14,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -39,35 +40,18 @@ TRawTextReader::~TRawTextReader() {
 void TRawTextReader::Read(const TMessageEntry& entry, const TByteSink& sink) {
   switch (entry.Kind) {
   case ekDatabase: {
-    if (!FBox.Reader()) throw EOEReaderException(SNoText);
-    std::string text = FBox.Reader()->GetMessageText(entry.Index);
-    text.resize(std::strlen(text.c_str())); // a zero byte ends the text
+    std::string text = FBox.StoredText(entry);
     if (text.empty()) throw EOEReaderException(SNoText);
     sink(text);
     return;
   }
   case ekMessageFile:
-    ReadFile(entry.Flags ? MaildirFileNow(entry.Path.str()) : entry.Path.str(), sink);
+    ReadFile(FBox.EntryFile(entry), sink);
     return;
   case ekMailbox: {
     int64_t begin, end;
-    if (FBox.MailboxExtent(entry, begin, end)) {
-      ReadMailboxRange(entry, begin, end, sink);
-      return;
-    }
-    // The file changed since the load: the message is found again line by line.
-    std::string text;
-    bool separator = true;
-    FBox.VisitEntryLines(entry, [&](std::string_view line) {
-      if (!separator) {
-        text += line;
-        text += '\n';
-      }
-      separator = false;
-      return true;
-    });
-    if (text.ends_with("\n\n")) text.pop_back();
-    sink(text);
+    FBox.MailboxExtent(entry, begin, end); // raises when the bytes are no longer the message's
+    ReadMailboxRange(entry, begin, end, sink);
     return;
   }
   default:
@@ -350,10 +334,12 @@ public:
   }
 
   // A name in the folder that this export has not used yet: " (2)", " (3)", ... after clashes.
+  // Each name goes on from the number it reached, so many clashes cost no more than one each.
   std::string FreeName(const std::string& name) {
     std::string chosen = name;
-    for (int n = 2; FUsed.count(chosen); ++n)
-      chosen = NumberedFileName(name, n);
+    int& next = FNextNumber.try_emplace(name, 2).first->second;
+    while (FUsed.count(chosen))
+      chosen = NumberedFileName(name, next++);
     FUsed.insert(chosen);
     return chosen;
   }
@@ -467,8 +453,7 @@ public:
       TMailMessage message;
       try {
         if (entry.Kind == ekMessageFile)
-          message.ReadFromFile(entry.Flags ? MaildirFileNow(entry.Path.str())
-                                                  : entry.Path.str());
+          message.ReadFromFile(FBox.EntryFile(entry));
         else
           message.ReadFromText(FBox.GetEntryText(entry));
         message.FindBodies();
@@ -502,7 +487,8 @@ private:
   TExportObserver* FObserver;
   TRawTextReader FReader;
   std::string FFolder;
-  std::set<std::string> FUsed;
+  std::unordered_set<std::string> FUsed;
+  std::unordered_map<std::string, int> FNextNumber; // by the name wanted
   TExportResult FResult;
 };
 

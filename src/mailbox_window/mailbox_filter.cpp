@@ -1,5 +1,7 @@
 #include "mailbox_window/mailbox_filter.h"
 
+#include "i18n/format_text.h"
+#include "i18n/localized_text.h"
 #include "platform/ascii.h"
 
 #include <array>
@@ -81,6 +83,25 @@ void JoinLines(const std::vector<std::string>& lines, std::string& text) {
   }
 }
 
+// Whether the columns the field searches hold the text; false for the fields that search only
+// the message.
+bool ColumnsMatch(const TMessageEntry& entry, int field, const TFilterMatcher& matcher) {
+  switch (field) {
+  case ffFromSubjectToBody:
+  case ffFromSubjectTo:
+    return matcher.In(EntryFromText(entry)) || matcher.In(entry.Header.Subject) ||
+           matcher.In(entry.Header.To);
+  case ffFrom:
+    return matcher.In(EntryFromText(entry));
+  case ffSubject:
+    return matcher.In(entry.Header.Subject);
+  case ffTo:
+    return matcher.In(entry.Header.To);
+  default:
+    return false;
+  }
+}
+
 } // namespace
 
 bool FilterContains(std::string_view searched, std::string_view text) {
@@ -121,28 +142,10 @@ bool TMailboxFilter::RowMatches(const TMessageEntry& entry, int field, std::stri
 
 bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilterMatcher& matcher,
                              TEntryTextPieces& pieces) {
-  bool matched = false;
-  switch (field) {
-  case ffFromSubjectToBody:
-  case ffFromSubjectTo:
-    matched = matcher.In(EntryFromText(entry)) || matcher.In(entry.Header.Subject) ||
-              matcher.In(entry.Header.To);
-    break;
-  case ffFrom:
-    matched = matcher.In(EntryFromText(entry));
-    break;
-  case ffSubject:
-    matched = matcher.In(entry.Header.Subject);
-    break;
-  case ffTo:
-    matched = matcher.In(entry.Header.To);
-    break;
-  default:
-    break;
-  }
+  const bool matched = ColumnsMatch(entry, field, matcher);
   if (field != ffFromSubjectToBody && field != ffBody && field != ffSource) return matched;
-  // The message is read (and for a body parsed) even after a header hit: a row that cannot
-  // be read stops the pass whatever its columns hold.
+  // The message is read (and for a body parsed) even after a header hit, so that every row
+  // that cannot be read is counted whatever its columns hold.
   if (field == ffSource && !matcher.CrossesLines()) {
     // No match can span a line end, so the store's bytes are searched as they lie, in large
     // pieces; the last bytes of a piece that could begin a match are searched with the next.
@@ -190,13 +193,24 @@ size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, int field
   TFilterMatcher matcher(value);
   TEntryTextPieces pieces(FMailbox);
   size_t count = 0;
+  FUnreadable = 0;
   for (size_t i = 0; i < order.size(); ++i) {
     const uint32_t row = order[i];
-    const bool match = Matches(entries.at(row), field, matcher, pieces);
+    const TMessageEntry& entry = entries.at(row);
+    bool match;
+    try {
+      match = Matches(entry, field, matcher, pieces);
+    } catch (const EPelloraError&) {
+      // A damaged store may list many rows without text: one of them ends no search.
+      ++FUnreadable;
+      match = ColumnsMatch(entry, field, matcher);
+    }
     hidden[row] = match ? 0 : 1;
     if (match) ++count;
     if (progress) progress(i + 1, order.size());
   }
+  if (FUnreadable > 0)
+    FMailbox.AddMemo(FormatText(GetLocalizedText("lc_FilterUnreadable"), {FUnreadable}));
   return count;
 }
 

@@ -55,15 +55,19 @@ class TMailboxFilter {
 public:
   explicit TMailboxFilter(TMailbox& mailbox) : FMailbox(mailbox) {}
 
-  // Whether the row matches value in field (reads and parses the message for fields 0, 5, 6).
+  // Whether the row matches value in field (reads and parses the message for fields 0, 5, 6;
+  // raises when it cannot be read).
   bool RowMatches(const TMessageEntry& entry, int field, std::string_view value);
 
   // Walks the rows in order (indexes into the mailbox's entries) and sets hidden[row] for every
-  // row that does not match; returns the number of matching rows. A failure while reading or
-  // parsing a row ends the pass at that row (the rows before it keep their new state) and
-  // propagates. hidden grows to the number of entries when it is shorter.
+  // row that does not match; returns the number of matching rows. A row whose message must be
+  // read and cannot be (a damaged database's row without text, a file gone) does not match
+  // unless its columns do, and the pass goes on; at its end one line of the mailbox's Memo says
+  // how many rows could not be read. hidden grows to the number of entries when it is shorter.
   size_t ApplyFilter(const std::vector<uint32_t>& order, int field, std::string_view value,
                      std::vector<uint8_t>& hidden, const TFilterProgress& progress = {});
+  // The rows of the last pass whose message could not be read.
+  size_t UnreadableRows() const { return FUnreadable; }
 
   // The message object that parses one row at a time.
   TMailMessage& MailMessage() { return FMessage; }
@@ -76,6 +80,7 @@ private:
   TMailMessage FMessage;
   std::string FText;  // one row's joined text, reused from row to row
   std::string FCarry; // the end of one piece of a row's text, searched with the next
+  size_t FUnreadable = 0;
 };
 
 } // namespace pellora

@@ -476,6 +476,14 @@ void Tmdi_pl_Viewer::CreateActions() {
   acSaveAttachments->setStatusTip("Save the attachments of the checked messages");
   acSaveAttachments->setToolTip("Save the attachments of the checked messages");
   connect(acSaveAttachments, &QAction::triggered, this, Guarded([this] { cmSaveAttachments(); }));
+  acReload = new QAction("Reload", this);
+  acReload->setObjectName("acReload");
+  acReload->setStatusTip("Load the store again as it is on disk now");
+  acReload->setToolTip("Load the store again as it is on disk now");
+  acReload->setShortcut(QKeySequence(Qt::Key_F5));
+  acReload->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(acReload);
+  connect(acReload, &QAction::triggered, this, Guarded([this] { acReloadExecute(); }));
 
   acSaveAddresses = new QAction("Save as...", this);
   acSaveAddresses->setObjectName("acSaveAddresses");
@@ -494,6 +502,8 @@ void Tmdi_pl_Viewer::CreateActions() {
   MessagesMenu->addAction(acSaveAttachments);
   MessagesMenu->addSeparator();
   MessagesMenu->addAction(acCollect);
+  MessagesMenu->addSeparator();
+  MessagesMenu->addAction(acReload);
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
@@ -568,6 +578,12 @@ void Tmdi_pl_Viewer::ResetRows() {
 void Tmdi_pl_Viewer::Repaint(const TMailbox&) { ShowStoreState(); }
 
 void Tmdi_pl_Viewer::Progress(uint64_t done, uint64_t total) { ShowProgress(FOperation, done, total); }
+
+void Tmdi_pl_Viewer::acReloadExecute() {
+  acFilter->setChecked(false); // the hidden flags belonged to the rows before
+  LoadMailbox(FMailbox.Path(), FMailbox.Kind());
+  UpdateStatusBar(); // also after a failure, which leaves no rows
+}
 
 bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   TBusyCursor busy;
@@ -699,10 +715,13 @@ void Tmdi_pl_Viewer::RunFilter(bool on, bool remember) {
   SetStatus(1, operation, true);
   TBusyCursor busy;
   const uint64_t start = TickCount();
+  const size_t memoLines = FMailbox.Memo().size();
   auto finish = [&] {
     SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"),
                                           {(TickCount() - start) / 1000.0})), false);
     UpdateStatusBar();
+    // Rows that could not be read, a store changed on disk; collected addresses stay otherwise.
+    if (FMailbox.Memo().size() != memoLines) ShowMemo();
   };
   // An empty value is in every text and hides nothing: the filter is off.
   acFilter->setChecked(on && !cbValue->currentText().isEmpty());
@@ -752,7 +771,19 @@ void Tmdi_pl_Viewer::cmMessageView() {
   TBusyCursor busy;
   SetStatus(1, Localized("lc_Reading"), true);
   const uint64_t start = TickCount();
-  std::string text = FMailbox.GetEntryText(entry);
+  std::string text;
+  // A store changed on disk says so in the information lines, whether the row reads or not.
+  const size_t memoLines = FMailbox.Memo().size();
+  auto showNotes = [&] {
+    if (FMailbox.Memo().size() != memoLines) ShowMemo();
+  };
+  try {
+    text = FMailbox.GetEntryText(entry);
+  } catch (...) {
+    showNotes();
+    throw;
+  }
+  showNotes();
   std::string caption, source;
   if (entry.Kind == ekDatabase && FMailbox.Reader()) {
     std::string store = FMailbox.Reader()->GetStoreName();

@@ -57,7 +57,7 @@ private:
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
 // DetailPanel, Memo, sb, sbPanel0, sbPanel1, sbCancel, Messages, PopupMenu1, acFilter, acView,
-// acCollect, acSaveMessages, acSaveAttachments, acSaveAddresses).
+// acCollect, acSaveMessages, acSaveAttachments, acSaveAddresses, acReload).
 class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
@@ -88,6 +88,8 @@ public:
   void cmSaveMessages();
   // Saves every attachment of the checked rows (or the focused one).
   void cmSaveAttachments();
+  // Loads the store again in this window, as it is on disk now; the filter goes off.
+  void acReloadExecute();
 
   TMailbox& Mailbox() { return FMailbox; }
   bool FilterOn() const;
@@ -170,6 +172,7 @@ private:
   QAction* acSaveAttachments = nullptr;
   QAction* acSaveAddresses = nullptr;
   QTimer* FTypingTimer = nullptr; // the pause after typing in the value box
+  QAction* acReload = nullptr;
   TQtFormStorage* FFormStorage = nullptr;
 
   TMailbox FMailbox;

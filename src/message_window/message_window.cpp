@@ -632,7 +632,7 @@ void Tmdi_pl_Msg::cmSave() {
   if (!part) return;
   QString preset;
   try {
-    preset = AnsiToQString(part->AttachmentFileName());
+    preset = QFile::decodeName(QByteArray::fromStdString(SafeFileName(AnsiToUtf8(part->AttachmentFileName()))));
   } catch (const std::exception&) {
   }
   QString chosen = PickSaveFile(this, sd->property("Title").toString(), preset);

@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,12 +160,41 @@ bool MakePrivateFolder(const std::string& path) {
   return IsPrivateFolder(path);
 }
 
+std::string UserBaseFolder(const char* variable, const char* underHome) {
+  std::string folder;
+  const char* value = std::getenv(variable);
+  if (value && *value == PathDelim) { // a relative value is to be ignored
+    folder = value;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (!(home && *home))
+      if (const passwd* user = getpwuid(getuid())) home = user->pw_dir;
+    folder = std::string(home ? home : "") + PathDelim + underHome;
+  }
+  while (folder.size() > 1 && folder.back() == PathDelim)
+    folder.pop_back();
+  return folder;
+}
+
 std::string RuntimeFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && *runtime == PathDelim && IsPrivateFolder(runtime))
     return IncludeTrailingPathDelimiter(runtime);
-  std::string folder = TempFolder() + "pellora-run-" + std::to_string(geteuid());
-  return MakePrivateFolder(folder) ? folder + PathDelim : std::string();
+  // Not a name in the shared temporary folder, which another user could take first: a folder
+  // of the user's own cache, one per machine, since several may share a home.
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) != 0 || !*host) std::strcpy(host, "localhost");
+  std::string name = std::string("run-") + host;
+  for (char& c : name)
+    if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '.' && c != '-') c = '_';
+  const std::string folder = UserBaseFolder("XDG_CACHE_HOME", ".cache") + PathDelim + "pellora";
+  // The folders above, made when missing as a base folder is made (mode 0700).
+  for (size_t at = folder.find(PathDelim, 1); at != std::string::npos;
+       at = folder.find(PathDelim, at + 1))
+    mkdir(folder.substr(0, at).c_str(), 0700);
+  mkdir(folder.c_str(), 0700);
+  const std::string own = folder + PathDelim + name;
+  return MakePrivateFolder(own) ? own + PathDelim : std::string();
 }
 
 std::string IncludeTrailingPathDelimiter(const std::string& path) {

@@ -54,9 +54,14 @@ std::string TempFolder();
 bool IsPrivateFolder(const std::string& path);
 // Creates path (mode 0700) when nothing is there; true when it is a private folder afterwards.
 bool MakePrivateFolder(const std::string& path);
-// Where this user's sockets and locks go: XDG_RUNTIME_DIR when it is private, else a private
-// "pellora-run-<uid>" in the temporary folder; with a trailing delimiter. "" when another user
-// holds that name.
+// A base folder of the user's files: variable ("XDG_CONFIG_HOME", "XDG_CACHE_HOME") when it
+// names an absolute path, else underHome (".config", ".cache") in the user's home; without a
+// trailing delimiter.
+std::string UserBaseFolder(const char* variable, const char* underHome);
+// Where this user's sockets and locks go: XDG_RUNTIME_DIR when it is private, else the private
+// folder "pellora/run-<host>" of the user's cache folder (UserBaseFolder "XDG_CACHE_HOME"),
+// made when missing; with a trailing delimiter. "" when that name is not a private folder of
+// this user.
 std::string RuntimeFolder();
 
 std::string IncludeTrailingPathDelimiter(const std::string& path);

@@ -16,12 +16,10 @@ public:
     return names;
   }
   bool GetValue(std::string_view name, TRegistryValue& value) const override {
-    for (const auto& [valueName, stored] : FNode.Values)
-      if (SameTextAscii(valueName, name)) {
-        value = stored;
-        return true;
-      }
-    return false;
+    auto found = FNode.ValueIndex.find(UpperCaseAscii(name));
+    if (found == FNode.ValueIndex.end()) return false;
+    value = FNode.Values[found->second].second;
+    return true;
   }
 
 private:
@@ -126,12 +124,11 @@ TMemoryHive::TNode& TMemoryHive::AddKey(std::string_view path) {
 }
 
 void TMemoryHive::SetValue(TNode& node, std::string_view name, TRegistryValue value) {
-  for (auto& [valueName, stored] : node.Values)
-    if (SameTextAscii(valueName, name)) {
-      stored = std::move(value);
-      return;
-    }
-  node.Values.emplace_back(std::string(name), std::move(value));
+  auto [at, added] = node.ValueIndex.try_emplace(UpperCaseAscii(name), node.Values.size());
+  if (added)
+    node.Values.emplace_back(std::string(name), std::move(value));
+  else
+    node.Values[at->second].second = std::move(value);
 }
 
 void TMemoryHive::SetValue(std::string_view path, std::string_view name, TRegistryValue value) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pellora {
@@ -90,6 +91,7 @@ public:
     std::vector<std::unique_ptr<TNode>> Children; // in the order they were added
     std::map<std::string, TNode*> Index;          // by upper-case name
     std::vector<std::pair<std::string, TRegistryValue>> Values;
+    std::unordered_map<std::string, size_t> ValueIndex; // positions in Values by upper-case name
   };
 
   // The key at path, created with its parents when missing.

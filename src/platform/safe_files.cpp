@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/pellora_error.h"
+#include "platform/unicode.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -94,11 +95,26 @@ std::string_view Utf8Prefix(std::string_view text, size_t max) {
 }
 
 std::string SafeFileName(std::string_view name) {
-  size_t start = name.find_first_not_of('.');
-  if (start == std::string_view::npos) return "attachment";
   std::string safe;
-  for (char c : name.substr(start))
-    safe += (c == PathDelim || c == '\0') ? '_' : c;
+  for (size_t at = 0; at < name.size();) {
+    char32_t c;
+    size_t length = DecodeUtf8(name, at, c);
+    if (length == 0) {
+      length = 1;
+    } else if (IsFormatCharacter(c)) {
+      at += length; // shows the name otherwise than it is, such as right-to-left
+      continue;
+    }
+    const char first = name[at];
+    if (length == 1 && (first == PathDelim || first == '\0'))
+      safe += '_';
+    else
+      safe.append(name.substr(at, length));
+    at += length;
+  }
+  safe.erase(0, safe.find_first_not_of('.'));
+  if (safe.empty()) return "attachment";
+  if (safe.front() == '-') safe.insert(0, 1, '_'); // no option to a command that is given it
   // A long name keeps its extension, which says what program opens it.
   size_t dot = safe.rfind('.');
   std::string_view ext;

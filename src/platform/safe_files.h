@@ -38,9 +38,11 @@ constexpr size_t MaxFileNameBytes = 254;
 // incomplete character at the very end (left by an earlier cut by bytes) goes too.
 std::string_view Utf8Prefix(std::string_view text, size_t max);
 
-// A usable file name from a UTF-8 name: path delimiters and zero bytes become "_", leading dots
-// go (no hidden files, no "." or ".."), and a name over 254 bytes is cut on a character
-// boundary, keeping its extension; "attachment" when nothing is left.
+// A usable file name from a UTF-8 name: path delimiters and zero bytes become "_", format
+// characters (direction controls and the like, which would show the name otherwise than it is)
+// go, leading dots go (no hidden files, no "." or ".."), a leading "-" gets a "_" before it, and
+// a name over 254 bytes is cut on a character boundary, keeping its extension; "attachment" when
+// nothing is left.
 std::string SafeFileName(std::string_view name);
 
 // True when anything has this name: a file, a folder or a link, a dangling one included.

@@ -55,6 +55,25 @@ size_t DecodeUtf8(std::string_view text, size_t at, char32_t& c) {
   return len;
 }
 
+bool IsFormatCharacter(char32_t c) {
+  struct TRange {
+    char32_t first, last;
+  };
+  // Unicode 15's Cf, in order.
+  static constexpr TRange ranges[] = {
+      {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+      {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
+      {0x200B, 0x200F},   {0x202A, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
+      {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+      {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+      {0xE0020, 0xE007F},
+  };
+  if (c < 0xAD) return false;
+  for (const TRange& range : ranges)
+    if (c <= range.last) return c >= range.first;
+  return false;
+}
+
 size_t Utf8PrefixSize(std::string_view text, size_t count) {
   size_t at = 0;
   char32_t c;

@@ -19,6 +19,9 @@ bool IsValidUtf8(std::string_view text);
 // Bytes at the end of text that begin a UTF-8 sequence without completing it (0 to 3): what
 // a text split into pieces leaves for the next piece.
 size_t Utf8IncompleteTail(std::string_view text);
+// Format characters (general category Cf): direction controls such as U+202E, zero-width
+// characters, the byte-order mark, soft hyphen, tags. They change how text around them shows.
+bool IsFormatCharacter(char32_t c);
 void AppendUtf16Le(std::string& out, char32_t c);
 // UTF-16 bytes to UTF-8; an unpaired surrogate becomes U+FFFD and an odd last byte is dropped.
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian = false);

@@ -26,6 +26,32 @@ void ShareWithRowBefore(std::vector<TMessageEntry>& rows) {
   if (rows.size() >= 2) ShareRepeatedTexts(rows.back().Header, rows[rows.size() - 2].Header);
 }
 
+// Of the start of a separator line: a line a few hundred bytes long says all that tells it apart,
+// and so a row is checked with a short read.
+constexpr size_t FingerprintedBytes = 256;
+
+uint32_t SeparatorFingerprint(std::string_view separator) {
+  return static_cast<uint32_t>(
+      std::hash<std::string_view>{}(separator.substr(0, FingerprintedBytes)));
+}
+
+uint32_t FileFingerprint(const TFileStamp& stamp) {
+  const auto time = static_cast<uint64_t>(stamp.modifiedNs);
+  return static_cast<uint32_t>(time ^ time >> 32);
+}
+
+// A hash of the last bytes before end in the file; 0 when they cannot be read.
+uint32_t TailFingerprint(const std::string& path, uint64_t end) {
+  int handle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (handle < 0) return 0;
+  char tail[1024];
+  const size_t size = static_cast<size_t>(std::min<uint64_t>(end, sizeof tail));
+  const ssize_t got = pread(handle, tail, size, static_cast<off_t>(end - size));
+  close(handle);
+  if (got != static_cast<ssize_t>(size)) return 0;
+  return static_cast<uint32_t>(std::hash<std::string_view>{}(std::string_view(tail, size)));
+}
+
 } // namespace
 
 void SplitTextLines(std::string_view text, std::vector<std::string>& lines) {
@@ -82,7 +108,11 @@ TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserve
   } observing{*this};
   FObserver = observer;
   FKind = kind;
+  FPath = path;
   FSorter.reset(); // its ranks belong to the entries of the last load
+  FMemo.clear();
+  FStoreChanged = false;
+  FMaildirFiles.clear();
   TLoadResult result;
   try {
     switch (kind) {
@@ -299,24 +329,6 @@ std::optional<uint32_t> MozillaStatusFlags(std::string_view value) {
   return flags;
 }
 
-// Another program renames a Maildir file when it changes its flags or moves it from new/ to
-// cur/: the file is found again by the part of its name before the info.
-std::string MaildirFileNow(const std::string& path) {
-  if (FileExists(path)) return path;
-  std::string name = ExtractFileName(path);
-  std::string unique = name.substr(0, MaildirInfoStart(name));
-  std::string root = ExtractFilePath(ExcludeTrailingPathDelimiter(ExtractFilePath(path)));
-  for (const char* sub : {"cur", "new"}) {
-    std::vector<std::string> files;
-    FindFiles(root + sub, "*", faArchive, false, &files);
-    for (const auto& file : files) {
-      std::string other = ExtractFileName(file);
-      if (other.substr(0, MaildirInfoStart(other)) == unique) return file;
-    }
-  }
-  return path;
-}
-
 bool TMailbox::LoadMessageFolder(const std::string& path) {
   const bool maildir = IsMaildir(path);
   std::vector<std::string> files;
@@ -343,6 +355,7 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
       scanner.Finish(entry.Header);
       TFileStamp stamp;
       entry.Header.Size = GetFileStamp(file, stamp) ? static_cast<int64_t>(stamp.size) : -1;
+      entry.Fingerprint = FileFingerprint(stamp);
       entry.Index = static_cast<int32_t>(i);
       entry.Kind = ekMessageFile;
       entry.Path = file;
@@ -361,12 +374,12 @@ bool TMailbox::LoadMessageFolder(const std::string& path) {
 bool TMailbox::LoadMailboxFile(const std::string& path) {
   FEntries.clear();
   FMailboxRule = mrMarked;
+  TMailboxLineReader reader(path);
   TFileStamp stamp;
-  GetFileStamp(path, stamp);
+  reader.Stamp(stamp);
   // Room for rows of 4 KB messages on average: pages of the room no row takes are never
   // touched, while growing by copying would hold the rows twice at the moment of the copy.
   FEntries.reserve(static_cast<size_t>(std::min<uint64_t>(stamp.size / 4096, 1u << 20)));
-  TMailboxLineReader reader(path);
   THeaderScanner scanner;
   std::string previous; // kept only when it is a separator line
   bool previousIsSeparator = false, previousIsEmpty = false;
@@ -375,6 +388,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
   int64_t lineCounter = 0, startLine = 1, startOffset = 0;
   int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
   int32_t messageCount = 0;
+  uint32_t fingerprint = 0;
   const TSharedText sharedPath(path);
   bool inHeader = false;                 // before the message's first empty line
   std::optional<uint32_t> statusFlags; // of its X-Mozilla-Status field
@@ -386,6 +400,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     entry.StartLine = startLine;
     entry.StartOffset = startOffset;
     entry.EndOffset = endOffset;
+    entry.Fingerprint = fingerprint;
     entry.Index = messageCount;
     entry.Kind = ekMailbox;
     entry.Path = sharedPath;
@@ -400,6 +415,7 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     }
     startLine = number;
     startOffset = offset;
+    fingerprint = SeparatorFingerprint(separator);
     scanner.Reset();
     scanner.Feed(separator);
     byteCount = static_cast<int64_t>(separator.size());
@@ -455,26 +471,122 @@ bool TMailbox::LoadMailboxFile(const std::string& path) {
     FMailboxRule = mrClassic;
     startMessage(previous, previousLine, previousOffset);
   }
-  if (byteCount >= 0) addEntry(static_cast<int64_t>(stamp.size));
-  // The stamp taken before reading: a file written meanwhile will not match it later.
-  TFileStamp after;
-  FMailboxStamp = GetFileStamp(path, after) && after == stamp ? stamp : TFileStamp{};
+  const int64_t end = reader.EndOffset();
+  if (byteCount >= 0) addEntry(end);
+  // The bytes read: a file written while it was read no longer matches its stamp afterwards.
+  FMailboxStamp = {static_cast<uint64_t>(end), stamp.modifiedNs};
+  FMailboxTail = TailFingerprint(path, FMailboxStamp.size);
+  FGrownStamp = {};
   Repaint();
   return true;
 }
 
-namespace {
-// Where the load saw a message; no offset when the load could keep no stamp of the file.
-TMailboxPosition PositionOf(const TMessageEntry& entry, const TFileStamp& stamp) {
-  if (stamp.size == 0) return {};
-  return {entry.StartOffset, stamp};
+void TMailbox::NoteStoreChange() {
+  if (FStoreChanged) return;
+  FStoreChanged = true;
+  FMemo.push_back(GetLocalizedText("lc_StoreChanged"));
 }
-} // namespace
+
+void TMailbox::RaiseStoreChanged() {
+  NoteStoreChange();
+  throw EPelloraError(GetLocalizedText("lc_StoreChanged"));
+}
+
+void TMailbox::CheckDatabase() {
+  TFileStamp now;
+  if (FReader && (!GetFileStamp(FReader->FileName(), now) || now.size != FReader->FileSize()))
+    NoteStoreChange();
+}
+
+bool TMailbox::MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end) {
+  if (entry.Kind != ekMailbox) return false;
+  TFileStamp now;
+  if (!GetFileStamp(entry.Path.str(), now)) RaiseStoreChanged();
+  if (now != FMailboxStamp) {
+    // Mail appended at the end changes no row; a file cut or written before its old end may.
+    const bool grewAtEnd = GrewAtEnd(now);
+    if (!grewAtEnd) NoteStoreChange();
+    if (!StillInPlace(entry, now, grewAtEnd)) RaiseStoreChanged();
+  }
+  begin = entry.StartOffset;
+  end = entry.EndOffset;
+  return true;
+}
+
+bool TMailbox::GrewAtEnd(const TFileStamp& now) {
+  if (now.size <= FMailboxStamp.size) return false;
+  if (now != FGrownStamp) {
+    FGrownStamp = now;
+    FGrownAtEnd = TailFingerprint(FPath, FMailboxStamp.size) == FMailboxTail;
+  }
+  return FGrownAtEnd;
+}
+
+bool TMailbox::StillInPlace(const TMessageEntry& entry, const TFileStamp& now, bool grewAtEnd) {
+  // The row's separator line is still at its offset, and its bytes end where the file ends now
+  // (or ended at load time, when mail was appended after them), or where the next message's
+  // separator line begins.
+  if (entry.StartOffset < 0 || static_cast<uint64_t>(entry.EndOffset) > now.size) return false;
+  std::string_view line;
+  bool discarded;
+  const auto shortRead = static_cast<int64_t>(4 * FingerprintedBytes); // stray CRs are no text
+  TMailboxLineReader at(entry.Path.str(), entry.StartOffset,
+                        std::min(shortRead, entry.EndOffset - entry.StartOffset));
+  if (!at.Next(line, discarded) || discarded || !IsSeparatorLine(line) ||
+      SeparatorFingerprint(line) != entry.Fingerprint)
+    return false;
+  if (static_cast<uint64_t>(entry.EndOffset) == now.size || (grewAtEnd && LastInFile(entry)))
+    return true;
+  // The file may now end inside the next separator line, cut short.
+  TMailboxLineReader next(entry.Path.str(), entry.EndOffset, shortRead);
+  return next.Next(line, discarded) && !discarded &&
+         (IsSeparatorLine(line) ||
+          (static_cast<uint64_t>(next.EndOffset()) == now.size &&
+           std::string_view("From ").starts_with(line)));
+}
+
+std::string TMailbox::MaildirFileNow(const std::string& path) {
+  const std::string root = IncludeTrailingPathDelimiter(FPath);
+  const char* const folders[] = {"cur", "new"};
+  TFileStamp listed[2];
+  for (int i = 0; i < 2; ++i)
+    GetFileStamp(root + folders[i], listed[i]);
+  if (FMaildirFiles.empty() || listed[0] != FMaildirListed[0] || listed[1] != FMaildirListed[1]) {
+    FMaildirFiles.clear();
+    for (const char* sub : folders) {
+      std::vector<std::string> files;
+      FindFiles(root + sub, "*", faArchive, false, &files);
+      for (auto& file : files) {
+        std::string name = ExtractFileName(file);
+        FMaildirFiles.try_emplace(name.substr(0, MaildirInfoStart(name)), std::move(file));
+      }
+    }
+    FMaildirListed[0] = listed[0];
+    FMaildirListed[1] = listed[1];
+  }
+  const std::string name = ExtractFileName(path);
+  auto found = FMaildirFiles.find(name.substr(0, MaildirInfoStart(name)));
+  return found == FMaildirFiles.end() ? path : found->second;
+}
+
+std::string TMailbox::EntryFile(const TMessageEntry& entry) {
+  std::string path = entry.Path.str();
+  TFileStamp now;
+  bool found = GetFileStamp(path, now);
+  if (!found && entry.Flags) {
+    path = MaildirFileNow(path);
+    found = GetFileStamp(path, now);
+  }
+  if (!found || static_cast<int64_t>(now.size) != entry.Header.Size ||
+      FileFingerprint(now) != entry.Fingerprint)
+    NoteStoreChange();
+  return path;
+}
 
 std::string TMailbox::StoredText(const TMessageEntry& entry) {
-  if (entry.Kind == ekMessageFile)
-    return ReadWholeFile(entry.Flags ? MaildirFileNow(entry.Path.str()) : entry.Path.str());
+  if (entry.Kind == ekMessageFile) return ReadWholeFile(EntryFile(entry));
   if (entry.Kind != ekDatabase || !FReader) return {};
+  CheckDatabase();
   std::string text = FReader->GetMessageText(entry.Index);
   text.resize(std::strlen(text.c_str())); // a zero byte ends the text
   return text;
@@ -487,12 +599,9 @@ const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& en
     // A database without its reader gives no lines: no earlier message's stand in.
     SplitTextLines(StoredText(entry), FLines);
     break;
-  case ekMailbox: {
-    TMailboxPosition position = PositionOf(entry, FMailboxStamp);
-    ReadMailboxMessage(entry.Path.str(), FLines, entry.Header.Size, entry.StartLine, FMailboxRule,
-                       &position);
+  case ekMailbox:
+    CollectLines(FLines, [&](const TLineVisitor& visit) { VisitEntryLines(entry, visit); });
     break;
-  }
   default:
     FLines.clear();
     break;
@@ -502,9 +611,11 @@ const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& en
 
 void TMailbox::VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& visit) {
   if (entry.Kind == ekMailbox) {
-    TMailboxPosition position = PositionOf(entry, FMailboxStamp);
-    VisitMailboxMessage(entry.Path.str(), entry.Header.Size, entry.StartLine, FMailboxRule,
-                        &position, visit);
+    int64_t begin, end;
+    MailboxExtent(entry, begin, end);
+    if (!VisitMailboxExtent(entry.Path.str(), {begin, end, LastInFile(entry)}, FMailboxRule,
+                            visit))
+      RaiseStoreChanged(); // changed while it was read
     return;
   }
   // Lines split where the text lies, not copied one by one.
@@ -526,24 +637,12 @@ void TMailbox::ReadEntryText(const TMessageEntry& entry, std::string& text) {
 std::string TMailbox::GetEntryText(const TMessageEntry& entry) {
   if (entry.Kind == ekDatabase) {
     if (!FReader) return {};
+    CheckDatabase();
     return FReader->GetMessageText(entry.Index);
   }
   std::string text;
   ReadEntryText(entry, text);
   return text;
-}
-
-bool TMailbox::MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end) const {
-  // The bytes are the message only while the file is the one the load read, unchanged.
-  if (entry.Kind != ekMailbox || FMailboxStamp.size == 0 || entry.StartOffset < 0 ||
-      entry.EndOffset <= entry.StartOffset ||
-      static_cast<uint64_t>(entry.EndOffset) > FMailboxStamp.size)
-    return false;
-  TFileStamp now;
-  if (!GetFileStamp(entry.Path.str(), now) || now != FMailboxStamp) return false;
-  begin = entry.StartOffset;
-  end = entry.EndOffset;
-  return true;
 }
 
 TEntryTextPieces::~TEntryTextPieces() {
@@ -553,7 +652,9 @@ TEntryTextPieces::~TEntryTextPieces() {
 bool TEntryTextPieces::Visit(const TMessageEntry& entry, const TTextPieceVisitor& piece) {
   switch (entry.Kind) {
   case ekDatabase:
-    if (FBox.FReader) FBox.FReader->VisitMessageText(entry.Index, piece);
+    if (!FBox.FReader) return true;
+    FBox.CheckDatabase();
+    FBox.FReader->VisitMessageText(entry.Index, piece);
     return true;
   case ekMessageFile:
     FFileText = FBox.StoredText(entry);
@@ -593,8 +694,7 @@ void TEntryTextPieces::ReadText(const TMessageEntry& entry, std::string& text) {
       if (!text.empty() && text.back() != '\n') text += "\r\n"; // a last line without its LF
       // Under the marker rule the last message ends with its last counted byte: the empty lines
       // after it at the file's end are not its lines.
-      if (FBox.FMailboxRule == mrMarked &&
-          static_cast<uint64_t>(entry.EndOffset) == FBox.FMailboxStamp.size)
+      if (FBox.FMailboxRule == mrMarked && FBox.LastInFile(entry))
         while (text.ends_with("\r\n\r\n"))
           text.resize(text.size() - 2);
       return;
@@ -606,19 +706,13 @@ void TEntryTextPieces::ReadText(const TMessageEntry& entry, std::string& text) {
 bool TEntryTextPieces::VisitMailboxBytes(const TMessageEntry& entry,
                                          const TTextPieceVisitor& piece) {
   int64_t begin, end;
-  if (!FBox.MailboxExtent(entry, begin, end)) return false;
-  const TFileStamp& loaded = FBox.FMailboxStamp;
-  TFileStamp now;
+  FBox.MailboxExtent(entry, begin, end); // raises when the bytes are no longer the row's
   if (FHandle < 0 || FHandlePath != entry.Path) {
     if (FHandle >= 0) close(FHandle);
     FHandle = open(entry.Path.c_str(), O_RDONLY | O_CLOEXEC);
     FHandlePath = entry.Path;
-    if (FHandle >= 0 && !(GetOpenFileStamp(FHandle, now) && now == loaded)) {
-      close(FHandle);
-      FHandle = -1;
-    }
   }
-  if (FHandle < 0) return false;
+  if (FHandle < 0) return false; // the lines' reader says what went wrong
   // Large blocks, each read with the byte after it: a CR is a line end only before an LF.
   constexpr int64_t BlockSize = 1 << 20;
   for (int64_t at = begin; at < end;) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace pellora {
@@ -44,6 +45,8 @@ public:
   TLoadResult Load(const std::string& path, TOpenKind kind, TLoadObserver* observer = nullptr);
 
   TOpenKind Kind() const { return FKind; }
+  // The path the last load was given.
+  const std::string& Path() const { return FPath; }
   // The rows, sorted by the sort column at load time.
   const std::vector<TMessageEntry>& Entries() const { return FEntries; }
   // The database reader behind rows of kind 0; null for other stores.
@@ -73,9 +76,25 @@ public:
   void ReadEntryText(const TMessageEntry& entry, std::string& text);
   // The raw text of the message behind a row.
   std::string GetEntryText(const TMessageEntry& entry);
+  // The whole text of a database or message-file row as the store holds it, up to a zero byte
+  // in a database; empty for other rows.
+  std::string StoredText(const TMessageEntry& entry);
+
+  // Reading a row checks its store against the load. A store that another program changed since
+  // is noted once in Memo ("the mailbox file changed on disk: reload it"): a mailbox file cut
+  // short or written before its old end (mail appended at its end changes no row), a message
+  // file gone or changed, a database of another size. A row whose message can no longer be
+  // found where the load saw it raises, and is never looked for again from the start of the
+  // file.
+
   // A mailbox file row's bytes in the file, [begin, end), its separator line first, as the load
-  // found them; false for other rows and when the file is no longer as it was loaded.
-  bool MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end) const;
+  // found them; false for other rows. Raises the note's text when the file changed so that the
+  // bytes are no longer the row's: its separator line is not at begin, or the file no longer
+  // holds them.
+  bool MailboxExtent(const TMessageEntry& entry, int64_t& begin, int64_t& end);
+  // The file of a message-file row as it is now: a Maildir file renamed by another program (new
+  // flags, moved to cur/) is found by the part of its name before the info.
+  std::string EntryFile(const TMessageEntry& entry);
   // The row whose entry has Index; null when there is none.
   const TMessageEntry* FindEntry(int32_t index) const;
   uint32_t Flags(const TMessageEntry& entry) const { return EntryFlags(entry, FReader.get()); }
@@ -90,9 +109,20 @@ private:
   bool LoadMessageFolder(const std::string& path);
   bool LoadMailboxFile(const std::string& path);
   void ListReaderMessages();
-  // The whole text of a database or message-file row as the store holds it, up to a zero byte
-  // in a database; empty for other rows.
-  std::string StoredText(const TMessageEntry& entry);
+  void NoteStoreChange();
+  [[noreturn]] void RaiseStoreChanged();
+  // Notes a change when the database file is no longer of the size the reader opened.
+  void CheckDatabase();
+  // Whether the mailbox file, now larger than loaded, holds its bytes as loaded before its old
+  // end (mail appended at the end).
+  bool GrewAtEnd(const TFileStamp& now);
+  // Whether a mailbox file row's bytes are still its own in a file that changed since the load.
+  bool StillInPlace(const TMessageEntry& entry, const TFileStamp& now, bool grewAtEnd);
+  // Whether a mailbox file row ends where the file ended at load time.
+  bool LastInFile(const TMessageEntry& entry) const {
+    return static_cast<uint64_t>(entry.EndOffset) == FMailboxStamp.size;
+  }
+  std::string MaildirFileNow(const std::string& path);
   // Puts the entries in the order of the sort column; the order becomes the identity.
   void SortEntries();
   void Repaint() {
@@ -103,6 +133,7 @@ private:
   }
 
   TOpenKind FKind = okUnknown;
+  std::string FPath;
   std::unique_ptr<TOEReader> FReader;
   std::vector<TMessageEntry> FEntries;
   std::vector<uint32_t> FOrder;
@@ -114,8 +145,18 @@ private:
   std::string FDetailCaption; // empty: the window keeps its own title
   std::string FStatusText;
   TLoadObserver* FObserver = nullptr; // during a load only
-  TFileStamp FMailboxStamp;           // of the mailbox file at load time
+  // The mailbox file as the load read it: the bytes read and the modification time, and a
+  // hash of its last bytes.
+  TFileStamp FMailboxStamp;
+  uint32_t FMailboxTail = 0;
+  TFileStamp FGrownStamp; // the larger file GrewAtEnd looked at last, and its answer
+  bool FGrownAtEnd = false;
   TMailboxRule FMailboxRule = mrMarked;
+  bool FStoreChanged = false; // noted in Memo
+  // A Maildir's files by the part of their names before the info, as cur/ and new/ were (their
+  // stamps) when they were listed last: listed again only once they changed.
+  std::unordered_map<std::string, std::string> FMaildirFiles;
+  TFileStamp FMaildirListed[2];
 };
 
 // Gives the raw texts of many rows in one pass (a filter) in consecutive pieces without splitting
@@ -131,9 +172,9 @@ public:
   TEntryTextPieces& operator=(const TEntryTextPieces&) = delete;
 
   // Calls piece with the row's text until it returns false; raises as LoadEntryLines does. False
-  // when the text cannot be given so and must be read as lines: the mailbox file changed since
-  // the load, or the message's bytes differ from its lines by more than line ends (a CR inside a
-  // line, a Ctrl-Z). What piece was given before such a false lies within the message's lines.
+  // when the text cannot be given so and must be read as lines: the message's bytes differ from
+  // its lines by more than line ends (a CR inside a line, a Ctrl-Z), or the file changed while
+  // it was read. What piece was given before such a false lies within the message's lines.
   bool Visit(const TMessageEntry& entry, const TTextPieceVisitor& piece);
   // The row's lines, each followed by CR LF, into text: what TMailbox::ReadEntryText gives,
   // taken from a mailbox file's bytes in large blocks where Visit can give them.
@@ -165,9 +206,6 @@ uint32_t MaildirFlagsOf(std::string_view name);
 // The flags an X-Mozilla-Status field's value ("0001") gives, in a database row's bits; none
 // when the value is not four hexadecimal digits.
 std::optional<uint32_t> MozillaStatusFlags(std::string_view value);
-// Where a Maildir message file is now: another program renames it when it changes its flags or
-// moves it from new/ to cur/, keeping the part of its name before the info.
-std::string MaildirFileNow(const std::string& path);
 
 // Splits text into lines at CR LF, lone CR or lone LF; a final line end adds no empty line.
 void SplitTextLines(std::string_view text, std::vector<std::string>& lines);

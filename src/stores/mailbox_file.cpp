@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -21,7 +20,7 @@ constexpr size_t ChunkSize = 1 << 20;
 } // namespace
 
 TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOffset,
-                                       int64_t expectedBytes)
+                                       int64_t length)
     : FPath(path) {
   FHandle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (FHandle < 0) RaiseFileError("Cannot open", path, errno);
@@ -35,7 +34,10 @@ TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOff
   // A small file needs no whole chunk: read-backs open the file once per message.
   FStamped = GetOpenFileStamp(FHandle, FStamp);
   int64_t left = FStamped ? static_cast<int64_t>(FStamp.size) - startOffset : 0;
-  if (expectedBytes >= 0) left = std::min(left, expectedBytes);
+  if (length >= 0) {
+    FLimit = startOffset + length;
+    left = std::min(left, length);
+  }
   FBuffer.resize(static_cast<size_t>(std::clamp<int64_t>(left + 1, 256, ChunkSize)));
 }
 
@@ -54,7 +56,12 @@ void TMailboxLineReader::Refill() {
   if (FEnd == FBuffer.size()) FBuffer.resize(FBuffer.size() * 2); // one line longer than a chunk
   FNextKnown = false;
   for (;;) {
-    ssize_t got = read(FHandle, FBuffer.data() + FEnd, FBuffer.size() - FEnd);
+    size_t wanted = FBuffer.size() - FEnd;
+    if (FLimit >= 0)
+      wanted = static_cast<size_t>(
+          std::clamp<int64_t>(FLimit - FBufferOffset - static_cast<int64_t>(FEnd), 0,
+                              static_cast<int64_t>(wanted)));
+    ssize_t got = wanted > 0 ? read(FHandle, FBuffer.data() + FEnd, wanted) : 0;
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) RaiseFileError("Cannot read", FPath, errno);
     if (got == 0) FEof = true;
@@ -121,37 +128,17 @@ bool TMailboxLineReader::Next(std::string_view& line, bool& discarded) {
   return true;
 }
 
-void TMailboxLineReader::Unread() {
-  FPos = static_cast<size_t>(FLineOffset - FBufferOffset);
-}
-
 bool IsMailboxMarkerLine(std::string_view line) {
   return line.starts_with("X-Mozilla-") || line.starts_with("X-Account-Key: ") ||
          line.starts_with("X-UIDL: ");
 }
 
 void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLine,
-                         TMailboxRule rule, const TMailboxPosition* position,
-                         const TLineVisitor& visit) {
-  std::optional<TMailboxLineReader> reader;
+                         TMailboxRule rule, const TLineVisitor& visit) {
+  TMailboxLineReader reader(path);
   std::string_view line;
   bool discarded;
   int64_t lineNumber = 0;
-  if (position && position->Offset >= 0) {
-    // A filter reads every message back: a whole chunk each time would cost more than the
-    // message. The guess covers the message's bytes, their line ends and the line after it.
-    reader.emplace(path, position->Offset, size + size / 4 + 4096);
-    // The separator must still be where the load saw it; anything else counts lines.
-    TFileStamp stamp;
-    if (reader->Stamp(stamp) && stamp == position->Stamp && reader->Next(line, discarded) &&
-        !discarded && IsSeparatorLine(line)) {
-      reader->Unread();
-      lineNumber = startLine - 1;
-    } else {
-      reader.reset();
-    }
-  }
-  if (!reader) reader.emplace(path);
   // Under the marker rule the size of every message but the last includes the next message's
   // separator: a separator line waits until the line after it shows whether it starts the next
   // message.
@@ -160,7 +147,7 @@ void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLin
   bool separatorWaits = false;
   bool first = true;
   int64_t total = 0;
-  while (reader->Next(line, discarded)) {
+  while (reader.Next(line, discarded)) {
     ++lineNumber;
     if (discarded || lineNumber < startLine) continue;
     if (!first && total >= size) {
@@ -184,11 +171,10 @@ void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLin
   if (separatorWaits) visit(separator);
 }
 
-void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
-                        int64_t startLine, TMailboxRule rule, const TMailboxPosition* position) {
-  // The list's strings are reused from message to message.
+void CollectLines(std::vector<std::string>& lines,
+                  const std::function<void(const TLineVisitor& visit)>& read) {
   size_t count = 0;
-  VisitMailboxMessage(path, size, startLine, rule, position, [&](std::string_view line) {
+  read([&](std::string_view line) {
     if (count < lines.size())
       lines[count].assign(line);
     else
@@ -197,6 +183,39 @@ void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines
     return true;
   });
   lines.resize(count);
+}
+
+void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
+                        int64_t startLine, TMailboxRule rule) {
+  CollectLines(lines, [&](const TLineVisitor& visit) {
+    VisitMailboxMessage(path, size, startLine, rule, visit);
+  });
+}
+
+bool VisitMailboxExtent(const std::string& path, const TMailboxExtent& extent, TMailboxRule rule,
+                        const TLineVisitor& visit) {
+  // The message's bytes alone, in one read: what follows them (mail appended after a last line
+  // without its line end, say) is no part of it.
+  TMailboxLineReader reader(path, extent.Begin, extent.End - extent.Begin);
+  std::string_view line;
+  bool discarded;
+  if (!reader.Next(line, discarded) || discarded || !IsSeparatorLine(line)) return false;
+  // Under the marker rule the empty lines at the end of the file's last message are not its
+  // own: they are held back until a line with text follows.
+  const bool holdEmpty = rule == mrMarked && extent.LastInFile;
+  size_t held = 0;
+  bool more = visit(line);
+  while (more && reader.Next(line, discarded)) {
+    if (discarded) continue;
+    if (holdEmpty && line.empty()) {
+      ++held;
+      continue;
+    }
+    for (; held > 0 && more; --held)
+      more = visit({});
+    if (more) more = visit(line);
+  }
+  return true;
 }
 
 } // namespace pellora

@@ -15,10 +15,10 @@ namespace pellora {
 // Lines are views into the reader's buffer, valid until the next call.
 class TMailboxLineReader {
 public:
-  // Raises the platform's error when the file cannot be opened. expectedBytes, when not negative,
-  // sizes the first read for a caller that needs only that much (it still reads on as asked).
+  // Raises the platform's error when the file cannot be opened. Reads from startOffset on, and
+  // with a length that is not negative only that many bytes, as if the file ended there.
   explicit TMailboxLineReader(const std::string& path, int64_t startOffset = 0,
-                              int64_t expectedBytes = -1);
+                              int64_t length = -1);
   ~TMailboxLineReader();
   TMailboxLineReader(const TMailboxLineReader&) = delete;
   TMailboxLineReader& operator=(const TMailboxLineReader&) = delete;
@@ -28,8 +28,9 @@ public:
   bool Next(std::string_view& line, bool& discarded);
   // File offset of the line that Next returned last.
   int64_t LineOffset() const { return FLineOffset; }
-  // Makes the line that Next returned last the next one again; only directly after Next.
-  void Unread();
+  // File offset just after the line that Next returned last: once Next returned false, the
+  // bytes the reader read.
+  int64_t EndOffset() const { return FBufferOffset + static_cast<int64_t>(FPos); }
   // Size and modification time of the file when it was opened; false when it could not be
   // examined.
   bool Stamp(TFileStamp& stamp) const {
@@ -45,6 +46,7 @@ private:
   std::vector<char> FBuffer;
   size_t FPos = 0, FEnd = 0;
   int64_t FBufferOffset = 0; // file offset of FBuffer[0]
+  int64_t FLimit = -1;       // file offset where reading ends; -1 at the end of the file
   int64_t FLineOffset = 0;
   bool FEof = false;
   size_t FNextCR = 0, FNextSub = 0; // next CR / Ctrl-Z at or after FPos, FEnd when none
@@ -71,24 +73,34 @@ enum TMailboxRule : uint8_t {
   mrClassic = 1,
 };
 
-// Where a message was found at load time: used while the file is unchanged.
-struct TMailboxPosition {
-  int64_t Offset = -1;
-  TFileStamp Stamp;
-};
-
 // Called with each line of a message, a view valid during the call only; false stops reading.
 using TLineVisitor = std::function<bool(std::string_view line)>;
 
 // Visits the lines of the message of size bytes whose separator is on startLine, in a file
-// loaded by rule. With a position whose stamp still matches the file, reading starts at its
-// offset; otherwise lines are counted from the start of the file.
+// loaded by rule, counting lines from the start of the file.
 void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLine,
-                         TMailboxRule rule, const TMailboxPosition* position,
-                         const TLineVisitor& visit);
+                         TMailboxRule rule, const TLineVisitor& visit);
 // The same lines as strings.
 void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
-                        int64_t startLine, TMailboxRule rule = mrMarked,
-                        const TMailboxPosition* position = nullptr);
+                        int64_t startLine, TMailboxRule rule = mrMarked);
+
+// Where a message's bytes lie in its mailbox file as the load found them: from its separator
+// line at Begin up to End, the next message's separator line or the end of the file as loaded
+// (LastInFile).
+struct TMailboxExtent {
+  int64_t Begin = 0;
+  int64_t End = 0;
+  bool LastInFile = false;
+};
+// Visits the lines of the message whose bytes are extent in a file loaded by rule: the lines
+// VisitMailboxMessage gives while the file is as loaded, read where they lie. False, with nothing
+// visited, when no separator line begins the extent.
+bool VisitMailboxExtent(const std::string& path, const TMailboxExtent& extent, TMailboxRule rule,
+                        const TLineVisitor& visit);
+
+// Calls read with a visitor that puts each line it is given into lines, reusing the strings
+// lines holds from an earlier message.
+void CollectLines(std::vector<std::string>& lines,
+                  const std::function<void(const TLineVisitor& visit)>& read);
 
 } // namespace pellora

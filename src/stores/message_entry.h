@@ -17,10 +17,13 @@ struct TMessageEntry {
   int32_t Index = 0;
   int64_t StartLine = 0; // kind 2: line of the "From " separator, from 1
   int32_t Kind = ekDatabase;
+  // What tells whether the message is still what the load saw: kind 1 the file's modification
+  // time, kind 2 its separator line (a hash of either).
+  uint32_t Fingerprint = 0;
   TEMLHeader Header;
   TSharedText Path; // shared by the rows of one store
-  // Kind 2: byte offset of the separator line, so that the message is read back without
-  // counting lines from the file's start while the file is unchanged; -1 when unknown.
+  // Kind 2: byte offset of the separator line, where the message is read back without counting
+  // lines from the file's start; -1 when unknown.
   int64_t StartOffset = -1;
   // Kind 2: byte offset where the message's bytes end (the next message's separator line or the
   // end of the file); -1 when unknown.

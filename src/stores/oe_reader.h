@@ -98,6 +98,8 @@ public:
   bool Opened() const { return FOpened; }
   uint8_t Format() const { return FFormat; }
   const std::string& FileName() const { return FFileName; }
+  // The size of the database file when it was opened; 0 before.
+  uint64_t FileSize() const { return FStream ? FStream->Size() : 0; }
 
 protected:
   std::unique_ptr<TFileStream> FStream;

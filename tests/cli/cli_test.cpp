@@ -17,14 +17,27 @@
 
 namespace {
 
-using TRun = pellora::test::TCommandRun;
+struct TRun : pellora::test::TCommandRun {
+  std::string err; // when asked for apart from out
+};
 using pellora::test::ShellQuote;
 
-TRun Cli(const std::vector<std::string>& args, bool withStderr = false) {
+enum TStderr { seDropped, seWithOut, seApart };
+
+TRun Cli(const std::vector<std::string>& args, TStderr stderrTo) {
   std::string command = PELLORA_CLI;
   for (const auto& a : args) command += " " + ShellQuote(a);
-  command += withStderr ? " 2>&1" : " 2>/dev/null";
-  return pellora::test::RunCommand(command);
+  pellora::test::TTempDir errDir;
+  const std::string errFile = errDir / "stderr";
+  command += stderrTo == seWithOut ? " 2>&1" : stderrTo == seApart ? " 2>" + ShellQuote(errFile) : " 2>/dev/null";
+  TRun run;
+  static_cast<pellora::test::TCommandRun&>(run) = pellora::test::RunCommand(command);
+  if (stderrTo == seApart) run.err = pellora::ReadWholeFile(errFile);
+  return run;
+}
+
+TRun Cli(const std::vector<std::string>& args, bool withStderr = false) {
+  return Cli(args, withStderr ? seWithOut : seDropped);
 }
 
 const std::string samples = PELLORA_SAMPLES;
@@ -350,6 +363,21 @@ TEST(Cli, ExportWritesFilesAndReportsSkippedMessages) {
       {{"export", dir / "none.dbx", "--eml", dir / "a"}, 1},
   };
   for (const auto& u : usage) EXPECT_EQ(Cli(u.args).code, u.code) << u.args.back();
+}
+
+// A damaged database whose count word lists rows without text: a Source filter goes past them,
+// prints the row that holds the value and exits 0, and says on stderr how many it could not read.
+TEST(Cli, FilterGoesOnPastRowsWithoutText) {
+  pellora::test::TTempDir dir;
+  std::vector<pellora::test::TDbxTestMessage> messages(2);
+  messages[0].Text = "Subject: one\r\n\r\nthe needle\r\n";
+  messages[1].Text = "Subject: two\r\n\r\nhay\r\n";
+  std::string bytes = pellora::test::BuildDbx(messages);
+  pellora::test::PutU32(bytes, 0xC4, 5);
+  TRun run = Cli({"filter", dir.Write("Damaged.dbx", bytes), "6", "NEEDLE"}, seApart);
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "0\n");
+  EXPECT_EQ(run.err, "Messages the filter could not read: 3\n");
 }
 
 // The done-when of the real database: 28 messages out as files and as one mailbox file, and

@@ -1,4 +1,5 @@
 #include "export/message_export.h"
+#include "i18n/localized_text.h"
 #include "platform/files.h"
 #include "platform/safe_files.h"
 #include "platform/unicode.h"
@@ -415,6 +416,37 @@ TEST(MessageExport, NameClashesAndExistingFiles) {
   EXPECT_EQ(FolderFiles(out).size(), 3u); // no temporary file is left
 }
 
+// The next number of a clashing name skips names the export gave already, a subject that holds
+// a number of its own included.
+TEST(MessageExport, NumberedNamesSkipNamesTaken) {
+  test::TTempDir dir;
+  std::vector<test::TDbxTestMessage> messages;
+  for (const char* subject : {"same", "same (2)", "same", "same", "same (2)"}) {
+    test::TDbxTestMessage m;
+    m.Text = std::string("Subject: ") + subject + "\r\n\r\nbody\r\n";
+    m.Subject = subject;
+    m.UnixTime = 1262595600;
+    messages.push_back(m);
+  }
+  TMailbox box;
+  ASSERT_TRUE(box.Load(dir.Write("Inbox.dbx", test::BuildDbx(messages)), okOEDatabase).Loaded);
+  std::vector<uint32_t> rows;
+  for (int32_t i = 0; i < 5; ++i)
+    rows.push_back(static_cast<uint32_t>(box.FindEntry(i) - box.Entries().data()));
+  std::string out = dir.MakeDir("out");
+  TExportResult result = ExportMessages(box, rows, efEml, out);
+  EXPECT_EQ(result.Messages, 5u);
+  std::map<std::string, std::string> subjects;
+  for (const auto& [name, bytes] : FolderFiles(out))
+    subjects[name] = bytes.substr(9, bytes.find('\r') - 9);
+  const std::string d = "2010-01-04 1000 - ";
+  EXPECT_EQ(subjects, (std::map<std::string, std::string>{{d + "same.eml", "same"},
+                                                          {d + "same (2).eml", "same (2)"},
+                                                          {d + "same (3).eml", "same"},
+                                                          {d + "same (4).eml", "same"},
+                                                          {d + "same (2) (2).eml", "same (2)"}}));
+}
+
 // A damaged message is skipped with its row number; the others are written all the same.
 TEST(MessageExport, UnreadableMessageInTheMiddle) {
   test::TTempDir dir;
@@ -530,18 +562,36 @@ TEST(MessageExport, AttachmentsKeepTheirNames) {
   EXPECT_EQ(files["data.bin"], "two");
 }
 
-// The file changed after the load: the message is found line by line, still whole.
+// The file changed after the load. New mail appended at its end leaves every message as it was,
+// read at its offset; a file cut short skips the messages it no longer holds, with the reason,
+// and writes the others.
 TEST(MessageExport, MailboxFileChangedSinceTheLoad) {
   test::TTempDir dir;
   std::string path = StoreCases[2].make(dir);
   TMailbox box;
   ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
   TRawTextReader reader(box);
-  std::string before = reader.ReadAll(box.Entries()[0]);
+  std::vector<std::string> before;
+  for (uint32_t row : AllRows(box))
+    before.push_back(reader.ReadAll(box.Entries()[row]));
   FILE* f = std::fopen(path.c_str(), "ab");
   std::fputs("From - Tue Jan 05 10:00:00 2010\nX-Mozilla-Status: 0001\nSubject: new\n\nx\n", f);
   std::fclose(f);
   int64_t begin, end;
-  EXPECT_FALSE(box.MailboxExtent(box.Entries()[0], begin, end));
-  EXPECT_EQ(reader.ReadAll(box.Entries()[0]), before);
+  EXPECT_TRUE(box.MailboxExtent(box.Entries()[0], begin, end));
+  for (size_t i = 0; i < before.size(); ++i)
+    EXPECT_EQ(reader.ReadAll(box.Entries()[AllRows(box)[i]]), before[i]);
+
+  // Cut inside the last message: that one is skipped with the reason, the others are written.
+  const TMessageEntry* last = &box.Entries()[0];
+  for (const auto& entry : box.Entries())
+    if (entry.StartOffset > last->StartOffset) last = &entry;
+  fs::resize_file(path, static_cast<uintmax_t>(last->StartOffset + 10));
+  const size_t memoBefore = box.Memo().size();
+  TExportResult result = ExportMessages(box, AllRows(box), efEml, dir.MakeDir("out"));
+  EXPECT_EQ(result.Messages, before.size() - 1);
+  EXPECT_EQ(result.Skipped, 1u);
+  const std::string changed = GetLocalizedText("lc_StoreChanged");
+  EXPECT_EQ(std::vector<std::string>(box.Memo().begin() + static_cast<long>(memoBefore), box.Memo().end()),
+            (std::vector<std::string>{changed, std::to_string(last->Index + 1) + ": " + changed}));
 }

@@ -4,6 +4,7 @@
 #include "platform/collation.h"
 #include "platform/files.h"
 #include "platform/qt_platform.h"
+#include "shell/error_report.h"
 #include "shell/window_images.h"
 #include "support/qt_frame.h"
 #include "support/settings_folder.h"
@@ -25,6 +26,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <unistd.h>
 
@@ -526,6 +528,56 @@ private slots:
     bool after = false;
     QTimer::singleShot(0, [&after] { after = true; });
     QTRY_VERIFY(after);
+  }
+
+  // A mailbox file that another program cuts while it is open: the row it no longer holds fails
+  // with the note, which the information lines show once, and a filter counts it there; Reload
+  // lists the file as it is now, the filter off. Mail appended afterwards shows after Reload.
+  void ChangedStoreIsNotedAndReloads() {
+    TTempDir dir;
+    std::vector<test::TMboxTestMessage> messages(3);
+    for (int i = 0; i < 3; ++i) {
+      messages[i].Separator = "From - Mon Jan 0" + std::to_string(i + 1) + " 10:00:00 2010";
+      messages[i].Lines = {"Subject: m" + std::to_string(i), "", "body", ""};
+    }
+    const std::string text = test::BuildMailbox(messages);
+    const std::string path = dir.Write("Inbox", text);
+    Tmdi_pl_Viewer* w = Open(path, okMailboxFile);
+    QVERIFY(w);
+    QCOMPARE(Rows(w)->rowCount(), 3);
+    std::filesystem::resize_file(path, text.rfind("From - ")); // the last message goes
+    w->TreeHeaderClick(lcIndex);
+    Tree(w)->setCurrentIndex(Rows(w)->index(2, 0));
+    RunGuarded([w] { w->cmMessageView(); });
+    const QString changed = "the mailbox file changed on disk: reload it";
+    QCOMPARE(frame->Boxes.size(), 1);
+    QVERIFY2(frame->Boxes[0].startsWith(changed), qPrintable(frame->Boxes[0]));
+    QCOMPARE(Text(w, "Memo"), changed);
+
+    Box(w, "cbFilter")->setCurrentIndex(ffSource);
+    Box(w, "cbValue")->setCurrentText("body");
+    w->acFilterExecute();
+    QCOMPARE(Column(w, lcSubject), QStringList({"m0", "m1"}));
+    QCOMPARE(Text(w, "Memo"), changed + "\nMessages the filter could not read: 1");
+
+    Child<QAction>(w, "acReload")->trigger();
+    QVERIFY(!w->FilterOn());
+    QCOMPARE(Column(w, lcSubject), QStringList({"m0", "m1"}));
+    QCOMPARE(Text(w, "Memo"), QString());
+    QCOMPARE(w->StatusText(0), QString("Total: 2"));
+    std::ofstream(path, std::ios::app) << "From - Tue Jan 05 10:00:00 2010\nX-Mozilla-Status: 0001\n"
+                                          "Subject: new\n\nx\n";
+    w->acReloadExecute();
+    QCOMPARE(Rows(w)->rowCount(), 3);
+    QCOMPARE(frame->Boxes.size(), 1);
+
+    // A filter that reads every row leaves collected addresses where they are.
+    w->cmGatherEmail();
+    const QString addresses = Text(w, "Memo");
+    Box(w, "cbValue")->setCurrentText("Subject: ");
+    w->acFilterExecute();
+    QCOMPARE(Rows(w)->rowCount(), 3);
+    QCOMPARE(Text(w, "Memo"), addresses);
   }
 
   // The collection walks the rows in the list's order: of two keys that the locale holds equal,

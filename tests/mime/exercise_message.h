@@ -3,11 +3,27 @@
 // test that replays its findings.
 #include "mime/codecs.h"
 #include "mime/mail_message.h"
+#include "platform/codepage.h"
+#include "platform/safe_files.h"
+#include "platform/unicode.h"
 
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
 namespace pellora::test {
+
+// The name an attachment is saved under: usable, and shown as it is.
+inline void ExerciseSavedName(std::string_view name) {
+  const std::string safe = SafeFileName(AnsiToUtf8(CleanFileName(name)));
+  if (safe.empty() || safe.size() > MaxFileNameBytes || safe.front() == '.' ||
+      safe.front() == '-' || safe.find('/') != std::string::npos ||
+      safe.find('\0') != std::string::npos)
+    std::abort();
+  char32_t c;
+  for (size_t at = 0, length; at < safe.size(); at += length ? length : 1)
+    if ((length = DecodeUtf8(safe, at, c)) && IsFormatCharacter(c)) std::abort();
+}
 
 inline void ExerciseParsedMessage(TMailMessage& m) {
   m.FindBodies();
@@ -18,7 +34,7 @@ inline void ExerciseParsedMessage(TMailMessage& m) {
     for (TMailPart* sub : part->SubParts())
       stack.push_back(sub);
     part->DecodeBody();
-    part->AttachmentFileName();
+    ExerciseSavedName(part->AttachmentFileName());
     part->Boundary();
   }
   std::string name, address;

@@ -81,30 +81,45 @@ TEST(Files, WholeFileAndPathParts) {
   EXPECT_EQ(TempFolder().back(), '/');
 }
 
-// Sockets and locks go where no other user can put a name first.
+// Sockets and locks go where no other user can put a name first: XDG_RUNTIME_DIR when it is
+// private, else a folder of the user's own cache folder.
 TEST(Files, RuntimeFolderIsPrivate) {
   TTempDir tmp;
   std::string xdg = tmp.MakeDir("xdg");
   chmod(xdg.c_str(), 0700);
   tmp.MakeDir("t");
+  std::string cache = tmp / "home/.cache";
   test::TScopedEnv tmpdir("TMPDIR", (tmp / "t").c_str());
+  test::TScopedEnv home("HOME", (tmp / "home").c_str());
+  std::optional<test::TScopedEnv> cacheHome(std::in_place, "XDG_CACHE_HOME", nullptr);
   std::optional<test::TScopedEnv> runtime(std::in_place, "XDG_RUNTIME_DIR", xdg.c_str());
   EXPECT_EQ(RuntimeFolder(), xdg + "/");
 
-  // A runtime folder open to others is not used: a closed one of the program's own is made.
+  // A runtime folder open to others is not used, nor is a name of the shared temporary folder
+  // that another user may have made first (open to all): a closed folder below the user's cache.
   chmod(xdg.c_str(), 0755);
-  std::string own = tmp / ("t/pellora-run-" + std::to_string(geteuid()));
-  EXPECT_EQ(RuntimeFolder(), own + "/");
+  std::string taken = tmp / ("t/pellora-run-" + std::to_string(geteuid()));
+  ASSERT_EQ(mkdir(taken.c_str(), 0777), 0);
+  chmod(taken.c_str(), 0777);
+  std::string own = RuntimeFolder();
+  ASSERT_EQ(own.rfind(cache + "/pellora/", 0), 0u) << own;
+  EXPECT_EQ(own.back(), '/');
   struct stat st{};
   ASSERT_EQ(lstat(own.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
-
-  // That name taken by something else (opened up, or a link to a private folder) gives none.
-  chmod(own.c_str(), 0777);
-  EXPECT_EQ(RuntimeFolder(), "");
-  rmdir(own.c_str());
-  chmod(xdg.c_str(), 0700);
-  ASSERT_EQ(symlink(xdg.c_str(), own.c_str()), 0);
   runtime.emplace("XDG_RUNTIME_DIR", nullptr);
+  EXPECT_EQ(RuntimeFolder(), own);
+
+  // XDG_CACHE_HOME names the cache folder when it is absolute.
+  cacheHome.emplace("XDG_CACHE_HOME", (tmp / "cache").c_str());
+  EXPECT_EQ(RuntimeFolder().rfind(tmp / "cache/pellora/", 0), 0u);
+
+  // That folder opened up, or a link in its place, gives none.
+  std::string folder = ExcludeTrailingPathDelimiter(RuntimeFolder());
+  chmod(folder.c_str(), 0777);
+  EXPECT_EQ(RuntimeFolder(), "");
+  rmdir(folder.c_str());
+  ASSERT_EQ(symlink(xdg.c_str(), folder.c_str()), 0);
+  chmod(xdg.c_str(), 0700);
   EXPECT_EQ(RuntimeFolder(), "");
 }

@@ -59,6 +59,10 @@ TEST(Registry, MemoryHiveKeysValuesAndMounts) {
   EXPECT_THROW(ReadInteger(*a, "Blob", number), ERegistryException);
   EXPECT_FALSE(TryReadString(*a, "Blob", text));
   EXPECT_FALSE(TryReadInteger(*a, "Username", number));
+  // A value set again under its name in other letter case takes the place of the first.
+  user->SetString("IDENTITIES\\{A}", "userNAME", "Renamed");
+  EXPECT_TRUE(ReadString(*a, "Username", text));
+  EXPECT_EQ(text, "Renamed");
 
   auto version = registry.OpenKey(TRegistryRoot::LocalMachine,
                                   "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");

@@ -108,6 +108,18 @@ TEST(AttachmentFiles, SafeFileNames) {
       {Repeat("\xC3\xA9", 200) + ".pdf", Repeat("\xC3\xA9", 125) + ".pdf"},
       {Repeat("\xE2\x82\xAC", 100), Repeat("\xE2\x82\xAC", 84)},
       {Repeat("a", 300), Repeat("a", 254)},
+      // Direction and other format characters would show the name otherwise than it is.
+      {"\xC3\xA9vil\xE2\x80\xAEtxt.exe", "\xC3\xA9viltxt.exe"},
+      {"a\xE2\x80\x8E\xE2\x80\x8F\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD.txt", "a.txt"},
+      {"b\xE2\x81\xA6\xE2\x81\xA7\xE2\x81\xA8\xE2\x81\xA9.txt", "b.txt"},
+      {"soft\xC2\xADhy\xE2\x80\x8Bphen\xEF\xBB\xBF.pdf", "softhyphen.pdf"},
+      {"tag\xF3\xA0\x80\x81\xF3\xA0\x81\xA5.txt", "tag.txt"},
+      {"\xE2\x80\xAE", "attachment"},
+      {"\xE2\x80\x94 dash \xD0\xB6.txt", "\xE2\x80\x94 dash \xD0\xB6.txt"}, // not format characters
+      // A name that begins with "-" is no command-line option.
+      {"-rf", "_-rf"},
+      {"..-n.txt", "_-n.txt"},
+      {"\xE2\x80\xAE-x", "_-x"},
   };
   for (const auto& c : cases) {
     std::string safe = SafeFileName(c.in);

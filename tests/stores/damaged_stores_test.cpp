@@ -1,5 +1,8 @@
 // Real stores and messages damaged in a fixed, seeded way: each loads, or fails with the clean
-// error a user is shown, and every row it lists reads back and parses.
+// error a user is shown, and every row it lists reads back and parses. The same stores changed by
+// another program after the load (mail appended, the file cut, rewritten in place) read back
+// what is still theirs, or say that the store changed.
+#include "i18n/localized_text.h"
 #include "mime/exercise_message.h"
 #include "mime/mail_message.h"
 #include "platform/files.h"
@@ -9,7 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <map>
 #include <random>
 
 namespace pellora {
@@ -162,6 +170,161 @@ TEST(DamagedStores, LoadOrFailCleanly) {
     }
   }
   EXPECT_GT(cases, 300);
+}
+
+enum TChange { chAppended, chCut, chRewritten };
+const char* const ChangeNames[] = {"appended", "cut", "rewritten"};
+
+// Changes the file in place as another program would: bytes appended at its end (a copy of a
+// part of it, as new mail), the file cut short, or rewritten with damaged bytes.
+void ChangeFile(const std::string& path, TChange change, int n, TRandom& random, bool hasOffsets) {
+  std::string bytes = ReadWholeFile(path);
+  switch (change) {
+  case chAppended:
+    bytes += bytes.substr(Below(random, bytes.size()));
+    break;
+  case chCut:
+    bytes.resize(Below(random, bytes.size()));
+    break;
+  case chRewritten:
+    bytes = Damage(bytes, n, random, hasOffsets);
+    break;
+  }
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) +
+                                             std::chrono::seconds(5));
+}
+
+// What reading a row gives: its text, or the error a user is shown.
+struct TReadBack {
+  bool read = false;
+  std::string text;
+  std::string error;
+};
+
+TReadBack ReadRow(TMailbox& box, const TMessageEntry& entry) {
+  TReadBack result;
+  try {
+    result.text = box.GetEntryText(entry);
+    std::string lines;
+    box.ReadEntryText(entry, lines);
+    TEntryTextPieces(box).ReadText(entry, lines);
+    result.read = true;
+  } catch (const EPelloraError& e) {
+    result.error = e.what();
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "row " << entry.Index << " raised " << e.what();
+  }
+  return result;
+}
+
+// Loads a store, reads every row, lets change alter its files and reads every row again: a row
+// reads or fails cleanly, never reading more than the files hold; mail appended to a mailbox
+// file or a database changes no row (and in a mailbox file is not reported); a mailbox file cut
+// short keeps the rows that lie before the cut. Then the store loads again as it is now.
+void ReadBackAfterChange(const std::string& path, TOpenKind kind, TChange change,
+                         const std::function<uint64_t()>& changeFiles) {
+  TMailbox box;
+  if (!box.Load(path, kind).Loaded) return;
+  std::map<int32_t, TReadBack> before;
+  for (const TMessageEntry& entry : box.Entries())
+    before[entry.Index] = ReadRow(box, entry);
+  const uint64_t size = changeFiles();
+  const std::string changed = GetLocalizedText("lc_StoreChanged");
+  for (const TMessageEntry& entry : box.Entries()) {
+    TReadBack after = ReadRow(box, entry);
+    const TReadBack& was = before[entry.Index];
+    if (after.read) {
+      EXPECT_LE(after.text.size(), 2 * std::max<uint64_t>(size, was.text.size()))
+          << "row " << entry.Index;
+      TMailMessage message;
+      message.ParseText(after.text, true);
+      test::ExerciseParsedMessage(message);
+    }
+    if (kind == okMessageFolder || !was.read) continue;
+    // A database is read through the file it opened, which mail appended at its end leaves.
+    const bool kept = change == chAppended || (kind == okMailboxFile && change == chCut &&
+                                               static_cast<uint64_t>(entry.EndOffset) < size);
+    if (kept) {
+      EXPECT_TRUE(after.read) << "row " << entry.Index << ": " << after.error;
+      EXPECT_EQ(after.text, was.text) << "row " << entry.Index;
+    } else if (kind == okMailboxFile && !after.read) {
+      EXPECT_EQ(after.error, changed) << "row " << entry.Index;
+    }
+  }
+  const auto notes = std::count(box.Memo().begin(), box.Memo().end(), changed);
+  EXPECT_LE(notes, 1);
+  if (kind == okMailboxFile && !box.Entries().empty()) {
+    EXPECT_EQ(notes, change == chAppended ? 0 : 1);
+  }
+  LoadAndReadBack(path, kind, size);
+}
+
+TEST(DamagedStores, FileChangedAfterLoad) {
+  std::string data = test::SharedDataDir();
+  if (data.empty()) GTEST_SKIP() << "../shared/data is absent";
+  test::TTempDir dir;
+  TRandom random(20240917);
+  int cases = 0;
+  std::vector<std::string> files;
+  FindFiles(data + "/dbx", "*.dbx", faArchive, false, &files);
+  FindFiles(data + "/mbox", "*", faArchive, false, &files);
+  FindFiles(data + "/thunderbird", "*", faArchive, false, &files);
+  std::sort(files.begin(), files.end());
+  for (const std::string& file : files) {
+    const bool database = file.ends_with(".dbx");
+    std::string original = ReadWholeFile(file);
+    if (!database) original = MailboxStart(original, 256 * 1024);
+    const int rounds = database ? 6 : file.find("/mbox/") != std::string::npos ? 6 : 1;
+    for (int n = 0; n < rounds * 3; ++n, ++cases) {
+      const TChange change = static_cast<TChange>(n % 3);
+      SCOPED_TRACE(file + " " + ChangeNames[change] + " " + std::to_string(n));
+      std::string path = dir.Write(database ? "store.dbx" : "store", original);
+      ReadBackAfterChange(path, database ? okOEDatabase : okMailboxFile, change, [&] {
+        ChangeFile(path, change, n, random, database);
+        return static_cast<uint64_t>(std::filesystem::file_size(path));
+      });
+    }
+  }
+  // A message folder of the MIME test messages: a third of its files changed, one removed.
+  files.clear();
+  FindFiles(data + "/eml", "*.raw", faArchive, true, &files);
+  std::sort(files.begin(), files.end());
+  ASSERT_FALSE(files.empty());
+  for (int n = 0; n < 9; ++n, ++cases) {
+    const TChange change = static_cast<TChange>(n % 3);
+    SCOPED_TRACE(std::string("message folder ") + ChangeNames[change] + " " + std::to_string(n));
+    std::filesystem::remove_all(dir / "folder");
+    std::vector<std::string> copies;
+    for (size_t i = 0; i < files.size(); ++i)
+      copies.push_back(dir.Write("folder/" + std::to_string(i) + ".eml", ReadWholeFile(files[i])));
+    ReadBackAfterChange(dir / "folder", okMessageFolder, change, [&] {
+      for (size_t i = Below(random, 3); i < copies.size(); i += 3)
+        ChangeFile(copies[i], change, n, random, false);
+      std::filesystem::remove(copies[Below(random, copies.size())]);
+      uint64_t largest = 0;
+      for (const auto& copy : copies)
+        if (FileExists(copy)) largest = std::max<uint64_t>(largest, std::filesystem::file_size(copy));
+      return largest;
+    });
+  }
+  // A single message is read whole when it opens: changing its file afterwards changes nothing
+  // of the message shown.
+  for (size_t i = 0; i < files.size(); i += 4) {
+    for (int change = chAppended; change <= chRewritten; ++change, ++cases) {
+      SCOPED_TRACE(files[i] + " " + ChangeNames[change]);
+      std::string path = dir.Write("single.eml", ReadWholeFile(files[i]));
+      TMailMessage message;
+      message.ReadFromFile(path);
+      message.FindBodies();
+      const std::string text = message.TextBodyText(), source = message.SourceText();
+      ChangeFile(path, static_cast<TChange>(change), change, random, false);
+      EXPECT_EQ(message.TextBodyText(), text);
+      test::ExerciseParsedMessage(message);
+      EXPECT_EQ(message.SourceText(), source);
+    }
+  }
+  EXPECT_GT(cases, 100);
 }
 
 } // namespace

@@ -7,11 +7,13 @@
 #include "stores/mbx_reader.h"
 #include "support/fuzz_scratch.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
+#include <vector>
 #include <unistd.h>
 
 namespace pellora::fuzz {
@@ -29,6 +31,55 @@ void Exercise(TOEReader& reader) {
       reader.GetMessageHeader(i);
       reader.GetMessageText(i);
     } catch (const EPelloraError&) {
+    }
+  }
+}
+
+// Classic messages follow each other without gap or overlap: together they are the file's
+// lines from the first separator on.
+void CheckClassicCover(TMailbox& box, const std::string& path) {
+  std::vector<const TMessageEntry*> byIndex(box.Entries().size());
+  for (const auto& entry : box.Entries())
+    byIndex.at(static_cast<size_t>(entry.Index)) = &entry;
+  std::vector<std::string> fileLines, messageLines;
+  TMailboxLineReader reader(path);
+  std::string_view line;
+  bool discarded;
+  for (int64_t number = 1; reader.Next(line, discarded); ++number)
+    if (!discarded && number >= byIndex[0]->StartLine) fileLines.emplace_back(line);
+  for (const TMessageEntry* entry : byIndex) {
+    int64_t total = 0;
+    box.VisitEntryLines(*entry, [&](std::string_view messageLine) {
+      messageLines.emplace_back(messageLine);
+      total += static_cast<int64_t>(messageLine.size());
+      return true;
+    });
+    if (total != entry->Header.Size) std::abort();
+  }
+  if (messageLines != fileLines) std::abort();
+}
+
+// Another program changes the mailbox file after the load. Mail appended at its end changes no
+// row; cut in the middle, the file keeps the rows that end before the cut and refuses the
+// others with an error, never looking for them again from its start.
+void ChangeAfterLoad(TMailbox& box, const std::string& path, size_t size) {
+  const size_t rows = std::min<size_t>(box.Entries().size(), 32);
+  std::vector<std::string> texts;
+  for (size_t i = 0; i < rows; ++i)
+    texts.push_back(box.GetEntryText(box.Entries()[i]));
+  std::ofstream(path, std::ios::binary | std::ios::app)
+      << "From - Tue Jan 05 10:00:00 2010\nX-Mozilla-Status: 0001\nSubject: new\n\nx\n";
+  for (size_t i = 0; i < rows; ++i)
+    if (box.GetEntryText(box.Entries()[i]) != texts[i]) std::abort();
+  if (!box.Memo().empty()) std::abort(); // appended mail is no change of the store
+  const auto cut = static_cast<int64_t>(size / 2);
+  std::filesystem::resize_file(path, static_cast<uintmax_t>(cut));
+  for (size_t i = 0; i < rows; ++i) {
+    const TMessageEntry& entry = box.Entries()[i];
+    try {
+      if (box.GetEntryText(entry) != texts[i] || entry.EndOffset > cut) std::abort();
+    } catch (const EPelloraError&) {
+      if (entry.EndOffset <= cut) std::abort();
     }
   }
 }
@@ -87,29 +138,11 @@ void RunMailboxFile(const uint8_t* data, size_t size) {
       joined += line + "\r\n";
     if (byOffset != joined || byOffset.rfind("From ", 0) != 0) std::abort();
   }
-  // Classic messages follow each other without gap or overlap: together they are the file's
-  // lines from the first separator on.
-  if (box.MailboxRule() != mrClassic || box.Entries().empty() || box.Entries().size() > 256) return;
-  std::vector<const TMessageEntry*> byIndex(box.Entries().size());
-  for (const auto& entry : box.Entries())
-    byIndex.at(static_cast<size_t>(entry.Index)) = &entry;
-  std::vector<std::string> fileLines, messageLines;
-  TMailboxLineReader reader(path);
-  std::string_view line;
-  bool discarded;
-  for (int64_t number = 1; reader.Next(line, discarded); ++number)
-    if (!discarded && number >= byIndex[0]->StartLine) fileLines.emplace_back(line);
-  for (const TMessageEntry* entry : byIndex) {
-    int64_t total = 0;
-    box.VisitEntryLines(*entry, [&](std::string_view messageLine) {
-      messageLines.emplace_back(messageLine);
-      total += static_cast<int64_t>(messageLine.size());
-      return true;
-    });
-    if (total != entry->Header.Size) std::abort();
-  }
-  if (messageLines != fileLines) std::abort();
+  if (box.MailboxRule() == mrClassic && !box.Entries().empty() && box.Entries().size() <= 256)
+    CheckClassicCover(box, path);
+  ChangeAfterLoad(box, path, size);
 }
+
 
 void RunHeaderScanner(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -1,11 +1,13 @@
 #include "stores/mailbox.h"
 
+#include "i18n/localized_text.h"
 #include "support/scoped_env.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -131,30 +133,140 @@ TEST(MailboxFile, LinesLongerThanTheReadBuffer) {
   }
 }
 
-TEST(MailboxFile, ReadBackUsesTheOffsetOnlyWhileTheFileIsUnchanged) {
-  test::TTempDir dir;
-  std::string path = dir.Write("box", Join(TwelveLines));
-  TMailbox box;
-  ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
-  const TMessageEntry* second = box.FindEntry(1);
-  ASSERT_NE(second, nullptr);
-  EXPECT_EQ(second->StartOffset, static_cast<int64_t>(Join(Range(TwelveLines, 1, 6)).size()));
+// What reading rows tells of a store changed on disk since the load.
+std::string StoreChangedText() {
+  return GetLocalizedText("lc_StoreChanged");
+}
 
-  // A wrong offset with a matching stamp is not trusted blindly: the separator must be there.
-  TMessageEntry moved = *second;
-  moved.StartOffset = 3;
-  EXPECT_EQ(box.LoadEntryLines(moved), Range(TwelveLines, 7, 11));
+size_t ChangeNotes(const TMailbox& box) {
+  return static_cast<size_t>(std::count(box.Memo().begin(), box.Memo().end(), StoreChangedText()));
+}
 
-  // Rewritten file: the offset no longer counts; lines are counted from the start.
+// Gives the file a later modification time, as another program's write does.
+void Touch(const std::string& path) {
   std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) +
                                              std::chrono::seconds(5));
-  TMessageEntry stale = *second;
-  stale.StartOffset = 0; // would give the first message if trusted
-  EXPECT_EQ(box.LoadEntryLines(stale), Range(TwelveLines, 7, 11));
+}
 
-  std::vector<std::string> lines;
-  ReadMailboxMessage(path, lines, second->Header.Size, second->StartLine);
-  EXPECT_EQ(lines, Range(TwelveLines, 7, 11));
+// Another program changes a mailbox file after the load. New mail appended at its end leaves
+// every row as it was, read at its offset. A file cut, or rewritten before its old end, is noted
+// once; a row whose bytes are no longer its own cannot be read (its reason is that note), and a
+// row still where the load saw it reads as it is now. Nothing is looked for again line by line.
+TEST(MailboxFile, ChangedAfterTheLoad) {
+  test::TTempDir dir;
+  const std::vector<std::string> lines = {
+      "From - Mon Jan 01 10:00:00 2010", "X-Mozilla-Status: 0001", "Subject: A", "", "alpha", "",
+      "From - Tue Jan 02 10:00:00 2010", "X-Mozilla-Status: 0001", "Subject: B", "", "beta", "",
+      "From - Wed Jan 03 10:00:00 2010", "X-Mozilla-Status: 0001", "Subject: C", "", "gamma", ""};
+  const std::string text = Join(lines);
+  const size_t second = Join(Range(lines, 1, 6)).size(), third = Join(Range(lines, 1, 12)).size();
+  std::string flagged = text;
+  flagged.replace(second + Join(Range(lines, 7, 7)).size() + 18, 4, "0005");
+  struct {
+    const char* what;
+    std::string after; // the file's bytes after the change; "" removes it
+    bool noted;
+    std::vector<bool> readable;
+  } cases[] = {
+      {"new mail appended",
+       text + "From - Thu Jan 04 10:00:00 2010\nX-Mozilla-Status: 0000\nSubject: D\n\ndelta\n",
+       false,
+       {true, true, true}},
+      {"a status rewritten in place", flagged, true, {true, true, true}},
+      {"cut inside the second message", text.substr(0, second + 40), true, {true, false, false}},
+      {"cut before the third message", text.substr(0, third), true, {true, true, false}},
+      {"cut inside the third separator", text.substr(0, third + 2), true, {true, true, false}},
+      {"the first message deleted", text.substr(second), true, {false, false, false}},
+      {"removed", "", true, {false, false, false}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.Write("Inbox", text);
+    TMailbox box;
+    ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
+    ASSERT_EQ(box.Entries().size(), 3u);
+    std::vector<std::string> before;
+    for (int32_t i = 0; i < 3; ++i)
+      before.push_back(box.GetEntryText(*box.FindEntry(i)));
+    if (c.after.empty()) {
+      std::filesystem::remove(path);
+    } else {
+      dir.Write("Inbox", c.after);
+      Touch(path);
+    }
+    TEntryTextPieces pieces(box);
+    for (int pass = 0; pass < 2; ++pass) {
+      for (int32_t i = 0; i < 3; ++i) {
+        const TMessageEntry& entry = *box.FindEntry(i);
+        if (!c.readable[static_cast<size_t>(i)]) {
+          try {
+            box.LoadEntryLines(entry);
+            ADD_FAILURE() << "row " << i << " was read";
+          } catch (const EPelloraError& e) {
+            EXPECT_EQ(e.what(), StoreChangedText()) << "row " << i;
+          }
+          std::string piecesText;
+          EXPECT_THROW(pieces.ReadText(entry, piecesText), EPelloraError) << "row " << i;
+          continue;
+        }
+        std::string expected = before[static_cast<size_t>(i)];
+        if (c.after == flagged && i == 1) expected.replace(expected.find("0001"), 4, "0005");
+        EXPECT_EQ(box.GetEntryText(entry), expected) << "row " << i;
+        std::string piecesText;
+        pieces.ReadText(entry, piecesText);
+        EXPECT_EQ(piecesText, expected) << "row " << i;
+      }
+    }
+    EXPECT_EQ(ChangeNotes(box), c.noted ? 1u : 0u);
+  }
+}
+
+// A message folder whose file is gone or changed after the load: noted once. A gone file cannot
+// be read (the platform's error names it); a changed one is read as it is now.
+TEST(MessageFolder, FilesChangedAfterTheLoad) {
+  test::TTempDir dir;
+  dir.Write("f/a.eml", "Subject: a\r\n\r\nalpha\r\n");
+  const std::string b = dir.Write("f/b.eml", "Subject: b\r\n\r\nbeta\r\n");
+  const std::string c = dir.Write("f/c.eml", "Subject: c\r\n\r\ngamma\r\n");
+  TMailbox box;
+  ASSERT_TRUE(box.Load(dir / "f", okMessageFolder).Loaded);
+  const std::vector<std::string> memo = box.Memo();
+  for (const auto& entry : box.Entries())
+    box.GetEntryText(entry);
+  EXPECT_EQ(box.Memo(), memo);
+
+  std::filesystem::remove(b);
+  dir.Write("f/c.eml", "Subject: c\r\n\r\ngamma, longer now\r\n");
+  Touch(c);
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(box.GetEntryText(*box.FindEntry(0)), "Subject: a\r\n\r\nalpha\r\n");
+    EXPECT_THROW(box.GetEntryText(*box.FindEntry(1)), EPelloraError);
+    EXPECT_EQ(box.GetEntryText(*box.FindEntry(2)), "Subject: c\r\n\r\ngamma, longer now\r\n");
+  }
+  EXPECT_EQ(ChangeNotes(box), 1u);
+}
+
+// A database whose size changed after the load is noted once; its rows are still read through the
+// open file, as far as they can be.
+TEST(OEDatabase, SizeChangedAfterTheLoad) {
+  test::TTempDir dir;
+  std::vector<test::TDbxTestMessage> messages(2);
+  messages[0].Text = "Subject: one\r\n\r\nbody\r\n";
+  messages[0].Subject = "one";
+  messages[1].Text = "Subject: two\r\n\r\nbody\r\n";
+  messages[1].Subject = "two";
+  const std::string path = dir.Write("Inbox.dbx", test::BuildDbx(messages));
+  TMailbox box;
+  ASSERT_TRUE(box.Load(path, okOEDatabase).Loaded);
+  for (const auto& entry : box.Entries())
+    box.GetEntryText(entry);
+  EXPECT_EQ(ChangeNotes(box), 0u);
+  std::ofstream(path, std::ios::app) << std::string(512, '\0');
+  for (int pass = 0; pass < 2; ++pass)
+    for (const auto& entry : box.Entries())
+      EXPECT_EQ(box.GetEntryText(entry),
+                "Subject: " + std::string(entry.Header.Subject) + "\r\n\r\nbody\r\n");
+  EXPECT_EQ(ChangeNotes(box), 1u);
 }
 
 // Classic files: each case gives the lines where messages start; a message runs to the line

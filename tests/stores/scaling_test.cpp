@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 
 namespace pellora {
@@ -86,6 +89,50 @@ TEST(Scaling, MailboxEncodedWords) {
         return dir.Write("Inbox", test::BuildMailbox({message}));
       },
       [](const std::string& path) { List(path, okMailboxFile); });
+}
+
+
+// A mailbox file of N messages that another program changes after the load; every row is then
+// read back as the filters and exports read it.
+void ReadBackAfterChange(const std::string& what, void (*change)(const std::string& path)) {
+  test::TTempDir dir;
+  ExpectLinearGrowth(
+      "mailbox read-back, N rows, file " + what + " after the load", 1000, 1 << 20,
+      [&](size_t n) {
+        std::vector<test::TMboxTestMessage> messages(n);
+        for (size_t i = 0; i < n; ++i)
+          messages[i].Lines = {"Subject: message " + std::to_string(i), "", "body", ""};
+        const std::string path = dir.Write("Inbox", test::BuildMailbox(messages));
+        auto box = std::make_unique<TMailbox>();
+        EXPECT_TRUE(box->Load(path, okMailboxFile).Loaded);
+        change(path);
+        return box;
+      },
+      [](const std::unique_ptr<TMailbox>& box) {
+        TEntryTextPieces pieces(*box);
+        std::string text;
+        for (const TMessageEntry& entry : box->Entries()) {
+          try {
+            box->ReadEntryText(entry, text);
+            pieces.ReadText(entry, text);
+          } catch (const EPelloraError&) {
+            // a row that can no longer be read
+          }
+        }
+      });
+}
+
+TEST(Scaling, MailboxReadBackAfterAppend) {
+  ReadBackAfterChange("grown", [](const std::string& path) {
+    std::ofstream(path, std::ios::app) << "From - Tue Jan 02 10:00:00 2010\nX-Mozilla-Status: 0001\n"
+                                          "Subject: new mail\n\nnew\n";
+  });
+}
+
+TEST(Scaling, MailboxReadBackAfterCut) {
+  ReadBackAfterChange("cut to half", [](const std::string& path) {
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+  });
 }
 
 } // namespace
