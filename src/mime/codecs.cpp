@@ -401,15 +401,11 @@ std::string ReplaceEncodedWords(std::string_view value, const TWordDecoder& deco
       }
       lastEnd = wordEnd;
     } else {
-      std::string rest = decoded + s.substr(wordEnd);
-      lastEnd = decoded.size();
-      if (!out.empty() && out.back() == '=') {
-        rest.insert(0, 1, '=');
-        out.pop_back();
-        ++lastEnd;
-      }
-      s = std::move(rest);
-      p = 0;
+      // A word whose text grew in decoding (read into UTF-8) is not searched again: a word
+      // nested in it would grow at every level, and the value with it, without bound.
+      out += decoded;
+      p = wordEnd;
+      lastEnd = wordEnd;
     }
   }
   out.append(s, p, std::string::npos);

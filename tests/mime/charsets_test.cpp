@@ -87,6 +87,21 @@ TEST(Charsets, DeclaredCharsetsAsTheUserReadsThem) {
   }
 }
 
+// Words nested in words, each level holding a byte that is no UTF-8, so that reading a level
+// as undeclared text doubles every character above ASCII: the value must not grow with each.
+TEST(Charsets, NestedWordsDoNotGrowTheValue) {
+  test::TScopedCodePages pages(CodePageUtf8, 1252);
+  std::string value;
+  const int levels = 20;
+  for (int level = 0; level < levels; ++level) {
+    std::string escape = "=";
+    for (int i = 0; i < level; ++i) escape += "3D";
+    value += "=?x?Q?w \xFF" + escape + "C3 ";
+  }
+  for (int level = 0; level < levels; ++level) value += "?= ";
+  EXPECT_LE(DecodeHeaderWords(value).size(), 4 * value.size());
+}
+
 TEST(Charsets, UndeclaredHeadersAndBodies) {
   // Raw bytes: UTF-8 when they are UTF-8, else the legacy code page (1251 here).
   test::TScopedCodePages pages(CodePageUtf8, 1251);
