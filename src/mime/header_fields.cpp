@@ -8,8 +8,6 @@
 
 namespace pellora {
 
-// --- Header lines -------------------------------------------------------------------------
-
 std::string NormalizeHeaderLine(std::string_view line) {
   size_t colon = line.find(':');
   std::string_view nameView = colon == std::string_view::npos ? line : line.substr(0, colon + 1);

@@ -10,8 +10,6 @@
 
 namespace pellora {
 
-// --- Header words -------------------------------------------------------------------------
-
 bool FindEncodedWord(std::string_view s, size_t from, TEncodedWord& word) {
   size_t w = s.find("=?", from);
   if (w == std::string_view::npos) return false;

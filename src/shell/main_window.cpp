@@ -44,7 +44,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-
 namespace pellora {
 namespace {
 
