@@ -1,7 +1,7 @@
 // Parse, body analysis and decoding of every leaf part over generated messages, side by side
 // with GMime 3 on the same bytes in the same run.
-#include "mime/codecs.h"
 #include "mime/mail_message.h"
+#include "mime/transfer_encodings.h"
 
 #include <gmime/gmime.h>
 

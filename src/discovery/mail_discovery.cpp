@@ -19,13 +19,6 @@ std::string WithDelim(std::string path, char delim) {
   return path;
 }
 
-size_t FindNoCase(std::string_view text, std::string_view what) {
-  if (what.size() > text.size()) return std::string_view::npos;
-  for (size_t at = 0; at + what.size() <= text.size(); ++at)
-    if (SameTextAscii(text.substr(at, what.size()), what)) return at;
-  return std::string_view::npos;
-}
-
 // The user's branch of the registry: HKEY_USERS\<SID>\ on the NT family, HKEY_CURRENT_USER on the
 // older one. Without a SID no key of the branch opens.
 class TUserBranch {
@@ -54,7 +47,7 @@ private:
 // The first "%UserProfile%" (any letter case) replaced by the profile folder; nothing else.
 std::string ReplaceUserProfile(const TUserSession& session, std::string text) {
   constexpr std::string_view reference = "%UserProfile%";
-  size_t at = FindNoCase(text, reference);
+  size_t at = FindText(text, reference);
   if (at != std::string::npos) text.replace(at, reference.size(), GetUserProfileFolder(session));
   return text;
 }
@@ -120,7 +113,7 @@ std::string ExpandEnvVars(const std::string& text, const std::vector<std::string
                     [](char c) { return static_cast<unsigned char>(c) <= ' '; }))
       continue;
     std::string reference = "%" + name + "%";
-    size_t at = FindNoCase(result, reference);
+    size_t at = FindText(result, reference);
     if (at != std::string::npos) result.replace(at, reference.size(), entry.substr(equals + 1));
   }
   return result;

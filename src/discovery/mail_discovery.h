@@ -7,7 +7,7 @@
 // Registry values and profile files hold paths of the session (Windows paths for a Windows
 // session); they are put together in that style and turned into paths of this machine with
 // TUserSession::LocalPath before any file is looked at. Results are paths of this machine.
-#include "platform/user_session.h"
+#include "discovery/user_session.h"
 
 #include <string>
 #include <vector>

@@ -6,8 +6,8 @@
 #include "platform/files.h"
 #include "platform/qt_platform.h"
 #include "settings/qt_form_storage.h"
-#include "shell/error_report.h"
-#include "shell/window_images.h"
+#include "window_kit/error_report.h"
+#include "window_kit/window_images.h"
 
 #include <QApplication>
 #include <QComboBox>

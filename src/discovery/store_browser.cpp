@@ -5,8 +5,8 @@
 #include "i18n/qt_language_controller.h"
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
-#include "shell/busy_cursor.h"
-#include "shell/error_report.h"
+#include "window_kit/busy_cursor.h"
+#include "window_kit/error_report.h"
 
 #include <QFile>
 #include <QHBoxLayout>

@@ -1,12 +1,12 @@
 #include "discovery/windows_session.h"
 
+#include "discovery/hive_file.h"
 #include "discovery/mail_discovery.h"
-#include "platform/ascii.h"
-#include "platform/files.h"
-#include "platform/hive_file.h"
-#include "platform/wine_registry.h"
+#include "discovery/wine_registry.h"
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
+#include "platform/ascii.h"
+#include "platform/files.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

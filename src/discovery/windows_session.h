@@ -2,7 +2,7 @@
 // A Windows user's session as found on this machine: a Wine prefix or a Windows profile folder on
 // a mounted disk. Its registry, special folders and environment are the ones Windows would give
 // that user; its Windows paths are mapped onto the folders that hold them here.
-#include "platform/user_session.h"
+#include "discovery/user_session.h"
 
 #include <map>
 #include <memory>

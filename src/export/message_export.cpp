@@ -1,8 +1,8 @@
 #include "export/message_export.h"
 
 #include "i18n/format_text.h"
-#include "mime/codecs.h"
 #include "mime/mail_message.h"
+#include "mime/mail_text.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/pellora_error.h"

@@ -13,10 +13,10 @@
 #include "platform/qt_platform.h"
 #include "platform/safe_files.h"
 #include "settings/qt_form_storage.h"
-#include "shell/busy_cursor.h"
-#include "shell/error_report.h"
-#include "shell/message_boxes.h"
-#include "shell/window_images.h"
+#include "window_kit/busy_cursor.h"
+#include "window_kit/error_report.h"
+#include "window_kit/message_boxes.h"
+#include "window_kit/window_images.h"
 
 #include <QAction>
 #include <QApplication>
@@ -804,7 +804,7 @@ void Tmdi_pl_Viewer::cmMessageView() {
   }
   const std::string hint(TrimControls(entry.Header.From.str() + "\r\n" + entry.Header.Subject.str()));
   SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
-  Twnd_pl_Main* frame = Twnd_pl_Main::Instance();
+  TFrame* frame = Frame();
   if (!frame) return;
   auto* window = frame->CreateChild<Tmdi_pl_Msg>(AnsiToQString(caption), 5, AnsiToQString(hint));
   window->SetOrigin(this); // closing the message comes back here
@@ -841,7 +841,7 @@ void Tmdi_pl_Viewer::cmSaveAddresses() {
 
 namespace {
 
-void OpenStore(Twnd_pl_Main& frame, const std::string& path, TOpenKind kind) {
+void OpenStore(TFrame& frame, const std::string& path, TOpenKind kind) {
   try {
     CheckStorePath(path, kind);
   } catch (const std::exception& e) {
@@ -858,11 +858,11 @@ void OpenStore(Twnd_pl_Main& frame, const std::string& path, TOpenKind kind) {
 
 } // namespace
 
-void OpenOEDatabase(Twnd_pl_Main& frame, const std::string& path) { OpenStore(frame, path, okOEDatabase); }
-void OpenMessageFolder(Twnd_pl_Main& frame, const std::string& path) {
+void OpenOEDatabase(TFrame& frame, const std::string& path) { OpenStore(frame, path, okOEDatabase); }
+void OpenMessageFolder(TFrame& frame, const std::string& path) {
   OpenStore(frame, path, okMessageFolder);
 }
-void OpenMailboxFile(Twnd_pl_Main& frame, const std::string& path) { OpenStore(frame, path, okMailboxFile); }
+void OpenMailboxFile(TFrame& frame, const std::string& path) { OpenStore(frame, path, okMailboxFile); }
 
 void RegisterMailboxWindow() {
   RegisterOpener(okOEDatabase, OpenOEDatabase);

@@ -2,8 +2,8 @@
 #include "export/message_export.h"
 #include "mailbox_window/address_collection.h"
 #include "mailbox_window/mailbox_filter.h"
-#include "shell/main_window.h"
 #include "stores/mailbox.h"
+#include "window_kit/frame.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
@@ -188,9 +188,9 @@ private:
 };
 
 // The openers of databases, message folders and mailbox files.
-void OpenOEDatabase(Twnd_pl_Main& frame, const std::string& path);
-void OpenMessageFolder(Twnd_pl_Main& frame, const std::string& path);
-void OpenMailboxFile(Twnd_pl_Main& frame, const std::string& path);
+void OpenOEDatabase(TFrame& frame, const std::string& path);
+void OpenMessageFolder(TFrame& frame, const std::string& path);
+void OpenMailboxFile(TFrame& frame, const std::string& path);
 // Plugs the mailbox window into the frame's open dispatch.
 void RegisterMailboxWindow();
 

@@ -1,6 +1,6 @@
 #include "message_window/html_view.h"
 
-#include "shell/error_report.h"
+#include "window_kit/error_report.h"
 
 #include <QBuffer>
 #include <QWebEnginePage>

@@ -14,9 +14,9 @@
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
 #include "settings/qt_form_storage.h"
-#include "shell/busy_cursor.h"
-#include "shell/error_report.h"
-#include "shell/message_boxes.h"
+#include "window_kit/busy_cursor.h"
+#include "window_kit/error_report.h"
+#include "window_kit/message_boxes.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -803,7 +803,7 @@ void Tmdi_pl_Msg::PrintHtml() {
                            layout);
 }
 
-void OpenMessageFile(Twnd_pl_Main& frame, const std::string& path) {
+void OpenMessageFile(TFrame& frame, const std::string& path) {
   TFileStamp stamp;
   if (!FileExists(path) || !GetFileStamp(path, stamp)) {
     ErrorBox(FormatText(GetLocalizedText("lc_FileNotExists"), {Utf8ToAnsi(path)}));

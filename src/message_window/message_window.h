@@ -1,6 +1,6 @@
 #pragma once
 #include "mime/mail_message.h"
-#include "shell/main_window.h"
+#include "window_kit/frame.h"
 
 #include <QString>
 #include <QUrl>
@@ -157,7 +157,7 @@ private:
 };
 
 // The opener of single message files.
-void OpenMessageFile(Twnd_pl_Main& frame, const std::string& path);
+void OpenMessageFile(TFrame& frame, const std::string& path);
 // Plugs the message window into the frame's open dispatch.
 void RegisterMessageWindow();
 

@@ -1,6 +1,6 @@
 #include "mime/address_list.h"
 
-#include "mime/codecs.h"
+#include "mime/header_words.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 

@@ -5,6 +5,7 @@
 #include "platform/unicode.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 namespace pellora {
@@ -256,6 +257,33 @@ std::string HtmlToText(std::string_view html) {
     i = stop;
   }
   return out.Finish();
+}
+
+std::string HtmlMetaCharset(std::string_view html) {
+  // Where browsers look for it: the first bytes, in a meta element's charset attribute or in
+  // the charset of its content ("text/html; charset=...").
+  html = html.substr(0, 8192);
+  for (size_t meta = FindText(html, "<meta"); meta != std::string_view::npos;
+       meta = FindText(html, "<meta", meta + 5)) {
+    size_t close = html.find('>', meta);
+    std::string_view tag =
+        html.substr(meta, close == std::string_view::npos ? html.size() - meta : close - meta);
+    size_t at = FindText(tag, "charset");
+    if (at == std::string_view::npos) continue;
+    at += 7;
+    while (at < tag.size() && (IsBlank(tag[at]) || tag[at] == '\r' || tag[at] == '\n'))
+      ++at;
+    if (at >= tag.size() || tag[at] != '=') continue;
+    ++at;
+    while (at < tag.size() && (IsBlank(tag[at]) || tag[at] == '"' || tag[at] == '\''))
+      ++at;
+    size_t stop = at;
+    while (stop < tag.size() && !IsBlank(tag[stop]) &&
+           std::strchr("\"';/>\r\n", tag[stop]) == nullptr)
+      ++stop;
+    if (stop > at) return std::string(tag.substr(at, stop - at));
+  }
+  return {};
 }
 
 } // namespace pellora

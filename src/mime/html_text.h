@@ -1,5 +1,6 @@
 #pragma once
-// The text an HTML body shows, for the plain-text view of a message that has no text body.
+// Reading an HTML body: the charset it declares, and the text it shows for the plain-text view of
+// a message that has no text body.
 #include <string>
 #include <string_view>
 
@@ -11,5 +12,8 @@ namespace pellora {
 // break where a block ends (paragraph, division, list item, table row, heading) and at "<br>";
 // links as their text. Lines end with CR LF, with at most one empty line between two.
 std::string HtmlToText(std::string_view html);
+
+// The charset an HTML text declares in a meta element near its start; empty when none.
+std::string HtmlMetaCharset(std::string_view html);
 
 } // namespace pellora

@@ -1,8 +1,10 @@
 #include "mime/mail_message.h"
 
 #include "mime/address_list.h"
-#include "mime/codecs.h"
+#include "mime/header_fields.h"
+#include "mime/header_words.h"
 #include "mime/html_text.h"
+#include "mime/mail_date.h"
 #include "platform/ascii.h"
 #include "platform/charset.h"
 #include "platform/codepage.h"

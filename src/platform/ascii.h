@@ -41,6 +41,13 @@ inline bool StartsWithText(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && SameTextAscii(text.substr(0, prefix.size()), prefix);
 }
 
+// Where needle first occurs in text at or after from, ASCII case ignored; npos when nowhere.
+inline size_t FindText(std::string_view text, std::string_view needle, size_t from = 0) {
+  for (size_t i = from; i + needle.size() <= text.size(); ++i)
+    if (SameTextAscii(text.substr(i, needle.size()), needle)) return i;
+  return std::string_view::npos;
+}
+
 // The same for a prefix written in upper case: the per-line path of the store loaders.
 inline bool StartsWithUpper(std::string_view text, std::string_view upperPrefix) {
   if (text.size() < upperPrefix.size()) return false;

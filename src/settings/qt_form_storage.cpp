@@ -1,7 +1,7 @@
 #include "settings/qt_form_storage.h"
 
 #include "settings/qt_settings_storage.h"
-#include "shell/error_report.h"
+#include "window_kit/error_report.h"
 
 #include <QComboBox>
 #include <QEvent>

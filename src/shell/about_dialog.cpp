@@ -6,7 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/qt_locale.h"
 #include "platform/system_info.h"
-#include "shell/window_images.h"
+#include "window_kit/window_images.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -9,7 +9,7 @@
 #include "shell/app_instances.h"
 #include "i18n/format_text.h"
 #include "shell/main_window.h"
-#include "shell/window_images.h"
+#include "window_kit/window_images.h"
 
 #include <QApplication>
 #include <QFile>

@@ -15,13 +15,14 @@
 #include "settings/qt_form_storage.h"
 #include "shell/about_dialog.h"
 #include "shell/app_instances.h"
-#include "shell/error_report.h"
-#include "shell/message_box_texts.h"
-#include "shell/message_boxes.h"
-#include "shell/window_images.h"
+#include "shell/open_kind.h"
 #include "stores/mailbox.h"
 #include "update/qt_web_update.h"
 #include "window_bar/mdi_button_group.h"
+#include "window_kit/error_report.h"
+#include "window_kit/message_box_texts.h"
+#include "window_kit/message_boxes.h"
+#include "window_kit/window_images.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -43,39 +44,17 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <map>
-
 namespace pellora {
 namespace {
-
-Twnd_pl_Main* instance = nullptr;
 
 // QT_LOGGING_RULES="pellora.windows.debug=true" names each child window as it is shown: a check
 // of an installed program sees it open what it was given.
 Q_LOGGING_CATEGORY(lcWindows, "pellora.windows", QtWarningMsg)
 
-std::map<TOpenKind, TOpener>& Openers() {
-  static std::map<TOpenKind, TOpener> openers;
-  return openers;
-}
-
 } // namespace
-
-void RegisterOpener(TOpenKind kind, TOpener opener) { Openers()[kind] = std::move(opener); }
-
-void TMdiChild::closeEvent(QCloseEvent* event) {
-  if (TQtFormStorage* storage = FormStorage()) storage->Save();
-  QWidget::closeEvent(event);
-  // After the frame has activated the next window of its own choice.
-  if (event->isAccepted() && FOrigin)
-    QTimer::singleShot(0, FOrigin.data(), [origin = FOrigin] {
-      if (Twnd_pl_Main* frame = Twnd_pl_Main::Instance(); frame && origin) frame->ActivateChild(origin);
-    });
-}
 
 Twnd_pl_Main::Twnd_pl_Main(QStringList arguments, QWidget* parent)
     : QMainWindow(parent), FArguments(std::move(arguments)) {
-  instance = this;
   setObjectName("wnd_pl_Main");
   setWindowTitle("Pellora");
   setWindowIcon(ProgramIcon());
@@ -119,10 +98,7 @@ Twnd_pl_Main::~Twnd_pl_Main() {
   FormStorage->SaveUnlessSaved();
   // Closing children while the frame goes must not reach its half-destroyed menus.
   disconnect(FMdi, nullptr, this, nullptr);
-  if (instance == this) instance = nullptr;
 }
-
-Twnd_pl_Main* Twnd_pl_Main::Instance() { return instance; }
 
 void Twnd_pl_Main::CreateActions() {
   auto make = [this](const char* name, const QString& caption, const QString& hint) {
@@ -348,8 +324,7 @@ void Twnd_pl_Main::OpenArguments(const QStringList& arguments) {
 }
 
 void Twnd_pl_Main::OpenPath(const std::string& path, TOpenKind kind) {
-  auto it = Openers().find(kind);
-  if (it != Openers().end()) it->second(*this, path);
+  if (const TOpener* opener = OpenerOf(kind)) (*opener)(*this, path);
 }
 
 void Twnd_pl_Main::AddChild(TMdiChild* window, const QString& caption, int imageIndex,
@@ -358,8 +333,7 @@ void Twnd_pl_Main::AddChild(TMdiChild* window, const QString& caption, int image
   window->setObjectName(QString::fromLatin1(window->ClassName() + 1) + QString::number(TickCount()));
   window->setWindowTitle(caption);
   window->setWindowIcon(WindowImage(imageIndex));
-  window->FHint = hint;
-  window->FImageIndex = imageIndex;
+  Adopt(*window, hint, imageIndex);
   window->setStatusTip(hint);
   QMdiSubWindow* sub = FMdi->addSubWindow(window);
   sub->setAttribute(Qt::WA_DeleteOnClose);
@@ -396,6 +370,15 @@ void Twnd_pl_Main::ActivateChild(TMdiChild* child) {
       FMdi->setActiveSubWindow(sub);
       child->setFocus();
     }
+}
+
+void Twnd_pl_Main::ChildClosed(TMdiChild& child) {
+  if (TQtFormStorage* storage = child.FormStorage()) storage->Save();
+  // After the frame has activated the next window of its own choice.
+  if (TMdiChild* origin = child.Origin())
+    QTimer::singleShot(0, origin, [this, origin = QPointer<TMdiChild>(origin)] {
+      if (origin) ActivateChild(origin);
+    });
 }
 
 void Twnd_pl_Main::CloseChild(TMdiChild* child) {

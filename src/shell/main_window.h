@@ -1,12 +1,11 @@
 #pragma once
 #include "discovery/store_discovery.h"
-#include "shell/open_kind.h"
+#include "window_kit/frame.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,64 +23,20 @@ class TQtFormStorage;
 class TQtLanguageController;
 class TWebUpdate;
 
-// A child window of the frame: a message window or a mailbox window.
-class TMdiChild : public QWidget {
-  Q_OBJECT
-public:
-  explicit TMdiChild(QWidget* parent = nullptr) : QWidget(parent) {}
-  // The class name as the program's windows are named ("Tmdi_pl_Msg").
-  virtual const char* ClassName() const = 0;
-  const QString& Hint() const { return FHint; }
-  int ImageIndex() const { return FImageIndex; }
-  // The window's own menu, shown in the frame's menu bar before "&Windows" while it is active.
-  virtual QMenu* ChildMenu() const { return nullptr; }
-  // The window's settings: restored when the frame first shows it, saved when it closes.
-  virtual TQtFormStorage* FormStorage() const { return nullptr; }
-  // The window this one was opened from (a message's mailbox window): it comes to the front
-  // again when this one closes.
-  void SetOrigin(TMdiChild* origin) { FOrigin = origin; }
-  TMdiChild* Origin() const { return FOrigin; }
-
-protected:
-  void closeEvent(QCloseEvent* event) override;
-
-private:
-  friend class Twnd_pl_Main;
-  QString FHint;
-  int FImageIndex = -1;
-  QPointer<TMdiChild> FOrigin;
-};
-
-class Twnd_pl_Main;
-// Opens a path of one kind in a new child window of the frame.
-using TOpener = std::function<void(Twnd_pl_Main& frame, const std::string& path)>;
-void RegisterOpener(TOpenKind kind, TOpener opener);
-
 // The multiple-document frame.
-class Twnd_pl_Main : public QMainWindow {
+class Twnd_pl_Main : public QMainWindow, public TFrame {
   Q_OBJECT
 public:
   // arguments: the command line without the program path.
   explicit Twnd_pl_Main(QStringList arguments = {}, QWidget* parent = nullptr);
   ~Twnd_pl_Main() override;
 
-  static Twnd_pl_Main* Instance();
-
-  void OpenPath(const std::string& path, TOpenKind kind);
-
-  // Creates a child window of class T inside the frame, maximized, with its caption, icon and
-  // hint; the caller loads it.
-  template <class T, class... Args>
-  T* CreateChild(const QString& caption, int imageIndex, const QString& hint, Args&&... args) {
-    T* window = new T(std::forward<Args>(args)...);
-    AddChild(window, caption, imageIndex, hint);
-    return window;
-  }
+  void OpenPath(const std::string& path, TOpenKind kind) override;
   QList<TMdiChild*> Children() const;
   TMdiChild* ActiveChild() const;
-  void CloseChild(TMdiChild* child);
-  // Brings a child window to the front, restored when it was minimized.
-  void ActivateChild(TMdiChild* child);
+  void CloseChild(TMdiChild* child) override;
+  void ActivateChild(TMdiChild* child) override;
+  void ChildClosed(TMdiChild& child) override;
 
   QMdiArea* MdiArea() const { return FMdi; }
   QMenuBar* MainMenu() const;
@@ -123,7 +78,8 @@ private:
   void FormClose();
   void CreateActions();
   void CreateMenus();
-  void AddChild(TMdiChild* window, const QString& caption, int imageIndex, const QString& hint);
+  void AddChild(TMdiChild* window, const QString& caption, int imageIndex,
+                const QString& hint) override;
   void OpenArguments(const QStringList& arguments);
   // While no window is open, the frame tells how to open one and lists the stores found.
   void UpdateEmptyHint();

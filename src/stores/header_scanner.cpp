@@ -2,8 +2,9 @@
 
 #include "mime/address_list.h"
 #include "mime/codec_tables.h"
-#include "mime/codecs.h"
-#include "mime/date_zones.h"
+#include "mime/header_words.h"
+#include "mime/mail_date.h"
+#include "mime/transfer_encodings.h"
 #include "platform/ascii.h"
 
 #include <cstring>

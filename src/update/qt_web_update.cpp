@@ -1,6 +1,6 @@
 #include "update/qt_web_update.h"
 
-#include "shell/error_report.h"
+#include "window_kit/error_report.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

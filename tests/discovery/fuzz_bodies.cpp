@@ -1,10 +1,10 @@
 #include "discovery/fuzz_bodies.h"
 
+#include "discovery/hive_file.h"
 #include "discovery/mail_discovery.h"
 #include "discovery/prefs_js.h"
 #include "discovery/windows_session.h"
-#include "platform/hive_file.h"
-#include "platform/wine_registry.h"
+#include "discovery/wine_registry.h"
 #include "support/fuzz_scratch.h"
 
 #include <unistd.h>

@@ -2,6 +2,7 @@
 // "scaling").
 #include "discovery/mail_discovery.h"
 #include "discovery/windows_session.h"
+#include "discovery/wine_registry.h"
 #include "support/discovery_builders.h"
 #include "support/scaling.h"
 #include "support/temp_dir.h"
@@ -42,6 +43,30 @@ TEST(Scaling, ThunderbirdProfilesMissing) {
         std::vector<std::string> roots;
         ListThunderbirdMailRoots(*session, roots);
         EXPECT_TRUE(roots.empty());
+      });
+}
+
+// A Wine user.reg whose one key holds N values, each then read by its name.
+TEST(Scaling, RegistryValuesInOneKey) {
+  ExpectLinearGrowth(
+      "Wine registry, N values in one key", 1000, 1 << 22,
+      [](size_t n) {
+        test::TWineRegWriter writer("\\User\\S-1-5-21-0-0-0-1000");
+        writer.Key("Software\\Many");
+        for (size_t i = 0; i < n; ++i)
+          writer.Dword("Value" + std::to_string(i), static_cast<uint32_t>(i));
+        return writer.Text();
+      },
+      [](const std::string& text) {
+        TWineRegistryFile file = ParseWineRegistry(text);
+        auto key = file.Hive->OpenKey("software\\many");
+        ASSERT_TRUE(key);
+        // Each value found by its name, in other letter case.
+        size_t found = 0;
+        TRegistryValue value;
+        while (key->GetValue("VALUE" + std::to_string(found), value))
+          ++found;
+        EXPECT_GT(found, 0u);
       });
 }
 

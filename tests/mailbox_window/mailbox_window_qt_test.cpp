@@ -4,12 +4,12 @@
 #include "platform/collation.h"
 #include "platform/files.h"
 #include "platform/qt_platform.h"
-#include "shell/error_report.h"
-#include "shell/window_images.h"
 #include "support/qt_frame.h"
 #include "support/settings_folder.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
+#include "window_kit/error_report.h"
+#include "window_kit/window_images.h"
 
 #include <QComboBox>
 #include <QMenu>

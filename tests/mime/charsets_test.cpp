@@ -1,7 +1,9 @@
 // Text of every charset through the message model: encoded words, RFC 2231 names and bodies,
 // into each code page; text that declares no charset.
-#include "mime/codecs.h"
+#include "mime/header_words.h"
 #include "mime/mail_message.h"
+#include "mime/mail_text.h"
+#include "mime/transfer_encodings.h"
 #include "platform/codepage.h"
 #include "support/charset_samples.h"
 #include "support/scoped_env.h"

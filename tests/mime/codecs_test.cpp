@@ -1,5 +1,10 @@
-#include "mime/codecs.h"
+#include "mime/header_fields.h"
+#include "mime/header_words.h"
+#include "mime/mail_date.h"
+#include "mime/mail_text.h"
+#include "mime/transfer_encodings.h"
 
+#include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/pellora_error.h"
 

@@ -1,8 +1,13 @@
 #pragma once
 // Drives every reader of the message model over one input: shared by the fuzz target and the
 // test that replays its findings.
-#include "mime/codecs.h"
+#include "mime/header_fields.h"
+#include "mime/header_words.h"
+#include "mime/html_text.h"
+#include "mime/mail_date.h"
 #include "mime/mail_message.h"
+#include "mime/mail_text.h"
+#include "mime/transfer_encodings.h"
 #include "platform/codepage.h"
 #include "platform/safe_files.h"
 #include "platform/unicode.h"

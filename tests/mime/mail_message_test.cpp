@@ -1,6 +1,5 @@
 #include "mime/mail_message.h"
 
-#include "mime/codecs.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

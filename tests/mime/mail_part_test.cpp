@@ -1,5 +1,5 @@
-#include "mime/codecs.h"
 #include "mime/mail_message.h"
+#include "mime/transfer_encodings.h"
 #include "platform/pellora_error.h"
 #include "support/temp_dir.h"
 

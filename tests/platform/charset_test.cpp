@@ -1,6 +1,7 @@
 #include "platform/charset.h"
 
 #include "platform/codepage.h"
+#include "platform/unicode.h"
 #include "support/charset_samples.h"
 #include "support/scoped_env.h"
 
@@ -113,6 +114,24 @@ TEST(Charset, IncompleteCharacterLeftForTheNextPiece) {
   std::string out;
   AppendCharsetToAnsi("Caf\xC3", "utf-8", out); // without a tail: the rest is a bad byte
   EXPECT_EQ(out, "Caf?");
+}
+
+TEST(Unicode, Utf16Conversions) {
+  struct Case {
+    std::string utf16;
+    std::string utf8;
+  } cases[] = {
+      {std::string("A\0\xE9\0", 4), "A\xC3\xA9"},
+      {std::string("\xAC\x20", 2), "\xE2\x82\xAC"},             // euro sign
+      {std::string("\x3D\xD8\x00\xDE", 4), "\xF0\x9F\x98\x80"}, // surrogate pair
+      {std::string("\x3D\xD8\x41\0", 4), "\xEF\xBF\xBD" "A"},     // unpaired surrogate
+      {std::string("B\0C", 3), "B"},                            // odd last byte
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Utf16LeToUtf8(c.utf16), c.utf8) << c.utf8;
+  EXPECT_EQ(Utf8ToUtf16Le("a\xC3\xA9\xF0\x9F\x98\x80"),
+            std::string("a\0\xE9\0\x3D\xD8\x00\xDE", 8));
+  EXPECT_EQ(Utf8ToUtf16Le("\xFF\x62"), std::string("\xFD\xFF" "b\0", 4)); // not UTF-8
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/ini_file.h"
 #include "platform/pellora_error.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -122,4 +123,30 @@ TEST(Files, RuntimeFolderIsPrivate) {
   ASSERT_EQ(symlink(xdg.c_str(), folder.c_str()), 0);
   chmod(xdg.c_str(), 0700);
   EXPECT_EQ(RuntimeFolder(), "");
+}
+
+TEST(IniFile, ProfileStringReading) {
+  TTempDir dir;
+  std::string file = dir.Write("profiles.ini", "\xEF\xBB\xBF[General]\r\nStartWithLastProfile=1\r\n"
+                                               "\r\n[Profile0]\r\nName = default \r\n"
+                                               "path=\"Profiles/a b.default\"\r\n"
+                                               "; Path=commented\r\nPath=second\r\n"
+                                               "[profile1]\nIsRelative=0\nPath=D:/tb\n"
+                                               "[Profile0]\nExtra=later\n");
+  struct Case {
+    const char* section;
+    const char* key;
+    const char* value;
+  } cases[] = {
+      {"General", "StartWithLastProfile", "1"},
+      {"Profile0", "Name", "default"},
+      {"PROFILE0", "Path", "Profiles/a b.default"}, // first of the name, quotes removed
+      {"Profile1", "PATH", "D:/tb"},
+      {"Profile0", "Extra", "<default>"}, // a section named again is not read
+      {"Profile2", "Path", "<default>"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(GetPrivateProfileString(c.section, c.key, "<default>", file), c.value)
+        << c.section << "." << c.key;
+  EXPECT_EQ(GetPrivateProfileString("Profile0", "Path", "none", dir / "missing.ini"), "none");
 }

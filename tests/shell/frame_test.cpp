@@ -3,10 +3,10 @@
 #include "shell/about_dialog.h"
 #include "shell/app_instances.h"
 #include "shell/main_window.h"
-#include "shell/message_boxes.h"
 #include "support/qt_frame.h"
 #include "support/settings_folder.h"
 #include "support/temp_dir.h"
+#include "window_kit/message_boxes.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -85,7 +85,7 @@ private slots:
       return true;
     });
     for (TOpenKind kind : {okOEDatabase, okMessageFolder, okMailboxFile, okMessageFile})
-      RegisterOpener(kind, [this, kind](Twnd_pl_Main& frame, const std::string& path) {
+      RegisterOpener(kind, [this, kind](TFrame& frame, const std::string& path) {
         opened.push_back({kind, path});
         frame.CreateChild<TTestChild>(QString::fromStdString(path), 6, "hint " + QString::fromStdString(path));
       });
@@ -217,7 +217,7 @@ private slots:
     pellora::test::TTempDir dir;
     const QString first = QString::fromStdString(dir.Write("first.eml", "Subject: x\r\n\r\n"));
     const QString second = QString::fromStdString(dir.Write("second.eml", "Subject: y\r\n\r\n"));
-    RegisterOpener(okMessageFile, [this](Twnd_pl_Main&, const std::string& path) {
+    RegisterOpener(okMessageFile, [this](TFrame&, const std::string& path) {
       opened.push_back({okMessageFile, path});
       throw std::runtime_error("Disk full");
     });

@@ -1,7 +1,9 @@
 #include "stores/header_scanner.h"
 
-#include "mime/codecs.h"
+#include "mime/header_words.h"
+#include "mime/mail_date.h"
 #include "mime/mail_message.h"
+#include "mime/transfer_encodings.h"
 #include "platform/codepage.h"
 #include "support/charset_samples.h"
 #include "support/scoped_env.h"

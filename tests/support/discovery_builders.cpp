@@ -1,7 +1,7 @@
 #include "support/discovery_builders.h"
 
+#include "discovery/registry.h"
 #include "platform/unicode.h"
-#include "platform/registry.h"
 #include "support/store_builders.h"
 
 #include <hivex.h>

@@ -1,4 +1,4 @@
-#include "platform/user_session.h"
+#include "discovery/user_session.h"
 
 namespace pellora {
 

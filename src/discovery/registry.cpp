@@ -1,4 +1,4 @@
-#include "platform/registry.h"
+#include "discovery/registry.h"
 
 #include "platform/ascii.h"
 #include "platform/unicode.h"

@@ -1,4 +1,6 @@
 #pragma once
+// Dates of header fields: one tokenizer, read with the month names of the message model or of the
+// list's quick scanner.
 #include "platform/date_time.h"
 
 #include <string_view>
@@ -17,5 +19,9 @@ using TMonthOfName = int (*)(std::string_view name);
 // text is no date: the one reading of both date parsers, which differ only in the month names
 // they know.
 TDateTime MailDateToLocal(std::string_view text, TMonthOfName monthOfName);
+
+// A message date as local time; 0 when the text is no date. Month names are the three-letter
+// ones only; the list's ScanMailDate also knows full names and differs on purpose.
+TDateTime ParseMailDate(std::string_view text);
 
 } // namespace pellora

@@ -1,9 +1,7 @@
-// Other programs' registries as the three kinds of hive give them, and profile-string reading.
-#include "platform/unicode.h"
-#include "platform/hive_file.h"
-#include "platform/ini_file.h"
-#include "platform/registry.h"
-#include "platform/wine_registry.h"
+// Other programs' registries as the three kinds of hive give them.
+#include "discovery/hive_file.h"
+#include "discovery/registry.h"
+#include "discovery/wine_registry.h"
 #include "support/discovery_builders.h"
 #include "support/temp_dir.h"
 
@@ -72,24 +70,6 @@ TEST(Registry, MemoryHiveKeysValuesAndMounts) {
   EXPECT_FALSE(registry.OpenKey(TRegistryRoot::Users, "S-1-5-21-2\\Identities"));
   EXPECT_FALSE(registry.OpenKey(TRegistryRoot::CurrentUser, "Identities"));
   EXPECT_FALSE(registry.OpenKey(TRegistryRoot::LocalMachine, "SYSTEM"));
-}
-
-TEST(Unicode, Utf16Conversions) {
-  struct Case {
-    std::string utf16;
-    std::string utf8;
-  } cases[] = {
-      {std::string("A\0\xE9\0", 4), "A\xC3\xA9"},
-      {std::string("\xAC\x20", 2), "\xE2\x82\xAC"},             // euro sign
-      {std::string("\x3D\xD8\x00\xDE", 4), "\xF0\x9F\x98\x80"}, // surrogate pair
-      {std::string("\x3D\xD8\x41\0", 4), "\xEF\xBF\xBD" "A"},     // unpaired surrogate
-      {std::string("B\0C", 3), "B"},                            // odd last byte
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(Utf16LeToUtf8(c.utf16), c.utf8) << c.utf8;
-  EXPECT_EQ(Utf8ToUtf16Le("a\xC3\xA9\xF0\x9F\x98\x80"),
-            std::string("a\0\xE9\0\x3D\xD8\x00\xDE", 8));
-  EXPECT_EQ(Utf8ToUtf16Le("\xFF\x62"), std::string("\xFD\xFF" "b\0", 4)); // not UTF-8
 }
 
 TEST(Registry, WineRegistryText) {
@@ -167,30 +147,4 @@ TEST(Registry, HiveFileThroughHivex) {
   std::string damaged = test::MinimalHiveBytes();
   damaged[0x30] = 'z'; // the base block's checksum no longer agrees
   EXPECT_FALSE(THiveFile::Open(dir.Write("damaged", damaged)));
-}
-
-TEST(IniFile, ProfileStringReading) {
-  TTempDir dir;
-  std::string file = dir.Write("profiles.ini", "\xEF\xBB\xBF[General]\r\nStartWithLastProfile=1\r\n"
-                                               "\r\n[Profile0]\r\nName = default \r\n"
-                                               "path=\"Profiles/a b.default\"\r\n"
-                                               "; Path=commented\r\nPath=second\r\n"
-                                               "[profile1]\nIsRelative=0\nPath=D:/tb\n"
-                                               "[Profile0]\nExtra=later\n");
-  struct Case {
-    const char* section;
-    const char* key;
-    const char* value;
-  } cases[] = {
-      {"General", "StartWithLastProfile", "1"},
-      {"Profile0", "Name", "default"},
-      {"PROFILE0", "Path", "Profiles/a b.default"}, // first of the name, quotes removed
-      {"Profile1", "PATH", "D:/tb"},
-      {"Profile0", "Extra", "<default>"}, // a section named again is not read
-      {"Profile2", "Path", "<default>"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(GetPrivateProfileString(c.section, c.key, "<default>", file), c.value)
-        << c.section << "." << c.key;
-  EXPECT_EQ(GetPrivateProfileString("Profile0", "Path", "none", dir / "missing.ini"), "none");
 }

@@ -1,4 +1,4 @@
-#include "platform/wine_registry.h"
+#include "discovery/wine_registry.h"
 
 #include "platform/ascii.h"
 #include "platform/files.h"

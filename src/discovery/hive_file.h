@@ -1,6 +1,6 @@
 #pragma once
 // A registry hive file as Windows writes it (NTUSER.DAT, the SOFTWARE hive), read with libhivex.
-#include "platform/registry.h"
+#include "discovery/registry.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "shell/message_box_texts.h"
+#include "window_kit/message_box_texts.h"
 
 #include "i18n/localized_text.h"
 

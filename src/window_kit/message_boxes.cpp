@@ -1,8 +1,8 @@
-#include "shell/message_boxes.h"
+#include "window_kit/message_boxes.h"
 
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
-#include "shell/message_box_texts.h"
+#include "window_kit/message_box_texts.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The text files in which Wine keeps a prefix's registry: user.reg (the user's branch) and
 // system.reg (the machine's).
-#include "platform/registry.h"
+#include "discovery/registry.h"
 
 #include <memory>
 #include <string>

@@ -1,11 +1,11 @@
-#include "shell/window_images.h"
+#include "window_kit/window_images.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 
 // The icon lives in a static library: its resources need registering by hand.
-static void InitShellResources() { Q_INIT_RESOURCE(shell); }
+static void InitWindowKitResources() { Q_INIT_RESOURCE(window_kit); }
 
 namespace pellora {
 namespace {
@@ -229,7 +229,7 @@ QIcon ListImage(int index) {
 
 QIcon ProgramIcon() {
   static QIcon icon = [] {
-    InitShellResources();
+    InitWindowKitResources();
     return QIcon(":/pellora/pellora.svg");
   }();
   return icon;

@@ -1,4 +1,4 @@
-#include "mime/date_zones.h"
+#include "mime/mail_date.h"
 
 #include "platform/ascii.h"
 
@@ -81,6 +81,13 @@ TDateTime MailDateToLocal(std::string_view text, TMonthOfName monthOfName) {
       static_cast<int64_t>(zoneMinutes) * 60;
   // The rules in force on the date itself, not today's offset.
   return UtcToLocal(UnixToDateTime(seconds));
+}
+
+TDateTime ParseMailDate(std::string_view text) {
+  return MailDateToLocal(text, [](std::string_view name) {
+    size_t pos = FindText("Jan,Feb,Mar,Apr,May,Jun,Jul,Aug,Sep,Oct,Nov,Dec,", name);
+    return pos == std::string_view::npos ? 0 : static_cast<int>(pos / 4) + 1;
+  });
 }
 
 } // namespace pellora

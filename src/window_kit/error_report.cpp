@@ -1,6 +1,6 @@
-#include "shell/error_report.h"
+#include "window_kit/error_report.h"
 
-#include "shell/message_boxes.h"
+#include "window_kit/message_boxes.h"
 
 #include <exception>
 

@@ -1,4 +1,4 @@
-#include "platform/hive_file.h"
+#include "discovery/hive_file.h"
 
 #include <hivex.h>
 

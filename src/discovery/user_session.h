@@ -2,7 +2,7 @@
 // What discovery reads of one user's session: another program's registry, the user's account,
 // special folders and environment, and where the session's paths lie on this machine. A Wine
 // prefix, a Windows profile on a mounted disk and the Linux user's own home each give one.
-#include "platform/registry.h"
+#include "discovery/registry.h"
 
 #include <array>
 #include <cstdint>
