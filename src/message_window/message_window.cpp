@@ -20,7 +20,6 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -37,8 +36,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -416,6 +415,10 @@ void Tmdi_pl_Msg::CreateMenus() {
   SelectAll1 = PopupMenu1->addAction("Select All", this, Guarded([this] { cmSelectAll(); }));
   PopupMenu1->addSeparator();
   mmPrint = PopupMenu1->addAction("Print...", this, Guarded([this] { mmPrintClick(); }));
+  mmPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  mmPrintPreview = new QAction("Print Preview...", this);
+  connect(mmPrintPreview, &QAction::triggered, this, Guarded([this] { mmPrintPreviewClick(); }));
+  SavePdf1 = PopupMenu1->addAction("Save as PDF...", this, Guarded([this] { cmSaveAsPdf(); }));
   SaveAs1 = PopupMenu1->addAction("Save message as...", this, Guarded([this] { cmSaveMessageAs(); }));
   SaveAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   PopupMenu1->addSeparator();
@@ -427,7 +430,14 @@ void Tmdi_pl_Msg::CreateMenus() {
   connect(CopyLink, &QAction::triggered, this, [this] {
     if (!FMenuLink.isEmpty()) QGuiApplication::clipboard()->setText(FMenuLink.toString());
   });
-  for (QAction* action : {pmFind, pmFindnext, SaveAs1}) {
+  MainMenu = new QMenu("&Message", this);
+  MainMenu->setObjectName("MainMenu");
+  MainMenu->addAction(mmPrint);
+  MainMenu->addAction(mmPrintPreview);
+  MainMenu->addSeparator();
+  MainMenu->addAction(SavePdf1);
+  MainMenu->addAction(SaveAs1);
+  for (QAction* action : {pmFind, pmFindnext, SaveAs1, mmPrint}) {
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(action);
   }
@@ -437,6 +447,8 @@ void Tmdi_pl_Msg::CreateMenus() {
   SelectAll1->setObjectName("SelectAll1");
   mmPrint->setObjectName("mmPrint");
   SaveAs1->setObjectName("SaveAs1");
+  mmPrintPreview->setObjectName("mmPrintPreview");
+  SavePdf1->setObjectName("SavePdf1");
   pmImg->setObjectName("pmImg");
 
   PopupMenu2 = new QMenu(this);
@@ -759,48 +771,51 @@ std::string Tmdi_pl_Msg::PrintJobTitle() const {
   return FMessage.SubjectText() + " - " + QApplication::applicationName().toStdString();
 }
 
-bool Tmdi_pl_Msg::PreparePrinter(QPrinter& printer, bool askSetup) {
-  printer.setDocName(AnsiToQString(PrintJobTitle()));
-  if (!FPrintFile.isEmpty() || QPrinterInfo::defaultPrinter().isNull()) {
-    QString file = FPrintFile;
-    if (file.isEmpty()) file = PickSaveFile(this, "Print to PDF file", AnsiToQString(FMessage.SubjectText()) + ".pdf");
-    if (file.isEmpty()) return false;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(file);
-    return true;
-  }
-  if (!askSetup) return true;
-  QPrintDialog setup(&printer, this);
-  return setup.exec() == QDialog::Accepted;
+std::string Tmdi_pl_Msg::ShownPdf(const QPageLayout& layout) {
+  TBusyCursor busy;
+  if (!FRenderer) FRenderer = new TMessagePdfRenderer(this);
+  TPdfOptions options;
+  options.Layout = MessagePageLayout(layout.pageSize(), layout.orientation());
+  options.Body = SourceVisible() ? pbSource : HtmlVisible() ? pbHtml : pbPlain;
+  options.RemoteImages = pmImg->isChecked(); // remote content as the view has it
+  return FRenderer->Render(FMessage, options);
 }
 
 void Tmdi_pl_Msg::mmPrintClick() {
-  if (HtmlVisible()) {
-    PrintHtml();
-    return;
-  }
-  QPlainTextEdit* editor = SourceVisible() ? static_cast<QPlainTextEdit*>(SynMemo) : Memo;
   QPrinter printer(QPrinter::HighResolution);
-  if (!PreparePrinter(printer, true)) return;
-  PrintText(printer, editor->toPlainText(), editor->font());
+  printer.setDocName(AnsiToQString(PrintJobTitle()));
+  if (!FPrintFile.isEmpty()) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(FPrintFile);
+  } else {
+    QPrintDialog dialog(&printer, this);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    if (dialog.exec() != QDialog::Accepted) return;
+  }
+  PrintPdf(printer, ShownPdf(printer.pageLayout()), AnsiToUtf8(PrintJobTitle()));
+  emit PrintFinished();
 }
 
-void Tmdi_pl_Msg::PrintHtml() {
-  auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-  if (!PreparePrinter(*printer, false)) return;
-  printer->setPageOrientation(QPageLayout::Portrait);
-  QString title = HTML->page()->title();
-  if (title.isEmpty() || title == HTML->url().toString()) title = AnsiToQString(FMessage.SubjectText());
-  printer->setDocName(title);
-  const QString address = eSource->text();
-  const QString date = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
-  QPageLayout layout = printer->pageLayout();
-  layout.setOrientation(QPageLayout::Portrait);
-  HTML->page()->printToPdf(Guarded([this, printer, title, address, date](const QByteArray& pdf) {
-                             PrintHtmlPages(*printer, pdf, title, address, date);
-                             emit PrintFinished();
-                           }),
-                           layout);
+void Tmdi_pl_Msg::mmPrintPreviewClick() {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(AnsiToQString(PrintJobTitle()));
+  QPrintPreviewDialog preview(&printer, this);
+  // Drawn anew whenever the paper or its orientation changes in the preview.
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, Guarded([this](QPrinter* target) {
+            PaintPdfPages(*target, ShownPdf(target->pageLayout()));
+          }));
+  preview.exec();
+}
+
+void Tmdi_pl_Msg::cmSaveAsPdf() {
+  TMessageEntry entry; // the name a saved message gets: date and subject
+  entry.Header.Date = FMessage.MessageDate();
+  entry.Header.Subject = FMessage.SubjectText();
+  QString chosen = PickSaveFile(this, SavePdf1->text(),
+                                QString::fromUtf8(QByteArray::fromStdString(MessagePdfFileName(entry))));
+  if (chosen.isEmpty()) return;
+  WriteWholeFile(QFile::encodeName(chosen).toStdString(), ShownPdf(DefaultPageLayout()));
 }
 
 void OpenMessageFile(Twnd_pl_Main& frame, const std::string& path) {
