@@ -668,12 +668,16 @@ void Tmdi_pl_Msg::cmSaveall() {
   }
 }
 
-void Tmdi_pl_Msg::cmSaveMessageAs() {
-  TMessageEntry entry; // the name a saved message gets: date and subject
+TMessageEntry Tmdi_pl_Msg::NamingEntry() const {
+  TMessageEntry entry;
   entry.Header.Date = FMessage.MessageDate();
   entry.Header.Subject = FMessage.SubjectText();
+  return entry;
+}
+
+void Tmdi_pl_Msg::cmSaveMessageAs() {
   QString chosen = PickSaveFile(this, SaveAs1->text(),
-                                QString::fromUtf8(QByteArray::fromStdString(MessageFileName(entry))));
+                                QString::fromUtf8(QByteArray::fromStdString(MessageFileName(NamingEntry()))));
   if (chosen.isEmpty()) return;
   WriteWholeFile(QFile::encodeName(chosen).toStdString(), FRawText);
 }
@@ -809,11 +813,8 @@ void Tmdi_pl_Msg::mmPrintPreviewClick() {
 }
 
 void Tmdi_pl_Msg::cmSaveAsPdf() {
-  TMessageEntry entry; // the name a saved message gets: date and subject
-  entry.Header.Date = FMessage.MessageDate();
-  entry.Header.Subject = FMessage.SubjectText();
   QString chosen = PickSaveFile(this, SavePdf1->text(),
-                                QString::fromUtf8(QByteArray::fromStdString(MessagePdfFileName(entry))));
+                                QString::fromUtf8(QByteArray::fromStdString(MessagePdfFileName(NamingEntry()))));
   if (chosen.isEmpty()) return;
   WriteWholeFile(QFile::encodeName(chosen).toStdString(), ShownPdf(DefaultPageLayout()));
 }

@@ -100,6 +100,8 @@ private:
   bool SourceVisible() const;
   QPlainTextEdit* ActiveEditor() const;
   TMailPart* SelectedAttachment() const;
+  // A row's fields that a saved message's file name is made of: its date and subject.
+  TMessageEntry NamingEntry() const;
   std::string PrintJobTitle() const;
   // The message as the page on view shows it, as a PDF of that page layout.
   std::string ShownPdf(const QPageLayout& layout);

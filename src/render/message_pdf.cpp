@@ -48,6 +48,13 @@ TMessagePdfRenderer::TMessagePdfRenderer(QObject* parent) : QObject(parent) {}
 TMessagePdfRenderer::~TMessagePdfRenderer() = default;
 
 std::string TMessagePdfRenderer::Render(TMailMessage& message, const TPdfOptions& options) {
+  // The web engine's page serves one message at a time; the event loop runs while it works.
+  if (FRendering) throw EPelloraError("A PDF is being made already.");
+  FRendering = true;
+  struct TDone {
+    bool& flag;
+    ~TDone() { flag = false; }
+  } done{FRendering};
   const QString subject = AnsiToQString(message.SubjectText());
   if (options.Body == pbSource) {
     QString source = AnsiToQString(UndeclaredToAnsi(message.SourceText()));
@@ -102,7 +109,10 @@ std::string TMessagePdfRenderer::HtmlPdf(TMailMessage& message, const QByteArray
       connect(page, &QWebEnginePage::loadFinished, &state->loop, [state] { state->loop.quit(); });
   QTimer timeout;
   timeout.setSingleShot(true);
-  connect(&timeout, &QTimer::timeout, page, [page] { page->triggerAction(QWebEnginePage::Stop); });
+  connect(&timeout, &QTimer::timeout, page, [page, state] {
+    page->triggerAction(QWebEnginePage::Stop);
+    state->loop.quit(); // what has come is printed
+  });
   timeout.start(FLoadTimeout);
   FHtml->SetDocument(document);
   state->loop.exec();

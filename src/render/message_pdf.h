@@ -47,6 +47,7 @@ private:
 
   TMessageHtml* FHtml = nullptr;
   int FLoadTimeout = 30000;
+  bool FRendering = false;
 };
 
 // The name of a message's PDF file: the name its .eml file gets, ending in ".pdf".
