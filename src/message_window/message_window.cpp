@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDate>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -782,6 +783,8 @@ std::string Tmdi_pl_Msg::ShownPdf(const QPageLayout& layout) {
   options.Layout = MessagePageLayout(layout.pageSize(), layout.orientation());
   options.Body = SourceVisible() ? pbSource : HtmlVisible() ? pbHtml : pbPlain;
   options.RemoteImages = pmImg->isChecked(); // remote content as the view has it
+  options.FooterLeft = eSource->text();
+  options.FooterRight = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
   return FRenderer->Render(FMessage, options);
 }
 

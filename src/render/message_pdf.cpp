@@ -55,16 +55,17 @@ std::string TMessagePdfRenderer::Render(TMailMessage& message, const TPdfOptions
     bool& flag;
     ~TDone() { flag = false; }
   } done{FRendering};
-  const QString subject = AnsiToQString(message.SubjectText());
+  const TRunningTexts running{AnsiToQString(message.SubjectText()), options.FooterLeft,
+                              options.FooterRight};
   if (options.Body == pbSource) {
     QString source = AnsiToQString(UndeclaredToAnsi(message.SourceText()));
     source.replace(QChar(0), QChar(QChar::ReplacementCharacter));
-    return PlainTextPdf({}, subject, source, options.Layout);
+    return PlainTextPdf({}, running, source, options.Layout);
   }
   const THeaderBlock block = MessageHeaderBlock(message);
   const bool html = options.Body == pbHtml ||
                     (options.Body == pbShown && message.HtmlPart() != nullptr);
-  if (!html) return PlainTextPdf(block, subject, Joined(message.PlainViewLines()), options.Layout);
+  if (!html) return PlainTextPdf(block, running, Joined(message.PlainViewLines()), options.Layout);
 
   const TFrameHeights heights = FrameHeights(block, options.Layout);
   const double reserve = heights.Block;
@@ -82,7 +83,7 @@ std::string TMessagePdfRenderer::Render(TMailMessage& message, const TPdfOptions
   if (reserve > 0 && shrink < 0.99 && shrink > 0.2)
     body = HtmlPdf(message, WithRoomAtTop(document, reserve / shrink), bodyLayout, options.RemoteImages);
   const int pages = PdfPageCount(body);
-  return OverlayPdf(body, FramePdf(block, subject, pages, options.Layout),
+  return OverlayPdf(body, FramePdf(block, running, pages, options.Layout),
                     AnsiToUtf8(message.SubjectText()));
 }
 

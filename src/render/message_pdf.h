@@ -27,6 +27,8 @@ struct TPdfOptions {
   QPageLayout Layout = DefaultPageLayout();
   TPdfBody Body = pbShown;
   bool RemoteImages = false; // as "Download images" allows them
+  // At the foot of every page when given: where the message came from, the day it was printed.
+  QString FooterLeft, FooterRight;
 };
 
 class TMessagePdfRenderer : public QObject {

@@ -183,20 +183,25 @@ double TPageFrame::DrawHeaderBlock(QPainter& painter, const THeaderBlock& block)
   return height;
 }
 
-void TPageFrame::DrawRunningHeader(QPainter& painter, const QString& subject, int page,
-                                   int pages) const {
+void TPageFrame::DrawRunningTexts(QPainter& painter, const TRunningTexts& texts, int page,
+                                  int pages) const {
   painter.setFont(FRunningFont);
   painter.setPen(QColor(60, 60, 60));
   QFontMetricsF metrics(FRunningFont, FDevice);
-  const QString number = AnsiToQString(FormatText(GetLocalizedText("lc_PageOf"), {page, pages}));
-  const double numberWidth = metrics.horizontalAdvance(number);
-  const double top = FBody.top() - HeaderBandPoints() * FUnitsPerPoint;
-  const QRectF band(FBody.left(), top, FBody.width(), metrics.height());
   const double gap = metrics.averageCharWidth() * 3;
-  const QString title = metrics.elidedText(QString(subject).replace(QRegularExpression("[\\r\\n\\t]+"), " "),
-                                           Qt::ElideRight, band.width() - numberWidth - gap);
-  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop, title);
-  painter.drawText(band, Qt::AlignRight | Qt::AlignTop, number);
+  // Two texts on one line: the right one whole, the left one cut to the room left.
+  auto line = [&](double top, const QString& left, const QString& right) {
+    const QRectF band(FBody.left(), top, FBody.width(), metrics.height());
+    const double rightWidth = metrics.horizontalAdvance(right);
+    const QString shown = metrics.elidedText(QString(left).replace(QRegularExpression("[\\r\\n\\t]+"), " "),
+                                             Qt::ElideRight, band.width() - rightWidth - gap);
+    painter.drawText(band, Qt::AlignLeft | Qt::AlignTop, shown);
+    painter.drawText(band, Qt::AlignRight | Qt::AlignTop, right);
+  };
+  const double top = FBody.top() - HeaderBandPoints() * FUnitsPerPoint;
+  line(top, texts.Subject, AnsiToQString(FormatText(GetLocalizedText("lc_PageOf"), {page, pages})));
+  if (!texts.FooterLeft.isEmpty() || !texts.FooterRight.isEmpty())
+    line(FBody.bottom() + 6 * FUnitsPerPoint, texts.FooterLeft, texts.FooterRight);
   const double rule = top + metrics.height() + 3 * FUnitsPerPoint;
   painter.setPen(QPen(QColor(160, 160, 160), 0.5 * FUnitsPerPoint));
   painter.drawLine(QPointF(FBody.left(), rule), QPointF(FBody.right(), rule));
@@ -244,9 +249,9 @@ TFrameHeights FrameHeights(const THeaderBlock& block, const QPageLayout& layout)
   return {frame.HeaderBandPoints(), frame.HeaderBlockHeight(block) / frame.Scale()};
 }
 
-std::string PlainTextPdf(const THeaderBlock& block, const QString& subject, const QString& text,
+std::string PlainTextPdf(const THeaderBlock& block, const TRunningTexts& running, const QString& text,
                          const QPageLayout& layout) {
-  TPdfTarget target(layout, subject);
+  TPdfTarget target(layout, running.Subject);
   TPageFrame frame(&target.writer, layout);
   const QStringList lines = frame.WrapText(text);
   const double lineHeight = QFontMetricsF(frame.TextFont(), &target.writer).lineSpacing();
@@ -266,7 +271,7 @@ std::string PlainTextPdf(const THeaderBlock& block, const QString& subject, cons
   const int pages = static_cast<int>(pageStarts.size());
   for (int p = 0; p < pages; ++p) {
     if (p > 0) target.writer.newPage();
-    frame.DrawRunningHeader(painter, subject, p + 1, pages);
+    frame.DrawRunningTexts(painter, running, p + 1, pages);
     y = frame.Body().top();
     if (p == 0) y += frame.DrawHeaderBlock(painter, block);
     painter.setFont(frame.TextFont());
@@ -280,14 +285,14 @@ std::string PlainTextPdf(const THeaderBlock& block, const QString& subject, cons
   return target.Bytes();
 }
 
-std::string FramePdf(const THeaderBlock& block, const QString& subject, int pages,
+std::string FramePdf(const THeaderBlock& block, const TRunningTexts& running, int pages,
                      const QPageLayout& layout) {
-  TPdfTarget target(layout, subject);
+  TPdfTarget target(layout, running.Subject);
   TPageFrame frame(&target.writer, layout);
   QPainter painter(&target.writer);
   for (int p = 0; p < pages; ++p) {
     if (p > 0) target.writer.newPage();
-    frame.DrawRunningHeader(painter, subject, p + 1, pages);
+    frame.DrawRunningTexts(painter, running, p + 1, pages);
     if (p == 0) frame.DrawHeaderBlock(painter, block);
   }
   painter.end();

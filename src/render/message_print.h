@@ -24,6 +24,13 @@ struct THeaderRow {
   QString Value; // may hold line breaks (one attachment a line)
 };
 
+// The texts of every page: the subject at the top, and at the foot, when given, where the message
+// came from and the day it was printed.
+struct TRunningTexts {
+  QString Subject;
+  QString FooterLeft, FooterRight;
+};
+
 // What stands above a printed message: its subject, then From, To, CC, Date and the
 // attachments (rows without a value are left out).
 struct THeaderBlock {
@@ -57,8 +64,9 @@ public:
   double HeaderBlockHeight(const THeaderBlock& block) const;
   // Draws the header block at the top of the text part; returns its height.
   double DrawHeaderBlock(QPainter& painter, const THeaderBlock& block) const;
-  // The subject on the left and "Page p of P" on the right, over a thin line.
-  void DrawRunningHeader(QPainter& painter, const QString& subject, int page, int pages) const;
+  // The subject on the left and "Page p of P" on the right, over a thin line; the footer texts
+  // left and right in the bottom margin.
+  void DrawRunningTexts(QPainter& painter, const TRunningTexts& texts, int page, int pages) const;
 
   // Plain text as lines of the page width: long lines wrap at word boundaries (anywhere in a
   // word wider than the page), tabs stop every eight characters, empty lines stay.
@@ -82,11 +90,11 @@ TFrameHeights FrameHeights(const THeaderBlock& block, const QPageLayout& layout)
 
 // A PDF of text pages: the header block (unless empty) and the text, framed. Page size, margins
 // and the title come from the arguments; the text is laid out in the fixed-width font.
-std::string PlainTextPdf(const THeaderBlock& block, const QString& subject, const QString& text,
+std::string PlainTextPdf(const THeaderBlock& block, const TRunningTexts& running, const QString& text,
                          const QPageLayout& layout);
 // A PDF of frames only, one page per page of an HTML body: the running header on each, the
 // header block on the first.
-std::string FramePdf(const THeaderBlock& block, const QString& subject, int pages,
+std::string FramePdf(const THeaderBlock& block, const TRunningTexts& running, int pages,
                      const QPageLayout& layout);
 
 } // namespace pellora

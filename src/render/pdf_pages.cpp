@@ -1,6 +1,7 @@
 #include "render/pdf_pages.h"
 
 #include "platform/pellora_error.h"
+#include "platform/safe_files.h"
 
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
@@ -252,6 +253,12 @@ void TPdfBook::Write(const std::function<void(std::string_view)>& sink, const st
     WritePdf(FData->Doc, sink);
     return 0;
   });
+}
+
+void TPdfBook::Save(const std::string& path, const std::string& title) {
+  TSafeFileWriter writer(path);
+  Write([&](std::string_view bytes) { writer.Write(bytes); }, title);
+  writer.Commit(true);
 }
 
 } // namespace pellora

@@ -37,6 +37,9 @@ public:
   int Documents() const;
   // The whole book, piece by piece; the book opens with its bookmarks shown.
   void Write(const std::function<void(std::string_view bytes)>& sink, const std::string& title);
+  // The same as the file path, written safely: the file appears whole or not at all (a file of
+  // that name is replaced).
+  void Save(const std::string& path, const std::string& title);
 
 private:
   struct TData;

@@ -600,6 +600,10 @@ private slots:
     QString out = printed("html.pdf");
     QVERIFY2(headers.match(out).hasMatch(), qPrintable(out));
     QVERIFY2(out.contains(QRegularExpression("Hello Bob,\\s+the figures are attached.")), qPrintable(out));
+    // At the foot: where the message came from, and the day.
+    QVERIFY2(out.contains(QRegularExpression(
+                 "figures.eml\\s+" + QRegularExpression::escape(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)))),
+             qPrintable(out));
 
     // The plain text in its lines, without numbers.
     Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "Memo"));

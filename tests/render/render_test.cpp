@@ -338,9 +338,8 @@ private slots:
       pages.push_back(PdfPageCount(pdf));
       book.Add(pdf, MessageBookmark(m.message));
     }
-    std::string bytes;
-    book.Write([&](std::string_view piece) { bytes += piece; }, "Three notes");
-    const std::string path = Keep(dir, "book.pdf", bytes);
+    const std::string path = dir / "book.pdf";
+    book.Save(path, "Three notes");
     QCOMPARE(PdfPages(path), pages[0] + pages[1] + pages[2]);
     QCOMPARE(book.Documents(), 3);
     // Each message starts a page of its own, and has its bookmark there.
