@@ -96,12 +96,6 @@ QIcon IconForFileName(const QString& name) {
   return QIcon(pm);
 }
 
-// "12,345 B": the unit in the words of the language.
-QString ByteSize(uint64_t bytes) {
-  return AnsiToQString(FormatText(GetLocalizedText("lc_ByteSize"),
-                                  {QStringToAnsi(FormatNumber0(static_cast<double>(bytes)))}));
-}
-
 QLineEdit* ReadOnlyLine() {
   auto* edit = new QLineEdit;
   edit->setReadOnly(true);
@@ -510,7 +504,7 @@ void Tmdi_pl_Msg::DisplayMessage() {
   eSubject->setText(AnsiToQString(FMessage.SubjectText()));
   eSubject->setCursorPosition(0);
   eSent->setText(FormatMessageDate(FMessage.MessageDate()));
-  eSize->setText(ByteSize(FSize));
+  eSize->setText(ByteSizeText(FSize));
   List->setVisible(FMessage.Attachments().Count() > 0);
   SetListHeight(FListHeight);
   FillAttachments();
@@ -554,7 +548,7 @@ void Tmdi_pl_Msg::FillAttachments() {
     }
     auto* item = new QListWidgetItem(IconForFileName(caption), caption);
     item->setData(Qt::UserRole, QString::fromStdString(part->MimeType()));
-    item->setData(Qt::UserRole + 1, ByteSize(part->DecodedBody().size()));
+    item->setData(Qt::UserRole + 1, ByteSizeText(part->DecodedBody().size()));
     item->setData(Qt::UserRole + 2, i);
     List->addItem(item);
   }

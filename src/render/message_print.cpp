@@ -15,6 +15,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace pellora {
 namespace {
@@ -27,38 +28,50 @@ QString Recipients(const TMailRecipients& list) {
   return names.join(", ");
 }
 
-// Lays text out in lines of width; the layout holds them afterwards.
-double LayOut(QTextLayout& layout, double width) {
-  layout.beginLayout();
-  double height = 0;
-  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-    line.setLineWidth(width);
-    line.setPosition(QPointF(0, height));
-    height += line.height();
-  }
-  layout.endLayout();
-  return height;
-}
-
-QTextOption Wrapping() {
+// The lines text takes at width, each paragraph ('\n' apart) from a new line: words wrap whole, a
+// word wider than the line anywhere. At most maxLines, the last of them ending in "…" when the
+// text goes on.
+QStringList WrapLines(const QString& text, const QFont& font, QPaintDevice* device, double width,
+                      int maxLines = std::numeric_limits<int>::max()) {
   QTextOption option;
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  return option;
+  QStringList lines;
+  for (const QString& paragraph : text.split('\n')) {
+    const qsizetype before = lines.size();
+    QTextLayout layout(paragraph, font, device);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(width);
+      lines << paragraph.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    if (lines.size() == before) lines << QString(); // an empty line stays
+    if (lines.size() > maxLines) {
+      lines = lines.mid(0, maxLines);
+      lines.back() = QFontMetricsF(font, device).elidedText(lines.back() + QChar(0x2026), Qt::ElideRight, width);
+      if (!lines.back().endsWith(QChar(0x2026))) lines.back() += QChar(0x2026);
+      break;
+    }
+  }
+  return lines;
 }
 
-// Draws text wrapped to width at (x, y); returns its height.
+// Draws text wrapped to width with its top at at (a null painter only measures); returns its height.
 double DrawWrapped(QPainter* painter, const QString& text, const QFont& font, QPaintDevice* device,
-                   QPointF at, double width) {
-  double height = 0;
-  for (const QString& paragraph : text.split('\n')) {
-    QTextLayout layout(paragraph, font, device);
-    layout.setTextOption(Wrapping());
-    double h = std::max(LayOut(layout, width), QFontMetricsF(font, device).height());
-    if (painter) layout.draw(painter, at + QPointF(0, height));
-    height += h;
+                   QPointF at, double width, int maxLines) {
+  const QStringList lines = WrapLines(text, font, device, width, maxLines);
+  const QFontMetricsF metrics(font, device);
+  if (painter) {
+    painter->setFont(font);
+    for (int i = 0; i < lines.size(); ++i)
+      painter->drawText(at + QPointF(0, i * metrics.lineSpacing() + metrics.ascent()), lines[i]);
   }
-  return height;
+  return lines.size() * metrics.lineSpacing();
 }
+
+// A header block stays within a page: a long subject or list of recipients is cut short.
+constexpr int SubjectLines = 3, RowLines = 8;
 
 QFont Sized(QFont font, double points, bool bold = false) {
   font.setPointSizeF(points);
@@ -69,6 +82,11 @@ QFont Sized(QFont font, double points, bool bold = false) {
 }
 
 } // namespace
+
+QString ByteSizeText(uint64_t bytes) {
+  return AnsiToQString(FormatText(GetLocalizedText("lc_ByteSize"),
+                                  {QStringToAnsi(FormatNumber0(static_cast<double>(bytes)))}));
+}
 
 QString AddressText(const std::string& name, const std::string& address) {
   if (name.empty()) return AnsiToQString(address);
@@ -91,11 +109,7 @@ THeaderBlock MessageHeaderBlock(const TMailMessage& message) {
       name = "?";
     }
     part->DecodeBody();
-    attachments << name + " (" +
-                       AnsiToQString(FormatText(GetLocalizedText("lc_ByteSize"),
-                                                {QStringToAnsi(FormatNumber0(static_cast<double>(
-                                                    part->DecodedBody().size())))})) +
-                       ")";
+    attachments << name + " (" + ByteSizeText(part->DecodedBody().size()) + ")";
   }
   const std::pair<const char*, QString> rows[] = {
       {"lc_From", from},
@@ -148,17 +162,8 @@ double TPageFrame::LabelWidth(const THeaderBlock& block) const {
   return width + metrics.averageCharWidth() * 2;
 }
 
-double TPageFrame::RowHeight(const THeaderRow& row, double labelWidth) const {
-  return DrawWrapped(nullptr, row.Value, FValueFont, FDevice, {}, FBody.width() - labelWidth);
-}
-
 double TPageFrame::HeaderBlockHeight(const THeaderBlock& block) const {
-  if (block.Subject.isEmpty() && block.Rows.empty()) return 0;
-  const double labelWidth = LabelWidth(block);
-  double height = DrawWrapped(nullptr, block.Subject, FSubjectFont, FDevice, {}, FBody.width());
-  height += 4 * FUnitsPerPoint;
-  for (const THeaderRow& row : block.Rows) height += RowHeight(row, labelWidth);
-  return height + 14 * FUnitsPerPoint; // the rule under the block and the space after it
+  return DrawBlock(nullptr, block);
 }
 
 double TPageFrame::DrawHeaderBlock(QPainter& painter, const THeaderBlock& block) const {
@@ -167,20 +172,29 @@ double TPageFrame::DrawHeaderBlock(QPainter& painter, const THeaderBlock& block)
   // Over a page of the web engine the block stands on paper of its own.
   painter.fillRect(QRectF(FBody.left(), FBody.top(), FBody.width(), height), Qt::white);
   painter.setPen(Qt::black);
+  DrawBlock(&painter, block);
+  return height;
+}
+
+double TPageFrame::DrawBlock(QPainter* painter, const THeaderBlock& block) const {
+  if (block.Subject.isEmpty() && block.Rows.empty()) return 0;
   const double labelWidth = LabelWidth(block);
   double y = FBody.top();
-  y += DrawWrapped(&painter, block.Subject, FSubjectFont, FDevice, {FBody.left(), y}, FBody.width());
+  y += DrawWrapped(painter, block.Subject, FSubjectFont, FDevice, {FBody.left(), y}, FBody.width(),
+                   SubjectLines);
   y += 4 * FUnitsPerPoint;
   for (const THeaderRow& row : block.Rows) {
-    DrawWrapped(&painter, row.Label + ":", FLabelFont, FDevice, {FBody.left(), y}, labelWidth);
-    y += DrawWrapped(&painter, row.Value, FValueFont, FDevice, {FBody.left() + labelWidth, y},
-                     FBody.width() - labelWidth);
+    DrawWrapped(painter, row.Label + ":", FLabelFont, FDevice, {FBody.left(), y}, labelWidth, 1);
+    y += DrawWrapped(painter, row.Value, FValueFont, FDevice, {FBody.left() + labelWidth, y},
+                     FBody.width() - labelWidth, RowLines);
   }
   y += 6 * FUnitsPerPoint;
-  painter.setPen(QPen(QColor(120, 120, 120), 0.75 * FUnitsPerPoint));
-  painter.drawLine(QPointF(FBody.left(), y), QPointF(FBody.right(), y));
-  painter.setPen(Qt::black);
-  return height;
+  if (painter) {
+    painter->setPen(QPen(QColor(120, 120, 120), 0.75 * FUnitsPerPoint));
+    painter->drawLine(QPointF(FBody.left(), y), QPointF(FBody.right(), y));
+    painter->setPen(Qt::black);
+  }
+  return y + 8 * FUnitsPerPoint - FBody.top(); // and the space after the rule
 }
 
 void TPageFrame::DrawRunningTexts(QPainter& painter, const TRunningTexts& texts, int page,
@@ -209,20 +223,11 @@ void TPageFrame::DrawRunningTexts(QPainter& painter, const TRunningTexts& texts,
 }
 
 QStringList TPageFrame::WrapText(const QString& text) const {
-  QStringList lines;
-  for (QString paragraph : text.split(QRegularExpression("\r\n|\r|\n"))) {
+  QStringList paragraphs = text.split(QRegularExpression("\r\n|\r|\n"));
+  for (QString& paragraph : paragraphs)
     for (qsizetype tab = paragraph.indexOf('\t'); tab >= 0; tab = paragraph.indexOf('\t', tab))
       paragraph.replace(tab, 1, QString(8 - tab % 8, ' '));
-    QTextLayout layout(paragraph, FTextFont, FDevice);
-    layout.setTextOption(Wrapping());
-    LayOut(layout, FBody.width());
-    if (layout.lineCount() == 0) lines << QString();
-    for (int i = 0; i < layout.lineCount(); ++i) {
-      QTextLine line = layout.lineAt(i);
-      lines << paragraph.mid(line.textStart(), line.textLength());
-    }
-  }
-  return lines;
+  return WrapLines(paragraphs.join('\n'), FTextFont, FDevice, FBody.width());
 }
 
 namespace {
@@ -260,7 +265,9 @@ std::string PlainTextPdf(const THeaderBlock& block, const TRunningTexts& running
   std::vector<int> pageStarts{0};
   double y = frame.Body().top() + blockHeight;
   for (int i = 0; i < lines.size(); ++i) {
-    if (y + lineHeight > frame.Body().bottom() && i > pageStarts.back()) {
+    // A page takes lines while they fit, and at least one (the first page may have no room left
+    // under its header block).
+    if (y + lineHeight > frame.Body().bottom() && y > frame.Body().top()) {
       pageStarts.push_back(i);
       y = frame.Body().top();
     }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct THeaderBlock {
 };
 THeaderBlock MessageHeaderBlock(const TMailMessage& message);
 
+// "12,345 B": the number in the locale's way, the unit in the language's words.
+QString ByteSizeText(uint64_t bytes);
 // "Name <address>", the name or the address alone when the other is missing.
 QString AddressText(const std::string& name, const std::string& address);
 
@@ -74,7 +77,8 @@ public:
 
 private:
   double LabelWidth(const THeaderBlock& block) const;
-  double RowHeight(const THeaderRow& row, double labelWidth) const;
+  // Draws the header block (a null painter only measures); returns its height.
+  double DrawBlock(QPainter* painter, const THeaderBlock& block) const;
 
   QPaintDevice* FDevice;
   double FUnitsPerPoint;

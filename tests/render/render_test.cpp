@@ -241,6 +241,26 @@ private slots:
     }
   }
 
+  // A header block stays on its page: a list of recipients too long for it is cut short.
+  void HeaderBlockOfManyRecipients() {
+    TTempDir dir;
+    std::string to;
+    for (int i = 0; i < 400; ++i) to += (i ? ", " : "") + ("reader" + std::to_string(i) + "@example.org");
+    std::string text = PlainMessage("Many readers", "Body words\n");
+    text.replace(text.find("To: "), std::string("To: Bob <bob@example.org>, carol@example.org").size(),
+                 "To: " + to);
+    TParsed m(text);
+    TMessagePdfRenderer renderer;
+    TPdfOptions landscape;
+    landscape.Layout = MessagePageLayout(QPageSize(QPageSize::A5), QPageLayout::Landscape);
+    for (const TPdfOptions& options : {TPdfOptions(), landscape}) {
+      const std::string path = Keep(dir, "readers.pdf", renderer.Render(m.message, options));
+      const QString text = PdfText(path);
+      QVERIFY2(text.contains(QString::fromUtf8("…")) && !text.contains("reader399@"), qPrintable(text));
+      QVERIFY2(text.contains("Date:") && text.contains("Body words"), qPrintable(text));
+    }
+  }
+
   void LongTextOnManyPages() {
     TTempDir dir;
     std::string body;
