@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWebEnginePage>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 
@@ -31,14 +32,24 @@ QString Joined(const std::vector<std::string>& lines) {
 }
 
 // Room at the top of the first page for the header block: an empty block before the document's
-// own content, whatever the document's styles say.
+// own content, whatever the document's styles say. It comes after a document type declaration,
+// which must stay first for the document to be laid out as the view lays it out.
 QByteArray WithRoomAtTop(const std::string& document, double points) {
   char spacer[256];
   std::snprintf(spacer, sizeof spacer,
                 "<div style=\"all: initial !important; display: block !important; "
                 "height: %.2fpt !important; margin: 0 !important\"></div>",
                 points);
-  return QByteArray(spacer) + QByteArray::fromStdString(AnsiToUtf8(document));
+  QByteArray html = QByteArray::fromStdString(AnsiToUtf8(document));
+  qsizetype at = 0;
+  while (at < html.size() && std::isspace(static_cast<unsigned char>(html[at]))) ++at;
+  if (html.mid(at, 9).toLower() == "<!doctype") {
+    const qsizetype end = html.indexOf('>', at);
+    at = end < 0 ? html.size() : end + 1;
+  } else {
+    at = 0;
+  }
+  return html.insert(at, spacer);
 }
 
 } // namespace

@@ -295,6 +295,24 @@ private slots:
     QVERIFY(WordTop(path, "First") > WordTop(path, "Date:"));
   }
 
+  // A document that declares its type is laid out in standards mode, as the view does it: there
+  // a table's text takes the size of the body's (in quirks mode it would not).
+  void HtmlKeepsItsDocumentType() {
+    TTempDir dir;
+    TParsed m(HtmlMessage("Standards", "<!DOCTYPE html>\n<html><body style=\"font-size: 40px\">"
+                                       "<p>Words</p><table><tr><td>Cell</td></tr></table></body></html>"));
+    TMessagePdfRenderer renderer;
+    const std::string path = Keep(dir, "standards.pdf", renderer.Render(m.message));
+    const QString xml = QString::fromStdString(
+        RunCommand("pdftotext -bbox -f 1 -l 1 " + ShellQuote(path) + " -").out);
+    auto height = [&](const QString& word) {
+      QRegularExpressionMatch h = QRegularExpression("yMin=\"([0-9.]+)\"[^>]*yMax=\"([0-9.]+)\">" + word + "<").match(xml);
+      return h.hasMatch() ? h.captured(2).toDouble() - h.captured(1).toDouble() : -1;
+    };
+    QVERIFY2(height("Cell") > 0 && std::abs(height("Cell") - height("Words")) < 1,
+             qPrintable(QString("%1 %2").arg(height("Cell")).arg(height("Words"))));
+  }
+
   void WideHtmlKeepsTheHeaderBlockClear() {
     TTempDir dir;
     TParsed m(HtmlMessage("Wide page", "<html><body><p>Opening words</p>"
