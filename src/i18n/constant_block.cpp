@@ -18,8 +18,11 @@ struct TBuiltIn {
 // The built-in English texts. They are ASCII, so each character is one UTF-16 unit.
 constexpr TBuiltIn builtIns[] = {
     {"lc_AttSaved", "%d {attachment|attachments} from %d {message|messages} saved to %s."},
+    {"lc_Attachments", "Attachments"},
     {"lc_ByteSize", "%s B"},
+    {"lc_CC", "CC"},
     {"lc_Confirmation", "Confirmation"},
+    {"lc_Date", "Date"},
     {"lc_DownloadQuery", "Do you want to download it?"},
     {"lc_EA", "E-Mail Addresses"},
     {"lc_ElapsedTime", "Elapsed time: %1.2f s"},
@@ -50,6 +53,7 @@ constexpr TBuiltIn builtIns[] = {
     {"lc_OpenAtt", "Do you want to open this attachment?"},
     {"lc_OpenHint", "Open a mail store (Ctrl+O)"},
     {"lc_Overwrite", "Overwrite existing file %s?"},
+    {"lc_PageOf", "Page %d of %d"},
     {"lc_ProcessorCores", "%s (%d {core|cores})"},
     {"lc_Reading", "Reading..."},
     {"lc_Received", "Received"},

@@ -6,6 +6,7 @@
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/collation.h"
+#include "platform/csv_field.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -116,17 +117,6 @@ private:
   std::unordered_map<std::string, size_t> FIndex;
   std::vector<std::string> FKeys;
 };
-
-// A CSV field: quoted when it holds a comma, a quote or a line break, its quotes doubled.
-std::string CsvField(std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
-  std::string field = "\"";
-  for (char c : text) {
-    if (c == '"') field += '"';
-    field += c;
-  }
-  return field + '"';
-}
 
 std::string AddressFile(const std::vector<TCollectedAddress>& addresses, bool csv) {
   std::string out;

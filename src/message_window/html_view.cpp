@@ -1,194 +1,27 @@
 #include "message_window/html_view.h"
 
-#include "window_kit/error_report.h"
-
-#include <QBuffer>
 #include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInfo>
-#include <QWebEngineUrlRequestInterceptor>
-#include <QWebEngineUrlRequestJob>
-#include <QWebEngineUrlScheme>
-#include <QWebEngineUrlSchemeHandler>
 
 namespace pellora {
-namespace {
-const QByteArray documentScheme = "pellora-body";
-const QByteArray cidScheme = "cid";
-} // namespace
-
-// Lets through the view's own schemes; remote addresses only for images, and only when allowed.
-// Runs on the user-interface thread.
-class TRemoteRequestFilter : public QWebEngineUrlRequestInterceptor {
-public:
-  explicit TRemoteRequestFilter(THtmlView* view) : QWebEngineUrlRequestInterceptor(view), FView(view) {}
-  bool FImagesAllowed = false;
-  bool FBlockedRemote = false; // in the rendering on view
-
-  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-    const QString scheme = info.requestUrl().scheme();
-    if (scheme == documentScheme || scheme == cidScheme || scheme == "data" || scheme == "about")
-      return;
-    const bool remote = scheme == "http" || scheme == "https";
-    bool remoteImage = FImagesAllowed && remote &&
-                       info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage;
-    if (remoteImage) return;
-    info.block(true);
-    // What "Download images" would bring: remote content the user may want.
-    if (remote && !FImagesAllowed && !FBlockedRemote) {
-      FBlockedRemote = true;
-      QMetaObject::invokeMethod(FView, &THtmlView::RemoteContentBlocked, Qt::QueuedConnection);
-    }
-  }
-
-private:
-  THtmlView* FView;
-};
-
-// A page that only catches the address of a link meant for a new window, hands it on and goes.
-class TLinkCatcher : public QWebEnginePage {
-public:
-  TLinkCatcher(QWebEngineProfile* profile, THtmlView* view) : QWebEnginePage(profile, view), FView(view) {}
-
-protected:
-  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-    if (!FDone) {
-      FDone = true;
-      emit FView->LinkActivated(url);
-      deleteLater();
-    }
-    return false;
-  }
-
-private:
-  THtmlView* FView;
-  bool FDone = false;
-};
-
-class THtmlPage : public QWebEnginePage {
-public:
-  THtmlPage(QWebEngineProfile* profile, THtmlView* view) : QWebEnginePage(profile, view), FView(view) {}
-  QUrl FDocumentUrl;
-  int FRefused = 0;
-
-protected:
-  // Only the document's own load; a clicked link goes to the window, the view stays.
-  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-    if (isMainFrame && url == FDocumentUrl) return true;
-    if (!isMainFrame && (url.scheme() == "about" || url.scheme() == "data")) return true;
-    ++FRefused;
-    if (type == NavigationTypeLinkClicked) emit FView->LinkActivated(url);
-    return false;
-  }
-  // A link that would open a new window: its address comes to a page of its own first.
-  QWebEnginePage* createWindow(WebWindowType) override {
-    ++FRefused;
-    return new TLinkCatcher(profile(), FView);
-  }
-
-private:
-  THtmlView* FView;
-};
-
-// Serves the document itself (any size) and the message's inline parts.
-class TDocumentSchemeHandler : public QWebEngineUrlSchemeHandler {
-public:
-  explicit TDocumentSchemeHandler(THtmlView* view) : QWebEngineUrlSchemeHandler(view), FView(view) {}
-
-  void requestStarted(QWebEngineUrlRequestJob* job) override {
-    const QUrl url = job->requestUrl();
-    QByteArray type, data;
-    if (url.scheme() == documentScheme) {
-      type = "text/html;charset=utf-8"; // the document is handed over as UTF-8
-      data = FView->FDocument;
-    } else {
-      QString id = url.path();
-      if (id.startsWith('<') && id.endsWith('>')) id = id.mid(1, id.size() - 2);
-      std::optional<TInlineResource> part;
-      if (FView->FCidResolver)
-        RunGuarded([&] { part = FView->FCidResolver(QUrl::fromPercentEncoding(id.toUtf8())); });
-      if (!part) {
-        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-        return;
-      }
-      type = part->contentType.isEmpty() ? "application/octet-stream" : part->contentType;
-      data = part->data;
-    }
-    auto* buffer = new QBuffer(job);
-    buffer->setData(data);
-    job->reply(type, buffer);
-  }
-
-private:
-  THtmlView* FView;
-};
-
-void THtmlView::RegisterSchemes() {
-  QWebEngineUrlScheme document(documentScheme);
-  document.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-  document.setFlags(QWebEngineUrlScheme::LocalAccessAllowed);
-  QWebEngineUrlScheme::registerScheme(document);
-  QWebEngineUrlScheme cid(cidScheme);
-  cid.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-  cid.setFlags({});
-  QWebEngineUrlScheme::registerScheme(cid);
-}
 
 THtmlView::THtmlView(QWidget* parent) : QWebEngineView(parent) {
-  FProfile = new QWebEngineProfile(this); // off the record: nothing written to disk
-  FProfile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-  FProfile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-  FFilter = new TRemoteRequestFilter(this);
-  FProfile->setUrlRequestInterceptor(FFilter);
-  FHandler = new TDocumentSchemeHandler(this);
-  FProfile->installUrlSchemeHandler(documentScheme, FHandler);
-  FProfile->installUrlSchemeHandler(cidScheme, FHandler);
-
-  FPage = new THtmlPage(FProfile, this);
-  QWebEngineSettings* s = FPage->settings();
-  s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-  s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-  s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-  s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
-  s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-  s->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
-  s->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
-  s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
-  s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
-  s->setAttribute(QWebEngineSettings::AutoLoadImages, true); // inline parts; remote ones are filtered
-  setPage(FPage);
+  FHtml = new TMessageHtml(this);
+  setPage(FHtml->Page());
   setContextMenuPolicy(Qt::CustomContextMenu); // the window shows its own menu
-  connect(FPage, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit LinkHovered(QUrl(url)); });
+  connect(FHtml, &TMessageHtml::LinkActivated, this, &THtmlView::LinkActivated);
+  connect(FHtml, &TMessageHtml::RemoteContentBlocked, this, &THtmlView::RemoteContentBlocked);
+  connect(FHtml->Page(), &QWebEnginePage::linkHovered, this,
+          [this](const QString& url) { emit LinkHovered(QUrl(url)); });
 }
 
 THtmlView::~THtmlView() {
-  // The page must go before its profile, and the profile before the view's own teardown: left
-  // to the view's children, it went after it and corrupted the heap when a view was closed
-  // while its document still loaded.
+  // The page and its profile go before the view's own teardown.
   setPage(nullptr);
-  delete FPage;
-  qDeleteAll(findChildren<QWebEnginePage*>(Qt::FindDirectChildrenOnly)); // link catchers
-  delete FProfile;
+  delete FHtml;
 }
 
-void THtmlView::SetDocument(const QByteArray& html) {
-  FDocument = html;
-  // A new address per rendering, so nothing comes from the cache.
-  FPage->FDocumentUrl = QUrl(QString("%1:document/%2").arg(QString::fromLatin1(documentScheme)).arg(++FDocumentNumber));
-  FFilter->FBlockedRemote = false;
-  FPage->load(FPage->FDocumentUrl);
-}
+void THtmlView::Copy() { page()->triggerAction(QWebEnginePage::Copy); }
 
-void THtmlView::SetImagesAllowed(bool allowed) {
-  FImagesAllowed = allowed;
-  FFilter->FImagesAllowed = allowed;
-}
-
-void THtmlView::Copy() { FPage->triggerAction(QWebEnginePage::Copy); }
-
-void THtmlView::SelectAll() { FPage->triggerAction(QWebEnginePage::SelectAll); }
-
-int THtmlView::RefusedNavigations() const { return FPage->FRefused; }
+void THtmlView::SelectAll() { page()->triggerAction(QWebEnginePage::SelectAll); }
 
 } // namespace pellora

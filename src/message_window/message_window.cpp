@@ -37,8 +37,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -94,12 +94,6 @@ QIcon IconForFileName(const QString& name) {
   p.setPen(QColor(40, 80, 150));
   p.drawText(QRectF(5, 12, 22, 12), Qt::AlignCenter, ext);
   return QIcon(pm);
-}
-
-// "12,345 B": the unit in the words of the language.
-QString ByteSize(uint64_t bytes) {
-  return AnsiToQString(FormatText(GetLocalizedText("lc_ByteSize"),
-                                  {QStringToAnsi(FormatNumber0(static_cast<double>(bytes)))}));
 }
 
 QLineEdit* ReadOnlyLine() {
@@ -416,6 +410,10 @@ void Tmdi_pl_Msg::CreateMenus() {
   SelectAll1 = PopupMenu1->addAction("Select All", this, Guarded([this] { cmSelectAll(); }));
   PopupMenu1->addSeparator();
   mmPrint = PopupMenu1->addAction("Print...", this, Guarded([this] { mmPrintClick(); }));
+  mmPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  mmPrintPreview = new QAction("Print Preview...", this);
+  connect(mmPrintPreview, &QAction::triggered, this, Guarded([this] { mmPrintPreviewClick(); }));
+  SavePdf1 = PopupMenu1->addAction("Save as PDF...", this, Guarded([this] { cmSaveAsPdf(); }));
   SaveAs1 = PopupMenu1->addAction("Save message as...", this, Guarded([this] { cmSaveMessageAs(); }));
   SaveAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   PopupMenu1->addSeparator();
@@ -427,7 +425,14 @@ void Tmdi_pl_Msg::CreateMenus() {
   connect(CopyLink, &QAction::triggered, this, [this] {
     if (!FMenuLink.isEmpty()) QGuiApplication::clipboard()->setText(FMenuLink.toString());
   });
-  for (QAction* action : {pmFind, pmFindnext, SaveAs1}) {
+  MainMenu = new QMenu("&Message", this);
+  MainMenu->setObjectName("MainMenu");
+  MainMenu->addAction(mmPrint);
+  MainMenu->addAction(mmPrintPreview);
+  MainMenu->addSeparator();
+  MainMenu->addAction(SavePdf1);
+  MainMenu->addAction(SaveAs1);
+  for (QAction* action : {pmFind, pmFindnext, SaveAs1, mmPrint}) {
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(action);
   }
@@ -437,6 +442,8 @@ void Tmdi_pl_Msg::CreateMenus() {
   SelectAll1->setObjectName("SelectAll1");
   mmPrint->setObjectName("mmPrint");
   SaveAs1->setObjectName("SaveAs1");
+  mmPrintPreview->setObjectName("mmPrintPreview");
+  SavePdf1->setObjectName("SavePdf1");
   pmImg->setObjectName("pmImg");
 
   PopupMenu2 = new QMenu(this);
@@ -497,7 +504,7 @@ void Tmdi_pl_Msg::DisplayMessage() {
   eSubject->setText(AnsiToQString(FMessage.SubjectText()));
   eSubject->setCursorPosition(0);
   eSent->setText(FormatMessageDate(FMessage.MessageDate()));
-  eSize->setText(ByteSize(FSize));
+  eSize->setText(ByteSizeText(FSize));
   List->setVisible(FMessage.Attachments().Count() > 0);
   SetListHeight(FListHeight);
   FillAttachments();
@@ -541,7 +548,7 @@ void Tmdi_pl_Msg::FillAttachments() {
     }
     auto* item = new QListWidgetItem(IconForFileName(caption), caption);
     item->setData(Qt::UserRole, QString::fromStdString(part->MimeType()));
-    item->setData(Qt::UserRole + 1, ByteSize(part->DecodedBody().size()));
+    item->setData(Qt::UserRole + 1, ByteSizeText(part->DecodedBody().size()));
     item->setData(Qt::UserRole + 2, i);
     List->addItem(item);
   }
@@ -656,12 +663,16 @@ void Tmdi_pl_Msg::cmSaveall() {
   }
 }
 
-void Tmdi_pl_Msg::cmSaveMessageAs() {
-  TMessageEntry entry; // the name a saved message gets: date and subject
+TMessageEntry Tmdi_pl_Msg::NamingEntry() const {
+  TMessageEntry entry;
   entry.Header.Date = FMessage.MessageDate();
   entry.Header.Subject = FMessage.SubjectText();
+  return entry;
+}
+
+void Tmdi_pl_Msg::cmSaveMessageAs() {
   QString chosen = PickSaveFile(this, SaveAs1->text(),
-                                QString::fromUtf8(QByteArray::fromStdString(MessageFileName(entry))));
+                                QString::fromUtf8(QByteArray::fromStdString(MessageFileName(NamingEntry()))));
   if (chosen.isEmpty()) return;
   WriteWholeFile(QFile::encodeName(chosen).toStdString(), FRawText);
 }
@@ -759,48 +770,50 @@ std::string Tmdi_pl_Msg::PrintJobTitle() const {
   return FMessage.SubjectText() + " - " + QApplication::applicationName().toStdString();
 }
 
-bool Tmdi_pl_Msg::PreparePrinter(QPrinter& printer, bool askSetup) {
-  printer.setDocName(AnsiToQString(PrintJobTitle()));
-  if (!FPrintFile.isEmpty() || QPrinterInfo::defaultPrinter().isNull()) {
-    QString file = FPrintFile;
-    if (file.isEmpty()) file = PickSaveFile(this, "Print to PDF file", AnsiToQString(FMessage.SubjectText()) + ".pdf");
-    if (file.isEmpty()) return false;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(file);
-    return true;
-  }
-  if (!askSetup) return true;
-  QPrintDialog setup(&printer, this);
-  return setup.exec() == QDialog::Accepted;
+std::string Tmdi_pl_Msg::ShownPdf(const QPageLayout& layout) {
+  TBusyCursor busy;
+  if (!FRenderer) FRenderer = new TMessagePdfRenderer(this);
+  TPdfOptions options;
+  options.Layout = MessagePageLayout(layout.pageSize(), layout.orientation());
+  options.Body = SourceVisible() ? pbSource : HtmlVisible() ? pbHtml : pbPlain;
+  options.RemoteImages = pmImg->isChecked(); // remote content as the view has it
+  options.FooterLeft = eSource->text();
+  options.FooterRight = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+  return FRenderer->Render(FMessage, options);
 }
 
 void Tmdi_pl_Msg::mmPrintClick() {
-  if (HtmlVisible()) {
-    PrintHtml();
-    return;
-  }
-  QPlainTextEdit* editor = SourceVisible() ? static_cast<QPlainTextEdit*>(SynMemo) : Memo;
   QPrinter printer(QPrinter::HighResolution);
-  if (!PreparePrinter(printer, true)) return;
-  PrintText(printer, editor->toPlainText(), editor->font());
+  printer.setDocName(AnsiToQString(PrintJobTitle()));
+  if (!FPrintFile.isEmpty()) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(FPrintFile);
+  } else {
+    QPrintDialog dialog(&printer, this);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    if (dialog.exec() != QDialog::Accepted) return;
+  }
+  PrintPdf(printer, ShownPdf(printer.pageLayout()), AnsiToUtf8(PrintJobTitle()));
+  emit PrintFinished();
 }
 
-void Tmdi_pl_Msg::PrintHtml() {
-  auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-  if (!PreparePrinter(*printer, false)) return;
-  printer->setPageOrientation(QPageLayout::Portrait);
-  QString title = HTML->page()->title();
-  if (title.isEmpty() || title == HTML->url().toString()) title = AnsiToQString(FMessage.SubjectText());
-  printer->setDocName(title);
-  const QString address = eSource->text();
-  const QString date = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
-  QPageLayout layout = printer->pageLayout();
-  layout.setOrientation(QPageLayout::Portrait);
-  HTML->page()->printToPdf(Guarded([this, printer, title, address, date](const QByteArray& pdf) {
-                             PrintHtmlPages(*printer, pdf, title, address, date);
-                             emit PrintFinished();
-                           }),
-                           layout);
+void Tmdi_pl_Msg::mmPrintPreviewClick() {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(AnsiToQString(PrintJobTitle()));
+  QPrintPreviewDialog preview(&printer, this);
+  // Drawn anew whenever the paper or its orientation changes in the preview.
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, Guarded([this](QPrinter* target) {
+            PaintPdfPages(*target, ShownPdf(target->pageLayout()));
+          }));
+  preview.exec();
+}
+
+void Tmdi_pl_Msg::cmSaveAsPdf() {
+  QString chosen = PickSaveFile(this, SavePdf1->text(),
+                                QString::fromUtf8(QByteArray::fromStdString(MessagePdfFileName(NamingEntry()))));
+  if (chosen.isEmpty()) return;
+  WriteWholeFile(QFile::encodeName(chosen).toStdString(), ShownPdf(DefaultPageLayout()));
 }
 
 void OpenMessageFile(TFrame& frame, const std::string& path) {

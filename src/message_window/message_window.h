@@ -1,5 +1,6 @@
 #pragma once
 #include "mime/mail_message.h"
+#include "render/message_pdf.h"
 #include "window_kit/frame.h"
 
 #include <QString>
@@ -16,7 +17,7 @@ class QListWidget;
 class QListWidgetItem;
 class QMenu;
 class QPlainTextEdit;
-class QPrinter;
+class QPageLayout;
 class QSplitter;
 class QTabWidget;
 class QToolButton;
@@ -41,6 +42,7 @@ public:
   ~Tmdi_pl_Msg() override;
   const char* ClassName() const override { return "Tmdi_pl_Msg"; }
   TQtFormStorage* FormStorage() const override { return FFormStorage; }
+  QMenu* ChildMenu() const override { return MainMenu; }
 
   // Parses a message file and shows it; a failure reaches the caller.
   bool LoadMessageFile(const std::string& path, uint64_t size);
@@ -60,12 +62,16 @@ public:
   void cmSelectAll();
   void pmFindClick();
   void pmFindnextClick();
+  // Prints the shown text under the message's header block: the print dialog, then the printer.
   void mmPrintClick();
+  void mmPrintPreviewClick();
+  // The shown text under the header block as a PDF file the user names.
+  void cmSaveAsPdf();
   void cmSaveMessageAs();
   void pmImgClick();
   // Searches the active editor with the find dialog's settings; false when nothing was found.
   bool fdFind();
-  // Prints to a PDF file instead of a printer (no printer set up, and tests).
+  // Prints to a PDF file without asking (tests).
   void SetPrintToFile(const QString& pdfPath) { FPrintFile = pdfPath; }
   // Prepares PopupMenu1 for the page on view, as before it opens.
   void PopupMenu1Popup();
@@ -94,9 +100,11 @@ private:
   bool SourceVisible() const;
   QPlainTextEdit* ActiveEditor() const;
   TMailPart* SelectedAttachment() const;
+  // A row's fields that a saved message's file name is made of: its date and subject.
+  TMessageEntry NamingEntry() const;
   std::string PrintJobTitle() const;
-  void PrintHtml();
-  bool PreparePrinter(QPrinter& printer, bool askSetup);
+  // The message as the page on view shows it, as a PDF of that page layout.
+  std::string ShownPdf(const QPageLayout& layout);
   // The attachment list's height, kept while the list is hidden (a message without attachments).
   int ListHeight() const;
   void SetListHeight(int height);
@@ -129,12 +137,15 @@ private:
   QLineEdit* eSource = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QMenu* PopupMenu2 = nullptr;
+  QMenu* MainMenu = nullptr; // "Message" in the frame's menu bar
   QAction* Copy1 = nullptr;
   QAction* pmFind = nullptr;
   QAction* pmFindnext = nullptr;
   QAction* SelectAll1 = nullptr;
   QAction* mmPrint = nullptr;
   QAction* SaveAs1 = nullptr;
+  QAction* mmPrintPreview = nullptr;
+  QAction* SavePdf1 = nullptr;
   QAction* pmImg = nullptr;
   QAction* CopyLink = nullptr;
   QAction* Open1 = nullptr;
@@ -150,6 +161,7 @@ private:
   std::string FRawText;
   uint64_t FSize = 0;
   QString FPrintFile;
+  TMessagePdfRenderer* FRenderer = nullptr; // made at the first print
   QUrl FHoveredLink; // the link under the mouse in the HTML view
   QUrl FMenuLink;    // the one under it when the menu opened
   QString FHtmlFindText;

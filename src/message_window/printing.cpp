@@ -1,99 +1,86 @@
 #include "message_window/printing.h"
 
+#include "platform/pellora_error.h"
+#include "platform/safe_files.h"
+#include "render/pdf_pages.h"
+
 #include <QBuffer>
+#include <QFile>
+#include <QPageRanges>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPrinter>
-#include <QRegularExpression>
-#include <QTextLayout>
+
+#include <cups/cups.h>
+
+#include <vector>
 
 namespace pellora {
 namespace {
 
-double MmToDevice(const QPrinter& printer, double mm) { return mm / 25.4 * printer.resolution(); }
+// The pages the dialog asked for, from 1; all of them when it asked for none.
+std::vector<int> ChosenPages(const QPrinter& printer, int count) {
+  std::vector<int> pages;
+  const QPageRanges ranges = printer.pageRanges();
+  for (int p = 1; p <= count; ++p)
+    if (ranges.isEmpty() || ranges.contains(p)) pages.push_back(p);
+  return pages;
+}
 
 } // namespace
 
-void PrintText(QPrinter& printer, const QString& text, const QFont& font,
-               const TTextPrintSettings& settings) {
-  printer.setCopyCount(1);
-  printer.setFullPage(true);
-  QPainter painter;
-  if (!painter.begin(&printer)) return;
-  QFont printFont(font, &printer);
-  painter.setFont(printFont);
-  QFontMetricsF metrics(printFont, &printer);
-  const QRectF page = printer.pageRect(QPrinter::DevicePixel);
-  const double left = MmToDevice(printer, settings.left);
-  const double right = page.width() - MmToDevice(printer, settings.right);
-  const double top = MmToDevice(printer, settings.top);
-  const double bottom = page.height() - MmToDevice(printer, settings.bottom);
-  const QStringList lines = text.split(QRegularExpression("\r\n|\r|\n"));
-  const int digits = static_cast<int>(QString::number(lines.size()).size());
-  const double numberWidth = settings.lineNumbers ? metrics.horizontalAdvance(QString(digits + 1, '0')) : 0;
-  QTextOption option;
-  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  option.setTabStopDistance(metrics.horizontalAdvance(' ') * settings.tabWidth);
-
-  double y = top;
-  for (int i = 0; i < lines.size(); ++i) {
-    QTextLayout layout(lines[i], printFont, &printer);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    double height = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-      line.setLineWidth(right - left);
-      line.setPosition(QPointF(0, height));
-      height += line.height();
-    }
-    layout.endLayout();
-    height = std::max(height, metrics.height());
-    if (y + height > bottom && y > top) {
-      printer.newPage();
-      y = top;
-    }
-    if (settings.lineNumbers)
-      painter.drawText(QRectF(left - numberWidth - metrics.horizontalAdvance(' '), y, numberWidth,
-                              metrics.height()),
-                       Qt::AlignRight, QString::number(i + 1));
-    layout.draw(&painter, QPointF(left, y));
-    y += height;
+void PrintPdf(QPrinter& printer, const std::string& pdf, const std::string& jobTitle) {
+  const int count = PdfPageCount(pdf);
+  const std::vector<int> pages = ChosenPages(printer, count);
+  if (pages.empty()) return;
+  const std::string chosen = static_cast<int>(pages.size()) == count ? pdf : PdfWithPages(pdf, pages);
+  if (printer.outputFormat() == QPrinter::PdfFormat) {
+    WriteWholeFile(QFile::encodeName(printer.outputFileName()).toStdString(), chosen);
+    return;
   }
-  painter.end();
+  // The print system takes PDF as it is: the text stays text on its way to the printer.
+  const std::string file = PrivateTempFolder() + "print.pdf";
+  WriteFileNoFollow(file, chosen);
+  cups_option_t* options = nullptr;
+  int optionCount = 0;
+  optionCount = cupsAddOption("copies", std::to_string(std::max(1, printer.copyCount())).c_str(),
+                              optionCount, &options);
+  optionCount = cupsAddOption("multiple-document-handling",
+                              printer.collateCopies() ? "separate-documents-collated-copies"
+                                                      : "separate-documents-uncollated-copies",
+                              optionCount, &options);
+  const char* sides = "one-sided";
+  if (printer.duplex() == QPrinter::DuplexLongSide || printer.duplex() == QPrinter::DuplexAuto)
+    sides = "two-sided-long-edge";
+  else if (printer.duplex() == QPrinter::DuplexShortSide)
+    sides = "two-sided-short-edge";
+  optionCount = cupsAddOption("sides", sides, optionCount, &options);
+  const QByteArray name = printer.printerName().toUtf8();
+  const int job = cupsPrintFile(name.constData(), file.c_str(), jobTitle.c_str(), optionCount, options);
+  cupsFreeOptions(optionCount, options);
+  QFile::remove(QFile::decodeName(QByteArray::fromStdString(file)));
+  if (job == 0)
+    throw EPelloraError("Cannot print to \"" + name.toStdString() + "\". " + cupsLastErrorString());
 }
 
-void PrintHtmlPages(QPrinter& printer, const QByteArray& pdf, const QString& title,
-                    const QString& address, const QString& date) {
+void PaintPdfPages(QPrinter& printer, const std::string& pdf) {
   QBuffer buffer;
-  buffer.setData(pdf);
+  buffer.setData(QByteArray::fromStdString(pdf));
   buffer.open(QIODevice::ReadOnly);
   QPdfDocument document;
   document.load(&buffer);
-  const int count = document.pageCount();
   printer.setFullPage(true);
   QPainter painter;
-  if (count <= 0 || !painter.begin(&printer)) return;
+  if (document.pageCount() <= 0 || !painter.begin(&printer)) return;
   const QRectF page = printer.pageRect(QPrinter::DevicePixel);
-  const double margin = MmToDevice(printer, 10);
-  QFont font("Sans Serif", 9);
-  painter.setFont(QFont(font, &printer));
-  const double band = QFontMetricsF(painter.font()).height() * 1.6;
-  const QRectF body(margin, margin + band, page.width() - 2 * margin,
-                    page.height() - 2 * margin - 2 * band);
-  for (int p = 0; p < count; ++p) {
-    if (p > 0) printer.newPage();
-    const QRectF header(margin, margin, body.width(), band);
-    const QRectF footer(margin, body.bottom(), body.width(), band);
-    painter.drawText(header, Qt::AlignLeft | Qt::AlignTop, title);
-    painter.drawText(header, Qt::AlignRight | Qt::AlignTop, QString("Page %1 of %2").arg(p + 1).arg(count));
-    painter.drawText(footer, Qt::AlignLeft | Qt::AlignBottom, address);
-    painter.drawText(footer, Qt::AlignRight | Qt::AlignBottom, date);
-    QSizeF points = document.pagePointSize(p);
-    QSizeF target = points.scaled(body.size(), Qt::KeepAspectRatio);
-    // About 200 dots per inch is sharp on paper and keeps a page image small.
-    const double scale = std::min(1.0, 200.0 / printer.resolution());
-    QImage image = document.render(p, (target * scale).toSize());
-    painter.drawImage(QRectF(body.topLeft(), target), image);
+  // A picture as sharp as a screen shows it.
+  const double scale = std::min(1.0, 150.0 / printer.resolution());
+  const std::vector<int> pages = ChosenPages(printer, document.pageCount());
+  for (size_t i = 0; i < pages.size(); ++i) {
+    if (i > 0) printer.newPage();
+    QSizeF target = document.pagePointSize(pages[i] - 1).scaled(page.size(), Qt::KeepAspectRatio);
+    painter.drawImage(QRectF(page.topLeft(), target),
+                      document.render(pages[i] - 1, (target * scale).toSize()));
   }
   painter.end();
 }

@@ -1,28 +1,16 @@
 #pragma once
-// Printing of the message window: texts with the text printing settings, and the HTML view's
-// pages with their header and footer.
-#include <QByteArray>
-#include <QFont>
-#include <QString>
+// A message's PDF on its way to paper: as it is into the PDF file the print dialog chose, as PDF
+// to a printer through the print system, and as page pictures in the print preview.
+#include <string>
 
 class QPrinter;
 
 namespace pellora {
 
-struct TTextPrintSettings {
-  // Millimetres.
-  double left = 25, right = 15, top = 25, bottom = 25, header = 15, footer = 15;
-  bool lineNumbers = true;
-  int tabWidth = 8;
-};
-
-// Prints text (lines wrapped to the page) with the editor's font; line numbers in the left margin.
-void PrintText(QPrinter& printer, const QString& text, const QFont& font,
-               const TTextPrintSettings& settings = {});
-
-// Prints the pages of a PDF rendering of the HTML document, each under a header (title, then
-// right-aligned "Page p of P") and over a footer (address, then right-aligned date).
-void PrintHtmlPages(QPrinter& printer, const QByteArray& pdf, const QString& title,
-                    const QString& address, const QString& date);
+// Prints a PDF made for the printer's page layout with the dialog's choices (pages, copies,
+// both sides). Raises EPelloraError when the file cannot be written or the print system refuses.
+void PrintPdf(QPrinter& printer, const std::string& pdf, const std::string& jobTitle);
+// Draws the PDF's pages on the printer as pictures: what the print preview shows.
+void PaintPdfPages(QPrinter& printer, const std::string& pdf);
 
 } // namespace pellora

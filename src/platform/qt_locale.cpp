@@ -67,18 +67,30 @@ std::string QStringToAnsi(const QString& text) {
   return Utf8ToAnsi(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
 
-QString FormatLocalDateTime(TDateTime value) {
+namespace {
+
+// The date in the locale's format of that length, then the long time without its zone name:
+// message dates are already local.
+QString FormatDateAndLongTime(TDateTime value, QLocale::FormatType dateFormat) {
   TDateParts p = DecodeDateTime(value);
   QDateTime dt(QDate(p.year, p.month, p.day), QTime(p.hour, p.minute, p.second));
   QLocale locale = QLocale();
-  // The long time format without its zone name: message dates are already local.
   static QString localeName, timeFormat;
   if (localeName != locale.name()) {
     localeName = locale.name();
     timeFormat = locale.timeFormat(QLocale::LongFormat).remove(QRegularExpression("\\s*t+")).trimmed();
   }
-  return locale.toString(dt.date(), QLocale::ShortFormat) + ' ' +
-         locale.toString(dt.time(), timeFormat);
+  return locale.toString(dt.date(), dateFormat) + ' ' + locale.toString(dt.time(), timeFormat);
+}
+
+} // namespace
+
+QString FormatLocalDateTime(TDateTime value) {
+  return FormatDateAndLongTime(value, QLocale::ShortFormat);
+}
+
+QString FormatLongMessageDate(TDateTime value) {
+  return value == 0 ? QString() : FormatDateAndLongTime(value, QLocale::LongFormat);
 }
 
 QString FormatMessageDate(TDateTime value) {

@@ -19,6 +19,9 @@ QString FormatLocalDateTime(TDateTime value);
 // A message date as the windows show it: short date and long time, the time left out when it is
 // exactly midnight; "" for 0.
 QString FormatMessageDate(TDateTime value);
+// A message date on paper: the locale's long date and long time (without the zone: the date is
+// local already); "" for 0.
+QString FormatLongMessageDate(TDateTime value);
 // A number with thousands separators and no decimals ("%1.0n").
 QString FormatNumber0(double value);
 

@@ -575,38 +575,63 @@ private slots:
     QVERIFY(frame->Boxes.isEmpty());
   }
 
-  void PrintsHtmlWithHeaderAndFooter() {
+  // Print and Save as PDF give the shown text under the header block, as text.
+  void PrintsTheShownTextUnderItsHeaders() {
     TTempDir dir;
     Tmdi_pl_Msg* w = Open(dir, "figures.eml", multipartMessage);
     QVERIFY(w);
-    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
-    QSignalSpy loaded(Child<THtmlView>(w, "HTML"), &QWebEngineView::loadFinished);
-    QVERIFY(loaded.wait(20000));
-    std::string pdf = dir / "html.pdf";
-    w->SetPrintToFile(QString::fromStdString(pdf));
-    QSignalSpy printed(w, &Tmdi_pl_Msg::PrintFinished);
-    w->mmPrintClick();
-    QVERIFY(printed.wait(30000));
-    QProcess text;
-    text.start("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});
-    QVERIFY(text.waitForFinished(20000));
-    QString out = QString::fromUtf8(text.readAllStandardOutput());
-    QVERIFY2(out.contains("Figures"), qPrintable(out));
-    QVERIFY2(out.contains("Page 1 of 1"), qPrintable(out));
-    QVERIFY2(out.contains(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)),
-             qPrintable(out));
-    QVERIFY2(out.contains("gures.eml"), qPrintable(out)); // "fi" may print as one ligature
+    auto printed = [&](const char* name) {
+      std::string pdf = dir / name;
+      w->SetPrintToFile(QString::fromStdString(pdf));
+      QSignalSpy done(w, &Tmdi_pl_Msg::PrintFinished);
+      w->mmPrintClick();
+      if (done.count() != 1) return QString("not printed");
+      QProcess text;
+      text.start("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});
+      text.waitForFinished(20000);
+      return QString::fromUtf8(text.readAllStandardOutput());
+    };
+    const QRegularExpression headers(
+        "Quarterly figures\\s+Page 1 of 1\\s+Quarterly figures\\s+From:\\s+Doe, John <john@example.com>\\s+"
+        "To:\\s+Bob <bob@example.org>, carol@example.org\\s+CC:.*zoe@example.org>\\s+"
+        "Date:\\s+Tuesday, March 14, 2023 9:14:58 AM\\s+Attachments:\\s+figures.pdf \\(\\d+ B\\)");
 
-    // The plain text with line numbers.
+    Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "tsHTML"));
+    QString out = printed("html.pdf");
+    QVERIFY2(headers.match(out).hasMatch(), qPrintable(out));
+    QVERIFY2(out.contains(QRegularExpression("Hello Bob,\\s+the figures are attached.")), qPrintable(out));
+    // At the foot: where the message came from, and the day.
+    QVERIFY2(out.contains(QRegularExpression(
+                 "figures.eml\\s+" + QRegularExpression::escape(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)))),
+             qPrintable(out));
+
+    // The plain text in its lines, without numbers.
     Child<QTabWidget>(w, "pcBody")->setCurrentWidget(Child<QWidget>(w, "Memo"));
-    std::string textPdf = dir / "text.pdf";
-    w->SetPrintToFile(QString::fromStdString(textPdf));
-    w->mmPrintClick();
-    text.start("pdftotext", {"-layout", QString::fromStdString(textPdf), "-"});
+    out = printed("text.pdf");
+    QVERIFY2(headers.match(out).hasMatch(), qPrintable(out));
+    QVERIFY2(out.contains(QRegularExpression("\\n\\s*Hello Bob,\\n\\s*the figures are attached.")),
+             qPrintable(out));
+
+    // The source as stored.
+    Child<QTabWidget>(w, "pc")->setCurrentWidget(Child<QWidget>(w, "tsSource"));
+    out = printed("source.pdf");
+    QVERIFY2(out.contains("Received: from relay.example.net") && out.contains("--b2--"), qPrintable(out));
+    Child<QTabWidget>(w, "pc")->setCurrentWidget(Child<QWidget>(w, "tsBody"));
+
+    // Save as PDF: the name the message would be saved under, ending in .pdf.
+    QString preset;
+    SetPickSaveFileHook([&](const QString&, const QString& name) {
+      preset = name;
+      return QString::fromStdString(dir / "saved.pdf");
+    });
+    w->cmSaveAsPdf();
+    SetPickSaveFileHook(nullptr);
+    QCOMPARE(preset, QString("2023-03-14 0914 - Quarterly figures.pdf"));
+    QProcess text;
+    text.start("pdftotext", {"-layout", QString::fromStdString(dir / "saved.pdf"), "-"});
     QVERIFY(text.waitForFinished(20000));
     out = QString::fromUtf8(text.readAllStandardOutput());
-    QVERIFY2(out.contains(QRegularExpression("1\\s+Hello Bob,")), qPrintable(out));
-    QVERIFY2(out.contains(QRegularExpression("2\\s+the figures are attached.")), qPrintable(out));
+    QVERIFY2(headers.match(out).hasMatch() && out.contains("Hello Bob,"), qPrintable(out));
   }
 };
 

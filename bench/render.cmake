@@ -1,0 +1,5 @@
+if(PELLORA_UI)
+  add_executable(bench_render render_bench.cpp)
+  target_include_directories(bench_render PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(bench_render PRIVATE pellora_render pellora_export)
+endif()
