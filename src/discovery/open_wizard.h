@@ -1,7 +1,7 @@
 #pragma once
 // The open wizard behind the frame's Open action: one of four kinds of source, its path typed,
 // browsed or taken from the user's mail programs, with a history per path field.
-#include "shell/open_kind.h"
+#include "stores/open_kind.h"
 
 #include <QDialog>
 

@@ -17,6 +17,7 @@
 #include "shell/busy_cursor.h"
 #include "shell/error_report.h"
 #include "shell/message_boxes.h"
+#include "stores/mailbox.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -464,8 +465,13 @@ void Tmdi_pl_Msg::CreateMenus() {
 
 bool Tmdi_pl_Msg::LoadMessageFile(const std::string& path, uint64_t size) {
   TBusyCursor busy;
-  FMessage.ReadFromFile(path);
-  FRawText = ReadWholeFile(path);
+  // Through the store of a message of its kind: an Apple Mail file holds more than its message.
+  TMailbox box;
+  const TLoadResult loaded = box.Load(path, okMessageFile);
+  if (!loaded.Loaded) throw EPelloraError(loaded.ErrorText);
+  const TMessageEntry& row = box.Entries().at(0);
+  box.Store()->ParseMessage(row, FMessage);
+  FRawText = box.StoredText(row);
   FSize = size;
   eSource->setText(QFile::decodeName(QByteArray::fromStdString(path)));
   DisplayMessage();

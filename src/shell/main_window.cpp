@@ -19,7 +19,7 @@
 #include "shell/message_box_texts.h"
 #include "shell/message_boxes.h"
 #include "shell/window_images.h"
-#include "stores/mailbox.h"
+#include "stores/kinds/store_kinds.h"
 #include "update/qt_web_update.h"
 #include "window_bar/mdi_button_group.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 #include "discovery/store_discovery.h"
-#include "shell/open_kind.h"
+#include "stores/open_kind.h"
 
 #include <QMainWindow>
 #include <QPointer>

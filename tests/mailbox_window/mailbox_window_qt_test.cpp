@@ -222,7 +222,7 @@ private slots:
     TPickTarget target(out, 0);
     Child<QAction>(w, "acSaveMessages")->trigger();
     QCOMPARE(frame->Boxes.last(), QString::fromStdString("0 messages saved to " + out + "."));
-    QVERIFY(Text(w, "Memo").contains("1: Cannot read file"));
+    QVERIFY(Text(w, "Memo").contains("1: Cannot open file"));
   }
 
   void SavingShowsProgressAndCancels() {

@@ -207,8 +207,9 @@ TReadBack ReadRow(TMailbox& box, const TMessageEntry& entry) {
   try {
     result.text = box.GetEntryText(entry);
     std::string lines;
-    box.ReadEntryText(entry, lines);
-    TEntryTextPieces(box).ReadText(entry, lines);
+    box.ReadEntryText(entry, lines); // as a search reads it
+    box.LoadEntryLines(entry);
+    box.StoredText(entry); // as export writes it
     result.read = true;
   } catch (const EPelloraError& e) {
     result.error = e.what();
@@ -252,7 +253,7 @@ void ReadBackAfterChange(const std::string& path, TOpenKind kind, TChange change
       EXPECT_EQ(after.error, changed) << "row " << entry.Index;
     }
   }
-  const auto notes = std::count(box.Memo().begin(), box.Memo().end(), changed);
+  const auto notes = std::count(box.Notes().begin(), box.Notes().end(), TStoreNote(nkStoreChanged));
   EXPECT_LE(notes, 1);
   if (kind == okMailboxFile && !box.Entries().empty()) {
     EXPECT_EQ(notes, change == chAppended ? 0 : 1);

@@ -1,11 +1,13 @@
 #include "stores/fuzz_bodies.h"
 
-#include "shell/open_kind.h"
 #include "stores/dbx_reader.h"
 #include "stores/header_scanner.h"
+#include "stores/kinds/mailbox_file_store.h"
+#include "stores/kinds/store_kinds.h"
 #include "stores/mailbox.h"
 #include "stores/mbx_reader.h"
 #include "support/fuzz_scratch.h"
+#include "support/mailbox_oracle.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -71,7 +73,7 @@ void ChangeAfterLoad(TMailbox& box, const std::string& path, size_t size) {
       << "From - Tue Jan 05 10:00:00 2010\nX-Mozilla-Status: 0001\nSubject: new\n\nx\n";
   for (size_t i = 0; i < rows; ++i)
     if (box.GetEntryText(box.Entries()[i]) != texts[i]) std::abort();
-  if (!box.Memo().empty()) std::abort(); // appended mail is no change of the store
+  if (!box.Notes().empty()) std::abort(); // appended mail is no change of the store
   const auto cut = static_cast<int64_t>(size / 2);
   std::filesystem::resize_file(path, static_cast<uintmax_t>(cut));
   for (size_t i = 0; i < rows; ++i) {
@@ -127,18 +129,19 @@ void RunMailboxFile(const uint8_t* data, size_t size) {
   KindOfPath(path);
   TMailbox box;
   if (!box.Load(path, okMailboxFile).Loaded) return;
+  const TMailboxRule rule = dynamic_cast<TMailboxFileStore&>(*box.Store()).Rule();
   // Reading back by offset and by counting lines must give the same message.
   for (size_t i = 0; i < box.Entries().size() && i < 32; ++i) {
     const TMessageEntry& entry = box.Entries()[i];
     std::vector<std::string> counted;
-    ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine, box.MailboxRule());
+    test::ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine, rule);
     if (counted != box.LoadEntryLines(entry)) std::abort();
     std::string byOffset = box.GetEntryText(entry), joined;
     for (const auto& line : counted)
       joined += line + "\r\n";
     if (byOffset != joined || byOffset.rfind("From ", 0) != 0) std::abort();
   }
-  if (box.MailboxRule() == mrClassic && !box.Entries().empty() && box.Entries().size() <= 256)
+  if (rule == mrClassic && !box.Entries().empty() && box.Entries().size() <= 256)
     CheckClassicCover(box, path);
   ChangeAfterLoad(box, path, size);
 }
