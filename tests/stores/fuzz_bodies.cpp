@@ -1,9 +1,12 @@
 #include "stores/fuzz_bodies.h"
 
 #include "stores/dbx_reader.h"
+#include "stores/decompress.h"
+#include "stores/kinds/emlx_store.h"
 #include "stores/header_scanner.h"
 #include "stores/kinds/mailbox_file_store.h"
 #include "stores/kinds/store_kinds.h"
+#include "mime/mail_message.h"
 #include "stores/mailbox.h"
 #include "stores/mbx_reader.h"
 #include "support/fuzz_scratch.h"
@@ -146,6 +149,60 @@ void RunMailboxFile(const uint8_t* data, size_t size) {
   ChangeAfterLoad(box, path, size);
 }
 
+void RunCompressedMailbox(const uint8_t* data, size_t size) {
+  const std::string path = WriteScratch("mailbox.gz", {reinterpret_cast<const char*>(data), size});
+  // What the file decompresses to, as far as a fuzz input should go.
+  std::string plain;
+  {
+    TFileStream file(path);
+    char head[6] = {};
+    const TCompression compression =
+        CompressionOfBytes(std::string_view(head, file.ReadUpTo(0, head, sizeof head)));
+    if (compression == czNone) return; // a plain file: the mailbox target's
+    TDecompressingInput input(file, compression);
+    char buffer[4096];
+    while (plain.size() < (16u << 20))
+      if (const size_t got = input.Read(buffer, sizeof buffer))
+        plain.append(buffer, got);
+      else
+        break;
+    if (plain.size() >= (16u << 20)) return;
+  }
+  const std::string plainPath = WriteScratch("mailbox", plain);
+  TMailbox box, unpacked;
+  const bool loaded = box.Load(path, okMailboxFile).Loaded;
+  if (loaded != unpacked.Load(plainPath, okMailboxFile).Loaded) std::abort();
+  if (!loaded) return;
+  if (box.Entries().size() != unpacked.Entries().size()) std::abort();
+  // Every row reads as the plain file's does, the last first: reading goes back to the start.
+  TReadPass pass(box);
+  const size_t rows = std::min<size_t>(box.Entries().size(), 32);
+  for (size_t i = rows; i-- > 0;) {
+    const TMessageEntry& entry = box.Entries()[i];
+    const TMessageEntry& same = unpacked.Entries()[i];
+    if (entry.StartOffset != same.StartOffset || entry.Header.Size != same.Header.Size) std::abort();
+    std::string lines, plainLines;
+    box.ReadEntryText(entry, lines);
+    unpacked.ReadEntryText(same, plainLines);
+    if (lines != plainLines || box.StoredText(entry) != unpacked.StoredText(same)) std::abort();
+  }
+}
+
+void RunEmlx(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const TEmlxMessage message = ParseEmlx(bytes);
+  if (message.Begin > size || message.Size > size - message.Begin) std::abort();
+  std::filesystem::create_directories(ScratchFolder() + "/emlx");
+  WriteScratch("emlx/1.emlx", bytes);
+  TMailbox box;
+  if (!box.Load(ScratchFolder() + "/emlx", okMessageFolder).Loaded || box.Entries().size() != 1)
+    std::abort();
+  const TMessageEntry& entry = box.Entries()[0];
+  if (box.StoredText(entry) != bytes.substr(message.Begin, message.Size)) std::abort();
+  if (EntryFlags(entry) != message.Flags.value_or(0)) std::abort();
+  TMailMessage parsed;
+  box.Store()->ParseMessage(entry, parsed);
+}
 
 void RunHeaderScanner(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -21,7 +21,7 @@ std::optional<uint64_t> PlistInteger(std::string_view plist, std::string_view ke
   const std::string wanted = "<key>" + std::string(key) + "</key>";
   const size_t at = plist.find(wanted);
   if (at == std::string_view::npos) return std::nullopt;
-  std::string_view rest = TrimBlanks(plist.substr(at + wanted.size()));
+  std::string_view rest = TrimControls(plist.substr(at + wanted.size()));
   if (!rest.starts_with("<integer>")) return std::nullopt;
   rest.remove_prefix(9);
   uint64_t value = 0;
