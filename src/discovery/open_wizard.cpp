@@ -8,6 +8,7 @@
 #include "settings/qt_form_storage.h"
 #include "shell/error_report.h"
 #include "shell/window_images.h"
+#include "stores/kinds/store_kinds.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -131,8 +132,8 @@ void Twiz_pl_Open::BuildRows() {
     auto* browse = new QToolButton;
     browse->setObjectName(browseName);
     browse->setAutoRaise(true);
-    browse->setIcon(style()->standardIcon(kind == okMessageFolder ? QStyle::SP_DirOpenIcon
-                                                                  : QStyle::SP_FileDialogStart));
+    browse->setIcon(style()->standardIcon(OpensFolder(kind) ? QStyle::SP_DirOpenIcon
+                                                            : QStyle::SP_FileDialogStart));
     browse->setToolTip("Browse");
     QPushButton* store = nullptr;
     if (storeName) {

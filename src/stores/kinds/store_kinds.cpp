@@ -121,6 +121,10 @@ std::string DatabaseOfIndex(const std::string& path) {
   return path;
 }
 
+bool OpensFolder(TOpenKind kind) {
+  return kind == okMessageFolder;
+}
+
 bool FolderHoldsMessages(const std::string& path) {
   if (!DirectoryExists(path)) return false;
   for (const TKind& kind : Kinds)
@@ -139,7 +143,7 @@ std::unique_ptr<TStore> MakeStore(const std::string& path, TOpenKind kind) {
 }
 
 void CheckStorePath(const std::string& path, TOpenKind kind) {
-  bool exists = kind == okMessageFolder ? DirectoryExists(path) : FileExists(path);
+  bool exists = OpensFolder(kind) ? DirectoryExists(path) : FileExists(path);
   if (!exists)
     throw EPelloraError(FormatText(GetLocalizedText("lc_FileNotExists"), {Utf8ToAnsi(path)}));
   // A message opens in a message window.

@@ -24,6 +24,9 @@ TOpenKind KindOfPath(const std::string& path);
 // index without its database, comes back as it is.
 std::string DatabaseOfIndex(const std::string& path);
 
+// Whether paths of a kind are folders (else files).
+bool OpensFolder(TOpenKind kind);
+
 // Whether a folder opens as a folder of messages with any: a Maildir, ".eml" files, Apple Mail's
 // ".emlx" files.
 bool FolderHoldsMessages(const std::string& path);
