@@ -190,11 +190,12 @@ size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, TFilterFi
   const std::vector<TMessageEntry>& entries = FMailbox.Entries();
   if (hidden.size() < entries.size()) hidden.resize(entries.size(), 0);
   TFilterMatcher matcher(value);
-  // In the store's order: a mailbox file, a compressed one above all, is read front to back.
+  // A store read front to back (a compressed file) is read in its own order.
   std::vector<uint32_t> rows = order;
-  std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
-    return entries.at(a).Index < entries.at(b).Index;
-  });
+  if (FMailbox.Store() && FMailbox.Store()->ReadsForward())
+    std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
+      return entries.at(a).Index < entries.at(b).Index;
+    });
   TReadPass pass(FMailbox);
   size_t count = 0;
   FUnreadable = 0;

@@ -61,8 +61,8 @@ public:
   bool RowMatches(const TMessageEntry& entry, TFilterField field, std::string_view value);
 
   // Sets hidden[row] for every row of order (indexes into the mailbox's entries) that does not
-  // match; returns the number of matching rows. The messages are read in their store's order
-  // (of their Index), so that a store read front to back is read once. A row whose message must
+  // match; returns the number of matching rows. A store read front to back (TStore::ReadsForward)
+  // is read in its own order (of the rows' Index), so that it is read once. A row whose message must
   // be read and cannot be (a damaged database's row without text, a file gone) does not match
   // unless its columns do, and the pass goes on; at its end a note of the mailbox
   // (nkUnreadableRows) says how many rows could not be read. hidden grows to the number of

@@ -131,6 +131,7 @@ public:
   ~TXzCodec() override { lzma_end(&FStream); }
   TStatus Run(const char*& in, size_t& inSize, char*& out, size_t& outSize,
               bool inputEnded) override {
+    if (!FReady) return csError;
     FStream.next_in = reinterpret_cast<const uint8_t*>(in);
     FStream.avail_in = inSize;
     FStream.next_out = reinterpret_cast<uint8_t*>(out);
@@ -160,10 +161,11 @@ private:
   void Init() {
     FStream = LZMA_STREAM_INIT;
     FComplete = false;
-    lzma_stream_decoder(&FStream, UINT64_MAX, LZMA_CONCATENATED);
+    FReady = lzma_stream_decoder(&FStream, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK;
   }
   lzma_stream FStream = LZMA_STREAM_INIT;
   bool FComplete = false;
+  bool FReady = false;
 };
 
 class TZstdCodec : public TDecompressingInput::TCodec {

@@ -110,15 +110,6 @@ bool IsMailboxMarkerLine(std::string_view line) {
          line.starts_with("X-UIDL: ");
 }
 
-void TMessageEnds::Line(int64_t end, std::string_view line, bool discarded, bool hadLf,
-                        int64_t begin) {
-  std::move_backward(FLast, FLast + 3, FLast + 4);
-  // An empty line of its own, after the LF of the line before: "\n" or "\r\n".
-  const bool parting = !discarded && line.empty() && hadLf && end - begin <= 2;
-  FLast[0] = {end, static_cast<uint8_t>(parting ? end - begin : 0)};
-  if (!discarded && !line.empty()) FSolidEnd = end;
-}
-
 uint8_t TMessageEnds::PartingBefore(int64_t extentEnd) const {
   for (const TLineEnd& last : FLast)
     if (last.end == extentEnd) return last.parting;

@@ -2,6 +2,7 @@
 // The mailbox file format: its lines, where its messages start and where they end.
 #include "stores/input_stream.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -84,9 +85,16 @@ class TMessageEnds {
 public:
   // Every line of the file as the load reads it, in order: where it ends (after its LF), and
   // what the line reader made of it.
-  void Line(int64_t end, std::string_view line, bool discarded, bool hadLf, int64_t begin);
-  // A message starts with a separator line that ends at separatorEnd.
-  void MessageStarts(int64_t separatorEnd) { FSolidEnd = separatorEnd; }
+  void Line(int64_t end, std::string_view line, bool discarded, bool hadLf, int64_t begin) {
+    // An empty line of its own, after the LF of the line before: "\n" or "\r\n".
+    const bool parting = !discarded && line.empty() && hadLf && end - begin <= 2;
+    FNext = (FNext + 1) % 4;
+    FLast[FNext] = {end, static_cast<uint8_t>(parting ? end - begin : 0)};
+    if (!discarded && !line.empty()) FSolidEnd = end;
+  }
+  // A message starts with a separator line that ends at separatorEnd (given as a line already,
+  // as may be the lines after it).
+  void MessageStarts(int64_t separatorEnd) { FSolidEnd = std::max(FSolidEnd, separatorEnd); }
   // The bytes of the parting empty line at the end of the extent that ends at extentEnd: 0, 1
   // or 2.
   uint8_t PartingBefore(int64_t extentEnd) const;
@@ -99,7 +107,8 @@ private:
     int64_t end = -1;
     uint8_t parting = 0;
   };
-  TLineEnd FLast[4]; // the last lines, newest first
+  TLineEnd FLast[4]; // the last lines, the newest at FNext
+  unsigned FNext = 0;
   int64_t FSolidEnd = 0;
 };
 

@@ -78,6 +78,9 @@ public:
   // it reads open from row to row. Passes may nest.
   void BeginPass() { ++FPasses; }
   void EndPass();
+  // Whether a pass should read rows in the store's order (by Index): a store read front to back
+  // reads them at far less cost so.
+  virtual bool ReadsForward() const { return false; }
 
   // What the store is, for the window and the command line.
   virtual TStoreIcon Icon() const = 0;

@@ -59,7 +59,6 @@ void TCompressedMailboxStore::CheckRow(const TMessageEntry& entry) {
   if (now == FStamp) return;
   NoteStoreChange();
   CloseDecoder(); // the file as it is now
-  TReading reading(*this);
   const auto shortRead = std::min<int64_t>(1024, entry.EndOffset - entry.StartOffset);
   const std::unique_ptr<TInputStream> input = OpenBytes(entry.StartOffset, entry.StartOffset + shortRead);
   TMailboxLineReader reader(*input, entry.StartOffset, static_cast<uint64_t>(shortRead));
@@ -77,14 +76,6 @@ std::unique_ptr<TInputStream> TCompressedMailboxStore::OpenBytes(int64_t begin, 
   if (decoder.Position() > at) decoder.Restart();
   decoder.Skip(at - decoder.Position());
   return std::make_unique<TLimitedInput>(decoder, static_cast<uint64_t>(end - begin));
-}
-
-void TCompressedMailboxStore::ReadingEnded() {
-  if (!InPass()) CloseDecoder();
-}
-
-void TCompressedMailboxStore::PassEnded() {
-  CloseDecoder();
 }
 
 } // namespace pellora

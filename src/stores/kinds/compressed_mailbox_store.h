@@ -3,7 +3,8 @@
 // ...), read as it is decompressed: rows and texts as of the plain file, without a decompressed
 // copy anywhere. A row's text is decompressed again from the start of the file, or from where the
 // last read stopped when it lies further on: a search or an export in the file's order
-// decompresses the file once.
+// decompresses the file once. The decompressor stays with the store from read to read, as a
+// database's file stays open with its reader.
 #include "stores/decompress.h"
 #include "stores/kinds/mailbox_file_store.h"
 
@@ -11,6 +12,7 @@ namespace pellora {
 
 class TCompressedMailboxStore : public TMailboxFileStore {
 public:
+  bool ReadsForward() const override { return true; }
   // The file's name without the compression's extension.
   std::string ExportName(const TMessageEntry& first) const override;
 
@@ -26,13 +28,13 @@ protected:
   // A changed file is noted; its rows read on while their separator lines are where they were.
   void CheckRow(const TMessageEntry& entry) override;
   std::unique_ptr<TInputStream> OpenBytes(int64_t begin, int64_t end) override;
-  void ReadingEnded() override;
-  void PassEnded() override;
+  void ReadingEnded() override {}
+  void PassEnded() override {}
 
 private:
   // The file's compression, by its first bytes.
   static TCompression CompressionOfFile(const TFileStream& file);
-  // The decompressor over the file, opened for a read and kept while a pass lasts.
+  // The decompressor over the file, opened at the first read.
   TDecompressingInput& Decoder();
   void CloseDecoder();
 

@@ -85,7 +85,7 @@ std::vector<std::string> EmlxFiles(const std::string& path) {
 } // namespace
 
 bool TEmlxStore::HoldsMessages(const std::string& path) {
-  return !EmlxFiles(path).empty();
+  return FolderHolds(path, "*.emlx", true, IsMailboxBundle(path));
 }
 
 std::vector<std::string> TEmlxStore::ListFiles(const std::string& path) {

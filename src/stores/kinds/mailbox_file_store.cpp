@@ -134,7 +134,8 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
     statusFlags.reset();
   };
   // A line of the message after its separator.
-  auto feed = [&](std::string_view line) {
+  // Inlined: it runs for every line of the file.
+  auto feed = [&](std::string_view line) __attribute__((always_inline)) {
     scanner.Feed(line);
     byteCount += static_cast<int64_t>(line.size());
     if (!inHeader) return;
@@ -144,7 +145,10 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
   };
   std::string_view line;
   bool discarded;
-  auto ruleLine = [&] {
+  while (reader.Next(line, discarded)) {
+    ++lineCounter;
+    ends.Line(reader.EndOffset(), line, discarded, reader.LineHadLf(), reader.LineOffset());
+    if (discarded) continue;
     if (!ruleKnown && previousIsSeparator) {
       ruleKnown = true;
       if (!IsMailboxMarkerLine(line)) {
@@ -159,7 +163,7 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
         feed(line);
       }
       previousIsEmpty = line.empty();
-      return;
+      continue;
     }
     if (previousIsSeparator && IsMailboxMarkerLine(line)) {
       // The separator's own number: a Ctrl-Z line between it and the marker still counts.
@@ -175,11 +179,6 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
       previousEnd = reader.EndOffset();
       previousLine = lineCounter;
     }
-  };
-  while (reader.Next(line, discarded)) {
-    ++lineCounter;
-    if (!discarded) ruleLine();
-    ends.Line(reader.EndOffset(), line, discarded, reader.LineHadLf(), reader.LineOffset());
   }
   // A file whose only separator is its last line.
   if (!ruleKnown && previousIsSeparator) {

@@ -3,7 +3,29 @@
 #include "mime/mail_message.h"
 #include "platform/ascii.h"
 
+#include <filesystem>
+
 namespace pellora {
+
+bool FolderHolds(const std::string& folder, std::string_view mask, bool filesOnly, bool recursive) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  auto holds = [&](const fs::directory_entry& entry) {
+    return MatchesMask(entry.path().filename().string(), mask) &&
+           (!filesOnly || entry.is_regular_file(error));
+  };
+  const auto options = fs::directory_options::skip_permission_denied;
+  if (recursive) {
+    for (fs::recursive_directory_iterator it(folder, options, error), end; !error && it != end;
+         it.increment(error))
+      if (holds(*it)) return true;
+    return false;
+  }
+  for (fs::directory_iterator it(folder, options, error), end; !error && it != end;
+       it.increment(error))
+    if (holds(*it)) return true;
+  return false;
+}
 
 uint32_t FileFingerprint(const TFileStamp& stamp) {
   const auto time = static_cast<uint64_t>(stamp.modifiedNs);

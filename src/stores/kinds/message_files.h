@@ -54,6 +54,10 @@ private:
   std::string FBlock;
 };
 
+// Whether a folder (with recursive, or a folder in it) holds an entry whose name matches mask (a
+// file, with filesOnly); looks no further than the first.
+bool FolderHolds(const std::string& folder, std::string_view mask, bool filesOnly, bool recursive);
+
 // What tells whether a file is still as the load saw it: its size and modification time.
 uint32_t FileFingerprint(const TFileStamp& stamp);
 

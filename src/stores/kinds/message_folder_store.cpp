@@ -39,10 +39,7 @@ bool IsMaildir(const std::string& path) {
 }
 
 bool TMessageFolderStore::HoldsMessages(const std::string& path) {
-  if (IsMaildir(path)) return true;
-  std::vector<std::string> files;
-  FindFiles(path, "*.eml", faAnyFile, false, &files);
-  return !files.empty();
+  return IsMaildir(path) || FolderHolds(path, "*.eml", false, false);
 }
 
 uint32_t MaildirFlagsOf(std::string_view name) {

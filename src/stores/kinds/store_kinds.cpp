@@ -14,6 +14,7 @@
 #include "stores/kinds/message_folder_store.h"
 #include "stores/mailbox.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -147,7 +148,9 @@ void CheckStorePath(const std::string& path, TOpenKind kind) {
   if (!exists)
     throw EPelloraError(FormatText(GetLocalizedText("lc_FileNotExists"), {Utf8ToAnsi(path)}));
   // A message opens in a message window.
-  if (kind == okMessageFile || !MakeStore(path, kind))
+  const bool registered = std::any_of(std::begin(Kinds), std::end(Kinds),
+                                      [&](const TKind& k) { return k.Open == kind; });
+  if (kind == okMessageFile || !registered)
     throw EPelloraError(GetLocalizedText("lc_FileNotSupported"));
 }
 
