@@ -217,7 +217,7 @@ constexpr size_t InputSize = 256 * 1024;
 } // namespace
 
 TDecompressingInput::TDecompressingInput(const TFileStream& file, TCompression compression)
-    : FFile(file), FCompression(compression), FCodec(MakeCodec(compression)),
+    : FFile(file), FCodec(MakeCodec(compression)),
       FInput(std::make_unique_for_overwrite<char[]>(InputSize)) {
   FDone = !FCodec;
 }

@@ -44,7 +44,6 @@ private:
   bool FillInput();
 
   const TFileStream& FFile;
-  TCompression FCompression;
   std::unique_ptr<TCodec> FCodec;
   std::unique_ptr<char[]> FInput;
   size_t FInputPos = 0, FInputEnd = 0;
