@@ -2,7 +2,8 @@
 // the Source and Body filters (the latter against GMime 3's parse + decode of every leaf part of
 // the same file), sorting 100,000 rows by every column, and collecting their addresses.
 #include "mailbox_window/address_collection.h"
-#include "mailbox_window/mailbox_filter.h"
+#include "search/mailbox_filter.h"
+#include "stores/kinds/store_kinds.h"
 #include "platform/collation.h"
 #include "platform/files.h"
 #include "platform/qt_locale.h"
@@ -94,8 +95,9 @@ struct TWindowSortFigures {
 // The list's sort (TEntrySorter): text columns by collation ranks worked out on the column's
 // first sort and kept for the list's life. Reports the first sort of each column (ranks included)
 // and the later ones.
-TWindowSortFigures WindowSortFigures(const std::vector<TMessageEntry>& rows, const char* label) {
-  TEntrySorter sorter(rows, nullptr);
+TWindowSortFigures WindowSortFigures(const std::vector<TMessageEntry>& rows, const TStore& store,
+                                     const char* label) {
+  TEntrySorter sorter(rows, &store);
   std::vector<uint32_t> base(rows.size());
   std::iota(base.begin(), base.end(), 0u);
   sorter.Sort(base, lcReceived, true);
@@ -125,11 +127,11 @@ TWindowSortFigures WindowSortFigures(const std::vector<TMessageEntry>& rows, con
   return {worst, worstFirst};
 }
 
-double CollectFigure(const std::vector<TMessageEntry>& rows, const char* label) {
+double CollectFigure(const std::vector<TMessageEntry>& rows, const TStore& store, const char* label) {
   size_t keys = 0;
   std::vector<uint32_t> order(rows.size());
   std::iota(order.begin(), order.end(), 0u);
-  double seconds = BestSeconds(3, [&] { keys = CollectAddresses(rows, order).size(); });
+  double seconds = BestSeconds(3, [&] { keys = CollectAddresses(rows, order, store).size(); });
   std::printf("  collect addresses of %zu rows (%s): %.1f ms, %zu keys (target at most 1000 ms)\n",
               rows.size(), label, seconds * 1000, keys);
   return seconds;
@@ -224,19 +226,19 @@ int main(int argc, char** argv) {
     rows.back().Index = static_cast<int32_t>(i);
   }
   std::printf("  %zu rows from the file's %zu entries\n", rows.size(), box.Entries().size());
-  TWindowSortFigures sortBytes = WindowSortFigures(rows, "byte comparison");
-  double collectBytes = CollectFigure(rows, "byte comparison");
+  TWindowSortFigures sortBytes = WindowSortFigures(rows, *box.Store(), "byte comparison");
+  double collectBytes = CollectFigure(rows, *box.Store(), "byte comparison");
   // The programs compare texts with the user's collator.
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   InstallQtLocaleCompare();
-  TWindowSortFigures windowSort = WindowSortFigures(rows, "Qt collator, en_US");
-  double collectQt = CollectFigure(rows, "Qt collator, en_US");
+  TWindowSortFigures windowSort = WindowSortFigures(rows, *box.Store(), "Qt collator, en_US");
+  double collectQt = CollectFigure(rows, *box.Store(), "Qt collator, en_US");
   // The ranks' worst case: no two rows share a subject, so every text is collated.
   for (size_t i = 0; i < rows.size(); ++i)
     rows[i].Header.Subject = rows[i].Header.Subject.str() + " " + std::to_string(i);
   std::vector<uint32_t> distinctOrder(rows.size());
   std::iota(distinctOrder.begin(), distinctOrder.end(), 0u);
-  TEntrySorter distinctSorter(rows, nullptr);
+  TEntrySorter distinctSorter(rows, box.Store());
   auto distinctStart = TClock::now();
   distinctSorter.Sort(distinctOrder, lcSubject, false);
   double distinctFirst = Seconds(distinctStart) * 1000;

@@ -101,3 +101,25 @@ dbx=$("$build/bench_stores" dbx 100000 "$data/bench-100k.dbx")
 echo "DBX of $(echo "$dbx" | get dbx_messages) messages ($(echo "$dbx" | get dbx_bytes) bytes):"
 echo "  Open + ReadMessageInfos: $(echo "$dbx" | get dbx_open_s) s"
 echo "  every message text: $(echo "$dbx" | get dbx_text_bytes) bytes in $(echo "$dbx" | get dbx_read_s) s = $(echo "$dbx" | get dbx_read_mb_s) MB/s"
+
+# Compressed mailbox files: the shared list archive in each form, beside the decompressor alone.
+if [ -f "$real_mbox" ]; then
+  for form in "gzip gz" "bzip2 bz2" "xz xz" "zstd zst"; do
+    set -- $form
+    packed=$data/usrp-users.mbox.$2
+    [ -f "$packed" ] || "$1" -c < "$real_mbox" > "$packed"
+    cat "$packed" > /dev/null
+    out=$(best_of "$build/bench_stores" compressed "$packed")
+    best=""
+    for _ in 1 2 3; do
+      s=$(date +%s.%N); "$1" -dc < "$packed" > /dev/null; e=$(date +%s.%N)
+      t=$(awk -v s="$s" -v e="$e" 'BEGIN { print e - s }')
+      if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
+    done
+    echo "Compressed mailbox file ($1): $packed ($(echo "$out" | get bytes) bytes, $(echo "$out" | get messages) messages)"
+    printf '  %-34s %8s s\n' "list load (ours)" "$(echo "$out" | get load_s)"
+    printf '  %-34s %8.3f s\n' "$1 -dc > /dev/null (peer)" "$best"
+    echo "  peak RSS $(echo "$out" | get peak_rss_kb) KB; $(echo "$out" | get bytes_per_message) bytes per listed message"
+    echo "  every row's text in the file's order: $(echo "$out" | get forward_s) s; one row alone, decompressed from the start: first $(echo "$out" | get first_row_ms) ms, middle $(echo "$out" | get middle_row_ms) ms, last $(echo "$out" | get last_row_ms) ms"
+  done
+fi

@@ -10,7 +10,10 @@
 //                                  100,000 messages of every size would not fit)
 #include "platform/files.h"
 #include "stores/dbx_reader.h"
+#include "stores/kinds/mailbox_file_store.h"
+#include "stores/kinds/store_kinds.h"
 #include "stores/mailbox.h"
+#include "support/mailbox_oracle.h"
 #include "support/store_builders.h"
 
 #include <gmime/gmime.h>
@@ -98,7 +101,8 @@ int Mailbox(const std::string& path) {
   start = std::chrono::steady_clock::now();
   std::vector<std::string> lines;
   // No position: lines are counted from the start of the file.
-  ReadMailboxMessage(path, lines, last->Header.Size, last->StartLine, box.MailboxRule());
+  test::ReadMailboxMessage(path, lines, last->Header.Size, last->StartLine,
+                           dynamic_cast<TMailboxFileStore&>(*box.Store()).Rule());
   double byCounting = Seconds(start);
   std::printf("last_message_bytes %zu\nread_back_offset_ms %.3f\nread_back_counting_ms %.1f\n",
               text.size(), byOffset * 1000, byCounting * 1000);
@@ -210,17 +214,59 @@ int DbxFrom(const std::string& mailbox, int count, const std::string& path) {
   return 0;
 }
 
+// A compressed mailbox file: the load, every row read in the file's order (one decompression),
+// and single rows read alone, each decompressed from the start of the file.
+int Compressed(const std::string& path) {
+  TFileStamp stamp;
+  GetFileStamp(path, stamp);
+  long before = CurrentRssKb();
+  TMailbox box;
+  auto start = std::chrono::steady_clock::now();
+  LoadStoreChecked(box, path, okMailboxFile);
+  double load = Seconds(start);
+  long peak = PeakRssKb();
+  const size_t count = box.Entries().size();
+  std::vector<const TMessageEntry*> rows(count);
+  for (const auto& entry : box.Entries()) rows[static_cast<size_t>(entry.Index)] = &entry;
+  uint64_t textBytes = 0;
+  start = std::chrono::steady_clock::now();
+  {
+    TReadPass pass(box);
+    std::string text;
+    for (const TMessageEntry* entry : rows) {
+      box.ReadEntryText(*entry, text);
+      textBytes += text.size();
+    }
+  }
+  double forward = Seconds(start);
+  auto alone = [&](size_t row) {
+    auto at = std::chrono::steady_clock::now();
+    box.GetEntryText(*rows[row]);
+    return Seconds(at) * 1000;
+  };
+  std::printf("bytes %llu\nmessages %zu\nload_s %.3f\nload_mb_s %.1f\n",
+              static_cast<unsigned long long>(stamp.size), count, load, stamp.size / 1e6 / load);
+  std::printf("peak_rss_kb %ld\nbytes_per_message %.0f\n", peak,
+              count ? (peak - before) * 1024.0 / count : 0.0);
+  std::printf("text_bytes %llu\nforward_s %.3f\nfirst_row_ms %.1f\nmiddle_row_ms %.1f\n"
+              "last_row_ms %.1f\n",
+              static_cast<unsigned long long>(textBytes), forward, count ? alone(0) : 0.0,
+              count ? alone(count / 2) : 0.0, count ? alone(count - 1) : 0.0);
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "mailbox" && argc == 3) return Mailbox(argv[2]);
   if (mode == "gmime" && argc == 3) return Gmime(argv[2]);
+  if (mode == "compressed" && argc == 3) return Compressed(argv[2]);
   if (mode == "dbx" && argc == 4) return Dbx(std::atoi(argv[2]), argv[3]);
   if (mode == "list" && argc == 4) return List(argv[3], static_cast<TOpenKind>(std::atoi(argv[2])));
   if (mode == "dbx-from" && argc == 5) return DbxFrom(argv[2], std::atoi(argv[3]), argv[4]);
   std::fprintf(stderr,
                "usage: bench_stores mailbox FILE | list KIND PATH | gmime FILE | dbx COUNT FILE |\n"
-               "       dbx-from MAILBOX COUNT FILE\n");
+               "       dbx-from MAILBOX COUNT FILE | compressed FILE\n");
   return 2;
 }

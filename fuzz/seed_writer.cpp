@@ -1,6 +1,8 @@
 // Writes the seeds built from file layouts into fuzz/seeds/ (hand-written text seeds are kept as
 // they are):
 //   cmake --build build --target pellora_seed_writer && build/pellora_seed_writer fuzz/seeds
+#include "platform/files.h"
+#include "support/compress_builders.h"
 #include "support/discovery_builders.h"
 #include "support/store_builders.h"
 
@@ -66,6 +68,19 @@ int main(int argc, char** argv) {
   Write(root + "/dbx/chained-text.dbx", BuildDbx({Message("long", longBody, 1144049400)}));
   Write(root + "/mbx/with-index", MbxInput(true, "\r\n"));
   Write(root + "/mbx/headers-only-lf", MbxInput(false, "\n"));
+
+  // The mailbox seeds compressed in each form, one of them in two streams.
+  const std::string mozilla = pellora::ReadWholeFile(root + "/mailbox/mozilla");
+  const std::string classic = pellora::ReadWholeFile(root + "/mailbox/classic-crlf");
+  Write(root + "/compressed/mozilla.gz", Compress(mozilla, pellora::czGzip));
+  Write(root + "/compressed/classic-crlf.bz2", Compress(classic, pellora::czBzip2));
+  Write(root + "/compressed/mozilla.xz", Compress(mozilla, pellora::czXz));
+  Write(root + "/compressed/classic-crlf.zst", Compress(classic, pellora::czZstd));
+  Write(root + "/compressed/two-streams.gz",
+        Compress(mozilla, pellora::czGzip) + Compress(classic, pellora::czGzip));
+  Write(root + "/emlx/read-flagged.emlx",
+        BuildEmlx("From: a@example.org\r\nSubject: one\r\n\r\nbody\r\n", 1 | 16 | 2 << 10));
+  Write(root + "/emlx/no-list.emlx", "12\nSubject: x\n\n");
 
   // Discovery: a user's registry branch with an identity and the mail programs' store roots.
   const std::string id = "{3C4D5E6F-0000-0000-0000-000000000003}";

@@ -1,5 +1,6 @@
-foreach(target dbx mbx mailbox scan)
+foreach(target dbx mbx mailbox scan compressed emlx)
   pellora_add_fuzzer(fuzz_stores_${target}
     SOURCES stores_${target}.cpp ${CMAKE_SOURCE_DIR}/tests/stores/fuzz_bodies.cpp
-    LIBS pellora_stores pellora_shell) # the shell: a mailbox file's kind is read as on opening
+            ${CMAKE_SOURCE_DIR}/tests/support/mailbox_oracle.cpp
+    LIBS pellora_stores)
 endforeach()

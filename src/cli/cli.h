@@ -1,7 +1,7 @@
 #pragma once
 // Shared plumbing of pellora-cli's commands. Each command lives in its own file and
 // registers itself with a static TCliCommand.
-#include "shell/open_kind.h"
+#include "stores/kinds/store_kinds.h"
 
 #include <stdexcept>
 #include <string>
@@ -39,8 +39,8 @@ bool TakeFlag(TArgs& args, const std::string& flag);
 std::string TsvCell(std::string text);
 // Writes 8-bit program text as UTF-8 to stdout.
 void PrintAnsi(const std::string& text);
-// Writes the information lines the store gained from the line numbered from on (messages that
-// could not be read or were skipped, a store changed on disk) to stderr, as UTF-8.
-void PrintMemoSince(const TMailbox& box, size_t from);
+// Writes the information lines of notes, from the one numbered from on (rows that could not be
+// read or were skipped, a store changed on disk), to stderr, as UTF-8.
+void PrintNotes(const std::vector<TStoreNote>& notes, size_t from = 0);
 
 } // namespace pellora::cli

@@ -11,7 +11,7 @@ namespace {
 int RunAddresses(const TArgs& args) {
   TMailbox box;
   LoadStoreArgs(args, 1, "addresses needs a path", box);
-  for (const auto& address : CollectAddresses(box.Entries(), box.Order())) {
+  for (const auto& address : CollectAddresses(box.Entries(), box.Order(), *box.Store())) {
     PrintAnsi(AddressLine(address));
     std::printf("\n");
   }

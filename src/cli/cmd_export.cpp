@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
 #include "export/message_export.h"
-#include "mailbox_window/mailbox_filter.h"
+#include "search/mailbox_filter.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/safe_files.h"
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 namespace pellora::cli {
@@ -61,13 +62,13 @@ int RunExport(const TArgs& given) {
     if (!TryParseInt32(value, index) || index < 0) throw EUsage("--index must be a number from 0");
     indexes.insert(index);
   }
-  int field = -1;
+  std::optional<TFilterField> field;
   std::string filterValue;
   if (auto it = std::find(args.begin(), args.end(), "--filter"); it != args.end()) {
     if (args.end() - it < 3) throw EUsage("--filter needs a field and a value");
     const std::string& f = *(it + 1);
     if (f.size() != 1 || f[0] < '0' || f[0] > '6') throw EUsage("FIELD must be a number from 0 to 6");
-    field = f[0] - '0';
+    field = static_cast<TFilterField>(f[0] - '0');
     filterValue = Utf8ToAnsi(*(it + 2));
     args.erase(it, it + 3);
   }
@@ -76,9 +77,9 @@ int RunExport(const TArgs& given) {
 
   TMailbox box;
   LoadStoreArgs(args, 1, "export needs one store path", box);
-  const size_t memoBefore = box.Memo().size();
+  const size_t notesBefore = box.Notes().size();
   std::vector<uint8_t> hidden(box.Entries().size(), 0);
-  if (field >= 0) TMailboxFilter(box).ApplyFilter(box.Order(), field, filterValue, hidden);
+  if (field) TMailboxFilter(box).ApplyFilter(box.Order(), *field, filterValue, hidden);
   for (int32_t index : indexes)
     if (!box.FindEntry(index))
       throw EPelloraError("There is no message with index " + std::to_string(index) + ".");
@@ -94,8 +95,9 @@ int RunExport(const TArgs& given) {
   if (format != efMbox) std::filesystem::create_directories(target);
   TCliExportObserver observer(overwrite);
   TExportResult result = ExportMessages(box, rows, format, target, &observer);
-  PrintMemoSince(box, memoBefore);
-  return result.Skipped > 0 ? 1 : 0;
+  PrintNotes(box.Notes(), notesBefore);
+  PrintNotes(result.Skipped);
+  return result.Skipped.empty() ? 0 : 1;
 }
 
 const TCliCommand exportCommand(

@@ -1,6 +1,6 @@
 #include "cli/cli.h"
 
-#include "mailbox_window/mailbox_filter.h"
+#include "search/mailbox_filter.h"
 #include "platform/codepage.h"
 
 #include <cstdio>
@@ -20,13 +20,13 @@ int RunFilter(const TArgs& args) {
   std::vector<uint8_t> hidden;
   const std::string value = Utf8ToAnsi(rest[2]);
   TMailboxFilter filter(box);
-  const size_t memoBefore = box.Memo().size();
-  filter.ApplyFilter(box.Order(), rest[1][0] - '0', value, hidden);
+  const size_t notesBefore = box.Notes().size();
+  filter.ApplyFilter(box.Order(), static_cast<TFilterField>(rest[1][0] - '0'), value, hidden);
   for (uint32_t row : box.Order())
     if (!hidden[row]) std::printf("%d\n", box.Entries()[row].Index);
   // Rows that could not be read are a warning: the rows found are the answer.
   std::fflush(stdout);
-  PrintMemoSince(box, memoBefore);
+  PrintNotes(box.Notes(), notesBefore);
   return 0;
 }
 

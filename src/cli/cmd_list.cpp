@@ -30,7 +30,7 @@ int RunList(const TArgs& input) {
     nlohmann::json rows = nlohmann::json::array();
     for (const auto& e : box.Entries()) {
       rows.push_back({{"#", e.Index + 1},
-                      {"From", AnsiToUtf8(EntryFromText(e))},
+                      {"From", AnsiToUtf8(box.FromText(e))},
                       {"Subject", AnsiToUtf8(e.Header.Subject)},
                       {"To", AnsiToUtf8(e.Header.To)},
                       {"Received", AnsiToUtf8(ReceivedText(e))},
@@ -44,7 +44,7 @@ int RunList(const TArgs& input) {
   }
   std::printf("#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags\n");
   for (const auto& e : box.Entries()) {
-    std::printf("%d\t%s\t%s\t%s\t%s\t%lld\t%d\t%s\n", e.Index + 1, TsvCell(AnsiToUtf8(EntryFromText(e))).c_str(),
+    std::printf("%d\t%s\t%s\t%s\t%s\t%lld\t%d\t%s\n", e.Index + 1, TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
                 TsvCell(AnsiToUtf8(e.Header.Subject)).c_str(), TsvCell(AnsiToUtf8(e.Header.To)).c_str(),
                 TsvCell(AnsiToUtf8(ReceivedText(e))).c_str(), static_cast<long long>(e.Header.Size),
                 e.Header.Priority, FlagsText(box, e).c_str());

@@ -2,6 +2,8 @@
 
 #include "mime/mail_message.h"
 #include "platform/codepage.h"
+#include "platform/pellora_error.h"
+#include "stores/mailbox.h"
 
 #include <nlohmann/json.hpp>
 
@@ -43,8 +45,12 @@ TJson Lines(const TMailPart* part, const std::vector<std::string>& lines) {
 
 int RunMessage(const TArgs& args) {
   if (args.size() != 1) throw EUsage("message needs exactly one file");
+  // As a message window reads the file: through the store of a message of its kind.
+  TMailbox box;
+  const TLoadResult loaded = box.Load(args[0], okMessageFile);
+  if (!loaded.Loaded) throw EPelloraError(loaded.ErrorText);
   TMailMessage m;
-  m.ReadFromFile(args[0]);
+  box.Store()->ParseMessage(box.Entries().at(0), m);
   m.FindBodies();
 
   TJson out;

@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
-#include "export/message_export.h"
 #include "platform/ascii.h"
+#include "platform/pellora_error.h"
 #include "stores/mailbox.h"
 
 #include <cstdio>
@@ -25,7 +25,7 @@ int RunText(const TArgs& input) {
     std::string text = box.GetEntryText(*entry);
     std::fwrite(text.data(), 1, text.size(), stdout);
   } else {
-    TRawTextReader(box).Read(
+    box.ReadStored(
         *entry, [](std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); });
   }
   return 0;

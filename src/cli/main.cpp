@@ -87,9 +87,9 @@ void PrintAnsi(const std::string& text) {
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
-void PrintMemoSince(const TMailbox& box, size_t from) {
-  for (size_t i = from; i < box.Memo().size(); ++i) {
-    std::string line = AnsiToUtf8(box.Memo()[i]);
+void PrintNotes(const std::vector<TStoreNote>& notes, size_t from) {
+  for (size_t i = from; i < notes.size(); ++i) {
+    std::string line = AnsiToUtf8(NoteText(notes[i]));
     std::fprintf(stderr, "%s\n", line.c_str());
   }
 }

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/qt_platform.h"
 #include "settings/qt_form_storage.h"
+#include "stores/kinds/store_kinds.h"
 #include "window_kit/error_report.h"
 #include "window_kit/window_images.h"
 
@@ -131,8 +132,8 @@ void Twiz_pl_Open::BuildRows() {
     auto* browse = new QToolButton;
     browse->setObjectName(browseName);
     browse->setAutoRaise(true);
-    browse->setIcon(style()->standardIcon(kind == okMessageFolder ? QStyle::SP_DirOpenIcon
-                                                                  : QStyle::SP_FileDialogStart));
+    browse->setIcon(style()->standardIcon(OpensFolder(kind) ? QStyle::SP_DirOpenIcon
+                                                            : QStyle::SP_FileDialogStart));
     browse->setToolTip("Browse");
     QPushButton* store = nullptr;
     if (storeName) {

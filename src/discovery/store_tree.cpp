@@ -143,8 +143,7 @@ void FillOEStores(TStoreTree& tree, const std::vector<TDiscoveredStore>& identit
       TFileStamp stamp;
       // Only files can be databases, and none is shorter than its signature.
       if (!FileExists(file) || !GetFileStamp(file, stamp) || stamp.size < 4) continue;
-      const uint8_t format = DetectStoreFormat(file);
-      if (format != fmtDbx && format != fmtMbx) continue;
+      if (DetectStoreFormat(file) == fmtUnknown) continue;
       std::string name = ExtractFileName(file);
       if (size_t ext = name.find(ExtractFileExt(name)); ext != std::string::npos) name.resize(ext);
       top.AddChild({name, file, static_cast<int64_t>(stamp.size), UtcToLocal(StampTimeUtc(stamp))});

@@ -1,13 +1,11 @@
 #include "export/message_export.h"
 
-#include "i18n/format_text.h"
 #include "mime/mail_message.h"
 #include "mime/mail_text.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/pellora_error.h"
 #include "platform/safe_files.h"
-#include "stores/oe_reader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,120 +15,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace pellora {
-namespace {
-
-constexpr size_t BlockSize = 4 << 20;
-
-[[noreturn]] void RaiseReadError(std::string_view path, int err) {
-  throw EPelloraError("Cannot read file \"" + std::string(path) + "\". " + std::strerror(err));
-}
-
-} // namespace
-
-// --- Raw texts ----------------------------------------------------------------------------
-
-TRawTextReader::~TRawTextReader() {
-  if (FHandle >= 0) close(FHandle);
-}
-
-void TRawTextReader::Read(const TMessageEntry& entry, const TByteSink& sink) {
-  switch (entry.Kind) {
-  case ekDatabase: {
-    std::string text = FBox.StoredText(entry);
-    if (text.empty()) throw EOEReaderException(SNoText);
-    sink(text);
-    return;
-  }
-  case ekMessageFile:
-    ReadFile(FBox.EntryFile(entry), sink);
-    return;
-  case ekMailbox: {
-    int64_t begin, end;
-    FBox.MailboxExtent(entry, begin, end); // raises when the bytes are no longer the message's
-    ReadMailboxRange(entry, begin, end, sink);
-    return;
-  }
-  default:
-    throw EPelloraError(SNoText);
-  }
-}
-
-std::string TRawTextReader::ReadAll(const TMessageEntry& entry) {
-  std::string text;
-  Read(entry, [&](std::string_view bytes) { text += bytes; });
-  return text;
-}
-
-std::string_view TRawTextReader::ReadAt(int64_t offset, size_t size, std::string_view path) {
-  if (FBlock.size() < size) FBlock.resize(size); // never shrunk: no refill of zeros per message
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n =
-        pread(FHandle, FBlock.data() + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) RaiseReadError(path, errno);
-    if (n == 0)
-      throw EPelloraError("Cannot read file \"" + std::string(path) +
-                          "\". The file is shorter than it was.");
-    done += static_cast<size_t>(n);
-  }
-  return std::string_view(FBlock.data(), size);
-}
-
-void TRawTextReader::ReadMailboxRange(const TMessageEntry& entry, int64_t begin, int64_t end,
-                                      const TByteSink& sink) {
-  if (FHandle < 0 || FHandlePath != entry.Path) {
-    if (FHandle >= 0) close(FHandle);
-    FHandle = open(entry.Path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (FHandle < 0) RaiseReadError(entry.Path, errno);
-    FHandlePath = entry.Path;
-    posix_fadvise(FHandle, 0, 0, POSIX_FADV_SEQUENTIAL);
-  }
-  // The empty line before the next separator parts the messages; it is no part of this one.
-  int64_t bodyEnd = end;
-  size_t tail = static_cast<size_t>(std::min<int64_t>(3, end - begin));
-  std::string_view last = ReadAt(end - static_cast<int64_t>(tail), tail, entry.Path);
-  if (last.ends_with("\n\r\n"))
-    bodyEnd -= 2;
-  else if (last.ends_with("\n\n"))
-    bodyEnd -= 1;
-  // The separator line is the envelope, not the message.
-  int64_t at = begin;
-  bool separator = true;
-  while (at < bodyEnd) {
-    size_t size = static_cast<size_t>(std::min<int64_t>(BlockSize, bodyEnd - at));
-    std::string_view block = ReadAt(at, size, entry.Path);
-    at += static_cast<int64_t>(size);
-    if (separator) {
-      size_t lf = block.find('\n');
-      if (lf == std::string_view::npos) continue;
-      separator = false;
-      block.remove_prefix(lf + 1);
-    }
-    if (!block.empty()) sink(block);
-  }
-}
-
-void TRawTextReader::ReadFile(const std::string& path, const TByteSink& sink) {
-  int handle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (handle < 0) RaiseReadError(path, errno);
-  struct TClose {
-    int handle;
-    ~TClose() { close(handle); }
-  } closer{handle};
-  if (FBlock.size() < BlockSize) FBlock.resize(BlockSize);
-  for (;;) {
-    ssize_t n = read(handle, FBlock.data(), BlockSize);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) RaiseReadError(path, errno);
-    if (n == 0) return;
-    sink(std::string_view(FBlock.data(), static_cast<size_t>(n)));
-  }
-}
 
 // --- mboxrd -------------------------------------------------------------------------------
 
@@ -325,12 +210,11 @@ namespace {
 class TExport {
 public:
   TExport(TMailbox& box, TExportObserver* observer, const std::string& target)
-      : FBox(box), FObserver(observer ? observer : &FDefault), FReader(box),
+      : FBox(box), FObserver(observer ? observer : &FDefault), FPass(box),
         FFolder(IncludeTrailingPathDelimiter(target)) {}
 
   void Skip(const TMessageEntry& entry, const std::string& reason) {
-    FBox.AddMemo(FormatText("%d: %s", {static_cast<long long>(entry.Index) + 1, reason}));
-    ++FResult.Skipped;
+    FResult.Skipped.push_back({nkSkippedMessage, {}, reason, entry.Index});
   }
 
   // A name in the folder that this export has not used yet: " (2)", " (3)", ... after clashes.
@@ -344,7 +228,8 @@ public:
     return chosen;
   }
 
-  // Writes one file of the folder from fill; false when it was skipped (the reason in Memo).
+  // Writes one file of the folder from fill; false when it was skipped (the reason in the
+  // result).
   bool WriteFile(const TMessageEntry& entry, const std::string& wanted,
                  const std::function<void(TSafeFileWriter&)>& fill, bool fallback) {
     std::string name = FreeName(wanted);
@@ -399,7 +284,7 @@ public:
       bool written = WriteFile(
           entry, MessageFileName(entry),
           [&](TSafeFileWriter& writer) {
-            FReader.Read(entry, [&](std::string_view bytes) { writer.Write(bytes); });
+            FBox.ReadStored(entry, [&](std::string_view bytes) { writer.Write(bytes); });
           },
           true);
       if (written) ++FResult.Messages;
@@ -426,7 +311,7 @@ public:
         writer.Write(MboxSeparatorLine(entry.Header));
         writer.Write("\n");
         TCrLfToLf lines([&](std::string_view bytes) { quoter.Feed(bytes); });
-        FReader.Read(entry, [&](std::string_view bytes) { lines.Feed(bytes); });
+        FBox.ReadStored(entry, [&](std::string_view bytes) { lines.Feed(bytes); });
         lines.Finish();
         quoter.Finish();
         if (quoter.LastByte() != '\n') writer.Write("\n");
@@ -452,10 +337,7 @@ public:
       const TMessageEntry& entry = FBox.Entries()[rows[i]];
       TMailMessage message;
       try {
-        if (entry.Kind == ekMessageFile)
-          message.ReadFromFile(FBox.EntryFile(entry));
-        else
-          message.ReadFromText(FBox.GetEntryText(entry));
+        FBox.Store()->ParseMessage(entry, message);
         message.FindBodies();
       } catch (const std::exception& e) {
         Skip(entry, e.what());
@@ -485,7 +367,7 @@ private:
   TMailbox& FBox;
   TExportObserver FDefault;
   TExportObserver* FObserver;
-  TRawTextReader FReader;
+  TReadPass FPass; // the store's files stay open from message to message
   std::string FFolder;
   std::unordered_set<std::string> FUsed;
   std::unordered_map<std::string, int> FNextNumber; // by the name wanted

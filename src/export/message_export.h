@@ -11,35 +11,6 @@
 
 namespace pellora {
 
-// Called with a message's bytes, block by block.
-using TByteSink = std::function<void(std::string_view bytes)>;
-
-// Reads the stored text of rows: a mailbox file's message without its separator line and the
-// empty line that parts it from the next, a message file's bytes, a database text up to a zero
-// byte. A mailbox file is read in large blocks at the offsets the load found.
-class TRawTextReader {
-public:
-  explicit TRawTextReader(TMailbox& box) : FBox(box) {}
-  ~TRawTextReader();
-  TRawTextReader(const TRawTextReader&) = delete;
-  TRawTextReader& operator=(const TRawTextReader&) = delete;
-
-  // Raises the reason when the message cannot be read; a sink may have had a part by then.
-  void Read(const TMessageEntry& entry, const TByteSink& sink);
-  std::string ReadAll(const TMessageEntry& entry);
-
-private:
-  void ReadMailboxRange(const TMessageEntry& entry, int64_t begin, int64_t end,
-                        const TByteSink& sink);
-  void ReadFile(const std::string& path, const TByteSink& sink);
-  std::string_view ReadAt(int64_t offset, size_t size, std::string_view path);
-
-  TMailbox& FBox;
-  int FHandle = -1; // the mailbox file, kept open from message to message
-  std::string FHandlePath;
-  std::string FBlock;
-};
-
 // Passes a message's text on with mboxrd quoting: a line of any number of ">" and then "From "
 // gets one more ">". Lines may be split anywhere between calls.
 class TMboxrdQuoter {
@@ -107,13 +78,14 @@ public:
 struct TExportResult {
   uint32_t Messages = 0;    // written, or with their attachments written
   uint32_t Attachments = 0; // attachment files written
-  uint32_t Skipped = 0;     // messages not written (reason in the mailbox's Memo)
+  // The messages not written, in order, each with why (nkSkippedMessage).
+  std::vector<TStoreNote> Skipped;
   bool Cancelled = false;
 };
 
 // Writes the rows (positions in box.Entries()) in the order given to target: a folder for .eml
 // files and attachments, a file for the mailbox file. A message that cannot be read or whose file
-// may not be written is skipped with a line in box's Memo; a target that cannot be written
+// may not be written is skipped, and named in the result; a target that cannot be written
 // raises EPelloraError and leaves no partial file (files already complete stay).
 TExportResult ExportMessages(TMailbox& box, const std::vector<uint32_t>& rows,
                              TExportFormat format, const std::string& target,

@@ -27,13 +27,11 @@ bool IsAddress(std::string_view text) {
 
 class TCollector {
 public:
-  void AddEntry(const TMessageEntry& entry) {
-    // A database row keeps the From name and, as its sender text, the From address; a message's
-    // own Sender field is not its author and counts only where the message has no From.
-    if (entry.Kind != ekDatabase)
-      AddField(EntryFromText(entry));
-    else if (!AddField(entry.Header.From))
-      Add(entry.Header.Sender, entry.Header.From);
+  void AddEntry(const TMessageEntry& entry, const TStore& store) {
+    // The author's field; where it holds no address, the address its store keeps beside it
+    // (a database's record) with the field as its name.
+    const TAuthor author = store.Author(entry);
+    if (!AddField(author.Field)) Add(author.Address, author.Field);
     AddField(entry.Header.To);
     AddField(entry.Header.Cc);
   }
@@ -144,10 +142,11 @@ std::string AddressKey(std::string_view address, std::string_view name) {
 }
 
 std::vector<TCollectedAddress> CollectAddresses(const std::vector<TMessageEntry>& entries,
-                                                const std::vector<uint32_t>& order) {
+                                                const std::vector<uint32_t>& order,
+                                                const TStore& store) {
   TCollector collector;
   for (uint32_t row : order)
-    collector.AddEntry(entries.at(row));
+    collector.AddEntry(entries.at(row), store);
   return collector.Finish();
 }
 

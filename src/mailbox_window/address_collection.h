@@ -1,6 +1,7 @@
 #pragma once
 // Collecting the e-mail addresses of a mailbox window's rows.
 #include "stores/message_entry.h"
+#include "stores/store.h"
 
 #include <cstdint>
 #include <string>
@@ -21,13 +22,14 @@ struct TCollectedAddress {
 // The grouping key of an address and its name: "ADDRESS = NAME", ASCII letters upper-cased.
 std::string AddressKey(std::string_view address, std::string_view name);
 
-// The distinct senders (From, Sender) and recipients (To, Cc) of the rows in list order
-// (indexes into entries), read with the message model's address parser; only texts that are
-// addresses (an "@" between other characters, no blanks, brackets or colons) are kept. Sorted
-// by their keys with the user's locale without regard to case; of keys that the locale holds
-// equal, the one met first stands for all.
+// The distinct senders (the author as the rows' store keeps it) and recipients (To, Cc) of the
+// rows in list order (indexes into entries), read with the message model's address parser; only
+// texts that are addresses (an "@" between other characters, no blanks, brackets or colons) are
+// kept. Sorted by their keys with the user's locale without regard to case; of keys that the
+// locale holds equal, the one met first stands for all.
 std::vector<TCollectedAddress> CollectAddresses(const std::vector<TMessageEntry>& entries,
-                                                const std::vector<uint32_t>& order);
+                                                const std::vector<uint32_t>& order,
+                                                const TStore& store);
 
 // "address = Name", or the address alone when it has no name: a line of the information area.
 std::string AddressLine(const TCollectedAddress& address);

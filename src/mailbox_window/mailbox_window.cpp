@@ -1,5 +1,6 @@
 #include "mailbox_window/mailbox_window.h"
 
+#include "mailbox_window/export_run.h"
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
 #include "i18n/qt_language_controller.h"
@@ -13,6 +14,7 @@
 #include "platform/qt_platform.h"
 #include "platform/safe_files.h"
 #include "settings/qt_form_storage.h"
+#include "stores/kinds/store_kinds.h"
 #include "window_kit/busy_cursor.h"
 #include "window_kit/error_report.h"
 #include "window_kit/message_boxes.h"
@@ -47,151 +49,18 @@
 namespace pellora {
 namespace {
 
-constexpr int ColumnCount = 9;
+constexpr int ColumnCount = ListColumnCount;
 const int columnWidths[ColumnCount] = {75, 25, 25, 25, 175, 200, 175, 125, 75};
 
 QString Localized(const char* name) { return AnsiToQString(GetLocalizedText(name)); }
 
-// The file name cut just before the first occurrence of its extension.
-std::string NameWithoutExtension(const std::string& path) {
-  std::string name = ExtractFileName(path);
-  std::string ext = ExtractFileExt(name);
-  if (!ext.empty()) name = name.substr(0, name.find(ext));
-  return name;
+QString ElapsedText(uint64_t milliseconds) {
+  return AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {milliseconds / 1000.0}));
 }
 
 QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------------
-
-TMessageListModel::TMessageListModel(Tmdi_pl_Viewer* window) : QAbstractTableModel(window), FWindow(window) {}
-
-int TMessageListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(FRows.size());
-}
-
-int TMessageListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : ColumnCount;
-}
-
-void TMessageListModel::Refresh() {
-  beginResetModel();
-  FRows.clear();
-  const std::vector<uint32_t>& order = FWindow->FMailbox.Order();
-  FRows.reserve(order.size());
-  for (uint32_t entry : order)
-    if (!FWindow->FHidden[entry]) FRows.push_back(entry);
-  endResetModel();
-}
-
-int TMessageListModel::NearestRow(uint32_t entry) const {
-  const std::vector<uint32_t>& order = FWindow->FMailbox.Order();
-  const std::vector<uint8_t>& hidden = FWindow->FHidden;
-  const auto at = std::find(order.begin(), order.end(), entry);
-  if (at == order.end()) return -1;
-  auto shown = std::find_if(at, order.end(), [&](uint32_t e) { return !hidden[e]; });
-  if (shown == order.end()) {
-    auto before = std::find_if(std::make_reverse_iterator(at), order.rend(),
-                               [&](uint32_t e) { return !hidden[e]; });
-    if (before == order.rend()) return -1;
-    shown = std::prev(before.base());
-  }
-  return static_cast<int>(std::find(FRows.begin(), FRows.end(), *shown) - FRows.begin());
-}
-
-QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= static_cast<int>(FRows.size())) return {};
-  const uint32_t entryIndex = FRows[static_cast<size_t>(index.row())];
-  const TMessageEntry& e = FWindow->FMailbox.Entries()[entryIndex];
-  const uint32_t flags = FWindow->FMailbox.Flags(e);
-  const int column = index.column();
-  switch (role) {
-  case Qt::DisplayRole:
-  case Qt::ToolTipRole:
-    switch (column) {
-    case lcIndex: return QString::number(static_cast<int64_t>(e.Index) + 1);
-    case lcFrom: return AnsiToQString(EntryFromText(e));
-    case lcSubject: return AnsiToQString(e.Header.Subject);
-    case lcTo: return AnsiToQString(e.Header.To);
-    case lcReceived:
-      return e.Header.Date != 0 ? FormatMessageDate(e.Header.Date) : AnsiToQString(e.Header.DateText);
-    case lcSize: return FormatNumber0(static_cast<double>(e.Header.Size));
-    default: return {};
-    }
-  case Qt::DecorationRole: {
-    switch (column) {
-    case lcPriority:
-      if (e.Header.Priority == 1) return FWindow->ImageList(1);
-      if (e.Header.Priority == 5) return FWindow->ImageList(2);
-      return {};
-    case lcAttachment:
-      return FWindow->FMailbox.HasAttachment(e) ? FWindow->ImageList(0) : QVariant();
-    case lcFlag:
-      return flags & mfFlagged ? FWindow->ImageList(3) : QVariant();
-    case lcFrom:
-      return FWindow->ImageList(flags & mfRead ? 4 : 5);
-    default: return {};
-    }
-  }
-  case Qt::FontRole:
-    if (EntryHasFlags(e) && !(flags & mfRead)) {
-      QFont bold = FWindow->Tree->font();
-      bold.setBold(true);
-      return bold;
-    }
-    return {};
-  case Qt::ForegroundRole: return QColor(Qt::black);
-  case Qt::TextAlignmentRole:
-    if (column == lcIndex || column == lcSize) return int(Qt::AlignRight | Qt::AlignVCenter);
-    return int(Qt::AlignLeft | Qt::AlignVCenter);
-  case Qt::CheckStateRole:
-    if (column == lcIndex) return FWindow->FChecked[entryIndex] ? Qt::Checked : Qt::Unchecked;
-    return {};
-  default: return {};
-  }
-}
-
-bool TMessageListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::CheckStateRole || index.column() != lcIndex) return false;
-  FWindow->FChecked[FRows[static_cast<size_t>(index.row())]] =
-      value.toInt() == Qt::Checked ? 1 : 0;
-  emit dataChanged(index, index, {Qt::CheckStateRole});
-  FWindow->UpdateStatusBar();
-  return true;
-}
-
-Qt::ItemFlags TMessageListModel::flags(const QModelIndex& index) const {
-  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (index.column() == lcIndex) f |= Qt::ItemIsUserCheckable;
-  return f;
-}
-
-QVariant TMessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal) return {};
-  if (role == Qt::DisplayRole) {
-    switch (section) {
-    case lcIndex: return QString("#");
-    case lcFrom: return Localized("lc_From");
-    case lcSubject: return Localized("lc_Subject");
-    case lcTo: return Localized("lc_To");
-    case lcReceived: return Localized("lc_Received");
-    case lcSize: return Localized("lc_Size");
-    default: return QString();
-    }
-  }
-  if (role == Qt::DecorationRole) {
-    if (section == lcPriority) return FWindow->ImageList(1);
-    if (section == lcAttachment) return FWindow->ImageList(0);
-    if (section == lcFlag) return FWindow->ImageList(3);
-  }
-  if (role == Qt::TextAlignmentRole && (section == lcIndex || section == lcSize))
-    return int(Qt::AlignRight | Qt::AlignVCenter);
-  return {};
-}
-
-// ---------------------------------------------------------------------------------------------
 
 Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   setWindowTitle("Mailbox");
@@ -522,8 +391,6 @@ void Tmdi_pl_Viewer::CreateActions() {
           }));
 }
 
-QIcon Tmdi_pl_Viewer::ImageList(int index) const { return ListImage(index); }
-
 bool Tmdi_pl_Viewer::FilterOn() const { return acFilter->isChecked(); }
 
 QString Tmdi_pl_Viewer::StatusText(int panel) const {
@@ -544,18 +411,24 @@ void Tmdi_pl_Viewer::ShowProgress(const QString& operation, uint64_t done, uint6
   SetStatus(1, QString("%1 %2%").arg(operation).arg(percent), true);
 }
 
-void Tmdi_pl_Viewer::ShowStoreState() {
+std::string Tmdi_pl_Viewer::StoreTitle() const {
+  for (const TStoreNote& note : FMailbox.Notes())
+    if (note.Kind == nkFormat) return "   " + GetLocalizedText("lc_FileProps");
+  return {};
+}
+
+void Tmdi_pl_Viewer::ShowStoreState(const TLoadResult& result) {
   // A load that says nothing of the store leaves the title as the window shows it, in its
   // language.
-  if (!FMailbox.DetailCaption().empty())
-    DetailPanel->setText(AnsiToQString(FMailbox.DetailCaption()));
+  if (const std::string title = StoreTitle(); !title.empty())
+    DetailPanel->setText(AnsiToQString(title));
   ShowMemo();
-  SetStatus(1, AnsiToQString(FMailbox.StatusText()), true);
+  SetStatus(1, result.Loaded ? ElapsedText(result.Milliseconds) : Localized("lc_LoadFailed"), true);
 }
 
 void Tmdi_pl_Viewer::ShowSkipped() {
-  const std::string& caption = FMailbox.DetailCaption();
-  DetailPanel->setText(AnsiToQString(caption.empty() ? "  " + GetLocalizedText("lc_Information") : caption));
+  const std::string title = StoreTitle();
+  DetailPanel->setText(AnsiToQString(title.empty() ? "  " + GetLocalizedText("lc_Information") : title));
   ShowMemo();
 }
 
@@ -563,7 +436,7 @@ void Tmdi_pl_Viewer::ShowMemo() {
   FAddresses.clear();
   acSaveAddresses->setEnabled(false);
   std::string memo;
-  for (const auto& line : FMailbox.Memo()) memo += line + "\n";
+  for (const TStoreNote& note : FMailbox.Notes()) memo += NoteText(note) + "\n";
   if (!memo.empty()) memo.pop_back();
   Memo->setPlainText(AnsiToQString(memo));
 }
@@ -574,8 +447,6 @@ void Tmdi_pl_Viewer::ResetRows() {
   FChecked.assign(n, 0);
   FModel->Refresh();
 }
-
-void Tmdi_pl_Viewer::Repaint(const TMailbox&) { ShowStoreState(); }
 
 void Tmdi_pl_Viewer::Progress(uint64_t done, uint64_t total) { ShowProgress(FOperation, done, total); }
 
@@ -590,9 +461,11 @@ bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   Tree->hide();
   FOperation = Localized("lc_Loading");
   FLastProgress = TickCount();
+  Memo->clear();
+  SetStatus(1, FOperation, true);
   TLoadResult result = FMailbox.Load(path, kind, this);
   ResetRows(); // the mailbox sorted its entries by the list's sort already
-  ShowStoreState();
+  ShowStoreState(result);
   if (result.Loaded) UpdateStatusBar();
   Tree->show();
   if (!result.Loaded) ErrorBox(result.ErrorText);
@@ -715,13 +588,12 @@ void Tmdi_pl_Viewer::RunFilter(bool on, bool remember) {
   SetStatus(1, operation, true);
   TBusyCursor busy;
   const uint64_t start = TickCount();
-  const size_t memoLines = FMailbox.Memo().size();
+  const size_t notes = FMailbox.Notes().size();
   auto finish = [&] {
-    SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"),
-                                          {(TickCount() - start) / 1000.0})), false);
+    SetStatus(1, ElapsedText(TickCount() - start), false);
     UpdateStatusBar();
     // Rows that could not be read, a store changed on disk; collected addresses stay otherwise.
-    if (FMailbox.Memo().size() != memoLines) ShowMemo();
+    if (FMailbox.Notes().size() != notes) ShowMemo();
   };
   // An empty value is in every text and hides nothing: the filter is off.
   acFilter->setChecked(on && !cbValue->currentText().isEmpty());
@@ -749,7 +621,8 @@ size_t Tmdi_pl_Viewer::ApplyFilter(bool remember) {
   FLastProgress = TickCount();
   size_t count = 0;
   try {
-    count = FFilter.ApplyFilter(FMailbox.Order(), cbFilter->currentIndex(), value, FHidden,
+    count = FFilter.ApplyFilter(FMailbox.Order(), static_cast<TFilterField>(cbFilter->currentIndex()),
+                                value, FHidden,
                                 [&](size_t done, size_t total) { ShowProgress(operation, done, total); });
   } catch (...) {
     RefreshRows();
@@ -771,51 +644,37 @@ void Tmdi_pl_Viewer::cmMessageView() {
   TBusyCursor busy;
   SetStatus(1, Localized("lc_Reading"), true);
   const uint64_t start = TickCount();
-  std::string text;
+  std::string text, stored;
   // A store changed on disk says so in the information lines, whether the row reads or not.
-  const size_t memoLines = FMailbox.Memo().size();
+  const size_t notes = FMailbox.Notes().size();
   auto showNotes = [&] {
-    if (FMailbox.Memo().size() != memoLines) ShowMemo();
+    if (FMailbox.Notes().size() != notes) ShowMemo();
   };
   try {
     text = FMailbox.GetEntryText(entry);
+    // What the view reads may differ from the bytes as stored (a file's own line ends): saving
+    // the message keeps the stored bytes.
+    stored = FMailbox.StoredText(entry);
   } catch (...) {
     showNotes();
     throw;
   }
   showNotes();
-  std::string caption, source;
-  if (entry.Kind == ekDatabase && FMailbox.Reader()) {
-    std::string store = FMailbox.Reader()->GetStoreName();
-    caption = FormatText("%s: %d", {store, entry.Index + 1LL}); // the row's "#"
-    source = FormatText("%s: %s: 0x", {Utf8ToAnsi(FMailbox.Reader()->FileName()), store});
-    char hex[32];
-    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(entry.StartLine));
-    source += hex;
-  } else {
-    caption = FormatText("%s: %d",
-                         {Utf8ToAnsi(NameWithoutExtension(entry.Path.str())), entry.Index + 1LL});
-    source = Utf8ToAnsi(entry.Path);
-    if (entry.Kind == ekMailbox) {
-      char hex[32];
-      std::snprintf(hex, sizeof hex, ": 0x%llx", static_cast<unsigned long long>(entry.StartLine));
-      source += hex;
-    }
-  }
+  const TStore& store = *FMailbox.Store();
+  const std::string caption = FormatText("%s: %d", {store.Name(entry), entry.Index + 1LL}); // the row's "#"
   const std::string hint(TrimControls(entry.Header.From.str() + "\r\n" + entry.Header.Subject.str()));
-  SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
+  SetStatus(1, ElapsedText(TickCount() - start), false);
   TFrame* frame = Frame();
   if (!frame) return;
   auto* window = frame->CreateChild<Tmdi_pl_Msg>(AnsiToQString(caption), 5, AnsiToQString(hint));
   window->SetOrigin(this); // closing the message comes back here
-  window->LoadMessageText(source, text, static_cast<uint32_t>(entry.Header.Size));
-  // The view reads a file's lines with CR LF; saving the message keeps its bytes as stored.
-  if (entry.Kind != ekDatabase) window->SetRawText(TRawTextReader(FMailbox).ReadAll(entry));
+  window->LoadMessageText(store.Origin(entry), text, static_cast<uint32_t>(entry.Header.Size));
+  window->SetRawText(std::move(stored));
 }
 
 void Tmdi_pl_Viewer::cmGatherEmail() {
   TBusyCursor busy;
-  std::vector<TCollectedAddress> addresses = CollectAddresses(FMailbox.Entries(), FMailbox.Order());
+  std::vector<TCollectedAddress> addresses = CollectAddresses(FMailbox.Entries(), FMailbox.Order(), *FMailbox.Store());
   std::string memo;
   for (const auto& address : addresses) memo += AddressLine(address) + "\n";
   if (!memo.empty()) memo.pop_back();
@@ -848,11 +707,11 @@ void OpenStore(TFrame& frame, const std::string& path, TOpenKind kind) {
     ErrorBox(e.what()); // no window for a path that cannot be opened
     return;
   }
-  std::string caption = kind == okMessageFolder
-                            ? ExtractFileName(ExcludeTrailingPathDelimiter(path))
-                            : NameWithoutExtension(path);
-  const int image = kind == okOEDatabase ? 7 : kind == okMessageFolder ? 8 : 9;
-  auto* window = frame.CreateChild<Tmdi_pl_Viewer>(PathText(caption), image, PathText(path));
+  const std::unique_ptr<TStore> store = MakeStore(path, kind);
+  // The window images of a database, a message folder and a mailbox file.
+  const int images[] = {7, 8, 9};
+  auto* window = frame.CreateChild<Tmdi_pl_Viewer>(PathText(store->Caption(path)),
+                                                   images[store->Icon()], PathText(path));
   if (!window->LoadMailbox(path, kind)) frame.CloseChild(window);
 }
 
@@ -870,83 +729,6 @@ void RegisterMailboxWindow() {
   RegisterOpener(okMailboxFile, OpenMailboxFile);
 }
 
-namespace {
-
-// While messages are saved only the cancel button and Esc reach the program: the rows, the
-// menus and the windows stay as they are until the export ends.
-class TSavingInputFilter : public QObject {
-public:
-  TSavingInputFilter(QObject* cancel, bool& cancelled) : FCancel(cancel), FCancelled(cancelled) {}
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    switch (event->type()) {
-    case QEvent::KeyPress:
-      if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) FCancelled = true;
-      return true;
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::ShortcutOverride:
-      return true;
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::Close:
-      // Window-system objects pass the event on to the widget, where it is decided.
-      return watched->isWidgetType() && watched != FCancel;
-    default:
-      return false;
-    }
-  }
-
-private:
-  QObject* FCancel;
-  bool& FCancelled;
-};
-
-class TWindowExportObserver : public TExportObserver {
-public:
-  TWindowExportObserver(QWidget* window, QObject* filter,
-                        std::function<void(uint64_t, uint64_t)> show, bool& cancelled)
-      : FWindow(window), FFilter(filter), FShow(std::move(show)), FCancelled(cancelled) {}
-  bool Progress(uint64_t done, uint64_t total) override {
-    FShow(done, total);
-    const uint64_t now = TickCount();
-    if (done == 0 || now - FLastEvents >= 100) {
-      FLastEvents = now;
-      QApplication::processEvents(); // the cancel button's click gets through
-    }
-    return !FCancelled;
-  }
-  bool Overwrite(const std::string& path) override {
-    TAnswering answering(FFilter);
-    return ConfirmBox(FormatText(GetLocalizedText("lc_Overwrite"), {Utf8ToAnsi(path)}));
-  }
-  std::string NewName(const TMessageEntry& entry, const std::string& refused) override {
-    TAnswering answering(FFilter);
-    QString prompt = AnsiToQString(FormatText(GetLocalizedText("lc_SaveProblem"),
-                                              {entry.Header.Subject, EntryFromText(entry)}));
-    return QFile::encodeName(AskText(FWindow, prompt, QFile::decodeName(QByteArray::fromStdString(refused))))
-        .toStdString();
-  }
-
-private:
-  // A question takes the user's input while it is open.
-  struct TAnswering {
-    explicit TAnswering(QObject* filter) : filter(filter) { qApp->removeEventFilter(filter); }
-    ~TAnswering() { qApp->installEventFilter(filter); }
-    QObject* filter;
-  };
-
-  QWidget* FWindow;
-  QObject* FFilter;
-  std::function<void(uint64_t, uint64_t)> FShow;
-  bool& FCancelled;
-  uint64_t FLastEvents = 0;
-};
-
-} // namespace
-
 std::vector<uint32_t> Tmdi_pl_Viewer::RowsToSave() const {
   std::vector<uint32_t> rows;
   for (uint32_t e : FMailbox.Order())
@@ -962,18 +744,7 @@ void Tmdi_pl_Viewer::cmSaveMessages() {
   const std::vector<uint32_t> rows = RowsToSave();
   if (rows.empty()) return;
   // The store's name: of the folder the .eml files go to, or of the mailbox file.
-  std::string name;
-  const TMessageEntry& first = FMailbox.Entries()[rows.front()];
-  if (first.Kind == ekDatabase && FMailbox.Reader())
-    name = NameWithoutExtension(FMailbox.Reader()->FileName());
-  else if (first.Kind == ekMailbox)
-    name = ExtractFileName(first.Path);
-  else {
-    std::string folderOf = ExcludeTrailingPathDelimiter(ExtractFilePath(first.Path));
-    // A Maildir's message lies in its cur/ or new/.
-    if (first.Flags) folderOf = ExcludeTrailingPathDelimiter(ExtractFilePath(folderOf));
-    name = ExtractFileName(folderOf);
-  }
+  const std::string name = FMailbox.Store()->ExportName(FMailbox.Entries()[rows.front()]);
   const QString store = PathText(SafeFileName(name));
   const TSaveTarget target =
       PickSaveTarget(this, acSaveMessages->text().remove('&'), PathText(FSaveFolder),
@@ -1004,33 +775,18 @@ void Tmdi_pl_Viewer::cmSaveAttachments() {
 
 void Tmdi_pl_Viewer::RunExport(const std::vector<uint32_t>& rows, TExportFormat format,
                                const std::string& target) {
-  bool cancelled = false;
-  TSavingInputFilter filter(sbCancel, cancelled);
-  auto cancel = connect(sbCancel, &QToolButton::clicked, this, [&cancelled] { cancelled = true; });
-  struct TRestore {
-    Tmdi_pl_Viewer* window;
-    TSavingInputFilter* filter;
-    QMetaObject::Connection cancel;
-    size_t memoLines;
-    ~TRestore() {
-      qApp->removeEventFilter(filter);
-      QObject::disconnect(cancel);
-      window->sbCancel->hide();
-      // The messages skipped are named in the information area; else it stays as it was.
-      if (window->FMailbox.Memo().size() != memoLines) window->ShowSkipped();
-    }
-  } restore{this, &filter, cancel, FMailbox.Memo().size()};
-  qApp->installEventFilter(&filter);
-  sbCancel->show();
   const QString operation = Localized("lc_Saving");
   FLastProgress = 0; // the first step shows at once
-  TWindowExportObserver observer(
-      this, &filter, [this, &operation](uint64_t done, uint64_t total) { ShowProgress(operation, done, total); },
-      cancelled);
   const uint64_t start = TickCount();
-  TExportResult result = ExportMessages(FMailbox, rows, format, target, &observer);
-  SetStatus(1, AnsiToQString(FormatText(GetLocalizedText("lc_ElapsedTime"), {(TickCount() - start) / 1000.0})), false);
-  qApp->removeEventFilter(&filter); // the boxes below take input
+  const TExportResult result =
+      RunWindowExport(this, sbCancel, FMailbox, rows, format, target,
+                      [this, &operation](uint64_t done, uint64_t total) { ShowProgress(operation, done, total); });
+  SetStatus(1, ElapsedText(TickCount() - start), false);
+  // The messages skipped are named in the information area; else it stays as it was.
+  if (!result.Skipped.empty()) {
+    for (const TStoreNote& note : result.Skipped) FMailbox.AddNote(note);
+    ShowSkipped();
+  }
   const std::string where = Utf8ToAnsi(target);
   if (format == efAttachments)
     InfoBox(FormatText(GetLocalizedText("lc_AttSaved"),

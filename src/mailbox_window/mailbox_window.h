@@ -1,12 +1,10 @@
 #pragma once
 #include "export/message_export.h"
 #include "mailbox_window/address_collection.h"
-#include "mailbox_window/mailbox_filter.h"
+#include "mailbox_window/message_list_model.h"
+#include "search/mailbox_filter.h"
 #include "stores/mailbox.h"
 #include "window_kit/frame.h"
-
-#include <QAbstractTableModel>
-#include <QIcon>
 
 #include <cstdint>
 #include <memory>
@@ -25,34 +23,6 @@ class QToolButton;
 class QTreeView;
 
 namespace pellora {
-
-class Tmdi_pl_Viewer;
-
-// The list's rows: a view over the mailbox's entries in the window's order, hidden rows left out.
-// Nothing is kept per row but the order, the hidden flags and the check marks.
-class TMessageListModel : public QAbstractTableModel {
-  Q_OBJECT
-public:
-  explicit TMessageListModel(Tmdi_pl_Viewer* window);
-  int rowCount(const QModelIndex& parent = {}) const override;
-  int columnCount(const QModelIndex& parent = {}) const override;
-  QVariant data(const QModelIndex& index, int role) const override;
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-  Qt::ItemFlags flags(const QModelIndex& index) const override;
-  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-
-  // The entry shown in a row of the view.
-  uint32_t EntryOfRow(int row) const { return FRows[static_cast<size_t>(row)]; }
-  // Rebuilds the visible rows from the window's order and hidden flags.
-  void Refresh();
-  // The row of an entry or, when it is hidden, of the nearest entry shown: the first after it in
-  // the window's order, else the last before it; -1 when no row is shown.
-  int NearestRow(uint32_t entry) const;
-
-private:
-  Tmdi_pl_Viewer* FWindow;
-  std::vector<uint32_t> FRows;
-};
 
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
@@ -126,7 +96,11 @@ private:
   int ReceivedColumnWidth() const;
   void ToggleFocusedCheck();
   void UpdateStatusBar();
-  void ShowStoreState();
+  // The information area's title after a load that named the store's format; empty after others,
+  // which leave the title as it is.
+  std::string StoreTitle() const;
+  // After a load: the title, the information lines and the elapsed time (or the failure).
+  void ShowStoreState(const TLoadResult& result);
   void ShowMemo();
   // The information lines after an export that skipped messages, under the store's title.
   void ShowSkipped();
@@ -144,9 +118,6 @@ private:
   // user input in.
   void ShowProgress(const QString& operation, uint64_t done, uint64_t total);
   void SetStatus(int panel, const QString& text, bool paintNow);
-  // Images of the list: 0 clip, 1 high priority, 2 low priority, 3 flag, 4 read, 5 unread.
-  QIcon ImageList(int index) const;
-  void Repaint(const TMailbox& box) override;
   void Progress(uint64_t done, uint64_t total) override;
 
   QWidget* Panel1 = nullptr;

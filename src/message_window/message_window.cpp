@@ -14,6 +14,7 @@
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
 #include "settings/qt_form_storage.h"
+#include "stores/mailbox.h"
 #include "window_kit/busy_cursor.h"
 #include "window_kit/error_report.h"
 #include "window_kit/message_boxes.h"
@@ -471,8 +472,13 @@ void Tmdi_pl_Msg::CreateMenus() {
 
 bool Tmdi_pl_Msg::LoadMessageFile(const std::string& path, uint64_t size) {
   TBusyCursor busy;
-  FMessage.ReadFromFile(path);
-  FRawText = ReadWholeFile(path);
+  // Through the store of a message of its kind: an Apple Mail file holds more than its message.
+  TMailbox box;
+  const TLoadResult loaded = box.Load(path, okMessageFile);
+  if (!loaded.Loaded) throw EPelloraError(loaded.ErrorText);
+  const TMessageEntry& row = box.Entries().at(0);
+  box.Store()->ParseMessage(row, FMessage);
+  FRawText = box.StoredText(row);
   FSize = size;
   eSource->setText(QFile::decodeName(QByteArray::fromStdString(path)));
   DisplayMessage();

@@ -101,7 +101,10 @@ TMailPart* TMailPart::NewSubPart() {
 }
 
 void TMailPart::ReadFromFile(const std::string& path) {
-  std::string stored = ReadWholeFile(path);
+  ReadFromStored(ReadWholeFile(path));
+}
+
+void TMailPart::ReadFromStored(std::string stored) {
   ParseText(NormalizeLineEnds(stored), true);
   if (FOwnerMessage == this) FOwnerMessage->FSourceText = std::move(stored);
 }

@@ -61,6 +61,8 @@ public:
   void ParseText(std::string_view text, bool withHeader);
   // Reads a file, makes every line end CR LF and parses it with header.
   void ReadFromFile(const std::string& path);
+  // As ReadFromFile, of a file's bytes read elsewhere (or a message's part of them).
+  void ReadFromStored(std::string stored);
   // Parses text with header as it is (only CR LF ends a line).
   void ReadFromText(std::string_view text);
 

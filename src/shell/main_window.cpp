@@ -15,7 +15,7 @@
 #include "settings/qt_form_storage.h"
 #include "shell/about_dialog.h"
 #include "shell/app_instances.h"
-#include "shell/open_kind.h"
+#include "stores/kinds/store_kinds.h"
 #include "stores/mailbox.h"
 #include "update/qt_web_update.h"
 #include "window_bar/mdi_button_group.h"

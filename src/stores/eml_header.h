@@ -6,6 +6,9 @@
 
 namespace pellora {
 
+// The priorities the list shows an image for; others (3, normal, and 0, none) have none.
+enum TPriority : int32_t { prHigh = 1, prLow = 5 };
+
 // The quick-scan header of one message: the fields a list row shows. (The record's three reserved
 // fields are always empty: a row keeps no room for them.)
 struct TEMLHeader {

@@ -1,7 +1,6 @@
 #include "stores/entry_sorter.h"
 
 #include "platform/collation.h"
-#include "stores/oe_reader.h"
 
 #include <algorithm>
 #include <string_view>
@@ -19,8 +18,9 @@ const std::vector<uint32_t>& TEntrySorter::RanksOf(int column) {
   ranks.resize(FEntries.size());
   for (size_t row = 0; row < FEntries.size(); ++row) {
     const TMessageEntry& e = FEntries[row];
-    const std::string_view text =
-        column == lcFrom ? EntryFromText(e) : column == lcSubject ? e.Header.Subject : e.Header.To;
+    const std::string_view text = column == lcFrom      ? (FStore ? FStore->Author(e).Text() : std::string_view())
+                                  : column == lcSubject ? e.Header.Subject.view()
+                                                        : e.Header.To.view();
     auto [it, added] = ids.try_emplace(text, static_cast<uint32_t>(texts.size()));
     if (added) texts.push_back(text);
     ranks[row] = it->second;
@@ -54,11 +54,11 @@ void TEntrySorter::Sort(std::vector<uint32_t>& order, int column, bool descendin
     sortBy([&](uint32_t row) { return entry(row).Header.Priority; });
     break;
   case lcAttachment:
-    sortBy([&](uint32_t row) { return EntryHasAttachment(entry(row), FReader); });
+    sortBy([&](uint32_t row) { return FStore && FStore->HasAttachment(entry(row)); });
     break;
   case lcFlag:
     // Rows without flags (message files, mailbox files) all weigh nothing.
-    sortBy([&](uint32_t row) { return EntryFlags(entry(row), FReader) & mfFlagged; });
+    sortBy([&](uint32_t row) { return EntryFlags(entry(row)) & mfFlagged; });
     break;
   case lcReceived:
     sortBy([&](uint32_t row) { return entry(row).Header.Date; });

@@ -1,5 +1,6 @@
 #pragma once
 #include "stores/message_entry.h"
+#include "stores/store.h"
 
 #include <cstdint>
 #include <vector>
@@ -13,16 +14,16 @@ namespace pellora {
 // distinct texts.
 class TEntrySorter {
 public:
-  // The entries (and the reader behind database rows) must outlive the sorter.
-  TEntrySorter(const std::vector<TMessageEntry>& entries, const TOEReader* reader)
-      : FEntries(entries), FReader(reader) {}
+  // The entries and their store (null: no store, no attachments) must outlive the sorter.
+  TEntrySorter(const std::vector<TMessageEntry>& entries, const TStore* store)
+      : FEntries(entries), FStore(store) {}
   // Sorts order (positions in the entries) stably from its current arrangement.
   void Sort(std::vector<uint32_t>& order, int column, bool descending);
 
 private:
   const std::vector<uint32_t>& RanksOf(int column);
   const std::vector<TMessageEntry>& FEntries;
-  const TOEReader* FReader;
+  const TStore* FStore;
   std::vector<uint32_t> FRanks[3]; // From, Subject, To
 };
 

@@ -29,15 +29,38 @@ TFileStream::~TFileStream() {
   if (FHandle >= 0) close(FHandle);
 }
 
-size_t TFileStream::ReadSomeAt(uint64_t offset, void* buffer, size_t count) const {
+bool TFileStream::Stamp(TFileStamp& stamp) const {
+  return GetOpenFileStamp(FHandle, stamp);
+}
+
+void TFileStream::AdviseSequential() const {
+  posix_fadvise(FHandle, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+size_t TFileStream::Read(uint64_t offset, void* buffer, size_t count, int& err) const {
+  err = 0;
   size_t done = 0;
   auto out = static_cast<char*>(buffer);
   while (done < count) {
     ssize_t got = pread(FHandle, out + done, count - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0) err = errno;
     if (got <= 0) break;
     done += static_cast<size_t>(got);
   }
+  return done;
+}
+
+size_t TFileStream::ReadSomeAt(uint64_t offset, void* buffer, size_t count) const {
+  int err;
+  return Read(offset, buffer, count, err);
+}
+
+size_t TFileStream::ReadUpTo(uint64_t offset, void* buffer, size_t count) const {
+  int err;
+  const size_t done = Read(offset, buffer, count, err);
+  if (err != 0)
+    throw EPelloraError("Cannot read file \"" + FPath + "\". " + std::strerror(err));
   return done;
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/files.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -6,28 +8,41 @@
 
 namespace pellora {
 
-// A file opened for reading while other programs may read and write it; reads are positioned
-// and report short reads instead of raising, so damaged offsets cannot reach outside the file.
+// A file opened for reading while other programs may read and write it: the one way the stores
+// read a file. Reads are positioned (the handle serves any number of readers, kept open from
+// message to message while a pass lasts), retried when a signal interrupts them, and report
+// short reads instead of raising, so damaged offsets cannot reach outside the file.
 class TFileStream {
 public:
-  // Raises EPelloraError naming the file when it cannot be opened.
+  // Raises EPelloraError naming the file when it cannot be opened or is a folder.
   explicit TFileStream(const std::string& path);
   ~TFileStream();
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
 
+  // The size when it was opened.
   uint64_t Size() const { return FSize; }
   const std::string& Path() const { return FPath; }
+  // Size and modification time now; false when the file cannot be examined.
+  bool Stamp(TFileStamp& stamp) const;
+  // The file will be read front to back: the system may read ahead further.
+  void AdviseSequential() const;
   // True when all count bytes at offset were read. A read outside the window refills it from
   // offset with readAhead bytes (at least count, at most the window): a caller that knows how
   // far it will read spares the file's other bytes.
   bool ReadAt(uint64_t offset, void* buffer, size_t count, size_t readAhead = WindowSize) const;
-  // As many bytes as the file holds at offset, at most count.
+  // As many bytes as the file holds at offset, at most count; an error of the system ends the
+  // read as the file's end does.
   size_t ReadSomeAt(uint64_t offset, void* buffer, size_t count) const;
+  // As ReadSomeAt, but an error of the system raises the platform's read error naming it.
+  size_t ReadUpTo(uint64_t offset, void* buffer, size_t count) const;
   // Raises the platform's read error for this file.
   [[noreturn]] void RaiseReadError() const;
 
 private:
+  // Bytes read; err is the system's error when it ended the read early, else 0.
+  size_t Read(uint64_t offset, void* buffer, size_t count, int& err) const;
+
   int FHandle = -1;
   uint64_t FSize = 0;
   // Small reads (record headers, text blocks) come from one window of the file, so that

@@ -1,49 +1,35 @@
 #include "stores/mailbox_file.h"
 
-#include "platform/pellora_error.h"
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace pellora {
 namespace {
 
 constexpr size_t ChunkSize = 1 << 20;
 
-[[noreturn]] void RaiseFileError(const char* what, const std::string& path, int err) {
-  throw EPelloraError(std::string(what) + " file \"" + path + "\". " + std::strerror(err));
-}
-
 } // namespace
+
+TMailboxLineReader::TMailboxLineReader(TInputStream& in, int64_t startOffset, uint64_t sizeHint)
+    : FIn(&in), FBufferOffset(startOffset), FAtFileStart(startOffset <= 0) {
+  // A small message needs no whole chunk: read-backs open a reader per message.
+  FBuffer.resize(static_cast<size_t>(std::clamp<uint64_t>(sizeHint + 1, 256, ChunkSize)));
+}
 
 TMailboxLineReader::TMailboxLineReader(const std::string& path, int64_t startOffset,
                                        int64_t length)
-    : FPath(path) {
-  FHandle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (FHandle < 0) RaiseFileError("Cannot open", path, errno);
-  if (startOffset > 0 && lseek(FHandle, startOffset, SEEK_SET) < 0) {
-    int err = errno;
-    close(FHandle);
-    RaiseFileError("Cannot read", path, err);
-  }
-  FBufferOffset = startOffset;
-  FAtFileStart = startOffset <= 0;
-  // A small file needs no whole chunk: read-backs open the file once per message.
-  FStamped = GetOpenFileStamp(FHandle, FStamp);
-  int64_t left = FStamped ? static_cast<int64_t>(FStamp.size) - startOffset : 0;
-  if (length >= 0) {
-    FLimit = startOffset + length;
-    left = std::min(left, length);
-  }
-  FBuffer.resize(static_cast<size_t>(std::clamp<int64_t>(left + 1, 256, ChunkSize)));
+    : FOwnFile(std::make_unique<TFileStream>(path)) {
+  const uint64_t start = static_cast<uint64_t>(std::max<int64_t>(startOffset, 0));
+  FOwnInput = std::make_unique<TFileInput>(*FOwnFile, start, length);
+  FIn = FOwnInput.get();
+  FBufferOffset = static_cast<int64_t>(start);
+  FAtFileStart = start == 0;
+  uint64_t left = FOwnFile->Size() > start ? FOwnFile->Size() - start : 0;
+  if (length >= 0) left = std::min(left, static_cast<uint64_t>(length));
+  FBuffer.resize(static_cast<size_t>(std::clamp<uint64_t>(left + 1, 256, ChunkSize)));
 }
 
-TMailboxLineReader::~TMailboxLineReader() {
-  if (FHandle >= 0) close(FHandle);
-}
+TMailboxLineReader::~TMailboxLineReader() = default;
 
 void TMailboxLineReader::Refill() {
   size_t rest = FEnd - FPos;
@@ -55,19 +41,9 @@ void TMailboxLineReader::Refill() {
   }
   if (FEnd == FBuffer.size()) FBuffer.resize(FBuffer.size() * 2); // one line longer than a chunk
   FNextKnown = false;
-  for (;;) {
-    size_t wanted = FBuffer.size() - FEnd;
-    if (FLimit >= 0)
-      wanted = static_cast<size_t>(
-          std::clamp<int64_t>(FLimit - FBufferOffset - static_cast<int64_t>(FEnd), 0,
-                              static_cast<int64_t>(wanted)));
-    ssize_t got = wanted > 0 ? read(FHandle, FBuffer.data() + FEnd, wanted) : 0;
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) RaiseFileError("Cannot read", FPath, errno);
-    if (got == 0) FEof = true;
-    FEnd += static_cast<size_t>(got);
-    return;
-  }
+  const size_t got = FIn->Read(FBuffer.data() + FEnd, FBuffer.size() - FEnd);
+  if (got == 0) FEof = true;
+  FEnd += got;
 }
 
 bool TMailboxLineReader::Next(std::string_view& line, bool& discarded) {
@@ -96,6 +72,7 @@ bool TMailboxLineReader::Next(std::string_view& line, bool& discarded) {
   const char* data = FBuffer.data();
   size_t start = FPos;
   FLineOffset = FBufferOffset + static_cast<int64_t>(start);
+  FLineHadLf = nextPos > lineEnd;
   FPos = nextPos;
   discarded = start < lineEnd && data[start] == '\x1A';
   if (discarded) {
@@ -133,42 +110,10 @@ bool IsMailboxMarkerLine(std::string_view line) {
          line.starts_with("X-UIDL: ");
 }
 
-void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLine,
-                         TMailboxRule rule, const TLineVisitor& visit) {
-  TMailboxLineReader reader(path);
-  std::string_view line;
-  bool discarded;
-  int64_t lineNumber = 0;
-  // Under the marker rule the size of every message but the last includes the next message's
-  // separator: a separator line waits until the line after it shows whether it starts the next
-  // message.
-  const bool marked = rule == mrMarked;
-  std::string separator;
-  bool separatorWaits = false;
-  bool first = true;
-  int64_t total = 0;
-  while (reader.Next(line, discarded)) {
-    ++lineNumber;
-    if (discarded || lineNumber < startLine) continue;
-    if (!first && total >= size) {
-      if (separatorWaits && IsMailboxMarkerLine(line)) return;
-      // A classic message ends where the next one starts: the empty lines up to there are its.
-      if (marked || !line.empty()) break;
-    }
-    first = false;
-    if (separatorWaits) {
-      separatorWaits = false;
-      if (!visit(separator)) return;
-    }
-    total += static_cast<int64_t>(line.size());
-    if (marked && IsSeparatorLine(line)) {
-      separator.assign(line);
-      separatorWaits = true;
-    } else if (!visit(line)) {
-      return;
-    }
-  }
-  if (separatorWaits) visit(separator);
+uint8_t TMessageEnds::PartingBefore(int64_t extentEnd) const {
+  for (const TLineEnd& last : FLast)
+    if (last.end == extentEnd) return last.parting;
+  return 0;
 }
 
 void CollectLines(std::vector<std::string>& lines,
@@ -183,39 +128,6 @@ void CollectLines(std::vector<std::string>& lines,
     return true;
   });
   lines.resize(count);
-}
-
-void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
-                        int64_t startLine, TMailboxRule rule) {
-  CollectLines(lines, [&](const TLineVisitor& visit) {
-    VisitMailboxMessage(path, size, startLine, rule, visit);
-  });
-}
-
-bool VisitMailboxExtent(const std::string& path, const TMailboxExtent& extent, TMailboxRule rule,
-                        const TLineVisitor& visit) {
-  // The message's bytes alone, in one read: what follows them (mail appended after a last line
-  // without its line end, say) is no part of it.
-  TMailboxLineReader reader(path, extent.Begin, extent.End - extent.Begin);
-  std::string_view line;
-  bool discarded;
-  if (!reader.Next(line, discarded) || discarded || !IsSeparatorLine(line)) return false;
-  // Under the marker rule the empty lines at the end of the file's last message are not its
-  // own: they are held back until a line with text follows.
-  const bool holdEmpty = rule == mrMarked && extent.LastInFile;
-  size_t held = 0;
-  bool more = visit(line);
-  while (more && reader.Next(line, discarded)) {
-    if (discarded) continue;
-    if (holdEmpty && line.empty()) {
-      ++held;
-      continue;
-    }
-    for (; held > 0 && more; --held)
-      more = visit({});
-    if (more) more = visit(line);
-  }
-  return true;
 }
 
 } // namespace pellora

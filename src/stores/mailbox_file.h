@@ -1,8 +1,11 @@
 #pragma once
-#include "platform/files.h"
+// The mailbox file format: its lines, where its messages start and where they end.
+#include "stores/input_stream.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,8 +18,11 @@ namespace pellora {
 // Lines are views into the reader's buffer, valid until the next call.
 class TMailboxLineReader {
 public:
-  // Raises the platform's error when the file cannot be opened. Reads from startOffset on, and
-  // with a length that is not negative only that many bytes, as if the file ended there.
+  // Reads in, whose first byte is the file's byte startOffset; sizeHint (the bytes in expected)
+  // sizes the buffer for a short read.
+  TMailboxLineReader(TInputStream& in, int64_t startOffset, uint64_t sizeHint);
+  // Reads a file from startOffset on, and with a length that is not negative only that many
+  // bytes, as if the file ended there. Raises the platform's error when it cannot be opened.
   explicit TMailboxLineReader(const std::string& path, int64_t startOffset = 0,
                               int64_t length = -1);
   ~TMailboxLineReader();
@@ -31,30 +37,25 @@ public:
   // File offset just after the line that Next returned last: once Next returned false, the
   // bytes the reader read.
   int64_t EndOffset() const { return FBufferOffset + static_cast<int64_t>(FPos); }
-  // Size and modification time of the file when it was opened; false when it could not be
-  // examined.
-  bool Stamp(TFileStamp& stamp) const {
-    stamp = FStamp;
-    return FStamped;
-  }
+  // Whether the line that Next returned last ended with an LF (the file's last line may not).
+  bool LineHadLf() const { return FLineHadLf; }
 
 private:
   void Refill();
 
-  int FHandle = -1;
-  std::string FPath;
+  std::unique_ptr<TFileStream> FOwnFile; // when the reader opened the file itself
+  std::unique_ptr<TFileInput> FOwnInput;
+  TInputStream* FIn = nullptr;
   std::vector<char> FBuffer;
   size_t FPos = 0, FEnd = 0;
   int64_t FBufferOffset = 0; // file offset of FBuffer[0]
-  int64_t FLimit = -1;       // file offset where reading ends; -1 at the end of the file
   int64_t FLineOffset = 0;
+  bool FLineHadLf = false;
   bool FEof = false;
   size_t FNextCR = 0, FNextSub = 0; // next CR / Ctrl-Z at or after FPos, FEnd when none
   bool FNextKnown = false;
   bool FAtFileStart = false; // a byte-order mark may still have to be skipped
   std::string FScratch;
-  TFileStamp FStamp;
-  bool FStamped = false;
 };
 
 // The marker lines that, after a line beginning with "From ", start a new message.
@@ -73,30 +74,43 @@ enum TMailboxRule : uint8_t {
   mrClassic = 1,
 };
 
-// Called with each line of a message, a view valid during the call only; false stops reading.
-using TLineVisitor = std::function<bool(std::string_view line)>;
+// Where a message of a mailbox file ends, decided in one place while the load reads the file's
+// lines, for every reader of its row. A message's extent runs from its separator line to the next
+// message's separator line, or to the end of the file. Of it:
+// - its lines (what the viewer shows, what a search reads) are the extent's lines, but the empty
+//   lines at the end of the file's last message under the marker rule are not its own;
+// - its stored bytes (what export writes) follow its separator line and end before the empty line
+//   ("\n" or "\r\n") that parts it from the next message.
+class TMessageEnds {
+public:
+  // Every line of the file as the load reads it, in order: where it ends (after its LF), and
+  // what the line reader made of it.
+  void Line(int64_t end, std::string_view line, bool discarded, bool hadLf, int64_t begin) {
+    // An empty line of its own, after the LF of the line before: "\n" or "\r\n".
+    const bool parting = !discarded && line.empty() && hadLf && end - begin <= 2;
+    FNext = (FNext + 1) % 4;
+    FLast[FNext] = {end, static_cast<uint8_t>(parting ? end - begin : 0)};
+    if (!discarded && !line.empty()) FSolidEnd = end;
+  }
+  // A message starts with a separator line that ends at separatorEnd (given as a line already,
+  // as may be the lines after it).
+  void MessageStarts(int64_t separatorEnd) { FSolidEnd = std::max(FSolidEnd, separatorEnd); }
+  // The bytes of the parting empty line at the end of the extent that ends at extentEnd: 0, 1
+  // or 2.
+  uint8_t PartingBefore(int64_t extentEnd) const;
+  // Where the lines of the message started last end when its empty lines at the end of the file
+  // are not its own: after its last line that holds text, or its separator line.
+  int64_t SolidEnd() const { return FSolidEnd; }
 
-// Visits the lines of the message of size bytes whose separator is on startLine, in a file
-// loaded by rule, counting lines from the start of the file.
-void VisitMailboxMessage(const std::string& path, int64_t size, int64_t startLine,
-                         TMailboxRule rule, const TLineVisitor& visit);
-// The same lines as strings.
-void ReadMailboxMessage(const std::string& path, std::vector<std::string>& lines, int64_t size,
-                        int64_t startLine, TMailboxRule rule = mrMarked);
-
-// Where a message's bytes lie in its mailbox file as the load found them: from its separator
-// line at Begin up to End, the next message's separator line or the end of the file as loaded
-// (LastInFile).
-struct TMailboxExtent {
-  int64_t Begin = 0;
-  int64_t End = 0;
-  bool LastInFile = false;
+private:
+  struct TLineEnd {
+    int64_t end = -1;
+    uint8_t parting = 0;
+  };
+  TLineEnd FLast[4]; // the last lines, the newest at FNext
+  unsigned FNext = 0;
+  int64_t FSolidEnd = 0;
 };
-// Visits the lines of the message whose bytes are extent in a file loaded by rule: the lines
-// VisitMailboxMessage gives while the file is as loaded, read where they lie. False, with nothing
-// visited, when no separator line begins the extent.
-bool VisitMailboxExtent(const std::string& path, const TMailboxExtent& extent, TMailboxRule rule,
-                        const TLineVisitor& visit);
 
 // Calls read with a visitor that puts each line it is given into lines, reusing the strings
 // lines holds from an earlier message.

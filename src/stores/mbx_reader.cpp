@@ -3,6 +3,7 @@
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "stores/message_entry.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,29 +8,39 @@
 
 namespace pellora {
 
-class TOEReader;
-
-enum TEntryKind : int32_t { ekDatabase = 0, ekMessageFile = 1, ekMailbox = 2 };
-
-// One row of a mailbox window's list.
+// One row of a mailbox window's list. Its store (stores/store.h) knows what the locating fields
+// mean for its rows; a row holds no more than its store needs to find its message again.
 struct TMessageEntry {
-  int32_t Index = 0;
-  int64_t StartLine = 0; // kind 2: line of the "From " separator, from 1
-  int32_t Kind = ekDatabase;
-  // What tells whether the message is still what the load saw: kind 1 the file's modification
-  // time, kind 2 its separator line (a hash of either).
+  int32_t Index = 0; // the message's number in its store, from 0
+  // What tells whether the message is still what the load saw: of a message file its
+  // modification time, of a mailbox file's message its separator line (a hash of either).
   uint32_t Fingerprint = 0;
+  int64_t StartLine = 0; // a mailbox file's message: the line of its "From " separator, from 1
   TEMLHeader Header;
-  TSharedText Path; // shared by the rows of one store
-  // Kind 2: byte offset of the separator line, where the message is read back without counting
-  // lines from the file's start; -1 when unknown.
+  TSharedText Path; // the file of the row, shared by the rows of one file
+  // A mailbox file's message: byte offset of its separator line, where it is read back without
+  // counting lines from the file's start; -1 when unknown.
   int64_t StartOffset = -1;
-  // Kind 2: byte offset where the message's bytes end (the next message's separator line or the
-  // end of the file); -1 when unknown.
+  // A mailbox file's message: byte offset where its bytes end (the next message's separator line
+  // or the end of the file); -1 when unknown.
   int64_t EndOffset = -1;
-  // The flags, in a database row's bits, that kind 1 rows of a Maildir have in their file names'
-  // info, and kind 2 rows in their X-Mozilla-Status field; none for other rows.
+  // The flags (mfRead, mfFlagged, ...) of a row whose store keeps them: a database's rows, a
+  // Maildir's (from their file names), a mailbox file's with an X-Mozilla-Status field, Apple
+  // Mail's; none for other rows, which show neither read state nor flags.
   std::optional<uint32_t> Flags;
+  // A mailbox file's message: the bytes of the empty line before EndOffset that parts it from
+  // the next message (0, 1 or 2); no part of the message as stored.
+  uint8_t Parting = 0;
+};
+
+// Flag bits of a row's Flags, a database's own: the list shows the first three; a Maildir's
+// rows carry the last two as well.
+enum : uint32_t {
+  mfFlagged = 0x20,
+  mfRead = 0x80,
+  mfAttachment = 0x4000,
+  mfReplied = 0x80000,
+  mfForwarded = 0x100000,
 };
 
 // List columns in their default order.
@@ -46,18 +56,9 @@ enum TListColumn : int {
   lcSize = 8,
 };
 
-// The text the "From" column shows: a database row's sender text (the From address its record
-// keeps), else the message's From; Sender only where From is missing.
-const TSharedText& EntryFromText(const TMessageEntry& entry);
-
-// Whether the row's store keeps flags: a database's rows, a Maildir's, and a mailbox file's rows
-// with an X-Mozilla-Status field. Rows without show neither read state nor flags.
-bool EntryHasFlags(const TMessageEntry& entry);
-// The flags of a row that has them (mfFlagged, mfRead, mfAttachment, ...); 0 for other rows and
-// for a database row without its reader.
-uint32_t EntryFlags(const TMessageEntry& entry, const TOEReader* reader);
-// Whether the row shows the attachment icon: a database's flag, else what the header says (a
-// multipart/mixed or multipart/related message, or a whole message sent as an attachment).
-bool EntryHasAttachment(const TMessageEntry& entry, const TOEReader* reader);
+// Whether the row's store keeps flags for it: rows without show neither read state nor flags.
+inline bool EntryHasFlags(const TMessageEntry& entry) { return entry.Flags.has_value(); }
+// The flags of a row that has them; 0 for other rows.
+inline uint32_t EntryFlags(const TMessageEntry& entry) { return entry.Flags.value_or(0); }
 
 } // namespace pellora

@@ -1,7 +1,7 @@
 #pragma once
 #include "platform/date_time.h"
 #include "platform/pellora_error.h"
-#include "stores/file_stream.h"
+#include "stores/input_stream.h"
 
 #include <cstdint>
 #include <functional>
@@ -48,23 +48,9 @@ struct TMessageInfo {
   std::string Extra3;
 };
 
-// Flag bits of TMessageInfo::Flags: the list shows the first three; a Maildir's rows carry the
-// last two as well.
-enum : uint32_t {
-  mfFlagged = 0x20,
-  mfRead = 0x80,
-  mfAttachment = 0x4000,
-  mfReplied = 0x80000,
-  mfForwarded = 0x100000,
-};
-
 // A FILETIME (100 ns since 1601, UTC) as a date-time, in local time when localTime is set;
 // 0 when it is no date.
 TDateTime FileTimeToDateTime(uint32_t low, uint32_t high, bool localTime);
-
-// Called with consecutive pieces of one text, each a view valid during the call only; false
-// stops.
-using TTextPieceVisitor = std::function<bool(std::string_view piece)>;
 
 // The reader of an Outlook Express database. The base class only recognises the format.
 class TOEReader {
@@ -83,14 +69,8 @@ public:
   virtual int32_t GetMessageCount() { return 0; }
   virtual void GetMessageInfo(int32_t index, TMessageInfo& info);
   // GetMessageInfo for a caller that keeps the texts itself (the list's rows): they move out
-  // of the reader, which keeps only what reading the message and its flags needs.
+  // of the reader, which keeps only what reading the message needs.
   void TakeMessageInfo(int32_t index, TMessageInfo& info);
-  // The flags of one message without copying its record; 0 out of range.
-  uint32_t MessageFlags(int32_t index) const {
-    return index >= 0 && static_cast<size_t>(index) < FMessages.size()
-               ? FMessages[static_cast<size_t>(index)].Flags
-               : 0;
-  }
   virtual void Open(const std::string& path);
   virtual void ReadMessageInfos() {}
   void LoadFromFile(const std::string& path) { Open(path); }

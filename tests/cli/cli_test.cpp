@@ -3,6 +3,7 @@
 #include "support/discovery_builders.h"
 #include "support/run_command.h"
 #include "support/scoped_env.h"
+#include "support/compress_builders.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
@@ -219,6 +220,51 @@ TEST(Cli, MailboxFilesOfOtherProgramsWithoutKind) {
   const std::string saved = dir.Write("saved", "From: Ann <ann@example.org>\nSubject: x\n\nbody\n");
   EXPECT_EQ(Cli({"kind", saved}).out, "3\t" + saved + "\n");
   EXPECT_EQ(Cli({"message", saved}).code, 0);
+}
+
+// Compressed mailbox files read as the plain file; Apple Mail's message files and folders of
+// them read without their frames, their flags listed.
+TEST(Cli, CompressedMailboxFilesAndAppleMail) {
+  pellora::test::TTempDir dir;
+  std::vector<pellora::test::TMboxTestMessage> messages(3);
+  for (size_t i = 0; i < messages.size(); ++i)
+    messages[i].Lines = {"From: Ann <ann@example.org>", "Subject: part " + std::to_string(i),
+                         "Date: " + std::to_string(i + 1) + " Jan 2010 10:00:00 +0000", "",
+                         "line of part " + std::to_string(i), ""};
+  const std::string text = pellora::test::BuildMailbox(messages);
+  const std::string plain = dir.Write("Inbox", text);
+  const std::vector<std::vector<std::string>> commands = {
+      {"list"}, {"text", "", "1"}, {"text", "--lines", "", "2"}, {"filter", "", "0", "part 1"},
+      {"addresses"}};
+  auto run = [&](std::vector<std::string> args, const std::string& path) {
+    auto at = std::find(args.begin(), args.end(), "");
+    if (at == args.end()) args.push_back(path); else *at = path;
+    return Cli(args, true).out;
+  };
+  for (auto [name, form] : {std::pair{"Inbox.mbox.gz", pellora::czGzip},
+                            std::pair{"Inbox.bz2", pellora::czBzip2},
+                            std::pair{"2010-January.txt.xz", pellora::czXz},
+                            std::pair{"archive", pellora::czZstd}}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.Write(name, pellora::test::Compress(text, form));
+    EXPECT_EQ(Cli({"kind", path}).out, "2\t" + path + "\n");
+    for (const auto& command : commands)
+      EXPECT_EQ(run(command, path), run(command, plain)) << command[0];
+  }
+
+  const std::string message = "From: Ann <ann@example.org>\r\nSubject: hello\r\n\r\nbody\r\n";
+  const std::string one = dir.Write("Messages/1.emlx", pellora::test::BuildEmlx(message, 1 | 16));
+  dir.Write("Messages/2.emlx", pellora::test::BuildEmlx(message, 0));
+  EXPECT_EQ(Cli({"kind", one, dir / "Messages"}).out, "3\t" + one + "\n1\t" + (dir / "Messages") + "\n");
+  auto json = nlohmann::json::parse(Cli({"message", one}).out);
+  EXPECT_EQ(json["subject"], "hello");
+  EXPECT_EQ(json["text"], "body");
+  auto rows = nlohmann::json::parse(Cli({"list", "--json", dir / "Messages"}).out);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["#"], 1);
+  EXPECT_EQ(rows[0]["Flags"], "A0"); // read and flagged
+  EXPECT_EQ(rows[1]["Flags"], "0");
+  EXPECT_EQ(Cli({"text", dir / "Messages", "1"}).out, message);
 }
 
 TEST(Cli, FailuresAndUsage) {

@@ -181,7 +181,7 @@ TEST(MessageExport, RoundTripsEveryStoreKind) {
     std::string emlDir = dir.MakeDir("eml");
     TExportResult eml = ExportMessages(box, AllRows(box), efEml, emlDir);
     EXPECT_EQ(eml.Messages, Bodies.size());
-    EXPECT_EQ(eml.Skipped, 0u);
+    EXPECT_TRUE(eml.Skipped.empty());
     auto files = FolderFiles(emlDir);
     EXPECT_EQ(Texts(files), expected);
     for (const auto& [name, bytes] : files)
@@ -198,9 +198,8 @@ TEST(MessageExport, RoundTripsEveryStoreKind) {
     ASSERT_TRUE(back.Load(mbox, okMailboxFile).Loaded);
     ASSERT_EQ(back.Entries().size(), Bodies.size());
     std::multiset<std::string> readBack;
-    TRawTextReader reader(back);
     for (const auto& entry : back.Entries())
-      readBack.insert(Unquote(reader.ReadAll(entry)));
+      readBack.insert(Unquote(back.StoredText(entry)));
     // A mailbox file's lines end with LF, the last one too.
     std::multiset<std::string> withLineEnds;
     for (const auto& text : expected)
@@ -220,11 +219,10 @@ TEST(MessageExport, MailboxFileReadsBackInPython) {
   std::string mbox = dir / "out.mbox";
   ExportMessages(box, AllRows(box), efMbox, mbox);
   std::string expected = dir / "expected";
-  TRawTextReader reader(box);
   std::string joined;
   std::vector<std::string> texts;
   for (uint32_t row : box.Order()) {
-    std::string text = reader.ReadAll(box.Entries()[row]);
+    std::string text = box.StoredText(box.Entries()[row]);
     texts.push_back(LfLines(text.ends_with('\n') ? text : text + "\n"));
   }
   for (size_t i = 0; i < texts.size(); ++i)
@@ -395,13 +393,13 @@ TEST(MessageExport, NameClashesAndExistingFiles) {
 
   // Again into the same folder: nothing is replaced unless the observer says so.
   TRecorder refuse;
-  box.AddMemo("-");
   result = ExportMessages(box, AllRows(box), efEml, out, &refuse);
   EXPECT_EQ(result.Messages, 0u);
-  EXPECT_EQ(result.Skipped, 3u);
+  ASSERT_EQ(result.Skipped.size(), 3u);
   EXPECT_EQ(refuse.asked.size(), 3u);
   EXPECT_EQ(FolderFiles(out), files);
-  EXPECT_NE(box.Memo().back().find(": File already exists"), std::string::npos) << box.Memo().back();
+  const std::string skipped = NoteText(result.Skipped.back());
+  EXPECT_NE(skipped.find(": File already exists"), std::string::npos) << skipped;
 
   // A link under a taken name is replaced, never written through.
   std::string victim = dir.Write("victim", "keep");
@@ -458,17 +456,17 @@ TEST(MessageExport, UnreadableMessageInTheMiddle) {
   messages[1].Text.clear(); // a record without text
   TMailbox box;
   ASSERT_TRUE(box.Load(dir.Write("Inbox.dbx", test::BuildDbx(messages)), okOEDatabase).Loaded);
-  const size_t memo = box.Memo().size();
+  const size_t notes = box.Notes().size();
   for (TExportFormat format : {efEml, efMbox}) {
     std::string target = format == efEml ? dir.MakeDir("eml") : dir / "out.mbox";
     TRecorder progress;
     TExportResult result = ExportMessages(box, AllRows(box), format, target, &progress);
     EXPECT_EQ(result.Messages, 2u);
-    EXPECT_EQ(result.Skipped, 1u);
+    ASSERT_EQ(result.Skipped.size(), 1u);
+    EXPECT_EQ(NoteText(result.Skipped[0]), "2: No text found.");
     EXPECT_EQ(progress.steps.back(), std::make_pair(uint64_t{3}, uint64_t{3}));
   }
-  EXPECT_EQ(box.Memo().size(), memo + 2);
-  EXPECT_EQ(box.Memo().back(), "2: No text found.");
+  EXPECT_EQ(box.Notes().size(), notes); // the export tells its result, not the mailbox
   EXPECT_EQ(FolderFiles(dir / "eml").size(), 2u);
   TMailbox back;
   ASSERT_TRUE(back.Load(dir / "out.mbox", okMailboxFile).Loaded);
@@ -570,28 +568,25 @@ TEST(MessageExport, MailboxFileChangedSinceTheLoad) {
   std::string path = StoreCases[2].make(dir);
   TMailbox box;
   ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
-  TRawTextReader reader(box);
   std::vector<std::string> before;
   for (uint32_t row : AllRows(box))
-    before.push_back(reader.ReadAll(box.Entries()[row]));
+    before.push_back(box.StoredText(box.Entries()[row]));
   FILE* f = std::fopen(path.c_str(), "ab");
   std::fputs("From - Tue Jan 05 10:00:00 2010\nX-Mozilla-Status: 0001\nSubject: new\n\nx\n", f);
   std::fclose(f);
-  int64_t begin, end;
-  EXPECT_TRUE(box.MailboxExtent(box.Entries()[0], begin, end));
   for (size_t i = 0; i < before.size(); ++i)
-    EXPECT_EQ(reader.ReadAll(box.Entries()[AllRows(box)[i]]), before[i]);
+    EXPECT_EQ(box.StoredText(box.Entries()[AllRows(box)[i]]), before[i]);
+  EXPECT_TRUE(box.Notes().empty());
 
   // Cut inside the last message: that one is skipped with the reason, the others are written.
   const TMessageEntry* last = &box.Entries()[0];
   for (const auto& entry : box.Entries())
     if (entry.StartOffset > last->StartOffset) last = &entry;
   fs::resize_file(path, static_cast<uintmax_t>(last->StartOffset + 10));
-  const size_t memoBefore = box.Memo().size();
   TExportResult result = ExportMessages(box, AllRows(box), efEml, dir.MakeDir("out"));
   EXPECT_EQ(result.Messages, before.size() - 1);
-  EXPECT_EQ(result.Skipped, 1u);
   const std::string changed = GetLocalizedText("lc_StoreChanged");
-  EXPECT_EQ(std::vector<std::string>(box.Memo().begin() + static_cast<long>(memoBefore), box.Memo().end()),
-            (std::vector<std::string>{changed, std::to_string(last->Index + 1) + ": " + changed}));
+  EXPECT_EQ(box.Notes(), std::vector<TStoreNote>{TStoreNote(nkStoreChanged)});
+  ASSERT_EQ(result.Skipped.size(), 1u);
+  EXPECT_EQ(NoteText(result.Skipped[0]), std::to_string(last->Index + 1) + ": " + changed);
 }

@@ -1,6 +1,7 @@
 // Growth of exports on inputs that once took time growing with the square of their size (label
 // "scaling").
 #include "export/message_export.h"
+#include "stores/kinds/store_kinds.h"
 #include "support/scaling.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"

@@ -2,6 +2,8 @@
 
 #include "platform/ascii.h"
 #include "platform/collation.h"
+#include "stores/kinds/database_store.h"
+#include "stores/kinds/message_folder_store.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +13,8 @@ namespace pellora {
 namespace {
 
 TMessageEntry Entry(std::string from, std::string sender = {}, std::string to = {},
-                    std::string cc = {}, TEntryKind kind = ekMessageFile) {
+                    std::string cc = {}) {
   TMessageEntry entry;
-  entry.Kind = kind;
   entry.Header.From = std::move(from);
   entry.Header.Sender = std::move(sender);
   entry.Header.To = std::move(to);
@@ -23,15 +24,20 @@ TMessageEntry Entry(std::string from, std::string sender = {}, std::string to = 
 
 using TLines = std::vector<std::string>;
 
+// Rows of message files, and of a database, which keeps its rows' authors otherwise.
+const TMessageFolderStore Messages;
+const TDatabaseStore Database;
+
 // The information lines of the rows in load order.
-TLines Collect(const std::vector<TMessageEntry>& entries,
-               std::vector<uint32_t> order = {}) {
+TLines Collect(const std::vector<TMessageEntry>& entries, std::vector<uint32_t> order = {},
+               const TStore& store = Messages) {
   if (order.empty()) {
     order.resize(entries.size());
     std::iota(order.begin(), order.end(), 0u);
   }
   TLines lines;
-  for (const auto& address : CollectAddresses(entries, order)) lines.push_back(AddressLine(address));
+  for (const auto& address : CollectAddresses(entries, order, store))
+    lines.push_back(AddressLine(address));
   return lines;
 }
 
@@ -40,6 +46,7 @@ TEST(CollectAddresses, OnlyAddressesOfTheAddressFields) {
     const char* name;
     std::vector<TMessageEntry> entries;
     TLines lines;
+    bool database = false;
   } cases[] = {
       {"name and address", {Entry("Ann Lee <ann@x.org>")}, {"ann@x.org = Ann Lee"}},
       {"bare address", {Entry("ann@x.org")}, {"ann@x.org"}},
@@ -48,8 +55,7 @@ TEST(CollectAddresses, OnlyAddressesOfTheAddressFields) {
       {"from over sender", {Entry("Ann <ann@x.org>", "list-bounces@y.org")}, {"ann@x.org = Ann"}},
       {"sender without from", {Entry("", "list@y.org")}, {"list@y.org"}},
       // A database row keeps the From name, and the From address as its sender text.
-      {"database name and sender", {Entry("Ann Lee", "ann@x.org", "", "", ekDatabase)},
-       {"ann@x.org = Ann Lee"}},
+      {"database name and sender", {Entry("Ann Lee", "ann@x.org")}, {"ann@x.org = Ann Lee"}, true},
       {"name without address", {Entry("Ann", "", "Bob", "team")}, {}},
       {"comma separated", {Entry("", "", "Ann <a@x.org>, Bob <b@y.org>")}, {"a@x.org = Ann", "b@y.org = Bob"}},
       {"semicolon separated", {Entry("", "", "a@x.org; b@y.org")}, {"a@x.org", "b@y.org"}},
@@ -64,7 +70,9 @@ TEST(CollectAddresses, OnlyAddressesOfTheAddressFields) {
        {"ann@x.org", "ann@x.org = Ann"}},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(Collect(c.entries), c.lines) << c.name;
+    EXPECT_EQ(Collect(c.entries, {}, c.database ? static_cast<const TStore&>(Database) : Messages),
+              c.lines)
+        << c.name;
 }
 
 // Spellings that differ in case are one address, shown as written most often and counted
@@ -73,7 +81,7 @@ TEST(CollectAddresses, MostFrequentSpellingAndCount) {
   std::vector<TMessageEntry> entries{Entry("ANN@X.ORG"), Entry("Ann@x.org", "", "ann@x.org"),
                                      Entry("b@y.org", "", "Ann@x.org; B@Y.org")};
   std::vector<uint32_t> order{0, 1, 2};
-  auto addresses = CollectAddresses(entries, order);
+  auto addresses = CollectAddresses(entries, order, Messages);
   ASSERT_EQ(addresses.size(), 2u);
   EXPECT_EQ(addresses[0].Address, "Ann@x.org");
   EXPECT_EQ(addresses[0].Count, 4u);
@@ -103,7 +111,7 @@ TEST(CollectAddresses, KeysTheLocaleHoldsEqualCountOnceFirstFoundKept) {
                                      Entry("J\xC4n <j@x.org>")};
   EXPECT_EQ(Collect(entries), (TLines{"a@x.org", "j@x.org = J\xE4n", "z@x.org"}));
   EXPECT_EQ(Collect(entries, {3, 2, 1, 0}), (TLines{"a@x.org", "j@x.org = J\xC4n", "z@x.org"}));
-  EXPECT_EQ(CollectAddresses(entries, {1, 3})[0].Count, 2u);
+  EXPECT_EQ(CollectAddresses(entries, {1, 3}, Messages)[0].Count, 2u);
   SetLocaleCompare(nullptr);
 }
 

@@ -4,6 +4,8 @@
 #include "platform/collation.h"
 #include "platform/files.h"
 #include "platform/qt_platform.h"
+#include "stores/kinds/store_kinds.h"
+#include "support/compress_builders.h"
 #include "support/qt_frame.h"
 #include "support/settings_folder.h"
 #include "support/store_builders.h"
@@ -222,7 +224,7 @@ private slots:
     TPickTarget target(out, 0);
     Child<QAction>(w, "acSaveMessages")->trigger();
     QCOMPARE(frame->Boxes.last(), QString::fromStdString("0 messages saved to " + out + "."));
-    QVERIFY(Text(w, "Memo").contains("1: Cannot read file"));
+    QVERIFY(Text(w, "Memo").contains("1: Cannot open file"));
   }
 
   void SavingShowsProgressAndCancels() {
@@ -660,6 +662,48 @@ private slots:
     Tmdi_pl_Viewer* plain = Open(classic, okMailboxFile);
     QVERIFY(plain);
     QVERIFY(!Rows(plain)->index(0, lcSubject).data(Qt::FontRole).value<QFont>().bold());
+  }
+
+  // A compressed mailbox file and Apple Mail's files open from the frame by their kinds: rows,
+  // flags and messages as of the plain forms.
+  void CompressedAndAppleMailStoresOpen() {
+    TTempDir dir;
+    const std::string text = "From - Mon Jan 02 10:00:00 2023\r\nX-Mozilla-Status: 0001\r\n" +
+                             Message("x@example.org", "First", "Mon, 02 Jan 2023 10:00:00 +0000") +
+                             "From - Tue Jan 03 10:00:00 2023\r\nX-Mozilla-Status: 0000\r\n" +
+                             Message("y@example.org", "Second", "Tue, 03 Jan 2023 10:00:00 +0000");
+    const std::string gz = dir.Write("Inbox.mbox.gz", test::Compress(text, czGzip));
+    Tmdi_pl_Viewer* box = Open(gz, KindOfPath(gz));
+    QVERIFY(box);
+    QCOMPARE(box->windowTitle(), QString("Inbox.mbox"));
+    QVERIFY(box->StatusText(1).startsWith("Elapsed time: "));
+    QCOMPARE(Column(box, lcSubject), QStringList({"Second", "First"}));
+    QVERIFY(Rows(box)->index(0, lcSubject).data(Qt::FontRole).value<QFont>().bold());
+    Tree(box)->setCurrentIndex(Rows(box)->index(1, 0));
+    box->cmMessageView();
+    Tmdi_pl_Msg* message = LastMessage();
+    QVERIFY(message);
+    QCOMPARE(Text(message, "eSubject"), QString("First"));
+    QCOMPARE(Text(message, "eSource"), QString::fromStdString(gz + ": 0x1"));
+
+    const std::string mail = Message("z@example.org", "Apple", "Wed, 04 Jan 2023 10:00:00 +0000");
+    const std::string emlx = dir.Write("Messages/7.emlx", test::BuildEmlx(mail, 16));
+    dir.Write("Messages/8.emlx", test::BuildEmlx(mail, 1));
+    Tmdi_pl_Viewer* folder = Open(dir / "Messages", KindOfPath(dir / "Messages"));
+    QVERIFY(folder);
+    QCOMPARE(folder->windowTitle(), QString("Messages"));
+    QCOMPARE(Column(folder, lcSubject), QStringList({"Apple", "Apple"}));
+    auto bold = [&](int row) { return Rows(folder)->index(row, lcSubject).data(Qt::FontRole).value<QFont>().bold(); };
+    QVERIFY(bold(0) && !bold(1)); // 7.emlx flagged and not read, 8.emlx read
+    QVERIFY(!Rows(folder)->index(0, lcFlag).data(Qt::DecorationRole).value<QIcon>().isNull());
+    frame->Frame().OpenPath(emlx, KindOfPath(emlx));
+    message = LastMessage();
+    QVERIFY(message);
+    QCOMPARE(Text(message, "eSubject"), QString("Apple"));
+    QCOMPARE(Text(message, "eSource"), QString::fromStdString(emlx));
+    // The message without the frame around it.
+    QVERIFY(Text(message, "SynMemo").startsWith("From: "));
+    QVERIFY(!Text(message, "SynMemo").contains("plist"));
   }
 
   // Space checks the focused row; a sort shows the top of the list unless the focused row was in

@@ -7,6 +7,8 @@
 #include "mime/mail_message.h"
 #include "platform/files.h"
 #include "stores/mailbox.h"
+#include "support/compress_builders.h"
+#include "support/store_builders.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +122,9 @@ struct TStore {
   std::string path;
   TOpenKind kind;
   int cases;
+  // A mailbox file compressed so; a message framed as Apple Mail's.
+  TCompression compression = czNone;
+  bool emlx = false;
 };
 
 // The first messages of a big mailbox are enough, and keep the sweep quick.
@@ -139,16 +144,21 @@ TEST(DamagedStores, LoadOrFailCleanly) {
     stores.push_back({f, okOEDatabase, 60});
   files.clear();
   FindFiles(data + "/mbox", "*", faArchive, false, &files);
-  for (const auto& f : files)
+  for (const auto& f : files) {
     stores.push_back({f, okMailboxFile, 40});
+    for (TCompression compression : {czGzip, czBzip2, czXz, czZstd})
+      stores.push_back({f, okMailboxFile, 10, compression});
+  }
   files.clear();
   FindFiles(data + "/thunderbird", "*", faArchive, false, &files);
   for (const auto& f : files)
     stores.push_back({f, okMailboxFile, 4});
   files.clear();
   FindFiles(data + "/eml", "*.raw", faArchive, true, &files);
-  for (const auto& f : files)
-    stores.push_back({f, okMessageFile, 3});
+  for (size_t i = 0; i < files.size(); ++i) {
+    stores.push_back({files[i], okMessageFile, 3});
+    if (i % 4 == 0) stores.push_back({files[i], okMessageFile, 3, czNone, true});
+  }
   std::sort(stores.begin(), stores.end(), [](auto& a, auto& b) { return a.path < b.path; });
   ASSERT_FALSE(stores.empty());
 
@@ -158,15 +168,24 @@ TEST(DamagedStores, LoadOrFailCleanly) {
   for (const TStore& store : stores) {
     std::string original = ReadWholeFile(store.path);
     if (store.kind == okMailboxFile) original = MailboxStart(original, 256 * 1024);
+    const uint64_t plainSize = original.size();
+    if (store.compression != czNone) original = test::Compress(original, store.compression);
+    if (store.emlx) original = test::BuildEmlx(original, 1);
     for (int n = 0; n < store.cases; ++n, ++cases) {
       std::string damaged = Damage(original, n, random, store.kind == okOEDatabase);
-      SCOPED_TRACE(store.path + " case " + std::to_string(n));
-      if (store.kind == okMessageFile) {
+      SCOPED_TRACE(store.path + " case " + std::to_string(n) + " compression " +
+                   std::to_string(store.compression) + (store.emlx ? " emlx" : ""));
+      if (store.kind == okMessageFile && !store.emlx) {
         EXPECT_NO_THROW(test::ExerciseMessage(damaged));
         continue;
       }
-      std::string path = dir.Write(store.kind == okOEDatabase ? "store.dbx" : "store", damaged);
-      LoadAndReadBack(path, store.kind, damaged.size());
+      std::string path = dir.Write(store.kind == okOEDatabase ? "store.dbx"
+                                   : store.emlx                ? "store.emlx"
+                                                               : "store",
+                                   damaged);
+      // Decompressed, damaged data may come out longer than the file, never than the mail.
+      LoadAndReadBack(path, store.kind,
+                      store.compression != czNone ? 4 * plainSize : damaged.size());
     }
   }
   EXPECT_GT(cases, 300);
@@ -207,8 +226,9 @@ TReadBack ReadRow(TMailbox& box, const TMessageEntry& entry) {
   try {
     result.text = box.GetEntryText(entry);
     std::string lines;
-    box.ReadEntryText(entry, lines);
-    TEntryTextPieces(box).ReadText(entry, lines);
+    box.ReadEntryText(entry, lines); // as a search reads it
+    box.LoadEntryLines(entry);
+    box.StoredText(entry); // as export writes it
     result.read = true;
   } catch (const EPelloraError& e) {
     result.error = e.what();
@@ -252,7 +272,7 @@ void ReadBackAfterChange(const std::string& path, TOpenKind kind, TChange change
       EXPECT_EQ(after.error, changed) << "row " << entry.Index;
     }
   }
-  const auto notes = std::count(box.Memo().begin(), box.Memo().end(), changed);
+  const auto notes = std::count(box.Notes().begin(), box.Notes().end(), TStoreNote(nkStoreChanged));
   EXPECT_LE(notes, 1);
   if (kind == okMailboxFile && !box.Entries().empty()) {
     EXPECT_EQ(notes, change == chAppended ? 0 : 1);

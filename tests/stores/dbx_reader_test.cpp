@@ -1,4 +1,5 @@
 #include "stores/dbx_reader.h"
+#include "stores/message_entry.h"
 
 #include "support/store_builders.h"
 #include "support/temp_dir.h"

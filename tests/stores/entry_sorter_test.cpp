@@ -109,7 +109,6 @@ TEST_F(EntrySorterTest, NumberColumnsAreStableBothWays) {
   const int64_t sizes[] = {10, 5, 10, 7, 5};
   for (int i = 0; i < 5; ++i) {
     entries[i].Index = i;
-    entries[i].Kind = ekMessageFile;
     entries[i].Header.Date = dates[i];
     entries[i].Header.Size = sizes[i];
   }

@@ -1,11 +1,16 @@
 #include "stores/fuzz_bodies.h"
 
-#include "shell/open_kind.h"
 #include "stores/dbx_reader.h"
+#include "stores/decompress.h"
+#include "stores/kinds/emlx_store.h"
 #include "stores/header_scanner.h"
+#include "stores/kinds/mailbox_file_store.h"
+#include "stores/kinds/store_kinds.h"
+#include "mime/mail_message.h"
 #include "stores/mailbox.h"
 #include "stores/mbx_reader.h"
 #include "support/fuzz_scratch.h"
+#include "support/mailbox_oracle.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -71,7 +76,7 @@ void ChangeAfterLoad(TMailbox& box, const std::string& path, size_t size) {
       << "From - Tue Jan 05 10:00:00 2010\nX-Mozilla-Status: 0001\nSubject: new\n\nx\n";
   for (size_t i = 0; i < rows; ++i)
     if (box.GetEntryText(box.Entries()[i]) != texts[i]) std::abort();
-  if (!box.Memo().empty()) std::abort(); // appended mail is no change of the store
+  if (!box.Notes().empty()) std::abort(); // appended mail is no change of the store
   const auto cut = static_cast<int64_t>(size / 2);
   std::filesystem::resize_file(path, static_cast<uintmax_t>(cut));
   for (size_t i = 0; i < rows; ++i) {
@@ -127,22 +132,77 @@ void RunMailboxFile(const uint8_t* data, size_t size) {
   KindOfPath(path);
   TMailbox box;
   if (!box.Load(path, okMailboxFile).Loaded) return;
+  const TMailboxRule rule = dynamic_cast<TMailboxFileStore&>(*box.Store()).Rule();
   // Reading back by offset and by counting lines must give the same message.
   for (size_t i = 0; i < box.Entries().size() && i < 32; ++i) {
     const TMessageEntry& entry = box.Entries()[i];
     std::vector<std::string> counted;
-    ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine, box.MailboxRule());
+    test::ReadMailboxMessage(path, counted, entry.Header.Size, entry.StartLine, rule);
     if (counted != box.LoadEntryLines(entry)) std::abort();
     std::string byOffset = box.GetEntryText(entry), joined;
     for (const auto& line : counted)
       joined += line + "\r\n";
     if (byOffset != joined || byOffset.rfind("From ", 0) != 0) std::abort();
   }
-  if (box.MailboxRule() == mrClassic && !box.Entries().empty() && box.Entries().size() <= 256)
+  if (rule == mrClassic && !box.Entries().empty() && box.Entries().size() <= 256)
     CheckClassicCover(box, path);
   ChangeAfterLoad(box, path, size);
 }
 
+void RunCompressedMailbox(const uint8_t* data, size_t size) {
+  const std::string path = WriteScratch("mailbox.gz", {reinterpret_cast<const char*>(data), size});
+  // What the file decompresses to, as far as a fuzz input should go.
+  std::string plain;
+  {
+    TFileStream file(path);
+    char head[6] = {};
+    const TCompression compression =
+        CompressionOfBytes(std::string_view(head, file.ReadUpTo(0, head, sizeof head)));
+    if (compression == czNone) return; // a plain file: the mailbox target's
+    TDecompressingInput input(file, compression);
+    char buffer[4096];
+    while (plain.size() < (16u << 20))
+      if (const size_t got = input.Read(buffer, sizeof buffer))
+        plain.append(buffer, got);
+      else
+        break;
+    if (plain.size() >= (16u << 20)) return;
+  }
+  const std::string plainPath = WriteScratch("mailbox", plain);
+  TMailbox box, unpacked;
+  const bool loaded = box.Load(path, okMailboxFile).Loaded;
+  if (loaded != unpacked.Load(plainPath, okMailboxFile).Loaded) std::abort();
+  if (!loaded) return;
+  if (box.Entries().size() != unpacked.Entries().size()) std::abort();
+  // Every row reads as the plain file's does, the last first: reading goes back to the start.
+  TReadPass pass(box);
+  const size_t rows = std::min<size_t>(box.Entries().size(), 32);
+  for (size_t i = rows; i-- > 0;) {
+    const TMessageEntry& entry = box.Entries()[i];
+    const TMessageEntry& same = unpacked.Entries()[i];
+    if (entry.StartOffset != same.StartOffset || entry.Header.Size != same.Header.Size) std::abort();
+    std::string lines, plainLines;
+    box.ReadEntryText(entry, lines);
+    unpacked.ReadEntryText(same, plainLines);
+    if (lines != plainLines || box.StoredText(entry) != unpacked.StoredText(same)) std::abort();
+  }
+}
+
+void RunEmlx(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const TEmlxMessage message = ParseEmlx(bytes);
+  if (message.Begin > size || message.Size > size - message.Begin) std::abort();
+  std::filesystem::create_directories(ScratchFolder() + "/emlx");
+  WriteScratch("emlx/1.emlx", bytes);
+  TMailbox box;
+  if (!box.Load(ScratchFolder() + "/emlx", okMessageFolder).Loaded || box.Entries().size() != 1)
+    std::abort();
+  const TMessageEntry& entry = box.Entries()[0];
+  if (box.StoredText(entry) != bytes.substr(message.Begin, message.Size)) std::abort();
+  if (EntryFlags(entry) != message.Flags.value_or(0)) std::abort();
+  TMailMessage parsed;
+  box.Store()->ParseMessage(entry, parsed);
+}
 
 void RunHeaderScanner(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -12,6 +12,10 @@ void RunDbxReader(const uint8_t* data, size_t size);
 // and the ".idx" at the first "\xFF\xFE\xFD\xFC", when present.
 void RunMbxReader(const uint8_t* data, size_t size);
 void RunMailboxFile(const uint8_t* data, size_t size);
+// A compressed mailbox file, checked against the plain file it decompresses to.
+void RunCompressedMailbox(const uint8_t* data, size_t size);
+// An Apple Mail message file, as its message and as a folder of one.
+void RunEmlx(const uint8_t* data, size_t size);
 void RunHeaderScanner(const uint8_t* data, size_t size);
 
 } // namespace pellora::fuzz

@@ -10,7 +10,9 @@ TEST(StoresFuzzRegressions, ReplayKeptInputs) {
   test::ReplayKeptInputs(PELLORA_STORES_REGRESSIONS, {{"dbx-", fuzz::RunDbxReader},
                                                      {"mbx-", fuzz::RunMbxReader},
                                                      {"mailbox-", fuzz::RunMailboxFile},
-                                                     {"scan-", fuzz::RunHeaderScanner}});
+                                                     {"scan-", fuzz::RunHeaderScanner},
+                                                     {"compressed-", fuzz::RunCompressedMailbox},
+                                                     {"emlx-", fuzz::RunEmlx}});
 }
 
 } // namespace

@@ -4,7 +4,8 @@
 #include "mime/mail_message.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
-#include "shell/open_kind.h"
+#include "stores/kinds/store_kinds.h"
+#include "support/store_access.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ TEST(RealStores, OutlookExpressDatabases) {
     TLoadResult result = box.Load(data + c.file, okOEDatabase);
     ASSERT_TRUE(result.Loaded) << c.file << ": " << result.ErrorText;
     EXPECT_EQ(box.Entries().size(), c.rows) << c.file;
-    EXPECT_EQ(box.Reader()->GetStoreName(), c.storeName);
+    EXPECT_EQ(test::ReaderOf(box)->GetStoreName(), c.storeName);
     for (const auto& entry : box.Entries()) {
       std::string text = box.GetEntryText(entry);
       EXPECT_EQ(static_cast<int64_t>(text.size()), entry.Header.Size)
@@ -43,7 +44,7 @@ TEST(RealStores, OutlookExpressDatabases) {
       EXPECT_FALSE(message.HasField("Sender")) << entry.Index;
       EXPECT_EQ(entry.Header.Sender, message.FromAddress()) << c.file << " " << entry.Index;
       EXPECT_EQ(entry.Header.From, message.FromName()) << c.file << " " << entry.Index;
-      std::string header = box.Reader()->GetMessageHeader(entry.Index);
+      std::string header = test::ReaderOf(box)->GetMessageHeader(entry.Index);
       EXPECT_EQ(text.compare(0, header.size(), header), 0) << entry.Index;
       EXPECT_EQ(header.back(), '\r');
     }
@@ -78,7 +79,7 @@ TEST(RealStores, ClassicMailboxFile) {
   EXPECT_EQ(KindOfPath(path), okMailboxFile);
   TMailbox box;
   ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
-  EXPECT_EQ(box.MailboxRule(), mrClassic);
+  EXPECT_EQ(test::RuleOf(box), mrClassic);
   ASSERT_EQ(box.Entries().size(), 843u);
 
   // Figures of an independent reading (Python's mailbox module; dates in the tests' zone).
@@ -114,7 +115,7 @@ TEST(RealStores, ClassicMailboxFile) {
   // Every message has a From and a Sender (the list's): the "From" column shows the author.
   for (const auto& entry : box.Entries()) {
     ASSERT_FALSE(entry.Header.From.empty()) << entry.Index;
-    EXPECT_EQ(EntryFromText(entry), entry.Header.From) << entry.Index;
+    EXPECT_EQ(box.FromText(entry), entry.Header.From) << entry.Index;
   }
 
   // Every message reads back as its stored bytes from its separator up to the next message's,

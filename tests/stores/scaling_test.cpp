@@ -1,5 +1,6 @@
 // Growth of listing a store on inputs that once took time growing with the square of their size
 // (label "scaling").
+#include "platform/pellora_error.h"
 #include "stores/mailbox.h"
 #include "support/scaling.h"
 #include "support/store_builders.h"
@@ -109,12 +110,12 @@ void ReadBackAfterChange(const std::string& what, void (*change)(const std::stri
         return box;
       },
       [](const std::unique_ptr<TMailbox>& box) {
-        TEntryTextPieces pieces(*box);
+        TReadPass pass(*box);
         std::string text;
         for (const TMessageEntry& entry : box->Entries()) {
           try {
+            box->LoadEntryLines(entry);
             box->ReadEntryText(entry, text);
-            pieces.ReadText(entry, text);
           } catch (const EPelloraError&) {
             // a row that can no longer be read
           }

@@ -256,4 +256,14 @@ std::string BuildMailbox(const std::vector<TMboxTestMessage>& messages, std::str
   return bytes;
 }
 
+std::string BuildEmlx(std::string_view message, uint64_t flags) {
+  return std::to_string(message.size()) + "\n" + std::string(message) +
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+         "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+         "<plist version=\"1.0\">\n<dict>\n\t<key>date-received</key>\n\t<integer>1262340000</integer>\n"
+         "\t<key>flags</key>\n\t<integer>" + std::to_string(flags) + "</integer>\n"
+         "\t<key>remote-id</key>\n\t<string>42</string>\n</dict>\n</plist>\n";
+}
+
 } // namespace pellora::test

@@ -105,4 +105,8 @@ struct TMboxTestMessage {
 std::string BuildMailbox(const std::vector<TMboxTestMessage>& messages,
                          std::string_view eol = "\n");
 
+// An Apple Mail ".emlx" file: the message's byte count on a line, the message, then a property
+// list with the flags (Apple Mail's bits: 1 read, 4 answered, 16 flagged, ...).
+std::string BuildEmlx(std::string_view message, uint64_t flags);
+
 } // namespace pellora::test

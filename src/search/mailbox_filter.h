@@ -1,5 +1,6 @@
 #pragma once
-// The mailbox window's filter: which rows contain a text in a chosen part of their message.
+// The filter of the mailbox window and the command line: which rows contain a text in a chosen
+// part of their message.
 #include "mime/mail_message.h"
 #include "stores/mailbox.h"
 
@@ -55,16 +56,18 @@ class TMailboxFilter {
 public:
   explicit TMailboxFilter(TMailbox& mailbox) : FMailbox(mailbox) {}
 
-  // Whether the row matches value in field (reads and parses the message for fields 0, 5, 6;
-  // raises when it cannot be read).
-  bool RowMatches(const TMessageEntry& entry, int field, std::string_view value);
+  // Whether the row matches value in field (reads and parses the message for the fields that
+  // search it; raises when it cannot be read).
+  bool RowMatches(const TMessageEntry& entry, TFilterField field, std::string_view value);
 
-  // Walks the rows in order (indexes into the mailbox's entries) and sets hidden[row] for every
-  // row that does not match; returns the number of matching rows. A row whose message must be
-  // read and cannot be (a damaged database's row without text, a file gone) does not match
-  // unless its columns do, and the pass goes on; at its end one line of the mailbox's Memo says
-  // how many rows could not be read. hidden grows to the number of entries when it is shorter.
-  size_t ApplyFilter(const std::vector<uint32_t>& order, int field, std::string_view value,
+  // Sets hidden[row] for every row of order (indexes into the mailbox's entries) that does not
+  // match; returns the number of matching rows. A store read front to back (TStore::ReadsForward)
+  // is read in its own order (of the rows' Index), so that it is read once. A row whose message must
+  // be read and cannot be (a damaged database's row without text, a file gone) does not match
+  // unless its columns do, and the pass goes on; at its end a note of the mailbox
+  // (nkUnreadableRows) says how many rows could not be read. hidden grows to the number of
+  // entries when it is shorter.
+  size_t ApplyFilter(const std::vector<uint32_t>& order, TFilterField field, std::string_view value,
                      std::vector<uint8_t>& hidden, const TFilterProgress& progress = {});
   // The rows of the last pass whose message could not be read.
   size_t UnreadableRows() const { return FUnreadable; }
@@ -73,8 +76,11 @@ public:
   TMailMessage& MailMessage() { return FMessage; }
 
 private:
-  bool Matches(const TMessageEntry& entry, int field, const TFilterMatcher& matcher,
-               TEntryTextPieces& pieces);
+  bool Matches(const TMessageEntry& entry, TFilterField field, const TFilterMatcher& matcher);
+  // Whether the columns the field searches hold the text; false for the fields that search only
+  // the message.
+  bool ColumnsMatch(const TMessageEntry& entry, TFilterField field,
+                    const TFilterMatcher& matcher) const;
 
   TMailbox& FMailbox;
   TMailMessage FMessage;

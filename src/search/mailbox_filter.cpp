@@ -1,9 +1,9 @@
-#include "mailbox_window/mailbox_filter.h"
+#include "search/mailbox_filter.h"
 
-#include "i18n/format_text.h"
-#include "i18n/localized_text.h"
 #include "platform/ascii.h"
+#include "platform/pellora_error.h"
 
+#include <algorithm>
 #include <array>
 
 #ifdef __SSE2__
@@ -83,25 +83,6 @@ void JoinLines(const std::vector<std::string>& lines, std::string& text) {
   }
 }
 
-// Whether the columns the field searches hold the text; false for the fields that search only
-// the message.
-bool ColumnsMatch(const TMessageEntry& entry, int field, const TFilterMatcher& matcher) {
-  switch (field) {
-  case ffFromSubjectToBody:
-  case ffFromSubjectTo:
-    return matcher.In(EntryFromText(entry)) || matcher.In(entry.Header.Subject) ||
-           matcher.In(entry.Header.To);
-  case ffFrom:
-    return matcher.In(EntryFromText(entry));
-  case ffSubject:
-    return matcher.In(entry.Header.Subject);
-  case ffTo:
-    return matcher.In(entry.Header.To);
-  default:
-    return false;
-  }
-}
-
 } // namespace
 
 bool FilterContains(std::string_view searched, std::string_view text) {
@@ -135,13 +116,31 @@ bool AddToHistory(std::vector<std::string>& history, std::string_view value) {
   return true;
 }
 
-bool TMailboxFilter::RowMatches(const TMessageEntry& entry, int field, std::string_view value) {
-  TEntryTextPieces pieces(FMailbox);
-  return Matches(entry, field, TFilterMatcher(value), pieces);
+bool TMailboxFilter::ColumnsMatch(const TMessageEntry& entry, TFilterField field,
+                                  const TFilterMatcher& matcher) const {
+  switch (field) {
+  case ffFromSubjectToBody:
+  case ffFromSubjectTo:
+    return matcher.In(FMailbox.FromText(entry)) || matcher.In(entry.Header.Subject) ||
+           matcher.In(entry.Header.To);
+  case ffFrom:
+    return matcher.In(FMailbox.FromText(entry));
+  case ffSubject:
+    return matcher.In(entry.Header.Subject);
+  case ffTo:
+    return matcher.In(entry.Header.To);
+  default:
+    return false;
+  }
 }
 
-bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilterMatcher& matcher,
-                             TEntryTextPieces& pieces) {
+bool TMailboxFilter::RowMatches(const TMessageEntry& entry, TFilterField field,
+                                std::string_view value) {
+  return Matches(entry, field, TFilterMatcher(value));
+}
+
+bool TMailboxFilter::Matches(const TMessageEntry& entry, TFilterField field,
+                             const TFilterMatcher& matcher) {
   const bool matched = ColumnsMatch(entry, field, matcher);
   if (field != ffFromSubjectToBody && field != ffBody && field != ffSource) return matched;
   // The message is read (and for a body parsed) even after a header hit, so that every row
@@ -152,7 +151,7 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilte
     const size_t keep = matcher.Searched().empty() ? 0 : matcher.Searched().size() - 1;
     bool found = false;
     FCarry.clear();
-    if (pieces.Visit(entry, [&](std::string_view piece) {
+    if (FMailbox.Store()->VisitPieces(entry, [&](std::string_view piece) {
           if (!FCarry.empty()) {
             FCarry += piece.substr(0, keep);
             if (matcher.In(FCarry)) return !(found = true);
@@ -173,7 +172,7 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilte
     });
     return found;
   }
-  pieces.ReadText(entry, FText);
+  FMailbox.ReadEntryText(entry, FText);
   if (field == ffSource) return matcher.In(FText);
   FMessage.ResetMessage();
   FMessage.AdoptText(FText);
@@ -185,21 +184,27 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, int field, const TFilte
   return matcher.InLines(FMessage.TextLines(), FText);
 }
 
-size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, int field,
+size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, TFilterField field,
                                    std::string_view value, std::vector<uint8_t>& hidden,
                                    const TFilterProgress& progress) {
   const std::vector<TMessageEntry>& entries = FMailbox.Entries();
   if (hidden.size() < entries.size()) hidden.resize(entries.size(), 0);
   TFilterMatcher matcher(value);
-  TEntryTextPieces pieces(FMailbox);
+  // A store read front to back (a compressed file) is read in its own order.
+  std::vector<uint32_t> rows = order;
+  if (FMailbox.Store() && FMailbox.Store()->ReadsForward())
+    std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
+      return entries.at(a).Index < entries.at(b).Index;
+    });
+  TReadPass pass(FMailbox);
   size_t count = 0;
   FUnreadable = 0;
-  for (size_t i = 0; i < order.size(); ++i) {
-    const uint32_t row = order[i];
-    const TMessageEntry& entry = entries.at(row);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const uint32_t row = rows[i];
+    const TMessageEntry& entry = entries[row];
     bool match;
     try {
-      match = Matches(entry, field, matcher, pieces);
+      match = Matches(entry, field, matcher);
     } catch (const EPelloraError&) {
       // A damaged store may list many rows without text: one of them ends no search.
       ++FUnreadable;
@@ -207,10 +212,10 @@ size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, int field
     }
     hidden[row] = match ? 0 : 1;
     if (match) ++count;
-    if (progress) progress(i + 1, order.size());
+    if (progress) progress(i + 1, rows.size());
   }
   if (FUnreadable > 0)
-    FMailbox.AddMemo(FormatText(GetLocalizedText("lc_FilterUnreadable"), {FUnreadable}));
+    FMailbox.AddNote({nkUnreadableRows, {}, {}, static_cast<int64_t>(FUnreadable)});
   return count;
 }
 

@@ -1,9 +1,10 @@
-#include "mailbox_window/mailbox_filter.h"
+#include "search/mailbox_filter.h"
 
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
 #include "platform/ascii.h"
 #include "platform/files.h"
+#include "stores/kinds/store_kinds.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
@@ -179,19 +180,20 @@ TEST(MailboxFilter, FieldsOverAMailboxFile) {
   for (const auto& c : cases) {
     std::vector<uint8_t> hidden(box.Entries().size(), 0);
     TMailboxFilter filter(box);
-    size_t count = filter.ApplyFilter(order, c.field, c.value, hidden);
+    const auto field = static_cast<TFilterField>(c.field);
+    size_t count = filter.ApplyFilter(order, field, c.value, hidden);
     EXPECT_EQ(ShownIndexes(box, order, hidden), c.shown)
         << "field " << c.field << " value " << testing::PrintToString(c.value);
     EXPECT_EQ(count, c.shown.size());
     for (uint32_t row : order)
-      EXPECT_EQ(filter.RowMatches(box.Entries()[row], c.field, c.value), !hidden[row])
+      EXPECT_EQ(filter.RowMatches(box.Entries()[row], field, c.value), !hidden[row])
           << "field " << c.field << " row " << box.Entries()[row].Index;
   }
   // An empty value hides every row, whatever the field.
   for (int field = ffFromSubjectToBody; field <= ffSource; ++field) {
     std::vector<uint8_t> hidden(box.Entries().size(), 0);
     TMailboxFilter filter(box);
-    EXPECT_EQ(filter.ApplyFilter(order, field, "", hidden), 0u) << field;
+    EXPECT_EQ(filter.ApplyFilter(order, static_cast<TFilterField>(field), "", hidden), 0u) << field;
     EXPECT_EQ(std::count(hidden.begin(), hidden.end(), 1), 7) << field;
   }
 }
@@ -245,7 +247,7 @@ TEST(MailboxFilter, DatabaseTextsSearchedWithUniformLineEnds) {
   LoadStoreChecked(box, dir.Write("Inbox.dbx", test::BuildDbx({m1, m2})), okOEDatabase);
   const std::vector<uint32_t> order = ByIndex(box);
   struct {
-    int field;
+    TFilterField field;
     std::string value;
     std::vector<int32_t> shown;
   } cases[] = {
@@ -276,7 +278,7 @@ TEST(MailboxFilter, UnreadableRowsDoNotEndThePass) {
   const std::vector<uint32_t> order = ByIndex(box);
   std::filesystem::remove(b);
   struct {
-    int field;
+    TFilterField field;
     size_t unreadable;
     std::vector<uint8_t> hidden; // by Index after the pass
   } cases[] = {
@@ -295,7 +297,7 @@ TEST(MailboxFilter, UnreadableRowsDoNotEndThePass) {
       EXPECT_EQ(total, 3u);
       EXPECT_EQ(done, progressCalls);
     };
-    const size_t memoBefore = box.Memo().size();
+    const size_t notesBefore = box.Notes().size();
     const size_t shown = std::count(c.hidden.begin(), c.hidden.end(), 0);
     EXPECT_EQ(filter.ApplyFilter(order, c.field, "report", hidden, progress), shown) << c.field;
     EXPECT_EQ(progressCalls, 3u) << c.field;
@@ -306,8 +308,8 @@ TEST(MailboxFilter, UnreadableRowsDoNotEndThePass) {
     EXPECT_EQ(byIndex, c.hidden) << c.field;
     // One line for the pass, only when a row could not be read (the file gone is a change of
     // the store, noted once besides).
-    const std::string line = FormatText(GetLocalizedText("lc_FilterUnreadable"), {1});
-    EXPECT_EQ(std::count(box.Memo().begin() + static_cast<long>(memoBefore), box.Memo().end(), line),
+    const TStoreNote note(nkUnreadableRows, {}, {}, 1);
+    EXPECT_EQ(std::count(box.Notes().begin() + static_cast<long>(notesBefore), box.Notes().end(), note),
               c.unreadable ? 1 : 0)
         << c.field;
   }
@@ -369,11 +371,12 @@ void ExpectFastPathAsPlain(TMailbox& box, const std::vector<std::string>& values
                            const std::string& store) {
   const std::vector<uint32_t> order = ByIndex(box);
   // The text the Body filter parses, read from the bytes where it can be, is the rows' lines.
-  TEntryTextPieces pieces(box);
+  TReadPass pass(box);
   std::string fast, plain;
   for (const auto& entry : box.Entries()) {
-    pieces.ReadText(entry, fast);
-    box.ReadEntryText(entry, plain);
+    box.ReadEntryText(entry, fast);
+    plain.clear();
+    for (const auto& line : box.LoadEntryLines(entry)) plain.append(line).append("\r\n");
     EXPECT_EQ(fast, plain) << store << ": row " << entry.Index;
   }
   TMailboxFilter filter(box);

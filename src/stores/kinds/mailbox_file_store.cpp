@@ -1,0 +1,388 @@
+#include "stores/kinds/mailbox_file_store.h"
+
+#include "platform/ascii.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/pellora_error.h"
+#include "stores/header_scanner.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace pellora {
+namespace {
+
+// Of the start of a separator line: a line a few hundred bytes long says all that tells it apart,
+// and so a row is checked with a short read.
+constexpr size_t FingerprintedBytes = 256;
+
+// A hash of the last bytes before end in the file; 0 when they cannot be read.
+uint32_t TailFingerprint(const std::string& path, uint64_t end) {
+  char tail[1024];
+  const size_t size = static_cast<size_t>(std::min<uint64_t>(end, sizeof tail));
+  try {
+    if (TFileStream(path).ReadSomeAt(end - size, tail, size) != size) return 0;
+  } catch (const EPelloraError&) {
+    return 0;
+  }
+  return static_cast<uint32_t>(std::hash<std::string_view>{}(std::string_view(tail, size)));
+}
+
+} // namespace
+
+std::optional<uint32_t> MozillaStatusFlags(std::string_view value) {
+  value = TrimBlanks(value);
+  if (value.empty() || value.size() > 8) return std::nullopt;
+  uint32_t status = 0;
+  for (char c : value) {
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return std::nullopt;
+    status = status << 4 | static_cast<uint32_t>(digit);
+  }
+  uint32_t flags = 0;
+  if (status & 0x0001) flags |= mfRead;
+  if (status & 0x0002) flags |= mfReplied;
+  if (status & 0x0004) flags |= mfFlagged; // "marked"
+  if (status & 0x1000) flags |= mfForwarded;
+  return flags;
+}
+
+uint32_t TMailboxFileStore::SeparatorFingerprint(std::string_view separator) {
+  return static_cast<uint32_t>(
+      std::hash<std::string_view>{}(separator.substr(0, FingerprintedBytes)));
+}
+
+// --- Loading ------------------------------------------------------------------------------
+
+std::unique_ptr<TInputStream> TMailboxFileStore::OpenForLoad(const std::string& path,
+                                                              uint64_t& expected) {
+  FFile = std::make_unique<TFileStream>(path);
+  FFile->AdviseSequential();
+  if (!FFile->Stamp(FStamp)) FStamp = {};
+  expected = FStamp.size;
+  return std::make_unique<TFileInput>(*FFile, 0);
+}
+
+void TMailboxFileStore::LoadProgress(int64_t offset, uint64_t& done, uint64_t& total) {
+  done = static_cast<uint64_t>(offset);
+  total = FStamp.size;
+}
+
+void TMailboxFileStore::Loaded(int64_t end) {
+  // The bytes read: a file written while it was read no longer matches its stamp afterwards.
+  FStamp.size = static_cast<uint64_t>(end);
+  FTail = TailFingerprint(StorePath(), FStamp.size);
+  FGrownStamp = {};
+}
+
+void TMailboxFileStore::LoadRows(const std::string& path) {
+  std::vector<TMessageEntry>& rows = Rows();
+  FRule = mrMarked;
+  TReading reading(*this);
+  uint64_t expected = 0;
+  const std::unique_ptr<TInputStream> input = OpenForLoad(path, expected);
+  TMailboxLineReader reader(*input, 0, expected);
+  // Room for rows of 4 KB messages on average: pages of the room no row takes are never
+  // touched, while growing by copying would hold the rows twice at the moment of the copy.
+  rows.reserve(static_cast<size_t>(std::min<uint64_t>(expected / 4096, 1u << 20)));
+  THeaderScanner scanner;
+  TMessageEnds ends;
+  std::string previous; // kept only when it is a separator line
+  bool previousIsSeparator = false, previousIsEmpty = false;
+  bool ruleKnown = false; // once the line after the first separator has been seen
+  int64_t previousOffset = 0, previousEnd = 0, previousLine = 0;
+  int64_t lineCounter = 0, startLine = 1, startOffset = 0;
+  int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
+  int32_t messageCount = 0;
+  uint32_t fingerprint = 0;
+  const TSharedText sharedPath(path);
+  bool inHeader = false;                 // before the message's first empty line
+  std::optional<uint32_t> statusFlags; // of its X-Mozilla-Status field
+  auto addEntry = [&](int64_t endOffset) {
+    TMessageEntry& entry = rows.emplace_back();
+    scanner.Finish(entry.Header);
+    entry.Flags = statusFlags;
+    entry.Header.Size = byteCount;
+    entry.StartLine = startLine;
+    entry.StartOffset = startOffset;
+    entry.EndOffset = endOffset;
+    entry.Parting = ends.PartingBefore(endOffset);
+    entry.Fingerprint = fingerprint;
+    entry.Index = messageCount;
+    entry.Path = sharedPath;
+    ShareWithRowBefore(rows);
+  };
+  // Ends the message before, if any, and starts one at a separator line.
+  auto startMessage = [&](std::string_view separator, int64_t number, int64_t offset,
+                          int64_t separatorEnd) {
+    if (byteCount >= 0) {
+      addEntry(offset);
+      ++messageCount;
+      uint64_t done, total;
+      LoadProgress(offset, done, total);
+      Progress(done, total);
+    }
+    startLine = number;
+    startOffset = offset;
+    fingerprint = SeparatorFingerprint(separator);
+    ends.MessageStarts(separatorEnd);
+    scanner.Reset();
+    scanner.Feed(separator);
+    byteCount = static_cast<int64_t>(separator.size());
+    inHeader = true;
+    statusFlags.reset();
+  };
+  // A line of the message after its separator.
+  // Inlined: it runs for every line of the file.
+  auto feed = [&](std::string_view line) __attribute__((always_inline)) {
+    scanner.Feed(line);
+    byteCount += static_cast<int64_t>(line.size());
+    if (!inHeader) return;
+    if (line.empty()) inHeader = false;
+    else if (!statusFlags && line.size() > 17 && SameTextAscii(line.substr(0, 17), "X-Mozilla-Status:"))
+      statusFlags = MozillaStatusFlags(line.substr(17));
+  };
+  std::string_view line;
+  bool discarded;
+  while (reader.Next(line, discarded)) {
+    ++lineCounter;
+    ends.Line(reader.EndOffset(), line, discarded, reader.LineHadLf(), reader.LineOffset());
+    if (discarded) continue;
+    if (!ruleKnown && previousIsSeparator) {
+      ruleKnown = true;
+      if (!IsMailboxMarkerLine(line)) {
+        FRule = mrClassic;
+        startMessage(previous, previousLine, previousOffset, previousEnd);
+      }
+    }
+    if (FRule == mrClassic) {
+      if (previousIsEmpty && IsSeparatorLine(line)) {
+        startMessage(line, lineCounter, reader.LineOffset(), reader.EndOffset());
+      } else {
+        feed(line);
+      }
+      previousIsEmpty = line.empty();
+      continue;
+    }
+    if (previousIsSeparator && IsMailboxMarkerLine(line)) {
+      // The separator's own number: a Ctrl-Z line between it and the marker still counts.
+      startMessage(previous, previousLine, previousOffset, previousEnd);
+      feed(line);
+    } else if (byteCount >= 0) {
+      feed(line);
+    }
+    previousIsSeparator = IsSeparatorLine(line);
+    if (previousIsSeparator) {
+      previous.assign(line);
+      previousOffset = reader.LineOffset();
+      previousEnd = reader.EndOffset();
+      previousLine = lineCounter;
+    }
+  }
+  // A file whose only separator is its last line.
+  if (!ruleKnown && previousIsSeparator) {
+    FRule = mrClassic;
+    startMessage(previous, previousLine, previousOffset, previousEnd);
+  }
+  const int64_t end = reader.EndOffset();
+  if (byteCount >= 0) addEntry(end);
+  // Under the marker rule the empty lines at the end of the file's last message are not its
+  // own.
+  FLastLinesEnd = FRule == mrMarked ? ends.SolidEnd() : end;
+  FLoadedEnd = end;
+  Loaded(end);
+}
+
+int64_t TMailboxFileStore::LinesEnd(const TMessageEntry& entry) const {
+  return LastInFile(entry) ? FLastLinesEnd : entry.EndOffset;
+}
+
+int64_t TMailboxFileStore::StoredEnd(const TMessageEntry& entry) const {
+  return entry.EndOffset - entry.Parting;
+}
+
+// --- A row's bytes ------------------------------------------------------------------------
+
+const TFileStream& TMailboxFileStore::File() {
+  if (!FFile) {
+    FFile = std::make_unique<TFileStream>(StorePath());
+    FFile->AdviseSequential();
+  }
+  return *FFile;
+}
+
+void TMailboxFileStore::ReadingEnded() {
+  if (!InPass()) FFile.reset();
+}
+
+std::unique_ptr<TInputStream> TMailboxFileStore::OpenBytes(int64_t begin, int64_t end) {
+  return std::make_unique<TFileInput>(File(), static_cast<uint64_t>(begin), end - begin);
+}
+
+void TMailboxFileStore::CheckRow(const TMessageEntry& entry) {
+  TFileStamp now;
+  if (!GetFileStamp(StorePath(), now)) RaiseStoreChanged();
+  if (now == FStamp) return;
+  // Mail appended at the end changes no row; a file cut or written before its old end may.
+  const bool grewAtEnd = GrewAtEnd(now);
+  if (!grewAtEnd) NoteStoreChange();
+  if (!StillInPlace(entry, now, grewAtEnd)) RaiseStoreChanged();
+}
+
+bool TMailboxFileStore::GrewAtEnd(const TFileStamp& now) {
+  if (now.size <= FStamp.size) return false;
+  if (now != FGrownStamp) {
+    FGrownStamp = now;
+    FGrownAtEnd = TailFingerprint(StorePath(), FStamp.size) == FTail;
+  }
+  return FGrownAtEnd;
+}
+
+bool TMailboxFileStore::StillInPlace(const TMessageEntry& entry, const TFileStamp& now,
+                                     bool grewAtEnd) {
+  // The row's separator line is still at its offset, and its bytes end where the file ends now
+  // (or ended at load time, when mail was appended after them), or where the next message's
+  // separator line begins.
+  if (entry.StartOffset < 0 || static_cast<uint64_t>(entry.EndOffset) > now.size) return false;
+  std::string_view line;
+  bool discarded;
+  const auto shortRead = static_cast<int64_t>(4 * FingerprintedBytes); // stray CRs are no text
+  TMailboxLineReader at(StorePath(), entry.StartOffset,
+                        std::min(shortRead, entry.EndOffset - entry.StartOffset));
+  if (!at.Next(line, discarded) || discarded || !IsSeparatorLine(line) ||
+      SeparatorFingerprint(line) != entry.Fingerprint)
+    return false;
+  if (static_cast<uint64_t>(entry.EndOffset) == now.size || (grewAtEnd && LastInFile(entry)))
+    return true;
+  // The file may now end inside the next separator line, cut short.
+  TMailboxLineReader next(StorePath(), entry.EndOffset, shortRead);
+  return next.Next(line, discarded) && !discarded &&
+         (IsSeparatorLine(line) ||
+          (static_cast<uint64_t>(next.EndOffset()) == now.size &&
+           std::string_view("From ").starts_with(line)));
+}
+
+void TMailboxFileStore::VisitLines(const TMessageEntry& entry, const TLineVisitor& visit) {
+  CheckRow(entry);
+  TReading reading(*this);
+  const int64_t end = LinesEnd(entry);
+  // The message's bytes alone: what follows them (mail appended after a last line without its
+  // line end, say) is no part of it.
+  const std::unique_ptr<TInputStream> input = OpenBytes(entry.StartOffset, end);
+  TMailboxLineReader reader(*input, entry.StartOffset,
+                            static_cast<uint64_t>(end - entry.StartOffset));
+  std::string_view line;
+  bool discarded;
+  if (!reader.Next(line, discarded) || discarded || !IsSeparatorLine(line))
+    RaiseStoreChanged(); // changed while it was read
+  bool more = visit(line);
+  while (more && reader.Next(line, discarded))
+    if (!discarded) more = visit(line);
+}
+
+void TMailboxFileStore::ReadStored(const TMessageEntry& entry, const TByteSink& sink) {
+  CheckRow(entry);
+  TReading reading(*this);
+  const int64_t end = StoredEnd(entry);
+  const std::unique_ptr<TInputStream> input = OpenBytes(entry.StartOffset, end);
+  constexpr size_t BlockSize = 4 << 20;
+  if (FBuffer.size() < BlockSize) FBuffer.resize(BlockSize);
+  // The separator line is the envelope, not the message.
+  bool separator = true;
+  for (int64_t at = entry.StartOffset; at < end;) {
+    const size_t got = input->Read(FBuffer.data(), static_cast<size_t>(std::min<int64_t>(BlockSize, end - at)));
+    if (got == 0)
+      throw EPelloraError("Cannot read file \"" + StorePath() + "\". The file is shorter than it was.");
+    at += static_cast<int64_t>(got);
+    std::string_view block(FBuffer.data(), got);
+    if (separator) {
+      const size_t lf = block.find('\n');
+      if (lf == std::string_view::npos) continue;
+      separator = false;
+      block.remove_prefix(lf + 1);
+    }
+    if (!block.empty()) sink(block);
+  }
+}
+
+bool TMailboxFileStore::VisitPieces(const TMessageEntry& entry, const TTextPieceVisitor& piece) {
+  CheckRow(entry); // raises when the bytes are no longer the row's
+  TReading reading(*this);
+  const int64_t begin = entry.StartOffset, end = LinesEnd(entry);
+  std::unique_ptr<TInputStream> input;
+  try {
+    input = OpenBytes(begin, end);
+  } catch (const EPelloraError&) {
+    return false; // the lines' reader says what went wrong
+  }
+  // Large blocks, each read with the byte after it: a CR is a line end only before an LF.
+  constexpr int64_t BlockSize = 1 << 20;
+  size_t held = 0; // the byte after the last block, read with it
+  for (int64_t at = begin; at < end;) {
+    const int64_t count = std::min(BlockSize, end - at);
+    const bool last = at + count == end;
+    const size_t wanted = static_cast<size_t>(count) + (last ? 0 : 1);
+    if (FBuffer.size() < wanted) FBuffer.resize(wanted);
+    while (held < wanted) {
+      const size_t got = input->Read(FBuffer.data() + held, wanted - held);
+      if (got == 0) return false; // the lines' reader says what went wrong
+      held += got;
+    }
+    const char* data = FBuffer.data();
+    const auto size = static_cast<size_t>(count);
+    if (at == begin && !IsSeparatorLine(std::string_view(data, size))) return false;
+    if (std::memchr(data, '\x1A', size)) return false;
+    for (auto cr = static_cast<const char*>(std::memchr(data, '\r', size)); cr;
+         cr = static_cast<const char*>(std::memchr(cr + 1, '\r', size - (cr + 1 - data)))) {
+      const size_t after = static_cast<size_t>(cr - data) + 1;
+      if (after >= wanted || data[after] != '\n') return false;
+    }
+    if (!piece(std::string_view(data, size))) return true;
+    at += count;
+    held = wanted - size;
+    if (held > 0) FBuffer[0] = FBuffer[size];
+  }
+  return true;
+}
+
+void TMailboxFileStore::ReadLinesText(const TMessageEntry& entry, std::string& text) {
+  text.clear();
+  // The bytes hold no CR but before an LF: a line end is an LF, given a CR where it has none.
+  bool afterCR = false;
+  const bool read = VisitPieces(entry, [&](std::string_view piece) {
+    const char* p = piece.data();
+    const char* end = p + piece.size();
+    while (p < end) {
+      auto lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+      if (!lf) {
+        text.append(p, end);
+        afterCR = end[-1] == '\r';
+        break;
+      }
+      const bool hasCR = lf > p ? lf[-1] == '\r' : afterCR;
+      text.append(p, lf);
+      text += hasCR ? "\n" : "\r\n";
+      p = lf + 1;
+      afterCR = false;
+    }
+    return true;
+  });
+  if (!read) {
+    TStore::ReadLinesText(entry, text);
+    return;
+  }
+  if (!text.empty() && text.back() != '\n') text += "\r\n"; // a last line without its LF
+}
+
+std::string TMailboxFileStore::Origin(const TMessageEntry& entry) const {
+  char hex[32];
+  std::snprintf(hex, sizeof hex, ": 0x%llx", static_cast<unsigned long long>(entry.StartLine));
+  return Utf8ToAnsi(entry.Path) + hex;
+}
+
+std::string TMailboxFileStore::ExportName(const TMessageEntry& first) const {
+  return ExtractFileName(first.Path);
+}
+
+} // namespace pellora

@@ -1,0 +1,92 @@
+#pragma once
+// A mailbox file: many messages one after another, each starting with a "From " separator line
+// (Thunderbird's, with X-Mozilla-Status lines, and the classic files of other programs and list
+// archives). Rows keep where their bytes lie; reading one back reads only its own bytes.
+#include "stores/mailbox_file.h"
+#include "stores/store.h"
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace pellora {
+
+class TMailboxFileStore : public TStore {
+public:
+  void VisitLines(const TMessageEntry& entry, const TLineVisitor& visit) override;
+  // The message without its separator line and the empty line that parts it from the next.
+  void ReadStored(const TMessageEntry& entry, const TByteSink& sink) override;
+  // The message's bytes in large blocks; false where they differ from its lines by more than
+  // line ends (a CR inside a line, a Ctrl-Z).
+  bool VisitPieces(const TMessageEntry& entry, const TTextPieceVisitor& piece) override;
+  void ReadLinesText(const TMessageEntry& entry, std::string& text) override;
+
+  TStoreIcon Icon() const override { return siMailboxFile; }
+  // "file: 0x<the separator's line number>".
+  std::string Origin(const TMessageEntry& entry) const override;
+  // The file's name.
+  std::string ExportName(const TMessageEntry& first) const override;
+
+  // How the last load told the messages apart.
+  TMailboxRule Rule() const { return FRule; }
+
+protected:
+  void LoadRows(const std::string& path) override;
+  void PassEnded() override { FFile.reset(); }
+
+  // The bytes of the store, read front to back for the load: of a file of expected bytes.
+  virtual std::unique_ptr<TInputStream> OpenForLoad(const std::string& path, uint64_t& expected);
+  // How far the load is, given the offset of the line it reached: done of total.
+  virtual void LoadProgress(int64_t offset, uint64_t& done, uint64_t& total);
+  // The load read end bytes: what later reads check the file against.
+  virtual void Loaded(int64_t end);
+  // Raises when the row's bytes are no longer its own (the file changed since the load); notes a
+  // change that leaves them in place.
+  virtual void CheckRow(const TMessageEntry& entry);
+  // The bytes [begin, end) of the store, read front to back; valid while the reading lasts.
+  virtual std::unique_ptr<TInputStream> OpenBytes(int64_t begin, int64_t end);
+  // The reading of a row ended: what it opened closes unless a pass lasts.
+  virtual void ReadingEnded();
+
+  // Where a row's lines and its stored bytes end (TMessageEnds decided them at load time).
+  int64_t LinesEnd(const TMessageEntry& entry) const;
+  int64_t StoredEnd(const TMessageEntry& entry) const;
+  bool LastInFile(const TMessageEntry& entry) const { return entry.EndOffset == FLoadedEnd; }
+  // The file, opened for the row being read, and kept while a pass lasts.
+  const TFileStream& File();
+  // Of the separator line, a few hundred bytes that tell it apart.
+  static uint32_t SeparatorFingerprint(std::string_view separator);
+
+  int64_t FLoadedEnd = 0; // the bytes the load read
+
+  // While it lives a row is being read.
+  struct TReading {
+    explicit TReading(TMailboxFileStore& store) : store(store) {}
+    ~TReading() { store.ReadingEnded(); }
+    TMailboxFileStore& store;
+  };
+
+private:
+  // Whether the file, now larger than loaded, holds its bytes as loaded before its old end
+  // (mail appended at the end).
+  bool GrewAtEnd(const TFileStamp& now);
+  // Whether a row's bytes are still its own in a file that changed since the load.
+  bool StillInPlace(const TMessageEntry& entry, const TFileStamp& now, bool grewAtEnd);
+
+  TMailboxRule FRule = mrMarked;
+  int64_t FLastLinesEnd = 0; // where the lines of the file's last message end
+  std::unique_ptr<TFileStream> FFile;
+  std::vector<char> FBuffer;
+  // The file as the load read it: the bytes read and the modification time, and a hash of its
+  // last bytes.
+  TFileStamp FStamp;
+  uint32_t FTail = 0;
+  TFileStamp FGrownStamp; // the larger file GrewAtEnd looked at last, and its answer
+  bool FGrownAtEnd = false;
+};
+
+// The flags an X-Mozilla-Status field's value ("0001") gives, in a row's flag bits; none when the
+// value is not four hexadecimal digits.
+std::optional<uint32_t> MozillaStatusFlags(std::string_view value);
+
+} // namespace pellora
