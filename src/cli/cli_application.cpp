@@ -1,0 +1,47 @@
+// The application object of pellora-cli: Qt Core for the user's locale, or, for an export that
+// renders PDFs, Qt GUI with the web engine, on the offscreen platform when no display is there.
+#include "cli/cli.h"
+
+#include "platform/pellora_error.h"
+
+#include <QCoreApplication>
+#ifdef PELLORA_CLI_PDF
+#include "render/message_html.h"
+#include "render/message_pdf.h"
+
+#include <QGuiApplication>
+#endif
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace pellora::cli {
+
+bool RendersPdf(const TArgs& args) {
+  return !args.empty() && args[0] == "export" &&
+         std::any_of(args.begin() + 1, args.end(),
+                     [](const std::string& arg) { return arg == "--pdf" || arg == "--pdf-one"; });
+}
+
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, const TArgs& args) {
+#ifdef PELLORA_CLI_PDF
+  if (RendersPdf(args)) {
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!display || !*display) && (!wayland || !*wayland)) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    TMessageHtml::PrepareApplication();
+    return std::make_unique<QGuiApplication>(argc, argv);
+  }
+#endif
+  return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+std::unique_ptr<TPdfMaker> MakePdfMaker(const std::string& title) {
+#ifdef PELLORA_CLI_PDF
+  return std::make_unique<TExportPdfMaker>(title);
+#else
+  throw EPelloraError("This pellora-cli was built without the viewer: it makes no PDF files.");
+#endif
+}
+
+} // namespace pellora::cli
