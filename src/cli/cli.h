@@ -43,8 +43,6 @@ bool TakeFlag(TArgs& args, const std::string& flag);
 std::string TsvCell(std::string text);
 // Writes 8-bit program text as UTF-8 to stdout.
 void PrintAnsi(const std::string& text);
-// Whether the command line args (the command first) renders PDFs.
-bool RendersPdf(const TArgs& args);
 // The application object for args: one that can render PDFs (on the offscreen platform when no
 // display is there) where they ask for PDFs, else Qt Core alone.
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, const TArgs& args);

@@ -16,12 +16,16 @@
 #include <cstdlib>
 
 namespace pellora::cli {
+namespace {
 
-bool RendersPdf(const TArgs& args) {
+// Whether the command line (the command first) asks for PDFs.
+[[maybe_unused]] bool RendersPdf(const TArgs& args) {
   return !args.empty() && args[0] == "export" &&
          std::any_of(args.begin() + 1, args.end(),
                      [](const std::string& arg) { return arg == "--pdf" || arg == "--pdf-one"; });
 }
+
+} // namespace
 
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, const TArgs& args) {
 #ifdef PELLORA_CLI_PDF
