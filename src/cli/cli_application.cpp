@@ -13,6 +13,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace pellora::cli {
@@ -34,6 +35,11 @@ std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, const 
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((!display || !*display) && (!wayland || !*wayland)) setenv("QT_QPA_PLATFORM", "offscreen", 0);
     TMessageHtml::PrepareApplication();
+    // The web engine reports its set-up and the graphics it lacks offscreen; stderr is for the
+    // messages skipped and the failures, which this program says itself.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+      if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
     return std::make_unique<QGuiApplication>(argc, argv);
   }
 #endif
