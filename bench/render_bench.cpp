@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 using namespace pellora;
 using TClock = std::chrono::steady_clock;
@@ -30,9 +29,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-  TMessageHtml::RegisterSchemes();
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  TMessageHtml::PrepareApplication();
   QGuiApplication app(argc, argv);
   const std::string out = argv[2];
   std::filesystem::create_directories(out + "/eml");

@@ -26,8 +26,8 @@ _pellora_cli() {
   local command=${COMP_WORDS[1]}
   case $prev in
   --kind) COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur")); return ;;
-  --eml | --attachments | --profile) _pellora_cli_paths folders; return ;;
-  --mbox) _pellora_cli_paths files; return ;;
+  --eml | --attachments | --pdf | --profile) _pellora_cli_paths folders; return ;;
+  --mbox | --pdf-one | --csv) _pellora_cli_paths files; return ;;
   --filter) COMPREPLY=($(compgen -W "$fields" -- "$cur")); return ;;
   --index) return ;;
   esac
@@ -38,7 +38,7 @@ _pellora_cli() {
   addresses | filter) options="--kind" ;;
   text) options="--kind --lines" ;;
   list) options="--kind --json" ;;
-  export) options="--kind --eml --mbox --attachments --index --filter --overwrite" ;;
+  export) options="--kind --eml --mbox --attachments --pdf --pdf-one --csv --index --filter --overwrite" ;;
   stores) options="--profile --json" ;;
   esac
   if [[ $cur == -* ]]; then
@@ -51,7 +51,7 @@ _pellora_cli() {
   for ((i = 2; i < COMP_CWORD; i++)); do
     case ${COMP_WORDS[i]} in
     --kind) kind=${COMP_WORDS[i + 1]}; ((i++)) ;;
-    --eml | --mbox | --attachments | --index | --profile) ((i++)) ;;
+    --eml | --mbox | --attachments | --pdf | --pdf-one | --csv | --index | --profile) ((i++)) ;;
     --filter) ((i += 2)) ;;
     -*) ;;
     *) ((positional++)) ;;

@@ -3,12 +3,16 @@
 // registers itself with a static TCliCommand.
 #include "stores/kinds/store_kinds.h"
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+class QCoreApplication;
+
 namespace pellora {
 class TMailbox;
+class TPdfMaker;
 }
 
 namespace pellora::cli {
@@ -39,6 +43,12 @@ bool TakeFlag(TArgs& args, const std::string& flag);
 std::string TsvCell(std::string text);
 // Writes 8-bit program text as UTF-8 to stdout.
 void PrintAnsi(const std::string& text);
+// The application object for args: one that can render PDFs (on the offscreen platform when no
+// display is there) where they ask for PDFs, else Qt Core alone.
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, const TArgs& args);
+// What makes an export's PDFs, its one file titled title (UTF-8); raises in a build without the
+// viewer's libraries.
+std::unique_ptr<TPdfMaker> MakePdfMaker(const std::string& title);
 // Writes the information lines of notes, from the one numbered from on (rows that could not be
 // read or were skipped, a store changed on disk), to stderr, as UTF-8.
 void PrintNotes(const std::vector<TStoreNote>& notes, size_t from = 0);

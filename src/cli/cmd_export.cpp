@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "export/list_csv.h"
 #include "export/message_export.h"
 #include "search/mailbox_filter.h"
 #include "platform/ascii.h"
@@ -10,8 +11,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <set>
+#include <string_view>
 
 namespace pellora::cli {
 namespace {
@@ -44,17 +47,23 @@ int RunExport(const TArgs& given) {
   const bool overwrite = TakeFlag(args, "--overwrite");
   std::string target;
   TExportFormat format = efEml;
+  bool csv = false; // the list, not the messages
   int formats = 0;
   for (auto [option, kind] : {std::pair{"--eml", efEml}, std::pair{"--mbox", efMbox},
-                              std::pair{"--attachments", efAttachments}}) {
+                              std::pair{"--attachments", efAttachments}, std::pair{"--pdf", efPdf},
+                              std::pair{"--pdf-one", efPdfOne}, std::pair{"--csv", efEml}}) {
     std::string value;
     while (TakeValue(args, option, value)) {
       target = value;
       format = kind;
+      csv = std::string_view(option) == "--csv";
       ++formats;
     }
   }
-  if (formats != 1) throw EUsage("export needs one of --eml DIR, --mbox FILE, --attachments DIR");
+  if (formats != 1)
+    throw EUsage("export needs one of --eml DIR, --mbox FILE, --attachments DIR, --pdf DIR, "
+                 "--pdf-one FILE, --csv FILE");
+  const bool oneFile = csv || format == efMbox || format == efPdfOne;
   std::set<int32_t> indexes;
   std::string value;
   while (TakeValue(args, "--index", value)) {
@@ -90,11 +99,19 @@ int RunExport(const TArgs& given) {
     rows.push_back(row);
   }
 
-  if (format == efMbox && EntryExists(target) && !overwrite)
+  if (oneFile && EntryExists(target) && !overwrite)
     throw EPelloraError("File already exists \"" + Utf8ToAnsi(target) + "\". Use --overwrite to replace it.");
-  if (format != efMbox) std::filesystem::create_directories(target);
   TCliExportObserver observer(overwrite);
-  TExportResult result = ExportMessages(box, rows, format, target, &observer);
+  if (csv) {
+    SaveListCsv(box, rows, target);
+    observer.Written(target);
+    PrintNotes(box.Notes(), notesBefore);
+    return 0;
+  }
+  if (!oneFile) std::filesystem::create_directories(target);
+  std::unique_ptr<TPdfMaker> pdf;
+  if (format == efPdf || format == efPdfOne) pdf = MakePdfMaker(box.Store()->Caption(box.Path()));
+  TExportResult result = ExportMessages(box, rows, format, target, &observer, pdf.get());
   PrintNotes(box.Notes(), notesBefore);
   PrintNotes(result.Skipped);
   return result.Skipped.empty() ? 0 : 1;
@@ -102,9 +119,10 @@ int RunExport(const TArgs& given) {
 
 const TCliCommand exportCommand(
     "export",
-    "export [--kind K] PATH (--eml DIR | --mbox FILE | --attachments DIR) [--index N]... "
-    "[--filter FIELD VALUE] [--overwrite]   writes the messages (all rows, or those given) out; "
-    "prints each file written",
+    "export [--kind K] PATH (--eml DIR | --mbox FILE | --attachments DIR | --pdf DIR | "
+    "--pdf-one FILE | --csv FILE) [--index N]... [--filter FIELD VALUE] [--overwrite]   writes "
+    "the messages (all rows, or those given) out, or their rows of the list as CSV; prints each "
+    "file written",
     RunExport);
 
 } // namespace

@@ -98,9 +98,9 @@ void PrintNotes(const std::vector<TStoreNote>& notes, size_t from) {
 
 int main(int argc, char** argv) {
   using namespace pellora::cli;
-  QCoreApplication app(argc, argv); // the user's locale for collation
-  pellora::InstallQtLocaleCompare();
   TArgs args(argv + 1, argv + argc);
+  const auto app = MakeApplication(argc, argv, args); // the user's locale for collation
+  pellora::InstallQtLocaleCompare();
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     PrintHelp(args.empty() ? stderr : stdout);
     return args.empty() ? 2 : 0;

@@ -175,9 +175,14 @@ size_t ExtensionStart(const std::string& name) {
   return dot;
 }
 
+// The name of a message whose own name is empty or refused.
+std::string FallbackFileName(const TMessageEntry& entry, std::string_view extension) {
+  return "message-" + std::to_string(entry.Index) + std::string(extension);
+}
+
 } // namespace
 
-std::string MessageFileName(const TMessageEntry& entry) {
+std::string MessageFileName(const TMessageEntry& entry, std::string_view extension) {
   std::string stem;
   if (entry.Header.Date != 0) {
     TDateParts p = DecodeDateTime(entry.Header.Date);
@@ -191,8 +196,8 @@ std::string MessageFileName(const TMessageEntry& entry) {
   // No hidden files, no "." or "..".
   size_t start = stem.find_first_not_of(". ");
   stem = start == std::string::npos ? std::string() : stem.substr(start);
-  if (stem.empty()) return "message-" + std::to_string(entry.Index) + ".eml";
-  return SafeFileName(stem + ".eml");
+  if (stem.empty()) return FallbackFileName(entry, extension);
+  return SafeFileName(stem + std::string(extension));
 }
 
 std::string NumberedFileName(const std::string& name, int n) {
@@ -229,9 +234,11 @@ public:
   }
 
   // Writes one file of the folder from fill; false when it was skipped (the reason in the
-  // result).
+  // result). A message's file whose name is refused may fall back to "message-<index>" with
+  // fallbackExtension; without one, the refusal stops the export.
   bool WriteFile(const TMessageEntry& entry, const std::string& wanted,
-                 const std::function<void(TSafeFileWriter&)>& fill, bool fallback) {
+                 const std::function<void(TSafeFileWriter&)>& fill,
+                 std::string_view fallbackExtension) {
     std::string name = FreeName(wanted);
     TSafeFileWriter writer(FFolder + name, 0666); // a folder that takes no file stops the export
     try {
@@ -261,13 +268,27 @@ public:
         if (!IsUnusableNameError(e.Code()) || attempt >= 3) throw;
         std::string other = FObserver->NewName(entry, name);
         if (other.empty()) {
-          if (!fallback) throw;
-          other = "message-" + std::to_string(entry.Index) + ".eml";
+          if (fallbackExtension.empty()) throw;
+          other = FallbackFileName(entry, fallbackExtension);
         }
         name = FreeName(SafeFileName(other));
       }
     }
   }
+
+  // The message of a row parsed with its bodies found; false when it was skipped.
+  bool Parse(const TMessageEntry& entry, TMailMessage& message) {
+    try {
+      FBox.Store()->ParseMessage(entry, message);
+      message.FindBodies();
+      return true;
+    } catch (const std::exception& e) {
+      Skip(entry, e.what());
+      return false;
+    }
+  }
+
+  std::string Origin(const TMessageEntry& entry) const { return FBox.Store()->Origin(entry); }
 
   bool Step(size_t done, size_t total) {
     if (!FObserver->Progress(done, total)) {
@@ -286,7 +307,7 @@ public:
           [&](TSafeFileWriter& writer) {
             FBox.ReadStored(entry, [&](std::string_view bytes) { writer.Write(bytes); });
           },
-          true);
+          ".eml");
       if (written) ++FResult.Messages;
     }
     Step(rows.size(), rows.size());
@@ -336,13 +357,7 @@ public:
       if (!Step(i, rows.size())) return;
       const TMessageEntry& entry = FBox.Entries()[rows[i]];
       TMailMessage message;
-      try {
-        FBox.Store()->ParseMessage(entry, message);
-        message.FindBodies();
-      } catch (const std::exception& e) {
-        Skip(entry, e.what());
-        continue;
-      }
+      if (!Parse(entry, message)) continue;
       uint32_t written = 0;
       for (TMailPart* part : message.Attachments()) {
         std::string name = SafeFileName(AnsiToUtf8(CleanFileName(part->AttachmentFileName())));
@@ -352,13 +367,60 @@ public:
               part->DecodeBody();
               writer.Write(part->DecodedBody());
             },
-            false);
+            {});
         if (ok) ++written;
       }
       FResult.Attachments += written;
       if (written > 0) ++FResult.Messages;
     }
     Step(rows.size(), rows.size());
+  }
+
+  // Each message rendered into a file of its own.
+  void ExportPdf(const std::vector<uint32_t>& rows, TPdfMaker& pdf) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (!Step(i, rows.size())) return;
+      const TMessageEntry& entry = FBox.Entries()[rows[i]];
+      TMailMessage message;
+      if (!Parse(entry, message)) continue;
+      bool written = WriteFile(
+          entry, MessageFileName(entry, ".pdf"),
+          [&](TSafeFileWriter& writer) { writer.Write(pdf.MessagePdf(message, Origin(entry))); },
+          ".pdf");
+      if (written) ++FResult.Messages;
+    }
+    Step(rows.size(), rows.size());
+  }
+
+  // The messages rendered into one book, written when the last is in. As with the mailbox
+  // file, a cancelled export writes the messages rendered until then.
+  void ExportPdfOne(const std::vector<uint32_t>& rows, const std::string& target, TPdfMaker& pdf) {
+    bool replace = false;
+    if (EntryExists(target)) {
+      if (!FObserver->Overwrite(target)) {
+        FResult.Cancelled = true;
+        return;
+      }
+      replace = true;
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (!Step(i, rows.size())) break;
+      const TMessageEntry& entry = FBox.Entries()[rows[i]];
+      TMailMessage message;
+      if (!Parse(entry, message)) continue;
+      try {
+        pdf.AddToBook(pdf.MessagePdf(message, Origin(entry)), message);
+        ++FResult.Messages;
+      } catch (const std::exception& e) {
+        Skip(entry, e.what());
+      }
+    }
+    if (!FResult.Cancelled) Step(rows.size(), rows.size());
+    if (FResult.Messages == 0) return; // a file of no pages would be no PDF
+    TSafeFileWriter writer(target, 0666);
+    pdf.WriteBook([&](std::string_view bytes) { writer.Write(bytes); });
+    writer.CommitAs(target, replace);
+    FObserver->Written(target);
   }
 
   TExportResult Result() const { return FResult; }
@@ -377,10 +439,15 @@ private:
 } // namespace
 
 TExportResult ExportMessages(TMailbox& box, const std::vector<uint32_t>& rows, TExportFormat format,
-                             const std::string& target, TExportObserver* observer) {
-  if (format == efMbox) {
+                             const std::string& target, TExportObserver* observer, TPdfMaker* pdf) {
+  if ((format == efPdf || format == efPdfOne) && !pdf)
+    throw EPelloraError("PDF files cannot be made here.");
+  if (format == efMbox || format == efPdfOne) {
     TExport run(box, observer, ExtractFilePath(target));
-    run.ExportMbox(rows, target);
+    if (format == efMbox)
+      run.ExportMbox(rows, target);
+    else
+      run.ExportPdfOne(rows, target, *pdf);
     return run.Result();
   }
   if (!DirectoryExists(target))
@@ -389,6 +456,8 @@ TExportResult ExportMessages(TMailbox& box, const std::vector<uint32_t>& rows, T
   TExport run(box, observer, target);
   if (format == efEml)
     run.ExportEml(rows);
+  else if (format == efPdf)
+    run.ExportPdf(rows, *pdf);
   else
     run.ExportAttachments(rows);
   return run.Result();

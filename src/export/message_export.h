@@ -1,6 +1,7 @@
 #pragma once
-// Getting mail out of a store: messages as .eml files or one mailbox file (mboxrd), or their
-// attachments. Message texts are copied as stored, never parsed; only attachments need a parse.
+// Getting mail out of a store: messages as .eml files or one mailbox file (mboxrd), their
+// attachments, or the messages as PDF. Message texts are copied as stored, never parsed; only
+// attachments and PDFs need a parse.
 #include "stores/mailbox.h"
 
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <vector>
 
 namespace pellora {
+
+class TMailMessage;
 
 // Passes a message's text on with mboxrd quoting: a line of any number of ">" and then "From "
 // gets one more ">". Lines may be split anywhere between calls.
@@ -50,8 +53,8 @@ private:
 // "From sender Www Mmm dd hh:mm:ss yyyy": the envelope line of a row in an exported mailbox file.
 std::string MboxSeparatorLine(const TEMLHeader& header);
 // "YYYY-MM-DD HHMM - Subject.eml" (UTF-8), cleaned for the file system and cut to a safe length;
-// "message-<index>.eml" when neither a date nor a subject is there.
-std::string MessageFileName(const TMessageEntry& entry);
+// "message-<index>.eml" when neither a date nor a subject is there. A PDF's name ends in ".pdf".
+std::string MessageFileName(const TMessageEntry& entry, std::string_view extension = ".eml");
 // name with " (n)" before its extension, cut so that the whole stays a safe length.
 std::string NumberedFileName(const std::string& name, int n);
 
@@ -59,6 +62,22 @@ enum TExportFormat : uint8_t {
   efEml = 0,         // one .eml file per message in a folder
   efMbox = 1,        // one mailbox file holding all the messages
   efAttachments = 2, // every attachment of the messages in a folder
+  efPdf = 3,         // one PDF file per message in a folder
+  efPdfOne = 4,      // one PDF file of all the messages, each from a new page, a bookmark each
+};
+
+// Makes the PDFs of an export; the render library has one, as PDFs need Qt.
+class TPdfMaker {
+public:
+  virtual ~TPdfMaker() = default;
+  // A message's PDF (FindBodies has run); origin is where it came from (in the code page).
+  // Raises when the message cannot be rendered.
+  virtual std::string MessagePdf(TMailMessage& message, const std::string& origin) = 0;
+  // Adds a message's PDF to the one file, bookmarked for the message; raises on a PDF it cannot
+  // take.
+  virtual void AddToBook(const std::string& pdf, const TMailMessage& message) = 0;
+  // The one file, piece by piece.
+  virtual void WriteBook(const TByteSink& sink) = 0;
 };
 
 // What an export asks and tells the window or the command line that runs it.
@@ -84,11 +103,13 @@ struct TExportResult {
 };
 
 // Writes the rows (positions in box.Entries()) in the order given to target: a folder for .eml
-// files and attachments, a file for the mailbox file. A message that cannot be read or whose file
-// may not be written is skipped, and named in the result; a target that cannot be written
-// raises EPelloraError and leaves no partial file (files already complete stay).
+// files, attachments and PDF files, a file for the mailbox file and the one PDF file (written
+// only when a message went into it). A message that cannot be read or rendered, or whose file
+// may not be written, is skipped, and named in the result; a target that cannot be written
+// raises EPelloraError and leaves no partial file (files already complete stay). The PDF
+// formats need pdf.
 TExportResult ExportMessages(TMailbox& box, const std::vector<uint32_t>& rows,
                              TExportFormat format, const std::string& target,
-                             TExportObserver* observer = nullptr);
+                             TExportObserver* observer = nullptr, TPdfMaker* pdf = nullptr);
 
 } // namespace pellora

@@ -60,6 +60,8 @@ constexpr TBuiltIn builtIns[] = {
     {"lc_SaveCsvFile", "CSV file (.csv)"},
     {"lc_SaveEmlFiles", "Messages (.eml files)"},
     {"lc_SaveMboxFile", "Mailbox file (.mbox)"},
+    {"lc_SavePdfFile", "One PDF file (.pdf)"},
+    {"lc_SavePdfFiles", "PDF files (.pdf, one per message)"},
     {"lc_SaveProblem", "There is problem with file saving for e-mail with subject \"%s\" from "
                        "\"%s\". Enter please new filename."},
     {"lc_SaveTextFile", "Text file (.txt)"},

@@ -6,6 +6,7 @@
 #include "platform/date_time.h"
 #include "platform/qt_locale.h"
 #include "platform/qt_platform.h"
+#include "render/message_pdf.h"
 #include "window_kit/message_boxes.h"
 
 #include <QAbstractButton>
@@ -14,6 +15,8 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QWidget>
+
+#include <memory>
 
 namespace pellora {
 namespace {
@@ -116,7 +119,10 @@ TExportResult RunWindowExport(QWidget* window, QAbstractButton* cancel, TMailbox
   qApp->installEventFilter(&filter);
   cancel->show();
   TWindowExportObserver observer(window, &filter, box, show, cancelled);
-  return ExportMessages(box, rows, format, target, &observer);
+  std::unique_ptr<TExportPdfMaker> pdf;
+  if (format == efPdf || format == efPdfOne)
+    pdf = std::make_unique<TExportPdfMaker>(box.Store()->Caption(box.Path()));
+  return ExportMessages(box, rows, format, target, &observer, pdf.get());
 }
 
 } // namespace pellora

@@ -13,7 +13,7 @@ class QWidget;
 
 namespace pellora {
 
-// Runs ExportMessages for window: show gets its progress, the cancel button (shown while it
+// Runs ExportMessages for window (PDFs made by one renderer for the run): show gets its progress, the cancel button (shown while it
 // runs) and Esc stop it before the next message. Until it ends no other input reaches the
 // program, but the answers to its questions (replace a file? which other name?), asked in boxes.
 TExportResult RunWindowExport(QWidget* window, QAbstractButton* cancel, TMailbox& box,

@@ -1,6 +1,7 @@
 #include "mailbox_window/mailbox_window.h"
 
 #include "mailbox_window/export_run.h"
+#include "export/list_csv.h"
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
 #include "i18n/qt_language_controller.h"
@@ -345,6 +346,11 @@ void Tmdi_pl_Viewer::CreateActions() {
   acSaveAttachments->setStatusTip("Save the attachments of the checked messages");
   acSaveAttachments->setToolTip("Save the attachments of the checked messages");
   connect(acSaveAttachments, &QAction::triggered, this, Guarded([this] { cmSaveAttachments(); }));
+  acSaveList = new QAction("Save list as CSV...", this);
+  acSaveList->setObjectName("acSaveList");
+  acSaveList->setStatusTip("Save the visible rows of the list as a CSV file");
+  acSaveList->setToolTip("Save the visible rows of the list as a CSV file");
+  connect(acSaveList, &QAction::triggered, this, Guarded([this] { cmSaveList(); }));
   acReload = new QAction("Reload", this);
   acReload->setObjectName("acReload");
   acReload->setStatusTip("Load the store again as it is on disk now");
@@ -369,6 +375,7 @@ void Tmdi_pl_Viewer::CreateActions() {
   MessagesMenu->addAction(acView);
   MessagesMenu->addAction(acSaveMessages);
   MessagesMenu->addAction(acSaveAttachments);
+  MessagesMenu->addAction(acSaveList);
   MessagesMenu->addSeparator();
   MessagesMenu->addAction(acCollect);
   MessagesMenu->addSeparator();
@@ -746,22 +753,45 @@ void Tmdi_pl_Viewer::cmSaveMessages() {
   // The store's name: of the folder the .eml files go to, or of the mailbox file.
   const std::string name = FMailbox.Store()->ExportName(FMailbox.Entries()[rows.front()]);
   const QString store = PathText(SafeFileName(name));
-  const TSaveTarget target =
-      PickSaveTarget(this, acSaveMessages->text().remove('&'), PathText(FSaveFolder),
-                     {Localized("lc_SaveEmlFiles"), Localized("lc_SaveMboxFile")},
-                     {store, store + ".mbox"}, 0);
-  if (target.Path.isEmpty()) return;
+  // The dialog's types, in the order of their formats.
+  const TExportFormat formats[] = {efEml, efMbox, efPdf, efPdfOne};
+  const TSaveTarget target = PickSaveTarget(
+      this, acSaveMessages->text().remove('&'), PathText(FSaveFolder),
+      {Localized("lc_SaveEmlFiles"), Localized("lc_SaveMboxFile"), Localized("lc_SavePdfFiles"),
+       Localized("lc_SavePdfFile")},
+      {store, store + ".mbox", store, store + ".pdf"}, {0, 2});
+  if (target.Path.isEmpty() || target.Type < 0 || target.Type >= std::ssize(formats)) return;
   const std::string path = QFile::encodeName(target.Path).toStdString();
-  if (target.Type == 0) {
+  const TExportFormat format = formats[target.Type];
+  if (format == efEml || format == efPdf) {
     // A new folder is made; its messages are named by their dates and subjects.
     std::error_code error;
     std::filesystem::create_directories(path, error);
     FSaveFolder = path;
-    RunExport(rows, efEml, path);
   } else {
     FSaveFolder = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
-    RunExport(rows, efMbox, path);
   }
+  RunExport(rows, format, path);
+}
+
+std::vector<uint32_t> Tmdi_pl_Viewer::VisibleRows() const {
+  std::vector<uint32_t> rows;
+  for (uint32_t e : FMailbox.Order())
+    if (!FHidden[e]) rows.push_back(e);
+  return rows;
+}
+
+void Tmdi_pl_Viewer::cmSaveList() {
+  const QString store = PathText(SafeFileName(FMailbox.Store()->Caption(FMailbox.Path())));
+  const TSaveTarget target = PickSaveTarget(this, acSaveList->text().remove('&'), PathText(FSaveFolder),
+                                            {Localized("lc_SaveCsvFile")}, {store + ".csv"});
+  if (target.Path.isEmpty()) return;
+  const std::string path = QFile::encodeName(target.Path).toStdString();
+  if (EntryExists(path) &&
+      !ConfirmBox(FormatText(GetLocalizedText("lc_Overwrite"), {Utf8ToAnsi(path)})))
+    return;
+  SaveListCsv(FMailbox, VisibleRows(), path);
+  FSaveFolder = ExcludeTrailingPathDelimiter(ExtractFilePath(path));
 }
 
 void Tmdi_pl_Viewer::cmSaveAttachments() {

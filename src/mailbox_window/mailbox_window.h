@@ -27,7 +27,7 @@ namespace pellora {
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
 // DetailPanel, Memo, sb, sbPanel0, sbPanel1, sbCancel, Messages, PopupMenu1, acFilter, acView,
-// acCollect, acSaveMessages, acSaveAttachments, acSaveAddresses, acReload).
+// acCollect, acSaveMessages, acSaveAttachments, acSaveList, acSaveAddresses, acReload).
 class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
@@ -53,9 +53,11 @@ public:
   void cmGatherEmail();
   // Writes the collected addresses to a text or CSV file the user names.
   void cmSaveAddresses();
-  // Saves the checked rows (or the focused one) as .eml files into a folder or as one mailbox
-  // file, as the save dialog's file type says.
+  // Saves the checked rows (or the focused one) as .eml files into a folder, as one mailbox
+  // file, as PDF files into a folder or as one PDF file, as the save dialog's file type says.
   void cmSaveMessages();
+  // Saves the rows on view, in the list's order, as a CSV file.
+  void cmSaveList();
   // Saves every attachment of the checked rows (or the focused one).
   void cmSaveAttachments();
   // Loads the store again in this window, as it is on disk now; the filter goes off.
@@ -106,6 +108,8 @@ private:
   void ShowSkipped();
   // Positions of the checked entries in the list's order; the focused row's when none is checked.
   std::vector<uint32_t> RowsToSave() const;
+  // Positions of the rows the filter shows, in the list's order.
+  std::vector<uint32_t> VisibleRows() const;
   // Runs an export with its progress in panel 1, the user able to cancel only, then shows the
   // skipped messages in the information lines and the result, naming the target, in a box.
   void RunExport(const std::vector<uint32_t>& rows, TExportFormat format, const std::string& target);
@@ -142,6 +146,7 @@ private:
   QAction* acSaveMessages = nullptr;
   QAction* acSaveAttachments = nullptr;
   QAction* acSaveAddresses = nullptr;
+  QAction* acSaveList = nullptr;
   QTimer* FTypingTimer = nullptr; // the pause after typing in the value box
   QAction* acReload = nullptr;
   TQtFormStorage* FFormStorage = nullptr;

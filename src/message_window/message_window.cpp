@@ -817,7 +817,7 @@ void Tmdi_pl_Msg::mmPrintPreviewClick() {
 
 void Tmdi_pl_Msg::cmSaveAsPdf() {
   QString chosen = PickSaveFile(this, SavePdf1->text(),
-                                QString::fromUtf8(QByteArray::fromStdString(MessagePdfFileName(NamingEntry()))));
+                                QString::fromUtf8(QByteArray::fromStdString(MessageFileName(NamingEntry(), ".pdf"))));
   if (chosen.isEmpty()) return;
   WriteWholeFile(QFile::encodeName(chosen).toStdString(), ShownPdf(DefaultPageLayout()));
 }

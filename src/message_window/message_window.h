@@ -42,6 +42,7 @@ public:
   ~Tmdi_pl_Msg() override;
   const char* ClassName() const override { return "Tmdi_pl_Msg"; }
   TQtFormStorage* FormStorage() const override { return FFormStorage; }
+  QList<QAction*> FileActions() const override { return {mmPrint, mmPrintPreview, SavePdf1}; }
   QMenu* ChildMenu() const override { return MainMenu; }
 
   // Parses a message file and shows it; a failure reaches the caller.

@@ -40,9 +40,9 @@ bool RunMessageBox(QMessageBox::Icon icon, const QString& text, const QString& c
 class TSaveTargetDialog : public QFileDialog {
 public:
   TSaveTargetDialog(QWidget* owner, const QString& title, const QStringList& types,
-                    const QStringList& presets, int folderType)
-      : QFileDialog(owner, title), FTypes(types), FPresets(presets), FFolderType(folderType) {
-    setOption(QFileDialog::DontUseNativeDialog); // the folder type needs this dialog's accept
+                    const QStringList& presets, const QList<int>& folderTypes)
+      : QFileDialog(owner, title), FTypes(types), FPresets(presets), FFolderTypes(folderTypes) {
+    setOption(QFileDialog::DontUseNativeDialog); // the folder types need this dialog's accept
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
     setOption(QFileDialog::DontConfirmOverwrite); // the save itself asks, file by file
@@ -54,7 +54,7 @@ public:
   QString Folder() const { return FFolder; }
 
   void accept() override {
-    if (Type() != FFolderType) {
+    if (!FFolderTypes.contains(Type())) {
       QFileDialog::accept();
       return;
     }
@@ -71,7 +71,7 @@ private:
     const int type = static_cast<int>(FTypes.indexOf(filter));
     static const QRegularExpression extension(R"(\.(\w+))");
     const QString ext = extension.match(filter).captured(1);
-    setDefaultSuffix(type != FFolderType ? ext : QString());
+    setDefaultSuffix(!FFolderTypes.contains(type) ? ext : QString());
     if (auto* model = findChild<QFileSystemModel*>(); model && !ext.isEmpty()) {
       model->setNameFilterDisables(false);
       model->setNameFilters({"*." + ext});
@@ -80,7 +80,7 @@ private:
   }
 
   QStringList FTypes, FPresets;
-  int FFolderType;
+  QList<int> FFolderTypes;
   QString FFolder;
 };
 } // namespace
@@ -126,13 +126,14 @@ void SetPickOpenFileHook(TPickOpenHook hook) { pickOpenFileHook = std::move(hook
 void SetPickSaveTargetHook(TPickTargetHook hook) { pickSaveTargetHook = std::move(hook); }
 
 TSaveTarget PickSaveTarget(QWidget* owner, const QString& title, const QString& startFolder,
-                           const QStringList& types, const QStringList& presets, int folderType) {
+                           const QStringList& types, const QStringList& presets,
+                           const QList<int>& folderTypes) {
   if (pickSaveTargetHook) return pickSaveTargetHook(title, types, presets);
-  TSaveTargetDialog dialog(owner, title, types, presets, folderType);
+  TSaveTargetDialog dialog(owner, title, types, presets, folderTypes);
   dialog.setDirectory(!startFolder.isEmpty() && QDir(startFolder).exists() ? startFolder : QDir::homePath());
   if (dialog.exec() != QDialog::Accepted) return {};
   const int type = dialog.Type();
-  if (type == folderType) return {dialog.Folder(), type};
+  if (folderTypes.contains(type)) return {dialog.Folder(), type};
   return {dialog.selectedFiles().value(0), type};
 }
 

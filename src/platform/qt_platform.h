@@ -32,14 +32,16 @@ QString PickFolder(QWidget* owner, const QString& title, const QString& start = 
 QString PickSaveFile(QWidget* owner, const QString& title, const QString& presetName);
 // A save dialog offering file types as the user reads them ("Mailbox file (.mbox)", the first
 // ".xyz" being the type's extension): the first type is on view at first, and each type proposes
-// its preset name. A file type's name gets the type's extension when typed without. The type folderType (if any) names a folder instead: the
-// name typed is taken as a folder, new or existing, and no name at all is the folder on view.
+// its preset name. A file type's name gets the type's extension when typed without. The types
+// folderTypes name a folder instead: the name typed is taken as a folder, new or existing, and no
+// name at all is the folder on view.
 struct TSaveTarget {
   QString Path; // "" on Cancel
   int Type = 0; // the index of the type chosen
 };
 TSaveTarget PickSaveTarget(QWidget* owner, const QString& title, const QString& startFolder,
-                           const QStringList& types, const QStringList& presets, int folderType = -1);
+                           const QStringList& types, const QStringList& presets,
+                           const QList<int>& folderTypes = {});
 // The open dialog for one existing file, starting in the folder start; filter as the program's
 // forms write it ("Email files|*.eml|All files|*.*"); "" on Cancel.
 QString PickOpenFile(QWidget* owner, const QString& filter, const QString& start);

@@ -1,6 +1,7 @@
 #include "render/message_html.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -10,6 +11,9 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
+
+#include <cstdlib>
+#include <unistd.h>
 
 namespace pellora {
 namespace {
@@ -143,6 +147,12 @@ void TMessageHtml::RegisterSchemes() {
   cid.setSyntax(QWebEngineUrlScheme::Syntax::Path);
   cid.setFlags({});
   QWebEngineUrlScheme::registerScheme(cid);
+}
+
+void TMessageHtml::PrepareApplication() {
+  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  RegisterSchemes();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 TMessageHtml::TMessageHtml(QObject* parent) : QObject(parent) {

@@ -36,6 +36,10 @@ public:
 
   // The schemes must be known before the application object exists.
   static void RegisterSchemes();
+  // What a program that renders without a view does before its application object exists: the
+  // schemes, the contexts the web engine shares, and no sandbox for root (it refuses to run as
+  // root; it stays on for everyone else).
+  static void PrepareApplication();
 
   QWebEnginePage* Page() const;
   // Renders html (UTF-8) as the page's document.

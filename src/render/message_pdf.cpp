@@ -8,7 +8,9 @@
 #include "render/message_html.h"
 #include "render/pdf_pages.h"
 
+#include <QDate>
 #include <QEventLoop>
+#include <QLocale>
 #include <QTimer>
 #include <QWebEnginePage>
 
@@ -143,10 +145,19 @@ std::string TMessagePdfRenderer::HtmlPdf(TMailMessage& message, const QByteArray
   return state->pdf.toStdString();
 }
 
-std::string MessagePdfFileName(const TMessageEntry& entry) {
-  std::string name = MessageFileName(entry);
-  return name.substr(0, name.size() - 4) + ".pdf"; // the same length: still a safe name
+std::string TExportPdfMaker::MessagePdf(TMailMessage& message, const std::string& origin) {
+  if (FToday.isEmpty()) FToday = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+  TPdfOptions options;
+  options.FooterLeft = AnsiToQString(origin);
+  options.FooterRight = FToday;
+  return FRenderer.Render(message, options);
 }
+
+void TExportPdfMaker::AddToBook(const std::string& pdf, const TMailMessage& message) {
+  FBook.Add(pdf, MessageBookmark(message));
+}
+
+void TExportPdfMaker::WriteBook(const TByteSink& sink) { FBook.Write(sink, FTitle); }
 
 std::string MessageBookmark(const TMailMessage& message) {
   std::string date;

@@ -3,7 +3,9 @@
 // the shown text, framed by the subject and the page numbers. Plain text is laid out here; HTML
 // is printed by the web engine (as text, never as an image), which starts with the first HTML
 // message and serves every message after it.
+#include "export/message_export.h"
 #include "render/message_print.h"
+#include "render/pdf_pages.h"
 
 #include <QObject>
 #include <QPageLayout>
@@ -14,7 +16,6 @@ namespace pellora {
 
 class TMailMessage;
 class TMessageHtml;
-struct TMessageEntry;
 
 enum TPdfBody {
   pbShown,  // the HTML body when there is one, else the plain text: what a reader sees
@@ -52,8 +53,22 @@ private:
   bool FRendering = false;
 };
 
-// The name of a message's PDF file: the name its .eml file gets, ending in ".pdf".
-std::string MessagePdfFileName(const TMessageEntry& entry);
+// The PDFs of an export: one renderer, and so one start of the web engine, for all its messages,
+// each with the header block and at its foot where it came from and the day; and the book the
+// one-file export joins them in, titled title (UTF-8).
+class TExportPdfMaker : public TPdfMaker {
+public:
+  explicit TExportPdfMaker(std::string title) : FTitle(std::move(title)) {}
+  std::string MessagePdf(TMailMessage& message, const std::string& origin) override;
+  void AddToBook(const std::string& pdf, const TMailMessage& message) override;
+  void WriteBook(const TByteSink& sink) override;
+
+private:
+  TMessagePdfRenderer FRenderer;
+  TPdfBook FBook;
+  std::string FTitle;
+  QString FToday;
+};
 
 // The bookmark of a message in a PDF of many: "date, sender, subject" (UTF-8), the date as
 // YYYY-MM-DD HH:MM.

@@ -146,6 +146,8 @@ void Twnd_pl_Main::CreateMenus() {
   File1 = menuBar()->addMenu("&File");
   File1->setObjectName("File1");
   File1->addAction(acOpen);
+  FChildFileSeparator = File1->addSeparator(); // the active window's commands go above it
+  FChildFileSeparator->setVisible(false);
   File1->addAction(acCloseChild);
   File1->addSeparator();
   File1->addAction(acExit);
@@ -460,9 +462,18 @@ void Twnd_pl_Main::ShowChildMenu() {
     menuBar()->removeAction(FChildMenuAction);
     FChildMenuAction = nullptr;
   }
+  for (const QPointer<QAction>& action : FChildFileActions)
+    if (action) File1->removeAction(action);
+  FChildFileActions.clear();
   TMdiChild* child = ActiveChild();
   if (QMenu* menu = child ? child->ChildMenu() : nullptr)
     FChildMenuAction = menuBar()->insertMenu(WindowsMenuAction(), menu);
+  const QList<QAction*> fileActions = child ? child->FileActions() : QList<QAction*>();
+  for (QAction* action : fileActions) {
+    File1->insertAction(FChildFileSeparator, action);
+    FChildFileActions << action;
+  }
+  FChildFileSeparator->setVisible(!fileActions.isEmpty());
 }
 
 void Twnd_pl_Main::dragEnterEvent(QDragEnterEvent* event) {

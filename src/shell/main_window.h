@@ -100,6 +100,8 @@ private:
   QMenu* Windows1 = nullptr;
   QList<QAction*> FWindowListActions;
   QPointer<QAction> FChildMenuAction; // goes with the child's menu
+  QList<QPointer<QAction>> FChildFileActions; // the active child's, in the File menu
+  QAction* FChildFileSeparator = nullptr;
   QLabel* EmptyHint = nullptr;
   std::vector<TDiscoveredStore> FStoresFound; // listed in the empty frame
   QStringList FArguments;

@@ -1,6 +1,7 @@
 // pellora-cli as scripts use it: the real binary, its output, its exit codes.
 #include "platform/files.h"
 #include "support/discovery_builders.h"
+#include "support/poppler.h"
 #include "support/run_command.h"
 #include "support/scoped_env.h"
 #include "support/compress_builders.h"
@@ -452,4 +453,63 @@ sys.exit(0 if len(from_box) == 28 and from_box == from_files else 1)
   EXPECT_EQ(std::system(("python3 " + ShellQuote(script) + " " + ShellQuote(dir / "all.mbox") + " " +
                          ShellQuote(dir / "eml")).c_str()),
             0);
+}
+
+// PDFs and the list as CSV from the command line, with no display: one PDF per message named as
+// the .eml export names them, one PDF of all with a page and a bookmark each in list order, a
+// damaged record named and skipped (stderr says that alone); files never replaced unasked.
+TEST(Cli, ExportPdfAndCsv) {
+  pellora::test::TTempDir dir;
+  std::vector<pellora::test::TDbxTestMessage> messages(3);
+  for (int i = 0; i < 3; ++i) {
+    std::string n = std::to_string(i);
+    const std::string head = "From: Ann <ann@example.org>\r\nSubject: m" + n +
+                             "\r\nDate: Mon, 04 Jan 2010 10:0" + n + ":00 +0100\r\n";
+    messages[i] = {head + "\r\nplain body " + n + "\r\n", "m" + n, "Ann", "ann@example.org"};
+    messages[i].UnixTime = 1262595600 + i * 60; // 2010-01-04 10:00 in Prague, a minute apart
+  }
+  messages[2].Text = "From: Ann <ann@example.org>\r\nSubject: m2\r\nDate: Mon, 04 Jan 2010 10:02:00 "
+                     "+0100\r\nMIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+                     "<p>Hello <b>HTML</b> world</p>\r\n";
+  messages[1].Text.clear(); // a record without text
+  const std::string dbx = dir.Write("Inbox.dbx", pellora::test::BuildDbx(messages));
+  pellora::test::TScopedEnv noDisplay("DISPLAY", nullptr), noWayland("WAYLAND_DISPLAY", nullptr),
+      noPlatform("QT_QPA_PLATFORM", nullptr);
+
+  TRun run = Cli({"export", dbx, "--csv", dir / "list.csv", "--filter", "3", "m"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, dir / "list.csv\n");
+  const std::string csv = pellora::ReadWholeFile(dir / "list.csv");
+  EXPECT_TRUE(csv.starts_with("Number,From,Subject,To,Date,Size,Flags,Attachment\r\n3,ann@example.org,m2,"))
+      << csv;
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);
+
+#ifndef PELLORA_CLI_PDF
+  GTEST_SKIP() << "pellora-cli is built without the viewer: no PDFs";
+#endif
+  run = Cli({"export", dbx, "--pdf", dir / "pdf"}, seApart);
+  EXPECT_EQ(run.code, 1);
+  const std::string m2 = dir / "pdf/2010-01-04 1002 - m2.pdf", m0 = dir / "pdf/2010-01-04 1000 - m0.pdf";
+  EXPECT_EQ(run.out, m2 + "\n" + m0 + "\n");
+  EXPECT_EQ(run.err, "2: No text found.\n"); // and nothing of the web engine's set-up
+  const std::string html = pellora::test::PopplerText(m2, "-raw");
+  for (const char* word : {"m2", "Ann <ann@example.org>", "Hello HTML world"})
+    EXPECT_NE(html.find(word), std::string::npos) << word << " in " << html;
+  EXPECT_NE(pellora::test::PopplerText(m0, "-raw").find("plain body 0"), std::string::npos);
+
+  run = Cli({"export", dbx, "--pdf-one", dir / "all.pdf"}, seApart);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out, dir / "all.pdf\n");
+  EXPECT_EQ(run.err, "2: No text found.\n"); // and nothing of the web engine's set-up
+  EXPECT_EQ(pellora::test::PopplerPages(dir / "all.pdf"), 2);
+  EXPECT_EQ(pellora::test::PopplerOutline(dir / "all.pdf"),
+            (std::vector<std::string>{"1 2010-01-04 10:02, Ann, m2", "2 2010-01-04 10:00, Ann, m0"}));
+
+  for (const char* option : {"--pdf-one", "--csv"}) {
+    const std::string kept = dir.Write(std::string("kept") + option, "mine");
+    EXPECT_EQ(Cli({"export", dbx, option, kept}).code, 1) << option;
+    EXPECT_EQ(pellora::ReadWholeFile(kept), "mine") << option;
+  }
+  EXPECT_EQ(Cli({"export", dbx, "--pdf"}).code, 2);
+  EXPECT_EQ(Cli({"export", dbx, "--pdf-one", dir / "a.pdf", "--csv", dir / "a.csv"}).code, 2);
 }

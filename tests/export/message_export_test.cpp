@@ -1,5 +1,6 @@
 #include "export/message_export.h"
 #include "i18n/localized_text.h"
+#include "mime/mail_message.h"
 #include "platform/files.h"
 #include "platform/safe_files.h"
 #include "platform/unicode.h"
@@ -589,4 +590,117 @@ TEST(MessageExport, MailboxFileChangedSinceTheLoad) {
   EXPECT_EQ(box.Notes(), std::vector<TStoreNote>{TStoreNote(nkStoreChanged)});
   ASSERT_EQ(result.Skipped.size(), 1u);
   EXPECT_EQ(NoteText(result.Skipped[0]), std::to_string(last->Index + 1) + ": " + changed);
+}
+
+namespace {
+
+// Stands in for the renderer: a message's "PDF" names its subject and origin; a message whose
+// subject is "unrenderable" fails as the web engine may.
+class TFakePdf : public TPdfMaker {
+public:
+  std::string MessagePdf(TMailMessage& message, const std::string& origin) override {
+    if (message.SubjectText() == "unrenderable") throw EPelloraError("no PDF of it");
+    return "%PDF " + message.SubjectText() + " from " + origin;
+  }
+  void AddToBook(const std::string& pdf, const TMailMessage& message) override {
+    book.push_back(pdf);
+  }
+  void WriteBook(const TByteSink& sink) override {
+    for (const std::string& pdf : book) sink(pdf + "\n");
+  }
+  std::vector<std::string> book;
+};
+
+// m0, unrenderable, a record without text, m3; a minute apart.
+std::string PdfStore(const test::TTempDir& dir) {
+  std::vector<test::TDbxTestMessage> messages(4);
+  const char* subjects[] = {"m0", "unrenderable", "m2", "m3"};
+  for (int i = 0; i < 4; ++i) {
+    messages[i] = {std::string("Subject: ") + subjects[i] + "\r\n\r\nbody\r\n", subjects[i]};
+    messages[i].UnixTime = 1262595600 + i * 60;
+  }
+  messages[2].Text.clear();
+  return dir.Write("Inbox.dbx", test::BuildDbx(messages));
+}
+
+// The positions of the messages of those indexes, in that order.
+std::vector<uint32_t> RowsOf(const TMailbox& box, const std::vector<int32_t>& indexes) {
+  std::vector<uint32_t> rows;
+  for (int32_t index : indexes)
+    for (uint32_t row = 0; row < box.Entries().size(); ++row)
+      if (box.Entries()[row].Index == index) rows.push_back(row);
+  return rows;
+}
+
+} // namespace
+
+// Both PDF formats: a message that cannot be read or rendered is skipped and named, the others
+// go on; files are named as the .eml export names them, with their origin at the foot.
+TEST(MessageExport, PdfFormatsSkipWhatCannotBeRendered) {
+  test::TTempDir dir;
+  TMailbox box;
+  const std::string store = PdfStore(dir);
+  ASSERT_TRUE(box.Load(store, okOEDatabase).Loaded);
+  const std::vector<uint32_t> rows = RowsOf(box, {0, 1, 2, 3});
+  const std::vector<std::string> skipped = {"2: no PDF of it", "3: No text found."};
+  auto skippedTexts = [](const TExportResult& result) {
+    std::vector<std::string> texts;
+    for (const TStoreNote& note : result.Skipped) texts.push_back(NoteText(note));
+    return texts;
+  };
+
+  TFakePdf pdf;
+  TRecorder progress;
+  TExportResult result = ExportMessages(box, rows, efPdf, dir.MakeDir("pdf"), &progress, &pdf);
+  EXPECT_EQ(result.Messages, 2u);
+  EXPECT_EQ(skippedTexts(result), skipped);
+  EXPECT_EQ(progress.steps.back(), std::make_pair(uint64_t{4}, uint64_t{4}));
+  const auto origin = [&](uint32_t row) { return box.Store()->Origin(box.Entries()[row]); };
+  EXPECT_EQ(FolderFiles(dir / "pdf"),
+            (std::map<std::string, std::string>{
+                {"2010-01-04 1000 - m0.pdf", "%PDF m0 from " + origin(rows[0])},
+                {"2010-01-04 1003 - m3.pdf", "%PDF m3 from " + origin(rows[3])}}));
+
+  TFakePdf one;
+  result = ExportMessages(box, RowsOf(box, {3, 1, 2, 0}), efPdfOne, dir / "all.pdf", &progress, &one);
+  EXPECT_EQ(result.Messages, 2u);
+  EXPECT_EQ(skippedTexts(result), skipped);
+  EXPECT_EQ(ReadWholeFile(dir / "all.pdf"),
+            "%PDF m3 from " + origin(rows[3]) + "\n%PDF m0 from " + origin(rows[0]) + "\n");
+  EXPECT_EQ(progress.written.back(), dir / "all.pdf");
+}
+
+// The one PDF file is written whole once its messages are in, or not at all: not when no message
+// went in, nor over a file the user keeps; a cancel writes the messages before it.
+TEST(MessageExport, OnePdfFileWholeOrNotAtAll) {
+  test::TTempDir dir;
+  TMailbox box;
+  ASSERT_TRUE(box.Load(PdfStore(dir), okOEDatabase).Loaded);
+  TFakePdf none;
+  TExportResult result = ExportMessages(box, RowsOf(box, {1, 2}), efPdfOne, dir / "none.pdf", nullptr, &none);
+  EXPECT_EQ(result.Messages, 0u);
+  EXPECT_EQ(result.Skipped.size(), 2u);
+  EXPECT_FALSE(EntryExists(dir / "none.pdf"));
+
+  dir.Write("kept.pdf", "mine");
+  TFakePdf kept;
+  TRecorder keep;
+  result = ExportMessages(box, RowsOf(box, {0, 3}), efPdfOne, dir / "kept.pdf", &keep, &kept);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_EQ(keep.asked, std::vector<std::string>{dir / "kept.pdf"});
+  EXPECT_TRUE(kept.book.empty()); // nothing rendered for a file that is not written
+  EXPECT_EQ(ReadWholeFile(dir / "kept.pdf"), "mine");
+
+  TFakePdf cut;
+  TRecorder stop;
+  stop.stopAfter = 1;
+  result = ExportMessages(box, RowsOf(box, {0, 3}), efPdfOne, dir / "cut.pdf", &stop, &cut);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_EQ(ReadWholeFile(dir / "cut.pdf"), cut.book[0] + "\n");
+  EXPECT_EQ(cut.book.size(), 1u);
+
+  // A build without a renderer says so rather than writing nothing.
+  EXPECT_THROW(ExportMessages(box, {0}, efPdf, dir.Path()), EPelloraError);
+  EXPECT_THROW(ExportMessages(box, {0}, efPdfOne, dir / "x.pdf"), EPelloraError);
+  EXPECT_FALSE(EntryExists(dir / "x.pdf"));
 }

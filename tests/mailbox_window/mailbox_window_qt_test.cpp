@@ -6,6 +6,7 @@
 #include "platform/qt_platform.h"
 #include "stores/kinds/store_kinds.h"
 #include "support/compress_builders.h"
+#include "support/poppler.h"
 #include "support/qt_frame.h"
 #include "support/settings_folder.h"
 #include "support/store_builders.h"
@@ -161,8 +162,9 @@ private slots:
     {
       TPickTarget pick(out, 0);
       save->trigger();
-      QCOMPARE(pick.types, QStringList({"Messages (.eml files)", "Mailbox file (.mbox)"}));
-      QCOMPARE(pick.presets, QStringList({"Store", "Store.mbox"}));
+      QCOMPARE(pick.types, QStringList({"Messages (.eml files)", "Mailbox file (.mbox)",
+                                        "PDF files (.pdf, one per message)", "One PDF file (.pdf)"}));
+      QCOMPARE(pick.presets, QStringList({"Store", "Store.mbox", "Store", "Store.pdf"}));
     }
     QCOMPARE(frame->Boxes, QStringList{QString::fromStdString("2 messages saved to " + out + ".")});
     auto files = Files(out);
@@ -196,6 +198,55 @@ private slots:
     QVERIFY(back.Load(out + "/Two.mbox", okMailboxFile).Loaded);
     QCOMPARE(back.Entries().size(), size_t{2});
     QCOMPARE(frame->Boxes.last(), QString::fromStdString("2 messages saved to " + out + "/Two.mbox."));
+  }
+
+  // The save dialog's PDF types: a folder of PDF files named as the .eml files, or one PDF file
+  // of the checked rows in list order with a bookmark each; then the rows on view as CSV.
+  void SaveAsPdfAndListAsCsv() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    Check(w, 0); // m5, "Your INVOICE 42"
+    Check(w, 2); // m3, "Beta"
+    const std::string out = dir / "pdf";
+    {
+      TPickTarget pick(out, 2);
+      Child<QAction>(w, "acSaveMessages")->trigger();
+    }
+    QCOMPARE(frame->Boxes.last(), QString::fromStdString("2 messages saved to " + out + "."));
+    auto files = Files(out);
+    QCOMPARE(files.size(), size_t{2});
+    QVERIFY(files.count("2023-01-04 1100 - Beta.pdf"));
+    QCOMPARE(test::PopplerPages(out + "/2023-01-06 1100 - Your INVOICE 42.pdf"), 1);
+
+    const std::string one = dir / "one.pdf";
+    {
+      TPickTarget pick(one, 3);
+      Child<QAction>(w, "acSaveMessages")->trigger();
+    }
+    QCOMPARE(frame->Boxes.last(), QString::fromStdString("2 messages saved to " + one + "."));
+    QCOMPARE(test::PopplerPages(one), 2);
+    QCOMPARE(test::PopplerOutline(one),
+             (std::vector<std::string>{"1 2023-01-06 11:00, e@example.org, Your INVOICE 42",
+                                       "2 2023-01-04 11:00, c@example.org, Beta"}));
+
+    auto* saveList = Child<QAction>(w, "acSaveList");
+    QVERIFY(Child<QMenu>(w, "Messages")->actions().contains(saveList));
+    Box(w, "cbFilter")->setCurrentIndex(ffFromSubjectTo);
+    Box(w, "cbValue")->setCurrentText("beta");
+    w->acFilterExecute();
+    const std::string csv = dir / "list.csv";
+    {
+      TPickTarget pick(csv, 0);
+      saveList->trigger();
+      QCOMPARE(pick.types, QStringList({"CSV file (.csv)"}));
+      QCOMPARE(pick.presets, QStringList({"Store.csv"}));
+    }
+    const std::string text = ReadWholeFile(csv);
+    QVERIFY2(text.starts_with("Number,From,Subject,To,Date,Size,Flags,Attachment\r\n3,c@example.org,Beta,"),
+             text.c_str());
+    QVERIFY2(text.find("\r\n1,a@example.org,Beta,") != std::string::npos, text.c_str());
+    QCOMPARE(std::count(text.begin(), text.end(), '\n'), 3);
   }
 
   void SaveFocusedRowAndAttachments() {

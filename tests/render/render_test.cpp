@@ -5,6 +5,7 @@
 #include "render/message_html.h"
 #include "render/message_pdf.h"
 #include "render/pdf_pages.h"
+#include "support/poppler.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
@@ -17,9 +18,11 @@
 #include <QtTest>
 
 #include <fstream>
-#include <unistd.h>
 
 using namespace pellora;
+using pellora::test::PopplerOutline;
+using pellora::test::PopplerPages;
+using pellora::test::PopplerText;
 using pellora::test::RunCommand;
 using pellora::test::ShellQuote;
 using pellora::test::TTempDir;
@@ -68,26 +71,14 @@ std::string Keep(const TTempDir& dir, const std::string& name, const std::string
 }
 
 QString PdfText(const std::string& path, const char* options = "-layout") {
-  return QString::fromStdString(
-      RunCommand(std::string("pdftotext ") + options + " " + ShellQuote(path) + " -").out);
+  return QString::fromStdString(PopplerText(path, options));
 }
 
-int PdfPages(const std::string& path) {
-  QRegularExpressionMatch m = QRegularExpression("Pages:\\s+(\\d+)").match(QString::fromStdString(
-      RunCommand("pdfinfo " + ShellQuote(path)).out));
-  return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
+int PdfPages(const std::string& path) { return PopplerPages(path); }
 
-// The bookmarks, "page title" each, as pdftohtml lists the outline.
 QStringList Outline(const std::string& path) {
-  const QString xml = QString::fromStdString(
-      RunCommand("pdftohtml -xml -stdout -i -q " + ShellQuote(path)).out);
   QStringList items;
-  QRegularExpression item("<item page=\"(\\d+)\">([^<]*)</item>");
-  for (auto it = item.globalMatch(xml); it.hasNext();) {
-    QRegularExpressionMatch m = it.next();
-    items << m.captured(1) + " " + m.captured(2);
-  }
+  for (const std::string& item : PopplerOutline(path)) items << QString::fromStdString(item);
   return items;
 }
 
@@ -398,10 +389,8 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   SetAnsiCodePage(CodePageUtf8); // every script in one code page
-  TMessageHtml::RegisterSchemes();
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  TMessageHtml::PrepareApplication();
   QGuiApplication app(argc, argv);
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   RenderTest test;

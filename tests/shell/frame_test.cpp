@@ -45,6 +45,23 @@ public:
   const char* ClassName() const override { return "Tmdi_pl_Test"; }
 };
 
+// A child with commands of its own for the File menu, as a message window has its printing.
+class TPrintingChild : public TMdiChild {
+public:
+  TPrintingChild() : Print(new QAction("Print...", this)), Preview(new QAction("Print Preview...", this)) {}
+  const char* ClassName() const override { return "Tmdi_pl_Printing"; }
+  QList<QAction*> FileActions() const override { return {Print, Preview}; }
+  QAction *Print, *Preview;
+};
+
+// The File menu's items as shown: text, or "-" for a separator.
+QStringList FileItems(Twnd_pl_Main& frame) {
+  QStringList items;
+  for (QAction* a : frame.menuBar()->actions().first()->menu()->actions())
+    if (a->isVisible()) items << (a->isSeparator() ? "-" : a->text());
+  return items;
+}
+
 struct TOpened {
   TOpenKind kind;
   std::string path;
@@ -99,10 +116,7 @@ private slots:
     QStringList menus;
     for (QAction* a : frame.menuBar()->actions()) menus << a->text();
     QCOMPARE(menus, QStringList({"&File", "&Windows"}));
-    QStringList fileItems;
-    for (QAction* a : frame.menuBar()->actions().first()->menu()->actions())
-      fileItems << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(fileItems, QStringList({"&Open...", "Close", "-", "Exit"}));
+    QCOMPARE(FileItems(frame), QStringList({"&Open...", "Close", "-", "Exit"}));
 
     QCOMPARE(frame.acOpen->shortcut(), QKeySequence("Ctrl+O"));
     QCOMPARE(frame.acOpen->toolTip(), QString("Open"));
@@ -113,6 +127,22 @@ private slots:
     for (QAction* a : {frame.acCloseChild, frame.acWinCascade, frame.acWinTileHorizontal,
                        frame.acWinTileVertical})
       QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+  }
+
+  // The active window's printing in the File menu, above Close, for as long as it is active.
+  void FileMenuOffersTheActiveWindowsCommands() {
+    Twnd_pl_Main frame;
+    frame.show();
+    auto* printing = frame.CreateChild<TPrintingChild>("printing", 5, "");
+    QCOMPARE(FileItems(frame),
+             QStringList({"&Open...", "Print...", "Print Preview...", "-", "Close", "-", "Exit"}));
+    auto* plain = frame.CreateChild<TTestChild>("plain", 6, "");
+    QCOMPARE(FileItems(frame), QStringList({"&Open...", "Close", "-", "Exit"}));
+    frame.ActivateChild(printing);
+    QCOMPARE(FileItems(frame).mid(1, 2), QStringList({"Print...", "Print Preview..."}));
+    frame.CloseChild(printing);
+    frame.ActivateChild(plain);
+    QCOMPARE(FileItems(frame), QStringList({"&Open...", "Close", "-", "Exit"}));
   }
 
   void OpenPathDispatchesAndCreatesChildren() {
