@@ -42,6 +42,7 @@ private:
 int RunExport(const TArgs& given) {
   TArgs args = given;
   const bool overwrite = TakeFlag(args, "--overwrite");
+  const bool recover = TakeFlag(args, "--recover");
   std::string target;
   TExportFormat format = efEml;
   int formats = 0;
@@ -76,7 +77,7 @@ int RunExport(const TArgs& given) {
     if (arg.starts_with("--")) throw EUsage("Unknown option " + arg);
 
   TMailbox box;
-  LoadStoreArgs(args, 1, "export needs one store path", box);
+  LoadStoreArgs(args, 1, "export needs one store path", box, {recover});
   const size_t notesBefore = box.Notes().size();
   std::vector<uint8_t> hidden(box.Entries().size(), 0);
   if (field) TMailboxFilter(box).ApplyFilter(box.Order(), *field, filterValue, hidden);
@@ -103,8 +104,8 @@ int RunExport(const TArgs& given) {
 const TCliCommand exportCommand(
     "export",
     "export [--kind K] PATH (--eml DIR | --mbox FILE | --attachments DIR) [--index N]... "
-    "[--filter FIELD VALUE] [--overwrite]   writes the messages (all rows, or those given) out; "
-    "prints each file written",
+    "[--filter FIELD VALUE] [--overwrite] [--recover]   writes the messages (all rows, or those "
+    "given) out; prints each file written (--recover: the rows of list --recover)",
     RunExport);
 
 } // namespace
