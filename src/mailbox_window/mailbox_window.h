@@ -27,7 +27,7 @@ namespace pellora {
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
 // DetailPanel, Memo, sb, sbPanel0, sbPanel1, sbCancel, Messages, PopupMenu1, acFilter, acView,
-// acCollect, acSaveMessages, acSaveAttachments, acSaveAddresses, acReload).
+// acCollect, acSaveMessages, acSaveAttachments, acSaveAddresses, acReload, acShowRecovered).
 class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
@@ -144,6 +144,7 @@ private:
   QAction* acSaveAddresses = nullptr;
   QTimer* FTypingTimer = nullptr; // the pause after typing in the value box
   QAction* acReload = nullptr;
+  QAction* acShowRecovered = nullptr; // checked: loads with recovery
   TQtFormStorage* FFormStorage = nullptr;
 
   TMailbox FMailbox;

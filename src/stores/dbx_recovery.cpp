@@ -1,6 +1,7 @@
 // Recovery of an Outlook Express 5/6 database: what the file holds beyond what its index reaches.
 //
-// One pass over the file in large pieces looks at every 4-byte position for
+// One pass over the file in large pieces looks at every position (the program aligns its blocks
+// at 4 bytes; a damaged or rebuilt file need not) for
 // - a message record: its first word is its own offset and its properties name a text chain;
 // - a text block: capacity 0x200 and at most that many data bytes, of one of three sorts:
 //   live (its first word is its own offset), moved (a chain copied elsewhere in the file as a
@@ -83,7 +84,7 @@ void TDBXReader::RecoverMessages() {
   for (uint64_t base = first; base + 16 <= size; base += Piece) {
     const size_t got = FStream->ReadSomeAt(base, buffer.data(), buffer.size());
     const char* b = buffer.data();
-    for (size_t at = 0; at < Piece && at + 16 <= got; at += 4) {
+    for (size_t at = 0; at < Piece && at + 16 <= got; ++at) {
       const auto* head = reinterpret_cast<const unsigned char*>(b + at);
       const uint32_t pos = static_cast<uint32_t>(base + at);
       const uint32_t own = GetU32(head);
