@@ -220,12 +220,12 @@ void TMBXReader::RecoverMessages() {
     TMBX_MessageInfo record;
     if (!RecordAt(pos, record) || record.Word0 != signature) {
       following = false;
-      pos += 4;
+      ++pos;
       continue;
     }
     record.HeaderText = ReadHeaderText(record.TextOffset, record.TextSize);
     if (!following && !LooksLikeHeader(record.HeaderText)) {
-      pos += 4;
+      ++pos;
       continue;
     }
     TMessageInfo info;

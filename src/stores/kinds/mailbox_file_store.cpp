@@ -44,9 +44,11 @@ std::optional<uint32_t> MozillaStatus(std::string_view value) {
 }
 
 std::optional<uint32_t> MozillaStatusFlags(std::string_view value) {
-  const std::optional<uint32_t> read = MozillaStatus(value);
-  if (!read) return std::nullopt;
-  const uint32_t status = *read;
+  const std::optional<uint32_t> status = MozillaStatus(value);
+  return status ? std::optional(MozillaStatusFlags(*status)) : std::nullopt;
+}
+
+uint32_t MozillaStatusFlags(uint32_t status) {
   uint32_t flags = 0;
   if (status & 0x0001) flags |= mfRead;
   if (status & 0x0002) flags |= mfReplied;
@@ -151,8 +153,10 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
     if (!inHeader) return;
     if (line.empty()) inHeader = false;
     else if (!statusFlags && line.size() > 17 && SameTextAscii(line.substr(0, 17), "X-Mozilla-Status:")) {
-      statusFlags = MozillaStatusFlags(line.substr(17));
-      expunged = statusFlags && (*MozillaStatus(line.substr(17)) & 0x0008) != 0;
+      if (const std::optional<uint32_t> status = MozillaStatus(line.substr(17))) {
+        statusFlags = MozillaStatusFlags(*status);
+        expunged = (*status & 0x0008) != 0;
+      }
     }
   };
   std::string_view line;

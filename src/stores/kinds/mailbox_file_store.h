@@ -90,5 +90,7 @@ private:
 std::optional<uint32_t> MozillaStatusFlags(std::string_view value);
 // The value of an X-Mozilla-Status field as a number; none when it is not hexadecimal.
 std::optional<uint32_t> MozillaStatus(std::string_view value);
+// The row flags of such a value.
+uint32_t MozillaStatusFlags(uint32_t status);
 
 } // namespace pellora
