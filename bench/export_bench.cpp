@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
   double run = std::chrono::duration<double>(t2 - t1).count();
   std::printf("messages %u\nskipped %u\nload_s %.3f\nexport_s %.3f\nwritten_bytes %llu\n"
               "export_mb_s %.1f\n",
-              result.Messages, result.Skipped, load, run, static_cast<unsigned long long>(bytes),
+              result.Messages, static_cast<unsigned>(result.Skipped.size()), load, run,
+              static_cast<unsigned long long>(bytes),
               bytes / 1e6 / run);
-  return result.Skipped == 0 ? 0 : 1;
+  return result.Skipped.empty() ? 0 : 1;
 }

@@ -102,6 +102,26 @@ echo "DBX of $(echo "$dbx" | get dbx_messages) messages ($(echo "$dbx" | get dbx
 echo "  Open + ReadMessageInfos: $(echo "$dbx" | get dbx_open_s) s"
 echo "  every message text: $(echo "$dbx" | get dbx_text_bytes) bytes in $(echo "$dbx" | get dbx_read_s) s = $(echo "$dbx" | get dbx_read_mb_s) MB/s"
 
+# Recovery: one pass over a DBX whose index reaches every other message, beside undbx --recover
+# (which writes every message it finds as a file) on the same file.
+recover_mb=${PELLORA_BENCH_RECOVER_MB:-1024}
+recover_dbx=$data/recover-${recover_mb}m.dbx
+rec=$("$build/bench_stores" recover "$recover_mb" "$recover_dbx")
+echo "DBX for recovery: $recover_dbx ($(echo "$rec" | get bytes) bytes, $(echo "$rec" | get listed) listed, $(echo "$rec" | get recovered) recovered)"
+printf '  %-34s %8s s\n' "load, index only (ours)" "$(echo "$rec" | get list_s)"
+printf '  %-34s %8s s  %8s MB/s\n' "load with recovery (ours)" "$(echo "$rec" | get recover_s)" "$(echo "$rec" | get recover_mb_s)"
+echo "  peak RSS $(echo "$rec" | get peak_rss_kb) KB"
+if command -v undbx > /dev/null; then
+  out_dir=$(mktemp -d)
+  s=$(date +%s.%N); undbx --recover "$recover_dbx" "$out_dir" > /dev/null 2>&1 || true; e=$(date +%s.%N)
+  found=$(find "$out_dir" -type f | wc -l)
+  rm -rf "$out_dir"
+  awk -v s="$s" -v e="$e" -v o="$(echo "$rec" | get recover_s)" -v n="$found" \
+    'BEGIN { printf "  %-34s %8.3f s  (%d messages written)\n  ours vs undbx --recover: %.2fx the time\n", "undbx --recover (peer)", e - s, n, o / (e - s) }'
+else
+  echo "  undbx is not installed: no peer figure"
+fi
+
 # Compressed mailbox files: the shared list archive in each form, beside the decompressor alone.
 if [ -f "$real_mbox" ]; then
   for form in "gzip gz" "bzip2 bz2" "xz xz" "zstd zst"; do

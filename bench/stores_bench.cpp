@@ -4,6 +4,8 @@
 //   bench_stores list KIND PATH    load a store of any kind into entries (time, peak memory)
 //   bench_stores gmime FILE        the peer: GMime's mbox parser over the same file
 //   bench_stores dbx COUNT FILE    build a DBX of COUNT messages, open it, read every text
+//   bench_stores recover MB FILE   build a DBX of about MB megabytes whose index reaches every
+//                                  other message; load it without and with recovery
 //   bench_stores dbx-from MAILBOX COUNT FILE
 //                                  build a DBX of COUNT messages taken in turn from a mailbox
 //                                  file's messages of at most 16 KB (a DBX's offsets are 32-bit:
@@ -181,6 +183,48 @@ int Dbx(int count, const std::string& path) {
   return 0;
 }
 
+// A DBX of about megabytes MB whose index reaches every other message (the others are what
+// recovery finds), built once; then its load without and with recovery.
+int Recover(int megabytes, const std::string& path) {
+  if (!FileExists(path)) {
+    test::TDbxBuilder b;
+    std::vector<uint32_t> indexed;
+    std::string text;
+    for (int i = 0; b.Bytes().size() < uint64_t(megabytes) << 20; ++i) {
+      const std::string subject = "Message " + std::to_string(i) + " about the quarterly report";
+      text = "From: Ann Smith <ann@example.org>\r\nTo: bob@example.org\r\nSubject: " + subject +
+             "\r\nDate: Fri, 1 Jan 2010 12:00:00 +0000\r\n\r\n";
+      for (int l = 0; l < 20 + i % 200; ++l)
+        text += "Line " + std::to_string(l) + " of a message body that is long enough.\r\n";
+      const uint32_t chain = b.AddText(text);
+      const uint32_t record = b.AddRecord({test::TDbxProperty::Text(0x08, subject),
+                                           test::TDbxProperty::U32(0x04, chain)});
+      if (i % 2 == 0) indexed.push_back(record);
+    }
+    const uint32_t root = b.AddTree(indexed);
+    std::string bytes = b.Build(static_cast<uint32_t>(indexed.size()), root);
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+  }
+  TFileStamp stamp;
+  GetFileStamp(path, stamp);
+  auto load = [&](bool recover, size_t& rows) {
+    TMailbox box;
+    auto start = std::chrono::steady_clock::now();
+    LoadStoreChecked(box, path, okOEDatabase, nullptr, {recover});
+    rows = box.Entries().size();
+    return Seconds(start);
+  };
+  size_t listed = 0, all = 0;
+  const double plain = load(false, listed);
+  long before = CurrentRssKb();
+  const double recovering = load(true, all);
+  std::printf("bytes %llu\nlisted %zu\nrecovered %zu\nlist_s %.3f\nrecover_s %.3f\n"
+              "recover_mb_s %.1f\npeak_rss_kb %ld\nrss_before_kb %ld\n",
+              static_cast<unsigned long long>(stamp.size), listed, all - listed, plain, recovering,
+              stamp.size / 1e6 / recovering, PeakRssKb(), before);
+  return 0;
+}
+
 int DbxFrom(const std::string& mailbox, int count, const std::string& path) {
   TMailbox box;
   LoadStoreChecked(box, mailbox, okMailboxFile);
@@ -264,9 +308,10 @@ int main(int argc, char** argv) {
   if (mode == "compressed" && argc == 3) return Compressed(argv[2]);
   if (mode == "dbx" && argc == 4) return Dbx(std::atoi(argv[2]), argv[3]);
   if (mode == "list" && argc == 4) return List(argv[3], static_cast<TOpenKind>(std::atoi(argv[2])));
+  if (mode == "recover" && argc == 4) return Recover(std::atoi(argv[2]), argv[3]);
   if (mode == "dbx-from" && argc == 5) return DbxFrom(argv[2], std::atoi(argv[3]), argv[4]);
   std::fprintf(stderr,
                "usage: bench_stores mailbox FILE | list KIND PATH | gmime FILE | dbx COUNT FILE |\n"
-               "       dbx-from MAILBOX COUNT FILE | compressed FILE\n");
+               "       dbx-from MAILBOX COUNT FILE | compressed FILE | recover MB FILE\n");
   return 2;
 }

@@ -36,9 +36,9 @@ _pellora_cli() {
   local options=
   case $command in
   addresses | filter) options="--kind" ;;
-  text) options="--kind --lines" ;;
-  list) options="--kind --json" ;;
-  export) options="--kind --eml --mbox --attachments --pdf --pdf-one --csv --index --filter --overwrite" ;;
+  text) options="--kind --lines --recover" ;;
+  list) options="--kind --json --recover" ;;
+  export) options="--kind --eml --mbox --attachments --pdf --pdf-one --csv --index --filter --overwrite --recover" ;;
   stores) options="--profile --json" ;;
   esac
   if [[ $cur == -* ]]; then

@@ -52,6 +52,33 @@ std::string MbxInput(bool withIndex, const std::string& eol) {
   return input + "\xFF\xFE\xFD\xFC" + BuildIdx({one, two});
 }
 
+// What recovery finds: a record the index leaves out, and a deleted message in two freed blocks
+// on the free list (file header word 0x48; each block: its offset, capacity 512, no data bytes,
+// the next freed block, then the link's word over the data).
+std::string LostAndFreed() {
+  TDbxBuilder b;
+  auto record = [&](const std::string& subject) {
+    const uint32_t text = b.AddText("Subject: " + subject + "\r\n\r\n" + std::string(600, 'x'));
+    return b.AddRecord({TDbxProperty::Text(0x08, subject), TDbxProperty::U32(0x04, text)});
+  };
+  const uint32_t kept = record("kept");
+  record("lost");
+  const auto first = static_cast<uint32_t>(b.Bytes().size());
+  for (uint32_t i = 0; i < 2; ++i) {
+    std::string block(16, '\0');
+    const uint32_t at = first + i * (16 + 512);
+    PutU32(block, 0, at);
+    PutU32(block, 4, 512);
+    PutU32(block, 12, i == 0 ? at + 16 + 512 : 0);
+    block += i == 0 ? "LINK\r\nSubject: deleted\r\n\r\n" + std::string(500, 'd') : "LINKend";
+    block.resize(16 + 512, '\0');
+    b.AddBytes(block);
+  }
+  std::string bytes = b.Build(1, b.AddTree({kept}));
+  PutU32(bytes, 0x48, first);
+  return bytes;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -66,6 +93,7 @@ int main(int argc, char** argv) {
   while (longBody.size() < 1500)
     longBody += "a line long enough to need several text blocks\r\n";
   Write(root + "/dbx/chained-text.dbx", BuildDbx({Message("long", longBody, 1144049400)}));
+  Write(root + "/dbx/lost-and-freed.dbx", LostAndFreed());
   Write(root + "/mbx/with-index", MbxInput(true, "\r\n"));
   Write(root + "/mbx/headers-only-lf", MbxInput(false, "\n"));
 

@@ -36,7 +36,9 @@ TArgs Positionals(const TArgs& args);
 // Loads the store that the first argument that is no option names, "--kind K" honoured, as the
 // viewer's opener loads it; a failure raises the viewer's text. Returns the arguments that are no
 // options, the path first; wrongCount is the usage error when there are not exactly count of them.
-TArgs LoadStoreArgs(const TArgs& args, size_t count, const char* wrongCount, TMailbox& box);
+// "--recover" (taken out of args by the command) loads the messages found outside the index too.
+TArgs LoadStoreArgs(const TArgs& args, size_t count, const char* wrongCount, TMailbox& box,
+                    TLoadOptions options = {});
 // Removes a flag such as "--json" from args; true when it was there.
 bool TakeFlag(TArgs& args, const std::string& flag);
 // A TSV cell: tabs and line ends, which would break the row, become blanks.

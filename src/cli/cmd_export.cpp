@@ -45,6 +45,7 @@ private:
 int RunExport(const TArgs& given) {
   TArgs args = given;
   const bool overwrite = TakeFlag(args, "--overwrite");
+  const bool recover = TakeFlag(args, "--recover");
   std::string target;
   TExportFormat format = efEml;
   bool csv = false; // the list, not the messages
@@ -85,7 +86,7 @@ int RunExport(const TArgs& given) {
     if (arg.starts_with("--")) throw EUsage("Unknown option " + arg);
 
   TMailbox box;
-  LoadStoreArgs(args, 1, "export needs one store path", box);
+  LoadStoreArgs(args, 1, "export needs one store path", box, {recover});
   const size_t notesBefore = box.Notes().size();
   std::vector<uint8_t> hidden(box.Entries().size(), 0);
   if (field) TMailboxFilter(box).ApplyFilter(box.Order(), *field, filterValue, hidden);
@@ -120,9 +121,9 @@ int RunExport(const TArgs& given) {
 const TCliCommand exportCommand(
     "export",
     "export [--kind K] PATH (--eml DIR | --mbox FILE | --attachments DIR | --pdf DIR | "
-    "--pdf-one FILE | --csv FILE) [--index N]... [--filter FIELD VALUE] [--overwrite]   writes "
-    "the messages (all rows, or those given) out, or their rows of the list as CSV; prints each "
-    "file written",
+    "--pdf-one FILE | --csv FILE) [--index N]... [--filter FIELD VALUE] [--overwrite] [--recover]   "
+    "writes the messages (all rows, or those given) out, or their rows of the list as CSV; prints "
+    "each file written (--recover: the rows of list --recover)",
     RunExport);
 
 } // namespace

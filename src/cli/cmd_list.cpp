@@ -24,8 +24,9 @@ std::string FlagsText(const TMailbox& box, const TMessageEntry& entry) {
 int RunList(const TArgs& input) {
   TArgs args = input;
   bool json = TakeFlag(args, "--json");
+  const bool recover = TakeFlag(args, "--recover");
   TMailbox box;
-  LoadStoreArgs(args, 1, "wrong number of arguments", box);
+  LoadStoreArgs(args, 1, "wrong number of arguments", box, {recover});
   if (json) {
     nlohmann::json rows = nlohmann::json::array();
     for (const auto& e : box.Entries()) {
@@ -37,24 +38,28 @@ int RunList(const TArgs& input) {
                       {"Size", e.Header.Size},
                       {"Priority", e.Header.Priority},
                       {"Flags", FlagsText(box, e)}});
+      if (recover) rows.back()["State"] = AnsiToUtf8(RowStateText(e.State));
     }
     std::string out = rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
     std::printf("%s\n", out.c_str());
     return 0;
   }
-  std::printf("#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags\n");
+  std::printf("#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags%s\n", recover ? "\tState" : "");
   for (const auto& e : box.Entries()) {
-    std::printf("%d\t%s\t%s\t%s\t%s\t%lld\t%d\t%s\n", e.Index + 1, TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
+    std::printf("%d\t%s\t%s\t%s\t%s\t%lld\t%d\t%s%s\n", e.Index + 1, TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
                 TsvCell(AnsiToUtf8(e.Header.Subject)).c_str(), TsvCell(AnsiToUtf8(e.Header.To)).c_str(),
                 TsvCell(AnsiToUtf8(ReceivedText(e))).c_str(), static_cast<long long>(e.Header.Size),
-                e.Header.Priority, FlagsText(box, e).c_str());
+                e.Header.Priority, FlagsText(box, e).c_str(),
+                recover ? ("\t" + AnsiToUtf8(RowStateText(e.State))).c_str() : "");
   }
   return 0;
 }
 
 const TCliCommand
     listCommand("list",
-                "list [--kind K] [--json] PATH   the store's rows, newest first (TSV or JSON)",
+                "list [--kind K] [--json] [--recover] PATH   the store's rows, newest first (TSV or "
+                "JSON; --recover: with the messages found outside the index and the deleted ones, "
+                "a State column saying which)",
                 RunList);
 
 } // namespace

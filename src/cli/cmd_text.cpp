@@ -12,12 +12,13 @@ namespace {
 int RunText(const TArgs& input) {
   TArgs args = input;
   const bool lines = TakeFlag(args, "--lines");
+  const bool recover = TakeFlag(args, "--recover");
   const TArgs positionals = Positionals(args);
   int32_t index = -1;
   if (positionals.size() == 2 && (!TryParseInt32(positionals[1], index) || index < 0))
     throw EUsage("INDEX must be a number from 0");
   TMailbox box;
-  const TArgs rest = LoadStoreArgs(args, 2, "text needs a path and an index", box);
+  const TArgs rest = LoadStoreArgs(args, 2, "text needs a path and an index", box, {recover});
   const TMessageEntry* entry = box.FindEntry(index);
   if (!entry) throw EPelloraError("There is no message with index " + rest[1] + ".");
   // The bytes as the store holds them (what export --eml writes), or the lines the viewer reads.
@@ -33,9 +34,9 @@ int RunText(const TArgs& input) {
 
 const TCliCommand textCommand(
     "text",
-    "text [--kind K] [--lines] PATH INDEX   the message whose Index is INDEX as the store holds "
-    "it (--lines: its lines as the viewer reads them, a mailbox file's separator line first, "
-    "each ending CR LF)",
+    "text [--kind K] [--lines] [--recover] PATH INDEX   the message whose Index is INDEX as the "
+    "store holds it (--lines: its lines as the viewer reads them, a mailbox file's separator "
+    "line first, each ending CR LF; --recover: the indexes of list --recover)",
     RunText);
 
 } // namespace

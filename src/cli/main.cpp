@@ -61,11 +61,12 @@ TArgs Positionals(const TArgs& args) {
   return rest;
 }
 
-TArgs LoadStoreArgs(const TArgs& args, size_t count, const char* wrongCount, TMailbox& box) {
+TArgs LoadStoreArgs(const TArgs& args, size_t count, const char* wrongCount, TMailbox& box,
+                    TLoadOptions load) {
   TArgs rest = Positionals(args);
   if (rest.size() != count) throw EUsage(wrongCount);
   TArgs options = args;
-  LoadStoreChecked(box, rest[0], TakeKindOption(options, rest[0]));
+  LoadStoreChecked(box, rest[0], TakeKindOption(options, rest[0]), nullptr, load);
   return rest;
 }
 

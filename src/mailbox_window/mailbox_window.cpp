@@ -359,6 +359,13 @@ void Tmdi_pl_Viewer::CreateActions() {
   acReload->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   addAction(acReload);
   connect(acReload, &QAction::triggered, this, Guarded([this] { acReloadExecute(); }));
+  acShowRecovered = new QAction("Show Recovered Messages", this);
+  acShowRecovered->setObjectName("acShowRecovered");
+  acShowRecovered->setStatusTip("Reload with the messages found outside the index and the deleted ones");
+  acShowRecovered->setToolTip("Reload with the messages found outside the index and the deleted ones");
+  acShowRecovered->setCheckable(true);
+  // The window's own choice, for as long as it lives: the store stays as it is on disk.
+  connect(acShowRecovered, &QAction::triggered, this, Guarded([this] { acReloadExecute(); }));
 
   acSaveAddresses = new QAction("Save as...", this);
   acSaveAddresses->setObjectName("acSaveAddresses");
@@ -380,6 +387,7 @@ void Tmdi_pl_Viewer::CreateActions() {
   MessagesMenu->addAction(acCollect);
   MessagesMenu->addSeparator();
   MessagesMenu->addAction(acReload);
+  MessagesMenu->addAction(acShowRecovered);
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
@@ -470,7 +478,7 @@ bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   FLastProgress = TickCount();
   Memo->clear();
   SetStatus(1, FOperation, true);
-  TLoadResult result = FMailbox.Load(path, kind, this);
+  TLoadResult result = FMailbox.Load(path, kind, this, {acShowRecovered->isChecked()});
   ResetRows(); // the mailbox sorted its entries by the list's sort already
   ShowStoreState(result);
   if (result.Loaded) UpdateStatusBar();
@@ -668,7 +676,8 @@ void Tmdi_pl_Viewer::cmMessageView() {
   }
   showNotes();
   const TStore& store = *FMailbox.Store();
-  const std::string caption = FormatText("%s: %d", {store.Name(entry), entry.Index + 1LL}); // the row's "#"
+  std::string caption = FormatText("%s: %d", {store.Name(entry), entry.Index + 1LL}); // the row's "#"
+  if (entry.State != rsListed) caption += " (" + RowStateText(entry.State) + ")";
   const std::string hint(TrimControls(entry.Header.From.str() + "\r\n" + entry.Header.Subject.str()));
   SetStatus(1, ElapsedText(TickCount() - start), false);
   TFrame* frame = Frame();

@@ -27,7 +27,8 @@ namespace pellora {
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
 // DetailPanel, Memo, sb, sbPanel0, sbPanel1, sbCancel, Messages, PopupMenu1, acFilter, acView,
-// acCollect, acSaveMessages, acSaveAttachments, acSaveList, acSaveAddresses, acReload).
+// acCollect, acSaveMessages, acSaveAttachments, acSaveList, acSaveAddresses, acReload,
+// acShowRecovered).
 class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
@@ -149,6 +150,7 @@ private:
   QAction* acSaveList = nullptr;
   QTimer* FTypingTimer = nullptr; // the pause after typing in the value box
   QAction* acReload = nullptr;
+  QAction* acShowRecovered = nullptr; // checked: loads with recovery
   TQtFormStorage* FFormStorage = nullptr;
 
   TMailbox FMailbox;

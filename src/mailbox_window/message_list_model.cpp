@@ -97,7 +97,7 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
       return bold;
     }
     return {};
-  case Qt::ForegroundRole: return QColor(Qt::black);
+  case Qt::ForegroundRole: return e.State == rsListed ? QColor(Qt::black) : QColor(Qt::gray);
   case Qt::TextAlignmentRole:
     if (column == lcIndex || column == lcSize) return int(Qt::AlignRight | Qt::AlignVCenter);
     return int(Qt::AlignLeft | Qt::AlignVCenter);

@@ -13,6 +13,8 @@ void TDBXReader::Open(const std::string& path) {
   FOpened = false;
   FRecordOffsets.clear();
   FMessages.clear();
+  FRecoveredStates.clear();
+  FRecoveredPieces.clear();
   FCount = 0;
   FHeader.assign(HeaderSize, 0);
   if (!FStream->ReadAt(0, FHeader.data(), HeaderSize)) FStream->RaiseReadError();
@@ -306,16 +308,30 @@ const TMessageInfo& TDBXReader::TextRecordOf(int32_t index) const {
 }
 
 std::string TDBXReader::GetMessageText(int32_t index) {
+  if (const auto* pieces = RecoveredPieces(index)) {
+    std::string text;
+    VisitPieces(*pieces, [&](std::string_view piece) {
+      text += piece;
+      return true;
+    });
+    return text;
+  }
   const TMessageInfo& info = TextRecordOf(index);
   return ReadChain(info.TextOffset, info.TextSize, false);
 }
 
 void TDBXReader::VisitMessageText(int32_t index, const TTextPieceVisitor& piece) {
+  if (const auto* pieces = RecoveredPieces(index)) return VisitPieces(*pieces, piece);
   const TMessageInfo& info = TextRecordOf(index);
   VisitChain(info.TextOffset, info.TextSize, piece, 64 * 1024);
 }
 
 std::string TDBXReader::GetMessageHeader(int32_t index) {
+  if (RecoveredPieces(index)) {
+    std::string text = GetMessageText(index);
+    size_t blank = text.find("\r\n\r\n");
+    return blank == std::string::npos ? std::string() : text.substr(0, blank + 1);
+  }
   const TMessageInfo& info = TextRecordOf(index);
   return ReadChain(info.TextOffset, info.TextSize, true);
 }

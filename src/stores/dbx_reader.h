@@ -22,8 +22,30 @@ public:
   int32_t GetMessageCount() override;
   void Open(const std::string& path) override;
   void ReadMessageInfos() override;
+  // One pass over the file: message records and text chains no index entry reaches, chains whose
+  // blocks all carry offsets moved by one distance, and freed text blocks (see dbx_recovery.cpp).
+  void RecoverMessages() override;
+
+  // Freed text blocks: the file header's word that starts their list, and the data bytes at the
+  // start of each that the list's link took.
+  static constexpr size_t FreeListWord = 0x48;
+  static constexpr uint32_t FreedLoss = 4;
+  static constexpr uint32_t BlockCapacity = 0x200;
+  // What a recovered message shows where a freed block lost bytes.
+  static std::string LostMarker(uint32_t count);
 
 private:
+  // A recovered message without a record is read piece by piece: Length data bytes at Offset,
+  // after a marker of Lost bytes when Lost is not 0.
+  struct TTextPiece {
+    uint32_t Offset;
+    uint16_t Length;
+    uint16_t Lost;
+  };
+  // The pieces of a recovered row without a record; null for other rows.
+  const std::vector<TTextPiece>* RecoveredPieces(int32_t index) const;
+  void VisitPieces(const std::vector<TTextPiece>& pieces, const TTextPieceVisitor& piece);
+
   // What reading the records may still cost. In a sound file no two rows share a record or a
   // text block, and no two properties share their data, so all of them together fit in the
   // file; a damaged file that points many rows or properties at one long record or chain costs
@@ -58,6 +80,7 @@ private:
   std::vector<unsigned char> FHeader;
   std::vector<unsigned char> FFolderBlock;
   std::vector<uint32_t> FRecordOffsets;
+  std::vector<std::vector<TTextPiece>> FRecoveredPieces; // by recovered row
   uint32_t FCount = 0; // the header's count, limited to what the file can hold
   std::vector<char> FBlockData; // the data of the blocks given next
   std::vector<uint32_t> FChainSeen;

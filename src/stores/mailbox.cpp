@@ -9,7 +9,8 @@
 
 namespace pellora {
 
-TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserver* observer) {
+TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserver* observer,
+                           TLoadOptions options) {
   struct TObserving {
     TMailbox& box;
     ~TObserving() { box.FObserver = nullptr; }
@@ -17,6 +18,7 @@ TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserve
   FObserver = observer;
   FKind = kind;
   FPath = path;
+  FOptions = options;
   FSorter.reset(); // its ranks belong to the entries of the last load
   FNotes.clear();
   FEntries.clear();
@@ -26,7 +28,7 @@ TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserve
   try {
     FStore = MakeStore(path, kind);
     if (FStore) {
-      FStore->Load(path, *this);
+      FStore->Load(path, *this, options);
       result.Loaded = true;
     }
   } catch (const std::exception& e) {

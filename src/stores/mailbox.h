@@ -35,7 +35,10 @@ public:
 
   // Loads the store that path is, opened as kind, and sorts its rows by the sort column. A kind
   // that opens no mailbox window loads nothing.
-  TLoadResult Load(const std::string& path, TOpenKind kind, TLoadObserver* observer = nullptr);
+  TLoadResult Load(const std::string& path, TOpenKind kind, TLoadObserver* observer = nullptr,
+                   TLoadOptions options = {});
+  // The options the last load was given.
+  const TLoadOptions& Options() const { return FOptions; }
 
   // The kind and the path the last load was given.
   TOpenKind Kind() const { return FKind; }
@@ -93,6 +96,7 @@ private:
 
   TOpenKind FKind = okUnknown;
   std::string FPath;
+  TLoadOptions FOptions;
   std::unique_ptr<TStore> FStore;
   std::vector<TMessageEntry> FEntries;
   std::vector<uint32_t> FOrder;

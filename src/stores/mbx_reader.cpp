@@ -28,6 +28,7 @@ void TMBXReader::Open(const std::string& path) {
   FOpened = false;
   FMBXMessages.clear();
   FMessages.clear();
+  FRecoveredStates.clear();
   FCount = 0;
   FHeader.assign(HeaderSize, 0);
   if (!FStream->ReadAt(0, FHeader.data(), HeaderSize)) FStream->RaiseReadError();
@@ -193,6 +194,49 @@ bool TMBXReader::FillFromIndex(const std::string& indexPath) {
     pos = next;
   }
   return true;
+}
+
+bool TMBXReader::RecordAt(uint64_t pos, TMBX_MessageInfo& record) {
+  unsigned char head[16];
+  if (pos + 16 > UINT32_MAX || !FStream->ReadAt(pos, head, 16, 64 * 1024)) return false;
+  record.Word0 = GetU32(&head[0]);
+  record.Number = GetU32(&head[4]);
+  record.RecordSize = GetU32(&head[8]);
+  record.TextSize = GetU32(&head[12]);
+  record.TextOffset = static_cast<uint32_t>(pos + 16);
+  return record.TextSize > 0 && uint64_t(record.TextSize) + 16 <= record.RecordSize &&
+         pos + record.RecordSize <= FStream->Size();
+}
+
+void TMBXReader::RecoverMessages() {
+  if (!FOpened || FMBXMessages.empty()) return;
+  const uint32_t signature = FMBXMessages.front().Word0;
+  const TMBX_MessageInfo& last = FMBXMessages.back();
+  uint64_t pos = uint64_t(last.TextOffset) - 16 + std::max<uint32_t>(last.RecordSize, 16);
+  bool following = FMBXMessages.size() == FCount; // right after a record
+  // Rows are matched by position: the recovered ones follow every counted row.
+  FMBXMessages.resize(FCount);
+  while (pos + 16 <= FStream->Size()) {
+    TMBX_MessageInfo record;
+    if (!RecordAt(pos, record) || record.Word0 != signature) {
+      following = false;
+      ++pos;
+      continue;
+    }
+    record.HeaderText = ReadHeaderText(record.TextOffset, record.TextSize);
+    if (!following && !LooksLikeHeader(record.HeaderText)) {
+      ++pos;
+      continue;
+    }
+    TMessageInfo info;
+    info.TextOffset = record.TextOffset;
+    info.TextSize = record.TextSize;
+    pos += record.RecordSize;
+    following = true;
+    FMBXMessages.push_back(std::move(record));
+    FMessages.push_back(std::move(info));
+    FRecoveredStates.push_back(rsRecovered);
+  }
 }
 
 void TMBXReader::FillFromHeaders() {

@@ -26,11 +26,17 @@ public:
   int32_t GetMessageCount() override;
   void Open(const std::string& path) override;
   void ReadMessageInfos() override;
+  // The records after those the header counts, as the file goes on: each where the one before
+  // ends, or, past bytes that hold no record, the next that begins with the listed records'
+  // first word and a header line.
+  void RecoverMessages() override;
 
   // The ".idx" path that belongs to an ".mbx" path.
   static std::string IndexPath(const std::string& mbxPath);
 
 private:
+  // Whether a record begins at pos: its sizes fit each other and the file.
+  bool RecordAt(uint64_t pos, TMBX_MessageInfo& record);
   std::string ReadHeaderText(uint64_t textOffset, uint32_t textSize);
   bool FillFromIndex(const std::string& indexPath);
   void FillFromHeaders();

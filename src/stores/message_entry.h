@@ -10,6 +10,10 @@ namespace pellora {
 
 // One row of a mailbox window's list. Its store (stores/store.h) knows what the locating fields
 // mean for its rows; a row holds no more than its store needs to find its message again.
+// Where a row's message was found: listed by its store, or, with recovery on, outside the
+// store's index (recovered) or among what the store keeps as deleted.
+enum TRowState : uint8_t { rsListed = 0, rsRecovered = 1, rsDeleted = 2 };
+
 struct TMessageEntry {
   int32_t Index = 0; // the message's number in its store, from 0
   // What tells whether the message is still what the load saw: of a message file its
@@ -31,6 +35,7 @@ struct TMessageEntry {
   // A mailbox file's message: the bytes of the empty line before EndOffset that parts it from
   // the next message (0, 1 or 2); no part of the message as stored.
   uint8_t Parting = 0;
+  TRowState State = rsListed;
 };
 
 // Flag bits of a row's Flags, a database's own: the list shows the first three; a Maildir's

@@ -46,6 +46,21 @@ void TOEReader::TakeMessageInfo(int32_t index, TMessageInfo& info) {
   kept.Spare = info.Spare;
 }
 
+bool LooksLikeHeader(std::string_view text) {
+  for (size_t i = 0; i < text.size() && i < 80; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == ':') return i > 0;
+    if (c <= ' ' || c >= 127) return false;
+  }
+  return false;
+}
+
+TRowState TOEReader::GetRowState(int32_t index) {
+  const int64_t recovered = int64_t(index) - GetMessageCount();
+  if (recovered < 0 || static_cast<size_t>(recovered) >= FRecoveredStates.size()) return rsListed;
+  return FRecoveredStates[static_cast<size_t>(recovered)];
+}
+
 void TOEReader::VisitMessageText(int32_t index, const TTextPieceVisitor& piece) {
   std::string text = GetMessageText(index);
   piece(std::string_view(text.c_str())); // up to the first zero byte

@@ -2,6 +2,7 @@
 #include "platform/date_time.h"
 #include "platform/pellora_error.h"
 #include "stores/input_stream.h"
+#include "stores/message_entry.h"
 
 #include <cstdint>
 #include <functional>
@@ -52,6 +53,10 @@ struct TMessageInfo {
 // 0 when it is no date.
 TDateTime FileTimeToDateTime(uint32_t low, uint32_t high, bool localTime);
 
+// Whether text begins as a message's header does, with a field name and a colon: what tells a
+// message's start among bytes that recovery finds outside the index.
+bool LooksLikeHeader(std::string_view text);
+
 // The reader of an Outlook Express database. The base class only recognises the format.
 class TOEReader {
 public:
@@ -73,6 +78,13 @@ public:
   void TakeMessageInfo(int32_t index, TMessageInfo& info);
   virtual void Open(const std::string& path);
   virtual void ReadMessageInfos() {}
+  // After ReadMessageInfos: adds, after the listed messages, those found outside the index and
+  // those the database keeps as deleted. GetMessageCount stays the count of the listed ones.
+  virtual void RecoverMessages() {}
+  // The listed messages and the recovered ones after them.
+  int32_t GetRowCount() { return GetMessageCount() + static_cast<int32_t>(FRecoveredStates.size()); }
+  // rsListed for a listed message; rsRecovered or rsDeleted for one RecoverMessages added.
+  TRowState GetRowState(int32_t index);
   void LoadFromFile(const std::string& path) { Open(path); }
 
   bool Opened() const { return FOpened; }
@@ -87,6 +99,7 @@ protected:
   bool FOpened = false;
   uint8_t FFormat = fmtUnknown;
   std::vector<TMessageInfo> FMessages;
+  std::vector<TRowState> FRecoveredStates; // of the rows after the listed ones
   bool FLocalTime = true;
 };
 

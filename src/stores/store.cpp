@@ -9,9 +9,10 @@
 
 namespace pellora {
 
-void TStore::Load(const std::string& path, TStoreOwner& owner) {
+void TStore::Load(const std::string& path, TStoreOwner& owner, TLoadOptions options) {
   FOwner = &owner;
   FPath = path;
+  FOptions = options;
   FStoreChanged = false;
   LoadRows(path);
 }

@@ -39,6 +39,12 @@ struct TAuthor {
   std::string_view Text() const { return Address.empty() ? Field : Address; }
 };
 
+// How a store is loaded. With Recover, the rows also hold the messages found outside the store's
+// index and those it keeps as deleted (rsRecovered, rsDeleted); the store is never changed.
+struct TLoadOptions {
+  bool Recover = false;
+};
+
 class TStore {
 public:
   TStore() = default;
@@ -48,7 +54,7 @@ public:
 
   // Loads the store at path: appends its rows to the owner's, and notes facts; raises with the
   // text the error box shows. The owner must outlive the store.
-  void Load(const std::string& path, TStoreOwner& owner);
+  void Load(const std::string& path, TStoreOwner& owner, TLoadOptions options = {});
 
   // A row's message, read where the load found it. Every reader raises, with the text the user
   // is shown, when the message cannot be read. A store that another program changed since the
@@ -105,6 +111,8 @@ protected:
   bool InPass() const { return FPasses > 0; }
   // The path the store was loaded from.
   const std::string& StorePath() const { return FPath; }
+  // Whether the load looks for messages outside the index and for deleted ones.
+  bool Recovering() const { return FOptions.Recover; }
 
   std::vector<TMessageEntry>& Rows() { return FOwner->Rows(); }
   void Progress(uint64_t done, uint64_t total) { FOwner->Progress(done, total); }
@@ -117,6 +125,7 @@ protected:
 private:
   TStoreOwner* FOwner = nullptr;
   std::string FPath;
+  TLoadOptions FOptions;
   int FPasses = 0;
   bool FStoreChanged = false;
 };

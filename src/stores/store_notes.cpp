@@ -21,4 +21,15 @@ std::string NoteText(const TStoreNote& note) {
   return {};
 }
 
+std::string RowStateText(TRowState state) {
+  switch (state) {
+  case rsRecovered:
+    return GetLocalizedText("lc_Recovered");
+  case rsDeleted:
+    return GetLocalizedText("lc_Deleted");
+  default:
+    return {};
+  }
+}
+
 } // namespace pellora

@@ -1,6 +1,8 @@
 #pragma once
 // What the stores and the operations on their rows tell the user besides the rows: facts, of
 // which the window and the command line make their information lines.
+#include "stores/message_entry.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -27,5 +29,8 @@ struct TStoreNote {
 
 // The information line of a note, in the user's language and code page.
 std::string NoteText(const TStoreNote& note);
+// The word a recovered or deleted row is marked with, in the user's language and code page;
+// empty for a listed row.
+std::string RowStateText(TRowState state);
 
 } // namespace pellora

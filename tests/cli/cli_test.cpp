@@ -223,6 +223,38 @@ TEST(Cli, MailboxFilesOfOtherProgramsWithoutKind) {
   EXPECT_EQ(Cli({"message", saved}).code, 0);
 }
 
+// --recover: list gains the State column and the rows found outside the index, which text and
+// export read as any other; without it the output is as it always was.
+TEST(Cli, RecoverAddsTheMessagesOutsideTheIndex) {
+  pellora::test::TTempDir dir;
+  pellora::test::TDbxBuilder b;
+  auto add = [&](const std::string& subject) {
+    const uint32_t text = b.AddText("Subject: " + subject + "\r\n\r\nbody of " + subject + "\r\n");
+    return b.AddRecord({pellora::test::TDbxProperty::Text(0x08, subject),
+                        pellora::test::TDbxProperty::Direct(0x84, text)});
+  };
+  const uint32_t kept = add("kept");
+  add("lost");
+  const std::string path = dir.Write("Inbox.dbx", b.Build(1, b.AddTree({kept})));
+  TRun plain = Cli({"list", path});
+  ASSERT_EQ(plain.code, 0);
+  EXPECT_EQ(plain.out.substr(0, plain.out.find('\n')), "#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags");
+  EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 2);
+  TRun list = Cli({"list", "--recover", path});
+  ASSERT_EQ(list.code, 0);
+  EXPECT_NE(list.out.find("\tFlags\tState\n"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("\tlost\t"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("\tRecovered\n"), std::string::npos) << list.out;
+  auto rows = nlohmann::json::parse(Cli({"list", "--json", "--recover", path}).out);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(Cli({"text", "--recover", path, "1"}).out, "Subject: lost\r\n\r\nbody of lost\r\n");
+  EXPECT_NE(Cli({"text", path, "1"}).code, 0); // no such row without recovery
+  pellora::test::TTempDir out;
+  TRun exported = Cli({"export", "--recover", path, "--eml", out.Path(), "--index", "1"});
+  ASSERT_EQ(exported.code, 0);
+  EXPECT_NE(exported.out.find("lost.eml"), std::string::npos) << exported.out;
+}
+
 // Compressed mailbox files read as the plain file; Apple Mail's message files and folders of
 // them read without their frames, their flags listed.
 TEST(Cli, CompressedMailboxFilesAndAppleMail) {

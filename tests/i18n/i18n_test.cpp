@@ -49,7 +49,7 @@ protected:
 
 TEST(ConstantBlock, BuiltInTableReadsBackAndRoundTrips) {
   auto records = ReadConstantBlock(BuiltInConstantBlock());
-  ASSERT_EQ(records.size(), 62u);
+  ASSERT_EQ(records.size(), 64u);
   EXPECT_EQ(records[0].name, "lc_AttSaved");
   EXPECT_EQ(records[0].text, "%d {attachment|attachments} from %d {message|messages} saved to %s.");
   EXPECT_EQ(BuiltInConstantBlock()[0], '\x02'); // version 2: UTF-16 texts

@@ -689,6 +689,41 @@ private slots:
     QCOMPARE(Text(message, "eSource"), QString::fromStdString(path + ": Inbox: 0x0"));
   }
 
+  // Messages > Show Recovered Messages reloads with the messages outside the index: grey rows,
+  // named so in the message window's caption; unchecked, the window lists the index alone again.
+  void ShowRecoveredMessagesReloadsWithThem() {
+    TTempDir dir;
+    pellora::test::TDbxBuilder b;
+    auto add = [&](const std::string& subject) {
+      uint32_t text = b.AddText("Subject: " + subject + "\r\n\r\nx\r\n");
+      return b.AddRecord({pellora::test::TDbxProperty::Text(0x08, subject),
+                          pellora::test::TDbxProperty::Direct(0x84, text)});
+    };
+    uint32_t kept = add("kept");
+    add("removed");
+    std::string path = dir.Write("Inbox.dbx", b.Build(1, b.AddTree({kept})));
+    Tmdi_pl_Viewer* w = Open(path, okOEDatabase);
+    QVERIFY(w);
+    QCOMPARE(Column(w, lcSubject), QStringList({"kept"}));
+    auto* show = Child<QAction>(w, "acShowRecovered");
+    QVERIFY(w->findChild<QMenu*>("Messages")->actions().contains(show));
+    show->trigger();
+    QVERIFY(show->isChecked());
+    w->TreeHeaderClick(lcIndex); // ascending by "#"
+    QCOMPARE(Column(w, lcSubject), QStringList({"kept", "removed"}));
+    auto colour = [&](int row) { return Rows(w)->index(row, lcSubject).data(Qt::ForegroundRole).value<QColor>(); };
+    QCOMPARE(colour(0), QColor(Qt::black));
+    QCOMPARE(colour(1), QColor(Qt::gray));
+    Tree(w)->setCurrentIndex(Rows(w)->index(1, 0));
+    w->cmMessageView();
+    auto* message = LastMessage();
+    QVERIFY(message);
+    QCOMPARE(message->windowTitle(), QString("Inbox: 2 (Recovered)"));
+    QCOMPARE(Text(message, "eSubject"), QString("removed"));
+    show->trigger();
+    QCOMPARE(Column(w, lcSubject), QStringList({"kept"}));
+  }
+
   // A mailbox file's X-Mozilla-Status tells read from unread, as a database's flags do; a
   // classic mailbox file keeps no flags.
   void MailboxFileRowsShowTheirReadFlag() {

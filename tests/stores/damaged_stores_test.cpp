@@ -84,12 +84,24 @@ std::string Damage(std::string bytes, int n, TRandom& random, bool hasOffsets) {
   return bytes;
 }
 
-// A store loads or says why; every row reads back (or fails cleanly) and parses.
+void LoadAndReadBack(const std::string& path, TOpenKind kind, uint64_t fileSize,
+                     TLoadOptions options);
+
+// A store loads or says why, with recovery and without; every row reads back (or fails cleanly)
+// and parses.
 void LoadAndReadBack(const std::string& path, TOpenKind kind, uint64_t fileSize) {
+  for (bool recover : {false, true}) {
+    SCOPED_TRACE(recover ? "recovering" : "listed only");
+    LoadAndReadBack(path, kind, fileSize, {recover});
+  }
+}
+
+void LoadAndReadBack(const std::string& path, TOpenKind kind, uint64_t fileSize,
+                     TLoadOptions options) {
   TMailbox box;
   TLoadResult result;
   try {
-    result = box.Load(path, kind);
+    result = box.Load(path, kind, nullptr, options);
   } catch (const std::exception& e) {
     ADD_FAILURE() << "load raised " << e.what();
     return;

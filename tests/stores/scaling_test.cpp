@@ -48,6 +48,35 @@ TEST(Scaling, DbxSharedTextChain) {
       [](const std::string& path) { List(path, okOEDatabase); });
 }
 
+// Recovery over N text chains no record reaches and a deleted message of N freed blocks joined by
+// adjacency, besides one listed message.
+TEST(Scaling, DbxRecovery) {
+  test::TTempDir dir;
+  ExpectLinearGrowth(
+      "DBX recovery, N lost chains and N freed blocks", 64, 1 << 16,
+      [&](size_t n) {
+        test::TDbxBuilder builder;
+        const uint32_t live = builder.AddRecord(
+            {test::TDbxProperty::U32(0x04, builder.AddText("Subject: live\r\n\r\nx\r\n")),
+             test::TDbxProperty::Text(0x08, "live")});
+        for (size_t i = 0; i < n; ++i)
+          builder.AddTextChain({"Subject: lost " + std::to_string(i) + "\r\n\r\n", "body"});
+        std::string freed(16 + 512, 'f');
+        for (size_t i = 0; i < n; ++i) {
+          const auto at = static_cast<uint32_t>(builder.Bytes().size());
+          for (int k = 0; k < 4; ++k) freed[k] = static_cast<char>(at >> (8 * k));
+          freed.replace(4, 12, std::string("\0\2\0\0\0\0\0\0\0\0\0\0", 12));
+          builder.AddBytes(freed);
+        }
+        uint32_t root = builder.AddTree({live});
+        return dir.Write("lost.dbx", builder.Build(1, root));
+      },
+      [](const std::string& path) {
+        TMailbox box;
+        EXPECT_TRUE(box.Load(path, okOEDatabase, nullptr, {true}).Loaded);
+      });
+}
+
 // Records that claim 4 GiB of text and hold no blank line, with either line end.
 void MbxClaims(const std::string& eol) {
   test::TTempDir dir;

@@ -55,8 +55,9 @@ void TDatabaseStore::LoadRows(const std::string& path) {
   FReader->LoadFromFile(path);
   FReader->ReadMessageInfos();
   if (!FReader->Opened()) return;
+  if (Recovering()) FReader->RecoverMessages();
   std::vector<TMessageEntry>& rows = Rows();
-  const int32_t count = FReader->GetMessageCount();
+  const int32_t count = FReader->GetRowCount();
   rows.reserve(static_cast<size_t>(std::max(count, 0)));
   TMessageInfo info;
   // ASCII texts (most) move from the reader into the row as they are.
@@ -68,6 +69,14 @@ void TDatabaseStore::LoadRows(const std::string& path) {
     FReader->TakeMessageInfo(i, info);
     TMessageEntry& entry = rows.emplace_back();
     entry.Index = i;
+    entry.State = FReader->GetRowState(i);
+    if (entry.State != rsListed && info.InfoOffset == 0) {
+      // Found without a record: its columns come from its own header.
+      RecoveredHeader(i, entry.Header);
+      entry.Header.Size = static_cast<int64_t>(info.TextSize);
+      ShareWithRowBefore(rows);
+      continue;
+    }
     entry.Flags = info.Flags;
     // A database keeps its texts in the code page of the system that wrote it.
     TEMLHeader& h = entry.Header;
@@ -80,6 +89,16 @@ void TDatabaseStore::LoadRows(const std::string& path) {
     h.Size = static_cast<int64_t>(info.TextSize);
     ShareWithRowBefore(rows);
   }
+}
+
+void TDatabaseStore::RecoveredHeader(int32_t index, TEMLHeader& header) {
+  std::vector<std::string> lines;
+  try {
+    SplitTextLines(FReader->GetMessageHeader(index), lines);
+  } catch (const std::exception&) {
+    // a message whose text cannot be read keeps empty columns
+  }
+  ScanHeader(lines, header);
 }
 
 void TDatabaseStore::CheckDatabase() {

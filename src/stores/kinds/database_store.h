@@ -39,6 +39,8 @@ protected:
 private:
   // The text up to a zero byte.
   std::string StoredText(const TMessageEntry& entry);
+  // The list columns of a recovered message that has no record of its own.
+  void RecoveredHeader(int32_t index, TEMLHeader& header);
   // Notes a change when the database file is no longer of the size the reader opened.
   void CheckDatabase();
 

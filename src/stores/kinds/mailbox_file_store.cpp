@@ -31,7 +31,7 @@ uint32_t TailFingerprint(const std::string& path, uint64_t end) {
 
 } // namespace
 
-std::optional<uint32_t> MozillaStatusFlags(std::string_view value) {
+std::optional<uint32_t> MozillaStatus(std::string_view value) {
   value = TrimBlanks(value);
   if (value.empty() || value.size() > 8) return std::nullopt;
   uint32_t status = 0;
@@ -40,6 +40,15 @@ std::optional<uint32_t> MozillaStatusFlags(std::string_view value) {
     if (digit < 0) return std::nullopt;
     status = status << 4 | static_cast<uint32_t>(digit);
   }
+  return status;
+}
+
+std::optional<uint32_t> MozillaStatusFlags(std::string_view value) {
+  const std::optional<uint32_t> status = MozillaStatus(value);
+  return status ? std::optional(MozillaStatusFlags(*status)) : std::nullopt;
+}
+
+uint32_t MozillaStatusFlags(uint32_t status) {
   uint32_t flags = 0;
   if (status & 0x0001) flags |= mfRead;
   if (status & 0x0002) flags |= mfReplied;
@@ -99,10 +108,12 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
   const TSharedText sharedPath(path);
   bool inHeader = false;                 // before the message's first empty line
   std::optional<uint32_t> statusFlags; // of its X-Mozilla-Status field
+  bool expunged = false;               // that field's 0x0008: deleted, not yet compacted away
   auto addEntry = [&](int64_t endOffset) {
     TMessageEntry& entry = rows.emplace_back();
     scanner.Finish(entry.Header);
     entry.Flags = statusFlags;
+    if (expunged) entry.State = rsDeleted;
     entry.Header.Size = byteCount;
     entry.StartLine = startLine;
     entry.StartOffset = startOffset;
@@ -132,6 +143,7 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
     byteCount = static_cast<int64_t>(separator.size());
     inHeader = true;
     statusFlags.reset();
+    expunged = false;
   };
   // A line of the message after its separator.
   // Inlined: it runs for every line of the file.
@@ -140,8 +152,12 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
     byteCount += static_cast<int64_t>(line.size());
     if (!inHeader) return;
     if (line.empty()) inHeader = false;
-    else if (!statusFlags && line.size() > 17 && SameTextAscii(line.substr(0, 17), "X-Mozilla-Status:"))
-      statusFlags = MozillaStatusFlags(line.substr(17));
+    else if (!statusFlags && line.size() > 17 && SameTextAscii(line.substr(0, 17), "X-Mozilla-Status:")) {
+      if (const std::optional<uint32_t> status = MozillaStatus(line.substr(17))) {
+        statusFlags = MozillaStatusFlags(*status);
+        expunged = (*status & 0x0008) != 0;
+      }
+    }
   };
   std::string_view line;
   bool discarded;

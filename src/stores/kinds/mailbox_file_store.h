@@ -88,5 +88,9 @@ private:
 // The flags an X-Mozilla-Status field's value ("0001") gives, in a row's flag bits; none when the
 // value is not four hexadecimal digits.
 std::optional<uint32_t> MozillaStatusFlags(std::string_view value);
+// The value of an X-Mozilla-Status field as a number; none when it is not hexadecimal.
+std::optional<uint32_t> MozillaStatus(std::string_view value);
+// The row flags of such a value.
+uint32_t MozillaStatusFlags(uint32_t status);
 
 } // namespace pellora

@@ -155,9 +155,9 @@ void CheckStorePath(const std::string& path, TOpenKind kind) {
 }
 
 void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind,
-                      TLoadObserver* observer) {
+                      TLoadObserver* observer, TLoadOptions options) {
   CheckStorePath(path, kind);
-  TLoadResult result = box.Load(path, kind, observer);
+  TLoadResult result = box.Load(path, kind, observer, options);
   if (!result.Loaded) throw EPelloraError(result.ErrorText);
 }
 

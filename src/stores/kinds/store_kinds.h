@@ -41,6 +41,6 @@ std::unique_ptr<TStore> MakeStore(const std::string& path, TOpenKind kind);
 void CheckStorePath(const std::string& path, TOpenKind kind);
 // Loads a store as its opener does: CheckStorePath, then the load; a failure raises its text.
 void LoadStoreChecked(TMailbox& box, const std::string& path, TOpenKind kind,
-                      TLoadObserver* observer = nullptr);
+                      TLoadObserver* observer = nullptr, TLoadOptions options = {});
 
 } // namespace pellora
