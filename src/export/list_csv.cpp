@@ -32,7 +32,7 @@ void WriteListCsv(const TMailbox& box, const std::vector<uint32_t>& rows,
   for (uint32_t row : rows) {
     const TMessageEntry& entry = box.Entries().at(row);
     line = std::to_string(static_cast<int64_t>(entry.Index) + 1);
-    for (std::string_view text : {EntryFromText(entry).view(), entry.Header.Subject.view(),
+    for (std::string_view text : {box.FromText(entry), entry.Header.Subject.view(),
                                   entry.Header.To.view()}) {
       line += ',';
       line += CsvField(AnsiToUtf8(text));
