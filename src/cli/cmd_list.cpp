@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace pellora::cli {
@@ -21,14 +22,32 @@ std::string FlagsText(const TMailbox& box, const TMessageEntry& entry) {
   return text;
 }
 
+// Takes "--folder PATH" out of args; an empty path when absent.
+std::string TakeFolderOption(TArgs& args) {
+  auto it = std::find(args.begin(), args.end(), "--folder");
+  if (it == args.end()) return {};
+  if (it + 1 == args.end()) throw EUsage("--folder needs a value");
+  std::string value = *(it + 1);
+  args.erase(it, it + 2);
+  return value.empty() ? "/" : value;
+}
+
 int RunList(const TArgs& input) {
   TArgs args = input;
   bool json = TakeFlag(args, "--json");
+  const std::string folder = TakeFolderOption(args);
   TMailbox box;
   LoadStoreArgs(args, 1, "wrong number of arguments", box);
+  // A store of folders lists each row's folder and kind of item.
+  const bool folders = !box.Folders().empty();
+  if (!folder.empty() && !folders) throw EUsage("--folder: the store has no folders");
+  std::vector<const TMessageEntry*> entries;
+  for (const auto& e : box.Entries())
+    if (FolderWithin(box.FolderOf(e), folder)) entries.push_back(&e);
   if (json) {
     nlohmann::json rows = nlohmann::json::array();
-    for (const auto& e : box.Entries()) {
+    for (const TMessageEntry* row : entries) {
+      const TMessageEntry& e = *row;
       rows.push_back({{"#", e.Index + 1},
                       {"From", AnsiToUtf8(box.FromText(e))},
                       {"Subject", AnsiToUtf8(e.Header.Subject)},
@@ -37,14 +56,25 @@ int RunList(const TArgs& input) {
                       {"Size", e.Header.Size},
                       {"Priority", e.Header.Priority},
                       {"Flags", FlagsText(box, e)}});
+      if (folders) {
+        rows.back()["Folder"] = std::string(box.FolderOf(e));
+        rows.back()["Kind"] = std::string(box.ItemKindOf(e));
+      }
     }
     std::string out = rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
     std::printf("%s\n", out.c_str());
     return 0;
   }
-  std::printf("#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags\n");
-  for (const auto& e : box.Entries()) {
-    std::printf("%d\t%s\t%s\t%s\t%s\t%lld\t%d\t%s\n", e.Index + 1, TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
+  std::printf(folders ? "#\tFolder\tKind\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags\n"
+                      : "#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags\n");
+  for (const TMessageEntry* row : entries) {
+    const TMessageEntry& e = *row;
+    if (folders)
+      std::printf("%d\t%s\t%s\t", e.Index + 1, TsvCell(std::string(box.FolderOf(e))).c_str(),
+                  TsvCell(std::string(box.ItemKindOf(e))).c_str());
+    else
+      std::printf("%d\t", e.Index + 1);
+    std::printf("%s\t%s\t%s\t%s\t%lld\t%d\t%s\n", TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
                 TsvCell(AnsiToUtf8(e.Header.Subject)).c_str(), TsvCell(AnsiToUtf8(e.Header.To)).c_str(),
                 TsvCell(AnsiToUtf8(ReceivedText(e))).c_str(), static_cast<long long>(e.Header.Size),
                 e.Header.Priority, FlagsText(box, e).c_str());
@@ -54,7 +84,8 @@ int RunList(const TArgs& input) {
 
 const TCliCommand
     listCommand("list",
-                "list [--kind K] [--json] PATH   the store's rows, newest first (TSV or JSON)",
+                "list [--kind K] [--json] [--folder F] PATH   the store's rows, newest first (TSV or JSON); "
+                "a store of folders adds each row's folder and kind, and --folder F keeps F's rows",
                 RunList);
 
 } // namespace

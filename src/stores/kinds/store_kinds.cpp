@@ -12,6 +12,7 @@
 #include "stores/kinds/mailbox_file_store.h"
 #include "stores/kinds/message_file_store.h"
 #include "stores/kinds/message_folder_store.h"
+#include "stores/kinds/pst_store.h"
 #include "stores/mailbox.h"
 
 #include <algorithm>
@@ -71,6 +72,10 @@ struct TKind {
 // The kinds. A path's name is looked for in this order, then a file's content. Of the kinds of
 // one open kind the first that takes a path reads it, and when none does the first of them.
 const TKind Kinds[] = {
+    // Outlook's folder files open in a mailbox window as a database does.
+    {okOEDatabase, TPstStore::IsPstName, true,
+     [](const TSample& s) { return TPstStore::ClaimsBytes(s.bytes); }, TPstStore::ClaimsFile,
+     Make<TPstStore>},
     {okOEDatabase, [](std::string_view p) { return HasExtension(p, {".dbx", ".mbx"}); }, true,
      nullptr, Always, Make<TDatabaseStore>},
     {okMailboxFile, [](std::string_view p) { return CompressionOfName(p) != czNone; }, false,
