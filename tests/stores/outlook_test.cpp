@@ -317,3 +317,55 @@ TEST_F(PersonalFolderFile, TestDataAgainstPffexport) {
 
 } // namespace
 } // namespace pellora
+
+namespace pellora {
+namespace {
+
+// The single messages of the test data, against what python3-olefile reads from their streams:
+// subject, sender, recipients, the start of the body.
+TEST_F(PersonalFolderFile, SingleMessagesOfTestData) {
+  const std::string data = test::SharedDataDir();
+  if (data.empty()) GTEST_SKIP() << "../shared/data is absent";
+  struct {
+    const char* file;
+    const char* subject;
+    const char* from;
+    const char* to;
+    const char* body;
+  } cases[] = {
+      {"note.msg", "note sample", "", "", "note sample"},
+      {"qwerty_1-orig.msg", "qwerty", "", "asdf", "Charles Lowe"},
+      {"test_Blammo.msg", "BlammoBlammo", "TripleNickel@mapi32.net", "", "Blam"},
+  };
+  test::TTempDir folder;
+  for (const auto& c : cases) {
+    const std::string path = data + "/msg/" + c.file;
+    EXPECT_EQ(KindOfPath(path), okMessageFile) << c.file;
+    TMailbox box;
+    TLoadResult result = box.Load(path, okMessageFile);
+    ASSERT_TRUE(result.Loaded) << c.file << ": " << result.ErrorText;
+    ASSERT_EQ(box.Entries().size(), 1u);
+    EXPECT_EQ(AnsiToUtf8(box.Entries()[0].Header.Subject), c.subject);
+    TMailMessage message;
+    box.Store()->ParseMessage(box.Entries()[0], message);
+    message.FindBodies();
+    EXPECT_EQ(message.SubjectText(), c.subject);
+    EXPECT_EQ(message.FromAddress(), c.from) << c.file;
+    EXPECT_EQ(message.ToList().Count() ? message.ToList().Address(0) : "", c.to) << c.file;
+    EXPECT_NE(message.PlainViewText().find(c.body), std::string::npos) << c.file;
+    // The same file under another name is known by its content.
+    std::filesystem::copy_file(path, folder.Path() + "/" + c.file + ".saved");
+    EXPECT_EQ(KindOfPath(folder.Path() + "/" + c.file + ".saved"), okMessageFile);
+    std::filesystem::copy_file(path, folder.Path() + "/" + c.file);
+  }
+  // A folder of them opens as a folder of messages.
+  EXPECT_TRUE(FolderHoldsMessages(folder.Path()));
+  TMailbox box;
+  ASSERT_TRUE(box.Load(folder.Path(), okMessageFolder).Loaded);
+  std::set<std::string> subjects;
+  for (const TMessageEntry& e : box.Entries()) subjects.insert(e.Header.Subject.str());
+  EXPECT_EQ(subjects, (std::set<std::string>{"note sample", "qwerty", "BlammoBlammo"}));
+}
+
+} // namespace
+} // namespace pellora
