@@ -80,6 +80,7 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   FolderTree->setObjectName("FolderTree");
   FolderTree->setHeaderHidden(true);
   FolderTree->setColumnCount(2);
+  FolderTree->setHeaderLabels({QString(), QString()}); // no header: the names and counts speak
   FolderTree->hide();
   connect(FolderTree, &QTreeWidget::currentItemChanged, this, Guarded([this](QTreeWidgetItem* item) {
             FFolder = item ? item->data(0, Qt::UserRole).toString().toStdString() : std::string();
