@@ -1,7 +1,7 @@
 # bash completion for pellora-cli: commands, options, field numbers, file names by kind.
 # Needs nothing but bash itself.
 
-# Offers paths: "folders", "databases" (folders and .dbx/.mbx files) or "files" (anything).
+# Offers paths: "folders", "databases" (folders and .dbx/.mbx/.pst/.ost files) or "files" (anything).
 _pellora_cli_paths() {
   local IFS=$'\n' cur=${COMP_WORDS[COMP_CWORD]}
   compopt -o filenames 2>/dev/null
@@ -10,7 +10,8 @@ _pellora_cli_paths() {
   databases)
     COMPREPLY=($(compgen -d -- "$cur")
                $(compgen -f -X '!*.[dD][bB][xX]' -- "$cur")
-               $(compgen -f -X '!*.[mM][bB][xX]' -- "$cur")) ;;
+               $(compgen -f -X '!*.[mM][bB][xX]' -- "$cur")
+               $(compgen -f -X '!*.[pPoO][sS][tT]' -- "$cur")) ;;
   *) COMPREPLY=($(compgen -f -- "$cur")) ;;
   esac
 }
@@ -29,7 +30,7 @@ _pellora_cli() {
   --eml | --attachments | --pdf | --profile) _pellora_cli_paths folders; return ;;
   --mbox | --pdf-one | --csv) _pellora_cli_paths files; return ;;
   --filter) COMPREPLY=($(compgen -W "$fields" -- "$cur")); return ;;
-  --index) return ;;
+  --index | --folder) return ;;
   esac
   ((COMP_CWORD > 3)) && [[ ${COMP_WORDS[COMP_CWORD - 2]} == --filter ]] && return # its VALUE
 
@@ -37,7 +38,7 @@ _pellora_cli() {
   case $command in
   addresses | filter) options="--kind" ;;
   text) options="--kind --lines --recover" ;;
-  list) options="--kind --json --recover" ;;
+  list) options="--kind --json --recover --folder" ;;
   export) options="--kind --eml --mbox --attachments --pdf --pdf-one --csv --index --filter --overwrite --recover" ;;
   stores) options="--profile --json" ;;
   esac
@@ -51,7 +52,7 @@ _pellora_cli() {
   for ((i = 2; i < COMP_CWORD; i++)); do
     case ${COMP_WORDS[i]} in
     --kind) kind=${COMP_WORDS[i + 1]}; ((i++)) ;;
-    --eml | --mbox | --attachments | --pdf | --pdf-one | --csv | --index | --profile) ((i++)) ;;
+    --eml | --mbox | --attachments | --pdf | --pdf-one | --csv | --index | --profile | --folder) ((i++)) ;;
     --filter) ((i += 2)) ;;
     -*) ;;
     *) ((positional++)) ;;

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace pellora::cli {
@@ -21,15 +22,33 @@ std::string FlagsText(const TMailbox& box, const TMessageEntry& entry) {
   return text;
 }
 
+// Takes "--folder PATH" out of args; an empty path when absent.
+std::string TakeFolderOption(TArgs& args) {
+  auto it = std::find(args.begin(), args.end(), "--folder");
+  if (it == args.end()) return {};
+  if (it + 1 == args.end()) throw EUsage("--folder needs a value");
+  std::string value = *(it + 1);
+  args.erase(it, it + 2);
+  return value.empty() ? "/" : value;
+}
+
 int RunList(const TArgs& input) {
   TArgs args = input;
   bool json = TakeFlag(args, "--json");
   const bool recover = TakeFlag(args, "--recover");
+  const std::string folder = TakeFolderOption(args);
   TMailbox box;
   LoadStoreArgs(args, 1, "wrong number of arguments", box, {recover});
+  // A store of folders lists each row's folder and kind of item.
+  const bool folders = !box.Folders().empty();
+  if (!folder.empty() && !folders) throw EUsage("--folder: the store has no folders");
+  std::vector<const TMessageEntry*> entries;
+  for (const auto& e : box.Entries())
+    if (FolderWithin(box.FolderOf(e), folder)) entries.push_back(&e);
   if (json) {
     nlohmann::json rows = nlohmann::json::array();
-    for (const auto& e : box.Entries()) {
+    for (const TMessageEntry* row : entries) {
+      const TMessageEntry& e = *row;
       rows.push_back({{"#", e.Index + 1},
                       {"From", AnsiToUtf8(box.FromText(e))},
                       {"Subject", AnsiToUtf8(e.Header.Subject)},
@@ -38,15 +57,26 @@ int RunList(const TArgs& input) {
                       {"Size", e.Header.Size},
                       {"Priority", e.Header.Priority},
                       {"Flags", FlagsText(box, e)}});
+      if (folders) {
+        rows.back()["Folder"] = std::string(box.FolderOf(e));
+        rows.back()["Kind"] = std::string(box.ItemKindOf(e));
+      }
       if (recover) rows.back()["State"] = AnsiToUtf8(RowStateText(e.State));
     }
     std::string out = rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
     std::printf("%s\n", out.c_str());
     return 0;
   }
-  std::printf("#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags%s\n", recover ? "\tState" : "");
-  for (const auto& e : box.Entries()) {
-    std::printf("%d\t%s\t%s\t%s\t%s\t%lld\t%d\t%s%s\n", e.Index + 1, TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
+  std::printf("#\t%sFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags%s\n",
+              folders ? "Folder\tKind\t" : "", recover ? "\tState" : "");
+  for (const TMessageEntry* row : entries) {
+    const TMessageEntry& e = *row;
+    if (folders)
+      std::printf("%d\t%s\t%s\t", e.Index + 1, TsvCell(std::string(box.FolderOf(e))).c_str(),
+                  TsvCell(std::string(box.ItemKindOf(e))).c_str());
+    else
+      std::printf("%d\t", e.Index + 1);
+    std::printf("%s\t%s\t%s\t%s\t%lld\t%d\t%s%s\n", TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
                 TsvCell(AnsiToUtf8(e.Header.Subject)).c_str(), TsvCell(AnsiToUtf8(e.Header.To)).c_str(),
                 TsvCell(AnsiToUtf8(ReceivedText(e))).c_str(), static_cast<long long>(e.Header.Size),
                 e.Header.Priority, FlagsText(box, e).c_str(),
@@ -57,9 +87,10 @@ int RunList(const TArgs& input) {
 
 const TCliCommand
     listCommand("list",
-                "list [--kind K] [--json] [--recover] PATH   the store's rows, newest first (TSV or "
-                "JSON; --recover: with the messages found outside the index and the deleted ones, "
-                "a State column saying which)",
+                "list [--kind K] [--json] [--recover] [--folder F] PATH   the store's rows, newest "
+                "first (TSV or JSON; --recover: with the messages found outside the index and the "
+                "deleted ones, a State column saying which); a store of folders adds each row's "
+                "folder and kind, and --folder F keeps F's rows",
                 RunList);
 
 } // namespace

@@ -41,6 +41,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -76,12 +77,29 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   Splitter->addWidget(HeaderPanel);
   Splitter->setStretchFactor(0, 1);
   Splitter->setSizes({450, 135});
+  FolderTree = new QTreeWidget;
+  FolderTree->setObjectName("FolderTree");
+  FolderTree->setHeaderHidden(true);
+  FolderTree->setColumnCount(2);
+  FolderTree->setHeaderLabels({QString(), QString()}); // no header: the names and counts speak
+  FolderTree->hide();
+  connect(FolderTree, &QTreeWidget::currentItemChanged, this, Guarded([this](QTreeWidgetItem* item) {
+            FFolder = item ? item->data(0, Qt::UserRole).toString().toStdString() : std::string();
+            FModel->Refresh();
+            UpdateStatusBar();
+          }));
+  FolderSplitter = new QSplitter(Qt::Horizontal);
+  FolderSplitter->setObjectName("FolderSplitter");
+  FolderSplitter->addWidget(FolderTree);
+  FolderSplitter->addWidget(Splitter);
+  FolderSplitter->setStretchFactor(1, 1);
+  FolderSplitter->setSizes({220, 524});
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(Panel1);
-  layout->addWidget(Splitter, 1);
+  layout->addWidget(FolderSplitter, 1);
   layout->addWidget(sb);
 
   CreateActions();
@@ -460,7 +478,40 @@ void Tmdi_pl_Viewer::ResetRows() {
   const size_t n = FMailbox.Entries().size();
   FHidden.assign(n, 0);
   FChecked.assign(n, 0);
+  FillFolderTree();
   FModel->Refresh();
+}
+
+void Tmdi_pl_Viewer::FillFolderTree() {
+  const QSignalBlocker quiet(FolderTree);
+  FolderTree->clear();
+  FFolder.clear();
+  const std::vector<TStoreFolder> folders = FMailbox.Folders();
+  FolderTree->setVisible(!folders.empty());
+  if (folders.empty()) return;
+  auto* all = new QTreeWidgetItem(FolderTree, {PathText(NameWithoutExtension(FMailbox.Path())),
+                                               QString::number(FMailbox.Entries().size())});
+  all->setIcon(0, QIcon::fromTheme("folder"));
+  std::vector<QTreeWidgetItem*> parents{all};
+  for (const TStoreFolder& folder : folders) {
+    parents.resize(std::min<size_t>(parents.size(), static_cast<size_t>(folder.Depth) + 1));
+    auto* item = new QTreeWidgetItem(parents.back(), {QString::fromStdString(folder.Name),
+                                                      folder.Items ? QString::number(folder.Items) : QString()});
+    item->setData(0, Qt::UserRole, QString::fromStdString(folder.Path));
+    item->setIcon(0, QIcon::fromTheme("folder"));
+    item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    parents.push_back(item);
+  }
+  all->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+  FolderTree->expandAll();
+  FolderTree->resizeColumnToContents(1);
+  FolderTree->header()->setStretchLastSection(false);
+  FolderTree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  FolderTree->setCurrentItem(all);
+}
+
+bool Tmdi_pl_Viewer::InChosenFolder(uint32_t entry) const {
+  return FFolder.empty() || FolderWithin(FMailbox.FolderOf(FMailbox.Entries()[entry]), FFolder);
 }
 
 void Tmdi_pl_Viewer::Progress(uint64_t done, uint64_t total) { ShowProgress(FOperation, done, total); }

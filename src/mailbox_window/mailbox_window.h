@@ -21,6 +21,7 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 class QTreeView;
+class QTreeWidget;
 
 namespace pellora {
 
@@ -115,6 +116,10 @@ private:
   // skipped messages in the information lines and the result, naming the target, in a box.
   void RunExport(const std::vector<uint32_t>& rows, TExportFormat format, const std::string& target);
   void ResetRows();
+  // A store of folders: its tree beside the list, with each folder's count; the list shows the
+  // rows of the folder chosen (and of the folders under it).
+  void FillFolderTree();
+  bool InChosenFolder(uint32_t entry) const;
   // Rebuilds the rows after a sort or a filter change: the focused row (or the nearest one still
   // shown) stays focused, and the focused row keeps its height in the view when it was in view.
   // Otherwise a filter change keeps the top row where it was, and a sort shows the list's top.
@@ -132,6 +137,9 @@ private:
   QTreeView* Tree = nullptr;
   TMessageListModel* FModel = nullptr;
   QSplitter* Splitter = nullptr;
+  QSplitter* FolderSplitter = nullptr;
+  QTreeWidget* FolderTree = nullptr;
+  std::string FFolder; // the folder chosen; empty: all rows
   QWidget* HeaderPanel = nullptr;
   QLabel* DetailPanel = nullptr;
   QPlainTextEdit* Memo = nullptr;

@@ -36,7 +36,7 @@ void TMessageListModel::Refresh() {
   const std::vector<uint32_t>& order = FWindow->FMailbox.Order();
   FRows.reserve(order.size());
   for (uint32_t entry : order)
-    if (!FWindow->FHidden[entry]) FRows.push_back(entry);
+    if (!FWindow->FHidden[entry] && FWindow->InChosenFolder(entry)) FRows.push_back(entry);
   endResetModel();
 }
 

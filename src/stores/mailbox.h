@@ -82,6 +82,16 @@ public:
   std::string_view FromText(const TMessageEntry& entry) const {
     return FStore ? FStore->Author(entry).Text() : std::string_view();
   }
+  // A store of folders: the row's folder and kind of item, and the folders (see TStore).
+  std::string_view FolderOf(const TMessageEntry& entry) const {
+    return FStore ? FStore->Folder(entry) : std::string_view();
+  }
+  std::string_view ItemKindOf(const TMessageEntry& entry) const {
+    return FStore ? FStore->ItemKind(entry) : std::string_view();
+  }
+  std::vector<TStoreFolder> Folders() const {
+    return FStore ? FStore->Folders() : std::vector<TStoreFolder>();
+  }
 
 private:
   std::vector<TMessageEntry>& Rows() override { return FEntries; }

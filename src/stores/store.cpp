@@ -78,6 +78,12 @@ void TStore::RaiseStoreChanged() {
   throw EPelloraError(GetLocalizedText("lc_StoreChanged"));
 }
 
+bool FolderWithin(std::string_view folder, std::string_view path) {
+  while (path.ends_with('/')) path.remove_suffix(1);
+  return path.empty() ||
+         (folder.starts_with(path) && (folder.size() == path.size() || folder[path.size()] == '/'));
+}
+
 void ShareWithRowBefore(std::vector<TMessageEntry>& rows) {
   if (rows.size() >= 2) ShareRepeatedTexts(rows.back().Header, rows[rows.size() - 2].Header);
 }

@@ -45,6 +45,15 @@ struct TLoadOptions {
   bool Recover = false;
 };
 
+// A folder of a store that keeps its rows in a tree of folders.
+struct TStoreFolder {
+  std::string Path; // its names from the top, parted by "/" (UTF-8)
+  std::string Name;
+  int Depth = 0;
+  int64_t Items = 0; // rows in the folder itself
+  int64_t Mails = 0; // of them e-mail messages
+};
+
 class TStore {
 public:
   TStore() = default;
@@ -102,6 +111,12 @@ public:
   // Whether the row shows the attachment icon: by default what the header says (a
   // multipart/mixed or multipart/related message, or a whole message sent as an attachment).
   virtual bool HasAttachment(const TMessageEntry& entry) const;
+  // A store that keeps its rows in folders: the row's folder path (as TStoreFolder::Path), its
+  // kind of item ("mail", "appointment", "contact", ...) and the folders in tree order; empty for
+  // other stores.
+  virtual std::string_view Folder(const TMessageEntry& entry) const { return {}; }
+  virtual std::string_view ItemKind(const TMessageEntry& entry) const { return {}; }
+  virtual std::vector<TStoreFolder> Folders() const { return {}; }
 
 protected:
   // Fills the rows from the store at path.
@@ -130,6 +145,8 @@ private:
   bool FStoreChanged = false;
 };
 
+// Whether a row's folder path is path or lies under it (an empty path holds every row).
+bool FolderWithin(std::string_view folder, std::string_view path);
 // Texts of the row just added that equal the row before's take its storage (call after each
 // row added).
 void ShareWithRowBefore(std::vector<TMessageEntry>& rows);

@@ -545,3 +545,45 @@ TEST(Cli, ExportPdfAndCsv) {
   EXPECT_EQ(Cli({"export", dbx, "--pdf"}).code, 2);
   EXPECT_EQ(Cli({"export", dbx, "--pdf-one", dir / "a.pdf", "--csv", dir / "a.csv"}).code, 2);
 }
+
+// An Outlook personal folder file: every item with its folder and kind, a folder's rows alone,
+// and its mail out as .eml files that another reader reads.
+TEST(Cli, PersonalFolderFile) {
+  const std::string data = pellora::test::SharedDataDir();
+  if (data.empty()) GTEST_SKIP() << "../shared/data is absent";
+  const std::string pst = data + "/pst/test_sample.pst";
+  TRun list = Cli({"list", pst});
+  ASSERT_EQ(list.code, 0);
+  EXPECT_EQ(list.out.substr(0, list.out.find('\n')),
+            "#\tFolder\tKind\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags");
+  EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 1 + 13);
+  EXPECT_NE(list.out.find("\tappointment\t"), std::string::npos);
+  EXPECT_NE(list.out.find("\ttask\t"), std::string::npos);
+  const std::string inbox = "In\xC3\xAD" "cio de Pastas Particulares/Caixa de Entrada";
+  TRun folder = Cli({"list", "--json", "--folder", inbox, pst});
+  ASSERT_EQ(folder.code, 0);
+  const auto rows = nlohmann::json::parse(folder.out);
+  ASSERT_EQ(rows.size(), 3u);
+  for (const auto& row : rows) {
+    EXPECT_EQ(row["Folder"], inbox);
+    EXPECT_EQ(row["Kind"], "mail");
+  }
+  EXPECT_EQ(Cli({"list", "--folder", "x", samples + "/Archive.dbx"}).code, 2) << "no folders there";
+
+  pellora::test::TTempDir dir;
+  TRun eml = Cli({"export", pst, "--eml", dir / "eml"});
+  ASSERT_EQ(eml.code, 0);
+  EXPECT_EQ(std::count(eml.out.begin(), eml.out.end(), '\n'), 13);
+  if (std::system("python3 -c 'import email' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "python3 not available";
+  std::string script = dir.Write("check.py", R"(
+import email, email.policy, glob, sys
+names = []
+for f in glob.glob(sys.argv[1] + '/*.eml'):
+    m = email.message_from_bytes(open(f, 'rb').read(), policy=email.policy.default)
+    names += [a.get_filename() for a in m.iter_attachments()]
+    m.get_body(('html', 'plain'))
+sys.exit(0 if 'lionel-animals-to-follow-on-instagram-1568319926.jpg' in names else 1)
+)");
+  EXPECT_EQ(std::system(("python3 " + ShellQuote(script) + " " + ShellQuote(dir / "eml")).c_str()), 0);
+}

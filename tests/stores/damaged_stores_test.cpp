@@ -137,6 +137,9 @@ struct TStore {
   // A mailbox file compressed so; a message framed as Apple Mail's.
   TCompression compression = czNone;
   bool emlx = false;
+  // An Outlook file (".pst", ".msg") under this extension: its messages are made of it, their
+  // encoded bodies and decompressed RTF larger than the file.
+  const char* outlook = nullptr;
 };
 
 // The first messages of a big mailbox are enough, and keep the sweep quick.
@@ -171,6 +174,12 @@ TEST(DamagedStores, LoadOrFailCleanly) {
     stores.push_back({files[i], okMessageFile, 3});
     if (i % 4 == 0) stores.push_back({files[i], okMessageFile, 3, czNone, true});
   }
+  files.clear();
+  FindFiles(data + "/pst", "*.pst", faArchive, false, &files);
+  for (const auto& f : files) stores.push_back({f, okOEDatabase, 40, czNone, false, ".pst"});
+  files.clear();
+  FindFiles(data + "/msg", "*.msg", faArchive, false, &files);
+  for (const auto& f : files) stores.push_back({f, okMessageFile, 12, czNone, false, ".msg"});
   std::sort(stores.begin(), stores.end(), [](auto& a, auto& b) { return a.path < b.path; });
   ASSERT_FALSE(stores.empty());
 
@@ -187,6 +196,11 @@ TEST(DamagedStores, LoadOrFailCleanly) {
       std::string damaged = Damage(original, n, random, store.kind == okOEDatabase);
       SCOPED_TRACE(store.path + " case " + std::to_string(n) + " compression " +
                    std::to_string(store.compression) + (store.emlx ? " emlx" : ""));
+      if (store.outlook) {
+        LoadAndReadBack(dir.Write(std::string("store") + store.outlook, damaged), store.kind,
+                        16 * original.size());
+        continue;
+      }
       if (store.kind == okMessageFile && !store.emlx) {
         EXPECT_NO_THROW(test::ExerciseMessage(damaged));
         continue;

@@ -9,6 +9,7 @@
 #include "mime/mail_message.h"
 #include "stores/mailbox.h"
 #include "stores/mbx_reader.h"
+#include "stores/rtf_body.h"
 #include "support/fuzz_scratch.h"
 #include "support/mailbox_oracle.h"
 
@@ -205,6 +206,29 @@ void RunEmlx(const uint8_t* data, size_t size) {
   if (EntryFlags(entry) != message.Flags.value_or(0)) std::abort();
   TMailMessage parsed;
   box.Store()->ParseMessage(entry, parsed);
+}
+
+void RunOutlook(const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  if (data[0] != 'p' && data[0] != 'm') {
+    RtfToBody(DecompressRtf(bytes));
+    RtfToBody(bytes);
+    return;
+  }
+  const bool pst = data[0] == 'p';
+  const std::string path = WriteScratch(pst ? "f.pst" : "f.msg", bytes);
+  TMailbox box;
+  if (!box.Load(path, pst ? okOEDatabase : okMessageFile).Loaded) return;
+  for (const TMessageEntry& entry : box.Entries()) {
+    try {
+      TMailMessage parsed;
+      box.Store()->ParseMessage(entry, parsed);
+      parsed.FindBodies();
+    } catch (const EPelloraError&) {
+      // a clean error: the window shows it
+    }
+  }
 }
 
 void RunHeaderScanner(const uint8_t* data, size_t size) {

@@ -17,5 +17,8 @@ void RunCompressedMailbox(const uint8_t* data, size_t size);
 // An Apple Mail message file, as its message and as a folder of one.
 void RunEmlx(const uint8_t* data, size_t size);
 void RunHeaderScanner(const uint8_t* data, size_t size);
+// Outlook's files, by the first byte: 'p' a personal folder file, 'm' a single message, else a
+// compressed RTF body; each loaded and every row read back and parsed.
+void RunOutlook(const uint8_t* data, size_t size);
 
 } // namespace pellora::fuzz

@@ -12,7 +12,8 @@ TEST(StoresFuzzRegressions, ReplayKeptInputs) {
                                                      {"mailbox-", fuzz::RunMailboxFile},
                                                      {"scan-", fuzz::RunHeaderScanner},
                                                      {"compressed-", fuzz::RunCompressedMailbox},
-                                                     {"emlx-", fuzz::RunEmlx}});
+                                                     {"emlx-", fuzz::RunEmlx},
+                                                     {"outlook-", fuzz::RunOutlook}});
 }
 
 } // namespace

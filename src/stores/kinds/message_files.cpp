@@ -38,7 +38,7 @@ TMessageFilesStore::TFileMessage TMessageFilesStore::MessageOf(const std::string
 }
 
 void TMessageFilesStore::AddRow(const std::string& file, int32_t index, THeaderScanner& scanner) {
-  const std::string text = ReadWholeFile(file);
+  const std::string text = FileText(file);
   const TFileMessage found = MessageOf(file, text);
   const std::string_view message = std::string_view(text).substr(found.Begin, found.Size);
   // The scanner takes the lines where the file's text holds them, as ScanHeader would.
@@ -94,7 +94,7 @@ std::string TMessageFilesStore::RowFile(const TMessageEntry& entry) {
 
 std::string TMessageFilesStore::ReadMessage(const TMessageEntry& entry) {
   const std::string file = RowFile(entry);
-  std::string text = ReadWholeFile(file);
+  std::string text = FileText(file);
   const TFileMessage found = MessageOf(file, text);
   if (found.Begin > 0 || found.Size < text.size()) text = text.substr(found.Begin, found.Size);
   return text;

@@ -37,6 +37,8 @@ protected:
     std::optional<uint32_t> Flags;
   };
   virtual TFileMessage MessageOf(const std::string& file, std::string_view bytes) const;
+  // A file's text as the message is read from it; its bytes by default.
+  virtual std::string FileText(const std::string& file) { return ReadWholeFile(file); }
   // Where a row's file is now when it is no longer at its path (a Maildir file renamed by another
   // program); path by default.
   virtual std::string Relocated(const std::string& path) { return path; }

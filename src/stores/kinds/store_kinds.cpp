@@ -12,6 +12,9 @@
 #include "stores/kinds/mailbox_file_store.h"
 #include "stores/kinds/message_file_store.h"
 #include "stores/kinds/message_folder_store.h"
+#include "stores/kinds/msg_store.h"
+#include "stores/kinds/pst_store.h"
+#include "stores/msg_reader.h"
 #include "stores/mailbox.h"
 
 #include <algorithm>
@@ -71,6 +74,10 @@ struct TKind {
 // The kinds. A path's name is looked for in this order, then a file's content. Of the kinds of
 // one open kind the first that takes a path reads it, and when none does the first of them.
 const TKind Kinds[] = {
+    // Outlook's folder files open in a mailbox window as a database does.
+    {okOEDatabase, TPstStore::IsPstName, true,
+     [](const TSample& s) { return TPstStore::ClaimsBytes(s.bytes); }, TPstStore::ClaimsFile,
+     Make<TPstStore>},
     {okOEDatabase, [](std::string_view p) { return HasExtension(p, {".dbx", ".mbx"}); }, true,
      nullptr, Always, Make<TDatabaseStore>},
     {okMailboxFile, [](std::string_view p) { return CompressionOfName(p) != czNone; }, false,
@@ -84,6 +91,9 @@ const TKind Kinds[] = {
     {okMessageFile, TEmlxStore::IsEmlxName, true, nullptr,
      [](const std::string& p) { return TEmlxStore::IsEmlxName(p); },
      [] { return std::unique_ptr<TStore>(std::make_unique<TEmlxStore>(false)); }},
+    {okMessageFile, TMsgStore::IsMsgName, true, [](const TSample& s) { return IsMsgBytes(s.bytes); },
+     TMsgStore::ClaimsFile,
+     [] { return std::unique_ptr<TStore>(std::make_unique<TMsgStore>(false)); }},
     // A message saved without extension, or as ".txt": its header tells.
     {okMessageFile, [](std::string_view p) { return HasExtension(p, {".eml"}); }, true,
      [](const TSample& s) { return TMessageFileStore::BeginsWithHeader(s.text, s.whole); }, Always,
@@ -93,6 +103,8 @@ const TKind Kinds[] = {
      Make<TMessageFolderStore>},
     {okMessageFolder, nullptr, false, nullptr, TEmlxStore::HoldsMessages,
      [] { return std::unique_ptr<TStore>(std::make_unique<TEmlxStore>(true)); }},
+    {okMessageFolder, nullptr, false, nullptr, TMsgStore::HoldsMessages,
+     [] { return std::unique_ptr<TStore>(std::make_unique<TMsgStore>(true)); }},
 };
 
 } // namespace
