@@ -602,12 +602,16 @@ void Tmdi_pl_Viewer::InvertSelection1Click() {
 }
 
 void Tmdi_pl_Viewer::UpdateStatusBar() {
-  const size_t total = FMailbox.Order().size();
+  // With a folder chosen, the counts are the folder's: the rows the list can show.
+  size_t total = 0, visible = 0;
+  for (uint32_t e : FMailbox.Order())
+    if (InChosenFolder(e)) {
+      ++total;
+      visible += !FHidden[e];
+    }
   std::string text = FormatText("%s: %d", {GetLocalizedText("lc_Total"), static_cast<long long>(total)});
-  if (FilterOn()) {
-    size_t visible = std::count(FHidden.begin(), FHidden.end(), 0);
+  if (FilterOn())
     text += FormatText("   %s: %d", {GetLocalizedText("lc_Visible"), static_cast<long long>(visible)});
-  }
   size_t checked = std::count(FChecked.begin(), FChecked.end(), 1);
   if (checked > 0)
     text += FormatText("   %s: %d", {GetLocalizedText("lc_Selected"), static_cast<long long>(checked)});
@@ -837,7 +841,7 @@ void Tmdi_pl_Viewer::cmSaveMessages() {
 std::vector<uint32_t> Tmdi_pl_Viewer::VisibleRows() const {
   std::vector<uint32_t> rows;
   for (uint32_t e : FMailbox.Order())
-    if (!FHidden[e]) rows.push_back(e);
+    if (!FHidden[e] && InChosenFolder(e)) rows.push_back(e);
   return rows;
 }
 

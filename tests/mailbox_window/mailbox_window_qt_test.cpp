@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <cstdlib>
@@ -247,6 +248,35 @@ private slots:
              text.c_str());
     QVERIFY2(text.find("\r\n1,a@example.org,Beta,") != std::string::npos, text.c_str());
     QCOMPARE(std::count(text.begin(), text.end(), '\n'), 3);
+  }
+
+  // A store of folders: choosing a folder shows its rows, and the counts, the filter and the
+  // list saved as CSV are the folder's.
+  void FolderTreeChoosesTheRows() {
+    const std::string data = test::SharedDataDir();
+    if (data.empty()) QSKIP("../shared/data is absent");
+    Tmdi_pl_Viewer* w = Open(data + "/pst/test_sample.pst", okOEDatabase);
+    QVERIFY(w);
+    auto* folders = Child<QTreeWidget>(w, "FolderTree");
+    QVERIFY(folders->isVisibleTo(w));
+    QCOMPARE(w->StatusText(0), QString("Total: 13"));
+    const auto inbox = folders->findItems("Caixa de Entrada", Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(inbox.size(), 1);
+    folders->setCurrentItem(inbox[0]);
+    QCOMPARE(Rows(w)->rowCount(), 3);
+    QCOMPARE(w->StatusText(0), QString("Total: 3"));
+    Box(w, "cbFilter")->setCurrentIndex(ffFromSubjectTo);
+    Box(w, "cbValue")->setCurrentText("test message");
+    w->acFilterExecute();
+    QCOMPARE(w->StatusText(0), QString("Total: 3   Visible: %1").arg(Rows(w)->rowCount()));
+    TTempDir dir;
+    const std::string csv = dir / "list.csv";
+    {
+      TPickTarget pick(csv, 0);
+      Child<QAction>(w, "acSaveList")->trigger();
+    }
+    const std::string text = ReadWholeFile(csv);
+    QCOMPARE(std::count(text.begin(), text.end(), '\n'), 1 + Rows(w)->rowCount());
   }
 
   void SaveFocusedRowAndAttachments() {
