@@ -13,6 +13,7 @@ FUZZ_PACKAGES  := clang libclang-rt-14-dev
 
 # Sanitizer reports end the process and fail its test.
 SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
+                 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan-suppressions \
                  UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 
 PREFIX  ?= /usr/local
