@@ -313,15 +313,19 @@ public:
     Step(rows.size(), rows.size());
   }
 
+  // A file already at target is replaced only when the user agrees; a refusal cancels the export.
+  bool MayWriteOver(const std::string& target, bool& replace) {
+    replace = EntryExists(target);
+    if (replace && !FObserver->Overwrite(target)) {
+      FResult.Cancelled = true;
+      return false;
+    }
+    return true;
+  }
+
   void ExportMbox(const std::vector<uint32_t>& rows, const std::string& target) {
     bool replace = false;
-    if (EntryExists(target)) {
-      if (!FObserver->Overwrite(target)) {
-        FResult.Cancelled = true;
-        return;
-      }
-      replace = true;
-    }
+    if (!MayWriteOver(target, replace)) return;
     TSafeFileWriter writer(target, 0666);
     TMboxrdQuoter quoter([&](std::string_view bytes) { writer.Write(bytes); });
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -396,13 +400,7 @@ public:
   // file, a cancelled export writes the messages rendered until then.
   void ExportPdfOne(const std::vector<uint32_t>& rows, const std::string& target, TPdfMaker& pdf) {
     bool replace = false;
-    if (EntryExists(target)) {
-      if (!FObserver->Overwrite(target)) {
-        FResult.Cancelled = true;
-        return;
-      }
-      replace = true;
-    }
+    if (!MayWriteOver(target, replace)) return;
     for (size_t i = 0; i < rows.size(); ++i) {
       if (!Step(i, rows.size())) break;
       const TMessageEntry& entry = FBox.Entries()[rows[i]];
