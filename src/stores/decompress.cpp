@@ -65,6 +65,18 @@ namespace {
 
 uInt Clamp32(size_t size) { return static_cast<uInt>(std::min<size_t>(size, UINT_MAX)); }
 
+// Moves the caller's buffers past what a library call read and wrote (nextIn, nextOut: where
+// the library stopped).
+void Advance(const char*& in, size_t& inSize, char*& out, size_t& outSize, const void* nextIn,
+             const void* nextOut) {
+  const auto used = static_cast<size_t>(static_cast<const char*>(nextIn) - in);
+  in += used;
+  inSize -= used;
+  const auto made = static_cast<size_t>(static_cast<const char*>(nextOut) - out);
+  out += made;
+  outSize -= made;
+}
+
 class TGzipCodec : public TDecompressingInput::TCodec {
 public:
   TGzipCodec() { inflateInit2(&FStream, 15 + 32); } // a gzip header, or a zlib one
@@ -75,7 +87,7 @@ public:
     FStream.next_out = reinterpret_cast<Bytef*>(out);
     FStream.avail_out = Clamp32(outSize);
     const int result = inflate(&FStream, Z_NO_FLUSH);
-    Moved(in, inSize, out, outSize);
+    Advance(in, inSize, out, outSize, FStream.next_in, FStream.next_out);
     if (result == Z_STREAM_END) return csStreamEnd;
     return result == Z_OK || result == Z_BUF_ERROR ? csOk : csError;
   }
@@ -84,14 +96,6 @@ public:
   bool StartsStream(char c) const override { return c == '\x1F'; }
 
 private:
-  void Moved(const char*& in, size_t& inSize, char*& out, size_t& outSize) {
-    const auto used = static_cast<size_t>(reinterpret_cast<const char*>(FStream.next_in) - in);
-    in += used;
-    inSize -= used;
-    const auto made = static_cast<size_t>(reinterpret_cast<char*>(FStream.next_out) - out);
-    out += made;
-    outSize -= made;
-  }
   z_stream FStream{};
 };
 
@@ -105,12 +109,7 @@ public:
     FStream.next_out = out;
     FStream.avail_out = static_cast<unsigned>(std::min<size_t>(outSize, UINT_MAX));
     const int result = BZ2_bzDecompress(&FStream);
-    const auto used = static_cast<size_t>(FStream.next_in - in);
-    in += used;
-    inSize -= used;
-    const auto made = static_cast<size_t>(FStream.next_out - out);
-    out += made;
-    outSize -= made;
+    Advance(in, inSize, out, outSize, FStream.next_in, FStream.next_out);
     if (result == BZ_STREAM_END) return csStreamEnd;
     return result == BZ_OK ? csOk : csError;
   }
@@ -139,12 +138,7 @@ public:
     // Streams that follow each other are read on by the library itself; it needs to know
     // where the input ends to say the last one ended.
     const lzma_ret result = lzma_code(&FStream, inputEnded ? LZMA_FINISH : LZMA_RUN);
-    const auto used = static_cast<size_t>(reinterpret_cast<const char*>(FStream.next_in) - in);
-    in += used;
-    inSize -= used;
-    const auto made = static_cast<size_t>(reinterpret_cast<char*>(FStream.next_out) - out);
-    out += made;
-    outSize -= made;
+    Advance(in, inSize, out, outSize, FStream.next_in, FStream.next_out);
     if (result == LZMA_STREAM_END) {
       FComplete = true;
       return csStreamEnd;
