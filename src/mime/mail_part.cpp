@@ -136,7 +136,10 @@ void TMailPart::ParseText(std::string_view text, bool withHeader) {
     return;
   }
   FEncodedBody.assign(body);
-  if (FDepth < MaxDepth && FOwnerMessage->PartsLeft() && IsTnefPart(MimeType(), AttachmentFileName()))
+  // The file name is asked for only of the types a TNEF stream comes as: it costs a decoding.
+  if (const std::string mimeType = MimeType();
+      mimeType.starts_with("application/") && FDepth < MaxDepth && FOwnerMessage->PartsLeft() &&
+      IsTnefPart(mimeType, AttachmentFileName()))
     ExpandTnef();
 }
 
