@@ -5,7 +5,7 @@ PACKAGES := qt6-base-dev qt6-webengine-dev qt6-pdf-dev qt6-tools-dev-tools libqt
             cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev \
             media-types xvfb xauth poppler-utils fonts-noto-core fonts-dejavu-core libhivex-dev \
             scdoc dpkg-dev qt6-translations-l10n libqpdf-dev libcups2-dev fonts-ipafont-gothic fonts-wqy-microhei \
-            zlib1g-dev libbz2-dev liblzma-dev libzstd-dev libpff-dev libolecf-dev
+            zlib1g-dev libbz2-dev liblzma-dev libzstd-dev libpff-dev libolecf-dev libytnef0-dev
 # What the package's checks need (.ci/run): validators, lintian, the desktop's type databases.
 PACKAGE_CHECK_PACKAGES := lintian desktop-file-utils appstream xdg-utils shared-mime-info libglib2.0-bin
 BENCH_PACKAGES := libgmime-3.0-dev pkg-config

@@ -222,6 +222,32 @@ std::string GetWindowsLiveMailStore(const TUserSession& session) {
   return local;
 }
 
+std::vector<std::string> ListOutlookDataFiles(const TUserSession& session) {
+  const char delim = Delim(session);
+  const std::string appData = GetUserShellFolder(session, CSIDL_LOCAL_APPDATA);
+  const std::string profile = GetUserProfileFolder(session);
+  struct TPlace {
+    std::string Folder;
+    std::vector<const char*> Masks;
+  };
+  const TPlace places[] = {
+      {appData.empty() ? "" : appData + "Microsoft" + delim + "Outlook", {"*.pst", "*.ost"}},
+      {profile.empty() ? "" : profile + delim + "Documents" + delim + "Outlook Files", {"*.pst"}},
+  };
+  std::vector<std::string> files;
+  for (const TPlace& place : places) {
+    const std::string folder = place.Folder.empty() ? "" : session.LocalPath(place.Folder);
+    if (folder.empty()) continue;
+    std::vector<std::string> found;
+    for (const char* mask : place.Masks)
+      FindFiles(folder, mask, faAnyFile, false, &found);
+    std::erase_if(found, [](const std::string& path) { return !FileExists(path); });
+    std::sort(found.begin(), found.end());
+    files.insert(files.end(), found.begin(), found.end());
+  }
+  return files;
+}
+
 void ListThunderbirdMailRoots(const TUserSession& session, std::vector<std::string>& list) {
   list.clear();
   const bool windows = session.PathStyle() == TPathStyle::Windows;

@@ -29,6 +29,10 @@ std::string GetWindowsMailStore(const TUserSession& session);
 // The folder of the default Windows Live Mail account, or the store root, with trailing
 // delimiter; or "". Values of the wrong type raise as in GetWindowsMailStore.
 std::string GetWindowsLiveMailStore(const TUserSession& session);
+// Outlook's data files: the .pst and .ost files in the local application data's
+// "Microsoft\Outlook" and the .pst files in the profile's "Documents\Outlook Files", each
+// folder's sorted by name.
+std::vector<std::string> ListOutlookDataFiles(const TUserSession& session);
 // Clears the list, then adds at most one Thunderbird mail root (with trailing delimiter). A
 // preference file that cannot be opened raises the file error.
 void ListThunderbirdMailRoots(const TUserSession& session, std::vector<std::string>& list);

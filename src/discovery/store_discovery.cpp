@@ -74,6 +74,8 @@ const char* DiscoveredKindName(TDiscoveredKind kind) {
     return "windows-live-mail";
   case dkThunderbirdRoot:
     return "thunderbird-root";
+  case dkOutlookDataFile:
+    return "outlook-data-file";
   }
   return "";
 }
@@ -118,6 +120,9 @@ std::vector<TDiscoveredStore> DiscoverStores(const TDiscoveryPlaces& places, uns
       if (wanted(dkWindowsLiveMail))
         if (std::string store = GetWindowsLiveMailStore(session); !store.empty())
           add(source, dkWindowsLiveMail, "Windows Live Mail", store);
+      if (wanted(dkOutlookDataFile))
+        for (const std::string& file : ListOutlookDataFiles(session))
+          add(source, dkOutlookDataFile, ExtractFileName(file), file);
     }
     if (wanted(dkThunderbirdRoot)) {
       std::vector<std::string> roots;

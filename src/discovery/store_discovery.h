@@ -13,17 +13,19 @@ enum TDiscoveredKind : uint8_t {
   dkWindowsMail = 1,     // the Windows Mail "Local Folders" folder
   dkWindowsLiveMail = 2, // the default Windows Live Mail account's folder, or the store root
   dkThunderbirdRoot = 3, // a Thunderbird mail root
+  dkOutlookDataFile = 4, // an Outlook personal folder file (.pst) or offline folder file (.ost)
 };
-// "oe-identity", "windows-mail", "windows-live-mail", "thunderbird-root".
+// "oe-identity", "windows-mail", "windows-live-mail", "thunderbird-root", "outlook-data-file".
 const char* DiscoveredKindName(TDiscoveredKind kind);
 
 struct TDiscoveredStore {
   TDiscoveredKind Kind = dkOEIdentity;
   std::string Source;       // "Linux", "Flatpak", "Snap", "Wine", or the profile folder's path
   std::string Label;        // the identity's label, "Windows Mail", "Windows Live Mail", or the
-                            // mail root's folder name
+                            // mail root's folder name, or the data file's name
   std::string DisplayLabel; // Label, with " (Source)" after it when several sources are present
-  std::string Path;         // a folder; identities and mail roots end with "/", Windows Mail not
+  std::string Path;         // a folder (identities and mail roots end with "/", Windows Mail not),
+                            // or an Outlook data file
 };
 
 struct TDiscoveryPlaces {
@@ -35,7 +37,7 @@ struct TDiscoveryPlaces {
 TDiscoveryPlaces CurrentUserPlaces(const std::vector<std::string>& profiles);
 
 // One bit (1 << kind) per kind to look for.
-constexpr unsigned AllDiscoveredKinds = 0xF;
+constexpr unsigned AllDiscoveredKinds = 0x1F;
 // Results by source (Linux, Flatpak, Snap, Wine, the profiles in order), then by kind in the
 // order of TDiscoveredKind. Texts are UTF-8 and paths are this machine's. A profile folder that
 // does not exist raises "Folder %s does not exist."; the errors of the discovery routines

@@ -364,6 +364,11 @@ void TMailMessage::FindBodies() {
       FAlternativePart = part;
       continue;
     }
+    if (part->ParentPart() != nullptr && part->ParentPart()->HasField(TnefField)) {
+      if (part->HasField("Content-Disposition")) FAttachments.Add(part);
+      else if (FTextPart == nullptr && FHtmlPart == nullptr) TakeBody(part, type);
+      continue;
+    }
     const bool leaf = subs.Count() == 0;
     bool taken = false;
     if (parent == nullptr && leaf && type.starts_with("text/")) taken = TakeBody(part, type);

@@ -4,6 +4,7 @@
 #include "mime/header_words.h"
 #include "mime/mail_message.h"
 #include "mime/mail_text.h"
+#include "mime/tnef_reader.h"
 #include "mime/transfer_encodings.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
@@ -135,6 +136,11 @@ void TMailPart::ParseText(std::string_view text, bool withHeader) {
     return;
   }
   FEncodedBody.assign(body);
+  // The file name is asked for only of the types a TNEF stream comes as: it costs a decoding.
+  if (const std::string mimeType = MimeType();
+      mimeType.starts_with("application/") && FDepth < MaxDepth && FOwnerMessage->PartsLeft() &&
+      IsTnefPart(mimeType, AttachmentFileName()))
+    ExpandTnef();
 }
 
 size_t TMailPart::ParseHeader(std::string_view text) {
@@ -209,8 +215,7 @@ void TMailPart::ParsePlain(std::string_view body) {
   }
   FEncodedBody.assign(body.substr(0, first));
 
-  // The text and the file names declare no charset: UTF-8 ones are labelled so, others with the
-  // message's charset.
+  // The text declares no charset: UTF-8 is labelled so, other text with the message's charset.
   auto labelOf = [this](std::string_view text) {
     return !IsAscii(text) && IsValidUtf8(text) ? std::string("utf-8") : FOwnerMessage->Charset();
   };
@@ -244,22 +249,67 @@ void TMailPart::ParsePlain(std::string_view body) {
       std::string_view region = offset >= regionStart + 2
                                     ? body.substr(regionStart, offset - 2 - regionStart)
                                     : std::string_view();
-      TMailPart* file = NewSubPart();
-      UUDecodeBlock(region, file->FDecodedBody);
-      file->ReencodeAsBase64();
-      file->FParentBoundary = newBoundary;
-      const std::string quoted = "\"" + EncodeHeaderWordQ(fileName, labelOf(fileName)) + "\"";
-      file->SetFieldValue("Content-Type", ContentTypeForFile(fileName));
-      file->SetFieldValue("Content-Transfer-Encoding", "base64");
-      file->SetFieldValue("Content-Disposition", "attachment");
-      file->SetFieldParam("Content-Type", "name", quoted);
-      file->SetFieldParam("Content-Disposition", "filename", quoted);
-      file->SetFieldValue("X-Pellora-Attachment", quoted);
-      file->SetFieldParam("X-Pellora-Attachment", "embedded", "no");
-      FSubParts.Add(file);
+      std::string data;
+      UUDecodeBlock(region, data);
+      AddFilePart(newBoundary, std::move(data), fileName, ContentTypeForFile(fileName));
       inside = false;
     }
   }
+}
+
+TMailPart* TMailPart::AddFilePart(const std::string& boundary, std::string data,
+                                  std::string_view fileName, std::string_view type) {
+  // The file names declare no charset: UTF-8 ones are labelled so, others with the message's.
+  const std::string label =
+      !IsAscii(fileName) && IsValidUtf8(fileName) ? std::string("utf-8") : FOwnerMessage->Charset();
+  TMailPart* file = NewSubPart();
+  file->FDecodedBody = std::move(data);
+  file->ReencodeAsBase64();
+  file->FParentBoundary = boundary;
+  const std::string quoted = "\"" + EncodeHeaderWordQ(fileName, label) + "\"";
+  file->SetFieldValue("Content-Type", type);
+  file->SetFieldValue("Content-Transfer-Encoding", "base64");
+  file->SetFieldValue("Content-Disposition", "attachment");
+  file->SetFieldParam("Content-Type", "name", quoted);
+  file->SetFieldParam("Content-Disposition", "filename", quoted);
+  file->SetFieldValue("X-Pellora-Attachment", quoted);
+  file->SetFieldParam("X-Pellora-Attachment", "embedded", "no");
+  FSubParts.Add(file);
+  return file;
+}
+
+void TMailPart::ExpandTnef() {
+  DecodeBody();
+  TTnefContent content;
+  if (!ReadTnef(FDecodedBody, content) || (content.Files.empty() && content.Body.empty())) return;
+  // The stream gives way to what it carries, its body first.
+  const std::string boundary = NewBoundary();
+  if (!content.Body.empty()) {
+    TMailPart* body = NewSubPart();
+    body->FDecodedBody = std::move(content.Body);
+    body->ReencodeAsBase64();
+    body->FParentBoundary = boundary;
+    body->SetFieldValue("Content-Type", content.BodyIsHtml ? "text/html" : "text/plain");
+    if (!content.BodyCharset.empty())
+      body->SetFieldParam("Content-Type", "charset", content.BodyCharset);
+    FSubParts.Add(body);
+  }
+  for (TTnefFile& f : content.Files) {
+    if (!FOwnerMessage->PartsLeft()) break;
+    const std::string type = f.MimeType.find('/') != std::string::npos ? f.MimeType
+                                                                        : ContentTypeForFile(f.Name);
+    TMailPart* file = AddFilePart(boundary, std::move(f.Data), f.Name, type);
+    if (!f.ContentId.empty()) file->SetFieldValue("Content-ID", "<" + f.ContentId + ">");
+  }
+  SetFieldValue("Content-Transfer-Encoding", "");
+  SetFieldValue("Content-Disposition", "");
+  SetFieldValue("Content-Type", "");
+  SetFieldValue("Content-Type", "multipart/mixed");
+  SetFieldParam("Content-Type", "boundary", "\"" + boundary + "\"");
+  SetFieldValue(TnefField, "expanded");
+  FEncodedBody.clear();
+  FDecodedBody.clear();
+  FDecoded = false;
 }
 
 int TMailPart::FindField(std::string_view name) const {

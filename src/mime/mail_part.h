@@ -87,6 +87,9 @@ public:
   void ReencodeAsBase64();
   // The name under which the part is shown and saved.
   std::string AttachmentFileName() const;
+  // Marks a TNEF attachment turned into what it carries: its files are attachments, and its
+  // body is the message's body only when the message has no other.
+  static constexpr std::string_view TnefField = "X-Pellora-Tnef";
 
 protected:
   void ClearPart();
@@ -98,6 +101,11 @@ private:
   size_t ParseHeader(std::string_view text);
   void ParseMultipart(std::string_view body);
   void ParsePlain(std::string_view body);
+  // A file's part of a part turned into multipart/mixed; data is the file's bytes.
+  TMailPart* AddFilePart(const std::string& boundary, std::string data, std::string_view fileName,
+                         std::string_view type);
+  // Turns a TNEF attachment into the files and body it carries; unreadable ones stay as they are.
+  void ExpandTnef();
 
   std::string FName;
   std::vector<std::string> FHeaderLines;

@@ -253,7 +253,8 @@ void Twnd_pl_Main::UpdateEmptyHint() {
                        .arg(AnsiToQString(GetLocalizedText("lc_OpenHint")).toHtmlEscaped());
     if (!FStoresFound.empty()) {
       html += QString("<p>%1</p>").arg(AnsiToQString(GetLocalizedText("lc_StoresFound")).toHtmlEscaped());
-      static const char* const kinds[] = {"Outlook Express", "Windows Mail", "Windows Live Mail", "Thunderbird"};
+      static const char* const kinds[] = {"Outlook Express", "Windows Mail", "Windows Live Mail",
+                                          "Thunderbird", "Outlook"};
       for (size_t i = 0; i < FStoresFound.size(); ++i) {
         const TDiscoveredStore& store = FStoresFound[i];
         const QString label = QString("%1: %2").arg(kinds[store.Kind], QString::fromStdString(store.DisplayLabel));
@@ -275,7 +276,13 @@ void Twnd_pl_Main::EmptyHintLinkActivated(const QString& link) {
   if (!link.startsWith("store:")) return;
   const size_t index = link.mid(6).toULongLong();
   if (index >= FStoresFound.size()) return;
-  // The store browser of the store's kind, as the open dialog's store buttons show it.
+  // A data file is a store in itself; the others open the store browser of their kind, as the
+  // open dialog's store buttons show it.
+  if (FStoresFound[index].Kind == dkOutlookDataFile) {
+    const std::string& path = FStoresFound[index].Path;
+    if (TOpenKind kind = KindOfPath(path); kind != okUnknown) OpenPath(path, kind);
+    return;
+  }
   static const int storeKinds[] = {skOutlookExpress, skWindowsMail, skWindowsMail, skThunderbird};
   static const TOpenKind openKinds[] = {okOEDatabase, okMessageFolder, okMailboxFile};
   const int storeKind = storeKinds[FStoresFound[index].Kind];

@@ -5,7 +5,7 @@
 #include "platform/ascii.h"
 #include "platform/codepage.h"
 #include "platform/file_types.h"
-#include "stores/rtf_body.h"
+#include "mime/rtf_body.h"
 
 #include <algorithm>
 #include <cctype>

@@ -259,3 +259,30 @@ TEST(StoreDiscovery, ProfileOptions) {
   EXPECT_EQ(CommandLineProfiles(), std::vector<std::string>{"/m/Users/ann"});
   SetCommandLineProfiles({});
 }
+
+TEST(StoreDiscovery, OutlookDataFiles) {
+  TTempDir dir;
+  const std::string xp = test::WriteXPProfile(dir / "xp");
+  const std::string w7 = test::WriteWindows7Profile(dir / "w7");
+  const std::string xpOutlook = xp + "/Local Settings/Application Data/Microsoft/Outlook/";
+  const std::string w7Outlook = w7 + "/AppData/Local/Microsoft/Outlook/";
+  const std::string w7Files = w7 + "/Documents/Outlook Files/";
+  for (const std::string& path :
+       {xpOutlook + "outlook.pst", w7Outlook + "bob@example.org.ost", w7Outlook + "Archive.PST",
+        w7Outlook + "notes.txt", w7Outlook + "extend.dat", w7Files + "Old mail.pst",
+        w7Files + "copy.ost"})
+    dir.Write(path.substr(dir.Path().size() + 1), "!BDN");
+  std::filesystem::create_directories(w7Outlook + "folder.pst"); // a folder is no data file
+
+  EXPECT_EQ(Rows(DiscoverStores(Places("", "", {xp, w7}), 1u << dkOutlookDataFile)),
+            (std::vector<TRow>{
+                {"outlook-data-file", xp, "outlook.pst", xpOutlook + "outlook.pst"},
+                {"outlook-data-file", w7, "Archive.PST", w7Outlook + "Archive.PST"},
+                {"outlook-data-file", w7, "bob@example.org.ost", w7Outlook + "bob@example.org.ost"},
+                {"outlook-data-file", w7, "Old mail.pst", w7Files + "Old mail.pst"},
+            }));
+  // Among the other stores, after them within each source.
+  auto all = Rows(DiscoverStores(Places("", "", {w7})));
+  ASSERT_GE(all.size(), 3u);
+  EXPECT_EQ(all[2].Kind, "outlook-data-file");
+}

@@ -9,7 +9,7 @@
 #include "mime/mail_message.h"
 #include "stores/mailbox.h"
 #include "stores/mbx_reader.h"
-#include "stores/rtf_body.h"
+#include "mime/rtf_body.h"
 #include "support/fuzz_scratch.h"
 #include "support/mailbox_oracle.h"
 

@@ -6,7 +6,7 @@
 #include "platform/files.h"
 #include "stores/kinds/store_kinds.h"
 #include "stores/mailbox.h"
-#include "stores/rtf_body.h"
+#include "mime/rtf_body.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 

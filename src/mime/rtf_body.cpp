@@ -1,4 +1,4 @@
-#include "stores/rtf_body.h"
+#include "mime/rtf_body.h"
 
 #include "platform/codepage.h"
 #include "platform/unicode.h"
