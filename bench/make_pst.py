@@ -29,7 +29,7 @@ PMAP_RANGE = AMAP_RANGE * 8
 INLINE_MAX = 1024           # larger values go to a subnode of their own
 
 # Node types (low five bits of a node id).
-NT_HID, NT_FOLDER, NT_MESSAGE, NT_ATTACHMENT, NT_LTP = 0x00, 0x02, 0x04, 0x05, 0x1F
+NT_FOLDER, NT_MESSAGE, NT_ATTACHMENT, NT_LTP = 0x02, 0x04, 0x05, 0x1F
 NID_MESSAGE_STORE, NID_NAME_TO_ID_MAP, NID_ROOT_FOLDER = 0x21, 0x61, 0x122
 NID_ATTACHMENT_TABLE, NID_RECIPIENT_TABLE = 0x671, 0x692
 HIERARCHY, CONTENTS, ASSOC_CONTENTS = 11, 12, 13  # table node = folder node + this
@@ -225,8 +225,8 @@ class Node:
                 row[placed[pid]:placed[pid] + len(data)] = data
                 row[end_1b + bits[pid] // 8] |= 0x80 >> (bits[pid] % 8)
             matrix.append(bytes(row))
-        index = btree_on_heap(heap, 4, 4, sorted((struct.pack("<I", r), struct.pack("<I", i))
-                                                 for i, (r, _) in enumerate(rows)))
+        by_id = sorted((row_id, i) for i, (row_id, _) in enumerate(rows))
+        index = btree_on_heap(heap, 4, 4, [(struct.pack("<I", r), struct.pack("<I", i)) for r, i in by_id])
         if not matrix:
             rows_hnid = 0
         elif len(matrix) * row_size <= HEAP_ALLOC_MAX:
@@ -317,12 +317,9 @@ class Writer:
         chunks = build(node)
         self.nbt.append((nid, self.blocks_tree(chunks), node.subnode_tree(), parent))
 
-    def _page(self, ptype, body, bid=None):
+    def _btree_page(self, ptype, body, bid):
         ib = self._reserve(PAGE, PAGE)
-        if bid is None:
-            bid = ib
-        sig = signature(ib, bid) if ptype in (0x80, 0x81) else 0
-        self._put(ib, body + struct.pack("<BBHIQ", ptype, ptype, sig, crc32(body), bid))
+        self._put(ib, body + struct.pack("<BBHIQ", ptype, ptype, signature(ib, bid), crc32(body), bid))
         return ib
 
     def _btree(self, ptype, entries, leaf_size, pack_leaf):
@@ -339,7 +336,7 @@ class Writer:
                 bid = self.next_page
                 self.next_page += 1
                 page = body.ljust(488, b"\0") + struct.pack("<BBBBI", count, cmax, size, level, 0)
-                ib = self._page(ptype, page, bid)
+                ib = self._btree_page(ptype, page, bid)
                 written.append((key, bid, ib))
             if len(written) == 1:
                 return written[0][1], written[0][2]
@@ -458,9 +455,12 @@ def make_message(i, rng, args, start):
     if args.marker and i % args.marker_every == 0:
         # First, so that no line folding of the built message splits it.
         paragraphs.insert(0, f"{args.marker} is the word to find in this one.")
-    body = f"Hello {to[0][0].split()[0]},\r\n\r\n" + "\r\n\r\n".join(paragraphs) + \
-        f"\r\n\r\nBest regards,\r\n{sender[0]}\r\n"
-    body = body[:3900]  # stays within one block as UTF-16
+    while True:
+        body = f"Hello {to[0][0].split()[0]},\r\n\r\n" + "\r\n\r\n".join(paragraphs) + \
+            f"\r\n\r\nBest regards,\r\n{sender[0]}\r\n"
+        if len(body) <= 4000:  # within one block as UTF-16
+            break
+        paragraphs.pop()
     html = None
     if i % 3 == 0:
         html = ("<html><head><meta charset=\"utf-8\"></head><body>" +
