@@ -119,7 +119,7 @@ class Heap:
                 head = struct.pack("<HBBII", ib_map, 0xEC, self.client_sig, self.root, 0)
             else:
                 head = struct.pack("<H", ib_map).ljust(self._header_size(i), b"\0")
-            page_map = struct.pack("<HH", len(allocs), 0) + struct.pack(f"<{len(offsets)}H", *offsets)
+            page_map = struct.pack(f"<HH{len(offsets)}H", len(allocs), 0, *offsets)
             block = head + body + bytes(ib_map - offsets[-1]) + page_map
             assert len(block) <= BLOCK_MAX
             out.append(block)
@@ -141,7 +141,8 @@ def btree_on_heap(heap, key_size, entry_size, records):
             upper = []
             for i in range(0, len(nodes), per):
                 chunk = nodes[i:i + per]
-                upper.append((chunk[0][0], heap.alloc(b"".join(k + struct.pack("<I", h) for k, h in chunk))))
+                data = b"".join(k + struct.pack("<I", h) for k, h in chunk)
+                upper.append((chunk[0][0], heap.alloc(data)))
             nodes = upper
             levels += 1
         root = nodes[0][1]
@@ -226,7 +227,8 @@ class Node:
                 row[end_1b + bits[pid] // 8] |= 0x80 >> (bits[pid] % 8)
             matrix.append(bytes(row))
         by_id = sorted((row_id, i) for i, (row_id, _) in enumerate(rows))
-        index = btree_on_heap(heap, 4, 4, [(struct.pack("<I", r), struct.pack("<I", i)) for r, i in by_id])
+        index = btree_on_heap(heap, 4, 4,
+                              [(struct.pack("<I", r), struct.pack("<I", i)) for r, i in by_id])
         if not matrix:
             rows_hnid = 0
         elif len(matrix) * row_size <= HEAP_ALLOC_MAX:
@@ -237,10 +239,11 @@ class Node:
             chunks = [b"".join(matrix[i:i + per]) for i in range(0, len(matrix), per)]
             rows_hnid = self.value_nid()
             self.subnodes.append((rows_hnid, self.writer.blocks_tree(chunks), 0))
-        descs = b"".join(struct.pack("<IHBB", (pid << 16) | ptype, placed[pid], width(ptype), bits[pid])
-                         for pid, ptype in sorted(columns))
-        heap.replace(info, struct.pack("<BB4HIII", 0x7C, len(columns), end_4b, end_2b, end_1b, row_size,
-                                       index, rows_hnid, 0) + descs)
+        descs = b"".join(
+            struct.pack("<IHBB", (pid << 16) | ptype, placed[pid], width(ptype), bits[pid])
+            for pid, ptype in sorted(columns))
+        heap.replace(info, struct.pack("<BB4HIII", 0x7C, len(columns), end_4b, end_2b, end_1b,
+                                       row_size, index, rows_hnid, 0) + descs)
         heap.root = info
         return heap.encode()
 
@@ -309,7 +312,8 @@ class Writer:
                           struct.pack(f"<{len(bids)}Q", *bids), internal=True)
 
     def data_tree(self, data):
-        return self.blocks_tree([data[i:i + BLOCK_MAX] for i in range(0, max(len(data), 1), BLOCK_MAX)])
+        starts = range(0, max(len(data), 1), BLOCK_MAX)
+        return self.blocks_tree([data[i:i + BLOCK_MAX] for i in starts])
 
     def node(self, nid, parent, build):
         """Writes a node whose content build(node) returns as blocks."""
@@ -319,7 +323,8 @@ class Writer:
 
     def _btree_page(self, ptype, body, bid):
         ib = self._reserve(PAGE, PAGE)
-        self._put(ib, body + struct.pack("<BBHIQ", ptype, ptype, signature(ib, bid), crc32(body), bid))
+        trailer = struct.pack("<BBHIQ", ptype, ptype, signature(ib, bid), crc32(body), bid)
+        self._put(ib, body + trailer)
         return ib
 
     def _btree(self, ptype, entries, leaf_size, pack_leaf):
@@ -344,13 +349,14 @@ class Writer:
             nodes = []
             for i in range(0, len(written), 20):
                 chunk = written[i:i + 20]
-                nodes.append((chunk[0][0], b"".join(struct.pack("<QQQ", *e) for e in chunk), len(chunk)))
+                body = b"".join(struct.pack("<QQQ", *e) for e in chunk)
+                nodes.append((chunk[0][0], body, len(chunk)))
 
     def finish(self):
         self.nbt.sort()
         self.bbt.sort()
-        nbt_root = self._btree(0x81, self.nbt, 32, lambda e: struct.pack("<QQQII", e[0], e[1], e[2], e[3], 0))
-        bbt_root = self._btree(0x80, self.bbt, 24, lambda e: struct.pack("<QQHHI", e[0], e[1], e[2], 1, 0))
+        nbt_root = self._btree(0x81, self.nbt, 32, lambda e: struct.pack("<QQQII", *e, 0))
+        bbt_root = self._btree(0x80, self.bbt, 24, lambda e: struct.pack("<QQHHI", *e, 1, 0))
 
         ranges = (self.pos - AMAP_FIRST + AMAP_RANGE - 1) // AMAP_RANGE
         eof = AMAP_FIRST + ranges * AMAP_RANGE
@@ -364,7 +370,8 @@ class Writer:
         for k, bits in enumerate(maps):
             free += sum(8 - bin(b).count("1") for b in bits) * 64
             ib = AMAP_FIRST + k * AMAP_RANGE
-            self._put(ib, bytes(bits) + struct.pack("<BBHIQ", 0x84, 0x84, 0, crc32(bytes(bits)), ib))
+            trailer = struct.pack("<BBHIQ", 0x84, 0x84, 0, crc32(bytes(bits)), ib)
+            self._put(ib, bytes(bits) + trailer)
         for ib in range(PMAP_FIRST, eof, PMAP_RANGE):
             body = b"\xff" * 496
             self._put(ib, body + struct.pack("<BBHIQ", 0x83, 0x83, 0, crc32(body), ib))
@@ -393,27 +400,32 @@ class Writer:
 # ---- Generated mail ----
 
 FIRST = ["Anna", "Ben", "Chiara", "Daniel", "Elif", "Farid", "Grace", "Hiroshi", "Ingrid", "José",
-         "Katarzyna", "Liam", "Mei", "Nikolai", "Olivia", "Pavel", "Rosa", "Sanjay", "Tomás", "Ursula",
-         "Viktor", "Wen", "Yusuf", "Zoë", "Amelia", "Bruno", "Camille", "Dmitri", "Émile", "Fatima"]
-LAST = ["Andersen", "Brennan", "Costa", "Dubois", "Eriksson", "Fischer", "García", "Hughes", "Ivanova",
-        "Jansen", "Kowalski", "Lindqvist", "Moreau", "Nakamura", "O'Connor", "Petrović", "Quinn", "Rossi",
-        "Schmidt", "Tanaka", "Uribe", "Vargas", "Weber", "Xu", "Yilmaz", "Zimmermann", "Müller", "Sørensen"]
-DOMAINS = ["example.com", "northwind.example", "contoso.example", "fabrikam.example", "tailspin.example",
-           "adventure-works.example", "litware.example", "proseware.example", "mail.example.org"]
-TOPICS = ["quarterly budget", "warehouse move", "supplier contract", "travel plans", "board meeting",
-          "product launch", "server migration", "hiring plan", "customer complaint", "office party",
+         "Katarzyna", "Liam", "Mei", "Nikolai", "Olivia", "Pavel", "Rosa", "Sanjay", "Tomás",
+         "Ursula", "Viktor", "Wen", "Yusuf", "Zoë", "Amelia", "Bruno", "Camille", "Dmitri", "Émile",
+         "Fatima"]
+LAST = ["Andersen", "Brennan", "Costa", "Dubois", "Eriksson", "Fischer", "García", "Hughes",
+        "Ivanova", "Jansen", "Kowalski", "Lindqvist", "Moreau", "Nakamura", "O'Connor", "Petrović",
+        "Quinn", "Rossi", "Schmidt", "Tanaka", "Uribe", "Vargas", "Weber", "Xu", "Yilmaz",
+        "Zimmermann", "Müller", "Sørensen"]
+DOMAINS = ["example.com", "northwind.example", "contoso.example", "fabrikam.example",
+           "tailspin.example", "adventure-works.example", "litware.example", "proseware.example",
+           "mail.example.org"]
+TOPICS = ["quarterly budget", "warehouse move", "supplier contract", "travel plans",
+          "board meeting", "product launch", "server migration", "hiring plan",
+          "customer complaint", "office party",
           "training schedule", "annual report", "marketing brief", "invoice 4471", "security audit",
           "holiday rota", "design review", "shipping delay", "price list", "client visit"]
 SUBJECTS = ["{t} for {m}", "Re: {t}", "Fwd: {t} ({m})", "Question about the {t}", "Update: {t}",
-            "Re: Re: {t} — next steps", "Minutes: {t}", "Draft {t}, please review", "{t}: numbers for {m}",
-            "Reminder: {t} on {d}"]
+            "Re: Re: {t} — next steps", "Minutes: {t}", "Draft {t}, please review",
+            "{t}: numbers for {m}", "Reminder: {t} on {d}"]
 MONTHS = ["January", "February", "March", "April", "May", "June", "July", "August", "September",
           "October", "November", "December"]
 WORDS = ("the a we our this that next week team plan numbers meeting review office client order "
          "report draft budget figures schedule project update delivery please thanks agree change "
          "cost time before after monday friday morning afternoon call note list open question "
          "answer share attached version final second first latest room floor building supplier "
-         "contract invoice payment shipment warehouse stock price margin forecast quarter target").split()
+         "contract invoice payment shipment warehouse stock price margin forecast quarter "
+         "target").split()
 FOLDERS = ["Inbox", "Sent Items", "Projects", "Archive"]
 FILETIME_EPOCH = 11644473600
 
@@ -430,7 +442,8 @@ def encoded_word(text):
 
 def person(rng):
     first, last = rng.choice(FIRST), rng.choice(LAST)
-    local = unicodedata.normalize("NFKD", f"{first}.{last}".lower()).encode("ascii", "ignore").decode()
+    local = unicodedata.normalize("NFKD", f"{first}.{last}".lower())
+    local = local.encode("ascii", "ignore").decode()
     local = "".join(c for c in local if c.isalnum() or c == ".")
     return f"{first} {last}", f"{local}@{rng.choice(DOMAINS)}"
 
@@ -469,13 +482,15 @@ def make_message(i, rng, args, start):
     attachment = None
     if i % 5 == 0:
         name = f"{rng.choice(TOPICS).replace(' ', '-')}-{i + 1}.csv"
-        rows = "\r\n".join(f"{rng.choice(WORDS)},{rng.randint(1, 9999)},{rng.randint(1, 99)}" for _ in range(40))
+        rows = "\r\n".join(f"{rng.choice(WORDS)},{rng.randint(1, 9999)},{rng.randint(1, 99)}"
+                           for _ in range(40))
         attachment = (name, ("item,amount,count\r\n" + rows + "\r\n").encode())
     message_id = f"<{i + 1}.{rng.getrandbits(40):010x}@{sender[1].split('@')[1]}>"
     date = moment.strftime("%a, %d %b %Y %H:%M:%S +0000")
     addr = lambda p: f"{encoded_word(p[0])} <{p[1]}>"
+    host = "mail." + sender[1].split("@")[1]
     headers = [
-        f"Received: from mail.{sender[1].split('@')[1]} (mail.{sender[1].split('@')[1]} [192.0.2.{i % 250 + 1}])",
+        f"Received: from {host} ({host} [192.0.2.{i % 250 + 1}])",
         f"\tby mx.example.com with ESMTPS id {rng.getrandbits(48):012x}; {date}",
         f"From: {addr(sender)}",
         "To: " + ", ".join(addr(p) for p in to),
@@ -489,23 +504,26 @@ def make_message(i, rng, args, start):
         headers.append(f"Content-Type: multipart/{kind}; boundary=\"b{i + 1}\"")
     else:
         headers += ["Content-Type: text/plain; charset=utf-8", "Content-Transfer-Encoding: 8bit"]
+    headers = "\r\n".join(headers) + "\r\n\r\n"
+    read = i % 4 != 1
+    size = len(headers) + len(body) + len(html or b"") + (len(attachment[1]) if attachment else 0)
     return dict(sender=sender, to=to, cc=cc, moment=moment, subject=subject, body=body, html=html,
-                attachment=attachment, message_id=message_id,
-                headers="\r\n".join(headers) + "\r\n\r\n", read=i % 4 != 1)
+                attachment=attachment, message_id=message_id, headers=headers, read=read,
+                flags=(0x01 if read else 0) | (0x10 if attachment else 0), size=size,
+                delivered=filetime(moment) + 20_000_000)
 
 
 def message_props(m):
     when = filetime(m["moment"])
-    size = len(m["headers"]) + len(m["body"]) + len(m["html"] or b"") + len((m["attachment"] or ("", b""))[1])
-    flags = (0x01 if m["read"] else 0) | (0x10 if m["attachment"] else 0)
     props = [
         (0x001A, PT_UNICODE, "IPM.Note"), (0x0037, PT_UNICODE, m["subject"]),
-        (0x0017, PT_LONG, 1), (0x0039, PT_SYSTIME, when), (0x0E06, PT_SYSTIME, when + 20_000_000),
+        (0x0017, PT_LONG, 1), (0x0039, PT_SYSTIME, when), (0x0E06, PT_SYSTIME, m["delivered"]),
         (0x0042, PT_UNICODE, m["sender"][0]), (0x0064, PT_UNICODE, "SMTP"),
         (0x0065, PT_UNICODE, m["sender"][1]), (0x0C1A, PT_UNICODE, m["sender"][0]),
         (0x0C1E, PT_UNICODE, "SMTP"), (0x0C1F, PT_UNICODE, m["sender"][1]),
         (0x0E04, PT_UNICODE, "; ".join(p[0] for p in m["to"])),
-        (0x0E07, PT_LONG, flags), (0x0E08, PT_LONG, size), (0x0E1B, PT_BOOL, bool(m["attachment"])),
+        (0x0E07, PT_LONG, m["flags"]), (0x0E08, PT_LONG, m["size"]),
+        (0x0E1B, PT_BOOL, bool(m["attachment"])),
         (0x1035, PT_UNICODE, m["message_id"]), (0x007D, PT_UNICODE, m["headers"]),
         (0x1000, PT_UNICODE, m["body"]), (0x3007, PT_SYSTIME, when), (0x3008, PT_SYSTIME, when),
         (0x3FDE, PT_LONG, 65001),
@@ -517,8 +535,9 @@ def message_props(m):
     return props
 
 
-RECIPIENT_COLUMNS = [(0x0C15, PT_LONG), (0x0FFE, PT_LONG), (0x3001, PT_UNICODE), (0x3002, PT_UNICODE),
-                     (0x3003, PT_UNICODE), (0x3900, PT_LONG), (0x39FE, PT_UNICODE)]
+RECIPIENT_COLUMNS = [(0x0C15, PT_LONG), (0x0FFE, PT_LONG), (0x3001, PT_UNICODE),
+                     (0x3002, PT_UNICODE), (0x3003, PT_UNICODE), (0x3900, PT_LONG),
+                     (0x39FE, PT_UNICODE)]
 ATTACHMENT_COLUMNS = [(0x0E20, PT_LONG), (0x3704, PT_UNICODE), (0x3705, PT_LONG), (0x370B, PT_LONG)]
 CONTENTS_COLUMNS = [(0x0E06, PT_SYSTIME), (0x0E07, PT_LONG), (0x0E08, PT_LONG), (0x0023, PT_BOOL),
                     (0x0029, PT_BOOL), (0x0E1B, PT_BOOL)]  # 28-byte rows: whole rows per block
@@ -527,9 +546,10 @@ HIERARCHY_COLUMNS = [(0x3001, PT_UNICODE), (0x3602, PT_LONG), (0x3603, PT_LONG),
 
 def write_message(writer, nid, parent, m):
     def build(node):
+        by_kind = [(1, p) for p in m["to"]] + [(2, p) for p in m["cc"]]
         recipients = [(k, {0x0C15: kind, 0x0FFE: 6, 0x3001: p[0], 0x3002: "SMTP", 0x3003: p[1],
                            0x3900: 0, 0x39FE: p[1]})
-                      for k, (kind, p) in enumerate([(1, p) for p in m["to"]] + [(2, p) for p in m["cc"]])]
+                      for k, (kind, p) in enumerate(by_kind)]
         table = node.table_context(RECIPIENT_COLUMNS, recipients)
         node.subnodes.append((NID_RECIPIENT_TABLE, writer.blocks_tree(table), 0))
         if m["attachment"]:
@@ -539,7 +559,8 @@ def write_message(writer, nid, parent, m):
             pc = inner.property_context([
                 (0x0E20, PT_LONG, len(data)), (0x3001, PT_UNICODE, name), (0x3701, PT_BINARY, data),
                 (0x3703, PT_UNICODE, ".csv"), (0x3704, PT_UNICODE, name), (0x3705, PT_LONG, 1),
-                (0x3707, PT_UNICODE, name), (0x370B, PT_LONG, -1), (0x370E, PT_UNICODE, "text/csv")])
+                (0x3707, PT_UNICODE, name), (0x370B, PT_LONG, -1),
+                (0x370E, PT_UNICODE, "text/csv")])
             node.subnodes.append((attach_nid, writer.blocks_tree(pc), inner.subnode_tree()))
             table = node.table_context(ATTACHMENT_COLUMNS, [(attach_nid, {
                 0x0E20: len(data), 0x3704: name, 0x3705: 1, 0x370B: -1})])
@@ -550,7 +571,8 @@ def write_message(writer, nid, parent, m):
 
 def write_folder(writer, nid, parent, name, children, messages):
     """children: (nid, name, message count, has sub folders); messages: (nid, message)."""
-    props = [(0x3602, PT_LONG, len(messages)), (0x3603, PT_LONG, sum(1 for _, m in messages if not m["read"])),
+    unread = sum(1 for _, m in messages if not m["read"])
+    props = [(0x3602, PT_LONG, len(messages)), (0x3603, PT_LONG, unread),
              (0x360A, PT_BOOL, bool(children)), (0x3613, PT_UNICODE, "IPF.Note")]
     if name:
         props.append((0x3001, PT_UNICODE, name))
@@ -558,10 +580,10 @@ def write_folder(writer, nid, parent, name, children, messages):
     writer.node(nid + HIERARCHY, 0, lambda node: node.table_context(HIERARCHY_COLUMNS, [
         (c, {0x3001: n, 0x3602: count, 0x3603: 0, 0x360A: sub}) for c, n, count, sub in children]))
     writer.node(nid + CONTENTS, 0, lambda node: node.table_context(CONTENTS_COLUMNS, [
-        (mid, {0x0E06: filetime(m["moment"]) + 20_000_000, 0x0E07: (0x01 if m["read"] else 0) |
-               (0x10 if m["attachment"] else 0), 0x0E08: len(m["body"]), 0x0023: False, 0x0029: False,
-               0x0E1B: bool(m["attachment"])}) for mid, m in messages]))
-    writer.node(nid + ASSOC_CONTENTS, 0, lambda node: node.table_context([(0x001A, PT_UNICODE)], []))
+        (mid, {0x0E06: m["delivered"], 0x0E07: m["flags"], 0x0E08: m["size"], 0x0023: False,
+               0x0029: False, 0x0E1B: bool(m["attachment"])}) for mid, m in messages]))
+    writer.node(nid + ASSOC_CONTENTS, 0,
+                lambda node: node.table_context([(0x001A, PT_UNICODE)], []))
 
 
 def main():
@@ -570,8 +592,10 @@ def main():
     parser.add_argument("--messages", type=int, default=10_000)
     parser.add_argument("--seed", type=int, default=27)
     parser.add_argument("--marker", default="", help="a word to place in the body of some messages")
-    parser.add_argument("--marker-every", type=int, default=250, help="place it in every K-th message")
-    parser.add_argument("--subjects", help="write each message's folder and subject here, one a line")
+    parser.add_argument("--marker-every", type=int, default=250,
+                        help="place it in every K-th message")
+    parser.add_argument("--subjects",
+                        help="write each message's folder and subject here, one a line")
     args = parser.parse_args()
 
     rng = random.Random(args.seed)
@@ -597,7 +621,8 @@ def main():
         for i in indexes:
             write_message(writer, mid(i), folder_nids[k], messages[i])
             listing.append(f"Top of Personal Folders/{FOLDERS[k]}\t{messages[i]['subject']}")
-        write_folder(writer, folder_nids[k], top, FOLDERS[k], [], [(mid(i), messages[i]) for i in indexes])
+        write_folder(writer, folder_nids[k], top, FOLDERS[k], [],
+                     [(mid(i), messages[i]) for i in indexes])
     write_folder(writer, top, NID_ROOT_FOLDER, "Top of Personal Folders",
                  [(n, FOLDERS[k], len(groups[k]), False) for k, n in enumerate(folder_nids)], [])
     write_folder(writer, NID_ROOT_FOLDER, NID_ROOT_FOLDER, "",
@@ -606,18 +631,21 @@ def main():
     record_key = bytes(rng.getrandbits(8) for _ in range(16))
     writer.node(NID_MESSAGE_STORE, 0, lambda node: node.property_context([
         (0x0FF9, PT_BINARY, record_key), (0x3001, PT_UNICODE, "Personal Folders"),
-        (0x35DF, PT_LONG, 0x01), (0x35E0, PT_BINARY, bytes(4) + record_key + struct.pack("<I", top))]))
+        (0x35DF, PT_LONG, 0x01),
+        (0x35E0, PT_BINARY, bytes(4) + record_key + struct.pack("<I", top))]))
     writer.node(NID_NAME_TO_ID_MAP, 0, lambda node: node.property_context([
         # One named property (PidLidPrivate of the common set): readers want the streams present.
         (0x0001, PT_LONG, 251), (0x0002, PT_BINARY, COMMON_SET_GUID),
-        (0x0003, PT_BINARY, struct.pack("<IHH", 0x8506, 3 << 1, 0)), (0x0004, PT_BINARY, bytes(4))]))
+        (0x0003, PT_BINARY, struct.pack("<IHH", 0x8506, 3 << 1, 0)),
+        (0x0004, PT_BINARY, bytes(4))]))
     writer.finish()
 
     if args.subjects:
         with open(args.subjects, "w", encoding="utf-8") as f:
             f.write("\n".join(listing) + "\n")
     marked = sum(1 for i in range(args.messages) if args.marker and i % args.marker_every == 0)
-    print(f"{args.output}: {args.messages} messages in {len(FOLDERS)} folders, {len(writer.out)} bytes"
+    print(f"{args.output}: {args.messages} messages in {len(FOLDERS)} folders, "
+          f"{len(writer.out)} bytes"
           + (f", '{args.marker}' in {marked}" if args.marker else ""), file=sys.stderr)
 
 
