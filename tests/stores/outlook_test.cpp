@@ -373,10 +373,11 @@ TEST_F(PersonalFolderFile, BenchmarkWriterOutput) {
   if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
   test::TTempDir dir;
   const std::string pst = dir.Path() + "/generated.pst", listing = dir.Path() + "/subjects.txt";
-  const test::TCommandRun run =
-      test::RunCommand("python3 " + test::ShellQuote(PELLORA_BENCH_DIR "/make_pst.py") + " " +
-                       test::ShellQuote(pst) + " --messages 50 --marker quillwort --marker-every 7" +
-                       " --subjects " + test::ShellQuote(listing) + " 2>&1");
+  const std::string writer = PELLORA_BENCH_DIR "/make_pst.py";
+  const test::TCommandRun run = test::RunCommand(
+      "python3 " + test::ShellQuote(writer) + " " + test::ShellQuote(pst) +
+      " --messages 50 --marker quillwort --marker-every 7 --subjects " + test::ShellQuote(listing) +
+      " 2>&1");
   ASSERT_EQ(run.code, 0) << run.out;
 
   std::multiset<std::string> written; // folder TAB subject
