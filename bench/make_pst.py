@@ -589,8 +589,8 @@ def write_folder(writer, nid, parent, name, children, messages):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("output")
-    parser.add_argument("--messages", type=int, default=10_000)
-    parser.add_argument("--seed", type=int, default=27)
+    parser.add_argument("--messages", type=int, default=10_000, help="how many (10,000)")
+    parser.add_argument("--seed", type=int, default=27, help="of the generated content")
     parser.add_argument("--marker", default="", help="a word to place in the body of some messages")
     parser.add_argument("--marker-every", type=int, default=250,
                         help="place it in every K-th message")
@@ -601,10 +601,10 @@ def main():
     rng = random.Random(args.seed)
     start = datetime.datetime(2019, 1, 7, 8, 0, tzinfo=datetime.timezone.utc)
     messages = [make_message(i, rng, args, start) for i in range(args.messages)]
-    # Most mail in the inbox, the rest spread over the others.
-    shares = [0.55, 0.2, 0.15, 0.10]
+    # Most mail in the inbox; what the shares of the others leave goes to the last folder.
+    shares = [0.55, 0.2, 0.15]
     bounds, at = [], 0
-    for share in shares[:-1]:
+    for share in shares:
         at += round(args.messages * share)
         bounds.append(min(at, args.messages))
     groups, lo = [], 0
