@@ -8,7 +8,7 @@ PACKAGES := qt6-base-dev qt6-webengine-dev qt6-pdf-dev qt6-tools-dev-tools libqt
             zlib1g-dev libbz2-dev liblzma-dev libzstd-dev libpff-dev libolecf-dev libytnef0-dev
 # What the package's checks need (.ci/run): validators, lintian, the desktop's type databases.
 PACKAGE_CHECK_PACKAGES := lintian desktop-file-utils appstream xdg-utils shared-mime-info libglib2.0-bin
-BENCH_PACKAGES := libgmime-3.0-dev pkg-config
+BENCH_PACKAGES := libgmime-3.0-dev pkg-config pff-tools python3
 FUZZ_PACKAGES  := clang libclang-rt-14-dev
 
 # Sanitizer reports end the process and fail its test.

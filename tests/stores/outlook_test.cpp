@@ -367,5 +367,54 @@ TEST_F(PersonalFolderFile, SingleMessagesOfTestData) {
   EXPECT_EQ(subjects, (std::set<std::string>{"note sample", "qwerty", "BlammoBlammo"}));
 }
 
+// The benchmark's writer of personal folder files: what it writes opens with every row and its
+// subject in its folder, and pffexport (when installed) reads the same messages from it.
+TEST_F(PersonalFolderFile, BenchmarkWriterOutput) {
+  if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  test::TTempDir dir;
+  const std::string pst = dir.Path() + "/generated.pst", listing = dir.Path() + "/subjects.txt";
+  const std::string writer = PELLORA_BENCH_DIR "/make_pst.py";
+  const test::TCommandRun run = test::RunCommand(
+      "python3 " + test::ShellQuote(writer) + " " + test::ShellQuote(pst) +
+      " --messages 50 --marker quillwort --marker-every 7 --subjects " + test::ShellQuote(listing) +
+      " 2>&1");
+  ASSERT_EQ(run.code, 0) << run.out;
+
+  std::multiset<std::string> written; // folder TAB subject
+  std::ifstream in(listing);
+  for (std::string line; std::getline(in, line);) written.insert(line);
+  ASSERT_EQ(written.size(), 50u);
+
+  EXPECT_EQ(KindOfPath(pst), okOEDatabase);
+  TMailbox box;
+  TLoadResult result = box.Load(pst, okOEDatabase);
+  ASSERT_TRUE(result.Loaded) << result.ErrorText;
+  std::multiset<std::string> listed;
+  const TMessageEntry* first = nullptr;
+  for (const TMessageEntry& e : box.Entries()) {
+    EXPECT_EQ(box.ItemKindOf(e), "mail");
+    const std::string subject = AnsiToUtf8(e.Header.Subject);
+    listed.insert(std::string(box.FolderOf(e)) + "\t" + subject);
+    if (subject.ends_with(" #1")) first = &e;
+  }
+  EXPECT_EQ(listed, written);
+
+  // The first message carries the marker word in its bodies and a small attachment.
+  ASSERT_TRUE(first);
+  TMailMessage message;
+  box.Store()->ParseMessage(*first, message);
+  message.FindBodies();
+  EXPECT_NE(message.PlainViewText().find("quillwort"), std::string::npos);
+  ASSERT_EQ(message.Attachments().Count(), 1);
+  EXPECT_TRUE(message.Attachments()[0]->AttachmentFileName().ends_with("-1.csv"));
+
+  if (std::system("command -v pffexport >/dev/null 2>&1") == 0) {
+    std::multiset<std::string> exported;
+    for (const TPstItem& i : PffExportMessages(pst, dir.Path()))
+      exported.insert(i.Folder + "\t" + i.Subject);
+    EXPECT_EQ(exported, written);
+  }
+}
+
 } // namespace
 } // namespace pellora
