@@ -24,6 +24,10 @@ struct TEMLHeader {
   int32_t Priority = 0;
   TSharedText ContentTransferEncoding;
   TSharedText MessageID;
+  // The conversation's links, compact: In-Reply-To's first id, and References' ids joined
+  // ("<a@x><b@y>"), without the blanks, comments and folding between them.
+  TSharedText InReplyTo;
+  TSharedText References;
   TSharedText ContentType;
   TSharedText ContentDisposition;
   int64_t Size = 0;
@@ -36,8 +40,9 @@ inline void ShareRepeatedTexts(TEMLHeader& header, const TEMLHeader& before) {
   for (auto field :
        {&TEMLHeader::DateText, &TEMLHeader::From, &TEMLHeader::Sender, &TEMLHeader::ReplyTo,
         &TEMLHeader::ReturnPath, &TEMLHeader::To, &TEMLHeader::Cc, &TEMLHeader::Subject,
-        &TEMLHeader::ContentTransferEncoding, &TEMLHeader::MessageID, &TEMLHeader::ContentType,
-        &TEMLHeader::ContentDisposition, &TEMLHeader::DocumentID})
+        &TEMLHeader::ContentTransferEncoding, &TEMLHeader::MessageID, &TEMLHeader::InReplyTo,
+        &TEMLHeader::References, &TEMLHeader::ContentType, &TEMLHeader::ContentDisposition,
+        &TEMLHeader::DocumentID})
     (header.*field).ShareIfEqual(before.*field);
 }
 
