@@ -24,8 +24,10 @@ struct TEMLHeader {
   int32_t Priority = 0;
   TSharedText ContentTransferEncoding;
   TSharedText MessageID;
-  // The conversation's links, compact: In-Reply-To's first id, and References' ids joined
-  // ("<a@x><b@y>"), without the blanks, comments and folding between them.
+  // The conversation's links, compact: References' ids joined ("<a@x><b@y>") without the
+  // blanks, comments and folding between them, and In-Reply-To's first id unless References
+  // holds it (which gives the same thread and parent: a parent is the last References id the
+  // store holds, else In-Reply-To's).
   TSharedText InReplyTo;
   TSharedText References;
   TSharedText ContentType;

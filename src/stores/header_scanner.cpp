@@ -265,14 +265,15 @@ void THeaderScanner::Finish(TEMLHeader& header) const {
   if (has(fDocumentID)) header.DocumentID = UpperCaseAscii(value(fDocumentID));
   if (has(fContentDisposition))
     header.ContentDisposition = UpperCaseAscii(value(fContentDisposition));
+  if (has(fReferences)) header.References = CompactMessageIds(FLines[fReferences]);
   if (has(fInReplyTo)) {
     std::string_view first;
     ForEachMessageId(FLines[fInReplyTo], [&](std::string_view id) {
       if (first.empty()) first = id;
     });
-    header.InReplyTo = first;
+    // Most replies name their parent in both: one is enough for the same links and parent.
+    if (header.References.view().find(first) == std::string_view::npos) header.InReplyTo = first;
   }
-  if (has(fReferences)) header.References = CompactMessageIds(FLines[fReferences]);
 }
 
 std::string_view MessageIdOf(std::string_view value) {

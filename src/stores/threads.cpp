@@ -4,9 +4,10 @@
 #include "stores/mailbox.h"
 
 #include <algorithm>
+#include <bit>
+#include <functional>
 #include <numeric>
 #include <string_view>
-#include <unordered_map>
 
 namespace pellora {
 namespace {
@@ -36,38 +37,82 @@ private:
   std::vector<uint32_t> FUp;
 };
 
+// Message ids by their 64-bit hash, open addressing: a lookup is one probe in a flat table
+// rather than a walk through scattered nodes. Ids whose hashes collide share a node, so two
+// threads could join; with 64-bit hashes that takes billions of ids. Parents are checked by text.
+class TIdTable {
+public:
+  explicit TIdTable(size_t expected) { Resize(std::bit_ceil(std::max<size_t>(expected * 4, 16))); }
+  // The node of the id with hash; an id not seen before is added with node fresh.
+  uint32_t FindOrAdd(uint64_t hash, uint32_t fresh) {
+    TSlot* slot = Probe(hash);
+    if (slot->Node != NoEntry) return slot->Node;
+    if (fresh == NoEntry) return NoEntry;
+    *slot = {hash, fresh};
+    if (++FCount * 2 > FSlots.size()) Resize(FSlots.size() * 2);
+    return fresh;
+  }
+
+private:
+  struct TSlot {
+    uint64_t Hash = 0;
+    uint32_t Node = NoEntry; // NoEntry: empty
+  };
+  TSlot* Probe(uint64_t hash) {
+    const size_t mask = FSlots.size() - 1;
+    size_t at = static_cast<size_t>(hash) & mask;
+    while (FSlots[at].Node != NoEntry && FSlots[at].Hash != hash)
+      at = (at + 1) & mask;
+    return &FSlots[at];
+  }
+  void Resize(size_t size) {
+    std::vector<TSlot> old(size);
+    old.swap(FSlots);
+    for (const TSlot& slot : old)
+      if (slot.Node != NoEntry) *Probe(slot.Hash) = slot;
+  }
+
+  std::vector<TSlot> FSlots;
+  size_t FCount = 0;
+};
+
 } // namespace
 
 void TThreads::Build(const std::vector<TMessageEntry>& entries) {
   const uint32_t n = static_cast<uint32_t>(entries.size());
+  const std::hash<std::string_view> hashOf;
   std::vector<std::string_view> ownId(n);
-  std::unordered_map<std::string_view, uint32_t> nodeOf;
-  nodeOf.reserve(n * 2);
+  TIdTable nodeOf(n);
+  TGroups groups(n);
   for (uint32_t i = 0; i < n; ++i) {
     ownId[i] = MessageIdOf(entries[i].Header.MessageID);
-    if (!ownId[i].empty()) nodeOf.try_emplace(ownId[i], i); // the first row holds the id
+    // The first row holds the id; the rows that repeat it join its thread.
+    if (!ownId[i].empty()) groups.Unite(i, nodeOf.FindOrAdd(hashOf(ownId[i]), i));
   }
 
-  TGroups groups(n);
   FParent.assign(n, NoEntry);
+  std::vector<std::pair<uint32_t, std::string_view>> held; // ids another row holds, in order
   for (uint32_t i = 0; i < n; ++i) {
     const TEMLHeader& h = entries[i].Header;
-    if (!ownId[i].empty()) groups.Unite(i, nodeOf.find(ownId[i])->second);
-    // Joins the id's group; the row that holds it, when another row does.
+    const uint32_t ownNode =
+        ownId[i].empty() ? NoEntry : nodeOf.FindOrAdd(hashOf(ownId[i]), NoEntry);
+    // Joins the id's thread; an id only referred to gets a node of its own.
     auto link = [&](std::string_view id) {
-      auto [at, added] = nodeOf.try_emplace(id, 0);
-      if (added) at->second = groups.Add();
-      groups.Unite(i, at->second);
-      return at->second < n && at->second != i && id != ownId[i] ? at->second : NoEntry;
+      const uint32_t node = nodeOf.FindOrAdd(hashOf(id), static_cast<uint32_t>(groups.Size()));
+      if (node == groups.Size()) groups.Add();
+      groups.Unite(i, node);
+      if (node < n && node != i && node != ownNode) held.emplace_back(node, id);
     };
-    uint32_t lastReferenced = NoEntry, repliedTo = NoEntry;
-    ForEachMessageId(h.References, [&](std::string_view id) {
-      if (uint32_t held = link(id); held != NoEntry) lastReferenced = held;
-    });
-    ForEachMessageId(h.InReplyTo, [&](std::string_view id) {
-      if (uint32_t held = link(id); held != NoEntry && repliedTo == NoEntry) repliedTo = held;
-    });
-    FParent[i] = lastReferenced != NoEntry ? lastReferenced : repliedTo;
+    held.clear();
+    ForEachMessageId(h.References, link);
+    const size_t referenced = held.size();
+    ForEachMessageId(h.InReplyTo, link);
+    // The last References id present, else In-Reply-To's; the hashes matched, the texts decide.
+    auto holds = [&](size_t k) { return ownId[held[k].first] == held[k].second; };
+    for (size_t k = referenced; k-- > 0 && FParent[i] == NoEntry;)
+      if (holds(k)) FParent[i] = held[k].first;
+    for (size_t k = referenced; k < held.size() && FParent[i] == NoEntry; ++k)
+      if (holds(k)) FParent[i] = held[k].first;
   }
 
   std::vector<uint32_t> byDate(n);

@@ -198,8 +198,10 @@ TEST(ScanHeader, StreamingScannerMatchesLineList) {
 TEST(ScanHeader, ThreadLinks) {
   TEMLHeader h = Scan({"Message-ID: <m@x>", "In-Reply-To: Ann's message of Monday <p@x> <q@x>",
                        "References: <r@x> (first)", "\t<s@x>", " <p@x>", "", "References: <no@x>"});
-  EXPECT_EQ(h.InReplyTo, "<p@x>");
   EXPECT_EQ(h.References, "<r@x><s@x><p@x>");
+  EXPECT_EQ(h.InReplyTo, ""); // References holds it
+  EXPECT_EQ(Scan({"In-Reply-To: Ann's message of Monday <p@x> <q@x>", "References: <r@x>", ""}).InReplyTo,
+            "<p@x>");
   EXPECT_EQ(Scan({"In-Reply-To: no id here", "References: <broken", ""}).InReplyTo, "");
   EXPECT_EQ(Scan({"References: <broken <ok@x>", ""}).References, "<ok@x>");
 
