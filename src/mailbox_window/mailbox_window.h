@@ -180,7 +180,7 @@ private:
 
   TMailbox FMailbox;
   TMailboxFilter FFilter{FMailbox};
-  // View state by entry position; the order of the rows is the mailbox's.
+  // View state by entry position; the order of the rows is the mailbox's, or the threads'.
   std::vector<uint8_t> FHidden;
   std::vector<uint8_t> FChecked;
   TThreads FThreads;                // built when threads are first shown after a load

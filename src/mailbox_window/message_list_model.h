@@ -4,9 +4,8 @@
 #include <QIcon>
 #include <QStyledItemDelegate>
 
-#include <functional>
-
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace pellora {
@@ -34,7 +33,8 @@ constexpr int ThreadMarkRole = Qt::UserRole + 21;
 enum TThreadMark : uint8_t { tmNone, tmOpen, tmClosed };
 
 // The list's rows: a view over the mailbox's entries in the window's order, hidden rows left out.
-// Nothing is kept per row but the order, the hidden flags and the check marks.
+// Nothing is kept per row but the order, the hidden flags and the check marks, and with threads
+// on each row's depth and fold mark.
 class TMessageListModel : public QAbstractTableModel {
   Q_OBJECT
 public:

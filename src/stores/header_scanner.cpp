@@ -267,20 +267,22 @@ void THeaderScanner::Finish(TEMLHeader& header) const {
     header.ContentDisposition = UpperCaseAscii(value(fContentDisposition));
   if (has(fReferences)) header.References = CompactMessageIds(FLines[fReferences]);
   if (has(fInReplyTo)) {
-    std::string_view first;
-    ForEachMessageId(FLines[fInReplyTo], [&](std::string_view id) {
-      if (first.empty()) first = id;
-    });
+    const std::string_view first = FirstMessageId(FLines[fInReplyTo]);
     // Most replies name their parent in both: one is enough for the same links and parent.
     if (header.References.view().find(first) == std::string_view::npos) header.InReplyTo = first;
   }
 }
 
-std::string_view MessageIdOf(std::string_view value) {
+std::string_view FirstMessageId(std::string_view value) {
   std::string_view first;
   ForEachMessageId(value, [&](std::string_view id) {
     if (first.empty()) first = id;
   });
+  return first;
+}
+
+std::string_view MessageIdOf(std::string_view value) {
+  const std::string_view first = FirstMessageId(value);
   return first.empty() ? TrimControls(value) : first;
 }
 

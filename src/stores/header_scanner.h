@@ -21,6 +21,8 @@ std::string ScanDecodeWords(std::string_view text);
 
 // The id a Message-ID value names: its first "<...>", else the value itself.
 std::string_view MessageIdOf(std::string_view value);
+// The first "<...>" id of a value; empty when it has none.
+std::string_view FirstMessageId(std::string_view value);
 // Calls visit with each "<...>" id of a value (In-Reply-To, References) in turn.
 template <class TVisit> void ForEachMessageId(std::string_view value, TVisit&& visit) {
   size_t at = 0;
