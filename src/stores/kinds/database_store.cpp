@@ -87,8 +87,6 @@ void TDatabaseStore::LoadRows(const std::string& path) {
     h.Priority = info.Priority;
     h.Date = info.Date != 0 ? info.Date : ScanMailDate(info.DateText);
     h.Size = static_cast<int64_t>(info.TextSize);
-    // A .dbx record keeps the message's Message-ID (an .mbx record a number only).
-    if (info.Ident.starts_with('<')) h.MessageID = info.Ident;
     ShareWithRowBefore(rows);
   }
 }
