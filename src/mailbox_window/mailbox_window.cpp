@@ -684,7 +684,7 @@ void Tmdi_pl_Viewer::ArrangeThreads() {
   if (FThreads.Empty())
     FThreads.BuildFor(FMailbox);
   else
-    FThreads.Arrange(FMailbox.Order(), FMailbox.SortColumn() == lcReceived, FMailbox.SortDescending());
+    FThreads.ArrangeFor(FMailbox);
 }
 
 void Tmdi_pl_Viewer::SetThreads(bool on) {

@@ -217,9 +217,13 @@ void TThreads::Arrange(const std::vector<uint32_t>& listOrder, bool byNewest, bo
   }
 }
 
+void TThreads::ArrangeFor(const TMailbox& box) {
+  Arrange(box.Order(), box.SortColumn() == lcReceived, box.SortDescending());
+}
+
 void TThreads::BuildFor(const TMailbox& box) {
   Build(box.Entries());
-  Arrange(box.Order(), box.SortColumn() == lcReceived, box.SortDescending());
+  ArrangeFor(box);
 }
 
 } // namespace pellora

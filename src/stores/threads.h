@@ -24,7 +24,8 @@ public:
   // the place of their first message in listOrder (the list's sort); within a thread, replies
   // follow their parent depth first, in date order.
   void Arrange(const std::vector<uint32_t>& listOrder, bool byNewest, bool descending);
-  // Builds and arranges the threads of a mailbox's rows as its list is sorted.
+  // Arranges the threads as a mailbox's list is sorted; BuildFor builds them first.
+  void ArrangeFor(const TMailbox& box);
   void BuildFor(const TMailbox& box);
 
   bool Empty() const { return FParent.empty(); }
