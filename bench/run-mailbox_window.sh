@@ -56,7 +56,8 @@ filters "real mail, folder of 20,000 .eml files" "$real_folder" 1 --filters-only
 filters "generated mail" "$mailbox" 2 ""
 
 # Threads on and off: the list archive as it is and repeated (every message many times, so every
-# Message-ID duplicated), and the generated mailbox; switching threads on stays under a second.
+# Message-ID duplicated), and the generated mailbox; switching threads on stays under a second
+# (PELLORA_BENCH_MAILBOX_MB=1650 generates 75,992 messages, in threads of 40).
 threads() {
   [ -e "$2" ] || return 0
   echo "== threads, $1"
