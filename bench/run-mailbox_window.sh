@@ -2,8 +2,8 @@
 # Mailbox window: the Source and Body filters side by side with grep and GMime 3, real mail first
 # (the shared list archive as a Thunderbird and a classic mailbox file, a DBX of 100,000 of its
 # messages and a folder of 20,000 of them), then the generated mailbox file with sorting and
-# address collection of 100,000 rows. Inputs are made once into $build/bench-data (never
-# committed).
+# address collection of 100,000 rows, and threads on and off. Inputs are made once into
+# $build/bench-data (never committed).
 set -euo pipefail
 build=${1:-build}
 data=${PELLORA_BENCH_DATA:-$build/bench-data}
@@ -54,3 +54,15 @@ filters "real mail, classic form" "$real_classic" 2 --filters-only
 filters "real mail, DBX of 100,000 messages" "$real_dbx" 0 --filters-only
 filters "real mail, folder of 20,000 .eml files" "$real_folder" 1 --filters-only
 filters "generated mail" "$mailbox" 2 ""
+
+# Threads on and off: the list archive as it is and repeated (every message many times, so every
+# Message-ID duplicated), and the generated mailbox; switching threads on stays under a second
+# (PELLORA_BENCH_MAILBOX_MB=1650 generates 75,992 messages, in threads of 40).
+threads() {
+  [ -e "$2" ] || return 0
+  echo "== threads, $1"
+  "$build/bench_mailbox_window" "$2" "$runs" 2 --threads-only
+}
+have_real && threads "real list archive" "$real_mbox"
+threads "real mail, classic form" "$real_classic"
+threads "generated mail" "$mailbox"

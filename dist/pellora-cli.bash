@@ -38,7 +38,7 @@ _pellora_cli() {
   case $command in
   addresses | filter) options="--kind" ;;
   text) options="--kind --lines --recover" ;;
-  list) options="--kind --json --recover --folder" ;;
+  list) options="--kind --json --recover --folder --threads" ;;
   export) options="--kind --eml --mbox --attachments --pdf --pdf-one --csv --index --filter --overwrite --recover" ;;
   stores) options="--profile --json" ;;
   esac

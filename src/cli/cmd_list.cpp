@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "stores/mailbox.h"
+#include "stores/threads.h"
 
 #include <nlohmann/json.hpp>
 
@@ -36,15 +37,27 @@ int RunList(const TArgs& input) {
   TArgs args = input;
   bool json = TakeFlag(args, "--json");
   const bool recover = TakeFlag(args, "--recover");
+  const bool threaded = TakeFlag(args, "--threads");
   const std::string folder = TakeFolderOption(args);
   TMailbox box;
   LoadStoreArgs(args, 1, "wrong number of arguments", box, {recover});
   // A store of folders lists each row's folder and kind of item.
   const bool folders = !box.Folders().empty();
   if (!folder.empty() && !folders) throw EUsage("--folder: the store has no folders");
+  TThreads threads;
+  if (threaded) threads.BuildFor(box);
   std::vector<const TMessageEntry*> entries;
-  for (const auto& e : box.Entries())
+  for (uint32_t at : threaded ? threads.Order() : box.Order()) {
+    const TMessageEntry& e = box.Entries()[at];
     if (FolderWithin(box.FolderOf(e), folder)) entries.push_back(&e);
+  }
+  // Threads numbered from 1 in the order listed; depth 0 for a thread's first messages.
+  auto threadOf = [&](const TMessageEntry& e) {
+    return threads.ThreadOf(static_cast<uint32_t>(&e - box.Entries().data())) + 1;
+  };
+  auto depthOf = [&](const TMessageEntry& e) {
+    return threads.DepthOf(static_cast<uint32_t>(&e - box.Entries().data()));
+  };
   if (json) {
     nlohmann::json rows = nlohmann::json::array();
     for (const TMessageEntry* row : entries) {
@@ -62,13 +75,18 @@ int RunList(const TArgs& input) {
         rows.back()["Kind"] = std::string(box.ItemKindOf(e));
       }
       if (recover) rows.back()["State"] = AnsiToUtf8(RowStateText(e.State));
+      if (threaded) {
+        rows.back()["Thread"] = threadOf(e);
+        rows.back()["Depth"] = depthOf(e);
+      }
     }
     std::string out = rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
     std::printf("%s\n", out.c_str());
     return 0;
   }
-  std::printf("#\t%sFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags%s\n",
-              folders ? "Folder\tKind\t" : "", recover ? "\tState" : "");
+  std::printf("#\t%sFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags%s%s\n",
+              folders ? "Folder\tKind\t" : "", recover ? "\tState" : "",
+              threaded ? "\tThread\tDepth" : "");
   for (const TMessageEntry* row : entries) {
     const TMessageEntry& e = *row;
     if (folders)
@@ -76,21 +94,24 @@ int RunList(const TArgs& input) {
                   TsvCell(std::string(box.ItemKindOf(e))).c_str());
     else
       std::printf("%d\t", e.Index + 1);
-    std::printf("%s\t%s\t%s\t%s\t%lld\t%d\t%s%s\n", TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
+    std::printf("%s\t%s\t%s\t%s\t%lld\t%d\t%s%s", TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
                 TsvCell(AnsiToUtf8(e.Header.Subject)).c_str(), TsvCell(AnsiToUtf8(e.Header.To)).c_str(),
                 TsvCell(AnsiToUtf8(ReceivedText(e))).c_str(), static_cast<long long>(e.Header.Size),
                 e.Header.Priority, FlagsText(box, e).c_str(),
                 recover ? ("\t" + AnsiToUtf8(RowStateText(e.State))).c_str() : "");
+    if (threaded) std::printf("\t%u\t%u", threadOf(e), depthOf(e));
+    std::printf("\n");
   }
   return 0;
 }
 
 const TCliCommand
     listCommand("list",
-                "list [--kind K] [--json] [--recover] [--folder F] PATH   the store's rows, newest "
-                "first (TSV or JSON; --recover: with the messages found outside the index and the "
-                "deleted ones, a State column saying which); a store of folders adds each row's "
-                "folder and kind, and --folder F keeps F's rows",
+                "list [--kind K] [--json] [--recover] [--folder F] [--threads] PATH   the store's "
+                "rows, newest first (TSV or JSON; --recover: with the messages found outside the "
+                "index and the deleted ones, a State column saying which); a store of folders adds "
+                "each row's folder and kind, and --folder F keeps F's rows; --threads: grouped by "
+                "conversation, with Thread and Depth columns",
                 RunList);
 
 } // namespace

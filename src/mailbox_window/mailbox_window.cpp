@@ -117,6 +117,8 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   FFormStorage->AddBoolean(
       "Tree.SortDescending", [this] { return FMailbox.SortDescending(); },
       [this](bool descending) { SetSort(FMailbox.SortColumn(), descending); });
+  FFormStorage->AddBoolean(
+      "Tree.Threads", [this] { return ThreadsOn(); }, [this](bool on) { SetThreads(on); });
   auto* language = new TQtLanguageController(this, "mdi_pl_Viewer");
   connect(language, &TQtLanguageController::OnLanguageChanged, this,
           &Tmdi_pl_Viewer::SetColumnCaptions);
@@ -198,6 +200,13 @@ void Tmdi_pl_Viewer::BuildList() {
   connect(header, &QHeaderView::sectionClicked, this,
           Guarded([this](int column) { TreeHeaderClick(column); }));
   connect(Tree, &QTreeView::doubleClicked, this, Guarded([this] { cmMessageView(); }));
+  Tree->setItemDelegateForColumn(
+      lcSubject, new TThreadDelegate(Tree, [this](const QModelIndex& index) {
+        RunGuarded([&] {
+          const uint32_t entry = FModel->EntryOfRow(index.row());
+          SetFolded(entry, FModel->MarkOf(entry) == tmOpen);
+        });
+      }));
   Tree->installEventFilter(this); // Enter opens the focused row, Space checks it
 }
 
@@ -252,6 +261,7 @@ void Tmdi_pl_Viewer::SetColumnLayout(const std::vector<std::string>& layout) {
 void Tmdi_pl_Viewer::SetSort(int column, bool descending) {
   if (column < 0 || column >= ColumnCount) return;
   FMailbox.Sort(column, descending);
+  ArrangeThreads();
   Tree->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
@@ -385,6 +395,16 @@ void Tmdi_pl_Viewer::CreateActions() {
   // The window's own choice, for as long as it lives: the store stays as it is on disk.
   connect(acShowRecovered, &QAction::triggered, this, Guarded([this] { acReloadExecute(); }));
 
+  acThreads = new QAction("Threads", this);
+  acThreads->setObjectName("acThreads");
+  acThreads->setStatusTip("Group the list by conversation");
+  acThreads->setToolTip("Group the list by conversation");
+  acThreads->setCheckable(true);
+  connect(acThreads, &QAction::triggered, this, Guarded([this](bool on) { SetThreads(on); }));
+  ViewMenu = new QMenu("&View", this);
+  ViewMenu->setObjectName("View1");
+  ViewMenu->addAction(acThreads);
+
   acSaveAddresses = new QAction("Save as...", this);
   acSaveAddresses->setObjectName("acSaveAddresses");
   acSaveAddresses->setStatusTip("Save the collected addresses as a text or CSV file");
@@ -478,6 +498,9 @@ void Tmdi_pl_Viewer::ResetRows() {
   const size_t n = FMailbox.Entries().size();
   FHidden.assign(n, 0);
   FChecked.assign(n, 0);
+  FCollapsed.assign(n, 0);
+  FThreads = TThreads(); // the rows are new
+  ArrangeThreads();
   FillFolderTree();
   FModel->Refresh();
 }
@@ -568,6 +591,7 @@ void Tmdi_pl_Viewer::RefreshRows(bool sorted) {
 void Tmdi_pl_Viewer::TreeHeaderClick(int column) {
   const bool descending = column == FMailbox.SortColumn() && !FMailbox.SortDescending();
   FMailbox.Sort(column, descending);
+  ArrangeThreads();
   RefreshRows(true);
   Tree->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
@@ -634,6 +658,12 @@ bool Tmdi_pl_Viewer::eventFilter(QObject* watched, QEvent* event) {
       if (press) RunGuarded([this] { ToggleFocusedCheck(); });
       return true;
     }
+    if (watched == Tree && press && ThreadsOn() &&
+        (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      bool handled = false;
+      RunGuarded([&] { handled = ThreadKey(key->key()); });
+      if (handled) return true;
+    }
     // Enter on the list opens the focused row, as a double-click does.
     if (enter && watched == Tree && press) {
       if (!key->isAutoRepeat()) RunGuarded([this] { cmMessageView(); });
@@ -641,6 +671,71 @@ bool Tmdi_pl_Viewer::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return TMdiChild::eventFilter(watched, event);
+}
+
+bool Tmdi_pl_Viewer::ThreadsOn() const { return acThreads->isChecked(); }
+
+const std::vector<uint32_t>& Tmdi_pl_Viewer::ListOrder() const {
+  return ThreadsOn() ? FThreads.Order() : FMailbox.Order();
+}
+
+void Tmdi_pl_Viewer::ArrangeThreads() {
+  if (!ThreadsOn()) return;
+  if (FThreads.Empty())
+    FThreads.BuildFor(FMailbox);
+  else
+    FThreads.ArrangeFor(FMailbox);
+}
+
+void Tmdi_pl_Viewer::SetThreads(bool on) {
+  TBusyCursor busy;
+  acThreads->setChecked(on);
+  ArrangeThreads();
+  RefreshRows();
+}
+
+void Tmdi_pl_Viewer::SetFolded(uint32_t entry, bool folded) {
+  const QModelIndex current = Tree->currentIndex();
+  const int64_t focused = current.isValid() ? FModel->EntryOfRow(current.row()) : -1;
+  FCollapsed[entry] = folded;
+  RefreshRows();
+  // The focus in the replies folded away moves to the message that holds them.
+  if (focused >= 0 && FModel->RowOfEntry(static_cast<uint32_t>(focused)) < 0)
+    Tree->setCurrentIndex(FModel->index(FModel->RowOfEntry(entry), 0));
+}
+
+void Tmdi_pl_Viewer::ExpandAll() {
+  std::fill(FCollapsed.begin(), FCollapsed.end(), 0);
+  RefreshRows();
+}
+
+bool Tmdi_pl_Viewer::ThreadKey(int key) {
+  if (key == Qt::Key_Asterisk) {
+    ExpandAll();
+    return true;
+  }
+  if (key != Qt::Key_Left && key != Qt::Key_Right) return false;
+  const QModelIndex current = Tree->currentIndex();
+  if (!current.isValid()) return true;
+  const uint32_t entry = FModel->EntryOfRow(current.row());
+  const TThreadMark mark = FModel->MarkOf(entry);
+  if (key == Qt::Key_Left) {
+    if (mark == tmOpen) {
+      SetFolded(entry, true);
+      return true;
+    }
+    // To the message it answers, the nearest one shown.
+    uint32_t parent = FThreads.Parent(entry);
+    while (parent != NoEntry && FModel->RowOfEntry(parent) < 0)
+      parent = FThreads.Parent(parent);
+    if (parent != NoEntry) Tree->setCurrentIndex(current.siblingAtRow(FModel->RowOfEntry(parent)));
+    return true;
+  }
+  if (mark == tmClosed)
+    SetFolded(entry, false);
+  else if (mark == tmOpen)
+    Tree->setCurrentIndex(current.siblingAtRow(current.row() + 1)); // its first reply
+  return true;
 }
 
 void Tmdi_pl_Viewer::acFilterExecute() { RunFilter(!FilterOn(), true); }

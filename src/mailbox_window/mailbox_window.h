@@ -4,6 +4,7 @@
 #include "mailbox_window/message_list_model.h"
 #include "search/mailbox_filter.h"
 #include "stores/mailbox.h"
+#include "stores/threads.h"
 #include "window_kit/frame.h"
 
 #include <cstdint>
@@ -37,6 +38,7 @@ public:
   ~Tmdi_pl_Viewer() override;
   const char* ClassName() const override { return "Tmdi_pl_Viewer"; }
   QMenu* ChildMenu() const override { return MessagesMenu; }
+  QList<QMenu*> ChildMenus() const override { return {MessagesMenu, ViewMenu}; }
   TQtFormStorage* FormStorage() const override { return FFormStorage; }
 
   // Loads a store; on failure shows the error box and returns false.
@@ -64,6 +66,13 @@ public:
   void cmSaveAttachments();
   // Loads the store again in this window, as it is on disk now; the filter goes off.
   void acReloadExecute();
+
+  // View > Threads: the list grouped by conversation, replies under the message they answer.
+  void SetThreads(bool on);
+  bool ThreadsOn() const;
+  // Folds or unfolds a message's replies; ExpandAll unfolds every thread.
+  void SetFolded(uint32_t entry, bool folded);
+  void ExpandAll();
 
   TMailbox& Mailbox() { return FMailbox; }
   bool FilterOn() const;
@@ -96,6 +105,12 @@ private:
   void SetColumnLayout(const std::vector<std::string>& layout);
   // The sort the next load starts with.
   void SetSort(int column, bool descending);
+  // Threads on: arranges them as the list is sorted, building them first after a load.
+  void ArrangeThreads();
+  // The order rows are shown in: the threads' with threads on, else the mailbox's.
+  const std::vector<uint32_t>& ListOrder() const;
+  // Left, Right and "*" on the list with threads on: fold, unfold and walk the threads.
+  bool ThreadKey(int key);
   // The first width of "Received": the locale's longest date fits.
   int ReceivedColumnWidth() const;
   void ToggleFocusedCheck();
@@ -148,6 +163,8 @@ private:
   QLabel* sbPanel1 = nullptr;
   QToolButton* sbCancel = nullptr; // shown while messages are saved
   QMenu* MessagesMenu = nullptr;
+  QMenu* ViewMenu = nullptr;
+  QAction* acThreads = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QAction* acFilter = nullptr;
   QAction* acView = nullptr;
@@ -163,9 +180,11 @@ private:
 
   TMailbox FMailbox;
   TMailboxFilter FFilter{FMailbox};
-  // View state by entry position; the order of the rows is the mailbox's.
+  // View state by entry position; the order of the rows is the mailbox's, or the threads'.
   std::vector<uint8_t> FHidden;
   std::vector<uint8_t> FChecked;
+  TThreads FThreads;                // built when threads are first shown after a load
+  std::vector<uint8_t> FCollapsed;  // by entry: its replies folded away
   std::vector<std::string> FHistory;
   QString FOperation; // what the progress of a long operation is shown as
   uint64_t FLastProgress = 0;

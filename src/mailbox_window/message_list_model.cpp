@@ -7,6 +7,9 @@
 #include "platform/qt_platform.h"
 #include "window_kit/window_images.h"
 
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QTreeView>
 
 #include <algorithm>
@@ -15,6 +18,17 @@ namespace pellora {
 namespace {
 
 QString Localized(const char* name) { return AnsiToQString(GetLocalizedText(name)); }
+
+// Deep threads stop indenting here: the subject stays in sight.
+constexpr int MaxIndentLevels = 16;
+constexpr int IndentStep = 14;
+constexpr int MarkWidth = 14;
+
+// Where a Subject cell's fold mark stands.
+QRect MarkRect(const QRect& cell, int depth) {
+  const int left = cell.left() + std::min(depth, MaxIndentLevels) * IndentStep;
+  return QRect(left, cell.top(), MarkWidth, cell.height());
+}
 
 } // namespace
 
@@ -33,26 +47,66 @@ int TMessageListModel::columnCount(const QModelIndex& parent) const {
 void TMessageListModel::Refresh() {
   beginResetModel();
   FRows.clear();
-  const std::vector<uint32_t>& order = FWindow->FMailbox.Order();
+  const std::vector<uint32_t>& order = FWindow->ListOrder();
   FRows.reserve(order.size());
-  for (uint32_t entry : order)
-    if (!FWindow->FHidden[entry] && FWindow->InChosenFolder(entry)) FRows.push_back(entry);
+  FRowOf.assign(FWindow->FMailbox.Entries().size(), -1);
+  FDepth.clear();
+  FMark.clear();
+  if (FWindow->ThreadsOn()) {
+    AddThreadRows();
+  } else {
+    for (uint32_t entry : order)
+      if (!FWindow->FHidden[entry] && FWindow->InChosenFolder(entry)) {
+        FRowOf[entry] = static_cast<int32_t>(FRows.size());
+        FRows.push_back(entry);
+      }
+  }
   endResetModel();
 }
 
+void TMessageListModel::AddThreadRows() {
+  const TThreads& threads = FWindow->FThreads;
+  const std::vector<uint8_t>& folded = FWindow->FCollapsed;
+  FDepth.assign(FRowOf.size(), 0);
+  FMark.assign(FRowOf.size(), tmNone);
+  // By level of the thread walked: the nearest message shown at or above it, and whether a
+  // folded message shown at or above it hides what lies below.
+  std::vector<uint32_t> shownAt;
+  std::vector<uint8_t> foldedAt;
+  for (uint32_t entry : threads.Order()) {
+    const uint32_t level = threads.DepthOf(entry);
+    shownAt.resize(level + 1);
+    foldedAt.resize(level + 1);
+    const uint32_t above = level > 0 ? shownAt[level - 1] : NoEntry;
+    const bool hiddenBelow = level > 0 && foldedAt[level - 1];
+    if (FWindow->FHidden[entry] || !FWindow->InChosenFolder(entry)) {
+      shownAt[level] = above;
+      foldedAt[level] = hiddenBelow;
+      continue;
+    }
+    if (above != NoEntry) FMark[above] = folded[above] ? tmClosed : tmOpen;
+    FDepth[entry] = above != NoEntry ? FDepth[above] + 1 : 0;
+    shownAt[level] = entry;
+    foldedAt[level] = hiddenBelow || folded[entry];
+    if (!hiddenBelow) {
+      FRowOf[entry] = static_cast<int32_t>(FRows.size());
+      FRows.push_back(entry);
+    }
+  }
+}
+
 int TMessageListModel::NearestRow(uint32_t entry) const {
-  const std::vector<uint32_t>& order = FWindow->FMailbox.Order();
-  const std::vector<uint8_t>& hidden = FWindow->FHidden;
+  const std::vector<uint32_t>& order = FWindow->ListOrder();
   const auto at = std::find(order.begin(), order.end(), entry);
   if (at == order.end()) return -1;
-  auto shown = std::find_if(at, order.end(), [&](uint32_t e) { return !hidden[e]; });
+  auto isShown = [&](uint32_t e) { return FRowOf[e] >= 0; };
+  auto shown = std::find_if(at, order.end(), isShown);
   if (shown == order.end()) {
-    auto before = std::find_if(std::make_reverse_iterator(at), order.rend(),
-                               [&](uint32_t e) { return !hidden[e]; });
+    auto before = std::find_if(std::make_reverse_iterator(at), order.rend(), isShown);
     if (before == order.rend()) return -1;
     shown = std::prev(before.base());
   }
-  return static_cast<int>(std::find(FRows.begin(), FRows.end(), *shown) - FRows.begin());
+  return FRowOf[*shown];
 }
 
 QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
@@ -104,6 +158,12 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
   case Qt::CheckStateRole:
     if (column == lcIndex) return FWindow->FChecked[entryIndex] ? Qt::Checked : Qt::Unchecked;
     return {};
+  case ThreadDepthRole:
+    if (column == lcSubject && !FDepth.empty()) return FDepth[entryIndex];
+    return {};
+  case ThreadMarkRole:
+    if (column == lcSubject && !FMark.empty()) return int(FMark[entryIndex]);
+    return {};
   default: return {};
   }
 }
@@ -144,6 +204,53 @@ QVariant TMessageListModel::headerData(int section, Qt::Orientation orientation,
   if (role == Qt::TextAlignmentRole && (section == lcIndex || section == lcSize))
     return int(Qt::AlignRight | Qt::AlignVCenter);
   return {};
+}
+
+void TThreadDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+  const QVariant depth = index.data(ThreadDepthRole);
+  if (!depth.isValid()) return QStyledItemDelegate::paint(painter, option, index);
+  QStyleOptionViewItem opt(option);
+  initStyleOption(&opt, index);
+  const QWidget* widget = opt.widget;
+  QStyle* style = widget ? widget->style() : QApplication::style();
+  // The cell's background (and selection) whole, then the mark and the text after the indent.
+  QStyleOptionViewItem background(opt);
+  background.text.clear();
+  background.icon = QIcon();
+  style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+  const QRect mark = MarkRect(opt.rect, depth.toInt());
+  const int state = index.data(ThreadMarkRole).toInt();
+  if (state != tmNone) {
+    QStyleOption branch;
+    branch.rect = mark;
+    branch.palette = opt.palette;
+    branch.state = QStyle::State_Enabled | QStyle::State_Children;
+    if (state == tmOpen) branch.state |= QStyle::State_Open;
+    style->drawPrimitive(QStyle::PE_IndicatorBranch, &branch, painter, widget);
+  }
+  opt.rect.setLeft(mark.right() + 1);
+  style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+}
+
+QSize TThreadDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QSize size = QStyledItemDelegate::sizeHint(option, index);
+  const QVariant depth = index.data(ThreadDepthRole);
+  if (depth.isValid()) size.rwidth() += MarkRect(QRect(), depth.toInt()).right() + 1;
+  return size;
+}
+
+bool TThreadDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                  const QStyleOptionViewItem& option, const QModelIndex& index) {
+  if (event->type() == QEvent::MouseButtonPress && index.data(ThreadMarkRole).toInt() != tmNone) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton &&
+        MarkRect(option.rect, index.data(ThreadDepthRole).toInt()).contains(mouse->position().toPoint())) {
+      FToggle(index);
+      return true;
+    }
+  }
+  return QStyledItemDelegate::editorEvent(event, model, option, index);
 }
 
 } // namespace pellora

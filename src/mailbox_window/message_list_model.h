@@ -2,8 +2,10 @@
 // The mailbox window's list: a view over its mailbox's rows.
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QStyledItemDelegate>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace pellora {
@@ -23,8 +25,16 @@ QIcon ListImageOf(TListImage image);
 
 constexpr int ListColumnCount = 9;
 
+// Threads on: the Subject cell's depth under its thread's first messages, among the rows the
+// filter shows, and its mark (TThreadMark); no value with threads off.
+constexpr int ThreadDepthRole = Qt::UserRole + 20;
+constexpr int ThreadMarkRole = Qt::UserRole + 21;
+// Whether a message's replies are shown, folded away, or it has none (among the rows shown).
+enum TThreadMark : uint8_t { tmNone, tmOpen, tmClosed };
+
 // The list's rows: a view over the mailbox's entries in the window's order, hidden rows left out.
-// Nothing is kept per row but the order, the hidden flags and the check marks.
+// Nothing is kept per row but the order, the hidden flags and the check marks, and with threads
+// on each row's depth and fold mark.
 class TMessageListModel : public QAbstractTableModel {
   Q_OBJECT
 public:
@@ -43,10 +53,36 @@ public:
   // The row of an entry or, when it is hidden, of the nearest entry shown: the first after it in
   // the window's order, else the last before it; -1 when no row is shown.
   int NearestRow(uint32_t entry) const;
+  // The row of an entry; -1 when it is not shown.
+  int RowOfEntry(uint32_t entry) const { return FRowOf[entry]; }
+  TThreadMark MarkOf(uint32_t entry) const { return FMark.empty() ? tmNone : TThreadMark(FMark[entry]); }
 
 private:
+  // Threads on: the rows in thread order, each shown under its nearest shown ancestor; the
+  // replies of a folded message are left out.
+  void AddThreadRows();
+
   Tmdi_pl_Viewer* FWindow;
   std::vector<uint32_t> FRows;
+  std::vector<int32_t> FRowOf;   // by entry
+  std::vector<uint32_t> FDepth;  // by entry, threads on
+  std::vector<uint8_t> FMark;    // by entry, threads on
+};
+
+// Paints the Subject cell indented by its depth in the thread, after its fold mark; a click on
+// the mark calls toggle with the row's entry.
+class TThreadDelegate : public QStyledItemDelegate {
+public:
+  TThreadDelegate(QObject* parent, std::function<void(const QModelIndex&)> toggle)
+      : QStyledItemDelegate(parent), FToggle(std::move(toggle)) {}
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+private:
+  std::function<void(const QModelIndex&)> FToggle;
 };
 
 } // namespace pellora

@@ -24,6 +24,12 @@ struct TEMLHeader {
   int32_t Priority = 0;
   TSharedText ContentTransferEncoding;
   TSharedText MessageID;
+  // The conversation's links, compact: References' ids joined ("<a@x><b@y>") without the
+  // blanks, comments and folding between them, and In-Reply-To's first id unless References
+  // holds it (which gives the same thread and parent: a parent is the last References id the
+  // store holds, else In-Reply-To's).
+  TSharedText InReplyTo;
+  TSharedText References;
   TSharedText ContentType;
   TSharedText ContentDisposition;
   int64_t Size = 0;
@@ -36,8 +42,9 @@ inline void ShareRepeatedTexts(TEMLHeader& header, const TEMLHeader& before) {
   for (auto field :
        {&TEMLHeader::DateText, &TEMLHeader::From, &TEMLHeader::Sender, &TEMLHeader::ReplyTo,
         &TEMLHeader::ReturnPath, &TEMLHeader::To, &TEMLHeader::Cc, &TEMLHeader::Subject,
-        &TEMLHeader::ContentTransferEncoding, &TEMLHeader::MessageID, &TEMLHeader::ContentType,
-        &TEMLHeader::ContentDisposition, &TEMLHeader::DocumentID})
+        &TEMLHeader::ContentTransferEncoding, &TEMLHeader::MessageID, &TEMLHeader::InReplyTo,
+        &TEMLHeader::References, &TEMLHeader::ContentType, &TEMLHeader::ContentDisposition,
+        &TEMLHeader::DocumentID})
     (header.*field).ShareIfEqual(before.*field);
 }
 

@@ -28,6 +28,8 @@ enum TField {
   fRevisionID,
   fDocumentID,
   fContentDisposition,
+  fInReplyTo,
+  fReferences,
 };
 
 constexpr std::string_view FieldNames[THeaderScanner::FieldCount] = {"FROM:",
@@ -44,7 +46,9 @@ constexpr std::string_view FieldNames[THeaderScanner::FieldCount] = {"FROM:",
                                                                      "CONTENT-TRANSFER-ENCODING:",
                                                                      "X-QUORIN-REVISIONID:",
                                                                      "X-QUORIN-DOCUMENTID:",
-                                                                     "CONTENT-DISPOSITION:"};
+                                                                     "CONTENT-DISPOSITION:",
+                                                                     "IN-REPLY-TO:",
+                                                                     "REFERENCES:"};
 
 constexpr uint32_t AllFields = (1u << THeaderScanner::FieldCount) - 1;
 
@@ -261,6 +265,48 @@ void THeaderScanner::Finish(TEMLHeader& header) const {
   if (has(fDocumentID)) header.DocumentID = UpperCaseAscii(value(fDocumentID));
   if (has(fContentDisposition))
     header.ContentDisposition = UpperCaseAscii(value(fContentDisposition));
+  if (has(fReferences)) header.References = CompactMessageIds(FLines[fReferences]);
+  if (has(fInReplyTo)) {
+    const std::string_view first = FirstMessageId(FLines[fInReplyTo]);
+    // Most replies name their parent in both: one is enough for the same links and parent.
+    if (header.References.view().find(first) == std::string_view::npos) header.InReplyTo = first;
+  }
+}
+
+std::string_view FirstMessageId(std::string_view value) {
+  std::string_view first;
+  ForEachMessageId(value, [&](std::string_view id) {
+    if (first.empty()) first = id;
+  });
+  return first;
+}
+
+std::string_view MessageIdOf(std::string_view value) {
+  const std::string_view first = FirstMessageId(value);
+  return first.empty() ? TrimControls(value) : first;
+}
+
+std::string CompactMessageIds(std::string_view value) {
+  std::vector<std::string_view> ids;
+  size_t total = 0;
+  ForEachMessageId(value, [&](std::string_view id) {
+    ids.push_back(id);
+    total += id.size();
+  });
+  std::string out;
+  size_t from = 0;
+  if (total > MaxReferencesBytes && !ids.empty()) {
+    // The first id names the conversation's start, the last ones the nearest parents.
+    out = ids[0];
+    size_t kept = out.size();
+    from = ids.size();
+    while (from > 1 && kept + ids[from - 1].size() <= MaxReferencesBytes)
+      kept += ids[--from].size();
+    if (out.size() > MaxReferencesBytes) out.clear();
+  }
+  for (size_t i = from; i < ids.size(); ++i)
+    out += ids[i];
+  return out;
 }
 
 void ScanHeader(std::vector<std::string>& lines, TEMLHeader& header) {

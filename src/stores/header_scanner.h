@@ -19,11 +19,31 @@ TDateTime ScanMailDate(std::string_view text);
 // words a malformed Q escape gives "@"; a byte outside the base64 alphabet counts as "A".
 std::string ScanDecodeWords(std::string_view text);
 
+// The id a Message-ID value names: its first "<...>", else the value itself.
+std::string_view MessageIdOf(std::string_view value);
+// The first "<...>" id of a value; empty when it has none.
+std::string_view FirstMessageId(std::string_view value);
+// Calls visit with each "<...>" id of a value (In-Reply-To, References) in turn.
+template <class TVisit> void ForEachMessageId(std::string_view value, TVisit&& visit) {
+  size_t at = 0;
+  while ((at = value.find('<', at)) != std::string_view::npos) {
+    const size_t end = value.find_first_of("<>", at + 1);
+    if (end == std::string_view::npos) return;
+    if (value[end] == '>') visit(value.substr(at, end - at + 1));
+    at = end;
+  }
+}
+// A row keeps at most this much of References: over it, the first id and the last ones that fit
+// (as mail programs shorten the field), so that a hostile header costs a row little.
+inline constexpr size_t MaxReferencesBytes = 2048;
+// The ids of a value joined without what stands between them, at most MaxReferencesBytes.
+std::string CompactMessageIds(std::string_view value);
+
 // ScanHeader fed one line at a time, so that a store loader need not keep a message's lines:
 // every field is found in the same single pass, with the results of ScanHeader.
 class THeaderScanner {
 public:
-  static constexpr int FieldCount = 15;
+  static constexpr int FieldCount = 17;
 
   void Reset();
   // The first empty line after some text ends the header; the lines after it are not looked at.

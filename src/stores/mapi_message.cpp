@@ -196,6 +196,8 @@ std::string HeaderFromProperties(const TMapiMessage& message) {
   }
   field("Subject", HeaderText(SubjectOf(p)));
   field("Message-ID", p.Text(prInternetMessageId));
+  field("In-Reply-To", p.Text(prInReplyToId));
+  field("References", p.Text(prInternetReferences));
   if (p.Has(prImportance)) {
     int64_t importance = p.Int(prImportance, 1);
     if (importance == 2) {

@@ -42,6 +42,8 @@ enum TMapiProp : uint16_t {
   prRtfCompressed = 0x1009,
   prHtml = 0x1013,
   prInternetMessageId = 0x1035,
+  prInternetReferences = 0x1039,
+  prInReplyToId = 0x1042,
   prDisplayName = 0x3001,
   prAddressType = 0x3002,
   prEmailAddress = 0x3003,

@@ -32,6 +32,11 @@ public:
   TFrame* Frame() const { return FFrame; }
   // The window's own menu, shown in the frame's menu bar before "&Windows" while it is active.
   virtual QMenu* ChildMenu() const { return nullptr; }
+  // All its menus, in the order the menu bar shows them: by default the one above.
+  virtual QList<QMenu*> ChildMenus() const {
+    QMenu* menu = ChildMenu();
+    return menu ? QList<QMenu*>{menu} : QList<QMenu*>{};
+  }
   // Its commands that the frame's File menu also offers while it is active, above Close.
   virtual QList<QAction*> FileActions() const { return {}; }
   // The window's settings: restored when the frame first shows it, saved when it closes.

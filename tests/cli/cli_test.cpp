@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -225,6 +226,42 @@ TEST(Cli, MailboxFilesOfOtherProgramsWithoutKind) {
 
 // --recover: list gains the State column and the rows found outside the index, which text and
 // export read as any other; without it the output is as it always was.
+// --threads: rows grouped by conversation, each with its thread number and depth.
+TEST(Cli, ListThreads) {
+  pellora::test::TTempDir dir;
+  auto message = [](const char* id, int day, const char* links) {
+    return "From x Fri Jan  1 10:00:00 2010\nFrom: x@example.org\nSubject: " + std::string(id) +
+           "\nMessage-ID: <" + id + "@x>\n" + links + "Date: " + std::to_string(day) +
+           " Jan 2010 10:00:00 +0000\n\nbody\n\n";
+  };
+  const std::string path = dir.Write(
+      "threads.mbox", message("a", 1, "") + message("c", 2, "") +
+                          message("b", 3, "In-Reply-To: <a@x>\n") +
+                          message("d", 4, "References: <a@x>\n <b@x>\n"));
+  TRun list = Cli({"list", "--threads", path});
+  ASSERT_EQ(list.code, 0);
+  std::vector<std::string> shown; // subject, thread, depth
+  std::istringstream lines(list.out);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_TRUE(line.ends_with("\tFlags\tThread\tDepth")) << line;
+  while (std::getline(lines, line)) {
+    std::vector<std::string> cells;
+    for (size_t at = 0, tab; at <= line.size(); at = tab + 1) {
+      tab = std::min(line.find('\t', at), line.size());
+      cells.push_back(line.substr(at, tab - at));
+    }
+    ASSERT_EQ(cells.size(), 10u) << line;
+    shown.push_back(cells[2] + " " + cells[8] + " " + cells[9]);
+  }
+  EXPECT_EQ(shown, (std::vector<std::string>{"a 1 0", "b 1 1", "d 1 2", "c 2 0"}));
+  auto rows = nlohmann::json::parse(Cli({"list", "--json", "--threads", path}).out);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[2]["Subject"], "d");
+  EXPECT_EQ(rows[2]["Thread"], 1);
+  EXPECT_EQ(rows[2]["Depth"], 2);
+}
+
 TEST(Cli, RecoverAddsTheMessagesOutsideTheIndex) {
   pellora::test::TTempDir dir;
   pellora::test::TDbxBuilder b;

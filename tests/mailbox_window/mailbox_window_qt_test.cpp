@@ -706,10 +706,10 @@ private slots:
     QVERIFY(!has(2, lcAttachment) && has(2, lcPriority));
     QVERIFY(Text(w, "DetailPanel").contains("File Properties"));
     QVERIFY(Text(w, "Memo").contains("Format: Outlook Express 5/6"));
-    // The window's menu stands between "File" and "&Windows" while it is active.
+    // The window's menus stand between "File" and "&Windows" while it is active.
     QStringList menus;
     for (QAction* a : frame->Frame().menuBar()->actions()) menus << a->text();
-    QCOMPARE(menus, QStringList({"&File", "&Messages", "&Windows"}));
+    QCOMPARE(menus, QStringList({"&File", "&Messages", "&View", "&Windows"}));
 
     Tree(w)->setCurrentIndex(Rows(w)->index(2, 0));
     w->cmMessageView();
@@ -820,6 +820,91 @@ private slots:
     // The message without the frame around it.
     QVERIFY(Text(message, "SynMemo").startsWith("From: "));
     QVERIFY(!Text(message, "SynMemo").contains("plist"));
+  }
+
+  // View > Threads: replies under their parents; Left and Right fold and unfold, "*" unfolds all;
+  // sorting orders the threads; a filter shows the matching rows in their threads.
+  void ThreadsGroupTheList() {
+    TTempDir dir;
+    const std::string folder = dir.MakeDir("Threads");
+    auto write = [&](const char* file, const char* id, const char* subject, int day, const char* links) {
+      dir.Write(std::string("Threads/") + file,
+                "From: a@example.org\r\nSubject: " + std::string(subject) + "\r\nDate: " +
+                    std::to_string(day) + " Jan 2023 10:00:00 +0000\r\nMessage-ID: <" + id +
+                    "@x>\r\n" + links + "\r\nbody\r\n");
+    };
+    write("1.eml", "a", "Plan", 2, "");
+    write("2.eml", "c", "Lunch", 3, "");
+    write("3.eml", "b", "Re: Plan", 4, "In-Reply-To: <a@x>\r\n");
+    write("4.eml", "d", "Re: Re: Plan", 5, "References: <a@x>\r\n <b@x>\r\n");
+    write("5.eml", "e", "Re: Lunch", 7, "In-Reply-To: <c@x>\r\n");
+    Tmdi_pl_Viewer* w = Open(folder, okMessageFolder);
+    QVERIFY(w);
+    auto depths = [&] {
+      QList<int> out;
+      for (int row = 0; row < Rows(w)->rowCount(); ++row)
+        out << Rows(w)->index(row, lcSubject).data(ThreadDepthRole).toInt();
+      return out;
+    };
+    auto mark = [&](int row) { return Rows(w)->index(row, lcSubject).data(ThreadMarkRole).toInt(); };
+    QVERIFY(!Rows(w)->index(0, lcSubject).data(ThreadDepthRole).isValid()); // threads off
+
+    auto* threads = Child<QAction>(w, "acThreads");
+    QCOMPARE(w->ChildMenus().size(), 2);
+    QVERIFY(w->ChildMenus()[1]->actions().contains(threads)); // View
+    threads->trigger();
+    QVERIFY(w->ThreadsOn());
+    // The thread with the newest message first.
+    QCOMPARE(Column(w, lcSubject), QStringList({"Lunch", "Re: Lunch", "Plan", "Re: Plan", "Re: Re: Plan"}));
+    QCOMPARE(depths(), QList<int>({0, 1, 0, 1, 2}));
+    QCOMPARE(mark(2), int(tmOpen));
+    QCOMPARE(mark(4), int(tmNone));
+
+    QTreeView* tree = Tree(w);
+    tree->setCurrentIndex(Rows(w)->index(4, 0));
+    QTest::keyClick(tree, Qt::Key_Left); // no replies: to its parent
+    QCOMPARE(tree->currentIndex().row(), 3);
+    QTest::keyClick(tree, Qt::Key_Left); // replies shown: folds them
+    QCOMPARE(Column(w, lcSubject), QStringList({"Lunch", "Re: Lunch", "Plan", "Re: Plan"}));
+    QCOMPARE(mark(3), int(tmClosed));
+    QTest::keyClick(tree, Qt::Key_Left);
+    QCOMPARE(tree->currentIndex().row(), 2);
+    QTest::keyClick(tree, Qt::Key_Left);
+    QCOMPARE(Column(w, lcSubject), QStringList({"Lunch", "Re: Lunch", "Plan"}));
+    QTest::keyClick(tree, Qt::Key_Right);
+    QCOMPARE(Rows(w)->rowCount(), 4); // its reply keeps its own fold
+    QTest::keyClick(tree, Qt::Key_Right); // unfolded: to its first reply
+    QCOMPARE(tree->currentIndex().row(), 3);
+    QTest::keyClick(tree, Qt::Key_Right);
+    QCOMPARE(Rows(w)->rowCount(), 5);
+    // A click on the mark folds; the focus in the folded replies moves to their thread's message.
+    const QRect plan = tree->visualRect(Rows(w)->index(2, lcSubject));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, QPoint(plan.left() + 7, plan.center().y()));
+    QCOMPARE(Rows(w)->rowCount(), 3);
+    QCOMPARE(tree->currentIndex().row(), 2);
+    tree->setCurrentIndex(Rows(w)->index(0, 0));
+    QTest::keyClick(tree, Qt::Key_Left);
+    QCOMPARE(Rows(w)->rowCount(), 2);
+    QTest::keyClick(tree, Qt::Key_Asterisk);
+    QCOMPARE(Rows(w)->rowCount(), 5);
+
+    // Sorted by subject: threads where their first message stands.
+    w->TreeHeaderClick(lcSubject);
+    QCOMPARE(Column(w, lcSubject), QStringList({"Lunch", "Re: Lunch", "Plan", "Re: Plan", "Re: Re: Plan"}));
+    w->TreeHeaderClick(lcSubject);
+    QCOMPARE(Column(w, lcSubject), QStringList({"Plan", "Re: Plan", "Re: Re: Plan", "Lunch", "Re: Lunch"}));
+
+    // A filter: the matching rows, each under the nearest matching message it answers.
+    Box(w, "cbFilter")->setCurrentIndex(ffFromSubjectTo);
+    Box(w, "cbValue")->setCurrentText("Re:");
+    w->acFilterExecute();
+    QCOMPARE(Column(w, lcSubject), QStringList({"Re: Plan", "Re: Re: Plan", "Re: Lunch"}));
+    QCOMPARE(depths(), QList<int>({0, 1, 0}));
+    w->acFilterExecute();
+
+    threads->trigger();
+    QVERIFY(!w->ThreadsOn());
+    QCOMPARE(Column(w, lcSubject), QStringList({"Re: Re: Plan", "Re: Plan", "Re: Lunch", "Plan", "Lunch"}));
   }
 
   // Space checks the focused row; a sort shows the top of the list unless the focused row was in

@@ -118,7 +118,9 @@ private slots:
     header->moveSection(header->visualIndex(lcSubject), 0); // as the user drags it
     mailbox->TreeHeaderClick(lcFrom);
     mailbox->TreeHeaderClick(lcFrom); // descending
+    mailbox->SetThreads(true);
     SubWindow(mailbox)->close();
+    QCOMPARE(Stored("mdi_pl_Viewer/Tree_Threads").toString(), QString("TRUE"));
     QCOMPARE(Stored("mdi_pl_Viewer/Tree_Columns/Count").toInt(), 9);
     QCOMPARE(Stored("mdi_pl_Viewer/Tree_Columns/Item0").toString(), QString("5,321"));
     QCOMPARE(Stored("mdi_pl_Viewer/Tree_SortColumn").toInt(), int(lcFrom));
@@ -136,6 +138,7 @@ private slots:
     QCOMPARE(header->sectionSize(lcSubject), 321);
     QCOMPARE(header->sortIndicatorSection(), int(lcFrom));
     QCOMPARE(rows(next), QStringList({"Alpha", "Beta"})); // b@ before a@: loaded in that order
+    QVERIFY(next->ThreadsOn());
     SubWindow(next)->close();
 
     // A layout that is not the window's columns leaves the form's.

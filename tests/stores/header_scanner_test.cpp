@@ -193,6 +193,32 @@ TEST(ScanHeader, StreamingScannerMatchesLineList) {
   EXPECT_EQ(streamed.To, fromList.To);
 }
 
+// The conversation's links are kept as bare ids: what stands between them (comments, phrases,
+// folding) is not part of any id.
+TEST(ScanHeader, ThreadLinks) {
+  TEMLHeader h = Scan({"Message-ID: <m@x>", "In-Reply-To: Ann's message of Monday <p@x> <q@x>",
+                       "References: <r@x> (first)", "\t<s@x>", " <p@x>", "", "References: <no@x>"});
+  EXPECT_EQ(h.References, "<r@x><s@x><p@x>");
+  EXPECT_EQ(h.InReplyTo, ""); // References holds it
+  EXPECT_EQ(Scan({"In-Reply-To: Ann's message of Monday <p@x> <q@x>", "References: <r@x>", ""}).InReplyTo,
+            "<p@x>");
+  EXPECT_EQ(Scan({"In-Reply-To: no id here", "References: <broken", ""}).InReplyTo, "");
+  EXPECT_EQ(Scan({"References: <broken <ok@x>", ""}).References, "<ok@x>");
+
+  EXPECT_EQ(MessageIdOf(" <a@x> (comment)"), "<a@x>");
+  EXPECT_EQ(MessageIdOf("bare@x"), "bare@x");
+
+  // An overlong References keeps its first id and the last ones that fit.
+  std::string many = "References:";
+  for (int i = 0; i < 200; ++i)
+    many += " <" + std::to_string(i) + "-padding-padding@example.org>";
+  const std::string kept = Scan({many, ""}).References.str();
+  EXPECT_LE(kept.size(), MaxReferencesBytes);
+  EXPECT_TRUE(kept.starts_with("<0-padding"));
+  EXPECT_TRUE(kept.ends_with("<199-padding-padding@example.org>"));
+  EXPECT_EQ(kept.find("<1-padding"), std::string::npos);
+}
+
 TEST(ScanMailDate, ParsesToLocalTime) {
   // ctest runs in Europe/Prague: UTC+1 in winter, UTC+2 in summer.
   struct {

@@ -2,6 +2,7 @@
 // (label "scaling").
 #include "platform/pellora_error.h"
 #include "stores/mailbox.h"
+#include "stores/threads.h"
 #include "support/scaling.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
@@ -163,6 +164,29 @@ TEST(Scaling, MailboxReadBackAfterCut) {
   ReadBackAfterChange("cut to half", [](const std::string& path) {
     std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
   });
+}
+
+// Threads of N rows in one chain as deep as it is long, closed into a loop, with every row also
+// naming the first and a missing message: depth-first walks and loop cutting stay linear.
+TEST(Scaling, ThreadsDeepLoop) {
+  ExpectLinearGrowth(
+      "threads of N rows, one loop N deep", 1024, 1 << 22,
+      [](size_t n) {
+        std::vector<TMessageEntry> entries(n);
+        for (size_t i = 0; i < n; ++i) {
+          TEMLHeader& h = entries[i].Header;
+          h.MessageID = "<" + std::to_string(i) + "@x>";
+          h.References = "<0@x><gone@x><" + std::to_string((i + n - 1) % n) + "@x>";
+          h.Date = double(i);
+        }
+        return entries;
+      },
+      [](const std::vector<TMessageEntry>& entries) {
+        TThreads threads;
+        threads.Build(entries);
+        threads.Arrange({}, true, true);
+        EXPECT_EQ(threads.Order().size(), entries.size());
+      });
 }
 
 } // namespace

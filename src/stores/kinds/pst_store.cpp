@@ -66,7 +66,8 @@ constexpr uint16_t RowProps[] = {prMessageClass,       prSubject,
                                  prSenderAddressType,  prSenderEmail,
                                  prSenderSmtpAddress,  prSentRepresentingSmtpAddress,
                                  prInternetMessageId,  prImportance,
-                                 prMessageFlags,       prMessageSize};
+                                 prMessageFlags,       prMessageSize,
+                                 prInReplyToId,        prInternetReferences};
 
 // One property of a record entry into props; strings as UTF-8.
 void ReadEntry(libpff_record_entry_t* entry, TMapiProps& props) {
