@@ -1,10 +1,12 @@
 // The mailbox window as a user meets it, on the offscreen platform: a mailbox file opened through
 // the frame, timed from the open call to the first rows painted and to the last row shown, then
 // the Body and Source filters from Enter in the value box to the list painted again. The run
-// script sets the command line's list and filter beside these figures.
+// script sets the command line's list and filter beside these figures. With --load, the list
+// load alone (the core, no window) in one thread and in two.
 #include "mailbox_window/mailbox_window.h"
 #include "message_window/message_window.h"
 #include "shell/main_window.h"
+#include "stores/kinds/mailbox_file_store.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -47,6 +49,22 @@ protected:
 
 double Ms(qint64 ns) { return static_cast<double>(ns) / 1e6; }
 
+// Best of runs of the load alone, split as SetMailboxLoadSplit says.
+double LoadSeconds(const std::string& path, int runs, int64_t split, size_t& rows) {
+  SetMailboxLoadSplit(split);
+  double best = 1e300;
+  for (int run = 0; run < runs; ++run) {
+    QElapsedTimer clock;
+    clock.start();
+    TMailbox box;
+    if (!box.Load(path, okMailboxFile).Loaded) std::exit(1);
+    best = std::min(best, static_cast<double>(clock.nsecsElapsed()) / 1e9);
+    rows = box.Entries().size();
+  }
+  SetMailboxLoadSplit(0);
+  return best;
+}
+
 // Lets the window run until its list has painted all its rows after `since`.
 void WaitForRows(TPaintWatch& watch, Tmdi_pl_Viewer& window, qint64 since, int rows) {
   for (;;) {
@@ -60,10 +78,22 @@ void WaitForRows(TPaintWatch& watch, Tmdi_pl_Viewer& window, qint64 since, int r
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s MAILBOX [RUNS [TEXT]]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s MAILBOX [RUNS [TEXT]]\n       %s --load MAILBOX [RUNS]\n",
+                 argv[0], argv[0]);
     return 2;
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (std::string(argv[1]) == "--load" && argc > 2) {
+    const std::string path = argv[2];
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+    size_t rows = 0;
+    const double one = LoadSeconds(path, runs, -1, rows);
+    const double two = LoadSeconds(path, runs, 0, rows);
+    std::printf("load: %s, %zu rows; best of %d runs: one thread %.3f s, two threads %.3f s\n",
+                path.c_str(), rows, runs, one, two);
+    std::printf("figures load1_s %.3f load2_s %.3f\n", one, two);
+    return 0;
+  }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   // The user's settings are neither read nor written.
   char config[] = "/tmp/pellora-bench-window-XXXXXX";
