@@ -20,18 +20,6 @@ fi
 make_real_mailboxes
 missing="no such text q7z"
 
-# Best of $runs wall-clock seconds of a command, its output thrown away.
-best_seconds() {
-  local best="" s e t
-  for _ in $(seq "$runs"); do
-    s=$(date +%s.%N)
-    "$@" > /dev/null
-    e=$(date +%s.%N)
-    t=$(awk -v s="$s" -v e="$e" 'BEGIN { print e - s }')
-    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
-  done
-  echo "$best"
-}
 figure() { awk -v k="$1" '$1 == "figures" { for (i = 2; i < NF; i += 2) if ($i == k) print $(i + 1) }'; }
 
 # The archive repeated to at least $1 MB, classic form; empty when the space is short.
