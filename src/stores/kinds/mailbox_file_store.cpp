@@ -102,9 +102,6 @@ void TMailboxFileStore::Loaded(int64_t end) {
 void TMailboxFileStore::LoadPart(TInputStream& input, uint64_t expected, TLoadPart& part) {
   std::vector<TMessageEntry>& rows = *part.Rows;
   TMailboxLineReader reader(input, part.Begin, expected);
-  // Room for rows of 4 KB messages on average: pages of the room no row takes are never
-  // touched, while growing by copying would hold the rows twice at the moment of the copy.
-  rows.reserve(rows.size() + static_cast<size_t>(std::min<uint64_t>(expected / 4096, 1u << 20)));
   THeaderScanner scanner;
   TMessageEnds ends;
   TMailboxRule rule = part.Rule;
@@ -240,6 +237,10 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
   // The first part's rows go to the owner's as they are found, the second's join them at the end.
   TLoadPart first;
   first.Rows = &Rows();
+  // Room for rows of 4 KB messages on average: pages of the room no row takes are never
+  // touched, while growing by copying would hold the rows twice at the moment of the copy.
+  auto room = [](uint64_t bytes) { return static_cast<size_t>(std::min<uint64_t>(bytes / 4096, 1u << 20)); };
+  first.Rows->reserve(room(expected));
   const TLoadSplit split = LoadsInParts() ? FindLoadSplit(path, expected) : TLoadSplit{};
   std::exception_ptr failed;
   std::vector<TMessageEntry> secondRows;
@@ -253,6 +254,7 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
     second.RuleKnown = true;
     second.Rule = split.Rule;
     second.Reports = false;
+    secondRows.reserve(room(expected - static_cast<uint64_t>(split.Offset)));
     other = std::thread([&] {
       try {
         TFileStream file(path);
