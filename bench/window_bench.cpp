@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -161,6 +162,6 @@ int main(int argc, char** argv) {
               sourceShown);
   std::printf("figures first_s %.3f open_s %.3f body_s %.3f source_s %.3f\n", firstBest / 1000,
               openBest / 1000, bodyBest / 1000, sourceBest / 1000);
-  std::string rm = std::string("rm -rf ") + config;
-  return std::system(rm.c_str()) == 0 ? 0 : 1;
+  std::filesystem::remove_all(config);
+  return 0;
 }
