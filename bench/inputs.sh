@@ -10,6 +10,20 @@ real_folder=$data/real-eml-20k
 
 have_real() { [ -f "$real_mbox" ]; }
 
+# Best of ${runs:-3} wall-clock seconds of a command, its output thrown away (and its status: grep
+# finding nothing is a result).
+best_seconds() {
+  local best="" s e t
+  for _ in $(seq "${runs:-3}"); do
+    s=$(date +%s.%N)
+    "$@" > /dev/null || true
+    e=$(date +%s.%N)
+    t=$(awk -v s="$s" -v e="$e" 'BEGIN { print e - s }')
+    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
+  done
+  echo "$best"
+}
+
 # The archive repeated to at least real_mb MB: classic form as it is, Thunderbird form with a
 # marker line after each separator. Each copy ends with an empty line, so copies join cleanly.
 make_real_mailboxes() {

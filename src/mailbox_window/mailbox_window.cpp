@@ -24,6 +24,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -47,6 +48,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 namespace pellora {
 namespace {
@@ -537,7 +539,32 @@ bool Tmdi_pl_Viewer::InChosenFolder(uint32_t entry) const {
   return FFolder.empty() || FolderWithin(FMailbox.FolderOf(FMailbox.Entries()[entry]), FFolder);
 }
 
-void Tmdi_pl_Viewer::Progress(uint64_t done, uint64_t total) { ShowProgress(FOperation, done, total); }
+void Tmdi_pl_Viewer::Progress(uint64_t done, uint64_t total) {
+  FLoadDone = done;
+  FLoadTotal = total;
+}
+
+void Tmdi_pl_Viewer::FirstRows(const TMailbox& box, const std::vector<TMessageEntry>& rows) {
+  std::vector<TFirstRow> found;
+  found.reserve(rows.size());
+  for (const TMessageEntry& entry : rows)
+    found.push_back({entry, std::string(box.FromText(entry)), box.HasAttachment(entry)});
+  {
+    const std::lock_guard lock(FFoundMutex);
+    FFound = std::move(found);
+  }
+  QMetaObject::invokeMethod(this, [this] { RunGuarded([this] { ShowFirstRows(); }); },
+                            Qt::QueuedConnection);
+}
+
+void Tmdi_pl_Viewer::ShowFirstRows() {
+  if (!FLoading) return;
+  {
+    const std::lock_guard lock(FFoundMutex);
+    FFirstRows = std::move(FFound);
+  }
+  FModel->Refresh();
+}
 
 void Tmdi_pl_Viewer::acReloadExecute() {
   acFilter->setChecked(false); // the hidden flags belonged to the rows before
@@ -547,16 +574,34 @@ void Tmdi_pl_Viewer::acReloadExecute() {
 
 bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   TBusyCursor busy;
-  Tree->hide();
   FOperation = Localized("lc_Loading");
   FLastProgress = TickCount();
   Memo->clear();
   SetStatus(1, FOperation, true);
-  TLoadResult result = FMailbox.Load(path, kind, this, {acShowRecovered->isChecked()});
+  // The load runs on a thread of its own while this one paints the first rows found and the
+  // progress; user input waits, as for every long operation of the window.
+  FLoading = true;
+  FFirstRows.clear();
+  FLoadDone = FLoadTotal = 0;
+  FModel->Refresh(); // the rows of the last load are gone
+  const TLoadOptions options{acShowRecovered->isChecked()};
+  TLoadResult result;
+  QEventLoop waiting;
+  std::thread loader([&] {
+    result = FMailbox.Load(path, kind, this, options);
+    QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  QTimer progress;
+  connect(&progress, &QTimer::timeout, this, [this] { ShowProgress(FOperation, FLoadDone, FLoadTotal); });
+  progress.start(100);
+  waiting.exec(QEventLoop::ExcludeUserInputEvents);
+  loader.join();
+  progress.stop();
+  FLoading = false;
+  FFirstRows.clear();
   ResetRows(); // the mailbox sorted its entries by the list's sort already
   ShowStoreState(result);
   if (result.Loaded) UpdateStatusBar();
-  Tree->show();
   if (!result.Loaded) ErrorBox(result.ErrorText);
   return result.Loaded;
 }

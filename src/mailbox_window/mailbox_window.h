@@ -7,8 +7,10 @@
 #include "stores/threads.h"
 #include "window_kit/frame.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,8 @@ public:
 
   TMailbox& Mailbox() { return FMailbox; }
   bool FilterOn() const;
+  // Whether a load is still finding rows.
+  bool Loading() const { return FLoading; }
   QString StatusText(int panel) const;
 
 protected:
@@ -143,7 +147,11 @@ private:
   // user input in.
   void ShowProgress(const QString& operation, uint64_t done, uint64_t total);
   void SetStatus(int panel, const QString& text, bool paintNow);
+  // Both on the loading thread: what they are given waits for this one's event loop.
   void Progress(uint64_t done, uint64_t total) override;
+  void FirstRows(const TMailbox& box, const std::vector<TMessageEntry>& rows) override;
+  // Shows the first rows the load found, until it has found them all.
+  void ShowFirstRows();
 
   QWidget* Panel1 = nullptr;
   QComboBox* cbFilter = nullptr;
@@ -178,6 +186,18 @@ private:
   QAction* acShowRecovered = nullptr; // checked: loads with recovery
   TQtFormStorage* FFormStorage = nullptr;
 
+  // While a load runs on its thread the list shows the first rows it found, with what the list
+  // would ask the store of them.
+  struct TFirstRow {
+    TMessageEntry Entry;
+    std::string From;
+    bool Attachment = false;
+  };
+  bool FLoading = false;
+  std::vector<TFirstRow> FFirstRows;
+  std::mutex FFoundMutex;
+  std::vector<TFirstRow> FFound; // handed over by the loading thread
+  std::atomic<uint64_t> FLoadDone{0}, FLoadTotal{0};
   TMailbox FMailbox;
   TMailboxFilter FFilter{FMailbox};
   // View state by entry position; the order of the rows is the mailbox's, or the threads'.

@@ -47,11 +47,17 @@ int TMessageListModel::columnCount(const QModelIndex& parent) const {
 void TMessageListModel::Refresh() {
   beginResetModel();
   FRows.clear();
+  FDepth.clear();
+  FMark.clear();
+  if (FWindow->FLoading) {
+    FRowOf.clear();
+    for (uint32_t row = 0; row < FWindow->FFirstRows.size(); ++row) FRows.push_back(row);
+    endResetModel();
+    return;
+  }
   const std::vector<uint32_t>& order = FWindow->ListOrder();
   FRows.reserve(order.size());
   FRowOf.assign(FWindow->FMailbox.Entries().size(), -1);
-  FDepth.clear();
-  FMark.clear();
   if (FWindow->ThreadsOn()) {
     AddThreadRows();
   } else {
@@ -113,7 +119,10 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= static_cast<int>(FRows.size())) return {};
   const uint32_t entryIndex = FRows[static_cast<size_t>(index.row())];
   const TMailbox& box = FWindow->FMailbox;
-  const TMessageEntry& e = box.Entries()[entryIndex];
+  // While a load runs the rows are the first it found; their store is still the loader's.
+  const Tmdi_pl_Viewer::TFirstRow* first =
+      FWindow->FLoading ? &FWindow->FFirstRows[entryIndex] : nullptr;
+  const TMessageEntry& e = first ? first->Entry : box.Entries()[entryIndex];
   const uint32_t flags = box.Flags(e);
   const int column = index.column();
   switch (role) {
@@ -121,7 +130,7 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
   case Qt::ToolTipRole:
     switch (column) {
     case lcIndex: return QString::number(static_cast<int64_t>(e.Index) + 1);
-    case lcFrom: return AnsiToQString(box.FromText(e));
+    case lcFrom: return AnsiToQString(first ? first->From : box.FromText(e));
     case lcSubject: return AnsiToQString(e.Header.Subject);
     case lcTo: return AnsiToQString(e.Header.To);
     case lcReceived:
@@ -136,7 +145,7 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
       if (e.Header.Priority == prLow) return ListImageOf(liLowPriority);
       return {};
     case lcAttachment:
-      return box.HasAttachment(e) ? ListImageOf(liAttachment) : QVariant();
+      return (first ? first->Attachment : box.HasAttachment(e)) ? ListImageOf(liAttachment) : QVariant();
     case lcFlag:
       return flags & mfFlagged ? ListImageOf(liFlag) : QVariant();
     case lcFrom:
@@ -156,7 +165,8 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
     if (column == lcIndex || column == lcSize) return int(Qt::AlignRight | Qt::AlignVCenter);
     return int(Qt::AlignLeft | Qt::AlignVCenter);
   case Qt::CheckStateRole:
-    if (column == lcIndex) return FWindow->FChecked[entryIndex] ? Qt::Checked : Qt::Unchecked;
+    if (column == lcIndex)
+      return !first && FWindow->FChecked[entryIndex] ? Qt::Checked : Qt::Unchecked;
     return {};
   case ThreadDepthRole:
     if (column == lcSubject && !FDepth.empty()) return FDepth[entryIndex];

@@ -54,7 +54,7 @@ public:
   // the window's order, else the last before it; -1 when no row is shown.
   int NearestRow(uint32_t entry) const;
   // The row of an entry; -1 when it is not shown.
-  int RowOfEntry(uint32_t entry) const { return FRowOf[entry]; }
+  int RowOfEntry(uint32_t entry) const { return entry < FRowOf.size() ? FRowOf[entry] : -1; }
   TThreadMark MarkOf(uint32_t entry) const { return FMark.empty() ? tmNone : TThreadMark(FMark[entry]); }
 
 private:

@@ -16,6 +16,7 @@ TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserve
     ~TObserving() { box.FObserver = nullptr; }
   } observing{*this};
   FObserver = observer;
+  FFirstRowsShown = false;
   FKind = kind;
   FPath = path;
   FOptions = options;

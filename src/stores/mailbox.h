@@ -11,11 +11,17 @@
 namespace pellora {
 
 // What a load tells the window that shows it, as the load goes on.
+class TMailbox;
+
 class TLoadObserver {
 public:
   virtual ~TLoadObserver() = default;
   // Work done of work in all (messages, files or bytes).
   virtual void Progress(uint64_t done, uint64_t total) {}
+  // The first rows found, in the store's order, long before the load ends: a window shows them
+  // at once. Called once per load, on the loading thread, with rows the loader may change as soon
+  // as the call returns.
+  virtual void FirstRows(const TMailbox& box, const std::vector<TMessageEntry>& rows) {}
 };
 
 struct TLoadResult {
@@ -96,7 +102,12 @@ public:
 private:
   std::vector<TMessageEntry>& Rows() override { return FEntries; }
   void Progress(uint64_t done, uint64_t total) override {
-    if (FObserver) FObserver->Progress(done, total);
+    if (!FObserver) return;
+    if (!FFirstRowsShown && FEntries.size() >= FirstRowCount) {
+      FFirstRowsShown = true;
+      FObserver->FirstRows(*this, FEntries);
+    }
+    FObserver->Progress(done, total);
   }
   void Note(TStoreNote note) override { AddNote(std::move(note)); }
   // The store, or the error of a row read before any load.
@@ -116,6 +127,9 @@ private:
   std::vector<std::string> FLines; // one message's lines at a time
   std::vector<TStoreNote> FNotes;
   TLoadObserver* FObserver = nullptr; // during a load only
+  // A screenful, and more; the load gives them at its first progress with as many.
+  static constexpr size_t FirstRowCount = 100;
+  bool FFirstRowsShown = false;
 };
 
 // While it lives, the mailbox's store keeps what it reads open from row to row: for a search or

@@ -1033,6 +1033,39 @@ private slots:
     QCOMPARE(frame->Boxes, QStringList{"File is not in supported format."});
     QTRY_COMPARE(frame->Frame().Children().size(), before);
   }
+
+  // The load runs on a thread of its own: the list shows the first rows found, in the file's
+  // order, while it does, then all of them in the list's order.
+  void FirstRowsShowWhileLoading() {
+    TTempDir dir;
+    std::vector<pellora::test::TMboxTestMessage> messages(300);
+    for (int i = 0; i < 300; ++i) {
+      char date[64];
+      std::snprintf(date, sizeof date, "Date: Mon, 02 Jan 2023 10:%02d:%02d +0000", i / 60, i % 60);
+      messages[i].Lines = {"From: a@example.org", "Subject: m" + std::to_string(i), date, "", "text"};
+    }
+    Tmdi_pl_Viewer* w = Open(dir.Write("one", pellora::test::BuildMailbox({messages[0]})), okMailboxFile);
+    QVERIFY(w);
+    struct TShown {
+      bool loading;
+      int rows;
+      QString first;
+    };
+    std::vector<TShown> shown;
+    QAbstractItemModel* model = Rows(w);
+    connect(model, &QAbstractItemModel::modelReset, this, [&] {
+      shown.push_back({w->Loading(), model->rowCount(),
+                       model->rowCount() ? model->index(0, lcSubject).data().toString() : QString()});
+    });
+    QVERIFY(w->LoadMailbox(dir.Write("Inbox", pellora::test::BuildMailbox(messages)), okMailboxFile));
+    disconnect(model, nullptr, this, nullptr);
+    QCOMPARE(shown.size(), 3u);
+    QVERIFY(shown[0].loading && shown[0].rows == 0); // the last load's rows are gone at once
+    QVERIFY(shown[1].loading && shown[1].rows == 100 && shown[1].first == "m0");
+    QVERIFY(!shown[2].loading && shown[2].rows == 300 && shown[2].first == "m299");
+    QVERIFY(!w->Loading());
+    QCOMPARE(Rows(w)->index(0, lcIndex).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+  }
 };
 
 int main(int argc, char** argv) {

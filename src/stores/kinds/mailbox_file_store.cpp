@@ -7,8 +7,11 @@
 #include "stores/header_scanner.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <thread>
 
 namespace pellora {
 namespace {
@@ -29,7 +32,18 @@ uint32_t TailFingerprint(const std::string& path, uint64_t end) {
   return static_cast<uint32_t>(std::hash<std::string_view>{}(std::string_view(tail, size)));
 }
 
+// A file smaller than this loads in one thread: a second one would gain less than it costs.
+constexpr uint64_t MinSplitBytes = 16 << 20;
+// How far the first separator and the line after it may lie, and a message start after the
+// middle, for a split: a file whose messages lie further apart loads in one thread.
+constexpr int64_t RuleSearchBytes = 1 << 20;
+constexpr int64_t SplitSearchBytes = 64 << 20;
+
+std::atomic<int64_t> LoadSplitNear{0};
+
 } // namespace
+
+void SetMailboxLoadSplit(int64_t near) { LoadSplitNear = near; }
 
 std::optional<uint32_t> MozillaStatus(std::string_view value) {
   value = TrimBlanks(value);
@@ -85,27 +99,23 @@ void TMailboxFileStore::Loaded(int64_t end) {
   FGrownStamp = {};
 }
 
-void TMailboxFileStore::LoadRows(const std::string& path) {
-  std::vector<TMessageEntry>& rows = Rows();
-  FRule = mrMarked;
-  TReading reading(*this);
-  uint64_t expected = 0;
-  const std::unique_ptr<TInputStream> input = OpenForLoad(path, expected);
-  TMailboxLineReader reader(*input, 0, expected);
-  // Room for rows of 4 KB messages on average: pages of the room no row takes are never
-  // touched, while growing by copying would hold the rows twice at the moment of the copy.
-  rows.reserve(static_cast<size_t>(std::min<uint64_t>(expected / 4096, 1u << 20)));
+void TMailboxFileStore::LoadPart(TInputStream& input, uint64_t expected, TLoadPart& part) {
+  std::vector<TMessageEntry>& rows = *part.Rows;
+  TMailboxLineReader reader(input, part.Begin, expected);
   THeaderScanner scanner;
   TMessageEnds ends;
+  TMailboxRule rule = part.Rule;
   std::string previous; // kept only when it is a separator line
-  bool previousIsSeparator = false, previousIsEmpty = false;
-  bool ruleKnown = false; // once the line after the first separator has been seen
+  bool previousIsSeparator = false;
+  // A later part starts at a separator line that starts a message under either rule.
+  bool previousIsEmpty = part.RuleKnown;
+  bool ruleKnown = part.RuleKnown; // once the line after the first separator has been seen
   int64_t previousOffset = 0, previousEnd = 0, previousLine = 0;
   int64_t lineCounter = 0, startLine = 1, startOffset = 0;
   int64_t byteCount = -1; // 64 bits: a message may exceed 2 GiB
   int32_t messageCount = 0;
   uint32_t fingerprint = 0;
-  const TSharedText sharedPath(path);
+  const TSharedText sharedPath(StorePath());
   bool inHeader = false;                 // before the message's first empty line
   std::optional<uint32_t> statusFlags; // of its X-Mozilla-Status field
   bool expunged = false;               // that field's 0x0008: deleted, not yet compacted away
@@ -130,9 +140,13 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
     if (byteCount >= 0) {
       addEntry(offset);
       ++messageCount;
-      uint64_t done, total;
-      LoadProgress(offset, done, total);
-      Progress(done, total);
+      if (part.Reports) {
+        uint64_t done, total;
+        LoadProgress(offset, done, total);
+        // The part's share of the whole, as if one thread read it all.
+        if (part.End > 0) done = static_cast<uint64_t>(static_cast<double>(offset) / part.End * total);
+        Progress(done, total);
+      }
     }
     startLine = number;
     startOffset = offset;
@@ -168,11 +182,11 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
     if (!ruleKnown && previousIsSeparator) {
       ruleKnown = true;
       if (!IsMailboxMarkerLine(line)) {
-        FRule = mrClassic;
+        rule = mrClassic;
         startMessage(previous, previousLine, previousOffset, previousEnd);
       }
     }
-    if (FRule == mrClassic) {
+    if (rule == mrClassic) {
       if (previousIsEmpty && IsSeparatorLine(line)) {
         startMessage(line, lineCounter, reader.LineOffset(), reader.EndOffset());
       } else {
@@ -198,16 +212,150 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
   }
   // A file whose only separator is its last line.
   if (!ruleKnown && previousIsSeparator) {
-    FRule = mrClassic;
+    rule = mrClassic;
     startMessage(previous, previousLine, previousOffset, previousEnd);
   }
   const int64_t end = reader.EndOffset();
-  if (byteCount >= 0) addEntry(end);
+  if (byteCount >= 0) {
+    // Under the marker rule the next part's separator line belongs to this message's lines
+    // until its marker line is read, as when one thread reads the file.
+    if (rule == mrMarked && !part.NextSeparator.empty()) feed(part.NextSeparator);
+    addEntry(end);
+  }
+  part.Rule = rule;
+  part.Lines = lineCounter;
+  part.ReadEnd = end;
   // Under the marker rule the empty lines at the end of the file's last message are not its
   // own.
-  FLastLinesEnd = FRule == mrMarked ? ends.SolidEnd() : end;
-  FLoadedEnd = end;
-  Loaded(end);
+  part.LastLinesEnd = rule == mrMarked ? ends.SolidEnd() : end;
+}
+
+void TMailboxFileStore::LoadRows(const std::string& path) {
+  TReading reading(*this);
+  uint64_t expected = 0;
+  const std::unique_ptr<TInputStream> input = OpenForLoad(path, expected);
+  // The first part's rows go to the owner's as they are found, the second's join them at the end.
+  TLoadPart first;
+  first.Rows = &Rows();
+  // Room for rows of 4 KB messages on average: pages of the room no row takes are never
+  // touched, while growing by copying would hold the rows twice at the moment of the copy.
+  auto room = [](uint64_t bytes) { return static_cast<size_t>(std::min<uint64_t>(bytes / 4096, 1u << 20)); };
+  first.Rows->reserve(room(expected));
+  const TLoadSplit split = LoadsInParts() ? FindLoadSplit(path, expected) : TLoadSplit{};
+  std::exception_ptr failed;
+  std::vector<TMessageEntry> secondRows;
+  TLoadPart second;
+  second.Rows = &secondRows;
+  std::thread other;
+  if (split.Offset > 0) {
+    first.End = split.Offset;
+    first.NextSeparator = split.Separator;
+    second.Begin = split.Offset;
+    second.RuleKnown = true;
+    second.Rule = split.Rule;
+    second.Reports = false;
+    secondRows.reserve(room(expected - static_cast<uint64_t>(split.Offset)));
+    other = std::thread([&] {
+      try {
+        TFileStream file(path);
+        file.AdviseSequential();
+        TFileInput bytes(file, static_cast<uint64_t>(split.Offset));
+        LoadPart(bytes, expected - static_cast<uint64_t>(split.Offset), second);
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+  }
+  try {
+    if (split.Offset > 0) {
+      TLimitedInput part(*input, static_cast<uint64_t>(split.Offset));
+      LoadPart(part, static_cast<uint64_t>(split.Offset), first);
+    } else {
+      LoadPart(*input, expected, first);
+    }
+  } catch (...) {
+    if (other.joinable()) other.join();
+    throw;
+  }
+  TLoadPart* last = &first;
+  if (other.joinable()) {
+    other.join();
+    if (failed) std::rethrow_exception(failed);
+    // The second part's numbers go on from the first's.
+    std::vector<TMessageEntry>& rows = Rows();
+    const auto count = static_cast<int32_t>(rows.size());
+    rows.reserve(rows.size() + secondRows.size());
+    for (TMessageEntry& entry : secondRows) {
+      entry.Index += count;
+      entry.StartLine += first.Lines;
+      rows.push_back(std::move(entry));
+    }
+    last = &second;
+  }
+  FRule = first.Rule;
+  FLastLinesEnd = last->LastLinesEnd;
+  FLoadedEnd = last->ReadEnd;
+  Loaded(FLoadedEnd);
+}
+
+TMailboxFileStore::TLoadSplit TMailboxFileStore::FindLoadSplit(const std::string& path,
+                                                               uint64_t size) {
+  const int64_t wanted = LoadSplitNear.load();
+  if (wanted < 0) return {};
+  int64_t near = wanted;
+  if (near == 0) {
+    if (size < MinSplitBytes || std::thread::hardware_concurrency() < 2) return {};
+    near = static_cast<int64_t>(size / 2);
+  }
+  TLoadSplit split;
+  std::string_view line;
+  bool discarded;
+  // The rule: the line after the file's first separator decides, as the load does.
+  int64_t decided = -1;
+  {
+    TMailboxLineReader reader(path, 0, RuleSearchBytes);
+    bool afterSeparator = false;
+    while (decided < 0 && reader.Next(line, discarded)) {
+      if (discarded) continue;
+      if (afterSeparator) {
+        split.Rule = IsMailboxMarkerLine(line) ? mrMarked : mrClassic;
+        decided = reader.EndOffset();
+      }
+      afterSeparator = IsSeparatorLine(line);
+    }
+  }
+  if (decided < 0) return {};
+  // The first separator at or after near that starts a message under the rule: one read from
+  // there would see the same lines as the load does (a line ends at LF). Under the marker rule
+  // the marker line must follow at once, so that where the message before ends is decided alike.
+  const int64_t from = std::max(near, decided);
+  // From the byte before, so that a line that starts at from is seen whole.
+  TMailboxLineReader reader(path, from - 1, SplitSearchBytes);
+  if (!reader.Next(line, discarded)) return {}; // the rest of the line before
+  bool previousIsEmpty = false, previousIsSeparator = false;
+  int64_t separatorOffset = 0;
+  while (reader.Next(line, discarded)) {
+    if (discarded) {
+      previousIsSeparator = false;
+      continue;
+    }
+    if (split.Rule == mrClassic && previousIsEmpty && IsSeparatorLine(line)) {
+      split.Offset = reader.LineOffset();
+      split.Separator.assign(line);
+      return split;
+    }
+    if (split.Rule == mrMarked && previousIsSeparator && IsMailboxMarkerLine(line)) {
+      split.Offset = separatorOffset;
+      return split;
+    }
+    previousIsEmpty = line.empty();
+    previousIsSeparator = IsSeparatorLine(line);
+    if (previousIsSeparator) {
+      separatorOffset = reader.LineOffset();
+      split.Separator.assign(line);
+    }
+  }
+  return {};
 }
 
 int64_t TMailboxFileStore::LinesEnd(const TMessageEntry& entry) const {

@@ -7,7 +7,9 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace pellora {
 
@@ -34,6 +36,9 @@ protected:
   void LoadRows(const std::string& path) override;
   void PassEnded() override { FFile.reset(); }
 
+  // Whether the load may read the file in two parts at once (bytes that can be read from any
+  // offset).
+  virtual bool LoadsInParts() const { return true; }
   // The bytes of the store, read front to back for the load: of a file of expected bytes.
   virtual std::unique_ptr<TInputStream> OpenForLoad(const std::string& path, uint64_t& expected);
   // How far the load is, given the offset of the line it reached: done of total.
@@ -67,6 +72,27 @@ protected:
   };
 
 private:
+  // One part of the file as the load reads it: from its start (the rule still to be decided), or
+  // from a separator line that starts a message under a known rule.
+  struct TLoadPart {
+    int64_t Begin = 0, End = -1; // End: where the next part starts, -1 at the file's end
+    bool RuleKnown = false;
+    TMailboxRule Rule = mrMarked;
+    // Under the marker rule the next part's separator line, which the one-thread load gives
+    // to the message before until it meets the marker line.
+    std::string NextSeparator;
+    bool Reports = true; // progress; only the calling thread reports
+    std::vector<TMessageEntry>* Rows = nullptr; // where its rows go
+    int64_t Lines = 0, ReadEnd = 0, LastLinesEnd = 0;
+  };
+  // Where a second thread may start: a message's separator line after the middle of the file.
+  struct TLoadSplit {
+    int64_t Offset = 0; // 0: the file loads in one part
+    TMailboxRule Rule = mrMarked;
+    std::string Separator; // the line at Offset
+  };
+  void LoadPart(TInputStream& input, uint64_t expected, TLoadPart& part);
+  static TLoadSplit FindLoadSplit(const std::string& path, uint64_t size);
   // Whether the file, now larger than loaded, holds its bytes as loaded before its old end
   // (mail appended at the end).
   bool GrewAtEnd(const TFileStamp& now);
@@ -84,6 +110,11 @@ private:
   TFileStamp FGrownStamp; // the larger file GrewAtEnd looked at last, and its answer
   bool FGrownAtEnd = false;
 };
+
+// Where a mailbox file's load splits into two threads: by default near the middle of a file of
+// 16 MB or more on a machine of two cores or more; near a byte offset whatever the size; never
+// with -1; 0 restores the default. For tests and benchmarks.
+void SetMailboxLoadSplit(int64_t near);
 
 // The flags an X-Mozilla-Status field's value ("0001") gives, in a row's flag bits; none when the
 // value is not four hexadecimal digits.
