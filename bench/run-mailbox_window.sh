@@ -58,3 +58,17 @@ threads() {
 have_real && threads "real list archive" "$real_mbox"
 threads "real mail, classic form" "$real_classic"
 threads "generated mail" "$mailbox"
+
+# About a million rows: short messages (about 2 KB each), 1.9 GB of them; the sort by every
+# column with the collator, a header-field filter and the rows' memory
+# (PELLORA_BENCH_ROWS_MB=0 skips it).
+rows_mb=${PELLORA_BENCH_ROWS_MB:-1900}
+if [ "$rows_mb" -gt 0 ]; then
+  many=$data/mailbox-small-${rows_mb}m
+  if [ ! -f "$many" ]; then
+    echo "generating $many ..."
+    "$build/bench_stores_gen_mailbox" "$many" "$rows_mb" --small
+  fi
+  echo "== many rows, generated short messages"
+  "$build/bench_mailbox_window" "$many" "$runs" 2 --rows-only
+fi

@@ -1,7 +1,8 @@
 // Writes a mailbox file of realistic messages (threads, encoded words, multipart bodies, base64
 // attachments) of at least the asked size, for the store benchmarks. Deterministic: with
 // --classic the same mail comes in classic form (an envelope sender on the separator, no
-// marker lines).
+// marker lines). With --small every message is a short plain text (about 2 KB with its
+// header), for lists of a million rows.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +68,8 @@ void Header(std::string& out, const std::string& name, const std::string& value,
   out += name + ": " + value + eol;
 }
 
+bool smallMessages = false; // --small
+
 std::string Message(int index, const std::string& eol, bool classic) {
   std::string m;
   int day = 1 + Rand(28), month = Rand(12), year = 2005 + Rand(15);
@@ -116,7 +119,7 @@ std::string Message(int index, const std::string& eol, bool classic) {
   Header(m, "MIME-Version", "1.0", eol);
   Header(m, "User-Agent", "Mozilla/5.0 (X11; Linux x86_64; rv:102.0) Gecko/20100101", eol);
   if (Rand(6) == 0) Header(m, "X-Priority", Rand(2) ? "1 (Highest)" : "5", eol);
-  int kind = Rand(20); // 11 in 20 plain text, 6 alternative, 3 with attachments
+  int kind = smallMessages ? 0 : Rand(20); // 11 in 20 plain text, 6 alternative, 3 with attachments
   auto text = [&](int lines) {
     std::string body;
     for (int i = 0; i < lines; ++i) {
@@ -130,7 +133,7 @@ std::string Message(int index, const std::string& eol, bool classic) {
   if (kind < 11) {
     Header(m, "Content-Type", "text/plain; charset=UTF-8; format=flowed", eol);
     Header(m, "Content-Transfer-Encoding", "8bit", eol);
-    m += eol + text(15 + Rand(60));
+    m += eol + text(smallMessages ? 3 + Rand(6) : 15 + Rand(60));
   } else if (kind < 17) {
     std::string b = "------------alt" + std::to_string(index);
     Header(m, "Content-Type", "multipart/alternative;" + eol + " boundary=\"" + b + "\"", eol);
@@ -165,7 +168,7 @@ std::string Message(int index, const std::string& eol, bool classic) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s OUTPUT MEGABYTES [--crlf] [--classic]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s OUTPUT MEGABYTES [--crlf] [--classic] [--small]\n", argv[0]);
     return 2;
   }
   std::string eol = "\n";
@@ -173,6 +176,7 @@ int main(int argc, char** argv) {
   for (int i = 3; i < argc; ++i) {
     if (std::string(argv[i]) == "--crlf") eol = "\r\n";
     if (std::string(argv[i]) == "--classic") classic = true;
+    if (std::string(argv[i]) == "--small") smallMessages = true;
   }
   uint64_t target = std::strtoull(argv[2], nullptr, 10) << 20;
   std::FILE* out = std::fopen(argv[1], "wb");
