@@ -12,6 +12,7 @@
 #include <vector>
 
 class QAction;
+class QActionGroup;
 class QComboBox;
 class QLabel;
 class QMenu;
@@ -25,11 +26,17 @@ class QTreeWidget;
 
 namespace pellora {
 
+class TReadingPane;
+
+// Where the reading pane stands: View > Reading Pane.
+enum TPanePosition { ppOff, ppBelow, ppRight };
+
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
 // DetailPanel, Memo, sb, sbPanel0, sbPanel1, sbCancel, Messages, PopupMenu1, acFilter, acView,
 // acCollect, acSaveMessages, acSaveAttachments, acSaveList, acSaveAddresses, acReload,
-// acShowRecovered).
+// acShowRecovered, the reading pane ReadingPane beside the list in PaneSplitter, and the menu View
+// with acPaneOff, acPaneBelow, acPaneRight and acPaneNext).
 class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
@@ -37,6 +44,7 @@ public:
   ~Tmdi_pl_Viewer() override;
   const char* ClassName() const override { return "Tmdi_pl_Viewer"; }
   QMenu* ChildMenu() const override { return MessagesMenu; }
+  QMenu* ViewMenu() const override { return FViewMenu; }
   TQtFormStorage* FormStorage() const override { return FFormStorage; }
 
   // Loads a store; on failure shows the error box and returns false.
@@ -65,6 +73,12 @@ public:
   // Loads the store again in this window, as it is on disk now; the filter goes off.
   void acReloadExecute();
 
+  // The reading pane off, below the list or right of it; F8 goes to the next position.
+  void SetPanePosition(int position);
+  TPanePosition PanePosition() const { return FPanePosition; }
+  void acPaneNextExecute();
+  TReadingPane* ReadingPane() const { return Pane; }
+
   TMailbox& Mailbox() { return FMailbox; }
   bool FilterOn() const;
   QString StatusText(int panel) const;
@@ -79,6 +93,9 @@ private:
   void BuildInformationArea();
   void BuildStatusBar();
   void CreateActions();
+  void CreateViewMenu();
+  // The focused row to the reading pane, when it is on.
+  void ShowFocusedInPane();
   void FormCreate();
   // Columns 4 to 8 take their titles from the constants of the language applied.
   void SetColumnCaptions();
@@ -137,6 +154,8 @@ private:
   QTreeView* Tree = nullptr;
   TMessageListModel* FModel = nullptr;
   QSplitter* Splitter = nullptr;
+  QSplitter* PaneSplitter = nullptr; // the list and the reading pane
+  TReadingPane* Pane = nullptr;
   QSplitter* FolderSplitter = nullptr;
   QTreeWidget* FolderTree = nullptr;
   std::string FFolder; // the folder chosen; empty: all rows
@@ -159,6 +178,10 @@ private:
   QTimer* FTypingTimer = nullptr; // the pause after typing in the value box
   QAction* acReload = nullptr;
   QAction* acShowRecovered = nullptr; // checked: loads with recovery
+  QMenu* FViewMenu = nullptr;
+  QActionGroup* FPaneChoices = nullptr; // acPaneOff, acPaneBelow, acPaneRight
+  QAction* acPaneNext = nullptr;
+  TPanePosition FPanePosition = ppOff;
   TQtFormStorage* FFormStorage = nullptr;
 
   TMailbox FMailbox;

@@ -465,16 +465,16 @@ void Twnd_pl_Main::FillWindowList() {
 }
 
 void Twnd_pl_Main::ShowChildMenu() {
-  if (FChildMenuAction) {
-    menuBar()->removeAction(FChildMenuAction);
-    FChildMenuAction = nullptr;
-  }
+  for (const QPointer<QAction>& action : FChildMenuActions)
+    if (action) menuBar()->removeAction(action);
+  FChildMenuActions.clear();
   for (const QPointer<QAction>& action : FChildFileActions)
     if (action) File1->removeAction(action);
   FChildFileActions.clear();
   TMdiChild* child = ActiveChild();
-  if (QMenu* menu = child ? child->ChildMenu() : nullptr)
-    FChildMenuAction = menuBar()->insertMenu(WindowsMenuAction(), menu);
+  if (child)
+    for (QMenu* menu : {child->ChildMenu(), child->ViewMenu()})
+      if (menu) FChildMenuActions << menuBar()->insertMenu(WindowsMenuAction(), menu);
   const QList<QAction*> fileActions = child ? child->FileActions() : QList<QAction*>();
   for (QAction* action : fileActions) {
     File1->insertAction(FChildFileSeparator, action);

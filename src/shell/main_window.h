@@ -99,7 +99,7 @@ private:
   QMenu* File1 = nullptr;
   QMenu* Windows1 = nullptr;
   QList<QAction*> FWindowListActions;
-  QPointer<QAction> FChildMenuAction; // goes with the child's menu
+  QList<QPointer<QAction>> FChildMenuActions; // go with the child's menus
   QList<QPointer<QAction>> FChildFileActions; // the active child's, in the File menu
   QAction* FChildFileSeparator = nullptr;
   QLabel* EmptyHint = nullptr;

@@ -32,6 +32,8 @@ public:
   TFrame* Frame() const { return FFrame; }
   // The window's own menu, shown in the frame's menu bar before "&Windows" while it is active.
   virtual QMenu* ChildMenu() const { return nullptr; }
+  // Its "&View" menu, shown after its own menu.
+  virtual QMenu* ViewMenu() const { return nullptr; }
   // Its commands that the frame's File menu also offers while it is active, above Close.
   virtual QList<QAction*> FileActions() const { return {}; }
   // The window's settings: restored when the frame first shows it, saved when it closes.
