@@ -175,7 +175,7 @@ TMessageView::TMessageView(const QString& prefix, QWidget* parent) : QWidget(par
   List->setEditTriggers(QAbstractItemView::NoEditTriggers);
   List->setMinimumHeight(60);
   BodySplitter = new QSplitter(Qt::Vertical);
-  named(BodySplitter, "BodySplitter");
+  named(BodySplitter, "Splitter");
   BodySplitter->addWidget(pcBody);
   BodySplitter->addWidget(List);
   BodySplitter->setStretchFactor(0, 1);

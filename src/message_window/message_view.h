@@ -43,7 +43,7 @@ struct TViewBodies {
 TViewBodies PrepareBodies(TMailMessage& message);
 
 // Its components carry the names of the message window's layout, after prefix: pcBody, tsPlain
-// (the Memo), tsHTML (HTML and RemoteBar above it, lRemote, bLoadRemote), List, BodySplitter,
+// (the Memo), tsHTML (HTML and RemoteBar above it, lRemote, bLoadRemote), List, Splitter,
 // PopupMenu2 with Open1, Save1, Saveall1, and sd (the save dialog's title).
 class TMessageView : public QWidget {
   Q_OBJECT

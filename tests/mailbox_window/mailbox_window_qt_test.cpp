@@ -709,7 +709,7 @@ private slots:
     // The window's menu stands between "File" and "&Windows" while it is active.
     QStringList menus;
     for (QAction* a : frame->Frame().menuBar()->actions()) menus << a->text();
-    QCOMPARE(menus, QStringList({"&File", "&Messages", "&Windows"}));
+    QCOMPARE(menus, QStringList({"&File", "&Messages", "&View", "&Windows"}));
 
     Tree(w)->setCurrentIndex(Rows(w)->index(2, 0));
     w->cmMessageView();
