@@ -479,9 +479,12 @@ void Tmdi_pl_Viewer::SetPanePosition(int position) {
   }
   PaneSplitter->setOrientation(FPanePosition == ppBelow ? Qt::Vertical : Qt::Horizontal);
   Pane->show();
-  // The list keeps two fifths of the room above the pane, a third beside it (weights: the
-  // splitter may not be laid out yet).
-  PaneSplitter->setSizes(FPanePosition == ppBelow ? QList<int>{2000, 3000} : QList<int>{1000, 2000});
+  // The list keeps a third of the room above the pane, two fifths beside it.
+  const bool below = FPanePosition == ppBelow;
+  const QSize room = PaneSplitter->size();
+  const int total = std::max(below ? room.height() : room.width(), 300);
+  const int list = below ? total / 3 : total * 2 / 5;
+  PaneSplitter->setSizes({list, total - list});
   ShowFocusedInPane();
 }
 

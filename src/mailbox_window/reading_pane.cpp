@@ -215,22 +215,28 @@ TReadingPane::~TReadingPane() {
 }
 
 void TReadingPane::ShowEntry(int64_t entry) {
-  if (entry == FWantedEntry && (entry < 0 || FShownLoad == FMailbox.LoadCount() || FPause->isActive()))
-    return;
+  if (entry == FWantedEntry) return;
   FWantedEntry = entry;
   ++FSerial;
   FReader->Cancel();
-  if (entry < 0) {
-    FPause->stop();
-    Clear();
-    return;
-  }
-  FPause->start(); // each new row starts the pause again
+  // Each new row starts the pause again. No row (a list rebuilt by a sort or a filter) waits too:
+  // the row that comes back focused stays on view.
+  FPause->start();
 }
 
 void TReadingPane::Request() {
-  if (FWantedEntry < 0) return;
-  FReader->Request(FSerial, FMailbox.LoadCount(), static_cast<uint32_t>(FWantedEntry));
+  if (FWantedEntry < 0) {
+    ShowNone();
+  } else if (FWantedEntry != FShownEntry || FShownLoad != FMailbox.LoadCount()) {
+    FReader->Request(FSerial, FMailbox.LoadCount(), static_cast<uint32_t>(FWantedEntry));
+  }
+}
+
+void TReadingPane::ShowNone() {
+  FShownEntry = -1;
+  FView->ShowMessage(nullptr, {});
+  FMessage.reset();
+  ShowHeader(nullptr);
 }
 
 void TReadingPane::Clear() {
@@ -238,10 +244,7 @@ void TReadingPane::Clear() {
   FReader->Cancel();
   FPause->stop();
   FWantedEntry = -1;
-  FShownEntry = -1;
-  FView->ShowMessage(nullptr, {});
-  FMessage.reset();
-  ShowHeader(nullptr);
+  ShowNone();
 }
 
 void TReadingPane::Shown(const std::shared_ptr<TPaneResult>& result) {

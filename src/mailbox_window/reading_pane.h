@@ -51,6 +51,7 @@ signals:
 
 private:
   void Request();
+  void ShowNone();
   void Shown(const std::shared_ptr<TPaneResult>& result);
   void ShowHeader(const TPaneResult* result);
 

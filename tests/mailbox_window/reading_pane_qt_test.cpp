@@ -202,7 +202,8 @@ private slots:
     QTRY_COMPARE(frame->Last<Tmdi_pl_Viewer>(), w);
 
     Focus(w, 1);
-    const QRect rect = Tree(w)->visualRect(Tree(w)->model()->index(1, lcSubject));
+    const QRect rect = Tree(w)->visualRect(Tree(w)->model()->index(1, lcFrom));
+    QVERIFY(Tree(w)->viewport()->rect().contains(rect.center()));
     QTest::mouseClick(Tree(w)->viewport(), Qt::LeftButton, {}, rect.center()); // the press a
     QTest::mouseDClick(Tree(w)->viewport(), Qt::LeftButton, {}, rect.center()); // double-click ends
     message = frame->Last<Tmdi_pl_Msg>();
