@@ -10,15 +10,12 @@
 #include <string>
 
 class QAction;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QListWidgetItem;
 class QMenu;
 class QPlainTextEdit;
 class QPageLayout;
-class QSplitter;
 class QTabWidget;
 class QToolButton;
 class QTreeWidget;
