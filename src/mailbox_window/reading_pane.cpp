@@ -162,6 +162,7 @@ TReadingPane::TReadingPane(TMailbox& mailbox, QWidget* parent) : QWidget(parent)
   grid->setVerticalSpacing(1);
   auto line = [&](int row, const char* caption, const char* name) {
     auto* label = new QLabel(caption);
+    label->setObjectName(QString(name) + "Caption");
     label->setStyleSheet("color: palette(mid);");
     auto* value = new QLabel;
     value->setObjectName(name);
