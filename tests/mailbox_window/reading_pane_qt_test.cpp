@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTreeView>
@@ -115,13 +116,31 @@ private slots:
     QCOMPARE(pages->currentWidget(), Child<QWidget>(w, "panetsHTML"));
     QVERIFY(Child<THtmlView>(w, "paneHTML")->Document().contains("The budget &amp; more"));
 
+    // Remote content allowed for one message is blocked again for the next.
+    Child<QPushButton>(w, "panebLoadRemote")->click();
+    QVERIFY(pane->View()->ImagesAllowed());
+
     // Attachments are listed with their names, as in the message window.
     Focus(w, 1);
+    QVERIFY(!pane->View()->ImagesAllowed());
     QCOMPARE(pages->currentWidget(), Child<QWidget>(w, "paneMemo"));
     auto* list = Child<QListWidget>(w, "paneList");
     QVERIFY(list->isVisibleTo(w));
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->item(0)->text(), QString("figures.pdf"));
+
+    // A sort rebuilds the list: the row stays focused and on view, and is not read again.
+    {
+      QSignalSpy shown(pane, &TReadingPane::EntryShown);
+      w->TreeHeaderClick(lcSubject);
+      QTest::qWait(400);
+      QCOMPARE(shown.count(), 0);
+      QCOMPARE(Line(w, "lSubject"), QString("Figures"));
+      QCOMPARE(SubjectOfRow(w, Tree(w)->currentIndex().row()), QString("Figures"));
+      w->TreeHeaderClick(lcReceived);
+      w->TreeHeaderClick(lcReceived); // newest first again
+      QCOMPARE(SubjectOfRow(w, 1), QString("Figures"));
+    }
 
     // A row that cannot be read says so in the pane instead of showing the message before.
     Tree(w)->setCurrentIndex(Tree(w)->model()->index(0, 0));
