@@ -326,7 +326,10 @@ void Tmdi_pl_Viewer::BuildStatusBar() {
   sb->addPermanentWidget(sbCancel);
 }
 
-Tmdi_pl_Viewer::~Tmdi_pl_Viewer() { FFormStorage->SaveUnlessSaved(); }
+Tmdi_pl_Viewer::~Tmdi_pl_Viewer() {
+  FFormStorage->SaveUnlessSaved();
+  delete Pane; // its worker reads FMailbox: it stops before the mailbox goes
+}
 
 void Tmdi_pl_Viewer::SetHeaderPanelHeight(int height) {
   const int total = Splitter->sizes().value(0) + Splitter->sizes().value(1);
