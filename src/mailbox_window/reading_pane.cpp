@@ -87,11 +87,12 @@ public:
   }
   void Request(uint64_t serial, uint64_t load, uint32_t entry) {
     {
+      // Wanted before it is taken: the worker must not find its own request stale.
       const std::lock_guard lock(FMutex);
+      FWanted = serial;
       FRequest = {serial, load, entry};
       FPending = true;
     }
-    FWanted = serial;
     FWake.notify_one();
   }
   void Cancel() { FWanted = 0; }
