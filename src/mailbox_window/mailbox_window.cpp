@@ -1,6 +1,7 @@
 #include "mailbox_window/mailbox_window.h"
 
 #include "mailbox_window/export_run.h"
+#include "mailbox_window/reading_pane.h"
 #include "export/list_csv.h"
 #include "i18n/format_text.h"
 #include "i18n/localized_text.h"
@@ -22,6 +23,7 @@
 #include "window_kit/window_images.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
@@ -73,9 +75,18 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   BuildList();
   BuildInformationArea();
   BuildStatusBar();
+  Pane = new TReadingPane(FMailbox);
+  Pane->hide();
+  connect(Pane, &TReadingPane::NotesAdded, this, [this] { ShowMemo(); });
+  PaneSplitter = new QSplitter(Qt::Vertical);
+  PaneSplitter->setObjectName("PaneSplitter");
+  PaneSplitter->setChildrenCollapsible(false);
+  PaneSplitter->addWidget(Tree);
+  PaneSplitter->addWidget(Pane);
+  PaneSplitter->setStretchFactor(1, 1);
   Splitter = new QSplitter(Qt::Vertical);
   Splitter->setObjectName("Splitter");
-  Splitter->addWidget(Tree);
+  Splitter->addWidget(PaneSplitter);
   Splitter->addWidget(HeaderPanel);
   Splitter->setStretchFactor(0, 1);
   Splitter->setSizes({450, 135});
@@ -105,8 +116,12 @@ Tmdi_pl_Viewer::Tmdi_pl_Viewer(QWidget* parent) : TMdiChild(parent) {
   layout->addWidget(sb);
 
   CreateActions();
+  CreateViewMenu();
   FormCreate();
   FFormStorage = new TQtFormStorage(this, "mdi_pl_Viewer\\", {.KeepPlacement = true});
+  FFormStorage->AddInteger(
+      "ReadingPane.Position", [this] { return static_cast<int>(FPanePosition); },
+      [this](int position) { SetPanePosition(position); });
   FFormStorage->AddInteger(
       "HeaderPanel.Height", [this] { return HeaderPanel->height(); },
       [this](int height) { SetHeaderPanelHeight(height); });
@@ -209,6 +224,8 @@ void Tmdi_pl_Viewer::BuildList() {
           SetFolded(entry, FModel->MarkOf(entry) == tmOpen);
         });
       }));
+  connect(Tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          Guarded([this] { ShowFocusedInPane(); }));
   Tree->installEventFilter(this); // Enter opens the focused row, Space checks it
 }
 
@@ -321,7 +338,10 @@ void Tmdi_pl_Viewer::BuildStatusBar() {
   sb->addPermanentWidget(sbCancel);
 }
 
-Tmdi_pl_Viewer::~Tmdi_pl_Viewer() { FFormStorage->SaveUnlessSaved(); }
+Tmdi_pl_Viewer::~Tmdi_pl_Viewer() {
+  FFormStorage->SaveUnlessSaved();
+  delete Pane; // its worker reads FMailbox: it stops before the mailbox goes
+}
 
 void Tmdi_pl_Viewer::SetHeaderPanelHeight(int height) {
   const int total = Splitter->sizes().value(0) + Splitter->sizes().value(1);
@@ -403,9 +423,6 @@ void Tmdi_pl_Viewer::CreateActions() {
   acThreads->setToolTip("Group the list by conversation");
   acThreads->setCheckable(true);
   connect(acThreads, &QAction::triggered, this, Guarded([this](bool on) { SetThreads(on); }));
-  ViewMenu = new QMenu("&View", this);
-  ViewMenu->setObjectName("View1");
-  ViewMenu->addAction(acThreads);
 
   acSaveAddresses = new QAction("Save as...", this);
   acSaveAddresses->setObjectName("acSaveAddresses");
@@ -444,6 +461,60 @@ void Tmdi_pl_Viewer::CreateActions() {
   connect(Tree, &QWidget::customContextMenuRequested, this, Guarded([this](const QPoint& pos) {
             PopupMenu1->exec(Tree->viewport()->mapToGlobal(pos));
           }));
+}
+
+void Tmdi_pl_Viewer::CreateViewMenu() {
+  FViewMenu = new QMenu("&View", this);
+  FViewMenu->setObjectName("View");
+  FViewMenu->addAction(acThreads);
+  QMenu* pane = FViewMenu->addMenu("&Reading Pane");
+  pane->setObjectName("ReadingPaneMenu");
+  FPaneChoices = new QActionGroup(this);
+  const std::pair<const char*, const char*> choices[] = {
+      {"acPaneOff", "&Off"}, {"acPaneBelow", "&Below the List"}, {"acPaneRight", "&Right of the List"}};
+  for (int position = ppOff; position <= ppRight; ++position) {
+    QAction* action = pane->addAction(choices[position].second);
+    action->setObjectName(choices[position].first);
+    action->setCheckable(true);
+    action->setChecked(position == FPanePosition);
+    FPaneChoices->addAction(action);
+    connect(action, &QAction::triggered, this, Guarded([this, position] { SetPanePosition(position); }));
+  }
+  pane->addSeparator();
+  acPaneNext = pane->addAction("&Next Position");
+  acPaneNext->setObjectName("acPaneNext");
+  acPaneNext->setShortcut(QKeySequence(Qt::Key_F8));
+  acPaneNext->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(acPaneNext);
+  connect(acPaneNext, &QAction::triggered, this, Guarded([this] { acPaneNextExecute(); }));
+}
+
+void Tmdi_pl_Viewer::acPaneNextExecute() { SetPanePosition((FPanePosition + 1) % (ppRight + 1)); }
+
+void Tmdi_pl_Viewer::SetPanePosition(int position) {
+  if (position < ppOff || position > ppRight) return;
+  FPanePosition = static_cast<TPanePosition>(position);
+  FPaneChoices->actions().at(position)->setChecked(true);
+  if (FPanePosition == ppOff) {
+    Pane->hide();
+    Pane->Clear();
+    return;
+  }
+  PaneSplitter->setOrientation(FPanePosition == ppBelow ? Qt::Vertical : Qt::Horizontal);
+  Pane->show();
+  // The list keeps a third of the room above the pane, two fifths beside it.
+  const bool below = FPanePosition == ppBelow;
+  const QSize room = PaneSplitter->size();
+  const int total = std::max(below ? room.height() : room.width(), 300);
+  const int list = below ? total / 3 : total * 2 / 5;
+  PaneSplitter->setSizes({list, total - list});
+  ShowFocusedInPane();
+}
+
+void Tmdi_pl_Viewer::ShowFocusedInPane() {
+  if (FPanePosition == ppOff) return;
+  const QModelIndex current = Tree->currentIndex();
+  Pane->ShowEntry(current.isValid() ? static_cast<int64_t>(FModel->EntryOfRow(current.row())) : -1);
 }
 
 bool Tmdi_pl_Viewer::FilterOn() const { return acFilter->isChecked(); }
@@ -574,6 +645,7 @@ void Tmdi_pl_Viewer::acReloadExecute() {
 
 bool Tmdi_pl_Viewer::LoadMailbox(const std::string& path, TOpenKind kind) {
   TBusyCursor busy;
+  Pane->Clear(); // its row belongs to the load before
   FOperation = Localized("lc_Loading");
   FLastProgress = TickCount();
   Memo->clear();
@@ -817,6 +889,10 @@ void Tmdi_pl_Viewer::RunFilter(bool on, bool remember) {
     throw;
   }
   finish();
+  // The pane marks what the filter looked for.
+  std::vector<std::string> words;
+  if (FilterOn()) words.push_back(QStringToAnsi(cbValue->currentText()));
+  Pane->SetHighlightWords(words);
 }
 
 size_t Tmdi_pl_Viewer::ApplyFilter(bool remember) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QAction;
+class QActionGroup;
 class QComboBox;
 class QLabel;
 class QMenu;
@@ -28,11 +29,17 @@ class QTreeWidget;
 
 namespace pellora {
 
+class TReadingPane;
+
+// Where the reading pane stands: View > Reading Pane.
+enum TPanePosition { ppOff, ppBelow, ppRight };
+
 // The mailbox window: one store as a list of its messages. Its components carry the object
 // names of the window's layout (Panel1, cbFilter, cbValue, sbFilter, Tree, Splitter, HeaderPanel,
 // DetailPanel, Memo, sb, sbPanel0, sbPanel1, sbCancel, Messages, PopupMenu1, acFilter, acView,
 // acCollect, acSaveMessages, acSaveAttachments, acSaveList, acSaveAddresses, acReload,
-// acShowRecovered).
+// acShowRecovered, the reading pane ReadingPane beside the list in PaneSplitter, and the menu View
+// with acPaneOff, acPaneBelow, acPaneRight and acPaneNext).
 class Tmdi_pl_Viewer : public TMdiChild, private TLoadObserver {
   Q_OBJECT
 public:
@@ -40,7 +47,7 @@ public:
   ~Tmdi_pl_Viewer() override;
   const char* ClassName() const override { return "Tmdi_pl_Viewer"; }
   QMenu* ChildMenu() const override { return MessagesMenu; }
-  QList<QMenu*> ChildMenus() const override { return {MessagesMenu, ViewMenu}; }
+  QList<QMenu*> ChildMenus() const override { return {MessagesMenu, FViewMenu}; }
   TQtFormStorage* FormStorage() const override { return FFormStorage; }
 
   // Loads a store; on failure shows the error box and returns false.
@@ -76,6 +83,12 @@ public:
   void SetFolded(uint32_t entry, bool folded);
   void ExpandAll();
 
+  // The reading pane off, below the list or right of it; F8 goes to the next position.
+  void SetPanePosition(int position);
+  TPanePosition PanePosition() const { return FPanePosition; }
+  void acPaneNextExecute();
+  TReadingPane* ReadingPane() const { return Pane; }
+
   TMailbox& Mailbox() { return FMailbox; }
   bool FilterOn() const;
   // Whether a load is still finding rows.
@@ -92,6 +105,9 @@ private:
   void BuildInformationArea();
   void BuildStatusBar();
   void CreateActions();
+  void CreateViewMenu();
+  // The focused row to the reading pane, when it is on.
+  void ShowFocusedInPane();
   void FormCreate();
   // Columns 4 to 8 take their titles from the constants of the language applied.
   void SetColumnCaptions();
@@ -160,6 +176,8 @@ private:
   QTreeView* Tree = nullptr;
   TMessageListModel* FModel = nullptr;
   QSplitter* Splitter = nullptr;
+  QSplitter* PaneSplitter = nullptr; // the list and the reading pane
+  TReadingPane* Pane = nullptr;
   QSplitter* FolderSplitter = nullptr;
   QTreeWidget* FolderTree = nullptr;
   std::string FFolder; // the folder chosen; empty: all rows
@@ -171,7 +189,6 @@ private:
   QLabel* sbPanel1 = nullptr;
   QToolButton* sbCancel = nullptr; // shown while messages are saved
   QMenu* MessagesMenu = nullptr;
-  QMenu* ViewMenu = nullptr;
   QAction* acThreads = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QAction* acFilter = nullptr;
@@ -184,6 +201,10 @@ private:
   QTimer* FTypingTimer = nullptr; // the pause after typing in the value box
   QAction* acReload = nullptr;
   QAction* acShowRecovered = nullptr; // checked: loads with recovery
+  QMenu* FViewMenu = nullptr;
+  QActionGroup* FPaneChoices = nullptr; // acPaneOff, acPaneBelow, acPaneRight
+  QAction* acPaneNext = nullptr;
+  TPanePosition FPanePosition = ppOff;
   TQtFormStorage* FFormStorage = nullptr;
 
   // While a load runs on its thread the list shows the first rows it found, with what the list

@@ -7,6 +7,7 @@
 #include "platform/safe_files.h"
 #include "message_window/find_dialog.h"
 #include "message_window/html_view.h"
+#include "message_window/message_view.h"
 #include "message_window/printing.h"
 #include "message_window/source_editor.h"
 #include "platform/codepage.h"
@@ -23,25 +24,19 @@
 #include <QClipboard>
 #include <QDate>
 #include <QFile>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
-#include <QMimeDatabase>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QPushButton>
-#include <QSplitter>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -56,45 +51,10 @@
 namespace pellora {
 namespace {
 
-QString JoinLines(const std::vector<std::string>& lines) {
-  size_t total = 0;
-  for (const auto& line : lines) total += line.size() + 1;
-  std::string joined;
-  joined.reserve(total);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i) joined += '\n';
-    joined += lines[i];
-  }
-  return AnsiToQString(joined);
-}
-
 QFont MonospaceFont(int points) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   font.setPointSize(points);
   return font;
-}
-
-// The icon of a file type, chosen by the file's name; a drawn page where the theme has none.
-QIcon IconForFileName(const QString& name) {
-  static QMimeDatabase mimeDatabase;
-  QMimeType type = mimeDatabase.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
-  QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
-  if (!icon.isNull()) return icon;
-  QPixmap pm(32, 32);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QColor(90, 90, 90));
-  p.setBrush(QColor(250, 250, 250));
-  p.drawRect(QRectF(5.5, 1.5, 21, 29));
-  QString ext = QFileInfo(name).suffix().left(4).toUpper();
-  QFont f = p.font();
-  f.setPixelSize(8);
-  f.setBold(true);
-  p.setFont(f);
-  p.setPen(QColor(40, 80, 150));
-  p.drawText(QRectF(5, 12, 22, 12), Qt::AlignCenter, ext);
-  return QIcon(pm);
 }
 
 QLineEdit* ReadOnlyLine() {
@@ -163,10 +123,6 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
   connect(fd, &TFindDialog::Find, this, Guarded([this] { fdFind(); }));
   CreateMenus();
   connect(pcBody, &QTabWidget::currentChanged, this, Guarded([this] { pcBodyChange(); }));
-  // The save dialog is made when needed; its title is kept here, where a language can reach it.
-  sd = new QObject(this);
-  sd->setObjectName("sd");
-  sd->setProperty("Title", QString("Save attachment..."));
   FormCreate();
   FFormStorage = new TQtFormStorage(this, "mdi_pl_Msg\\", {.KeepPlacement = true});
   FFormStorage->AddBoolean(
@@ -176,15 +132,12 @@ Tmdi_pl_Msg::Tmdi_pl_Msg(QWidget* parent) : TMdiChild(parent) {
       "lvHops.Expanded", [this] { return RouteButton->isChecked(); },
       [this](bool expanded) { RouteButton->setChecked(expanded); });
   FFormStorage->AddInteger(
-      "List.Height", [this] { return ListHeight(); }, [this](int height) { SetListHeight(height); });
+      "List.Height", [this] { return View->ListHeight(); },
+      [this](int height) { View->SetListHeight(height); });
   // A page the window chose for its message is no choice of the reader's: the one before stays.
-  connect(pcBody, &QTabWidget::currentChanged, this, [this] { FStoredBodyPage = -1; });
   FFormStorage->AddInteger(
-      "pcBody.ActivePageIndex",
-      [this] { return FStoredBodyPage >= 0 ? FStoredBodyPage : pcBody->currentIndex(); },
-      [this](int index) {
-        if (index >= 0 && index < pcBody->count()) pcBody->setCurrentIndex(index);
-      });
+      "pcBody.ActivePageIndex", [this] { return View->ReaderPage(); },
+      [this](int index) { View->SetReaderPage(index); });
   (new TQtLanguageController(this, "mdi_pl_Msg"))->Attach();
 }
 
@@ -269,28 +222,13 @@ void Tmdi_pl_Msg::BuildHeaderPanel() {
   });
 }
 
-// The bodies on their pages, the attachments below them, the attachment under the mouse last.
+// The bodies on their pages and the attachments, the attachment under the mouse last.
 void Tmdi_pl_Msg::BuildBodyPanel() {
-  pcBody = new QTabWidget;
-  pcBody->setObjectName("pcBody");
-  pcBody->setTabPosition(QTabWidget::South);
-  pcBody->setDocumentMode(true);
-  Memo = new QPlainTextEdit;
-  Memo->setObjectName("Memo");
-  Memo->setReadOnly(true);
-  Memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  Memo->setFont(MonospaceFont(10));
-  Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  HTML = new THtmlView;
-  HTML->setObjectName("HTML");
-  HTML->SetCidResolver([this](const QString& id) -> std::optional<TInlineResource> {
-    TMailPart* part = FMessage.ContentIdPart(QStringToAnsi(id));
-    if (!part) return std::nullopt;
-    part->DecodeBody();
-    return TInlineResource{QByteArray::fromStdString(part->MimeType()),
-                           QByteArray::fromStdString(part->DecodedBody())};
-  });
-  connect(HTML, &THtmlView::LinkActivated, this, Guarded([](const QUrl& url) { OpenLink(url); }));
+  View = new TMessageView;
+  View->setObjectName("View");
+  pcBody = View->Pages();
+  Memo = View->PlainEdit();
+  HTML = View->Html();
   connect(HTML, &THtmlView::LinkHovered, this, [this](const QUrl& url) {
     FHoveredLink = url;
     if (url.isEmpty())
@@ -298,58 +236,8 @@ void Tmdi_pl_Msg::BuildBodyPanel() {
     else
       lInfo->setText(url.toDisplayString());
   });
-  connect(HTML, &THtmlView::RemoteContentBlocked, this, [this] { RemoteBar->show(); });
-  RemoteBar = new QFrame;
-  RemoteBar->setObjectName("RemoteBar");
-  RemoteBar->setStyleSheet(
-      "#RemoteBar { background: rgb(255, 244, 206); border-bottom: 1px solid rgb(218, 196, 126); }");
-  auto* remoteText = new QLabel("Remote content was blocked.");
-  remoteText->setObjectName("lRemote");
-  auto* load = new QPushButton("Load");
-  load->setObjectName("bLoadRemote");
-  connect(load, &QPushButton::clicked, this, Guarded([this] {
-            pmImg->setChecked(true);
-            pmImgClick();
-          }));
-  auto* barLayout = new QHBoxLayout(RemoteBar);
-  barLayout->setContentsMargins(6, 2, 6, 2);
-  barLayout->addWidget(remoteText, 1);
-  barLayout->addWidget(load);
-  RemoteBar->hide();
-  tsHTML = new QWidget;
-  tsHTML->setObjectName("tsHTML");
-  auto* htmlLayout = new QVBoxLayout(tsHTML);
-  htmlLayout->setContentsMargins(0, 0, 0, 0);
-  htmlLayout->setSpacing(0);
-  htmlLayout->addWidget(RemoteBar);
-  htmlLayout->addWidget(HTML, 1);
-  tsPlain = Memo;
-  tsPlain->setProperty("componentName", "tsPlain");
-  tsHTML->setProperty("componentName", "tsHTML");
-  pcBody->addTab(tsPlain, " Plain ");
-  pcBody->addTab(tsHTML, " HTML ");
-
-  List = new QListWidget;
-  List->setObjectName("List");
-  List->setViewMode(QListView::IconMode);
-  List->setIconSize(QSize(32, 32));
-  List->setMovement(QListView::Static);
-  List->setResizeMode(QListView::Adjust);
-  List->setWordWrap(true);
-  List->setMouseTracking(true);
-  List->setCursor(Qt::PointingHandCursor);
-  List->setSelectionMode(QAbstractItemView::SingleSelection);
-  List->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  List->setMinimumHeight(60);
-  Splitter = new QSplitter(Qt::Vertical);
-  Splitter->setObjectName("Splitter");
-  Splitter->addWidget(pcBody);
-  Splitter->addWidget(List);
-  Splitter->setStretchFactor(0, 1);
-  Splitter->setStretchFactor(1, 0);
-  Splitter->setSizes({400, FListHeight});
-  List->hide();
-  connect(Splitter, &QSplitter::splitterMoved, this, [this] { FListHeight = ListHeight(); });
+  connect(View, &TMessageView::ImagesAllowedChanged, this, [this](bool allowed) { pmImg->setChecked(allowed); });
+  connect(View, &TMessageView::AttachmentEntered, this, [this](const QString& text) { lInfo->setText(text); });
 
   lInfo = new QLabel;
   lInfo->setObjectName("lInfo");
@@ -358,13 +246,8 @@ void Tmdi_pl_Msg::BuildBodyPanel() {
   auto* bodyLayout = new QVBoxLayout(tsBody);
   bodyLayout->setContentsMargins(2, 2, 2, 2);
   bodyLayout->addWidget(FlipPanel);
-  bodyLayout->addWidget(Splitter, 1);
+  bodyLayout->addWidget(View, 1);
   bodyLayout->addWidget(lInfo);
-  connect(List, &QListWidget::itemDoubleClicked, this, Guarded([this] { ListDblClick(); }));
-  connect(List, &QListWidget::itemEntered, this, [this](QListWidgetItem* item) {
-    lInfo->setText(QString("%1: %2").arg(item->data(Qt::UserRole).toString(),
-                                         item->data(Qt::UserRole + 1).toString()));
-  });
 }
 
 void Tmdi_pl_Msg::BuildSourcePanel() {
@@ -384,19 +267,7 @@ void Tmdi_pl_Msg::BuildSourcePanel() {
 
 Tmdi_pl_Msg::~Tmdi_pl_Msg() { FFormStorage->SaveUnlessSaved(); }
 
-int Tmdi_pl_Msg::ListHeight() const { return List->isHidden() ? FListHeight : List->height(); }
-
-void Tmdi_pl_Msg::SetListHeight(int height) {
-  FListHeight = height;
-  if (List->isHidden()) return;
-  const int total = Splitter->sizes().value(0) + Splitter->sizes().value(1);
-  Splitter->setSizes({std::max(total - height, 1), height});
-}
-
-void Tmdi_pl_Msg::FormCreate() {
-  pc->setCurrentWidget(tsBody);
-  pcBody->setCurrentWidget(tsPlain);
-}
+void Tmdi_pl_Msg::FormCreate() { pc->setCurrentWidget(tsBody); }
 
 void Tmdi_pl_Msg::CreateMenus() {
   PopupMenu1 = new QMenu(this);
@@ -447,17 +318,6 @@ void Tmdi_pl_Msg::CreateMenus() {
   SavePdf1->setObjectName("SavePdf1");
   pmImg->setObjectName("pmImg");
 
-  PopupMenu2 = new QMenu(this);
-  PopupMenu2->setObjectName("PopupMenu2");
-  Open1 = PopupMenu2->addAction("Open...", this, Guarded([this] { ListDblClick(); }));
-  PopupMenu2->addSeparator();
-  Save1 = PopupMenu2->addAction("Save...", this, Guarded([this] { cmSave(); }));
-  PopupMenu2->addSeparator();
-  Saveall1 = PopupMenu2->addAction("Save all...", this, Guarded([this] { cmSaveall(); }));
-  Open1->setObjectName("Open1");
-  Save1->setObjectName("Save1");
-  Saveall1->setObjectName("Saveall1");
-
   for (QWidget* w : std::initializer_list<QWidget*>{Memo, HTML, SynMemo}) {
     w->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(w, &QWidget::customContextMenuRequested, this, Guarded([this, w](const QPoint& pos) {
@@ -465,9 +325,6 @@ void Tmdi_pl_Msg::CreateMenus() {
               PopupMenu1->exec(w->mapToGlobal(pos));
             }));
   }
-  List->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(List, &QWidget::customContextMenuRequested, this,
-          Guarded([this](const QPoint& pos) { PopupMenu2->exec(List->mapToGlobal(pos)); }));
 }
 
 bool Tmdi_pl_Msg::LoadMessageFile(const std::string& path, uint64_t size) {
@@ -496,7 +353,6 @@ void Tmdi_pl_Msg::LoadMessageText(const std::string& label, std::string_view tex
 }
 
 void Tmdi_pl_Msg::DisplayMessage() {
-  FMessage.FindBodies();
   if (FMessage.FromAddress().empty())
     eFrom->setText(AnsiToQString(FormatText("%s <%s>", {FMessage.ReplyToName(), FMessage.ReplyToAddress()})));
   else
@@ -511,16 +367,9 @@ void Tmdi_pl_Msg::DisplayMessage() {
   eSubject->setCursorPosition(0);
   eSent->setText(FormatMessageDate(FMessage.MessageDate()));
   eSize->setText(ByteSizeText(FSize));
-  List->setVisible(FMessage.Attachments().Count() > 0);
-  SetListHeight(FListHeight);
-  FillAttachments();
-  ShowBodies();
-  // A message without a text body opens on its HTML page.
-  if (FMessage.PlainFromHtml() && pcBody->currentWidget() != tsHTML) {
-    const int stored = pcBody->currentIndex();
-    pcBody->setCurrentWidget(tsHTML);
-    FStoredBodyPage = stored;
-  }
+  View->SetImagesAllowed(pmImg->isChecked());
+  View->ShowMessage(&FMessage); // a message without a text body opens on its HTML page
+  pcBodyChange();
   // The stored text declares no charset as a whole: each line is shown as it reads best.
   QString text = AnsiToQString(UndeclaredToAnsi(FMessage.SourceText()));
   text.replace("\r\n", "\n");
@@ -538,26 +387,6 @@ void Tmdi_pl_Msg::FillRecipients(QListWidget* box, const TMailRecipients& list) 
     // The list stays as far as it got.
   }
   static_cast<TRecipientBox*>(box)->FitHeight();
-}
-
-void Tmdi_pl_Msg::FillAttachments() {
-  List->clear();
-  const TMailPartList& attachments = FMessage.Attachments();
-  for (int i = 0; i < attachments.Count(); ++i) {
-    TMailPart* part = attachments[i];
-    part->DecodeBody();
-    QString caption;
-    try {
-      caption = AnsiToQString(part->AttachmentFileName());
-    } catch (const std::exception&) {
-      caption = "?";
-    }
-    auto* item = new QListWidgetItem(IconForFileName(caption), caption);
-    item->setData(Qt::UserRole, QString::fromStdString(part->MimeType()));
-    item->setData(Qt::UserRole + 1, ByteSizeText(part->DecodedBody().size()));
-    item->setData(Qt::UserRole + 2, i);
-    List->addItem(item);
-  }
 }
 
 void Tmdi_pl_Msg::FillHops() {
@@ -584,19 +413,11 @@ void Tmdi_pl_Msg::FillHops() {
   lvHops->setVisible(RouteButton->isChecked() && count > 0);
 }
 
-void Tmdi_pl_Msg::ShowBodies() {
-  Memo->setPlainText(JoinLines(FMessage.PlainViewLines()));
-  RemoteBar->hide(); // until the new rendering meets remote content
-  HTML->SetImagesAllowed(pmImg->isChecked());
-  HTML->SetDocument(QByteArray::fromStdString(AnsiToUtf8(FMessage.HtmlViewDocument())));
-  pcBodyChange();
-}
-
 bool Tmdi_pl_Msg::PlainVisible() const {
-  return pc->currentWidget() == tsBody && pcBody->currentWidget() == tsPlain;
+  return pc->currentWidget() == tsBody && View->PlainShown();
 }
 bool Tmdi_pl_Msg::HtmlVisible() const {
-  return pc->currentWidget() == tsBody && pcBody->currentWidget() == tsHTML;
+  return pc->currentWidget() == tsBody && View->HtmlShown();
 }
 bool Tmdi_pl_Msg::SourceVisible() const { return pc->currentWidget() == tsSource; }
 
@@ -605,10 +426,7 @@ QPlainTextEdit* Tmdi_pl_Msg::ActiveEditor() const {
 }
 
 void Tmdi_pl_Msg::pcBodyChange() {
-  // The HTML tab renders the plain text of a message without an HTML body.
-  const std::vector<std::string>& html = FMessage.HtmlLines().empty() ? FMessage.TextLines()
-                                                                        : FMessage.HtmlLines();
-  const size_t lines = pcBody->currentWidget() == tsPlain ? FMessage.PlainViewLines().size() : html.size();
+  const size_t lines = View->PlainShown() ? View->Bodies().PlainLines : View->Bodies().HtmlLines;
   lInfo->setText(AnsiToQString(FormatText(GetLocalizedText("lc_LineCount"), {static_cast<long long>(lines)})));
 }
 
@@ -619,55 +437,11 @@ void Tmdi_pl_Msg::PopupMenu1Popup() {
   FMenuLink = FHoveredLink; // the link under the mouse as the menu opens
 }
 
-TMailPart* Tmdi_pl_Msg::SelectedAttachment() const {
-  QListWidgetItem* item = List->currentItem();
-  if (!item || !item->isSelected()) return nullptr;
-  int index = item->data(Qt::UserRole + 2).toInt();
-  if (index < 0 || index >= FMessage.Attachments().Count()) return nullptr;
-  return FMessage.Attachments()[index];
-}
+void Tmdi_pl_Msg::ListDblClick() { View->OpenAttachment(); }
 
-void Tmdi_pl_Msg::ListDblClick() {
-  TMailPart* part = SelectedAttachment();
-  if (!part) return;
-  if (!ConfirmBox(GetLocalizedText("lc_OpenAtt"))) return;
-  part->DecodeBody();
-  // A private folder: in a shared one another user could plant a link under the same name.
-  std::string path = PrivateTempFolder() + SafeFileName(AnsiToUtf8(part->AttachmentFileName()));
-  WriteFileNoFollow(path, part->DecodedBody());
-  if (!OpenWithSystemProgram(QFile::decodeName(QByteArray::fromStdString(path))))
-    ErrorBox(FormatText(GetLocalizedText("lc_NoProgram"),
-                        {part->AttachmentFileName(), part->MimeType()}));
-}
+void Tmdi_pl_Msg::cmSave() { View->SaveAttachment(); }
 
-void Tmdi_pl_Msg::cmSave() {
-  TMailPart* part = SelectedAttachment();
-  if (!part) return;
-  QString preset;
-  try {
-    preset = QFile::decodeName(QByteArray::fromStdString(SafeFileName(AnsiToUtf8(part->AttachmentFileName()))));
-  } catch (const std::exception&) {
-  }
-  QString chosen = PickSaveFile(this, sd->property("Title").toString(), preset);
-  if (chosen.isEmpty()) return;
-  part->DecodeBody();
-  WriteWholeFile(QFile::encodeName(chosen).toStdString(), part->DecodedBody());
-}
-
-void Tmdi_pl_Msg::cmSaveall() {
-  QString folder = PickFolder(this, AnsiToQString(GetLocalizedText("lc_SelectFolder")));
-  if (folder.isEmpty()) return;
-  std::string base = IncludeTrailingPathDelimiter(QFile::encodeName(folder).toStdString());
-  for (TMailPart* part : FMessage.Attachments()) {
-    std::string name = SafeFileName(AnsiToUtf8(part->AttachmentFileName()));
-    std::string target = base + name;
-    if (EntryExists(target) &&
-        !ConfirmBox(FormatText(GetLocalizedText("lc_Overwrite"), {Utf8ToAnsi(name)})))
-      continue;
-    part->DecodeBody();
-    WriteWholeFile(target, part->DecodedBody());
-  }
-}
+void Tmdi_pl_Msg::cmSaveall() { View->SaveAllAttachments(); }
 
 TMessageEntry Tmdi_pl_Msg::NamingEntry() const {
   TMessageEntry entry;
@@ -770,7 +544,7 @@ void Tmdi_pl_Msg::pmFindnextClick() {
   fdFind();
 }
 
-void Tmdi_pl_Msg::pmImgClick() { ShowBodies(); }
+void Tmdi_pl_Msg::pmImgClick() { View->SetImagesAllowed(pmImg->isChecked()); }
 
 std::string Tmdi_pl_Msg::PrintJobTitle() const {
   return FMessage.SubjectText() + " - " + QApplication::applicationName().toStdString();

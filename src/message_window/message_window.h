@@ -10,15 +10,12 @@
 #include <string>
 
 class QAction;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QListWidgetItem;
 class QMenu;
 class QPlainTextEdit;
 class QPageLayout;
-class QSplitter;
 class QTabWidget;
 class QToolButton;
 class QTreeWidget;
@@ -26,15 +23,17 @@ class QTreeWidget;
 namespace pellora {
 
 class THtmlView;
+class TMessageView;
 class TSourceEditor;
 class TFindDialog;
 
 // The message window: one message, its fields, route, bodies, attachments and source. Its
 // components carry the object names of the window's layout (pc, tsBody, tsSource, FlipPanel,
-// eSubject, eFrom, eTo, eCC, eBC, eSent, eSize, lvHops, pcBody, tsPlain (the Memo), tsHTML (the
-// HTML view and the bar RemoteBar above it), List, lInfo, SynMemo, eSource, PopupMenu1, PopupMenu2,
-// the menu items Copy1, CopyLink, pmFind, pmFindnext, SelectAll1, mmPrint, SaveAs1, pmImg, Open1,
-// Save1, Saveall1, the route's RouteButton, and the find dialog fd).
+// eSubject, eFrom, eTo, eCC, eBC, eSent, eSize, lvHops, the bodies' view View (TMessageView: pcBody,
+// tsPlain (the Memo), tsHTML (the HTML view and the bar RemoteBar above it), List, PopupMenu2 with
+// Open1, Save1, Saveall1), lInfo, SynMemo, eSource, PopupMenu1, the menu items Copy1, CopyLink,
+// pmFind, pmFindnext, SelectAll1, mmPrint, SaveAs1, pmImg, the route's RouteButton, and the find
+// dialog fd).
 class Tmdi_pl_Msg : public TMdiChild {
   Q_OBJECT
 public:
@@ -87,28 +86,22 @@ private:
   void CreateMenus();
   void FormCreate();
   void DisplayMessage();
-  void ShowBodies();
   void pcBodyChange();
   // In the information line: the search went on from the top (down) or from the end.
   void ShowWrapped(bool down);
   // The HTML view's answer to a search.
   void HtmlFound(int matches, int active, bool down);
   void FillRecipients(QListWidget* box, const TMailRecipients& list);
-  void FillAttachments();
   void FillHops();
   bool PlainVisible() const;
   bool HtmlVisible() const;
   bool SourceVisible() const;
   QPlainTextEdit* ActiveEditor() const;
-  TMailPart* SelectedAttachment() const;
   // A row's fields that a saved message's file name is made of: its date and subject.
   TMessageEntry NamingEntry() const;
   std::string PrintJobTitle() const;
   // The message as the page on view shows it, as a PDF of that page layout.
   std::string ShownPdf(const QPageLayout& layout);
-  // The attachment list's height, kept while the list is hidden (a message without attachments).
-  int ListHeight() const;
-  void SetListHeight(int height);
 
   QTabWidget* pc = nullptr;
   QWidget* tsBody = nullptr;
@@ -125,19 +118,14 @@ private:
   QLabel* Label10 = nullptr; // "BCC:"
   QTreeWidget* lvHops = nullptr;
   QToolButton* RouteButton = nullptr; // folds the route in and out
+  TMessageView* View = nullptr;
   QTabWidget* pcBody = nullptr;
-  QWidget* tsPlain = nullptr;
-  QWidget* tsHTML = nullptr;
   QPlainTextEdit* Memo = nullptr;
   THtmlView* HTML = nullptr;
-  QFrame* RemoteBar = nullptr; // above the HTML view: remote content was blocked
-  QSplitter* Splitter = nullptr;
-  QListWidget* List = nullptr;
   QLabel* lInfo = nullptr;
   TSourceEditor* SynMemo = nullptr;
   QLineEdit* eSource = nullptr;
   QMenu* PopupMenu1 = nullptr;
-  QMenu* PopupMenu2 = nullptr;
   QMenu* MainMenu = nullptr; // "Message" in the frame's menu bar
   QAction* Copy1 = nullptr;
   QAction* pmFind = nullptr;
@@ -149,14 +137,8 @@ private:
   QAction* SavePdf1 = nullptr;
   QAction* pmImg = nullptr;
   QAction* CopyLink = nullptr;
-  QAction* Open1 = nullptr;
-  QAction* Save1 = nullptr;
-  QAction* Saveall1 = nullptr;
   TFindDialog* fd = nullptr;
-  QObject* sd = nullptr; // the save dialog's settings
   TQtFormStorage* FFormStorage = nullptr;
-  int FListHeight = 78;
-  int FStoredBodyPage = -1; // the body page to store while the window shows another of its choice
 
   TMailMessage FMessage;
   std::string FRawText;

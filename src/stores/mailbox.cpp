@@ -15,6 +15,9 @@ TLoadResult TMailbox::Load(const std::string& path, TOpenKind kind, TLoadObserve
     TMailbox& box;
     ~TObserving() { box.FObserver = nullptr; }
   } observing{*this};
+  const TReadTurn turn = ReadTurn();
+  ++FLoadCount;
+  FWaitingNotes.clear();
   FObserver = observer;
   FFirstRowsShown = false;
   FKind = kind;
@@ -79,18 +82,22 @@ const std::vector<std::string>& TMailbox::LoadEntryLines(const TMessageEntry& en
 }
 
 void TMailbox::VisitEntryLines(const TMessageEntry& entry, const TLineVisitor& visit) {
+  const TReadTurn turn = ReadTurn();
   ReadingStore().VisitLines(entry, visit);
 }
 
 void TMailbox::ReadEntryText(const TMessageEntry& entry, std::string& text) {
+  const TReadTurn turn = ReadTurn();
   ReadingStore().ReadLinesText(entry, text);
 }
 
 std::string TMailbox::GetEntryText(const TMessageEntry& entry) {
+  const TReadTurn turn = ReadTurn();
   return ReadingStore().ViewText(entry);
 }
 
 void TMailbox::ReadStored(const TMessageEntry& entry, const TByteSink& sink) {
+  const TReadTurn turn = ReadTurn();
   ReadingStore().ReadStored(entry, sink);
 }
 
@@ -98,6 +105,26 @@ std::string TMailbox::StoredText(const TMessageEntry& entry) {
   std::string text;
   ReadStored(entry, [&](std::string_view bytes) { text += bytes; });
   return text;
+}
+
+bool TMailbox::ReadAside(uint64_t load, uint32_t entry, std::string& text) {
+  const TReadTurn turn = ReadTurn();
+  if (load != FLoadCount || entry >= FEntries.size()) return false;
+  struct TAside {
+    bool& reading;
+    explicit TAside(bool& flag) : reading(flag) { reading = true; }
+    ~TAside() { reading = false; }
+  } aside(FReadingAside);
+  text = ReadingStore().ViewText(FEntries[entry]);
+  return true;
+}
+
+bool TMailbox::TakeWaitingNotes() {
+  const TReadTurn turn = ReadTurn();
+  if (FWaitingNotes.empty()) return false;
+  for (TStoreNote& note : FWaitingNotes) FNotes.push_back(std::move(note));
+  FWaitingNotes.clear();
+  return true;
 }
 
 const TMessageEntry* TMailbox::FindEntry(int32_t index) const {

@@ -4,7 +4,9 @@
 #include "stores/open_kind.h"
 #include "stores/store.h"
 
+#include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -78,6 +80,23 @@ public:
   void ReadStored(const TMessageEntry& entry, const TByteSink& sink);
   std::string StoredText(const TMessageEntry& entry);
 
+  // Reads from two threads take turns: every load and every read of a row above holds the turn,
+  // and a pass holds it for its whole length. A reader on another thread waits for its turn
+  // (TryReadTurn) and reads with ReadAside.
+  using TReadTurn = std::unique_lock<std::recursive_timed_mutex>;
+  TReadTurn ReadTurn() const { return TReadTurn(FReadMutex); }
+  TReadTurn TryReadTurn(std::chrono::milliseconds wait) const {
+    return TReadTurn(FReadMutex, wait);
+  }
+  // How many loads began: a row's position belongs to the load it was taken in.
+  uint64_t LoadCount() const { return FLoadCount; }
+  // On another thread: the text a message window shows of the row at position entry of load
+  // number load, into text; false when another load came since. The notes the read makes wait
+  // for TakeWaitingNotes.
+  bool ReadAside(uint64_t load, uint32_t entry, std::string& text);
+  // On the mailbox's own thread: adds the notes of reads aside to Notes(); whether there were any.
+  bool TakeWaitingNotes();
+
   // The row whose entry has Index; null when there is none.
   const TMessageEntry* FindEntry(int32_t index) const;
   uint32_t Flags(const TMessageEntry& entry) const { return EntryFlags(entry); }
@@ -109,7 +128,9 @@ private:
     }
     FObserver->Progress(done, total);
   }
-  void Note(TStoreNote note) override { AddNote(std::move(note)); }
+  void Note(TStoreNote note) override {
+    (FReadingAside ? FWaitingNotes : FNotes).push_back(std::move(note));
+  }
   // The store, or the error of a row read before any load.
   TStore& ReadingStore();
   // Puts the entries in the order of the sort column; the order becomes the identity.
@@ -130,13 +151,17 @@ private:
   // A screenful, and more; the load gives them at its first progress with as many.
   static constexpr size_t FirstRowCount = 100;
   bool FFirstRowsShown = false;
+  mutable std::recursive_timed_mutex FReadMutex;
+  uint64_t FLoadCount = 0;
+  bool FReadingAside = false;              // with the turn held
+  std::vector<TStoreNote> FWaitingNotes; // with the turn held
 };
 
 // While it lives, the mailbox's store keeps what it reads open from row to row: for a search or
-// an export, which read many rows one after another.
+// an export, which read many rows one after another. It holds the mailbox's read turn.
 class TReadPass {
 public:
-  explicit TReadPass(TMailbox& box) : FStore(box.Store()) {
+  explicit TReadPass(TMailbox& box) : FTurn(box.ReadTurn()), FStore(box.Store()) {
     if (FStore) FStore->BeginPass();
   }
   ~TReadPass() {
@@ -146,6 +171,7 @@ public:
   TReadPass& operator=(const TReadPass&) = delete;
 
 private:
+  TMailbox::TReadTurn FTurn;
   TStore* FStore;
 };
 

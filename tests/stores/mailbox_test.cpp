@@ -14,8 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace pellora {
 namespace {
@@ -750,6 +752,62 @@ TEST(UndeclaredTexts, DatabaseRecordsAndRawHeaders) {
     EXPECT_EQ(box.Entries()[0].Header.Subject, c.subject);
     EXPECT_EQ(box.Entries()[0].Header.From, c.utf8Subject + " <p@example.ru>");
   }
+}
+
+} // namespace
+} // namespace pellora
+
+namespace pellora {
+namespace {
+
+// A reader on another thread: its reads take turns with this thread's, each gives the row's text,
+// a row of an older load is not read, and the notes its reads make wait for this thread.
+TEST(MailboxFile, ReadsAsideTakeTurns) {
+  test::TTempDir dir;
+  std::string text;
+  for (int i = 0; i < 40; ++i)
+    text += "From - Mon Jan 01 10:00:00 2010\nSubject: S" + std::to_string(i) + "\n\nbody " +
+            std::to_string(i) + "\n\n";
+  const std::string path = dir.Write("Inbox", text);
+  TMailbox box;
+  ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
+  std::vector<std::string> expected;
+  for (const TMessageEntry& entry : box.Entries()) expected.push_back(box.GetEntryText(entry));
+
+  // Both threads read every row many times over, each in its own order.
+  std::vector<std::string> aside(expected.size());
+  std::atomic<int> wrong{0};
+  std::thread reader([&] {
+    for (int round = 0; round < 20; ++round)
+      for (uint32_t e = 0; e < expected.size(); ++e) {
+        std::string read;
+        if (!box.ReadAside(box.LoadCount(), e, read) || read != expected[e]) ++wrong;
+      }
+  });
+  for (int round = 0; round < 20; ++round) {
+    TReadPass pass(box);
+    for (size_t e = expected.size(); e-- > 0;)
+      if (box.GetEntryText(box.Entries()[e]) != expected[e]) ++wrong;
+  }
+  reader.join();
+  EXPECT_EQ(wrong, 0);
+
+  // The store changed on disk: the note of a read aside waits for TakeWaitingNotes.
+  dir.Write("Inbox", text.substr(0, text.size() / 2));
+  Touch(path);
+  std::string read;
+  std::thread([&] { EXPECT_THROW(box.ReadAside(box.LoadCount(), 39, read), EPelloraError); }).join();
+  EXPECT_EQ(ChangeNotes(box), 0u);
+  EXPECT_TRUE(box.TakeWaitingNotes());
+  EXPECT_EQ(ChangeNotes(box), 1u);
+  EXPECT_FALSE(box.TakeWaitingNotes());
+
+  // After another load, a row of the load before is not read.
+  const uint64_t before = box.LoadCount();
+  ASSERT_TRUE(box.Load(path, okMailboxFile).Loaded);
+  EXPECT_FALSE(box.ReadAside(before, 0, read));
+  EXPECT_TRUE(box.ReadAside(box.LoadCount(), 0, read));
+  EXPECT_FALSE(box.ReadAside(box.LoadCount(), static_cast<uint32_t>(box.Entries().size()), read));
 }
 
 } // namespace
