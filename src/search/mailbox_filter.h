@@ -2,6 +2,7 @@
 // The filter of the mailbox window and the command line: which rows contain a text in a chosen
 // part of their message.
 #include "mime/mail_message.h"
+#include "search/query.h"
 #include "stores/mailbox.h"
 
 #include <cstdint>
@@ -69,6 +70,14 @@ public:
   // entries when it is shorter.
   size_t ApplyFilter(const std::vector<uint32_t>& order, TFilterField field, std::string_view value,
                      std::vector<uint8_t>& hidden, const TFilterProgress& progress = {});
+  // The same for a query (search/query.h). Its column terms are answered from the rows first; a
+  // row's message is read (once, whatever its terms ask) only where they leave the answer open.
+  // A row whose message must be read and cannot be matches only when its column terms alone
+  // make it match.
+  size_t ApplyQuery(const std::vector<uint32_t>& order, const TQueryNode& query,
+                    std::vector<uint8_t>& hidden, const TFilterProgress& progress = {});
+  bool RowMatchesQuery(const TMessageEntry& entry, const TQueryNode& query);
+
   // The rows of the last pass whose message could not be read.
   size_t UnreadableRows() const { return FUnreadable; }
 
@@ -76,16 +85,38 @@ public:
   TMailMessage& MailMessage() { return FMessage; }
 
 private:
+  enum TTruth : uint8_t { tFalse, tTrue, tOpen };
+
   bool Matches(const TMessageEntry& entry, TFilterField field, const TFilterMatcher& matcher);
   // Whether the columns the field searches hold the text; false for the fields that search only
   // the message.
   bool ColumnsMatch(const TMessageEntry& entry, TFilterField field,
                     const TFilterMatcher& matcher) const;
+  // A query's answer for a row; without read, the terms that search the message stay open.
+  TTruth Evaluate(const TQueryNode& node, const TMessageEntry& entry, bool read);
+  TTruth TermTruth(const TQueryNode& term, const TMessageEntry& entry, bool read);
+  // Runs matches over the rows of order (see ApplyFilter).
+  size_t RunPass(const std::vector<uint32_t>& order, bool readsMessages, std::vector<uint8_t>& hidden,
+                 const TFilterProgress& progress,
+                 const std::function<bool(const TMessageEntry&)>& matches);
+
+  // The message of one row, read at most once however many terms search it: BeginRow, then the
+  // searches; each raises when the message cannot be read.
+  void BeginRow(const TMessageEntry& entry);
+  bool SourceHas(const TFilterMatcher& matcher);
+  bool BodyHas(const TFilterMatcher& matcher);
+  bool HeaderHas(const TFilterMatcher& matcher);
+  bool AttachmentHas(const TFilterMatcher& matcher);
+  void ReadText();
+  void ParseRow();
 
   TMailbox& FMailbox;
   TMailMessage FMessage;
   std::string FText;  // one row's joined text, reused from row to row
   std::string FCarry; // the end of one piece of a row's text, searched with the next
+  const TMessageEntry* FRow = nullptr;
+  bool FTextRead = false; // FText holds FRow's text
+  bool FParsed = false;   // FMessage holds FRow's message, its text taken from FText
   size_t FUnreadable = 0;
 };
 
