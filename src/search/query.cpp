@@ -67,6 +67,16 @@ bool ParseIsoDate(std::string_view text, TDateTime& date) {
   return at == text.size() && TryDate(parts[0], parts[1], parts[2], date);
 }
 
+// Whether the pattern writes its date in digits alone (no month or day names: MMM, ddd).
+bool NumericPattern(std::string_view pattern) {
+  size_t run = 0;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    run = i > 0 && pattern[i] == pattern[i - 1] ? run + 1 : 1;
+    if ((pattern[i] == 'M' || pattern[i] == 'd') && run > 2) return false;
+  }
+  return true;
+}
+
 // The digit groups of text in the order of the pattern's day, month and year fields.
 bool ParseShortDate(std::string_view text, std::string_view pattern, TDateTime& date) {
   std::string order;
@@ -139,7 +149,7 @@ bool ParseSize(std::string_view text, int64_t& size) {
 class TQueryParser {
 public:
   TQueryParser(std::string_view text, std::string_view dateFormat)
-      : FText(text), FDateFormat(dateFormat) {}
+      : FText(text), FDateFormat(NumericPattern(dateFormat) ? dateFormat : std::string_view()) {}
 
   TQueryNode Query() {
     SkipBlanks();

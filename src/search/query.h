@@ -54,8 +54,8 @@ struct TQueryParse {
 };
 
 // Parses a query. shortDateFormat is the user's short date pattern (d, dd, M, MM, yy, yyyy and
-// separators, such as "dd.MM.yyyy"), accepted by before: and after: beside ISO 8601; empty:
-// ISO 8601 only.
+// separators, such as "dd.MM.yyyy"), accepted by before: and after: beside ISO 8601 when it
+// writes dates in digits alone; empty: ISO 8601 only.
 TQueryParse ParseQuery(std::string_view text, std::string_view shortDateFormat = {});
 
 // Whether the query's terms are all answered by the rows' columns, without reading messages.

@@ -84,6 +84,7 @@ TEST(Query, ErrorsSayWhatAndWhere) {
       {"after:2019-02-30", 6, "not a date: 2019-02-30 (write YYYY-MM-DD)"},
       {"after:5.3.19", 6, "not a date: 5.3.19 (write YYYY-MM-DD)"},
       {"after:31/12/19", 6, "not a date: 31/12/19 (write YYYY-MM-DD or M/d/yy)", "M/d/yy"},
+      {"after:5.3.2019", 6, "not a date: 5.3.2019 (write YYYY-MM-DD)", "d MMM yyyy"}, // names
       {"x larger:10Q", 9, "not a size: 10Q (write bytes, or K or M after the number)"},
       {"smaller:K", 8, "not a size: K (write bytes, or K or M after the number)"},
       {std::string(150, '(') + "a", 100, "the query nests too deep"},
