@@ -2,13 +2,13 @@
 
 #include "search/mailbox_filter.h"
 #include "stores/kinds/store_kinds.h"
+#include "filter_rows.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <numeric>
 
 namespace pellora {
 namespace {
@@ -133,22 +133,8 @@ std::string QueryMailbox() {
   return test::BuildMailbox(m);
 }
 
-std::vector<uint32_t> ByIndex(const TMailbox& box) {
-  std::vector<uint32_t> order(box.Entries().size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return box.Entries()[a].Index < box.Entries()[b].Index;
-  });
-  return order;
-}
-
-std::vector<int32_t> Shown(const TMailbox& box, const std::vector<uint32_t>& order,
-                           const std::vector<uint8_t>& hidden) {
-  std::vector<int32_t> shown;
-  for (uint32_t row : order)
-    if (!hidden[row]) shown.push_back(box.Entries()[row].Index);
-  return shown;
-}
+using test::ByIndex;
+const auto Shown = test::ShownIndexes;
 
 TEST(Query, MatchesRowsOfAMailboxFile) {
   test::TTempDir dir;
@@ -204,44 +190,6 @@ TEST(Query, MatchesRowsOfAMailboxFile) {
     EXPECT_EQ(Shown(box, order, hidden), c.shown) << c.query;
     for (uint32_t row : order)
       EXPECT_EQ(filter.RowMatchesQuery(box.Entries()[row], parse.Root), !hidden[row]) << c.query;
-  }
-}
-
-// The column terms decide first: a message is read only where they leave the answer open, and a
-// row whose message cannot be read matches only when its columns alone make it match.
-TEST(Query, ReadsMessagesOnlyWhereTheColumnsLeaveTheAnswerOpen) {
-  test::TTempDir dir;
-  dir.Write("box/a.eml", "Subject: alpha\r\n\r\nnothing\r\n");
-  std::string b = dir.Write("box/b.eml", "Subject: report\r\n\r\nreport body\r\n");
-  dir.Write("box/c.eml", "Subject: gamma\r\n\r\nreport too\r\n");
-  TMailbox box;
-  LoadStoreChecked(box, dir / "box", okMessageFolder);
-  ASSERT_EQ(box.Entries().size(), 3u);
-  const std::vector<uint32_t> order = ByIndex(box);
-  std::filesystem::remove(b);
-  struct {
-    std::string query;
-    std::vector<int32_t> shown;
-    size_t unreadable;
-  } cases[] = {
-      {"subject:report OR body:zzz", {1}, 0},
-      {"subject:alpha body:report", {}, 0},
-      {"subject:gamma body:report", {2}, 0},
-      {"body:report", {2}, 1},
-      {"-body:zzz", {0, 2}, 1},
-      {"subject:report body:report", {}, 1},
-  };
-  for (const auto& c : cases) {
-    const size_t notesBefore = box.Notes().size();
-    TMailboxFilter filter(box);
-    std::vector<uint8_t> hidden;
-    filter.ApplyQuery(order, ParseQuery(c.query).Root, hidden);
-    EXPECT_EQ(Shown(box, order, hidden), c.shown) << c.query;
-    EXPECT_EQ(filter.UnreadableRows(), c.unreadable) << c.query;
-    const TStoreNote note(nkUnreadableRows, {}, {}, 1);
-    EXPECT_EQ(std::count(box.Notes().begin() + static_cast<long>(notesBefore), box.Notes().end(), note),
-              c.unreadable ? 1 : 0)
-        << c.query;
   }
 }
 
