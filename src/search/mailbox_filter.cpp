@@ -276,21 +276,36 @@ size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, TFilterFi
   });
 }
 
-TMailboxFilter::TTruth TMailboxFilter::TermTruth(const TQueryNode& term, const TMessageEntry& entry,
-                                                 bool read) {
+uint32_t TMailboxFilter::Prepare(const TQueryNode& node, TPreparedQuery& prepared) {
+  const auto at = static_cast<uint32_t>(prepared.Nodes.size());
+  prepared.Nodes.push_back(
+      {&node, node.Op, node.Term, TFilterMatcher(node.Text), QueryNeedsMessages(node)});
+  std::vector<uint32_t> children;
+  for (const TQueryNode& child : node.Children) children.push_back(Prepare(child, prepared));
+  std::stable_partition(children.begin(), children.end(),
+                        [&](uint32_t child) { return !prepared.Nodes[child].ReadsMessage; });
+  prepared.Nodes[at].First = static_cast<uint32_t>(prepared.Children.size());
+  prepared.Nodes[at].Count = static_cast<uint32_t>(children.size());
+  prepared.Children.insert(prepared.Children.end(), children.begin(), children.end());
+  return at;
+}
+
+TMailboxFilter::TTruth TMailboxFilter::TermTruth(const TPreparedNode& term,
+                                                 const TMessageEntry& entry, bool read) {
   auto truth = [](bool value) { return value ? tTrue : tFalse; };
+  const TFilterMatcher& matcher = term.Matcher;
   const TEMLHeader& header = entry.Header;
   switch (term.Term) {
   case qtWords:
-    return truth(ColumnsMatch(entry, ffFromSubjectTo, TFilterMatcher(term.Text)));
+    return truth(ColumnsMatch(entry, ffFromSubjectTo, matcher));
   case qtFrom:
-    return truth(FilterContains(term.Text, FMailbox.FromText(entry)));
+    return truth(matcher.In(FMailbox.FromText(entry)));
   case qtTo:
-    return truth(FilterContains(term.Text, header.To) || FilterContains(term.Text, header.Cc));
+    return truth(matcher.In(header.To) || matcher.In(header.Cc));
   case qtCc:
-    return truth(FilterContains(term.Text, header.Cc));
+    return truth(matcher.In(header.Cc));
   case qtSubject:
-    return truth(FilterContains(term.Text, header.Subject));
+    return truth(matcher.In(header.Subject));
   case qtHasAttachment:
     return truth(FMailbox.HasAttachment(entry));
   case qtUnread:
@@ -298,63 +313,59 @@ TMailboxFilter::TTruth TMailboxFilter::TermTruth(const TQueryNode& term, const T
   case qtFlagged:
     return truth(EntryFlags(entry) & mfFlagged);
   case qtBefore:
-    return truth(header.Date != 0 && header.Date < term.Date);
+    return truth(header.Date != 0 && header.Date < term.Node->Date);
   case qtAfter:
-    return truth(header.Date != 0 && header.Date >= term.Date);
+    return truth(header.Date != 0 && header.Date >= term.Node->Date);
   case qtLarger:
-    return truth(header.Size > term.Size);
+    return truth(header.Size > term.Node->Size);
   case qtSmaller:
-    return truth(header.Size < term.Size);
+    return truth(header.Size < term.Node->Size);
   case qtBody:
+    return read ? truth(BodyHas(matcher)) : tOpen;
   case qtSource:
+    return read ? truth(SourceHas(matcher)) : tOpen;
   case qtHeader:
+    return read ? truth(HeaderHas(matcher)) : tOpen;
   case qtAttachment:
-    break;
+    return read ? truth(AttachmentHas(matcher)) : tOpen;
   }
-  if (!read) return tOpen;
-  const TFilterMatcher matcher(term.Text);
-  switch (term.Term) {
-  case qtBody: return truth(BodyHas(matcher));
-  case qtSource: return truth(SourceHas(matcher));
-  case qtHeader: return truth(HeaderHas(matcher));
-  default: return truth(AttachmentHas(matcher));
-  }
+  return tFalse;
 }
 
-TMailboxFilter::TTruth TMailboxFilter::Evaluate(const TQueryNode& node, const TMessageEntry& entry,
-                                                bool read) {
+TMailboxFilter::TTruth TMailboxFilter::Evaluate(const TPreparedQuery& query, uint32_t index,
+                                                const TMessageEntry& entry, bool read) {
+  const TPreparedNode& node = query.Nodes[index];
   switch (node.Op) {
   case qoTerm:
     return TermTruth(node, entry, read);
   case qoNot: {
-    const TTruth truth = Evaluate(node.Children.at(0), entry, read);
+    const TTruth truth = Evaluate(query, query.Children[node.First], entry, read);
     return truth == tOpen ? tOpen : truth == tTrue ? tFalse : tTrue;
   }
   case qoAnd:
   case qoOr: {
-    // Either operand decides when it is false (AND) or true (OR); the column terms are asked
-    // first so that fewer messages are read.
+    // Either operand decides when it is false (AND) or true (OR); the column terms come first
+    // so that fewer messages are read.
     const TTruth decides = node.Op == qoAnd ? tFalse : tTrue;
     TTruth result = node.Op == qoAnd ? tTrue : tFalse;
-    for (const bool messages : {false, true})
-      for (const TQueryNode& child : node.Children) {
-        if (QueryNeedsMessages(child) != messages) continue;
-        const TTruth truth = Evaluate(child, entry, read);
-        if (truth == decides) return decides;
-        if (truth == tOpen) result = tOpen;
-      }
+    for (uint32_t i = node.First; i < node.First + node.Count; ++i) {
+      const TTruth truth = Evaluate(query, query.Children[i], entry, read);
+      if (truth == decides) return decides;
+      if (truth == tOpen) result = tOpen;
+    }
     return result;
   }
   }
   return tFalse;
 }
 
-bool TMailboxFilter::RowMatchesQuery(const TMessageEntry& entry, const TQueryNode& query) {
-  TTruth truth = Evaluate(query, entry, false);
+bool TMailboxFilter::RowMatchesPrepared(const TMessageEntry& entry, const TPreparedQuery& query) {
+  const TPreparedNode& root = query.Nodes[0];
+  TTruth truth = root.Op == qoTerm ? TermTruth(root, entry, false) : Evaluate(query, 0, entry, false);
   if (truth == tOpen) {
     BeginRow(entry);
     try {
-      truth = Evaluate(query, entry, true);
+      truth = Evaluate(query, 0, entry, true);
     } catch (const EPelloraError&) {
       // What the columns leave open stays open: the row does not match.
       ++FUnreadable;
@@ -364,10 +375,18 @@ bool TMailboxFilter::RowMatchesQuery(const TMessageEntry& entry, const TQueryNod
   return truth == tTrue;
 }
 
+bool TMailboxFilter::RowMatchesQuery(const TMessageEntry& entry, const TQueryNode& query) {
+  TPreparedQuery prepared;
+  Prepare(query, prepared);
+  return RowMatchesPrepared(entry, prepared);
+}
+
 size_t TMailboxFilter::ApplyQuery(const std::vector<uint32_t>& order, const TQueryNode& query,
                                   std::vector<uint8_t>& hidden, const TFilterProgress& progress) {
-  return RunPass(order, QueryNeedsMessages(query), hidden, progress,
-                 [&](const TMessageEntry& entry) { return RowMatchesQuery(entry, query); });
+  TPreparedQuery prepared;
+  Prepare(query, prepared);
+  return RunPass(order, prepared.Nodes[0].ReadsMessage, hidden, progress,
+                 [&](const TMessageEntry& entry) { return RowMatchesPrepared(entry, prepared); });
 }
 
 } // namespace pellora

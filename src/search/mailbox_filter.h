@@ -92,9 +92,26 @@ private:
   // the message.
   bool ColumnsMatch(const TMessageEntry& entry, TFilterField field,
                     const TFilterMatcher& matcher) const;
+  // A query made ready for a pass: its nodes in one array, each text term's matcher made once, and
+  // the children of AND and OR with the column terms first.
+  struct TPreparedNode {
+    const TQueryNode* Node;
+    TQueryOp Op;
+    TQueryTerm Term;
+    TFilterMatcher Matcher;
+    bool ReadsMessage;     // it or a node under it searches the message
+    uint32_t First = 0;    // its children: Children[First, First + Count)
+    uint32_t Count = 0;
+  };
+  struct TPreparedQuery {
+    std::vector<TPreparedNode> Nodes; // the root first
+    std::vector<uint32_t> Children;
+  };
+  static uint32_t Prepare(const TQueryNode& node, TPreparedQuery& prepared);
+  bool RowMatchesPrepared(const TMessageEntry& entry, const TPreparedQuery& query);
   // A query's answer for a row; without read, the terms that search the message stay open.
-  TTruth Evaluate(const TQueryNode& node, const TMessageEntry& entry, bool read);
-  TTruth TermTruth(const TQueryNode& term, const TMessageEntry& entry, bool read);
+  TTruth Evaluate(const TPreparedQuery& query, uint32_t node, const TMessageEntry& entry, bool read);
+  TTruth TermTruth(const TPreparedNode& term, const TMessageEntry& entry, bool read);
   // Runs matches over the rows of order (see ApplyFilter).
   size_t RunPass(const std::vector<uint32_t>& order, bool readsMessages, std::vector<uint8_t>& hidden,
                  const TFilterProgress& progress,
