@@ -60,11 +60,14 @@ int main(int argc, char** argv) {
   const TCase cases[] = {
       {"header, one term", "subject:x310", {{ffSubject, "x310"}}},
       {"header, words", "ettus", {{ffFromSubjectTo, "ettus"}}},
-      {"header, three terms", "from:ettus subject:usrp subject:x310",
+      {"header, three terms",
+       "from:ettus subject:usrp subject:x310",
        {{ffFrom, "ettus"}, {ffSubject, "usrp"}, {ffSubject, "x310"}}},
       {"body, alone", "body:\"" + missing + "\"", {{ffBody, missing}}},
       {"source, alone", "source:\"" + missing + "\"", {{ffSource, missing}}},
-      {"body after a header term", "subject:x310 body:dpdk", {{ffSubject, "x310"}, {ffBody, "dpdk"}}},
+      {"body after a header term",
+       "subject:x310 body:dpdk",
+       {{ffSubject, "x310"}, {ffBody, "dpdk"}}},
   };
   TMailboxFilter filter(box);
   std::vector<uint8_t> hidden, passHidden;
@@ -81,7 +84,8 @@ int main(int argc, char** argv) {
       std::vector<uint8_t> all(box.Entries().size(), 0);
       for (const TFieldPass& pass : c.Passes) {
         filter.ApplyFilter(box.Order(), pass.Field, pass.Value, passHidden);
-        for (size_t i = 0; i < all.size(); ++i) all[i] |= passHidden[i];
+        for (size_t i = 0; i < all.size(); ++i)
+          all[i] |= passHidden[i];
       }
       byFields = static_cast<size_t>(std::count(all.begin(), all.end(), 0));
     });

@@ -16,7 +16,8 @@ namespace {
 size_t CharactersBefore(const std::string& query, size_t offset) {
   const std::string utf8 = AnsiToUtf8(query.substr(0, offset));
   size_t count = 0;
-  for (unsigned char c : utf8) count += (c & 0xC0) != 0x80;
+  for (unsigned char c : utf8)
+    count += (c & 0xC0) != 0x80;
   return count;
 }
 

@@ -10,7 +10,8 @@ namespace pellora::cli {
 namespace {
 
 std::string ReceivedText(const TMessageEntry& entry) {
-  return entry.Header.Date != 0 ? FormatIsoDateTime(entry.Header.Date) : entry.Header.DateText.str();
+  return entry.Header.Date != 0 ? FormatIsoDateTime(entry.Header.Date)
+                                : entry.Header.DateText.str();
 }
 
 std::string FlagsText(const TMailbox& box, const TMessageEntry& entry) {
@@ -35,7 +36,8 @@ void PrintRow(const TMailbox& box, const TMessageEntry& e, const TRowColumns& co
     std::printf("%s\t%s\t", TsvCell(std::string(box.FolderOf(e))).c_str(),
                 TsvCell(std::string(box.ItemKindOf(e))).c_str());
   std::printf("%s\t%s\t%s\t%s\t%lld\t%d\t%s%s\n", TsvCell(AnsiToUtf8(box.FromText(e))).c_str(),
-              TsvCell(AnsiToUtf8(e.Header.Subject)).c_str(), TsvCell(AnsiToUtf8(e.Header.To)).c_str(),
+              TsvCell(AnsiToUtf8(e.Header.Subject)).c_str(),
+              TsvCell(AnsiToUtf8(e.Header.To)).c_str(),
               TsvCell(AnsiToUtf8(ReceivedText(e))).c_str(), static_cast<long long>(e.Header.Size),
               e.Header.Priority, FlagsText(box, e).c_str(),
               columns.State ? ("\t" + AnsiToUtf8(RowStateText(e.State))).c_str() : "");

@@ -7,7 +7,7 @@
 namespace pellora {
 class TMailbox;
 struct TMessageEntry;
-}
+} // namespace pellora
 
 namespace pellora::cli {
 

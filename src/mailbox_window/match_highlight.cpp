@@ -54,7 +54,8 @@ void TMatchHighlight::paint(QPainter* painter, const QStyleOptionViewItem& optio
   const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, item.widget) + 1;
   QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget);
   textRect.adjust(margin, 0, -margin, 0);
-  const QString shown = item.fontMetrics.elidedText(item.text, item.textElideMode, textRect.width());
+  const QString shown =
+      item.fontMetrics.elidedText(item.text, item.textElideMode, textRect.width());
   const std::vector<std::pair<int, int>> spans = MatchSpans(shown, texts->second);
   if (spans.empty()) return QStyledItemDelegate::paint(painter, option, index);
 

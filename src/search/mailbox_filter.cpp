@@ -170,6 +170,7 @@ void TMailboxFilter::ParseRow() {
   FMessage.AdoptText(FText);
   FMessage.FindBodies();
   FParsed = true;
+  FTextRead = false; // the text is the message's now; FText is scratch
 }
 
 bool TMailboxFilter::SourceHas(const TFilterMatcher& matcher) {
@@ -208,7 +209,7 @@ bool TMailboxFilter::SourceHas(const TFilterMatcher& matcher) {
 bool TMailboxFilter::BodyHas(const TFilterMatcher& matcher) {
   ParseRow();
   // Without CR or LF in the searched text no match can span a line end: the body's text is
-  // searched as it lies, never split into lines. FText, given to the message, is scratch now.
+  // searched as it lies, never split into lines.
   if (!matcher.CrossesLines()) return matcher.In(FMessage.TextBodyText());
   return matcher.InLines(FMessage.TextLines(), FText);
 }
@@ -281,7 +282,8 @@ uint32_t TMailboxFilter::Prepare(const TQueryNode& node, TPreparedQuery& prepare
   prepared.Nodes.push_back(
       {&node, node.Op, node.Term, TFilterMatcher(node.Text), QueryNeedsMessages(node)});
   std::vector<uint32_t> children;
-  for (const TQueryNode& child : node.Children) children.push_back(Prepare(child, prepared));
+  for (const TQueryNode& child : node.Children)
+    children.push_back(Prepare(child, prepared));
   std::stable_partition(children.begin(), children.end(),
                         [&](uint32_t child) { return !prepared.Nodes[child].ReadsMessage; });
   prepared.Nodes[at].First = static_cast<uint32_t>(prepared.Children.size());
@@ -360,8 +362,7 @@ TMailboxFilter::TTruth TMailboxFilter::Evaluate(const TPreparedQuery& query, uin
 }
 
 bool TMailboxFilter::RowMatchesPrepared(const TMessageEntry& entry, const TPreparedQuery& query) {
-  const TPreparedNode& root = query.Nodes[0];
-  TTruth truth = root.Op == qoTerm ? TermTruth(root, entry, false) : Evaluate(query, 0, entry, false);
+  TTruth truth = Evaluate(query, 0, entry, false);
   if (truth == tOpen) {
     BeginRow(entry);
     try {

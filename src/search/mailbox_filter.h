@@ -63,8 +63,8 @@ public:
 
   // Sets hidden[row] for every row of order (indexes into the mailbox's entries) that does not
   // match; returns the number of matching rows. A store read front to back (TStore::ReadsForward)
-  // is read in its own order (of the rows' Index), so that it is read once. A row whose message must
-  // be read and cannot be (a damaged database's row without text, a file gone) does not match
+  // is read in its own order (of the rows' Index), so that it is read once. A row whose message
+  // must be read and cannot be (a damaged database's row without text, a file gone) does not match
   // unless its columns do, and the pass goes on; at its end a note of the mailbox
   // (nkUnreadableRows) says how many rows could not be read. hidden grows to the number of
   // entries when it is shorter.
@@ -99,8 +99,8 @@ private:
     TQueryOp Op;
     TQueryTerm Term;
     TFilterMatcher Matcher;
-    bool ReadsMessage;     // it or a node under it searches the message
-    uint32_t First = 0;    // its children: Children[First, First + Count)
+    bool ReadsMessage;  // it or a node under it searches the message
+    uint32_t First = 0; // its children: Children[First, First + Count)
     uint32_t Count = 0;
   };
   struct TPreparedQuery {
@@ -110,11 +110,12 @@ private:
   static uint32_t Prepare(const TQueryNode& node, TPreparedQuery& prepared);
   bool RowMatchesPrepared(const TMessageEntry& entry, const TPreparedQuery& query);
   // A query's answer for a row; without read, the terms that search the message stay open.
-  TTruth Evaluate(const TPreparedQuery& query, uint32_t node, const TMessageEntry& entry, bool read);
+  TTruth Evaluate(const TPreparedQuery& query, uint32_t node, const TMessageEntry& entry,
+                  bool read);
   TTruth TermTruth(const TPreparedNode& term, const TMessageEntry& entry, bool read);
   // Runs matches over the rows of order (see ApplyFilter).
-  size_t RunPass(const std::vector<uint32_t>& order, bool readsMessages, std::vector<uint8_t>& hidden,
-                 const TFilterProgress& progress,
+  size_t RunPass(const std::vector<uint32_t>& order, bool readsMessages,
+                 std::vector<uint8_t>& hidden, const TFilterProgress& progress,
                  const std::function<bool(const TMessageEntry&)>& matches);
 
   // The message of one row, read at most once however many terms search it: BeginRow, then the
@@ -133,7 +134,7 @@ private:
   std::string FCarry; // the end of one piece of a row's text, searched with the next
   const TMessageEntry* FRow = nullptr;
   bool FTextRead = false; // FText holds FRow's text
-  bool FParsed = false;   // FMessage holds FRow's message, its text taken from FText
+  bool FParsed = false;   // FMessage holds FRow's message (its SourceText the text)
   size_t FUnreadable = 0;
 };
 

@@ -15,30 +15,49 @@ struct EQuerySyntax {
   size_t Offset;
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool EndsWord(char c) { return IsBlank(c) || c == '(' || c == ')' || c == '"'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool EndsWord(char c) {
+  return IsBlank(c) || c == '(' || c == ')' || c == '"';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 struct TFieldName {
   std::string_view Name;
   TQueryTerm Term;
 };
 
-// has: and is: name their term by their value; qtWords stands for those two here.
+// is: stands as qtUnread until its value names the term.
 constexpr TFieldName fieldNames[] = {
-    {"from", qtFrom},       {"to", qtTo},         {"cc", qtCc},
-    {"subject", qtSubject}, {"body", qtBody},     {"source", qtSource},
-    {"header", qtHeader},   {"attachment", qtAttachment}, {"has", qtHasAttachment},
-    {"is", qtUnread},       {"before", qtBefore}, {"after", qtAfter},
-    {"larger", qtLarger},   {"smaller", qtSmaller},
+    {"from", qtFrom},
+    {"to", qtTo},
+    {"cc", qtCc},
+    {"subject", qtSubject},
+    {"body", qtBody},
+    {"source", qtSource},
+    {"header", qtHeader},
+    {"attachment", qtAttachment},
+    {"has", qtHasAttachment},
+    {"is", qtUnread},
+    {"before", qtBefore},
+    {"after", qtAfter},
+    {"larger", qtLarger},
+    {"smaller", qtSmaller},
 };
 
 std::string_view TermName(TQueryTerm term) {
   switch (term) {
-  case qtWords: return "words";
-  case qtHasAttachment: return "has-attachment";
-  case qtUnread: return "unread";
-  case qtFlagged: return "flagged";
+  case qtWords:
+    return "words";
+  case qtHasAttachment:
+    return "has-attachment";
+  case qtUnread:
+    return "unread";
+  case qtFlagged:
+    return "flagged";
   default:
     for (const auto& field : fieldNames)
       if (field.Term == term) return field.Name;
@@ -96,7 +115,8 @@ bool ParseShortDate(std::string_view text, std::string_view pattern, TDateTime& 
     }
     const size_t start = at;
     int value = 0;
-    while (at < text.size() && IsDigit(text[at]) && at - start < 5) value = value * 10 + (text[at++] - '0');
+    while (at < text.size() && IsDigit(text[at]) && at - start < 5)
+      value = value * 10 + (text[at++] - '0');
     if (group == 3 || (at < text.size() && IsDigit(text[at]))) return false;
     const char field = order[group++];
     if (field == 'y') {
@@ -116,7 +136,8 @@ bool ParseShortDate(std::string_view text, std::string_view pattern, TDateTime& 
 bool ParseSize(std::string_view text, int64_t& size) {
   size_t at = 0;
   double value = 0;
-  while (at < text.size() && IsDigit(text[at]) && at < 15) value = value * 10 + (text[at++] - '0');
+  while (at < text.size() && IsDigit(text[at]) && at < 15)
+    value = value * 10 + (text[at++] - '0');
   if (at == 0) return false;
   if (at < text.size() && text[at] == '.') {
     double scale = 0.1;
@@ -162,11 +183,14 @@ public:
   bool PlainWords() const { return !FSyntax; }
 
 private:
-  [[noreturn]] void Fail(std::string what, size_t offset) { throw EQuerySyntax{std::move(what), offset}; }
+  [[noreturn]] void Fail(std::string what, size_t offset) {
+    throw EQuerySyntax{std::move(what), offset};
+  }
   bool AtEnd() const { return FAt >= FText.size(); }
   char Peek() const { return AtEnd() ? '\0' : FText[FAt]; }
   void SkipBlanks() {
-    while (!AtEnd() && IsBlank(FText[FAt])) ++FAt;
+    while (!AtEnd() && IsBlank(FText[FAt]))
+      ++FAt;
   }
   // Whether the word OR (upper case) stands here.
   bool AtOr() const {
@@ -259,14 +283,16 @@ private:
 
   std::string_view Word() {
     const size_t start = FAt;
-    while (!AtEnd() && !EndsWord(FText[FAt])) ++FAt;
+    while (!AtEnd() && !EndsWord(FText[FAt]))
+      ++FAt;
     return FText.substr(start, FAt - start);
   }
 
   TQueryNode WordOrField() {
     const size_t start = FAt;
     size_t colon = start;
-    while (colon < FText.size() && IsAsciiLetter(FText[colon])) ++colon;
+    while (colon < FText.size() && IsAsciiLetter(FText[colon]))
+      ++colon;
     if (colon < FText.size() && FText[colon] == ':') {
       const std::string_view name = FText.substr(start, colon - start);
       for (const auto& field : fieldNames)
@@ -335,7 +361,8 @@ void CollectTexts(const TQueryNode& node, TQueryTerm term, std::vector<std::stri
     if (node.Term == term && !node.Text.empty()) texts.push_back(node.Text);
     return;
   }
-  for (const auto& child : node.Children) CollectTexts(child, term, texts);
+  for (const auto& child : node.Children)
+    CollectTexts(child, term, texts);
 }
 
 void AppendTree(const TQueryNode& node, std::string& out) {

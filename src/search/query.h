@@ -36,10 +36,10 @@ enum TQueryTerm : uint8_t {
 struct TQueryNode {
   TQueryOp Op = qoTerm;
   TQueryTerm Term = qtWords;
-  std::string Text;   // the searched text of a text term
-  TDateTime Date = 0; // qtBefore, qtAfter: the local start of the day
-  int64_t Size = 0;   // qtLarger, qtSmaller
-  size_t Offset = 0;  // where the node begins in the query's text
+  std::string Text;                 // the searched text of a text term
+  TDateTime Date = 0;               // qtBefore, qtAfter: the local start of the day
+  int64_t Size = 0;                 // qtLarger, qtSmaller
+  size_t Offset = 0;                // where the node begins in the query's text
   std::vector<TQueryNode> Children; // qoAnd, qoOr: two or more; qoNot: one
 };
 

@@ -1,8 +1,8 @@
 #include "search/query.h"
 
+#include "filter_rows.h"
 #include "search/mailbox_filter.h"
 #include "stores/kinds/store_kinds.h"
-#include "filter_rows.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
@@ -112,24 +112,51 @@ TEST(Query, TextsForHighlightingLeaveNegatedTermsOut) {
 std::string QueryMailbox() {
   std::vector<test::TMboxTestMessage> m(4);
   m[0].Marker = "X-Mozilla-Status: 0001"; // read
-  m[0].Lines = {"From: Ann <ann@example.com>", "To: Bob <bob@example.com>", "Subject: Budget 2019",
-                "Date: Tue, 05 Mar 2019 10:00:00 +0100", "MIME-Version: 1.0",
-                "Content-Type: multipart/mixed; boundary=\"b1\"", "", "--b1",
-                "Content-Type: text/plain", "", "numbers attached", "--b1",
+  m[0].Lines = {"From: Ann <ann@example.com>",
+                "To: Bob <bob@example.com>",
+                "Subject: Budget 2019",
+                "Date: Tue, 05 Mar 2019 10:00:00 +0100",
+                "MIME-Version: 1.0",
+                "Content-Type: multipart/mixed; boundary=\"b1\"",
+                "",
+                "--b1",
+                "Content-Type: text/plain",
+                "",
+                "numbers attached",
+                "--b1",
                 "Content-Type: application/octet-stream; name=\"budget.xls\"",
-                "Content-Transfer-Encoding: base64", "", "AAAA", "--b1--", ""};
+                "Content-Transfer-Encoding: base64",
+                "",
+                "AAAA",
+                "--b1--",
+                ""};
   m[1].Marker = "X-Mozilla-Status: 0000"; // unread
-  m[1].Lines = {"From: Carl <carl@example.com>", "To: Bob <bob@example.com>",
-                "Cc: Ann <ann@example.com>", "Subject: Re: Budget 2019",
-                "Date: Wed, 06 Mar 2019 10:00:00 +0100", "", "looks fine", ""};
+  m[1].Lines = {"From: Carl <carl@example.com>",
+                "To: Bob <bob@example.com>",
+                "Cc: Ann <ann@example.com>",
+                "Subject: Re: Budget 2019",
+                "Date: Wed, 06 Mar 2019 10:00:00 +0100",
+                "",
+                "looks fine",
+                ""};
   m[2].Marker = "X-Mozilla-Status: 0005"; // read, flagged
-  m[2].Lines = {"From: Dora <dora@example.com>", "To: Eve <eve@example.com>", "Subject: Holiday",
-                "Date: Mon, 24 Dec 2018 10:00:00 +0100", "Message-ID: <hol-1@x>",
-                "X-Greeting: =?utf-8?q?Gr=C3=BC=C3=9Fe?=", "", "a budget trip",
-                std::string(5000, 'z'), ""};
+  m[2].Lines = {"From: Dora <dora@example.com>",
+                "To: Eve <eve@example.com>",
+                "Subject: Holiday",
+                "Date: Mon, 24 Dec 2018 10:00:00 +0100",
+                "Message-ID: <hol-1@x>",
+                "X-Greeting: =?utf-8?q?Gr=C3=BC=C3=9Fe?=",
+                "",
+                "a budget trip",
+                std::string(5000, 'z'),
+                ""};
   m[3].Marker = "X-Mozilla-Status: 0000";
-  m[3].Lines = {"From: Ann <ann@example.com>", "To: Dora <dora@example.com>", "Subject: Lunch", "",
-                "meet at noon", ""};
+  m[3].Lines = {"From: Ann <ann@example.com>",
+                "To: Dora <dora@example.com>",
+                "Subject: Lunch",
+                "",
+                "meet at noon",
+                ""};
   return test::BuildMailbox(m);
 }
 
@@ -157,7 +184,9 @@ TEST(Query, MatchesRowsOfAMailboxFile) {
       {"body:noon from:ann", {3}},
       {"source:hol-1@x", {2}},
       {"header:hol-1@X", {2}},
-      {"header:Gr\xFC\xDF" "e", {2}}, // decoded from UTF-8 into the code page
+      {"header:Gr\xFC\xDF"
+       "e",
+       {2}}, // decoded from UTF-8 into the code page
       {"header:noon", {}},
       {"attachment:xls", {0}},
       {"attachment:budget -has:attachment", {}},
@@ -204,8 +233,8 @@ TEST(Query, AgreesWithTheFieldFiltersOnRealMail) {
     TFilterField field;
     std::string value;
   } cases[] = {
-      {"rfnoc", ffFromSubjectTo, "rfnoc"}, {"from:ettus", ffFrom, "ettus"},
-      {"subject:B210", ffSubject, "B210"}, {"body:REGARDS", ffBody, "REGARDS"},
+      {"rfnoc", ffFromSubjectTo, "rfnoc"},       {"from:ettus", ffFrom, "ettus"},
+      {"subject:B210", ffSubject, "B210"},       {"body:REGARDS", ffBody, "REGARDS"},
       {"source:boundary", ffSource, "boundary"},
   };
   TMailboxFilter filter(box);
