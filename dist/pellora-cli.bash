@@ -21,7 +21,7 @@ _pellora_cli() {
   local fields="0 1 2 3 4 5 6"
   COMPREPLY=()
   if ((COMP_CWORD == 1)); then
-    COMPREPLY=($(compgen -W "addresses export filter kind list message stores text --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "addresses export filter kind list message search stores text --help --version" -- "$cur"))
     return
   fi
   local command=${COMP_WORDS[1]}
@@ -39,6 +39,7 @@ _pellora_cli() {
   addresses | filter) options="--kind" ;;
   text) options="--kind --lines --recover" ;;
   list) options="--kind --json --recover --folder --threads" ;;
+  search) options="--kind --json" ;;
   export) options="--kind --eml --mbox --attachments --pdf --pdf-one --csv --index --filter --overwrite --recover" ;;
   stores) options="--profile --json" ;;
   esac
@@ -66,6 +67,7 @@ _pellora_cli() {
   case $command in
   kind) _pellora_cli_paths files ;;
   message) ((positional == 0)) && _pellora_cli_paths files ;;
+  search) _pellora_cli_paths $store ;; # paths, then the query
   addresses | list | text | export) ((positional == 0)) && _pellora_cli_paths $store ;;
   filter)
     if ((positional == 0)); then

@@ -7,6 +7,7 @@
 #include "i18n/localized_text.h"
 #include "i18n/qt_language_controller.h"
 #include "mailbox_window/address_collection.h"
+#include "mailbox_window/match_highlight.h"
 #include "message_window/message_window.h"
 #include "platform/ascii.h"
 #include "platform/codepage.h"
@@ -168,10 +169,10 @@ void Tmdi_pl_Viewer::BuildFilterBar() {
   FTypingTimer->setSingleShot(true);
   FTypingTimer->setInterval(300);
   connect(FTypingTimer, &QTimer::timeout, this, Guarded([this] {
-            if (HeaderFieldChosen()) RunFilter(true, false);
+            if (FiltersAsTyped()) RunFilter(true, false);
           }));
   connect(cbValue, &QComboBox::editTextChanged, this, [this] {
-    if (HeaderFieldChosen()) FTypingTimer->start();
+    if (FiltersAsTyped()) FTypingTimer->start();
   });
   connect(cbFilter, &QComboBox::currentIndexChanged, this, [this] {
     if (FilterOn() && HeaderFieldChosen()) FTypingTimer->start();
@@ -194,6 +195,15 @@ void Tmdi_pl_Viewer::BuildList() {
   Tree = new QTreeView;
   Tree->setObjectName("Tree");
   Tree->setModel(FModel);
+  // One painter for every cell: the filter's marks, and in the Subject the thread's indent and
+  // fold mark, whose click folds.
+  FHighlight = new TThreadDelegate(Tree, [this](const QModelIndex& index) {
+    RunGuarded([&] {
+      const uint32_t entry = FModel->EntryOfRow(index.row());
+      SetFolded(entry, FModel->MarkOf(entry) == tmOpen);
+    });
+  });
+  Tree->setItemDelegate(FHighlight);
   Tree->setRootIsDecorated(false);
   Tree->setUniformRowHeights(true);
   Tree->setAllColumnsShowFocus(true);
@@ -217,13 +227,6 @@ void Tmdi_pl_Viewer::BuildList() {
   connect(header, &QHeaderView::sectionClicked, this,
           Guarded([this](int column) { TreeHeaderClick(column); }));
   connect(Tree, &QTreeView::doubleClicked, this, Guarded([this] { cmMessageView(); }));
-  Tree->setItemDelegateForColumn(
-      lcSubject, new TThreadDelegate(Tree, [this](const QModelIndex& index) {
-        RunGuarded([&] {
-          const uint32_t entry = FModel->EntryOfRow(index.row());
-          SetFolded(entry, FModel->MarkOf(entry) == tmOpen);
-        });
-      }));
   connect(Tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
           Guarded([this] { ShowFocusedInPane(); }));
   Tree->installEventFilter(this); // Enter opens the focused row, Space checks it
@@ -574,6 +577,7 @@ void Tmdi_pl_Viewer::ResetRows() {
   FCollapsed.assign(n, 0);
   FThreads = TThreads(); // the rows are new
   ArrangeThreads();
+  FHighlight->Clear();
   FillFolderTree();
   FModel->Refresh();
 }
@@ -864,6 +868,23 @@ bool Tmdi_pl_Viewer::HeaderFieldChosen() const {
   return field >= ffFromSubjectTo && field <= ffTo;
 }
 
+TQueryParse Tmdi_pl_Viewer::BoxQuery(const std::string& value) const {
+  if (TrimBlanks(value).empty()) return {};
+  return ParseQuery(value, ShortDatePattern());
+}
+
+bool Tmdi_pl_Viewer::FiltersAsTyped() const {
+  const TQueryParse query = BoxQuery(QStringToAnsi(cbValue->currentText()));
+  if (!query.Ok) return true;
+  return query.PlainWords ? HeaderFieldChosen() : !QueryNeedsMessages(query.Root);
+}
+
+void Tmdi_pl_Viewer::ShowQueryError(const QString& error) {
+  QLineEdit* edit = cbValue->lineEdit();
+  edit->setToolTip(error);
+  edit->setStyleSheet(error.isEmpty() ? QString() : "QLineEdit { background: rgb(255, 214, 214); }");
+}
+
 void Tmdi_pl_Viewer::RunFilter(bool on, bool remember) {
   FTypingTimer->stop();
   const QString operation = Localized("lc_Filtering");
@@ -871,17 +892,26 @@ void Tmdi_pl_Viewer::RunFilter(bool on, bool remember) {
   TBusyCursor busy;
   const uint64_t start = TickCount();
   const size_t notes = FMailbox.Notes().size();
+  const std::string value = QStringToAnsi(cbValue->currentText());
+  const TQueryParse query = BoxQuery(value);
+  QString error;
+  if (!query.Ok && !query.Error.empty())
+    error = QString("Query: %1 (character %2)")
+                .arg(AnsiToQString(query.Error))
+                .arg(AnsiToQString(std::string_view(value).substr(0, query.ErrorOffset)).size());
+  ShowQueryError(error);
   auto finish = [&] {
-    SetStatus(1, ElapsedText(TickCount() - start), false);
+    SetStatus(1, error.isEmpty() ? ElapsedText(TickCount() - start) : error, false);
     UpdateStatusBar();
     // Rows that could not be read, a store changed on disk; collected addresses stay otherwise.
     if (FMailbox.Notes().size() != notes) ShowMemo();
   };
-  // An empty value is in every text and hides nothing: the filter is off.
-  acFilter->setChecked(on && !cbValue->currentText().isEmpty());
+  // An empty value is in every text and hides nothing, nor does a query with an error: the filter
+  // is off.
+  acFilter->setChecked(on && query.Ok);
   try {
     if (acFilter->isChecked())
-      ApplyFilter(remember);
+      ApplyFilter(value, query, remember);
     else
       ShowAllRows();
   } catch (...) {
@@ -889,14 +919,22 @@ void Tmdi_pl_Viewer::RunFilter(bool on, bool remember) {
     throw;
   }
   finish();
-  // The pane marks what the filter looked for.
+  // The pane marks what the filter looked for: the plain text, or the query's words and the
+  // texts of its terms that a message's page shows.
   std::vector<std::string> words;
-  if (FilterOn()) words.push_back(QStringToAnsi(cbValue->currentText()));
+  if (FilterOn() && query.PlainWords) {
+    words.push_back(value);
+  } else if (FilterOn()) {
+    for (TQueryTerm term : {qtWords, qtFrom, qtTo, qtCc, qtSubject, qtBody, qtSource}) {
+      std::vector<std::string> texts = QueryTexts(query.Root, term);
+      words.insert(words.end(), texts.begin(), texts.end());
+    }
+  }
   Pane->SetHighlightWords(words);
 }
 
-size_t Tmdi_pl_Viewer::ApplyFilter(bool remember) {
-  const std::string value = QStringToAnsi(cbValue->currentText());
+size_t Tmdi_pl_Viewer::ApplyFilter(const std::string& value, const TQueryParse& query,
+                                   bool remember) {
   if (remember && AddToHistory(FHistory, value)) {
     const QString text = cbValue->currentText();
     const QSignalBlocker quiet(cbValue); // the text stays: no typing to react to
@@ -905,11 +943,33 @@ size_t Tmdi_pl_Viewer::ApplyFilter(bool remember) {
   }
   const QString operation = Localized("lc_Filtering");
   FLastProgress = TickCount();
+  const auto field = static_cast<TFilterField>(cbFilter->currentIndex());
+  // What the list marks: the plain text in the columns of its field, or the query's terms.
+  auto texts = [](const std::vector<std::string>& items) {
+    QStringList list;
+    for (const std::string& item : items) list << AnsiToQString(item);
+    return list;
+  };
+  FHighlight->Clear();
+  if (query.PlainWords) {
+    const QStringList plain{cbValue->currentText()};
+    const bool all = field == ffFromSubjectToBody || field == ffFromSubjectTo;
+    FHighlight->SetTexts(lcFrom, all || field == ffFrom ? plain : QStringList());
+    FHighlight->SetTexts(lcSubject, all || field == ffSubject ? plain : QStringList());
+    FHighlight->SetTexts(lcTo, all || field == ffTo ? plain : QStringList());
+  } else {
+    const QStringList words = texts(QueryWords(query.Root));
+    FHighlight->SetTexts(lcFrom, words + texts(QueryTexts(query.Root, qtFrom)));
+    FHighlight->SetTexts(lcSubject, words + texts(QueryTexts(query.Root, qtSubject)));
+    FHighlight->SetTexts(lcTo, words + texts(QueryTexts(query.Root, qtTo)));
+  }
   size_t count = 0;
+  const TFilterProgress progress = [&](size_t done, size_t total) {
+    ShowProgress(operation, done, total);
+  };
   try {
-    count = FFilter.ApplyFilter(FMailbox.Order(), static_cast<TFilterField>(cbFilter->currentIndex()),
-                                value, FHidden,
-                                [&](size_t done, size_t total) { ShowProgress(operation, done, total); });
+    count = query.PlainWords ? FFilter.ApplyFilter(FMailbox.Order(), field, value, FHidden, progress)
+                             : FFilter.ApplyQuery(FMailbox.Order(), query.Root, FHidden, progress);
   } catch (...) {
     RefreshRows();
     throw;
@@ -919,6 +979,7 @@ size_t Tmdi_pl_Viewer::ApplyFilter(bool remember) {
 }
 
 void Tmdi_pl_Viewer::ShowAllRows() {
+  FHighlight->Clear();
   std::fill(FHidden.begin(), FHidden.end(), 0);
   RefreshRows();
 }

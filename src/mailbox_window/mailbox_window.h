@@ -3,6 +3,7 @@
 #include "mailbox_window/address_collection.h"
 #include "mailbox_window/message_list_model.h"
 #include "search/mailbox_filter.h"
+#include "search/query.h"
 #include "stores/mailbox.h"
 #include "stores/threads.h"
 #include "window_kit/frame.h"
@@ -29,6 +30,7 @@ class QTreeWidget;
 
 namespace pellora {
 
+class TMatchHighlight;
 class TReadingPane;
 
 // Where the reading pane stands: View > Reading Pane.
@@ -58,7 +60,10 @@ public:
   void UncheckAll1Click();
   void InvertSelection1Click();
   // The filter button, Ctrl+F and the menu item: switches the filter on (with the value box's
-  // text) or off. An empty value never hides rows: the filter stays off.
+  // text) or off. An empty value never hides rows: the filter stays off. The text is a query
+  // (search/query.h); plain words search the field chosen as one text, as the filter always did.
+  // A query with an error hides no rows: the filter stays off, the box turns red and says what is
+  // wrong in its tooltip, as panel 1 of the status bar does.
   void acFilterExecute();
   // Enter in the value box: the filter on with the box's text, or off when the box is empty.
   void ApplyValue();
@@ -116,10 +121,17 @@ private:
   // Switches the filter with its progress and timing in the status bar; remember puts the value
   // into the box's history.
   void RunFilter(bool on, bool remember);
-  size_t ApplyFilter(bool remember);
+  size_t ApplyFilter(const std::string& value, const TQueryParse& query, bool remember);
   void ShowAllRows();
   // The fields searched in the list's own texts, which filter as the user types.
   bool HeaderFieldChosen() const;
+  // Whether the box's text filters as the user types: plain words in a header field, a query of
+  // column terms only, and a query with an error (which shows it and hides nothing).
+  bool FiltersAsTyped() const;
+  // The value box's text as a query in the user's date format; empty and blank texts are none.
+  TQueryParse BoxQuery(const std::string& value) const;
+  // The error of a query on the value box (its tooltip, a red background); empty: none.
+  void ShowQueryError(const QString& error);
   // "Tree.Columns": per column shown from left to right, "column,width".
   std::vector<std::string> ColumnLayout() const;
   void SetColumnLayout(const std::vector<std::string>& layout);
@@ -175,6 +187,7 @@ private:
   QToolButton* sbFilter = nullptr;
   QTreeView* Tree = nullptr;
   TMessageListModel* FModel = nullptr;
+  TMatchHighlight* FHighlight = nullptr; // marks what the filter matched in the list
   QSplitter* Splitter = nullptr;
   QSplitter* PaneSplitter = nullptr; // the list and the reading pane
   TReadingPane* Pane = nullptr;

@@ -219,7 +219,7 @@ QVariant TMessageListModel::headerData(int section, Qt::Orientation orientation,
 void TThreadDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
   const QVariant depth = index.data(ThreadDepthRole);
-  if (!depth.isValid()) return QStyledItemDelegate::paint(painter, option, index);
+  if (!depth.isValid()) return TMatchHighlight::paint(painter, option, index);
   QStyleOptionViewItem opt(option);
   initStyleOption(&opt, index);
   const QWidget* widget = opt.widget;
@@ -239,12 +239,13 @@ void TThreadDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (state == tmOpen) branch.state |= QStyle::State_Open;
     style->drawPrimitive(QStyle::PE_IndicatorBranch, &branch, painter, widget);
   }
-  opt.rect.setLeft(mark.right() + 1);
-  style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+  QStyleOptionViewItem text(option);
+  text.rect.setLeft(mark.right() + 1);
+  TMatchHighlight::paint(painter, text, index);
 }
 
 QSize TThreadDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-  QSize size = QStyledItemDelegate::sizeHint(option, index);
+  QSize size = TMatchHighlight::sizeHint(option, index);
   const QVariant depth = index.data(ThreadDepthRole);
   if (depth.isValid()) size.rwidth() += MarkRect(QRect(), depth.toInt()).right() + 1;
   return size;
@@ -260,7 +261,7 @@ bool TThreadDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
       return true;
     }
   }
-  return QStyledItemDelegate::editorEvent(event, model, option, index);
+  return TMatchHighlight::editorEvent(event, model, option, index);
 }
 
 } // namespace pellora

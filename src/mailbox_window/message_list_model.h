@@ -1,8 +1,9 @@
 #pragma once
 // The mailbox window's list: a view over its mailbox's rows.
+#include "mailbox_window/match_highlight.h"
+
 #include <QAbstractTableModel>
 #include <QIcon>
-#include <QStyledItemDelegate>
 
 #include <cstdint>
 #include <functional>
@@ -69,12 +70,12 @@ private:
   std::vector<uint8_t> FMark;    // by entry, threads on
 };
 
-// Paints the Subject cell indented by its depth in the thread, after its fold mark; a click on
-// the mark calls toggle with the row's entry.
-class TThreadDelegate : public QStyledItemDelegate {
+// Paints the cells with the filter's marks, and the Subject cell indented by its depth in the
+// thread, after its fold mark; a click on the mark calls toggle with the row's index.
+class TThreadDelegate : public TMatchHighlight {
 public:
   TThreadDelegate(QObject* parent, std::function<void(const QModelIndex&)> toggle)
-      : QStyledItemDelegate(parent), FToggle(std::move(toggle)) {}
+      : TMatchHighlight(parent), FToggle(std::move(toggle)) {}
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

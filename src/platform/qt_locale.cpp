@@ -101,6 +101,8 @@ QString FormatMessageDate(TDateTime value) {
   return FormatLocalDateTime(value);
 }
 
+std::string ShortDatePattern() { return QLocale().dateFormat(QLocale::ShortFormat).toStdString(); }
+
 QString FormatNumber0(double value) {
   return QLocale().toString(value, 'f', 0);
 }

@@ -22,6 +22,9 @@ QString FormatMessageDate(TDateTime value);
 // A message date on paper: the locale's long date and long time (without the zone: the date is
 // local already); "" for 0.
 QString FormatLongMessageDate(TDateTime value);
+// The locale's short date pattern (d, M, y and separators, such as "dd.MM.yyyy"): what a query
+// accepts in before: and after: beside ISO 8601.
+std::string ShortDatePattern();
 // A number with thousands separators and no decimals ("%1.0n").
 QString FormatNumber0(double value);
 

@@ -1,5 +1,6 @@
 #include "search/mailbox_filter.h"
 
+#include "mime/header_words.h"
 #include "platform/ascii.h"
 #include "platform/pellora_error.h"
 
@@ -145,78 +146,248 @@ bool TMailboxFilter::Matches(const TMessageEntry& entry, TFilterField field,
   if (field != ffFromSubjectToBody && field != ffBody && field != ffSource) return matched;
   // The message is read (and for a body parsed) even after a header hit, so that every row
   // that cannot be read is counted whatever its columns hold.
-  if (field == ffSource && !matcher.CrossesLines()) {
-    // No match can span a line end, so the store's bytes are searched as they lie, in large
-    // pieces; the last bytes of a piece that could begin a match are searched with the next.
-    const size_t keep = matcher.Searched().empty() ? 0 : matcher.Searched().size() - 1;
-    bool found = false;
-    FCarry.clear();
-    if (FMailbox.Store()->VisitPieces(entry, [&](std::string_view piece) {
-          if (!FCarry.empty()) {
-            FCarry += piece.substr(0, keep);
-            if (matcher.In(FCarry)) return !(found = true);
-          }
-          if (matcher.In(piece)) return !(found = true);
-          if (piece.size() >= keep)
-            FCarry.assign(piece.substr(piece.size() - keep));
-          else if (FCarry.empty())
-            FCarry.assign(piece);
-          if (FCarry.size() > keep) FCarry.erase(0, FCarry.size() - keep);
-          return true;
-        }))
-      return found;
-    // Where the bytes differ from the lines, each line is searched until one matches.
-    FMailbox.VisitEntryLines(entry, [&](std::string_view line) {
-      found = matcher.In(line);
-      return !found;
-    });
-    return found;
-  }
-  FMailbox.ReadEntryText(entry, FText);
-  if (field == ffSource) return matcher.In(FText);
+  BeginRow(entry);
+  if (field == ffSource) return SourceHas(matcher);
+  ParseRow();
+  return matched || BodyHas(matcher);
+}
+
+void TMailboxFilter::BeginRow(const TMessageEntry& entry) {
+  FRow = &entry;
+  FTextRead = FParsed = false;
+}
+
+void TMailboxFilter::ReadText() {
+  if (FTextRead) return;
+  FMailbox.ReadEntryText(*FRow, FText);
+  FTextRead = true;
+}
+
+void TMailboxFilter::ParseRow() {
+  if (FParsed) return;
+  ReadText();
   FMessage.ResetMessage();
   FMessage.AdoptText(FText);
   FMessage.FindBodies();
-  if (matched) return true;
+  FParsed = true;
+  FTextRead = false; // the text is the message's now; FText is scratch
+}
+
+bool TMailboxFilter::SourceHas(const TFilterMatcher& matcher) {
+  if (FParsed) return matcher.In(FMessage.SourceText());
+  if (FTextRead || matcher.CrossesLines()) {
+    ReadText();
+    return matcher.In(FText);
+  }
+  // No match can span a line end, so the store's bytes are searched as they lie, in large
+  // pieces; the last bytes of a piece that could begin a match are searched with the next.
+  const size_t keep = matcher.Searched().empty() ? 0 : matcher.Searched().size() - 1;
+  bool found = false;
+  FCarry.clear();
+  if (FMailbox.Store()->VisitPieces(*FRow, [&](std::string_view piece) {
+        if (!FCarry.empty()) {
+          FCarry += piece.substr(0, keep);
+          if (matcher.In(FCarry)) return !(found = true);
+        }
+        if (matcher.In(piece)) return !(found = true);
+        if (piece.size() >= keep)
+          FCarry.assign(piece.substr(piece.size() - keep));
+        else if (FCarry.empty())
+          FCarry.assign(piece);
+        if (FCarry.size() > keep) FCarry.erase(0, FCarry.size() - keep);
+        return true;
+      }))
+    return found;
+  // Where the bytes differ from the lines, each line is searched until one matches.
+  FMailbox.VisitEntryLines(*FRow, [&](std::string_view line) {
+    found = matcher.In(line);
+    return !found;
+  });
+  return found;
+}
+
+bool TMailboxFilter::BodyHas(const TFilterMatcher& matcher) {
+  ParseRow();
   // Without CR or LF in the searched text no match can span a line end: the body's text is
   // searched as it lies, never split into lines.
   if (!matcher.CrossesLines()) return matcher.In(FMessage.TextBodyText());
   return matcher.InLines(FMessage.TextLines(), FText);
 }
 
-size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, TFilterField field,
-                                   std::string_view value, std::vector<uint8_t>& hidden,
-                                   const TFilterProgress& progress) {
+bool TMailboxFilter::HeaderHas(const TFilterMatcher& matcher) {
+  ParseRow();
+  for (const std::string& line : FMessage.HeaderLines())
+    if (matcher.In(line) ||
+        (line.find("=?") != std::string::npos && matcher.In(DecodeHeaderWords(line))))
+      return true;
+  return false;
+}
+
+bool TMailboxFilter::AttachmentHas(const TFilterMatcher& matcher) {
+  ParseRow();
+  for (const TMailPart* part : FMessage.Attachments())
+    if (matcher.In(part->AttachmentFileName())) return true;
+  return false;
+}
+
+size_t TMailboxFilter::RunPass(const std::vector<uint32_t>& order, bool readsMessages,
+                               std::vector<uint8_t>& hidden, const TFilterProgress& progress,
+                               const std::function<bool(const TMessageEntry&)>& matches) {
   const std::vector<TMessageEntry>& entries = FMailbox.Entries();
   if (hidden.size() < entries.size()) hidden.resize(entries.size(), 0);
-  TFilterMatcher matcher(value);
   // A store read front to back (a compressed file) is read in its own order.
-  std::vector<uint32_t> rows = order;
-  if (FMailbox.Store() && FMailbox.Store()->ReadsForward())
-    std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
+  std::vector<uint32_t> byIndex;
+  const std::vector<uint32_t>* rows = &order;
+  if (readsMessages && FMailbox.Store() && FMailbox.Store()->ReadsForward()) {
+    byIndex = order;
+    std::stable_sort(byIndex.begin(), byIndex.end(), [&](uint32_t a, uint32_t b) {
       return entries.at(a).Index < entries.at(b).Index;
     });
+    rows = &byIndex;
+  }
   TReadPass pass(FMailbox);
   size_t count = 0;
   FUnreadable = 0;
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const uint32_t row = rows[i];
-    const TMessageEntry& entry = entries[row];
-    bool match;
-    try {
-      match = Matches(entry, field, matcher);
-    } catch (const EPelloraError&) {
-      // A damaged store may list many rows without text: one of them ends no search.
-      ++FUnreadable;
-      match = ColumnsMatch(entry, field, matcher);
-    }
+  for (size_t i = 0; i < rows->size(); ++i) {
+    const uint32_t row = (*rows)[i];
+    const bool match = matches(entries[row]);
     hidden[row] = match ? 0 : 1;
     if (match) ++count;
-    if (progress) progress(i + 1, rows.size());
+    if (progress) progress(i + 1, rows->size());
   }
+  FRow = nullptr;
   if (FUnreadable > 0)
     FMailbox.AddNote({nkUnreadableRows, {}, {}, static_cast<int64_t>(FUnreadable)});
   return count;
+}
+
+size_t TMailboxFilter::ApplyFilter(const std::vector<uint32_t>& order, TFilterField field,
+                                   std::string_view value, std::vector<uint8_t>& hidden,
+                                   const TFilterProgress& progress) {
+  const TFilterMatcher matcher(value);
+  const bool reads = field == ffFromSubjectToBody || field == ffBody || field == ffSource;
+  return RunPass(order, reads, hidden, progress, [&](const TMessageEntry& entry) {
+    try {
+      return Matches(entry, field, matcher);
+    } catch (const EPelloraError&) {
+      // A damaged store may list many rows without text: one of them ends no search.
+      ++FUnreadable;
+      return ColumnsMatch(entry, field, matcher);
+    }
+  });
+}
+
+uint32_t TMailboxFilter::Prepare(const TQueryNode& node, TPreparedQuery& prepared) {
+  const auto at = static_cast<uint32_t>(prepared.Nodes.size());
+  prepared.Nodes.push_back(
+      {&node, node.Op, node.Term, TFilterMatcher(node.Text), QueryNeedsMessages(node)});
+  std::vector<uint32_t> children;
+  for (const TQueryNode& child : node.Children)
+    children.push_back(Prepare(child, prepared));
+  std::stable_partition(children.begin(), children.end(),
+                        [&](uint32_t child) { return !prepared.Nodes[child].ReadsMessage; });
+  prepared.Nodes[at].First = static_cast<uint32_t>(prepared.Children.size());
+  prepared.Nodes[at].Count = static_cast<uint32_t>(children.size());
+  prepared.Children.insert(prepared.Children.end(), children.begin(), children.end());
+  return at;
+}
+
+TMailboxFilter::TTruth TMailboxFilter::TermTruth(const TPreparedNode& term,
+                                                 const TMessageEntry& entry, bool read) {
+  auto truth = [](bool value) { return value ? tTrue : tFalse; };
+  const TFilterMatcher& matcher = term.Matcher;
+  const TEMLHeader& header = entry.Header;
+  switch (term.Term) {
+  case qtWords:
+    return truth(ColumnsMatch(entry, ffFromSubjectTo, matcher));
+  case qtFrom:
+    return truth(matcher.In(FMailbox.FromText(entry)));
+  case qtTo:
+    return truth(matcher.In(header.To) || matcher.In(header.Cc));
+  case qtCc:
+    return truth(matcher.In(header.Cc));
+  case qtSubject:
+    return truth(matcher.In(header.Subject));
+  case qtHasAttachment:
+    return truth(FMailbox.HasAttachment(entry));
+  case qtUnread:
+    return truth(EntryHasFlags(entry) && !(EntryFlags(entry) & mfRead));
+  case qtFlagged:
+    return truth(EntryFlags(entry) & mfFlagged);
+  case qtBefore:
+    return truth(header.Date != 0 && header.Date < term.Node->Date);
+  case qtAfter:
+    return truth(header.Date != 0 && header.Date >= term.Node->Date);
+  case qtLarger:
+    return truth(header.Size > term.Node->Size);
+  case qtSmaller:
+    return truth(header.Size < term.Node->Size);
+  case qtBody:
+    return read ? truth(BodyHas(matcher)) : tOpen;
+  case qtSource:
+    return read ? truth(SourceHas(matcher)) : tOpen;
+  case qtHeader:
+    return read ? truth(HeaderHas(matcher)) : tOpen;
+  case qtAttachment:
+    return read ? truth(AttachmentHas(matcher)) : tOpen;
+  }
+  return tFalse;
+}
+
+TMailboxFilter::TTruth TMailboxFilter::Evaluate(const TPreparedQuery& query, uint32_t index,
+                                                const TMessageEntry& entry, bool read) {
+  const TPreparedNode& node = query.Nodes[index];
+  switch (node.Op) {
+  case qoTerm:
+    return TermTruth(node, entry, read);
+  case qoNot: {
+    const TTruth truth = Evaluate(query, query.Children[node.First], entry, read);
+    return truth == tOpen ? tOpen : truth == tTrue ? tFalse : tTrue;
+  }
+  case qoAnd:
+  case qoOr: {
+    // Either operand decides when it is false (AND) or true (OR); the column terms come first
+    // so that fewer messages are read.
+    const TTruth decides = node.Op == qoAnd ? tFalse : tTrue;
+    TTruth result = node.Op == qoAnd ? tTrue : tFalse;
+    for (uint32_t i = node.First; i < node.First + node.Count; ++i) {
+      const TTruth truth = Evaluate(query, query.Children[i], entry, read);
+      if (truth == decides) return decides;
+      if (truth == tOpen) result = tOpen;
+    }
+    return result;
+  }
+  }
+  return tFalse;
+}
+
+bool TMailboxFilter::RowMatchesPrepared(const TMessageEntry& entry, const TPreparedQuery& query) {
+  TTruth truth = Evaluate(query, 0, entry, false);
+  if (truth == tOpen) {
+    BeginRow(entry);
+    try {
+      truth = Evaluate(query, 0, entry, true);
+    } catch (const EPelloraError&) {
+      // What the columns leave open stays open: the row does not match.
+      ++FUnreadable;
+      truth = tOpen;
+    }
+  }
+  return truth == tTrue;
+}
+
+bool TMailboxFilter::RowMatchesQuery(const TMessageEntry& entry, const TQueryNode& query) {
+  TPreparedQuery prepared;
+  Prepare(query, prepared);
+  return RowMatchesPrepared(entry, prepared);
+}
+
+size_t TMailboxFilter::ApplyQuery(const std::vector<uint32_t>& order, const TQueryNode& query,
+                                  std::vector<uint8_t>& hidden, const TFilterProgress& progress) {
+  TPreparedQuery prepared;
+  Prepare(query, prepared);
+  return RunPass(order, prepared.Nodes[0].ReadsMessage, hidden, progress,
+                 [&](const TMessageEntry& entry) { return RowMatchesPrepared(entry, prepared); });
 }
 
 } // namespace pellora

@@ -121,6 +121,46 @@ TEST(Cli, ListTextFilterAndAddresses) {
   EXPECT_NE(addresses.out.find("erin@example.com = Erin\n"), std::string::npos);
 }
 
+// A query over one store prints list's columns; over several, each row's store first. A query
+// that cannot be read is wrong usage and names its character; a store that cannot be read fails.
+TEST(Cli, SearchOverStores) {
+  const std::string inbox = samples + "/Inbox", messages = samples + "/Messages";
+  TRun one = Cli({"search", inbox, "after:2023-01-03 smaller:400"});
+  ASSERT_EQ(one.code, 0);
+  const std::string header = "#\tFrom\tSubject\tTo\tReceived\tSize\tPriority\tFlags\n";
+  EXPECT_EQ(one.out.substr(0, header.size()), header);
+  const std::string row = one.out.substr(header.size());
+  EXPECT_EQ(row.rfind("3\tDan <dan@example.net>\tLunch on Friday?\tReader <reader@example.net>\t", 0), 0u);
+  EXPECT_TRUE(row.ends_with("\t371\t0\t80\n") && std::count(row.begin(), row.end(), '\n') == 1) << row;
+
+  // A body term, a negation and OR; rows in each store's list order.
+  TRun several = Cli({"search", inbox, messages, "friday OR body:berlin -from:carol"});
+  ASSERT_EQ(several.code, 0);
+  std::vector<std::string> starts;
+  for (size_t at = 0; at < several.out.size(); at = several.out.find('\n', at) + 1)
+    starts.push_back(several.out.substr(at, several.out.find('\t', at) - at) + "#" +
+                     several.out.substr(several.out.find('\t', at) + 1, 1));
+  EXPECT_EQ(starts, (std::vector<std::string>{"Path##", inbox + "#3", inbox + "#2",
+                                              messages + "#3", messages + "#2"}));
+
+  TRun json = Cli({"search", "--json", inbox, samples + "/Archive.dbx", "has:attachment"});
+  ASSERT_EQ(json.code, 0);
+  auto rows = nlohmann::json::parse(json.out);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0]["Path"], samples + "/Archive.dbx");
+  EXPECT_EQ(rows[0]["Subject"], "Holiday photos");
+  EXPECT_EQ(nlohmann::json::parse(Cli({"search", "--json", inbox, "nothing-like-it"}).out).size(), 0u);
+
+  // The character, not the byte: the umlauts before it take two bytes each in UTF-8.
+  TRun bad = Cli({"search", inbox, "Gr\xC3\xBC\xC3\x9F" "e before:2023-13-01"}, seApart);
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(bad.err.rfind("error in the query at character 13: not a date: 2023-13-01", 0), 0u)
+      << bad.err;
+  EXPECT_EQ(Cli({"search", inbox}).code, 2);
+  EXPECT_EQ(Cli({"search", inbox, samples + "/no-such-store", "x"}).code, 1);
+}
+
 // Mail in Japanese, Russian and Greek as a user of a UTF-8 locale reads it, and as users of
 // legacy code pages do (the output is UTF-8 either way).
 TEST(Cli, MessagesInEveryCharset) {

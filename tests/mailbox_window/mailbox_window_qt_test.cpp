@@ -1,4 +1,5 @@
 #include "mailbox_window/mailbox_window.h"
+#include "mailbox_window/match_highlight.h"
 #include "message_window/html_view.h"
 #include "message_window/message_window.h"
 #include "platform/collation.h"
@@ -454,6 +455,60 @@ private slots:
     QVERIFY(!w->FilterOn());
     w->ApplyValue();
     QCOMPARE(Column(w, lcSubject), QStringList({"Gamma"}));
+  }
+
+  // A query in the value box: column terms filter as the user types and mark what they matched;
+  // a body term waits for Enter; an error hides no rows and says what and where.
+  void QueriesInTheFilterBox() {
+    TTempDir dir;
+    Tmdi_pl_Viewer* w = Open(FolderStore(dir), okMessageFolder);
+    QVERIFY(w);
+    QComboBox* value = Box(w, "cbValue");
+    auto* marks = qobject_cast<TMatchHighlight*>(Tree(w)->itemDelegate());
+    QVERIFY(marks);
+    value->setEditText("from:c@ OR invoice");
+    QTRY_VERIFY(w->FilterOn());
+    QCOMPARE(Column(w, lcSubject), QStringList({"Your INVOICE 42", "Beta"}));
+    QCOMPARE(marks->Texts(lcSubject), QStringList({"invoice"}));
+    QCOMPARE(marks->Texts(lcFrom), QStringList({"invoice", "c@"}));
+    // The marks are drawn: the highlight's colour is on the list.
+    Tree(w)->resize(700, 300);
+    const QImage list = Tree(w)->viewport()->grab().toImage();
+    int marked = 0;
+    for (int y = 0; y < list.height(); ++y)
+      for (int x = 0; x < list.width(); ++x) marked += list.pixelColor(x, y) == QColor(255, 224, 64);
+    QVERIFY(marked > 50);
+
+    value->setEditText("body:invoice");
+    QTest::qWait(600);
+    QCOMPARE(Rows(w)->rowCount(), 2); // not yet
+    w->ApplyValue();
+    QCOMPARE(Column(w, lcSubject), QStringList({"Gamma"}));
+    QCOMPARE(w->StatusText(0), QString("Total: 5   Visible: 1"));
+    QVERIFY(marks->Texts(lcSubject).isEmpty());
+
+    value->setEditText("beta subject:(x)");
+    QTRY_VERIFY(!w->FilterOn());
+    QCOMPARE(Rows(w)->rowCount(), 5);
+    const QString error("Query: subject: needs a value (character 5)");
+    QCOMPARE(w->StatusText(1), error);
+    QCOMPARE(value->lineEdit()->toolTip(), error);
+    QVERIFY(!value->lineEdit()->styleSheet().isEmpty());
+    QCOMPARE(w->StatusText(0), QString("Total: 5"));
+
+    value->setCurrentText("before:2023-01-04");
+    w->ApplyValue();
+    QCOMPARE(Column(w, lcSubject), QStringList({"Alpha", "Beta"}));
+    QVERIFY(value->lineEdit()->toolTip().isEmpty());
+    QVERIFY(value->lineEdit()->styleSheet().isEmpty());
+
+    // Plain words with a chosen field are the field's filter, marked in its column alone.
+    Box(w, "cbFilter")->setCurrentIndex(ffSubject);
+    value->setCurrentText("BETA");
+    w->ApplyValue();
+    QCOMPARE(Column(w, lcSubject), QStringList({"Beta", "Beta"}));
+    QCOMPARE(marks->Texts(lcSubject), QStringList({"BETA"}));
+    QVERIFY(marks->Texts(lcFrom).isEmpty());
   }
 
   void OpeningRowsNamesTheirOrigin() {

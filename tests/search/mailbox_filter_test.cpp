@@ -5,6 +5,7 @@
 #include "platform/ascii.h"
 #include "platform/files.h"
 #include "stores/kinds/store_kinds.h"
+#include "filter_rows.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
@@ -94,23 +95,8 @@ TEST(FilterHistory, KeepsOneItemPerTextIgnoringAsciiCase) {
   EXPECT_EQ(history, (std::vector<std::string>{"abc", "abd", "\xE4rger", "\xC4rger"}));
 }
 
-// The rows of a store in order of their Index.
-std::vector<uint32_t> ByIndex(const TMailbox& box) {
-  std::vector<uint32_t> order(box.Entries().size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return box.Entries()[a].Index < box.Entries()[b].Index;
-  });
-  return order;
-}
-
-std::vector<int32_t> ShownIndexes(const TMailbox& box, const std::vector<uint32_t>& order,
-                                  const std::vector<uint8_t>& hidden) {
-  std::vector<int32_t> shown;
-  for (uint32_t row : order)
-    if (!hidden[row]) shown.push_back(box.Entries()[row].Index);
-  return shown;
-}
+using test::ByIndex;
+using test::ShownIndexes;
 
 std::vector<std::string> Lines(std::initializer_list<const char*> lines) {
   return {lines.begin(), lines.end()};
@@ -266,7 +252,8 @@ TEST(MailboxFilter, DatabaseTextsSearchedWithUniformLineEnds) {
 }
 
 // A row whose text cannot be read does not match and the pass goes on; one information line
-// then says how many rows could not be read. A column hit still matches its row.
+// then says how many rows could not be read. A column hit still matches its row, for a field
+// and for a query.
 TEST(MailboxFilter, UnreadableRowsDoNotEndThePass) {
   test::TTempDir dir;
   dir.Write("box/a.eml", "Subject: alpha\r\n\r\nnothing\r\n");
@@ -277,6 +264,12 @@ TEST(MailboxFilter, UnreadableRowsDoNotEndThePass) {
   ASSERT_EQ(box.Entries().size(), 3u);
   const std::vector<uint32_t> order = ByIndex(box);
   std::filesystem::remove(b);
+  // One line for a pass, only when a row could not be read (the file gone is a change of the
+  // store, noted once besides).
+  auto unreadableNotes = [&](size_t notesBefore) {
+    const TStoreNote note(nkUnreadableRows, {}, {}, 1);
+    return std::count(box.Notes().begin() + static_cast<long>(notesBefore), box.Notes().end(), note);
+  };
   struct {
     TFilterField field;
     size_t unreadable;
@@ -306,12 +299,30 @@ TEST(MailboxFilter, UnreadableRowsDoNotEndThePass) {
     for (uint32_t row : order)
       byIndex.push_back(hidden[row]);
     EXPECT_EQ(byIndex, c.hidden) << c.field;
-    // One line for the pass, only when a row could not be read (the file gone is a change of
-    // the store, noted once besides).
-    const TStoreNote note(nkUnreadableRows, {}, {}, 1);
-    EXPECT_EQ(std::count(box.Notes().begin() + static_cast<long>(notesBefore), box.Notes().end(), note),
-              c.unreadable ? 1 : 0)
-        << c.field;
+    EXPECT_EQ(unreadableNotes(notesBefore), c.unreadable ? 1 : 0) << c.field;
+  }
+  // A query's column terms decide first: a message is read only where they leave the answer
+  // open, and a row whose message cannot be read matches only when its columns alone say so.
+  struct {
+    std::string query;
+    std::vector<int32_t> shown;
+    size_t unreadable;
+  } queries[] = {
+      {"subject:report OR body:zzz", {1}, 0},
+      {"subject:alpha body:report", {}, 0},
+      {"subject:gamma body:report", {2}, 0},
+      {"body:report", {2}, 1},
+      {"-body:zzz", {0, 2}, 1},
+      {"subject:report body:report", {}, 1},
+  };
+  for (const auto& c : queries) {
+    const size_t notesBefore = box.Notes().size();
+    TMailboxFilter filter(box);
+    std::vector<uint8_t> hidden;
+    filter.ApplyQuery(order, ParseQuery(c.query).Root, hidden);
+    EXPECT_EQ(ShownIndexes(box, order, hidden), c.shown) << c.query;
+    EXPECT_EQ(filter.UnreadableRows(), c.unreadable) << c.query;
+    EXPECT_EQ(unreadableNotes(notesBefore), c.unreadable ? 1 : 0) << c.query;
   }
 }
 
