@@ -473,11 +473,22 @@ private slots:
     QCOMPARE(marks->Texts(lcFrom), QStringList({"invoice", "c@"}));
     // The marks are drawn: the highlight's colour is on the list.
     Tree(w)->resize(700, 300);
-    const QImage list = Tree(w)->viewport()->grab().toImage();
-    int marked = 0;
-    for (int y = 0; y < list.height(); ++y)
-      for (int x = 0; x < list.width(); ++x) marked += list.pixelColor(x, y) == QColor(255, 224, 64);
-    QVERIFY(marked > 50);
+    // Marked pixels in the Subject column.
+    auto markedSubject = [&] {
+      const QImage list = Tree(w)->viewport()->grab().toImage();
+      const QHeaderView* header = Tree(w)->header();
+      const int left = header->sectionViewportPosition(lcSubject);
+      int marked = 0;
+      for (int y = 0; y < list.height(); ++y)
+        for (int x = left; x < left + header->sectionSize(lcSubject) && x < list.width(); ++x)
+          marked += list.pixelColor(x, y) == QColor(255, 224, 64);
+      return marked;
+    };
+    QVERIFY(markedSubject() > 50);
+    // With threads on the Subject is indented under its fold mark and still marked.
+    w->SetThreads(true);
+    QVERIFY(markedSubject() > 50);
+    w->SetThreads(false);
 
     value->setEditText("body:invoice");
     QTest::qWait(600);
