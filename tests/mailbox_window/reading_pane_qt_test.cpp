@@ -163,6 +163,13 @@ private slots:
     QVERIFY(html.contains("<title>budget</title>") && html.contains("title=\"budget\""));
     w->acFilterExecute(); // off: no marks
     QCOMPARE(Child<THtmlView>(w, "paneHTML")->Document().count("<mark"), 0);
+    // A query marks its words, not what it excludes.
+    Child<QComboBox>(w, "cbValue")->setCurrentText("budget -zebra");
+    w->ApplyValue();
+    QCOMPARE(Tree(w)->model()->rowCount(), 2);
+    Focus(w, 1);
+    QCOMPARE(Child<QPlainTextEdit>(w, "paneMemo")->extraSelections().size(), 2);
+    w->acFilterExecute();
 
     // Off: the pane goes, and moving no longer reads rows.
     Child<QAction>(w, "acPaneOff")->trigger();
