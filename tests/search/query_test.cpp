@@ -1,8 +1,10 @@
 #include "search/query.h"
 
 #include "filter_rows.h"
+#include "search/fuzz_bodies.h"
 #include "search/mailbox_filter.h"
 #include "stores/kinds/store_kinds.h"
+#include "support/fuzz_replay.h"
 #include "support/store_builders.h"
 #include "support/temp_dir.h"
 
@@ -245,6 +247,11 @@ TEST(Query, AgreesWithTheFieldFiltersOnRealMail) {
     EXPECT_EQ(filter.ApplyFilter(box.Order(), c.field, c.value, byField), found) << c.query;
     EXPECT_EQ(byQuery, byField) << c.query;
   }
+}
+
+// The fuzz target's seeds run clean through its body (a query is what a user types).
+TEST(Query, FuzzSeedsRunClean) {
+  test::ReplayKeptInputs(PELLORA_QUERY_SEEDS, {{"", fuzz::RunQuery}});
 }
 
 } // namespace
