@@ -1079,7 +1079,7 @@ void RegisterMailboxWindow() {
 
 std::vector<uint32_t> Tmdi_pl_Viewer::RowsToSave() const {
   std::vector<uint32_t> rows;
-  for (uint32_t e : FMailbox.Order())
+  for (uint32_t e : ListOrder())
     if (FChecked[e]) rows.push_back(e);
   if (rows.empty()) {
     const QModelIndex current = Tree->currentIndex();
@@ -1117,7 +1117,7 @@ void Tmdi_pl_Viewer::cmSaveMessages() {
 
 std::vector<uint32_t> Tmdi_pl_Viewer::VisibleRows() const {
   std::vector<uint32_t> rows;
-  for (uint32_t e : FMailbox.Order())
+  for (uint32_t e : ListOrder())
     if (!FHidden[e] && InChosenFolder(e)) rows.push_back(e);
   return rows;
 }

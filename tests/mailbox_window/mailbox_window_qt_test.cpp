@@ -959,6 +959,16 @@ private slots:
     QCOMPARE(Column(w, lcSubject), QStringList({"Lunch", "Re: Lunch", "Plan", "Re: Plan", "Re: Re: Plan"}));
     w->TreeHeaderClick(lcSubject);
     QCOMPARE(Column(w, lcSubject), QStringList({"Plan", "Re: Plan", "Re: Re: Plan", "Lunch", "Re: Lunch"}));
+    // The list saved as CSV in the order it shows.
+    const std::string csv = dir / "threads.csv";
+    {
+      TPickTarget pick(csv, 0);
+      Child<QAction>(w, "acSaveList")->trigger();
+    }
+    QStringList saved;
+    for (const QString& line : QString::fromStdString(ReadWholeFile(csv)).split("\r\n", Qt::SkipEmptyParts))
+      saved << line.section(',', 2, 2);
+    QCOMPARE(saved, QStringList({"Subject", "Plan", "Re: Plan", "Re: Re: Plan", "Lunch", "Re: Lunch"}));
 
     // A filter: the matching rows, each under the nearest matching message it answers.
     Box(w, "cbFilter")->setCurrentIndex(ffFromSubjectTo);
