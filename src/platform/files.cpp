@@ -18,7 +18,8 @@ namespace {
 
 TFileStamp StampOf(const struct stat& st) {
   return {static_cast<uint64_t>(st.st_size),
-          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+          static_cast<uint64_t>(st.st_ino)};
 }
 
 // Iterative wildcard match with one backtrack point: linear in practice, no recursion.

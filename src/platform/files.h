@@ -37,9 +37,10 @@ bool PathExists(const std::string& path);
 struct TFileStamp {
   uint64_t size = 0;
   int64_t modifiedNs = 0;
+  uint64_t inode = 0; // a file put in the place of another is another file
   bool operator==(const TFileStamp&) const = default;
 };
-// Size and modification time; false when the file cannot be examined.
+// Size, modification time and inode; false when the file cannot be examined.
 bool GetFileStamp(const std::string& path, TFileStamp& stamp);
 // The same of a file open as handle.
 bool GetOpenFileStamp(int handle, TFileStamp& stamp);
