@@ -261,7 +261,11 @@ TRowCacheKey RowCacheKeyOf(const TFileStream& file, const std::string& path,
   return key;
 }
 
-std::string EncodeRowCache(const TRowCacheFacts& cache, const std::vector<TMessageEntry>& rows) {
+std::string EncodeRowCache(const TRowCacheFacts& facts, const std::vector<TMessageEntry>& rows) {
+  return PackRowCache(facts.Key, RowCachePayload(facts, rows));
+}
+
+std::string RowCachePayload(const TRowCacheFacts& cache, const std::vector<TMessageEntry>& rows) {
   TWriter payload;
   payload.Var(cache.Facts.size());
   for (int64_t fact : cache.Facts) payload.Signed(fact);
@@ -312,23 +316,28 @@ std::string EncodeRowCache(const TRowCacheFacts& cache, const std::vector<TMessa
     end = entry.EndOffset;
   }
 
+  return std::move(payload.Bytes);
+}
+
+std::string PackRowCache(const TRowCacheKey& key, std::string_view payload) {
   const std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> context(ZSTD_createCCtx(),
                                                                    ZSTD_freeCCtx);
   if (!context) return {};
   ZSTD_CCtx_setParameter(context.get(), ZSTD_c_compressionLevel, 3);
   ZSTD_CCtx_setParameter(context.get(), ZSTD_c_checksumFlag, 1);
-  ZSTD_CCtx_setParameter(context.get(), ZSTD_c_nbWorkers, 2); // refused where unsupported
-  std::string packed(ZSTD_compressBound(payload.Bytes.size()), '\0');
-  const size_t size = ZSTD_compress2(context.get(), packed.data(), packed.size(),
-                                     payload.Bytes.data(), payload.Bytes.size());
+  // Two threads for a big store's rows (refused where unsupported); a small one's take no time.
+  if (payload.size() > (4 << 20)) ZSTD_CCtx_setParameter(context.get(), ZSTD_c_nbWorkers, 2);
+  std::string packed(ZSTD_compressBound(payload.size()), '\0');
+  const size_t size =
+      ZSTD_compress2(context.get(), packed.data(), packed.size(), payload.data(), payload.size());
   if (ZSTD_isError(size)) return {};
   packed.resize(size);
 
   TWriter out;
   out.Bytes.append(Magic, sizeof Magic);
   out.Fixed(Version, 4);
-  WriteKey(out, cache.Key);
-  out.Fixed(payload.Bytes.size(), 8);
+  WriteKey(out, key);
+  out.Fixed(payload.size(), 8);
   out.Fixed(packed.size(), 8);
   out.Fixed(Fnv(out.Bytes), 8);
   out.Bytes += packed;

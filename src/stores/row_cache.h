@@ -53,6 +53,10 @@ TRowCacheKey RowCacheKeyOf(const TFileStream& file, const std::string& path,
 
 // The cache's bytes; "" when they cannot be made.
 std::string EncodeRowCache(const TRowCacheFacts& facts, const std::vector<TMessageEntry>& rows);
+// Its two halves: the facts and rows unpacked, and the file of such bytes under a key. (The fuzz
+// target packs bytes of its own, to reach the rows' reader past the checksums.)
+std::string RowCachePayload(const TRowCacheFacts& facts, const std::vector<TMessageEntry>& rows);
+std::string PackRowCache(const TRowCacheKey& key, std::string_view payload);
 // The key alone, without unpacking the rows; false when bytes are no cache of this version.
 bool DecodeRowCacheKey(std::string_view bytes, TRowCacheKey& key);
 // Everything; false, with cache in no defined state, when bytes are damaged, cut short or no
