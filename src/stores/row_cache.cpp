@@ -22,9 +22,13 @@ constexpr uint32_t Version = 1;
 constexpr uint64_t MaxFacts = 64;
 constexpr uint64_t MaxPathBytes = 1 << 16;
 
-// a + b as the machine wraps it: a damaged cache may give any numbers.
+// a + b and a - b as the machine wraps them: a damaged cache may give any numbers, and the
+// writer takes back what the reader gave.
 int64_t Wrap(int64_t a, int64_t b) {
   return static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b));
+}
+int64_t Diff(int64_t a, int64_t b) {
+  return static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b));
 }
 
 uint64_t Fnv(std::string_view bytes, uint64_t hash = 0xCBF29CE484222325ull) {
@@ -298,11 +302,11 @@ std::string RowCachePayload(const TRowCacheFacts& cache, const std::vector<TMess
   int64_t index = -1, line = 0, end = 0;
   const uint32_t* text = rowTexts.data();
   for (const TMessageEntry& entry : rows) {
-    payload.Signed(entry.Index - index - 1);
-    payload.Signed(entry.StartLine - line);
-    payload.Signed(entry.StartOffset - end);
-    payload.Signed(entry.EndOffset - entry.StartOffset);
-    payload.Signed(entry.Header.Size - (entry.EndOffset - entry.StartOffset));
+    payload.Signed(Diff(entry.Index, index + 1));
+    payload.Signed(Diff(entry.StartLine, line));
+    payload.Signed(Diff(entry.StartOffset, end));
+    payload.Signed(Diff(entry.EndOffset, entry.StartOffset));
+    payload.Signed(Diff(entry.Header.Size, Diff(entry.EndOffset, entry.StartOffset)));
     payload.Fixed(entry.Fingerprint, 4);
     uint64_t date;
     std::memcpy(&date, &entry.Header.Date, sizeof date);
@@ -395,7 +399,7 @@ bool DecodeRowCache(std::string_view bytes, TRowCache& cache) {
     entry.StartLine = Wrap(line, in.Signed());
     entry.StartOffset = Wrap(end, in.Signed());
     entry.EndOffset = Wrap(entry.StartOffset, in.Signed());
-    entry.Header.Size = Wrap(in.Signed(), static_cast<int64_t>(static_cast<uint64_t>(entry.EndOffset) - static_cast<uint64_t>(entry.StartOffset)));
+    entry.Header.Size = Wrap(in.Signed(), Diff(entry.EndOffset, entry.StartOffset));
     entry.Fingerprint = static_cast<uint32_t>(in.Fixed(4));
     const uint64_t date = in.Fixed(8);
     std::memcpy(&entry.Header.Date, &date, sizeof date);

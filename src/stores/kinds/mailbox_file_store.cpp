@@ -262,7 +262,8 @@ bool TMailboxFileStore::LoadFromCache(const std::string& cacheFile, const TRowCa
   if (!(cached == key) && !grew) return false;
   TRowCache cache;
   if (!DecodeRowCache(bytes, cache) || cache.Facts.size() != 3 || cache.Facts[0] > mrClassic ||
-      cache.Facts[1] != static_cast<int64_t>(oldSize) || !CachedRowsFit(cache.Rows, oldSize))
+      cache.Facts[1] != static_cast<int64_t>(oldSize) || cache.Facts[2] < 0 ||
+      cache.Facts[2] > cache.Facts[1] || !CachedRowsFit(cache.Rows, oldSize))
     return false;
   // The last message may have grown: it is read again from its start, with what follows.
   if (grew && cache.Rows.size() < 2) return false; // the rule may still be undecided
@@ -304,16 +305,17 @@ bool TMailboxFileStore::LoadFromCache(const std::string& cacheFile, const TRowCa
   return true;
 }
 
-bool TMailboxFileStore::CachedRowsFit(const std::vector<TMessageEntry>& rows, uint64_t size) {
+bool TMailboxFileStore::CachedRowsFit(const std::vector<TMessageEntry>& rows,
+                                      uint64_t size) const {
   // As a load makes them: numbered in order, each running to the next one's separator line,
   // the last to the end of the file, within the file.
-  const TSharedText path(StorePath());
+  const std::string_view path = StorePath();
   for (size_t i = 0; i < rows.size(); ++i) {
     const TMessageEntry& entry = rows[i];
     const int64_t end = i + 1 < rows.size() ? rows[i + 1].StartOffset : static_cast<int64_t>(size);
     if (entry.Index != static_cast<int32_t>(i) || entry.StartOffset < 0 ||
         entry.StartOffset >= entry.EndOffset || entry.EndOffset != end ||
-        entry.EndOffset - entry.StartOffset < entry.Parting || entry.Path.view() != path.view())
+        entry.EndOffset - entry.StartOffset < entry.Parting || entry.Path.view() != path)
       return false;
   }
   return true;

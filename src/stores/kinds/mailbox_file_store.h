@@ -105,7 +105,7 @@ private:
   // same file before mail was appended (then read from the last cached message on).
   bool LoadFromCache(const std::string& cacheFile, const TRowCacheKey& key);
   // Whether a cache's rows are what a load of a file of size bytes makes.
-  bool CachedRowsFit(const std::vector<TMessageEntry>& rows, uint64_t size);
+  bool CachedRowsFit(const std::vector<TMessageEntry>& rows, uint64_t size) const;
   // Keeps the rows of a load of the file as key says it was.
   void SaveToCache(const std::string& cacheFile, const TRowCacheKey& key);
   static TLoadSplit FindLoadSplit(const std::string& path, uint64_t size);
