@@ -79,6 +79,16 @@ void ExpectSame(const TLoaded& got, const TLoaded& want) {
   EXPECT_EQ(got.Rule, want.Rule);
 }
 
+// A load whose rows come from source, then one from the cache it wrote, each as want.
+void ExpectLoadThenReopen(const std::string& path, const TLoaded& want, TRowSource source) {
+  const TLoaded first = Load(path);
+  EXPECT_EQ(first.Source, source);
+  ExpectSame(first, want);
+  const TLoaded again = Load(path);
+  EXPECT_EQ(again.Source, TMailboxFileStore::rfCache);
+  ExpectSame(again, want);
+}
+
 // A cache folder of the test's own.
 struct TCacheFolder {
   test::TTempDir Dir;
@@ -122,13 +132,7 @@ TEST(RowCache, SameRowsWithAndWithout) {
   TCacheFolder cache;
   for (const std::string& path : files) {
     SCOPED_TRACE(path);
-    const TLoaded want = LoadWithoutCache(path);
-    const TLoaded first = Load(path);
-    EXPECT_EQ(first.Source, TMailboxFileStore::rfFile);
-    ExpectSame(first, want);
-    const TLoaded again = Load(path);
-    EXPECT_EQ(again.Source, TMailboxFileStore::rfCache);
-    ExpectSame(again, want);
+    ExpectLoadThenReopen(path, LoadWithoutCache(path), TMailboxFileStore::rfFile);
   }
   EXPECT_EQ(cache.Files().size(), files.size()); // one each, nothing left half-written
 }
@@ -220,13 +224,7 @@ TEST(RowCache, AppendedMailReadsOnlyTheNewPart) {
     const std::string path = stores.Write("box", c.before);
     Load(path, false);
     std::ofstream(path, std::ios::binary | std::ios::app) << c.appended;
-    const TLoaded want = LoadWithoutCache(path);
-    const TLoaded appended = Load(path);
-    EXPECT_EQ(appended.Source, TMailboxFileStore::rfCacheThenFile);
-    ExpectSame(appended, want);
-    const TLoaded again = Load(path);
-    EXPECT_EQ(again.Source, TMailboxFileStore::rfCache);
-    ExpectSame(again, want);
+    ExpectLoadThenReopen(path, LoadWithoutCache(path), TMailboxFileStore::rfCacheThenFile);
   }
 }
 
