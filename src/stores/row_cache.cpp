@@ -214,22 +214,16 @@ std::string RowCacheFile(const std::string& storePath) {
     if (!*dir) return {};
     folder = dir;
   } else {
-    folder = UserBaseFolder("XDG_CACHE_HOME", ".cache") + PathDelim + "pellora";
+    folder = ProgramCacheFolder();
   }
   std::error_code error;
   folder = ExcludeTrailingPathDelimiter(fs::absolute(folder, error).lexically_normal().string());
   if (error || folder.empty()) return {};
-  // Made when missing as the user's base folders are (mode 0700).
-  for (size_t at = folder.find(PathDelim, 1); at != std::string::npos;
-       at = folder.find(PathDelim, at + 1))
-    mkdir(folder.substr(0, at).c_str(), 0700);
-  mkdir(folder.c_str(), 0700);
-  // The user's own folder, not a link, that nobody else may write: the rows of private mail go
-  // there, and a cache another user could plant is none.
+  MakeFolders(folder);
+  // A private folder: the rows of private mail go there, and a cache another user could plant
+  // is none.
   struct stat own{};
-  if (lstat(folder.c_str(), &own) != 0 || !S_ISDIR(own.st_mode) || own.st_uid != geteuid() ||
-      (own.st_mode & 022))
-    return {};
+  if (!IsPrivateFolder(folder) || lstat(folder.c_str(), &own) != 0) return {};
   const std::string store = fs::absolute(storePath, error).lexically_normal().string();
   if (error) return {};
   // Never beside the store.
