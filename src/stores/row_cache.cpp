@@ -4,7 +4,6 @@
 #include "stores/file_stream.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 #include <zstd.h>
 
 #include <cstdlib>
