@@ -1,5 +1,6 @@
 #include "stores/row_cache.h"
 
+#include "pellora_version.h"
 #include "platform/safe_files.h"
 #include "stores/file_stream.h"
 
@@ -17,6 +18,9 @@ namespace {
 
 constexpr char Magic[8] = {'P', 'L', 'R', 'R', 'O', 'W', 'S', '\x1A'};
 constexpr uint32_t Version = 1;
+// The build that wrote the rows: another one may scan headers otherwise, and its rows are none of
+// this one's.
+constexpr std::string_view Build = PELLORA_VERSION " " PELLORA_COMMIT;
 // Counts no real store comes near; a cache saying more is damaged.
 constexpr uint64_t MaxFacts = 64;
 constexpr uint64_t MaxPathBytes = 1 << 16;
@@ -165,7 +169,8 @@ struct THead {
 
 bool ReadHead(std::string_view bytes, THead& head) {
   TReader in(bytes);
-  if (in.Bytes(sizeof Magic) != std::string_view(Magic, sizeof Magic) || in.Fixed(4) != Version)
+  if (in.Bytes(sizeof Magic) != std::string_view(Magic, sizeof Magic) || in.Fixed(4) != Version ||
+      in.Text() != Build)
     return false;
   ReadKey(in, head.Key);
   head.RawSize = in.Fixed(8);
@@ -333,6 +338,7 @@ std::string PackRowCache(const TRowCacheKey& key, std::string_view payload) {
   TWriter out;
   out.Bytes.append(Magic, sizeof Magic);
   out.Fixed(Version, 4);
+  out.Text(Build);
   WriteKey(out, key);
   out.Fixed(payload.size(), 8);
   out.Fixed(packed.size(), 8);

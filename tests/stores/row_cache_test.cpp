@@ -240,7 +240,7 @@ TEST(RowCache, DamagedCacheIsIgnoredAndRewritten) {
   Load(path, false);
   const std::string file = RowCacheFile(path);
   const std::string good = ReadWholeFile(file);
-  const size_t pathEnd = 12 + 4 + path.size();
+  const size_t pathEnd = good.find(path) + path.size();
   struct TDamage {
     std::string name;
     std::string bytes;
@@ -250,7 +250,8 @@ TEST(RowCache, DamagedCacheIsIgnoredAndRewritten) {
   for (size_t cut : {size_t{5}, size_t{12}, pathEnd, pathEnd + 20, pathEnd + 50, good.size() / 2 + 30,
                      good.size() - 1})
     cases.push_back({"cut at " + std::to_string(cut), good.substr(0, cut)});
-  // The magic, the version, the path, the key, the sizes, the header's hash, the payload.
+  // The magic, the version, the build, the path, the key, the sizes, the header's hash, the
+  // payload.
   for (size_t at : {size_t{0}, size_t{9}, size_t{16}, pathEnd + 3, pathEnd + 30, pathEnd + 45,
                     pathEnd + 53, pathEnd + 58, pathEnd + 70, good.size() / 2 + 30, good.size() - 2}) {
     std::string bytes = good;
