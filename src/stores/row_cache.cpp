@@ -5,6 +5,7 @@
 #include "stores/file_stream.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zstd.h>
 
 #include <cstdlib>
@@ -224,10 +225,12 @@ std::string RowCacheFile(const std::string& storePath) {
   folder = ExcludeTrailingPathDelimiter(fs::absolute(folder, error).lexically_normal().string());
   if (error || folder.empty()) return {};
   MakeFolders(folder);
-  // A private folder: the rows of private mail go there, and a cache another user could plant
-  // is none.
+  // The user's own folder, not a link, that nobody else may write: a cache another user could
+  // plant is none. (Others may list it: the files themselves are the user's alone.)
   struct stat own{};
-  if (!IsPrivateFolder(folder) || lstat(folder.c_str(), &own) != 0) return {};
+  if (lstat(folder.c_str(), &own) != 0 || !S_ISDIR(own.st_mode) || own.st_uid != geteuid() ||
+      (own.st_mode & 022))
+    return {};
   const std::string store = fs::absolute(storePath, error).lexically_normal().string();
   if (error) return {};
   // Never beside the store.

@@ -284,6 +284,14 @@ TEST(RowCache, NoCacheWhereThereCannotBeOne) {
     EXPECT_TRUE(FileExists(RowCacheFile(path)));
     EXPECT_EQ(ExtractFilePath(RowCacheFile(path)), home / "cache/pellora/");
   }
+  {
+    SCOPED_TRACE("a folder of the user's that others may read");
+    const std::string readable = home.MakeDir("readable");
+    chmod(readable.c_str(), 0755);
+    test::TScopedEnv env("PELLORA_CACHE_DIR", readable.c_str());
+    Load(path, false);
+    EXPECT_EQ(Load(path, false).Source, TMailboxFileStore::rfCache);
+  }
   std::filesystem::remove_all(home / "cache");
   const std::string open = home.MakeDir("open");
   chmod(open.c_str(), 0777);
