@@ -1,6 +1,8 @@
 # Benchmark inputs, made once into the data folder (never committed). Sourced by the run-*.sh
 # scripts after they set $build and $data. Real mail comes from the shared list archive; when it
 # is absent the real rows are skipped and only generated mail is measured.
+# Loads read the store itself unless a measure names a row cache folder of its own.
+export PELLORA_CACHE_DIR=
 real_mbox=${PELLORA_SHARED_DATA:-../shared/data}/mbox/usrp-users.mbox
 real_mb=${PELLORA_BENCH_REAL_MB:-1000}
 real_marked=$data/real-marked-${real_mb}m

@@ -3,7 +3,8 @@
 # run: real mail (the shared list archive repeated to about 1 GB, classic and Thunderbird form)
 # opened in the window on the offscreen platform, from the open call to the first rows painted
 # and to the last row shown, and the Body and Source filters, against `pellora-cli list` and
-# `pellora-cli filter`; then the list load alone in one thread and two against `wc -l`.
+# `pellora-cli filter`; then the list load alone in one thread and two against `wc -l`; then the
+# reopen with the row cache against without it.
 # PELLORA_BENCH_WINDOW_MB names more sizes ("1000 10000"): a file that does not fit in the free
 # space (with a tenth to spare) is skipped. Inputs are made once into $build/bench-data.
 set -euo pipefail
@@ -64,7 +65,31 @@ window_row() {
     'BEGIN { printf "  list load: one thread %.2f GB/s, two threads %.2f GB/s (goal at least 1.5); wc -l %.2f GB/s; two threads / wc -l time: %.2f (goal at most 4)\n", b / one / 1e9, b / two / 1e9, b / w / 1e9, two / w }'
 }
 
+# Reopening with the row cache (in the build folder) against without it; the cache's size against
+# the rows' memory.
+reopen_row() {
+  local path=$1 out cold_list warm_list
+  [ -n "$path" ] && [ -f "$path" ] || return 0
+  echo "== reopen: $path"
+  mkdir -p "$build/bench-cache"
+  out=$("$build/bench_window" --reopen "$path" "$build/bench-cache" "$runs")
+  echo "$out" | grep -v '^figures'
+  awk -v c="$(echo "$out" | figure cold_s)" -v w="$(echo "$out" | figure warm_s)" \
+      -v b="$(echo "$out" | figure cache_b)" -v m="$(echo "$out" | figure memory_b)" \
+    'BEGIN { printf "  from the cache / without: %.3f (%.1fx faster); cache / memory of the rows: %.3f (goal at most 0.25)\n", w / c, c / w, b / m }'
+  cold_list=$(best_seconds "$build/pellora-cli" list "$path")
+  warm_list=$(PELLORA_CACHE_DIR=$build/bench-cache best_seconds "$build/pellora-cli" list "$path")
+  awk -v c="$cold_list" -v w="$warm_list" \
+    'BEGIN { printf "  pellora-cli list without the cache %.3f s, from it %.3f s: %.3f\n", c, w, w / c }'
+}
+
 window_row "real mail, Thunderbird form" "$real_marked"
 for mb in $sizes; do
   window_row "real mail, classic form, ${mb} MB" "$(repeated "$mb")"
+done
+# The archive itself first: its copies repeat its rows, which the cache holds as good as once.
+reopen_row "$real_mbox"
+reopen_row "$real_marked"
+for mb in $sizes; do
+  reopen_row "$(repeated "$mb")"
 done

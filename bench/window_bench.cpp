@@ -2,11 +2,13 @@
 // the frame, timed from the open call to the first rows painted and to the last row shown, then
 // the Body and Source filters from Enter in the value box to the list painted again. The run
 // script sets the command line's list and filter beside these figures. With --load, the list
-// load alone (the core, no window) in one thread and in two.
+// load alone (the core, no window) in one thread and in two. With --reopen, the load the window
+// makes without the row cache and from it, and the cache's size beside the rows' memory.
 #include "mailbox_window/mailbox_window.h"
 #include "message_window/message_window.h"
 #include "shell/main_window.h"
 #include "stores/kinds/mailbox_file_store.h"
+#include "stores/row_cache.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <unordered_set>
 #include <unistd.h>
 
 using namespace pellora;
@@ -66,6 +69,39 @@ double LoadSeconds(const std::string& path, int runs, int64_t split, size_t& row
   return best;
 }
 
+// Best of runs of the load with the cache folder the environment names; the rows' source of
+// the last.
+double ReopenSeconds(const std::string& path, int runs, TMailbox& box) {
+  double best = 1e300;
+  for (int run = 0; run < runs; ++run) {
+    QElapsedTimer clock;
+    clock.start();
+    if (!box.Load(path, okMailboxFile).Loaded) std::exit(1);
+    best = std::min(best, static_cast<double>(clock.nsecsElapsed()) / 1e9);
+  }
+  return best;
+}
+
+// The rows' memory: the entries, and each text's block once (as the allocator hands it out: its
+// count and size, the text and its zero, a word of the allocator's own, in 16-byte steps).
+uint64_t RowsMemory(const std::vector<TMessageEntry>& rows) {
+  uint64_t bytes = rows.size() * sizeof(TMessageEntry);
+  std::unordered_set<const char*> seen;
+  auto text = [&](const TSharedText& t) {
+    if (!t.empty() && seen.insert(t.data()).second)
+      bytes += std::max<uint64_t>(32, (8 + t.size() + 1 + 8 + 15) / 16 * 16);
+  };
+  for (const TMessageEntry& e : rows) {
+    const TEMLHeader& h = e.Header;
+    for (const TSharedText* t : {&e.Path, &h.DateText, &h.From, &h.Sender, &h.ReplyTo, &h.ReturnPath,
+                                 &h.To, &h.Cc, &h.Subject, &h.ContentTransferEncoding, &h.MessageID,
+                                 &h.InReplyTo, &h.References, &h.ContentType, &h.ContentDisposition,
+                                 &h.DocumentID})
+      text(*t);
+  }
+  return bytes;
+}
+
 // Lets the window run until its list has painted all its rows after `since`.
 void WaitForRows(TPaintWatch& watch, Tmdi_pl_Viewer& window, qint64 since, int rows) {
   for (;;) {
@@ -79,8 +115,10 @@ void WaitForRows(TPaintWatch& watch, Tmdi_pl_Viewer& window, qint64 since, int r
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s MAILBOX [RUNS [TEXT]]\n       %s --load MAILBOX [RUNS]\n",
-                 argv[0], argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s MAILBOX [RUNS [TEXT]]\n       %s --load MAILBOX [RUNS]\n"
+                 "       %s --reopen MAILBOX CACHE_FOLDER [RUNS]\n",
+                 argv[0], argv[0], argv[0]);
     return 2;
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -93,6 +131,30 @@ int main(int argc, char** argv) {
     std::printf("load: %s, %zu rows; best of %d runs: one thread %.3f s, two threads %.3f s\n",
                 path.c_str(), rows, runs, one, two);
     std::printf("figures load1_s %.3f load2_s %.3f\n", one, two);
+    return 0;
+  }
+  if (std::string(argv[1]) == "--reopen" && argc > 3) {
+    const std::string path = argv[2], cache = argv[3];
+    const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
+    TMailbox box;
+    setenv("PELLORA_CACHE_DIR", "", 1);
+    const double cold = ReopenSeconds(path, runs, box);
+    const uint64_t memory = RowsMemory(box.Entries()); // as a load from the file shares texts
+    setenv("PELLORA_CACHE_DIR", cache.c_str(), 1);
+    unlink(RowCacheFile(path).c_str());
+    const double writing = ReopenSeconds(path, 1, box);
+    const double warm = ReopenSeconds(path, runs, box);
+    const auto* store = dynamic_cast<const TMailboxFileStore*>(box.Store());
+    if (!store || store->RowSource() != TMailboxFileStore::rfCache) return 1;
+    TFileStamp stamp;
+    GetFileStamp(RowCacheFile(path), stamp);
+    std::printf("reopen: %s, %zu rows; best of %d runs: without the cache %.3f s, from the cache "
+                "%.3f s; the load that writes it %.3f s; cache %.1f MB, rows' memory %.1f MB\n",
+                path.c_str(), box.Entries().size(), runs, cold, warm, writing, stamp.size / 1e6,
+                memory / 1e6);
+    std::printf("figures cold_s %.3f warm_s %.3f write_s %.3f cache_b %llu memory_b %llu\n", cold,
+                warm, writing, static_cast<unsigned long long>(stamp.size),
+                static_cast<unsigned long long>(memory));
     return 0;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -4,6 +4,8 @@
 #include "platform/files.h"
 #include "support/compress_builders.h"
 #include "support/discovery_builders.h"
+#include "stores/mailbox.h"
+#include "stores/row_cache.h"
 #include "support/store_builders.h"
 
 #include <cstdio>
@@ -106,6 +108,16 @@ int main(int argc, char** argv) {
   Write(root + "/compressed/classic-crlf.zst", Compress(classic, pellora::czZstd));
   Write(root + "/compressed/two-streams.gz",
         Compress(mozilla, pellora::czGzip) + Compress(classic, pellora::czGzip));
+  // Row caches of the mailbox seeds: a whole file, and what one unpacks to.
+  for (const char* name : {"mozilla", "classic-crlf"}) {
+    pellora::TMailbox box;
+    box.Load(root + "/mailbox/" + name, pellora::okMailboxFile);
+    pellora::TRowCacheFacts facts{{"/mail/box", {1, 2, 3}, 4, 5}, {0, 9, 9}, box.Notes()};
+    facts.Notes.emplace_back(pellora::nkUnreadableFile, "name", "reason", 7);
+    Write(root + "/row_cache/" + name, std::string(1, '\0') + EncodeRowCache(facts, box.Entries()));
+    Write(root + "/row_cache/" + name + "-unpacked",
+          std::string(1, '\1') + RowCachePayload(facts, box.Entries()));
+  }
   Write(root + "/emlx/read-flagged.emlx",
         BuildEmlx("From: a@example.org\r\nSubject: one\r\n\r\nbody\r\n", 1 | 16 | 2 << 10));
   Write(root + "/emlx/no-list.emlx", "12\nSubject: x\n\n");

@@ -18,7 +18,8 @@ namespace {
 
 TFileStamp StampOf(const struct stat& st) {
   return {static_cast<uint64_t>(st.st_size),
-          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+          static_cast<uint64_t>(st.st_ino)};
 }
 
 // Iterative wildcard match with one backtrack point: linear in practice, no recursion.
@@ -176,6 +177,19 @@ std::string UserBaseFolder(const char* variable, const char* underHome) {
   return folder;
 }
 
+void MakeFolders(const std::string& folder) {
+  for (size_t at = folder.find(PathDelim, 1); at != std::string::npos;
+       at = folder.find(PathDelim, at + 1))
+    mkdir(folder.substr(0, at).c_str(), 0700);
+  mkdir(folder.c_str(), 0700);
+}
+
+std::string ProgramCacheFolder() {
+  const std::string folder = UserBaseFolder("XDG_CACHE_HOME", ".cache") + PathDelim + "pellora";
+  MakeFolders(folder);
+  return folder;
+}
+
 std::string RuntimeFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && *runtime == PathDelim && IsPrivateFolder(runtime))
@@ -187,13 +201,7 @@ std::string RuntimeFolder() {
   std::string name = std::string("run-") + host;
   for (char& c : name)
     if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '.' && c != '-') c = '_';
-  const std::string folder = UserBaseFolder("XDG_CACHE_HOME", ".cache") + PathDelim + "pellora";
-  // The folders above, made when missing as a base folder is made (mode 0700).
-  for (size_t at = folder.find(PathDelim, 1); at != std::string::npos;
-       at = folder.find(PathDelim, at + 1))
-    mkdir(folder.substr(0, at).c_str(), 0700);
-  mkdir(folder.c_str(), 0700);
-  const std::string own = folder + PathDelim + name;
+  const std::string own = ProgramCacheFolder() + PathDelim + name;
   return MakePrivateFolder(own) ? own + PathDelim : std::string();
 }
 

@@ -37,9 +37,10 @@ bool PathExists(const std::string& path);
 struct TFileStamp {
   uint64_t size = 0;
   int64_t modifiedNs = 0;
+  uint64_t inode = 0; // a file put in the place of another is another file
   bool operator==(const TFileStamp&) const = default;
 };
-// Size and modification time; false when the file cannot be examined.
+// Size, modification time and inode; false when the file cannot be examined.
 bool GetFileStamp(const std::string& path, TFileStamp& stamp);
 // The same of a file open as handle.
 bool GetOpenFileStamp(int handle, TFileStamp& stamp);
@@ -58,6 +59,11 @@ bool MakePrivateFolder(const std::string& path);
 // names an absolute path, else underHome (".config", ".cache") in the user's home; without a
 // trailing delimiter.
 std::string UserBaseFolder(const char* variable, const char* underHome);
+// Makes folder and the folders above it that are missing, as base folders are made (mode 0700).
+void MakeFolders(const std::string& folder);
+// The program's folder in the user's cache folder (UserBaseFolder "XDG_CACHE_HOME"):
+// "pellora", made when missing; without a trailing delimiter.
+std::string ProgramCacheFolder();
 // Where this user's sockets and locks go: XDG_RUNTIME_DIR when it is private, else the private
 // folder "pellora/run-<host>" of the user's cache folder (UserBaseFolder "XDG_CACHE_HOME"),
 // made when missing; with a trailing delimiter. "" when that name is not a private folder of

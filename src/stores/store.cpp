@@ -14,6 +14,11 @@ void TStore::Load(const std::string& path, TStoreOwner& owner, TLoadOptions opti
   FPath = path;
   FOptions = options;
   FStoreChanged = false;
+  FLoadNotes.clear();
+  struct TLoading {
+    bool& loading;
+    ~TLoading() { loading = false; }
+  } loading{FLoading = true};
   LoadRows(path);
 }
 

@@ -131,7 +131,12 @@ protected:
 
   std::vector<TMessageEntry>& Rows() { return FOwner->Rows(); }
   void Progress(uint64_t done, uint64_t total) { FOwner->Progress(done, total); }
-  void Note(TStoreNote note) { FOwner->Note(std::move(note)); }
+  void Note(TStoreNote note) {
+    if (FLoading) FLoadNotes.push_back(note);
+    FOwner->Note(std::move(note));
+  }
+  // The notes of the load under way, to be kept with its rows.
+  const std::vector<TStoreNote>& LoadNotes() const { return FLoadNotes; }
   // Notes, once, that another program changed the store since the load.
   void NoteStoreChange();
   // The same, then raises the note's text: the row cannot be read.
@@ -143,6 +148,8 @@ private:
   TLoadOptions FOptions;
   int FPasses = 0;
   bool FStoreChanged = false;
+  bool FLoading = false;
+  std::vector<TStoreNote> FLoadNotes;
 };
 
 // Whether a row's folder path is path or lies under it (an empty path holds every row).

@@ -9,6 +9,7 @@
 #include "mime/mail_message.h"
 #include "stores/mailbox.h"
 #include "stores/mbx_reader.h"
+#include "stores/row_cache.h"
 #include "mime/rtf_body.h"
 #include "support/fuzz_scratch.h"
 #include "support/mailbox_oracle.h"
@@ -252,6 +253,21 @@ void RunHeaderScanner(const uint8_t* data, size_t size) {
   std::string_view first = input.substr(0, newline);
   ScanMailDate(first);
   ScanDecodeWords(first);
+}
+
+void RunRowCache(const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::string file =
+      data[0] == 0 ? std::string(rest) : PackRowCache({"/mail/box", {1, 2, 3}, 4, 5}, rest);
+  TRowCacheKey key;
+  const bool keyRead = DecodeRowCacheKey(file, key);
+  TRowCache cache;
+  if (!DecodeRowCache(file, cache)) return;
+  if (!keyRead || !(key == cache.Key)) std::abort();
+  const std::string again = EncodeRowCache(cache, cache.Rows);
+  TRowCache second;
+  if (!DecodeRowCache(again, second) || EncodeRowCache(second, second.Rows) != again) std::abort();
 }
 
 } // namespace pellora::fuzz

@@ -21,4 +21,8 @@ void RunHeaderScanner(const uint8_t* data, size_t size);
 // compressed RTF body; each loaded and every row read back and parsed.
 void RunOutlook(const uint8_t* data, size_t size);
 
+// A row cache file, by the first byte: 0 the rest as the file, else the rest as what a file
+// unpacks to, packed under a key; what reads back must write and read back alike.
+void RunRowCache(const uint8_t* data, size_t size);
+
 } // namespace pellora::fuzz

@@ -13,7 +13,8 @@ TEST(StoresFuzzRegressions, ReplayKeptInputs) {
                                                      {"scan-", fuzz::RunHeaderScanner},
                                                      {"compressed-", fuzz::RunCompressedMailbox},
                                                      {"emlx-", fuzz::RunEmlx},
-                                                     {"outlook-", fuzz::RunOutlook}});
+                                                     {"outlook-", fuzz::RunOutlook},
+                                                     {"row_cache-", fuzz::RunRowCache}});
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "stores/kinds/mailbox_file_store.h"
 #include "stores/mailbox.h"
 #include "platform/files.h"
+#include "support/store_access.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,23 +13,6 @@
 
 namespace pellora {
 namespace {
-
-// Every field a load sets, as one text, so that a difference shows where it lies.
-std::string RowText(const TMessageEntry& e) {
-  const TEMLHeader& h = e.Header;
-  std::string text = std::to_string(e.Index) + " line " + std::to_string(e.StartLine) + " [" +
-                     std::to_string(e.StartOffset) + "," + std::to_string(e.EndOffset) + ") parting " +
-                     std::to_string(e.Parting) + " fp " + std::to_string(e.Fingerprint) + " flags " +
-                     (e.Flags ? std::to_string(*e.Flags) : "none") + " state " +
-                     std::to_string(e.State) + " size " + std::to_string(h.Size) + " prio " +
-                     std::to_string(h.Priority) + " date " + std::to_string(h.Date) + " path " +
-                     e.Path.str();
-  for (const TSharedText* field : {&h.DateText, &h.From, &h.Sender, &h.ReplyTo, &h.ReturnPath, &h.To,
-                                   &h.Cc, &h.Subject, &h.ContentTransferEncoding, &h.MessageID,
-                                   &h.ContentType, &h.ContentDisposition, &h.DocumentID})
-    text += " | " + field->str();
-  return text;
-}
 
 struct TLoaded {
   std::vector<std::string> Rows;
@@ -43,7 +27,7 @@ TLoaded LoadWithSplit(const std::string& path, int64_t near) {
   SetMailboxLoadSplit(0);
   EXPECT_TRUE(result.Loaded) << result.ErrorText;
   TLoaded loaded;
-  for (const TMessageEntry& e : box.Entries()) loaded.Rows.push_back(RowText(e));
+  for (const TMessageEntry& e : box.Entries()) loaded.Rows.push_back(test::RowText(e));
   if (auto* store = dynamic_cast<const TMailboxFileStore*>(box.Store())) loaded.Rule = store->Rule();
   for (const TMessageEntry& e : box.Entries())
     if (e.Index + 1 == static_cast<int32_t>(box.Entries().size())) loaded.LastLines = box.LoadEntryLines(e);

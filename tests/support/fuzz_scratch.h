@@ -20,6 +20,8 @@ inline const std::string& ScratchFolder() {
       path = access("/dev/shm", W_OK) == 0 ? "/dev/shm/pellora-fuzz-XXXXXX"
                                            : "/tmp/pellora-fuzz-XXXXXX";
       if (!mkdtemp(path.data())) std::abort();
+      // The stores read the files themselves: no row cache, and never the user's.
+      setenv("PELLORA_CACHE_DIR", "", 1);
     }
     ~TScratch() {
       std::error_code ec;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,26 @@ inline std::vector<std::string> MemoLines(const TMailbox& box) {
   std::vector<std::string> lines;
   for (const TStoreNote& note : box.Notes()) lines.push_back(NoteText(note));
   return lines;
+}
+
+// Every field a load sets in a row, as one text, so that a difference shows where it lies.
+inline std::string RowText(const TMessageEntry& e) {
+  const TEMLHeader& h = e.Header;
+  char date[40];
+  std::snprintf(date, sizeof date, "%a", h.Date); // every bit
+  std::string text = std::to_string(e.Index) + " line " + std::to_string(e.StartLine) + " [" +
+                     std::to_string(e.StartOffset) + "," + std::to_string(e.EndOffset) + ") parting " +
+                     std::to_string(e.Parting) + " fp " + std::to_string(e.Fingerprint) + " flags " +
+                     (e.Flags ? std::to_string(*e.Flags) : "none") + " state " +
+                     std::to_string(e.State) + " size " + std::to_string(h.Size) + " prio " +
+                     std::to_string(h.Priority) + " date " + date + " path " +
+                     e.Path.str();
+  for (const TSharedText* field :
+       {&h.DateText, &h.From, &h.Sender, &h.ReplyTo, &h.ReturnPath, &h.To, &h.Cc, &h.Subject,
+        &h.ContentTransferEncoding, &h.MessageID, &h.InReplyTo, &h.References, &h.ContentType,
+        &h.ContentDisposition, &h.DocumentID})
+    text += " | " + field->str();
+  return text;
 }
 
 // The reader of a loaded database; null when the store is none.

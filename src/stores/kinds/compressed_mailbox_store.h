@@ -23,6 +23,7 @@ public:
 
 protected:
   bool LoadsInParts() const override { return false; } // read from its start only
+  bool CachesRows() const override { return false; }
   std::unique_ptr<TInputStream> OpenForLoad(const std::string& path, uint64_t& expected) override;
   void LoadProgress(int64_t offset, uint64_t& done, uint64_t& total) override;
   void Loaded(int64_t end) override;

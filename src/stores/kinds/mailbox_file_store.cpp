@@ -5,6 +5,7 @@
 #include "platform/files.h"
 #include "platform/pellora_error.h"
 #include "stores/header_scanner.h"
+#include "stores/row_cache.h"
 
 #include <algorithm>
 #include <atomic>
@@ -234,6 +235,103 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
   TReading reading(*this);
   uint64_t expected = 0;
   const std::unique_ptr<TInputStream> input = OpenForLoad(path, expected);
+  FRowSource = rfFile;
+  const std::string cacheFile = CachesRows() ? RowCacheFile(path) : std::string();
+  TRowCacheKey key;
+  if (!cacheFile.empty()) {
+    key = RowCacheKeyOf(*FFile, path, FStamp);
+    if (LoadFromCache(cacheFile, key)) return;
+  }
+  LoadFile(*input, path, expected);
+  if (!cacheFile.empty()) SaveToCache(cacheFile, key);
+}
+
+bool TMailboxFileStore::LoadFromCache(const std::string& cacheFile, const TRowCacheKey& key) {
+  std::string bytes;
+  TRowCacheKey cached;
+  if (!ReadRowCacheFile(cacheFile, bytes) || !DecodeRowCacheKey(bytes, cached) ||
+      cached.Path != key.Path)
+    return false;
+  // Mail appended at the end: the same file, its bytes as cached before its old end.
+  const uint64_t oldSize = cached.Stamp.size;
+  const bool grew = !(cached == key) && cached.Stamp.inode == key.Stamp.inode &&
+                    key.Stamp.size > oldSize &&
+                    FileBytesHash(*FFile, 0, std::min(oldSize, RowCacheEdgeBytes)) == cached.Head &&
+                    FileBytesHash(*FFile, oldSize - std::min(oldSize, RowCacheEdgeBytes), oldSize) ==
+                        cached.Tail;
+  if (!(cached == key) && !grew) return false;
+  TRowCache cache;
+  if (!DecodeRowCache(bytes, cache) || cache.Facts.size() != 3 || cache.Facts[0] > mrClassic ||
+      cache.Facts[1] != static_cast<int64_t>(oldSize) || cache.Facts[2] < 0 ||
+      cache.Facts[2] > cache.Facts[1] || !CachedRowsFit(cache.Rows, oldSize))
+    return false;
+  // The last message may have grown: it is read again from its start, with what follows.
+  if (grew && cache.Rows.size() < 2) return false; // the rule may still be undecided
+  const auto rule = static_cast<TMailboxRule>(cache.Facts[0]);
+  std::vector<TMessageEntry>& rows = Rows();
+  rows = std::move(cache.Rows);
+  for (TStoreNote& note : cache.Notes) Note(std::move(note));
+  FRule = rule;
+  FRowSource = grew ? rfCacheThenFile : rfCache;
+  if (!grew) {
+    FLastLinesEnd = cache.Facts[2];
+    FLoadedEnd = cache.Facts[1];
+    Progress(FStamp.size, FStamp.size);
+    Loaded(FLoadedEnd);
+    return true;
+  }
+  const TMessageEntry last = std::move(rows.back());
+  rows.pop_back();
+  TLoadPart part;
+  part.Begin = last.StartOffset;
+  part.RuleKnown = true;
+  part.Rule = rule;
+  std::vector<TMessageEntry> newRows;
+  part.Rows = &newRows;
+  TFileInput input(*FFile, static_cast<uint64_t>(part.Begin));
+  LoadPart(input, FStamp.size - static_cast<uint64_t>(part.Begin), part);
+  // The new rows' numbers go on from the cached ones'.
+  const auto count = static_cast<int32_t>(rows.size());
+  rows.reserve(rows.size() + newRows.size());
+  for (TMessageEntry& entry : newRows) {
+    entry.Index += count;
+    entry.StartLine += last.StartLine - 1;
+    rows.push_back(std::move(entry));
+  }
+  FLastLinesEnd = part.LastLinesEnd;
+  FLoadedEnd = part.ReadEnd;
+  Loaded(FLoadedEnd);
+  SaveToCache(cacheFile, key);
+  return true;
+}
+
+bool TMailboxFileStore::CachedRowsFit(const std::vector<TMessageEntry>& rows,
+                                      uint64_t size) const {
+  // As a load makes them: numbered in order, each running to the next one's separator line,
+  // the last to the end of the file, within the file.
+  const std::string_view path = StorePath();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const TMessageEntry& entry = rows[i];
+    const int64_t end = i + 1 < rows.size() ? rows[i + 1].StartOffset : static_cast<int64_t>(size);
+    if (entry.Index != static_cast<int32_t>(i) || entry.StartOffset < 0 ||
+        entry.StartOffset >= entry.EndOffset || entry.EndOffset != end ||
+        entry.EndOffset - entry.StartOffset < entry.Parting || entry.Path.view() != path)
+      return false;
+  }
+  return true;
+}
+
+void TMailboxFileStore::SaveToCache(const std::string& cacheFile, const TRowCacheKey& key) {
+  // Only rows of the file as it was keyed: one written while it was read is not.
+  TFileStamp now;
+  if (FLoadedEnd != static_cast<int64_t>(key.Stamp.size) || !GetFileStamp(StorePath(), now) ||
+      !(now == key.Stamp))
+    return;
+  TRowCacheFacts facts{key, {FRule, FLoadedEnd, FLastLinesEnd}, LoadNotes()};
+  WriteRowCacheFile(cacheFile, facts, Rows());
+}
+
+void TMailboxFileStore::LoadFile(TInputStream& input, const std::string& path, uint64_t expected) {
   // The first part's rows go to the owner's as they are found, the second's join them at the end.
   TLoadPart first;
   first.Rows = &Rows();
@@ -268,10 +366,10 @@ void TMailboxFileStore::LoadRows(const std::string& path) {
   }
   try {
     if (split.Offset > 0) {
-      TLimitedInput part(*input, static_cast<uint64_t>(split.Offset));
+      TLimitedInput part(input, static_cast<uint64_t>(split.Offset));
       LoadPart(part, static_cast<uint64_t>(split.Offset), first);
     } else {
-      LoadPart(*input, expected, first);
+      LoadPart(input, expected, first);
     }
   } catch (...) {
     if (other.joinable()) other.join();

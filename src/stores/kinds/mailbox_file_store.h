@@ -3,6 +3,7 @@
 // (Thunderbird's, with X-Mozilla-Status lines, and the classic files of other programs and list
 // archives). Rows keep where their bytes lie; reading one back reads only its own bytes.
 #include "stores/mailbox_file.h"
+#include "stores/row_cache.h"
 #include "stores/store.h"
 
 #include <memory>
@@ -31,6 +32,10 @@ public:
 
   // How the last load told the messages apart.
   TMailboxRule Rule() const { return FRule; }
+  // Where the last load found its rows: in the file, in the row cache, or in the cache up to
+  // the mail appended since and in the file after.
+  enum TRowSource : uint8_t { rfFile, rfCache, rfCacheThenFile };
+  TRowSource RowSource() const { return FRowSource; }
 
 protected:
   void LoadRows(const std::string& path) override;
@@ -39,6 +44,8 @@ protected:
   // Whether the load may read the file in two parts at once (bytes that can be read from any
   // offset).
   virtual bool LoadsInParts() const { return true; }
+  // Whether the load keeps its rows in the row cache, and takes them from there.
+  virtual bool CachesRows() const { return true; }
   // The bytes of the store, read front to back for the load: of a file of expected bytes.
   virtual std::unique_ptr<TInputStream> OpenForLoad(const std::string& path, uint64_t& expected);
   // How far the load is, given the offset of the line it reached: done of total.
@@ -92,6 +99,15 @@ private:
     std::string Separator; // the line at Offset
   };
   void LoadPart(TInputStream& input, uint64_t expected, TLoadPart& part);
+  // The rows of the whole file, in two parts where it pays.
+  void LoadFile(TInputStream& input, const std::string& path, uint64_t expected);
+  // The rows from the cache when it holds them for the file as key says it is now, or for the
+  // same file before mail was appended (then read from the last cached message on).
+  bool LoadFromCache(const std::string& cacheFile, const TRowCacheKey& key);
+  // Whether a cache's rows are what a load of a file of size bytes makes.
+  bool CachedRowsFit(const std::vector<TMessageEntry>& rows, uint64_t size) const;
+  // Keeps the rows of a load of the file as key says it was.
+  void SaveToCache(const std::string& cacheFile, const TRowCacheKey& key);
   static TLoadSplit FindLoadSplit(const std::string& path, uint64_t size);
   // Whether the file, now larger than loaded, holds its bytes as loaded before its old end
   // (mail appended at the end).
@@ -100,6 +116,7 @@ private:
   bool StillInPlace(const TMessageEntry& entry, const TFileStamp& now, bool grewAtEnd);
 
   TMailboxRule FRule = mrMarked;
+  TRowSource FRowSource = rfFile;
   int64_t FLastLinesEnd = 0; // where the lines of the file's last message end
   std::unique_ptr<TFileStream> FFile;
   std::vector<char> FBuffer;
