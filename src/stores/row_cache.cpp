@@ -283,6 +283,7 @@ std::string RowCachePayload(const TRowCacheFacts& cache, const std::vector<TMess
   }
   // Every text once, numbered from 1 in the order the rows name them (0: the empty text).
   std::unordered_map<std::string_view, uint32_t> numbers;
+  numbers.reserve(rows.size() * 2); // most rows bring a subject and an id of their own
   std::vector<std::string_view> texts;
   std::vector<uint32_t> rowTexts;
   rowTexts.reserve(rows.size() * TextsPerRow);
