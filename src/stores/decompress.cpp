@@ -9,6 +9,7 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <climits>
 
 namespace pellora {
@@ -207,12 +208,14 @@ std::unique_ptr<TDecompressingInput::TCodec> MakeCodec(TCompression compression)
 }
 
 constexpr size_t InputSize = 256 * 1024;
+constexpr size_t OutputSize = 256 * 1024;
 
 } // namespace
 
 TDecompressingInput::TDecompressingInput(const TFileStream& file, TCompression compression)
     : FFile(file), FCodec(MakeCodec(compression)),
-      FInput(std::make_unique_for_overwrite<char[]>(InputSize)) {
+      FInput(std::make_unique_for_overwrite<char[]>(InputSize)),
+      FOutput(std::make_unique_for_overwrite<char[]>(OutputSize)) {
   FDone = !FCodec;
 }
 
@@ -221,6 +224,7 @@ TDecompressingInput::~TDecompressingInput() = default;
 void TDecompressingInput::Restart() {
   if (FCodec) FCodec->Reset();
   FInputPos = FInputEnd = 0;
+  FOutputPos = FOutputEnd = 0;
   FFileOffset = FConsumed = FPosition = 0;
   FInputEof = false;
   FDone = !FCodec;
@@ -238,20 +242,20 @@ bool TDecompressingInput::FillInput() {
   return got > 0;
 }
 
-size_t TDecompressingInput::Read(char* buffer, size_t count) {
-  size_t done = 0;
-  while (done < count && !FDone) {
+bool TDecompressingInput::FillOutput() {
+  FOutputPos = FOutputEnd = 0;
+  while (FOutputEnd < OutputSize && !FDone) {
     FillInput();
     const char* in = FInput.get() + FInputPos;
     size_t inSize = FInputEnd - FInputPos;
-    char* out = buffer + done;
-    size_t outSize = count - done;
+    char* out = FOutput.get() + FOutputEnd;
+    size_t outSize = OutputSize - FOutputEnd;
     const TCodec::TStatus status = FCodec->Run(in, inSize, out, outSize, FInputEof);
     const auto used = static_cast<size_t>(in - (FInput.get() + FInputPos));
-    const auto made = static_cast<size_t>(out - (buffer + done));
+    const auto made = static_cast<size_t>(out - (FOutput.get() + FOutputEnd));
     FInputPos += used;
     FConsumed += used;
-    done += made;
+    FOutputEnd += made;
     if (status == TCodec::csError) {
       FDamaged = FDone = true;
     } else if (status == TCodec::csStreamEnd) {
@@ -267,6 +271,18 @@ size_t TDecompressingInput::Read(char* buffer, size_t count) {
     } else if (used == 0 && made == 0 && FInputPos < FInputEnd) {
       FDamaged = FDone = true; // input and room, and no step: nothing sensible follows
     }
+  }
+  return FOutputEnd > 0;
+}
+
+size_t TDecompressingInput::Read(char* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    if (FOutputPos == FOutputEnd && !FillOutput()) break;
+    const size_t take = std::min(count - done, FOutputEnd - FOutputPos);
+    std::memcpy(buffer + done, FOutput.get() + FOutputPos, take);
+    FOutputPos += take;
+    done += take;
   }
   FPosition += done;
   return done;

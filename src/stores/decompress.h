@@ -42,11 +42,17 @@ public:
 
 private:
   bool FillInput();
+  // Decompresses the next block into FOutput; false at the end of the data.
+  bool FillOutput();
 
   const TFileStream& FFile;
   std::unique_ptr<TCodec> FCodec;
   std::unique_ptr<char[]> FInput;
   size_t FInputPos = 0, FInputEnd = 0;
+  // The codec always writes whole blocks here, so what a damaged stream gives before its fault
+  // is the same bytes whatever sizes callers read in: a row's read-back finds what the load found.
+  std::unique_ptr<char[]> FOutput;
+  size_t FOutputPos = 0, FOutputEnd = 0;
   uint64_t FFileOffset = 0; // of the next compressed byte to read into FInput
   uint64_t FConsumed = 0;
   uint64_t FPosition = 0;
