@@ -1,6 +1,7 @@
 // The mailbox window's long operations over one generated mailbox file, side by side in one run:
 // the Source and Body filters (the latter against GMime 3's parse + decode of every leaf part of
 // the same file), sorting 100,000 rows by every column, and collecting their addresses.
+#include "bench_measure.h"
 #include "mailbox_window/address_collection.h"
 #include "search/mailbox_filter.h"
 #include "stores/kinds/store_kinds.h"
@@ -28,21 +29,7 @@ using namespace pellora;
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
-
-double Seconds(TClock::time_point start) {
-  return std::chrono::duration<double>(TClock::now() - start).count();
-}
-
-template <class F> double BestSeconds(int runs, F&& run) {
-  double best = 1e300;
-  for (int i = 0; i < runs; ++i) {
-    auto start = TClock::now();
-    run();
-    best = std::min(best, Seconds(start));
-  }
-  return best;
-}
+using namespace pellora::bench;
 
 struct TGMimeStats {
   size_t messages = 0;
@@ -162,15 +149,6 @@ void ThreadsFigures(TMailbox& box, int runs) {
               "%.1f ms, off (the same rows sorted by Received) %.1f ms, ratio %.2f; arranged again "
               "for another sort %.1f ms (target: on under 1000 ms)\n",
               n, threads.ThreadCount(), replies, on * 1000, off * 1000, on / off, rearranged * 1000);
-}
-
-long CurrentRssKb() {
-  long pages = 0, resident = 0;
-  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // Every row of a large list as the window has them: the sort by every column with the user's

@@ -1,5 +1,6 @@
 // Parse, body analysis and decoding of every leaf part over generated messages, side by side
 // with GMime 3 on the same bytes in the same run.
+#include "bench_measure.h"
 #include "mime/mail_message.h"
 #include "mime/transfer_encodings.h"
 
@@ -211,16 +212,7 @@ TStats RunGMime(const std::vector<GByteArray*>& messages) {
   return stats;
 }
 
-template <class F> double BestSeconds(int runs, F&& run) {
-  double best = 1e300;
-  for (int i = 0; i < runs; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    run();
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (s < best) best = s;
-  }
-  return best;
-}
+using pellora::bench::BestSeconds;
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The search box's query against the field filters doing the same work, over one store: queries
 // of column terms only (answered from the rows) and queries with a body or source term (which
 // read the messages), each timed beside the field filter passes that give the same rows.
+#include "bench_measure.h"
 #include "search/mailbox_filter.h"
 #include "search/query.h"
 #include "stores/kinds/store_kinds.h"
@@ -16,17 +17,7 @@ using namespace pellora;
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
-
-template <class F> double BestSeconds(int runs, F&& run) {
-  double best = 1e300;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = TClock::now();
-    run();
-    best = std::min(best, std::chrono::duration<double>(TClock::now() - start).count());
-  }
-  return best;
-}
+using namespace pellora::bench;
 
 struct TFieldPass {
   TFilterField Field;

@@ -10,6 +10,7 @@
 //                                  build a DBX of COUNT messages taken in turn from a mailbox
 //                                  file's messages of at most 16 KB (a DBX's offsets are 32-bit:
 //                                  100,000 messages of every size would not fit)
+#include "bench_measure.h"
 #include "platform/files.h"
 #include "stores/dbx_reader.h"
 #include "stores/kinds/mailbox_file_store.h"
@@ -44,12 +45,7 @@ long PeakRssKb() {
   return usage.ru_maxrss;
 }
 
-long CurrentRssKb() {
-  std::ifstream status("/proc/self/statm");
-  long pages = 0, resident = 0;
-  status >> pages >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
+using pellora::bench::CurrentRssKb;
 
 // Bytes of a store: the file, or the files of a folder.
 uint64_t StoreBytes(const std::string& path, TOpenKind kind) {
